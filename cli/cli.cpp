@@ -1,0 +1,165 @@
+#include "cli/cli.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "codec/trace.h"
+
+namespace cli {
+namespace {
+
+const char* const kOverview =
+    "Usage: folim-cli [--quiet] COMMAND [OPTIONS] ARGS...\n"
+    "\n"
+    "Folim converts images to and from RIM, the retrieval-aware image format,\n"
+    "and ranks RIM files by similarity to a query without decoding them.\n"
+    "\n"
+    "Commands:\n";
+
+const char* const kFooter =
+    "\n"
+    "Options for every command:\n"
+    "  --quiet      do not print the codec trace (parameters, timings, dumps)\n"
+    "  --help       show help for the command\n"
+    "\n"
+    "Conversion parameters come from config.ini beside the program (defaults\n"
+    "when it is missing). Exit status: 0 success, 1 failed job, 2 bad usage.\n";
+
+void printOverview(std::ostream& out) {
+  out << kOverview;
+  for (const Command& c : commands()) {
+    std::string name = c.name;
+    name.resize(std::max<std::size_t>(name.size(), 16), ' ');
+    out << "  " << name << c.synopsis << "\n";
+  }
+  out << kFooter;
+}
+
+// Restores the trace target when a command ends.
+class TraceRedirect {
+ public:
+  explicit TraceRedirect(std::ostream* target) : previous_(setTraceStream(target)) {}
+  ~TraceRedirect() { setTraceStream(previous_); }
+  TraceRedirect(const TraceRedirect&) = delete;
+  TraceRedirect& operator=(const TraceRedirect&) = delete;
+
+ private:
+  std::ostream* previous_;
+};
+
+}  // namespace
+
+bool ParsedArgs::has(const std::string& name) const {
+  return std::any_of(options.begin(), options.end(),
+                     [&](const auto& o) { return o.first == name; });
+}
+
+std::string ParsedArgs::value(const std::string& name, const std::string& fallback) const {
+  // The last occurrence wins, as users expect from repeated options.
+  for (auto it = options.rbegin(); it != options.rend(); ++it)
+    if (it->first == name) return it->second;
+  return fallback;
+}
+
+ParsedArgs parseArgs(const std::vector<std::string>& args,
+                     const std::vector<std::string>& valueOptions,
+                     const std::vector<std::string>& flagOptions) {
+  ParsedArgs parsed;
+  auto contains = [](const std::vector<std::string>& list, const std::string& s) {
+    return std::find(list.begin(), list.end(), s) != list.end();
+  };
+  bool onlyPositional = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (onlyPositional || a.size() < 2 || a[0] != '-' || a[1] != '-') {
+      parsed.positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      onlyPositional = true;
+      continue;
+    }
+    std::string name = a.substr(2);
+    std::string value;
+    const std::size_t eq = name.find('=');
+    const bool inlineValue = eq != std::string::npos;
+    if (inlineValue) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+    }
+    if (contains(valueOptions, name)) {
+      if (!inlineValue) {
+        if (i + 1 >= args.size()) {
+          parsed.error = "option --" + name + " needs a value";
+          return parsed;
+        }
+        value = args[++i];
+      }
+      parsed.options.emplace_back(name, value);
+    } else if (contains(flagOptions, name) && !inlineValue) {
+      parsed.options.emplace_back(name, "");
+    } else {
+      parsed.error = "unknown option --" + name;
+      return parsed;
+    }
+  }
+  return parsed;
+}
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::size_t i = 0;
+  bool quiet = false;
+  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+    if (args[i] == "--quiet") {
+      quiet = true;
+    } else if (args[i] == "--help" || args[i] == "-h") {
+      printOverview(out);
+      return kExitOk;
+    } else if (args[i] == "--version") {
+      out << "folim-cli 0.1.0\n";
+      return kExitOk;
+    } else {
+      err << "folim-cli: unknown option " << args[i] << "\n";
+      printOverview(err);
+      return kExitUsage;
+    }
+  }
+  if (i >= args.size()) {
+    printOverview(err);
+    return kExitUsage;
+  }
+  const std::string name = args[i];
+  if (name == "help") {
+    if (i + 1 < args.size()) {
+      for (const Command& c : commands())
+        if (args[i + 1] == c.name) {
+          out << c.help;
+          return kExitOk;
+        }
+    }
+    printOverview(out);
+    return kExitOk;
+  }
+  for (const Command& c : commands()) {
+    if (name != c.name) continue;
+    std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
+        std::find(rest.begin(), rest.end(), "-h") != rest.end()) {
+      out << c.help;
+      return kExitOk;
+    }
+    if (std::find(rest.begin(), rest.end(), "--quiet") != rest.end()) {
+      quiet = true;
+      rest.erase(std::remove(rest.begin(), rest.end(), "--quiet"), rest.end());
+    }
+    Invocation inv{rest, out, err, quiet};
+    // The codec trace goes to the command's output stream unless silenced.
+    TraceRedirect redirect(quiet ? nullptr : &out);
+    return c.run(inv);
+  }
+  err << "folim-cli: unknown command '" << name << "'\n\n";
+  printOverview(err);
+  return kExitUsage;
+}
+
+}  // namespace cli

@@ -1,0 +1,55 @@
+// folim-cli: every job of the system from the command line. Exit status 0 on
+// success, 1 on a failed job, 2 on bad usage.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Arguments of one sub-command (without the program and command names),
+// with the streams it writes to.
+struct Invocation {
+  std::vector<std::string> args;
+  std::ostream& out;
+  std::ostream& err;
+  bool quiet = false;  // --quiet: no codec trace
+};
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // one line for the overview
+  const char* help;      // full help text
+  std::function<int(Invocation&)> run;
+};
+
+// The registered sub-commands, in the order --help lists them.
+const std::vector<Command>& commands();
+
+// Runs the program with its full argument list (argv[0] excluded).
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Helpers for sub-commands: splits options from positional arguments.
+// Options take the forms --name VALUE, --name=VALUE or --flag.
+struct ParsedArgs {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;  // name without "--"
+  std::string error;  // non-empty on bad usage
+  bool has(const std::string& name) const;
+  std::string value(const std::string& name, const std::string& fallback = {}) const;
+};
+// valueOptions: options that take a value; flagOptions: options that do not.
+ParsedArgs parseArgs(const std::vector<std::string>& args,
+                     const std::vector<std::string>& valueOptions,
+                     const std::vector<std::string>& flagOptions);
+
+// Sub-commands.
+int runParams(Invocation& inv);
+
+}  // namespace cli

@@ -1,0 +1,6 @@
+#include "codec/limits.h"
+
+CodecLimits& codecLimits() {
+  static CodecLimits limits;
+  return limits;
+}

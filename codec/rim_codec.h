@@ -1,0 +1,64 @@
+// One RIM codec object serves one encode or one decode and is then destroyed.
+// It holds the parameter records, the header and the three components.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "codec/components.h"
+#include "codec/parameters.h"
+#include "codec/patches.h"
+#include "codec/raster.h"
+#include "codec/rimformat.h"
+#include "codec/status.h"
+
+class CRIMCodec {
+ public:
+  CRIMCodec() = default;
+  CRIMCodec(const CRIMCodec&) = delete;
+  CRIMCodec& operator=(const CRIMCodec&) = delete;
+
+  // Takes over and checks the records (22 for a missing record, 17 when the
+  // dimension exceeds the patch length), hands them to the components and
+  // prints the parameter dump.
+  Status setParameters(const CommonParameters* common, const LearningParameters* learning,
+                       const CompressionParameters* compression);
+
+  // Encodes source into outputPath in six timed steps. basesPath (may be
+  // null) names a stored bases file to use or to create. The file appears
+  // whole or not at all.
+  Status encodeFile(const std::string& outputPath, const CImage& source,
+                    const char* basesPath = nullptr);
+  // Learns the bases (or reads them from basesPath) into the bases component.
+  Status setBases(const char* basesPath, const PatchMatrix& patches);
+
+  // Decodes a RIM file into a 24-bit raster.
+  Status decodeFile(CImage& target, const std::string& path);
+  // Reads the header and averages only and draws one pixel per patch.
+  Status renderAveragePreview(CImage& target, const std::string& path);
+
+  Status writeHeader(std::FILE* file, const CImage& source);
+  Status writeSections(std::FILE* file);
+  Status readSections(std::FILE* file);
+  // Header-only read reporting the learning flag.
+  Status readLearningMethod(const std::string& path, std::uint16_t& learningMethod);
+
+  void printHeader() const;
+  void printFileSizes() const;
+
+  CommonParameters common{};
+  LearningParameters learning{};
+  CompressionParameters compression{};
+  RIMHeader header{};
+  CAverage average;
+  CBase base;
+  CCoeff coeff;
+};
+
+// The bases file: 16-byte header (magic 19798, rows, columns, element size 8)
+// then rows x columns doubles. readBasesFile returns 0 or 2 (missing or
+// invalid: learn instead); writeBasesFile 0 or 1.
+inline constexpr std::uint32_t kBasesFileMagic = 19798;
+Status readBasesFile(const std::string& path, KPX::Matrix<double>& bases);
+Status writeBasesFile(const std::string& path, const KPX::Matrix<double>& bases);

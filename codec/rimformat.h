@@ -1,0 +1,68 @@
+// The RIM file format: a 44-byte header, then the averages, bases and
+// coefficients sections, each a 40-byte section header and a payload.
+// Everything is little-endian and read and written field by field.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "codec/status.h"
+
+inline constexpr std::uint16_t kRimMagic = 18002;  // bytes 0x52, 0x46
+inline constexpr std::uint32_t kRimHeaderSize = 44;
+inline constexpr std::uint32_t kSectionHeaderSize = 40;
+
+struct RIMHeader {
+  std::uint16_t fileType = kRimMagic;
+  std::uint16_t colorSpace = 0;
+  std::uint16_t learningMethod = 0;  // 1: ICA bases, 0: PCA bases
+  std::uint16_t reserved0 = 0;
+  std::uint32_t imageHeight = 0;
+  std::uint32_t imageWidth = 0;
+  std::uint32_t patchHeight = 0;
+  std::uint32_t patchWidth = 0;
+  std::uint32_t dimension = 0;
+  std::uint32_t reserved1 = 0;
+  std::uint32_t averageOffset = 0;
+  std::uint32_t baseOffset = 0;
+  std::uint32_t coeffOffset = 0;
+};
+
+// The parameter block of a section (bytes 8 to 39 of its header).
+struct SectionParameters {
+  std::uint32_t stepCount = 0;
+  std::uint32_t stepBits = 0;
+  std::uint32_t codeLengthCount = 0;
+  std::uint32_t codeLengthBits = 0;
+  std::uint32_t symbolCount = 0;
+  std::uint32_t symbolBits = 0;
+  std::uint32_t precisionBits = 0;
+  std::uint32_t maxZeroRun = 0;
+};
+
+void encodeHeader(const RIMHeader& header, std::uint8_t out[kRimHeaderSize]);
+RIMHeader decodeHeader(const std::uint8_t in[kRimHeaderSize]);
+
+// Reads the 44 header bytes at the current position: 14 on a short read,
+// 21 when the first field is not the magic number.
+Status readHeader(std::FILE* file, RIMHeader& header);
+Status writeHeaderBytes(std::FILE* file, const RIMHeader& header);
+
+// Derived sizes (the caller validated the header first).
+std::uint32_t patchCount(const RIMHeader& header);   // N
+std::uint32_t patchLength(const RIMHeader& header);  // P = 3 * pw * ph
+
+// Checks a header read from an untrusted file before anything is sized from
+// it: zero patch or image sizes, a dimension above the patch length, shapes
+// whose element counts overflow 32 bits, and the limits of codecLimits().
+// fileSize, when known (non-zero), bounds how many values the file can
+// plausibly carry. Returns 0 or 22.
+Status validateHeader(const RIMHeader& header, std::uint64_t fileSize = 0);
+
+// Bytes from the current position to the end of the file (0 when unknown).
+std::uint64_t remainingBytes(std::FILE* file);
+
+// The header dump and the size dump, written to the codec trace.
+void printHeader(const RIMHeader& header);
+void printFileSizes(std::uint32_t averageSize, std::uint32_t baseSize, std::uint32_t coeffSize);

@@ -1,0 +1,67 @@
+#include "codec/trace.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <iostream>
+#include <streambuf>
+
+namespace {
+
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+std::ostream& nullStream() {
+  static NullBuffer buffer;
+  static std::ostream stream(&buffer);
+  return stream;
+}
+
+std::atomic<std::ostream*>& target() {
+  static std::atomic<std::ostream*> stream{&std::cout};
+  return stream;
+}
+
+}  // namespace
+
+std::ostream& traceStream() {
+  std::ostream* s = target().load();
+  return s != nullptr ? *s : nullStream();
+}
+
+std::ostream* setTraceStream(std::ostream* stream) { return target().exchange(stream); }
+
+namespace {
+
+std::string vstringf(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return {};
+  std::string text(static_cast<std::size_t>(n) + 1, '\0');
+  std::vsnprintf(&text[0], text.size(), format, args);
+  text.resize(static_cast<std::size_t>(n));
+  return text;
+}
+
+}  // namespace
+
+std::string stringf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = vstringf(format, args);
+  va_end(args);
+  return text;
+}
+
+void tracef(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const std::string text = vstringf(format, args);
+  va_end(args);
+  traceStream() << text;
+}

@@ -1,0 +1,93 @@
+#include "platform/ini.h"
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+
+namespace platform {
+namespace {
+
+std::string trim(const std::string& s) {
+  std::size_t b = 0;
+  std::size_t e = s.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+  return s.substr(b, e - b);
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+std::optional<std::string> readCapped(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string content(kMaxIniBytes, '\0');
+  in.read(&content[0], static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  return content;
+}
+
+}  // namespace
+
+std::optional<std::string> iniValue(const std::string& path, const std::string& section,
+                                    const std::string& key) {
+  const std::optional<std::string> content = readCapped(path);
+  if (!content) return std::nullopt;
+
+  const std::string& text = *content;
+  bool inSection = false;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = trim(text.substr(pos, end - pos));
+    pos = end + 1;
+
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      const std::size_t close = line.find(']');
+      const std::string name =
+          trim(close == std::string::npos ? line.substr(1) : line.substr(1, close - 1));
+      inSection = equalNoCase(name, section);
+      continue;
+    }
+    if (!inSection) continue;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    if (equalNoCase(trim(line.substr(0, eq)), key)) return trim(line.substr(eq + 1));
+  }
+  return std::nullopt;
+}
+
+std::string iniGetString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue, std::size_t bufferSize,
+                         const std::string& path) {
+  std::string value = iniValue(path, section, key).value_or(defaultValue);
+  const std::size_t room = bufferSize == 0 ? 0 : bufferSize - 1;
+  if (value.size() > room) value.resize(room);
+  return value;
+}
+
+std::int32_t iniGetInt(const std::string& section, const std::string& key,
+                       std::int32_t defaultValue, const std::string& path) {
+  const std::optional<std::string> value = iniValue(path, section, key);
+  if (!value) return defaultValue;
+  const std::string& s = *value;
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  std::uint32_t magnitude = 0;  // wraps modulo 2^32 like a C conversion
+  for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i)
+    magnitude = magnitude * 10u + static_cast<std::uint32_t>(s[i] - '0');
+  if (negative) magnitude = 0u - magnitude;
+  return static_cast<std::int32_t>(magnitude);
+}
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+// Where the program lies and where it runs.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Directory of the running executable (from /proc/self/exe), without a
+// trailing slash; empty when it cannot be found.
+std::string programDirectory();
+
+// The current working directory; empty when it cannot be read.
+std::string currentDirectory();
+
+}  // namespace platform

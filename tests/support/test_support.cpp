@@ -1,0 +1,59 @@
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "codec/trace.h"
+
+namespace testing_support {
+
+std::string dataPath(const std::string& name) { return std::string(FOLIM_TEST_DATA_DIR) + "/" + name; }
+
+std::string corpusPath(const std::string& name) { return dataPath("corpus/" + name); }
+
+std::vector<std::string> corpusPhotographs() {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dataPath("corpus"))) {
+    if (e.path().extension() == ".jpg") names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string examplesPath(const std::string& name) {
+  return std::string(FOLIM_EXAMPLES_DIR) + "/" + name;
+}
+
+std::string binPath(const std::string& name) { return std::string(FOLIM_BIN_DIR) + "/" + name; }
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "folim-test-XXXXXX").string();
+  char* made = mkdtemp(&pattern[0]);
+  if (made == nullptr) ADD_FAILURE() << "cannot create a temporary directory";
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  std::filesystem::remove_all(path_, error);
+}
+
+TraceCapture::TraceCapture() : previous_(setTraceStream(&stream_)) {}
+TraceCapture::~TraceCapture() { setTraceStream(previous_); }
+
+std::string readFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace testing_support
