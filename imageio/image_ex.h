@@ -1,0 +1,54 @@
+// The raster as the desktop shell and the command line use it: the codec's
+// raster plus the image's base type and its display rectangle, with loading
+// from any image file (RIM files through the RIM decoder, everything else
+// through Qt's image readers), fitting, drawing and thumbnails.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codec/raster.h"
+
+class QImage;
+class QPainter;
+
+// Base type of an image: RIM file with PCA bases, with ICA bases, any other
+// image (also a RIM file that failed to decode); 99 marks a listed entry
+// whose file has not been inspected yet.
+inline constexpr std::uint16_t kBaseTypePCA = 0;
+inline constexpr std::uint16_t kBaseTypeICA = 1;
+inline constexpr std::uint16_t kBaseTypeUninspected = 99;
+inline constexpr std::uint16_t kBaseTypeOther = 326;
+
+inline constexpr int THUMBNAIL_SIZE = 96;
+// A RIM preview at most this small in both directions is replaced by the full
+// decode for a thumbnail.
+inline constexpr double kPreviewThreshold = 67.2;
+
+class CImageEx : public CImage {
+ public:
+  CImageEx();
+  CImageEx(const CImageEx& other);
+  CImageEx& operator=(const CImageEx& other);
+  ~CImageEx() override;
+
+  // Replaces the contents by the file's image and sets m_nBaseType. Returns
+  // false only when a RIM file fails to decode.
+  bool LoadImageFile(const std::string& path, bool forThumbnail);
+
+  // The largest rectangle of the image's aspect ratio inside a box at (0, 0),
+  // centred along the direction with room to spare.
+  void FitInto(int boxWidth, int boxHeight);
+  void SetDrawRect(int x, int y, int width, int height);
+  // Stretches the whole image into the display rectangle.
+  void DrawAtRect(QPainter& painter) const;
+  // A 96 x 96 thumbnail: the base-type background with the image drawn into
+  // the display rectangle (set it first with FitInto(96, 96)).
+  bool MakeThumbnail(QImage& bitmap) const;
+
+  std::uint16_t m_nBaseType = kBaseTypeOther;
+  int m_nDrawX = 0;
+  int m_nDrawY = 0;
+  int m_nDrawWidth = 0;
+  int m_nDrawHeight = 0;
+};
