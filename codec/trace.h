@@ -1,21 +1,4 @@
-// The codec's plain-text trace (parameter dump, learning progress, step
-// timings, header and size dumps). It goes to standard output unless a
-// program redirects it (tests capture it, `folim-cli --quiet` drops it).
+// The codec writes its trace through the numeric core's trace stream.
 #pragma once
 
-#include <ostream>
-#include <string>
-
-// The stream the trace is written to; never null.
-std::ostream& traceStream();
-
-// Redirects the trace; nullptr discards it. Returns the previous target
-// (nullptr when it was discarded). Meant to be called at start-up or by tests,
-// not while other threads are tracing.
-std::ostream* setTraceStream(std::ostream* target);
-
-// Writes printf-formatted text to the trace.
-void tracef(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// printf-style formatting into a string of any length.
-std::string stringf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#include "numeric/trace.h"

@@ -1,4 +1,4 @@
-#include "codec/trace.h"
+#include "numeric/trace.h"
 
 #include <atomic>
 #include <cstdarg>

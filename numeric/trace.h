@@ -1,0 +1,21 @@
+// The plain-text trace of learning and of the codec (learning progress,
+// parameter dump, step timings, header and size dumps). It goes to standard output unless a
+// program redirects it (tests capture it, `folim-cli --quiet` drops it).
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// The stream the trace is written to; never null.
+std::ostream& traceStream();
+
+// Redirects the trace; nullptr discards it. Returns the previous target
+// (nullptr when it was discarded). Meant to be called at start-up or by tests,
+// not while other threads are tracing.
+std::ostream* setTraceStream(std::ostream* target);
+
+// Writes printf-formatted text to the trace.
+void tracef(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// printf-style formatting into a string of any length.
+std::string stringf(const char* format, ...) __attribute__((format(printf, 1, 2)));
