@@ -51,5 +51,6 @@ ParsedArgs parseArgs(const std::vector<std::string>& args,
 
 // Sub-commands.
 int runParams(Invocation& inv);
+int runSearch(Invocation& inv);
 
 }  // namespace cli
