@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double kLargestMagnitude = 4294967295.0;  // 2^32 - 1
+constexpr double kMagnitudeLimit = 4294967296.0;  // 2^32: |trunc(v)| must stay below
 
 // The alphabet is usable by the encoder: p and z non-zero, p <= 32 and A
 // small enough for the stored tables.
@@ -21,9 +21,8 @@ bool usableAlphabet(std::uint32_t p, std::uint32_t z) {
 // The integer a value is coded as, with its size category; false when it
 // cannot be coded with p bits.
 bool codedValue(double value, std::uint32_t p, std::int64_t& integer, std::uint32_t& size) {
-  const double truncated = std::trunc(value);
-  if (!(std::fabs(truncated) <= kLargestMagnitude)) return false;  // also NaN
-  integer = static_cast<std::int64_t>(truncated);
+  if (!(std::fabs(value) < kMagnitudeLimit)) return false;  // also NaN
+  integer = static_cast<std::int64_t>(value);               // truncates toward zero
   const std::uint64_t magnitude =
       integer < 0 ? static_cast<std::uint64_t>(-integer) : static_cast<std::uint64_t>(integer);
   size = sizeCategory(static_cast<std::uint32_t>(magnitude));
@@ -158,12 +157,7 @@ std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun
 }
 
 std::uint32_t sizeCategory(std::uint32_t magnitude) {
-  std::uint32_t s = 0;
-  while (magnitude != 0) {
-    ++s;
-    magnitude >>= 1;
-  }
-  return s;
+  return magnitude == 0 ? 0 : 32 - static_cast<std::uint32_t>(__builtin_clz(magnitude));
 }
 
 std::int64_t extendValue(std::uint32_t bits, std::uint32_t size) {
@@ -282,14 +276,35 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
   if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   if (table.ehufco.size() < size || table.ehufsi.size() < size) return status::InvalidValues;
-  return walkSymbols(
+  // Codes and value bits gather in a local word that goes to the stream 32
+  // bits at a time: the same bits, fewer calls.
+  std::uint64_t pending = 0;
+  std::uint32_t pendingBits = 0;
+  const Status st = walkSymbols(
       matrix, precisionBits, maxZeroRun,
       [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
         const std::uint32_t length = table.ehufsi[symbol];
         if (length == 0 || length > kMaxCodeLength) return status::InvalidValues;
-        Status st = stream.putBits(table.ehufco[symbol], length);
-        if (st == status::Success && s != 0) st = stream.putBits(bits, s);
-        return st;
+        pending = (pending << length) | table.ehufco[symbol];
+        pendingBits += length;
+        if (pendingBits >= 32) {
+          pendingBits -= 32;
+          const Status put = stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
+          if (put != status::Success) return put;
+        }
+        if (s != 0) {
+          pending = (pending << s) | bits;
+          pendingBits += s;
+          if (pendingBits >= 32) {
+            pendingBits -= 32;
+            const Status put =
+                stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
+            if (put != status::Success) return put;
+          }
+        }
+        return status::Success;
       },
       [] { return status::InvalidValues; });
+  if (st != status::Success || pendingBits == 0) return st;
+  return stream.putBits(static_cast<std::uint32_t>(pending), pendingBits);
 }

@@ -61,8 +61,8 @@ std::int64_t extendValue(std::uint32_t bits, std::uint32_t size);
 // refuses them.
 std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
                                         std::uint32_t precisionBits, std::uint32_t maxZeroRun);
-// Builds the code from the frequencies (A entries); 22 for fewer than 3 or
-// more than kMaxTableEntries entries.
+// Builds the code from the frequencies (A entries); 22 for no entries or
+// more than kMaxTableEntries.
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies, HuffmanEncoderTable& table);
 
 // Stores an integer table: count and width (bits of the largest entry) are

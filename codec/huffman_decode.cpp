@@ -40,6 +40,12 @@ Action classify(std::uint32_t symbol, std::uint32_t p, std::uint32_t z) {
   return a;  // the reserved symbol stays Invalid
 }
 
+// extendValue, inlined into the decoding loop.
+inline std::int64_t extend(std::uint32_t bits, std::uint32_t size) {
+  const std::int64_t b = bits;
+  return b >> (size - 1) != 0 ? b : b - (INT64_C(1) << size) + 1;  // 1 <= size <= 32
+}
+
 // A coded symbol outside the alphabet makes the table unusable.
 Status checkSymbols(const HuffmanDecoderTable& table, std::uint32_t p, std::uint32_t z) {
   const std::uint64_t reserved = static_cast<std::uint64_t>(z) * p + 2;
@@ -203,7 +209,7 @@ Status decodeRows(Symbols& symbols, KPX::Matrix<double>& matrix, std::uint32_t z
           std::uint32_t raw = 0;
           st = symbols.bits(a.size, raw);
           if (st != status::Success) return st;
-          out[e] = static_cast<double>(extendValue(raw, a.size));
+          out[e] = static_cast<double>(extend(raw, a.size));
           ++e;
           break;
         }
