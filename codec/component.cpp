@@ -119,6 +119,16 @@ Status CRIMComponent::decodeHuffman() {
   if (s != status::Success) return s;
   s = readTable(stream, parameters.symbolCount, parameters.symbolBits, huffval);
   if (s != status::Success) return s;
+  // A stored code has no length-0 codes, no code longer than 16 bits and no
+  // more codes than symbols; anything else is damage, refused before the
+  // decoder sizes its tables from the counts.
+  if (bits.empty() || bits[0] != 0) return status::InvalidValues;
+  std::uint64_t codes = 0;
+  for (std::size_t l = 1; l < bits.size(); ++l) {
+    if (l > 16 && bits[l] != 0) return status::InvalidValues;
+    codes += bits[l];
+  }
+  if (codes == 0 || codes > huffval.size()) return status::InvalidValues;
   HuffmanDecoderTable table;
   s = buildDecoderTable(bits, huffval, table);
   if (s != status::Success) return s;
