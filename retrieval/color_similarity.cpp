@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "numeric/matrix_ops.h"
-#include "retrieval/component_reader.h"
 
 namespace {
 
@@ -65,7 +64,14 @@ void AverageGrid(const RIMHeader& header, std::uint32_t& columns, std::uint32_t&
 }
 
 Status ColorSimilarity::ReadRimAverages(CAverage& component, const std::string& path) {
-  return ReadRimComponent(path, RimSection::Averages, component);
+  try {
+    RIMHeader header;
+    return readComponentAt(path, component, RimSection::Averages, header);
+  } catch (const KPX::MatrixException&) {
+    return status::NoMemory;
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
 }
 
 Status ColorSimilarity::ComputeFeatures(KPX::Matrix<double>& M, KPX::Vector<double>& H,

@@ -8,7 +8,6 @@
 #include "codec/components.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
-#include "retrieval/component_reader.h"
 #include "retrieval/greedy_match.h"
 
 namespace {
@@ -32,10 +31,17 @@ Status EdgeSimilarity::ReadRimBases(const std::string& path, KPX::Matrix<double>
   // A file that opens but cannot be read reports its failure rather than an
   // empty base set: a damaged target is "cannot be read" (-1), not "has
   // nothing alike" (0).
-  CBase component;
-  const Status status = ReadRimComponent(path, RimSection::Bases, component);
-  if (status != status::Success) return status;
-  bases = std::move(static_cast<KPX::Matrix<double>&>(component));
+  try {
+    CBase component;
+    RIMHeader header;
+    const Status status = readComponentAt(path, component, RimSection::Bases, header);
+    if (status != status::Success) return status;
+    bases = std::move(static_cast<KPX::Matrix<double>&>(component));
+  } catch (const KPX::MatrixException&) {
+    return status::NoMemory;
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
   return status::Success;
 }
 
@@ -65,7 +71,8 @@ Status EdgeSimilarity::BuildSimilarityMatrix(KPX::Matrix<double>& S, const KPX::
   if (Q.cols() != T.cols() || qNorms.count() != Q.rows() || tNorms.count() != T.rows())
     return status::InvalidValues;
   try {
-    KPX::Matrix<double> product = KPX::multiply(Q, KPX::transpose(T));
+    // Q x T^T without forming the transpose; element for element the same.
+    KPX::Matrix<double> product = KPX::multiplyABt(Q, T);
     for (std::uint32_t i = 0; i < product.rows(); ++i) {
       double* row = product[i];
       for (std::uint32_t j = 0; j < product.cols(); ++j) {

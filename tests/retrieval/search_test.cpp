@@ -200,9 +200,10 @@ TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) 
   const std::vector<ImageEntry> entries = {entry(dir, "a.rim"), entry(dir, "nobases.rim"),
                                            entry(dir, "gone.rim", 0)};
 
+  // Block means: positive averages always have a positive cosine.
   ColorSimilarity color;
   color.resolution = 4;
-  color.mode = 2;
+  color.mode = 0;
   color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, dir.file("q.rim"));
   EdgeSimilarity edge;
   edge.baseLimit = 96;
@@ -216,7 +217,7 @@ TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) 
   SearchRequest request;
   request.queryPath = dir.file("q.rim");
   request.queryBaseType = 0;
-  request.colorMode = 2;
+  request.colorMode = 0;
   auto find = [](const SearchResult& r, const std::string& name) {
     for (const ImageEntry& x : r.candidates)
       if (x.name == name) return x;
@@ -227,11 +228,12 @@ TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) 
   request.colorWeightText = "70";
   SearchResult r = RunSearch(request, entries);
   ASSERT_EQ(r.candidates.size(), 3u);
-  EXPECT_EQ(find(r, "a.rim").score, 0.3 * e + 0.7 * c);
+  const double w = 70 / 100.0;
+  EXPECT_EQ(find(r, "a.rim").score, (1 - w) * e + w * c);
   const ImageEntry broken = find(r, "nobases.rim");
   EXPECT_EQ(broken.edgeSimilarity, -1.0);
   EXPECT_EQ(broken.colorSimilarity, cNoBases);
-  EXPECT_EQ(broken.score, 0.3 * -1.0 + 0.7 * cNoBases);
+  EXPECT_EQ(broken.score, (1 - w) * -1.0 + w * cNoBases);
   const ImageEntry gone = find(r, "gone.rim");
   EXPECT_EQ(gone.edgeSimilarity, -1.0);
   EXPECT_EQ(gone.colorSimilarity, -1.0);
