@@ -35,8 +35,8 @@ class Folder {
       const std::string file = platform::joinPath(path_, name);
       // Every tenth file repeats another's contents, as near-duplicates do.
       const unsigned seed = k % 10 == 9 ? k - 9 : k;
-      if (synthetic::write(file, synthetic::randomRim(synthetic::header(320, 304, 8, 96, 0), seed)) !=
-          0) {
+      if (synthetic::write(
+              file, synthetic::randomRim(synthetic::header(320, 304, 8, 96, 0), seed)) != 0) {
         std::fprintf(stderr, "cannot write %s\n", file.c_str());
         std::exit(1);
       }

@@ -51,38 +51,34 @@ double GreedyMatchScoreReference(KPX::Matrix<double>& S, std::uint32_t n,
   return sum.result();
 }
 
-double GreedyMatchScore(const KPX::Matrix<double>& S, std::uint32_t n,
-                        std::vector<MatchStep>* steps) {
+double GreedyMatchScore(KPX::Matrix<double>& S, std::uint32_t n, std::vector<MatchStep>* steps) {
   if (steps != nullptr) steps->clear();
   WeightedSum sum;
   if (n == 0) return sum.result();
 
-  // The block position p holds original row rowAt[p] and column colAt[p]:
-  // copying row i over row r* is rowAt[r*] = rowAt[i], and the same for
-  // columns, which is all the in-place copies change inside the block.
-  std::vector<std::uint32_t> rowAt(n), colAt(n);
-  for (std::uint32_t p = 0; p < n; ++p) rowAt[p] = colAt[p] = p;
-
-  // Per block row: whether it has a comparable entry in columns i..n-1, the
-  // first largest such entry and its column position.
+  // Per block row: whether it has a comparable entry in the block's columns,
+  // the first largest such entry and its column.
   std::vector<char> rowHas(n, 0);
   std::vector<double> rowMax(n, 0.0);
   std::vector<std::uint32_t> rowMaxCol(n, 0);
 
   auto rescan = [&](std::uint32_t r, std::uint32_t firstCol) {
-    const double* row = S[rowAt[r]];
-    bool has = false;
-    double best = 0.0;
-    std::uint32_t bestCol = 0;
-    for (std::uint32_t c = firstCol; c < n; ++c) {
-      const double v = row[colAt[c]];
-      if (has ? v > best : !std::isnan(v)) {
-        best = v;
+    const double* row = S[r];
+    std::uint32_t c = firstCol;
+    while (c < n && std::isnan(row[c])) ++c;
+    if (c == n) {
+      rowHas[r] = 0;
+      return;
+    }
+    double best = row[c];
+    std::uint32_t bestCol = c;
+    for (++c; c < n; ++c) {
+      if (row[c] > best) {
+        best = row[c];
         bestCol = c;
-        has = true;
       }
     }
-    rowHas[r] = has ? 1 : 0;
+    rowHas[r] = 1;
     rowMax[r] = best;
     rowMaxCol[r] = bestCol;
   };
@@ -91,7 +87,7 @@ double GreedyMatchScore(const KPX::Matrix<double>& S, std::uint32_t n,
   for (std::uint32_t i = 0; i < n; ++i) {
     std::uint32_t bestRow = i;
     std::uint32_t bestCol = i;
-    double best = S[rowAt[i]][colAt[i]];
+    double best = S[i][i];
     // A comparable (i, i) is itself the first entry of the scan, so the
     // winner is the first row holding the largest row maximum. A NaN at
     // (i, i) is never replaced.
@@ -109,8 +105,15 @@ double GreedyMatchScore(const KPX::Matrix<double>& S, std::uint32_t n,
     sum.add(n - i, best);
     if (steps != nullptr) steps->push_back({bestRow, bestCol, best});
 
-    if (bestRow != i) rowAt[bestRow] = rowAt[i];
-    if (bestCol != i) colAt[bestCol] = colAt[i];
+    // The copies of the reference, restricted to what later steps read:
+    // columns i.. of row i (column i too, which the column copy then reads),
+    // and rows i+1.. of column i.
+    if (bestRow != i) {
+      for (std::uint32_t c = i; c < n; ++c) S[bestRow][c] = S[i][c];
+    }
+    if (bestCol != i) {
+      for (std::uint32_t r = i + 1; r < n; ++r) S[r][bestCol] = S[r][i];
+    }
 
     // Column i leaves the block and column bestCol now holds what column i
     // held. A row whose maximum sat elsewhere keeps it: the value moved into

@@ -30,9 +30,11 @@ struct MatchStep {
 double GreedyMatchScoreReference(KPX::Matrix<double>& S, std::uint32_t n,
                                  std::vector<MatchStep>* steps = nullptr);
 
-// The same matching with identical steps and a bit-identical score, without
-// touching S: the rearrangement is kept as two index maps and every row of the
-// block remembers its first maximum, which only rows that lost it rescan.
-// Typically O(n^2); O(n^3) only when ties keep every row's maximum moving.
-double GreedyMatchScore(const KPX::Matrix<double>& S, std::uint32_t n,
+// The same matching with identical steps and a bit-identical score: every
+// row of the block remembers its first maximum, and after a step only the
+// rows that lost theirs rescan. Typically O(n^2); O(n^3) only when ties keep
+// every row's maximum moving. S is rearranged like the reference does within
+// the block still in play; what it holds elsewhere afterwards is
+// unspecified.
+double GreedyMatchScore(KPX::Matrix<double>& S, std::uint32_t n,
                         std::vector<MatchStep>* steps = nullptr);

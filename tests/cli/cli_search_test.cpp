@@ -39,8 +39,8 @@ std::vector<Line> linesOf(const std::string& text) {
 }
 
 void writeRim(const std::string& path, std::uint16_t learning, unsigned seed) {
-  ASSERT_EQ(synthetic::write(path, synthetic::randomRim(synthetic::header(96, 96, 8, 32, learning),
-                                                        seed)),
+  ASSERT_EQ(synthetic::write(
+                path, synthetic::randomRim(synthetic::header(96, 96, 8, 32, learning), seed)),
             0);
 }
 

@@ -29,9 +29,9 @@ ImageEntry entry(const TempDir& dir, const std::string& name,
 
 void writeRim(const TempDir& dir, const std::string& name, std::uint16_t learning, unsigned seed,
               std::uint32_t width = 96, std::uint32_t height = 80) {
-  ASSERT_EQ(synthetic::write(dir.file(name), synthetic::randomRim(synthetic::header(
-                                                                      width, height, 8, 24, learning),
-                                                                  seed)),
+  ASSERT_EQ(synthetic::write(
+                dir.file(name),
+                synthetic::randomRim(synthetic::header(width, height, 8, 24, learning), seed)),
             0);
 }
 
@@ -145,8 +145,8 @@ TEST(SearchCollection, KeepsRimFilesLearnedLikeTheQuery) {
   entries[8].score = 0.25;
   Recorded progress;
   const std::vector<ImageEntry> pca = CollectCandidates(0, entries, progress.callback());
-  EXPECT_EQ(namesOf(pca), (std::vector<std::string>{"a.rim", "photorim", "upper.RIM",
-                                                    "seen-pca.rim"}));
+  EXPECT_EQ(namesOf(pca),
+            (std::vector<std::string>{"a.rim", "photorim", "upper.RIM", "seen-pca.rim"}));
   EXPECT_EQ(pca[0].baseType, kBaseTypeUninspected);
   EXPECT_EQ(pca[0].path, dir.file("a.rim"));
   EXPECT_EQ(pca[3].baseType, 0);
@@ -194,7 +194,8 @@ TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) 
   // A file whose averages read but whose bases do not.
   std::string bytes = readFileBytes(dir.file("a.rim"));
   const std::size_t baseOffset = static_cast<unsigned char>(bytes[36]) |
-                                 static_cast<std::size_t>(static_cast<unsigned char>(bytes[37])) << 8;
+                                 static_cast<std::size_t>(static_cast<unsigned char>(bytes[37]))
+                                     << 8;
   bytes[baseOffset] = 2;
   writeFileBytes(dir.file("nobases.rim"), bytes);
   const std::vector<ImageEntry> entries = {entry(dir, "a.rim"), entry(dir, "nobases.rim"),

@@ -16,9 +16,9 @@
 namespace synthetic {
 
 struct Rim {
-  RIMHeader header;              // sizes, learning flag, colour space
-  KPX::Matrix<double> averages;  // 3 x N stored averages
-  KPX::Matrix<double> bases;     // D x P stored bases
+  RIMHeader header;               // sizes, learning flag, colour space
+  KPX::Matrix<double> averages;   // 3 x N stored averages
+  KPX::Matrix<double> bases;      // D x P stored bases
   std::uint32_t averageStep = 1;  // the averages' quantisation step
 };
 
