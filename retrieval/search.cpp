@@ -89,6 +89,9 @@ std::vector<ImageEntry> CollectCandidates(std::int32_t queryBaseType,
                                           const SearchProgress& progress) {
   std::vector<ImageEntry> candidates;
   const std::size_t count = entries.size();
+  // The header-only read touches nothing but the codec's header, so one
+  // codec object serves every entry.
+  CRIMCodec codec;
   for (std::size_t i = 0; i < count; ++i) {
     const ImageEntry& entry = entries[i];
     if (entry.baseType == kBaseTypeUninspected) {
@@ -96,7 +99,6 @@ std::vector<ImageEntry> CollectCandidates(std::int32_t queryBaseType,
       // like "photo.rim".
       if (!endsInRim(entry.name)) continue;
       std::uint16_t learningMethod = 0;
-      CRIMCodec codec;
       if (codec.readLearningMethod(entry.path, learningMethod) != status::Success) continue;
       if (learningMethod == queryBaseType) {
         ImageEntry candidate;
