@@ -177,7 +177,7 @@ BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::strin
     if (options.progress) options.progress(i, items.size(), items[i]);
 
     if (!saveDirExists) {
-      result.reason = "the save folder does not exist";
+      result.reason = kReasonSaveDirMissing;
     } else if (guard.wouldOverwrite(result.output)) {
       result.reason = kReasonOverwrite;
     } else {

@@ -23,6 +23,9 @@ inline constexpr const char* kMsgRimFailed = "Failed conversion of these images!
 inline constexpr const char* kMsgBmpDone = "Finished converting to BMP images!";
 inline constexpr const char* kMsgBmpFailed = "Failed conversion of these files!\n";
 
+// The reason given to every file when the save folder of a BMP job is missing.
+inline constexpr const char* kReasonSaveDirMissing = "the save folder does not exist";
+
 // What became of one file of a batch.
 struct ConversionResult {
   std::string name;    // lower-case file name

@@ -64,20 +64,22 @@ std::string targetExtension(const std::string& path) {
   return dot == std::string::npos ? std::string() : last.substr(dot);
 }
 
-bool SaveByExtension(const CImage& image, const std::string& path) {
-  if (!imageio::startImageLibrary()) return false;
+std::string writerFormatFor(const std::string& path) {
   const std::string extension = targetExtension(path);
-  if (extension.empty()) return false;
-
-  QByteArray chosen;
+  if (extension.empty()) return {};
   const QString wanted = QString::fromStdString(extension);
+  // The first writer in Qt's order whose name matches.
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
     if (QString::compare(QStringLiteral(".") + QString::fromLatin1(format), wanted,
-                         Qt::CaseInsensitive) == 0) {
-      chosen = format;
-      break;
-    }
+                         Qt::CaseInsensitive) == 0)
+      return format.toStdString();
   }
+  return {};
+}
+
+bool SaveByExtension(const CImage& image, const std::string& path) {
+  if (!imageio::startImageLibrary()) return false;
+  const QByteArray chosen = QByteArray::fromStdString(writerFormatFor(path));
   if (chosen.isEmpty()) return false;
 
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own

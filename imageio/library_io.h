@@ -21,6 +21,10 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
 // file or destroys an existing one.
 bool SaveByExtension(const CImage& image, const std::string& path);
 
+// The name of the Qt writer SaveByExtension would choose for path, or ""
+// when there is none.
+std::string writerFormatFor(const std::string& path);
+
 // The target extension of a path as SaveByExtension sees it (dot included,
 // empty when the last component has no dot).
 std::string targetExtension(const std::string& path);
