@@ -12,9 +12,7 @@
 
 namespace testing_support {
 
-std::string dataPath(const std::string& name) {
-  return std::string(FOLIM_TEST_DATA_DIR) + "/" + name;
-}
+std::string dataPath(const std::string& name) { return std::string(FOLIM_TEST_DATA_DIR) + "/" + name; }
 
 std::string corpusPath(const std::string& name) { return dataPath("corpus/" + name); }
 
