@@ -1,6 +1,9 @@
 // folim-cli search end to end on a folder of RIM files.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -125,4 +128,48 @@ TEST_F(CliSearch, FailuresAndBadUsage) {
   EXPECT_EQ(run({"search", "--color-weight", "lots", dir.file("query.rim"), dir.path()}).code, 2);
   EXPECT_EQ(run({"search", "--top", "0", dir.file("query.rim"), dir.path()}).code, 2);
   EXPECT_EQ(run({"search", "--top", "x", dir.file("query.rim"), dir.path()}).code, 2);
+}
+
+// Real photographs: a query's resized and cropped copies, encoded on their
+// own, rank right after the query itself among all the other photographs.
+TEST(CliSearchPhotographs, ResizedAndCroppedCopiesRankFirst) {
+  TempDir dir;
+  const std::vector<std::string> photos = testing_support::corpusPhotographs();
+  ASSERT_GE(photos.size(), 8u);
+  auto encode = [&](const std::string& input, const std::string& output) {
+    const CliRun r = run({"--quiet", "encode", "--method", "pca", input, output});
+    ASSERT_EQ(r.code, 0) << input << ": " << r.err;
+  };
+  for (const std::string& name : photos)
+    encode(testing_support::corpusPath(name), dir.file(name.substr(0, name.size() - 4) + ".rim"));
+
+  for (const char* query : {"dune", "ladybird", "wood"}) {
+    const QImage original(
+        QString::fromStdString(testing_support::corpusPath(std::string(query) + ".jpg")));
+    ASSERT_FALSE(original.isNull()) << query;
+    const std::string resized = dir.file(std::string("z-") + query + "-resized.png");
+    const std::string cropped = dir.file(std::string("z-") + query + "-cropped.png");
+    ASSERT_TRUE(original
+                    .scaled(original.width() * 3 / 4, original.height() * 3 / 4,
+                            Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .save(QString::fromStdString(resized)));
+    ASSERT_TRUE(original
+                    .copy(original.width() / 10, original.height() / 10, original.width() * 8 / 10,
+                          original.height() * 8 / 10)
+                    .save(QString::fromStdString(cropped)));
+    encode(resized, resized + ".rim");
+    encode(cropped, cropped + ".rim");
+    std::filesystem::remove(resized);
+    std::filesystem::remove(cropped);
+
+    const CliRun r = run({"search", dir.file(std::string(query) + ".rim"), dir.path()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::vector<Line> lines = linesOf(r.out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0].path, dir.file(std::string(query) + ".rim")) << r.out;
+    const std::vector<std::string> next = {lines[1].path, lines[2].path};
+    EXPECT_TRUE(std::find(next.begin(), next.end(), resized + ".rim") != next.end()) << r.out;
+    EXPECT_TRUE(std::find(next.begin(), next.end(), cropped + ".rim") != next.end()) << r.out;
+    // The copies stay in the folder and take part in the later queries too.
+  }
 }
