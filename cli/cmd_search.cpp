@@ -9,8 +9,7 @@
 
 #include "cli/cli.h"
 #include "codec/rim_codec.h"
-#include "imageio/file_kind.h"
-#include "platform/directory.h"
+#include "imageio/listing.h"
 #include "retrieval/search.h"
 
 namespace cli {
@@ -23,23 +22,6 @@ const char* const kUsage =
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
   return kExitUsage;
-}
-
-// The images of dir as the document lists them: names in the platform's
-// order, sub-folders descended in place when asked, names lower-cased.
-void listImages(const std::string& dir, bool recursive, std::vector<ImageEntry>& entries) {
-  for (const platform::DirectoryEntry& e : platform::listDirectory(dir)) {
-    if (e.isDirectory) {
-      if (recursive) listImages(e.path, recursive, entries);
-      continue;
-    }
-    if (GetFileKind(e.name) == kFileKindNone) continue;
-    ImageEntry entry;
-    entry.name = platform::toLowerAscii(e.name);
-    entry.path = e.path;
-    entry.baseType = kBaseTypeUninspected;
-    entries.push_back(std::move(entry));
-  }
 }
 
 // A whole number in [low, high], or -1.
@@ -123,8 +105,16 @@ int runSearch(Invocation& inv) {
                               ? learningMethod
                               : kBaseTypeOther;
 
+  // The folder as the document lists it: image names only, in the
+  // platform's order, sub-folders descended where they stand.
   std::vector<ImageEntry> entries;
-  listImages(dir, args.has("recursive"), entries);
+  for (const ListedImage& listed : listImageFiles(dir, args.has("recursive"))) {
+    ImageEntry e;
+    e.name = listed.name;
+    e.path = listed.path;
+    e.baseType = kBaseTypeUninspected;
+    entries.push_back(std::move(e));
+  }
   const SearchResult result = RunSearch(request, entries);
   if (result.outcome != SearchOutcome::Ranked) {
     inv.err << result.message << "\n";

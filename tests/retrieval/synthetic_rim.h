@@ -1,17 +1,15 @@
-// RIM files with chosen contents for the retrieval tests and benchmark: the
-// stored averages and bases are given directly (whole numbers, as the
-// encoder stores them), coded and written with the codec's own components,
-// so that the measures read exactly these values back.
+// RIM files with chosen contents for the retrieval tests: the stored
+// averages and bases are given directly (whole numbers, as the encoder
+// stores them), so that the measures read exactly these values back.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <random>
 #include <string>
 
-#include "codec/components.h"
 #include "codec/rimformat.h"
 #include "numeric/matrix.h"
+#include "support/synthetic_rim.h"
 
 namespace synthetic {
 
@@ -69,49 +67,24 @@ inline Rim randomRim(const RIMHeader& h, unsigned seed) {
   return rim;
 }
 
-// Writes rim to path; the status of the first failing step.
+// Writes rim to path through the shared test writer: the bases stored as
+// given with steps of 1, all coefficients 0.
 inline Status write(const std::string& path, const Rim& rim) {
-  CompressionParameters compression;
-  compression.AverageQuantizeStep = rim.averageStep;
-  compression.CoeffQuantizeStep = 1;
-  compression.PrecisionBit = 16;
-  compression.BasePrecisionBit = 8;
-  compression.MaxZeroRun = 16;
-
-  RIMHeader h = rim.header;
-  h.fileType = kRimMagic;
-  CAverage average;
-  CBase base;
-  CCoeff coeff;
-  Status s;
-  if ((s = average.setCompressionParameters(compression)) != 0) return s;
-  if ((s = base.setCompressionParameters(compression)) != 0) return s;
-  if ((s = coeff.setCompressionParameters(compression)) != 0) return s;
-  if ((s = average.setShapeFromHeader(h)) != 0) return s;
-  if ((s = base.setShapeFromHeader(h)) != 0) return s;
-  if ((s = coeff.setShapeFromHeader(h)) != 0) return s;
-  // The averages are quantised by encode (divided by their step); the bases
-  // are stored as given with steps of 1; the coefficients are all 0.
-  for (std::uint32_t k = 0; k < average.count(); ++k) average.data()[k] = rim.averages.data()[k];
-  for (std::uint32_t k = 0; k < base.count(); ++k) base.data()[k] = rim.bases.data()[k];
-  KPX::fill(static_cast<KPX::Matrix<double>&>(coeff), 0.0);
-  base.steps.resize(h.dimension);
-  KPX::fill(base.steps, 1u);
-  if ((s = average.encode()) != 0) return s;
-  if ((s = base.encode()) != 0) return s;
-  if ((s = coeff.encode()) != 0) return s;
-  h.averageOffset = kRimHeaderSize;
-  h.baseOffset = h.averageOffset + average.sectionSize();
-  h.coeffOffset = h.baseOffset + base.sectionSize();
-
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return status::CannotOpenFile;
-  s = writeHeaderBytes(file, h);
-  if (s == 0) s = average.writeSection(file);
-  if (s == 0) s = base.writeSection(file);
-  if (s == 0) s = coeff.writeSection(file);
-  if (std::fclose(file) != 0 && s == 0) s = status::WriteFailed;
-  return s;
+  testing_support::SyntheticRim out;
+  out.colorSpace = rim.header.colorSpace;
+  out.learningMethod = rim.header.learningMethod;
+  out.width = rim.header.imageWidth;
+  out.height = rim.header.imageHeight;
+  out.patchWidth = rim.header.patchWidth;
+  out.patchHeight = rim.header.patchHeight;
+  out.dimension = rim.header.dimension;
+  out.averageStep = rim.averageStep;
+  out.averages = rim.averages;
+  out.bases = rim.bases;
+  out.baseSteps.assign(rim.header.dimension, 1);
+  out.coefficients.resize(columnsOf(rim.header) * rowsOf(rim.header), rim.header.dimension);
+  KPX::fill(out.coefficients, 0.0);
+  return testing_support::writeSyntheticRim(path, out);
 }
 
 }  // namespace synthetic
