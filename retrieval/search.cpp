@@ -132,7 +132,7 @@ SearchResult RunSearch(const SearchRequest& request, const std::vector<ImageEntr
     result.message = kMessageBadColorMode;
     return result;
   }
-  if (request.queryBaseType != kBaseTypePca && request.queryBaseType != kBaseTypeIca) {
+  if (request.queryBaseType != kBaseTypePCA && request.queryBaseType != kBaseTypeICA) {
     result.outcome = SearchOutcome::NotRimQuery;
     result.message = kMessageNotRimQuery;
     return result;

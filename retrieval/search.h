@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-// Base types of an image. 99 marks a listed entry not inspected yet.
-inline constexpr std::int16_t kBaseTypePca = 0;
-inline constexpr std::int16_t kBaseTypeIca = 1;
-inline constexpr std::int16_t kBaseTypeUninspected = 99;
-inline constexpr std::int16_t kBaseTypeOther = 326;
+#include "codec/base_type.h"
 
 // One listed image file.
 struct ImageEntry {
