@@ -47,11 +47,16 @@ CFolimDoc::~CFolimDoc() {
   if (theDocument == this) theDocument = nullptr;
 }
 
-void CFolimDoc::SetDirectory(const QString& dir) {
-  // Results of a page still loading refer to the old list: drop them.
+void CFolimDoc::StopLoadingThumbnails() {
   ++batch_;
   loader_.cancel();
   loadTotal_ = loadDone_ = 0;
+  if (m_pProgressDialog != nullptr) m_pProgressDialog->hide();
+}
+
+void CFolimDoc::SetDirectory(const QString& dir) {
+  // Results of a page still loading refer to the old list: drop them.
+  StopLoadingThumbnails();
   m_currentDir = dir;
   m_entries.clear();
   ListDirectory(dir);
@@ -100,14 +105,9 @@ void CFolimDoc::UpdatePageControls() {
 }
 
 void CFolimDoc::LoadThumbnails() {
-  ++batch_;
-  loader_.cancel();
-  loadTotal_ = loadDone_ = 0;
+  StopLoadingThumbnails();
   if (m_pListView != nullptr) m_pListView->clearThumbnails();
-  if (m_entries.empty()) {
-    if (m_pProgressDialog != nullptr) m_pProgressDialog->hide();
-    return;
-  }
+  if (m_entries.empty()) return;
 
   // The entry count of the last reset may be stale when the list changed
   // since (a conversion re-lists the folder): never run past the list.
@@ -117,10 +117,7 @@ void CFolimDoc::LoadThumbnails() {
   for (int i = std::max(first, 0); i < last; ++i) {
     jobs.push_back({i, fromNativePath(m_entries[static_cast<std::size_t>(i)].path)});
   }
-  if (jobs.empty()) {
-    if (m_pProgressDialog != nullptr) m_pProgressDialog->hide();
-    return;
-  }
+  if (jobs.empty()) return;
 
   loadTotal_ = static_cast<int>(jobs.size());
   if (m_pProgressDialog != nullptr) {

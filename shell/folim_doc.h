@@ -56,6 +56,8 @@ class CFolimDoc : public QObject {
   // recent-file list).
   void OpenImage(const QString& path);
 
+  // Abandons the page being loaded (the list is being emptied).
+  void StopLoadingThumbnails();
   // True while the thumbnails of the current page are still being made.
   bool IsLoadingThumbnails() const { return loadDone_ < loadTotal_; }
 

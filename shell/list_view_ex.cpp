@@ -55,8 +55,12 @@ CListViewEx::~CListViewEx() {
 }
 
 void CListViewEx::OnInitialUpdate() {
+  CFolimDoc* doc = GetFolimDoc();
+  if (doc != nullptr) {
+    doc->StopLoadingThumbnails();
+    doc->m_pListView = this;
+  }
   clearThumbnails();
-  if (CFolimDoc* doc = GetFolimDoc()) doc->m_pListView = this;
 }
 
 void CListViewEx::clearThumbnails() { clear(); }

@@ -5,11 +5,14 @@
 #include "shell/folim_doc.h"
 
 CProgressDialog::CProgressDialog()
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
+    : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
       bar_(new QProgressBar(this)) {
   setObjectName(QStringLiteral("progressDialog"));
   setWindowTitle(QStringLiteral("Progress..."));
   setModal(false);
+  // Showing it for every page must not take the keyboard from the tree or
+  // the list.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   // 117 x 29 dialog units, the bar at (7, 7) sized 103 x 14.
   setFixedSize(176, 44);
   bar_->setObjectName(QStringLiteral("progressBar"));

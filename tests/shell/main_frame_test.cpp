@@ -7,12 +7,14 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolBar>
 
 #include "shell/about_dialog.h"
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
+#include "shell/progress_dialog.h"
 #include "shell/recent_files.h"
 #include "shell_fixture.h"
 
@@ -86,6 +88,17 @@ TEST_F(MainFrameTest, TitleFollowsTheSelectionAndFileNewResetsIt) {
   EXPECT_EQ(frame->listView()->count(), 0);
   // The document keeps its state.
   EXPECT_EQ(doc->m_entries.size(), 1u);
+}
+
+TEST_F(MainFrameTest, FileNewWhileAPageLoadsLeavesTheListEmpty) {
+  writeUnreadableImages(temp.path(), 50);
+  doc->SetDirectory(QString::fromStdString(temp.path()));
+  doc->ResetPaging();
+  frame->newAction()->trigger();
+  EXPECT_FALSE(doc->IsLoadingThumbnails());
+  QTest::qWait(100);
+  EXPECT_EQ(frame->listView()->count(), 0);
+  EXPECT_FALSE(frame->listView()->progressDialog()->isVisible());
 }
 
 TEST(AboutDialog, ShowsVersionInformation) {
