@@ -40,7 +40,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 struct ParsedArgs {
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> options;  // name without "--"
-  std::string error;  // non-empty on bad usage
+  std::string error;                                         // non-empty on bad usage
   bool has(const std::string& name) const;
   std::string value(const std::string& name, const std::string& fallback = {}) const;
 };
@@ -51,5 +51,12 @@ ParsedArgs parseArgs(const std::vector<std::string>& args,
 
 // Sub-commands.
 int runParams(Invocation& inv);
+int runEncode(Invocation& inv);
+int runDecode(Invocation& inv);
+int runPreview(Invocation& inv);
+int runInfo(Invocation& inv);
+int runConvertToRim(Invocation& inv);
+int runConvertToBmp(Invocation& inv);
+int runCompare(Invocation& inv);
 
 }  // namespace cli

@@ -12,6 +12,66 @@ const std::vector<Command>& commands() {
        "config.ini beside the program, or from FILE. A file that cannot be\n"
        "opened gives the defaults.\n",
        runParams},
+      {"encode", "convert one image file to a RIM file",
+       "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT "
+       "OUTPUT.rim\n"
+       "\n"
+       "Encodes INPUT (any image Qt reads, or a RIM file, which is decoded first)\n"
+       "into the RIM file OUTPUT with the parameters of config.ini beside the\n"
+       "program, or of FILE. --method pca learns PCA bases (MaxIterations 0);\n"
+       "--method ica learns ICA bases (MaxIterations 100 when config.ini gives 0).\n"
+       "Without --method, MaxIterations is used as config.ini gives it.\n"
+       "--bases FILE reuses the bases stored in FILE, or stores the learned\n"
+       "bases there when FILE does not exist yet.\n"
+       "The codec trace (parameters, learning, step timings, header and size\n"
+       "dumps) goes to standard output.\n",
+       runEncode},
+      {"decode", "convert a RIM file to an ordinary image file",
+       "Usage: folim-cli decode INPUT.rim OUTPUT.bmp|png|jpg|tif...\n"
+       "\n"
+       "Decodes INPUT and writes it in the format that OUTPUT's extension names\n"
+       "(compared without regard to case). The step timings go to standard output.\n",
+       runDecode},
+      {"preview", "draw a RIM file's patch averages, one pixel per patch",
+       "Usage: folim-cli preview INPUT.rim OUTPUT.png\n"
+       "\n"
+       "Reads only the header and the averages of INPUT and writes one pixel per\n"
+       "patch, the image the thumbnails are made from. Files in the YCbCr\n"
+       "colour space have no preview.\n",
+       runPreview},
+      {"info", "print a RIM file's header and section sizes",
+       "Usage: folim-cli info INPUT.rim\n"
+       "\n"
+       "Prints the header dump and the size dump of INPUT, reading only its\n"
+       "header and its three section headers, and checks that the sections fill\n"
+       "the file as the header says.\n",
+       runInfo},
+      {"convert-to-rim", "convert every image of a folder to RIM files",
+       "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive]\n"
+       "                                SOURCE_DIR SAVE_DIR\n"
+       "\n"
+       "Converts every image file of SOURCE_DIR (and of its subfolders with\n"
+       "--recursive) into SAVE_DIR, which must exist: NAME.EXT becomes the name\n"
+       "without its last three characters followed by \"rim\". The method is pca\n"
+       "unless told otherwise. Failed files do not stop the job; the final\n"
+       "message lists them, and no listed source file is ever written over.\n",
+       runConvertToRim},
+      {"convert-to-bmp", "convert every RIM file of a folder to BMP files",
+       "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n"
+       "\n"
+       "Decodes every listed file of SOURCE_DIR (and of its subfolders with\n"
+       "--recursive) into SAVE_DIR as BMP files: the name without its last three\n"
+       "characters followed by \"bmp\". Files that are not RIM files fail; the\n"
+       "final message lists every failed file, and no listed source file is\n"
+       "ever written over.\n",
+       runConvertToBmp},
+      {"compare", "print the PSNR between two images of the same size",
+       "Usage: folim-cli compare IMAGE_A IMAGE_B\n"
+       "\n"
+       "Prints the peak signal-to-noise ratio over the red, green and blue\n"
+       "channels of two images of the same size, in decibels. RIM files are\n"
+       "decoded first.\n",
+       runCompare},
   };
   return table;
 }

@@ -1,6 +1,11 @@
 // A growable bit stream: fields of 1 to 32 bits, most significant bit first.
 // A writer grows in steps of 65536 zeroed bytes; a reader loads its bytes
 // once into a buffer rounded up to the next multiple of 65536.
+//
+// Positions: a writer that has written a bit holds bitsUsed 1..8 (8 = the
+// byte at byteIndex is full), a reader 0..7. A read of n bits starting at
+// absolute bit b succeeds only when b + n < 8 * capacity, so the last bit of
+// the buffer is never handed out; past the loaded bytes a reader sees zeros.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +21,13 @@ class BitStream {
   // Starts with 65536 zero bytes.
   BitStream();
 
-  // Appends the n low bits of value; 22 for n > 32, 7 when growing fails.
+  // Appends the n low bits of value; 22 for n > 32 (nothing written), 7 when
+  // growing fails (the old buffer and contents are kept).
   Status putBits(std::uint32_t value, std::uint32_t n);
+  // The next bit; 4 when it is the last bit of the capacity.
   Status getBit(std::uint32_t& bit);
-  // 22 for n > 32; 4 when the field reaches past the capacity.
+  // 22 for n > 32; 4 when the field reaches past the capacity (the position
+  // is then unchanged).
   Status getBits(std::uint32_t n, std::uint32_t& value);
 
   // ceil(bits written / 8).
@@ -29,7 +37,8 @@ class BitStream {
   // Replaces the buffer by ((length >> 16) + 1) * 65536 zero bytes, resets the
   // position and reads length bytes: 14 on a short read (also when the file
   // holds fewer than length bytes, checked before allocating), 7 when the
-  // buffer cannot be allocated (the old one is kept).
+  // buffer cannot be allocated or would not fit in 32 bits. On any failure
+  // the stream keeps its old buffer and position.
   Status loadFromFile(std::FILE* file, std::uint32_t length);
   // The same from memory.
   Status loadFromMemory(const std::uint8_t* bytes, std::uint32_t length);
@@ -42,9 +51,19 @@ class BitStream {
   std::uint32_t byteIndex() const { return byteIndex_; }
   std::uint32_t bitsUsed() const { return bitsUsed_; }
 
+  // Absolute bit position (byteIndex * 8 + bitsUsed), and moving a reader
+  // there; for decoders that read the buffer directly. setReadPosition
+  // clamps to 8 * capacity.
+  std::uint64_t bitPosition() const {
+    return static_cast<std::uint64_t>(byteIndex_) * 8 + bitsUsed_;
+  }
+  void setReadPosition(std::uint64_t bit);
+
  private:
-  Status putByteBits(std::uint32_t value, std::uint32_t n);
-  Status getByteBits(std::uint32_t n, std::uint32_t& value);
+  // Capacity needed so that a field ending at absolute bit `end` may be
+  // written: grows by one step when the byte holding it is the last one.
+  Status reserveFor(std::uint64_t end);
+  Status replaceBuffer(std::vector<std::uint8_t>&& bytes, std::uint32_t length);
 
   std::vector<std::uint8_t> buffer_;
   std::uint32_t byteIndex_ = 0;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "codec/bitstream.h"
@@ -28,8 +29,9 @@ class CRIMComponent : public KPX::Matrix<double> {
   virtual Status writeSteps() { return status::Success; }
   virtual Status predict() { return status::Success; }
 
-  // Sizes the matrix for the header (which must have been validated) and
-  // keeps a copy of it; 7 when memory runs out.
+  // Sizes the matrix for the header and keeps a copy of it; the matrix is
+  // zero-filled. 22 when the header fails validateHeader, 7 when memory runs
+  // out.
   Status setShapeFromHeader(const RIMHeader& header);
   virtual Status setCompressionParameters(const CompressionParameters& parameters) = 0;
 
@@ -39,10 +41,33 @@ class CRIMComponent : public KPX::Matrix<double> {
   // when asked.
   Status decode(bool dequantise);
 
+  // 16 for a mode other than 0 or 1, 15 on a short write.
   Status writeSection(std::FILE* file) const;
+  // Reads a section at the current position into a component sized by
+  // setShapeFromHeader: 14 on a short read or a payload longer than the rest
+  // of the file, 16 for an unknown mode, 22 for a parameter block that
+  // cannot describe this component (step count other than expectedStepCount,
+  // table widths above 32, precision or zero run out of range), 7 when
+  // memory runs out.
   Status readSection(std::FILE* file);
   // 40 + payload bytes.
   std::uint32_t sectionSize() const;
+  // Payload bytes as writeSection writes them (64 bits: may exceed 32).
+  std::uint64_t payloadLength() const;
+
+  // Entries of this component's step table: 3, D or 0.
+  virtual std::uint32_t expectedStepCount() const = 0;
+  // Checks the parameter block against the component and a payload of
+  // payloadBytes before anything is sized from it: 22 when the step count
+  // differs from expectedStepCount(), a table width exceeds 32 bits, a
+  // table is empty or longer than the alphabet or the payload, or (mode 0)
+  // the precision is outside 1..32 or the zero run is 0 or the alphabet
+  // exceeds kMaxAlphabet.
+  Status checkParameterBlock(std::uint64_t payloadBytes) const;
+
+  // Largest symbol alphabet (maxZeroRun x precisionBits + 3) a component
+  // codes or decodes.
+  static constexpr std::uint64_t kMaxAlphabet = std::uint64_t{1} << 20;
 
   std::uint32_t mode = 0;  // 0 entropy-coded, 1 zlib
   SectionParameters parameters;
@@ -56,7 +81,13 @@ class CRIMComponent : public KPX::Matrix<double> {
                         std::uint32_t& cols) const = 0;
   // Step tables shared by the averages and the bases.
   Status writeStepTable(const KPX::Vector<std::uint32_t>& steps);
-  Status readStepTable(KPX::Vector<std::uint32_t>& steps, std::uint32_t expectedCount);
+  Status readStepTable(KPX::Vector<std::uint32_t>& steps);
+
+ private:
+  Status encodeHuffman();
+  Status decodeHuffman();
+  Status deflateMatrix();
+  Status inflateMatrix();
 };
 
 class CAverage : public CRIMComponent {
@@ -68,6 +99,8 @@ class CAverage : public CRIMComponent {
   Status predict() override;
   Status restorePrediction() override;
   Status dequantize() override;
+
+  std::uint32_t expectedStepCount() const override { return 3; }
 
   KPX::Vector<std::uint32_t> steps;  // one per colour channel
   std::uint32_t AverageQuantizeStep = 0;
@@ -90,6 +123,8 @@ class CBase : public CRIMComponent {
   // with a patch row gives its quantised-scale coefficients.
   Status prepareBases(KPX::Matrix<double>& analysis);
 
+  std::uint32_t expectedStepCount() const override { return header.dimension; }
+
   KPX::Vector<std::uint32_t> steps;  // one per base
   std::uint32_t CoeffQuantizeStep = 0;
   std::uint32_t DoChangeStep = 0;
@@ -102,7 +137,19 @@ class CCoeff : public CRIMComponent {
  public:
   Status setCompressionParameters(const CompressionParameters& parameters) override;
   Status quantize() override;
+  std::uint32_t expectedStepCount() const override { return 0; }
 
  protected:
   void shapeFor(const RIMHeader& header, std::uint32_t& rows, std::uint32_t& cols) const override;
 };
+
+// The sections of a RIM file, in file order.
+enum class RimSection { Averages, Bases, Coefficients };
+
+// Reads one component of a RIM file without touching the others, as the
+// similarity measures do: opens path (8), reads and checks the header (14,
+// 21, 22), sizes the component, seeks to the section's offset from the
+// header (14 when the offset lies outside the file), reads the section and
+// decodes it, dequantised when asked. header receives the file's header.
+Status readComponentAt(const std::string& path, CRIMComponent& component, RimSection which,
+                       RIMHeader& header, bool dequantise = false);

@@ -6,6 +6,8 @@
 // Symbol alphabet for precision p and longest run z (A = z * p + 3 symbols):
 // 0 end of row; r * p + s a run of r zeros then a value of s bits;
 // z * p + 1 a run of exactly z zeros; z * p + 2 reserved (never coded).
+//
+// Values are converted to integers by truncation toward zero.
 #pragma once
 
 #include <cstdint>
@@ -15,58 +17,91 @@
 #include "codec/status.h"
 #include "numeric/matrix.h"
 
+// Longest table (and largest alphabet) the coder writes or accepts: a stored
+// table with more entries is taken as damaged.
+constexpr std::uint32_t kMaxTableEntries = 1u << 20;
+// Longest code.
+constexpr std::uint32_t kMaxCodeLength = 16;
+// Codes up to this length are decoded with one table look-up.
+constexpr std::uint32_t kLookupBits = 10;
+
 struct HuffmanEncoderTable {
-  std::vector<std::uint32_t> codeSizes;   // unadjusted code length per symbol
-  std::vector<std::uint32_t> bits;        // code-length counts, L + 1 entries
-  std::vector<std::uint32_t> huffval;     // symbols in code order, then zeros
-  std::vector<std::uint16_t> ehufco;      // code per symbol
-  std::vector<std::uint32_t> ehufsi;      // code length per symbol (0: none)
+  std::vector<std::uint32_t> codeSizes;  // unadjusted code length per symbol
+  std::vector<std::uint32_t> bits;       // code-length counts, L + 1 entries
+  std::vector<std::uint32_t> huffval;    // symbols in code order, then zeros
+  std::vector<std::uint16_t> ehufco;     // code per symbol
+  std::vector<std::uint32_t> ehufsi;     // code length per symbol (0: none)
 };
 
 struct HuffmanDecoderTable {
   std::vector<std::uint32_t> bits;
   std::vector<std::uint32_t> huffval;
+  // Indexed by code length 0..min(L, 16); lengths above 16 hold no codes.
   std::vector<std::int32_t> maxcode;  // -1: no code of that length
   std::vector<std::int32_t> mincode;
   std::vector<std::int32_t> valptr;
-  // Implementations may add fast look-up tables here.
-  std::vector<std::uint16_t> lookup;
+  std::uint32_t codeCount = 0;  // K: codes defined by the counts
+  std::uint32_t maxLength = 0;  // longest length that has a code (0: none)
+  // 2^kLookupBits entries over the next bits of the stream: (index into
+  // huffval << 8) | code length, or 0 when the code is longer (or absent).
+  std::vector<std::uint32_t> lookup;
 };
 
+// z * p + 3, saturated at 2^32 - 1.
 std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun);
 
 // Number of bits of |v| (0 for 0).
 std::uint32_t sizeCategory(std::uint32_t magnitude);
-// The value of s raw bits b.
-std::int32_t extendValue(std::uint32_t bits, std::uint32_t size);
+// The value of s raw bits b (s up to 32, hence 64 bits).
+std::int64_t extendValue(std::uint32_t bits, std::uint32_t size);
 
+// Frequencies of the A symbols (the reserved one counted once). Empty when p
+// or z is 0, p > 32 or A > kMaxTableEntries. Values that cannot be coded
+// (magnitude wider than p bits, not finite) are not counted; encodeMatrix
+// refuses them.
 std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
                                         std::uint32_t precisionBits, std::uint32_t maxZeroRun);
-// Builds the code from the frequencies (A entries).
+// Builds the code from the frequencies (A entries); 22 for no entries or
+// more than kMaxTableEntries.
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies, HuffmanEncoderTable& table);
 
 // Stores an integer table: count and width (bits of the largest entry) are
 // returned for the section's parameter block; every entry is written with
-// that width.
+// that width. 22 for more than kMaxTableEntries entries.
 Status writeTable(BitStream& stream, const std::vector<std::uint32_t>& table, std::uint32_t& count,
                   std::uint32_t& width);
 // Reads count entries of width bits (22 for width > 32; 4 when the stream
-// cannot hold them).
+// cannot hold them or count > kMaxTableEntries, checked before allocating).
 Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
                  std::vector<std::uint32_t>& table);
 
+// 20 for p = 0, z = 0, p > 32 or too large an alphabet; 22 for a table that
+// does not fit the alphabet, a value that cannot be coded (wider than p bits,
+// not finite) or a symbol without a code.
 Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
                     const HuffmanEncoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
 
-// Rebuilds the decoder from the stored tables; a non-zero status when they do
-// not describe a usable prefix code.
+// Rebuilds the decoder from the stored tables; 4 when they do not describe a
+// usable prefix code (a count above length 16, more codes than the lengths
+// allow, more codes than symbols).
 Status buildDecoderTable(const std::vector<std::uint32_t>& bits,
                          const std::vector<std::uint32_t>& huffval, HuffmanDecoderTable& table);
+// The bit-by-bit reference decoder of one symbol; 4 for a code longer than
+// the longest stored length or a read past the end.
 Status decodeSymbol(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t& symbol);
+// The same through the look-up table; same results and final position on
+// success.
+Status decodeSymbolFast(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t& symbol);
 // Decodes into matrix (its shape already set). Damaged input stops with a
 // non-zero status (4): codes too long, runs past the row end, the reserved
-// symbol, sizes beyond the precision, reads past the end.
+// symbol or a symbol outside the alphabet, reads past the end; 22 for a size
+// category above 32.
 Status decodeMatrix(BitStream& stream, KPX::Matrix<double>& matrix,
                     const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
+// decodeMatrix through decodeSymbol and getBits only: the reference the fast
+// decoder is checked against.
+Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
+                             const HuffmanDecoderTable& table, std::uint32_t precisionBits,
+                             std::uint32_t maxZeroRun);

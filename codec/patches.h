@@ -22,24 +22,32 @@ struct PatchGrid {
   std::uint32_t rows = 0;     // ceil(height / patchHeight)
   std::uint32_t count() const { return columns * rows; }
 };
+// A zero patch side gives an empty grid.
 PatchGrid patchGrid(std::uint32_t width, std::uint32_t height, std::uint32_t patchWidth,
                     std::uint32_t patchHeight);
 
 // Cuts source into patches in the colour space, removes each patch's
 // per-channel mean and stores the means in averages (3 x patch count).
-// Unknown colour space: does nothing and returns 0. 7 when memory runs out.
+// Pixels past the right or bottom edge repeat the last column or row.
+// Unknown colour space: does nothing and returns 0. 7 when memory runs out,
+// 18 for a zero patch side (the matrices are then left as they were).
 Status extractPatches(std::uint16_t colorSpace, const CImage& source, PatchMatrix& patches,
                       KPX::Matrix<double>& averages);
 
 // Adds the means back into patches (changed in place), converts to RGB and
 // writes the pixels of target (already created at the image size). RGB with
-// patch sides that are multiples of 4 on a 24-bit target writes whole rows.
-Status arrangePatches(std::uint16_t colorSpace, std::uint32_t patchWidth,
-                      std::uint32_t patchHeight, CImage& target, PatchMatrix& patches,
-                      const KPX::Matrix<double>& averages);
+// patch sides that are multiples of 4 on a 24-bit target writes whole rows,
+// with the same pixels as the pixel-by-pixel path. Unknown colour space: does
+// nothing and returns 0. 18 for a zero patch side; 17 when the matrices do
+// not cover the target's grid (nothing is written then).
+Status arrangePatches(std::uint16_t colorSpace, std::uint32_t patchWidth, std::uint32_t patchHeight,
+                      CImage& target, PatchMatrix& patches, const KPX::Matrix<double>& averages);
 
-// Creates target as a 24-bit image of one pixel per patch drawn from the
-// averages; 33 when the image cannot be created.
+// Creates target as a 24-bit bottom-up image of one pixel per patch drawn
+// from the averages: RGB directly, other colour spaces through inverse (null:
+// the colour space's own conversion). 33 when the image cannot be created
+// (also an empty grid); 17 when averages has fewer than 3 rows or fewer
+// columns than patches (target left untouched).
 Status renderAverageImage(const KPX::Matrix<double>& averages, std::uint16_t colorSpace,
                           std::uint32_t width, std::uint32_t height, std::uint32_t patchWidth,
                           std::uint32_t patchHeight, InverseConversion inverse, CImage& target);

@@ -16,8 +16,8 @@
 class CImage {
  public:
   enum CreateFlags : unsigned {
-    kCreateAlpha = 1u,   // 32 bits per pixel with alpha (blue, green, red, alpha)
-    kCreate565 = 2u,     // 16 bits per pixel as 5-6-5 (default 5-5-5)
+    kCreateAlpha = 1u,  // 32 bits per pixel with alpha (blue, green, red, alpha)
+    kCreate565 = 2u,    // 16 bits per pixel as 5-6-5 (default 5-5-5)
   };
 
   CImage() = default;
@@ -30,7 +30,9 @@ class CImage {
 
   // Creates a zero-filled (black) bitmap of 1, 4, 8, 16, 24 or 32 bits per
   // pixel; any held bitmap is released first. Fails (false, image empty) for
-  // other depths, a zero size or a bitmap too large to allocate.
+  // other depths, a zero size or a bitmap too large to allocate: more pixels
+  // than codecLimits().maxPixels or more than INT_MAX bytes. Images of 8 bits
+  // or fewer start with a grey-ramp colour table of 2^bpp entries.
   bool Create(int width, int height, int bitsPerPixel, unsigned flags = 0);
   // Releases the bitmap and resets width, height, depth and pitch.
   void Destroy();
@@ -48,29 +50,38 @@ class CImage {
   // First byte of the top row (null when empty).
   std::uint8_t* GetBits() { return topRow_; }
   const std::uint8_t* GetBits() const { return topRow_; }
+  // The byte holding pixel (x, y); null outside the image.
   std::uint8_t* GetPixelAddress(int x, int y);
   const std::uint8_t* GetPixelAddress(int x, int y) const;
 
   // Colour table of 1, 4 and 8-bit images: words 0x00RRGGBB as stored in a
-  // bitmap colour table (blue in the low byte), at most 256 entries.
+  // bitmap colour table (blue in the low byte), 2^bpp entries; entries past
+  // the table are ignored, and other depths have no table.
   void SetColorTable(std::uint32_t first, std::uint32_t count, const std::uint32_t* entries);
   const std::vector<std::uint32_t>& GetColorTable() const { return colorTable_; }
 
   // Pixel access is opened before pixels are read or written and closed
-  // afterwards; openings nest and are counted.
-  void BeginAccess() { ++accessCount_; }
-  void EndAccess() {
+  // afterwards; openings nest and are counted. Reading a const image opens
+  // it too, so the count is not part of the image's value: copies start
+  // closed and assignment keeps the target's own count.
+  void BeginAccess() const { ++accessCount_; }
+  void EndAccess() const {
     if (accessCount_ > 0) --accessCount_;
   }
   int AccessCount() const { return accessCount_; }
 
-  // The colour word at (x, y); 0 outside the image. Serves every depth.
+  // The colour word at (x, y); 0 outside the image. Serves every depth:
+  // palette images through the colour table (an index past it reads black),
+  // 16 bits as 5-5-5 or 5-6-5 widened by repeating the top bits, 24 and 32
+  // bits directly (alpha ignored).
   std::uint32_t GetPixel(int x, int y) const;
   // Writes a colour word at (x, y) of a 24 or 32-bit image; ignored outside
-  // the image or for other depths.
+  // the image or for other depths. On a 32-bit image with alpha the written
+  // pixel is opaque (alpha 255), without alpha its fourth byte is 0.
   void SetPixel(int x, int y, std::uint32_t colour);
 
-  // Bytes per row including padding: ((bpp * width + 31) / 32) * 4.
+  // Bytes per row including padding: ((bpp * width + 31) / 32) * 4; 0 for a
+  // width or depth that is not positive.
   static std::uint32_t RowBytes(int width, int bitsPerPixel);
 
  private:
@@ -86,7 +97,7 @@ class CImage {
   bool is565_ = false;
   bool bottomUp_ = true;
   int transparentIndex_ = -1;
-  int accessCount_ = 0;
+  mutable int accessCount_ = 0;
   std::vector<std::uint32_t> colorTable_;
 };
 

@@ -54,14 +54,31 @@ std::uint32_t patchCount(const RIMHeader& header);   // N
 std::uint32_t patchLength(const RIMHeader& header);  // P = 3 * pw * ph
 
 // Checks a header read from an untrusted file before anything is sized from
-// it: zero patch or image sizes, a dimension above the patch length, shapes
-// whose element counts overflow 32 bits, and the limits of codecLimits().
-// fileSize, when known (non-zero), bounds how many values the file can
-// plausibly carry. Returns 0 or 22.
+// it. Returns 22 ("Invalid values.") for: a zero patch width or height, a
+// zero image width or height, a zero dimension or one above the patch
+// length, shapes whose element counts (N, P, 3N, D x P, N x D, N x P)
+// overflow 32 bits, an image, a patch count or a matrix (the three
+// components and the decoder's patch matrix) over codecLimits(), and, when
+// fileSize (the whole file's length) is non-zero, a file shorter than
+// minimumFileSize(). Otherwise 0. The colour space, the learning flag and
+// the offsets are not checked here.
 Status validateHeader(const RIMHeader& header, std::uint64_t fileSize = 0);
+
+// The fewest bytes a file with this (valid) header can have: the header,
+// three section headers, and per matrix the cheaper of the two codings:
+// every row costs at least one bit in mode 0, and inflating cannot expand
+// data more than 1032 times in mode 1.
+std::uint64_t minimumFileSize(const RIMHeader& header);
 
 // Bytes from the current position to the end of the file (0 when unknown).
 std::uint64_t remainingBytes(std::FILE* file);
+// Length of an open file (0 when unknown); the position is kept.
+std::uint64_t fileLength(std::FILE* file);
+
+// The dumps' texts.
+std::string headerDump(const RIMHeader& header);
+std::string fileSizesDump(std::uint32_t averageSize, std::uint32_t baseSize,
+                          std::uint32_t coeffSize);
 
 // The header dump and the size dump, written to the codec trace.
 void printHeader(const RIMHeader& header);

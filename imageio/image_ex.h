@@ -9,6 +9,7 @@
 
 #include "codec/raster.h"
 
+class QColor;
 class QImage;
 class QPainter;
 
@@ -27,6 +28,8 @@ inline constexpr double kPreviewThreshold = 67.2;
 
 class CImageEx : public CImage {
  public:
+  // Every image object counts as a live raster (see image_library.h).
+  // Copies copy the pixels: two images never share a bitmap.
   CImageEx();
   CImageEx(const CImageEx& other);
   CImageEx& operator=(const CImageEx& other);
@@ -52,3 +55,7 @@ class CImageEx : public CImage {
   int m_nDrawWidth = 0;
   int m_nDrawHeight = 0;
 };
+
+// The thumbnail background of a base type: dark red for PCA bases, dark blue
+// for ICA bases, grey for anything else.
+QColor baseTypeColour(std::uint16_t baseType);

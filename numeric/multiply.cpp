@@ -1,25 +1,220 @@
 #include "numeric/multiply.h"
 
-#include "numeric/matrix_ops.h"
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "numeric/product_kernels.h"
 
 namespace KPX {
+namespace {
 
-Matrix<double> multiply(const Matrix<double>& a, const Matrix<double>& b) {
-  Matrix<double> result(a.rows(), b.cols(), a.hasRowViews() || b.hasRowViews());
-  fill(result, 0.0);
-  const Matrix<double> bt = transpose(b);
-  const std::uint32_t n = a.cols();
-  for (std::uint32_t i = 0; i < a.rows(); ++i) {
-    const double* ar = a[i];
-    double* rr = result[i];
-    for (std::uint32_t j = 0; j < b.cols(); ++j) {
-      const double* br = bt[j];
-      double s = 0;
-      for (std::uint32_t k = 0; k < n; ++k) s += ar[k] * br[k];
-      rr[j] = s;
+using product::KernelSet;
+
+// Cache blocking. A block of b (kKc inner steps x up to kNc columns, at most
+// 512 KiB) is packed once and stays in the second-level cache while every
+// row tile of a runs over it; one row tile of a (at most 8 x kKc) stays in the
+// first-level cache while it meets every packed panel.
+constexpr std::uint32_t kKc = 256;
+constexpr std::uint32_t kNc = 256;
+
+// One operand as the product sees it: element (i, k) of op(x) is
+// data[i * ld + k], or data[k * ld + i] when transposed.
+struct Operand {
+  const double* data;
+  std::size_t ld;
+  bool transposed;
+
+  double at(std::size_t i, std::size_t k) const {
+    return transposed ? data[k * ld + i] : data[i * ld + k];
+  }
+};
+
+// Scratch aligned for the kernels' vector loads; a failed allocation is the
+// library's "too few memory".
+class AlignedBuffer {
+ public:
+  explicit AlignedBuffer(std::size_t count) {
+    if (count == 0) return;
+    data_ = static_cast<double*>(
+        ::operator new[](count * sizeof(double), std::align_val_t{64}, std::nothrow));
+    if (data_ == nullptr) throw MatrixException{kTooFewMemory};
+  }
+  ~AlignedBuffer() {
+    if (data_ != nullptr) ::operator delete[](data_, std::align_val_t{64});
+  }
+  AlignedBuffer(const AlignedBuffer&) = delete;
+  AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+  double* get() const { return data_; }
+
+ private:
+  double* data_ = nullptr;
+};
+
+// Packs op(b)(pc .. pc+kc, jc .. jc+nc) into panels of nr columns: panel j
+// holds b(pc + k, jc + j*nr + c) at [j*kc*nr + k*nr + c]; columns past nc are
+// zero so that the kernels never read uninitialised values.
+void packRight(const Operand& b, std::size_t pc, std::uint32_t kc, std::size_t jc, std::uint32_t nc,
+               std::uint32_t nr, double* packed) {
+  for (std::uint32_t j0 = 0; j0 < nc; j0 += nr) {
+    const std::uint32_t width = std::min(nr, nc - j0);
+    double* panel = packed + static_cast<std::size_t>(j0) * kc;
+    for (std::uint32_t k = 0; k < kc; ++k) {
+      double* dst = panel + static_cast<std::size_t>(k) * nr;
+      if (!b.transposed) {
+        const double* src = b.data + (pc + k) * b.ld + jc + j0;
+        std::memcpy(dst, src, width * sizeof(double));
+      } else {
+        for (std::uint32_t c = 0; c < width; ++c) dst[c] = b.at(pc + k, jc + j0 + c);
+      }
+      for (std::uint32_t c = width; c < nr; ++c) dst[c] = 0.0;
     }
   }
+}
+
+// c (m x p, row stride p) = op(a) (m x n) * op(b) (n x p).
+void product(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
+             std::uint32_t n, std::uint32_t p, double* c) {
+  if (m == 0 || p == 0) return;
+  if (n == 0) {
+    fill(c, 0.0, m * p);
+    return;
+  }
+  const std::uint32_t mr = kernels.mr;
+  const std::uint32_t nr = kernels.nr;
+  const std::uint32_t ncMax = std::max(nr, kNc / nr * nr);
+  const std::uint32_t kcMax = std::min(kKc, n);
+  const std::uint32_t widest = std::min(ncMax, (p + nr - 1) / nr * nr);
+  AlignedBuffer packed(static_cast<std::size_t>(kcMax) * widest);
+  AlignedBuffer edgeRows(static_cast<std::size_t>(mr) * kcMax);
+  alignas(64) double tile[product::kMaxTileElements];
+
+  for (std::uint32_t jc = 0; jc < p; jc += ncMax) {
+    const std::uint32_t nc = std::min(ncMax, p - jc);
+    for (std::uint32_t pc = 0; pc < n; pc += kcMax) {
+      const std::uint32_t kc = std::min(kcMax, n - pc);
+      // Later inner blocks continue each element's chain from what is in c.
+      const bool accumulate = pc > 0;
+      packRight(b, pc, kc, jc, nc, nr, packed.get());
+
+      for (std::uint32_t ir = 0; ir < m; ir += mr) {
+        const std::uint32_t rows = std::min(mr, m - ir);
+        const double* left;
+        std::size_t lda;
+        product::KernelFn kernel;
+        if (rows == mr) {
+          left = a.transposed ? a.data + pc * a.ld + ir : a.data + ir * a.ld + pc;
+          lda = a.ld;
+          kernel = a.transposed ? kernels.transposedA : kernels.rowMajorA;
+        } else {
+          // The last rows, padded with zero rows to a full tile.
+          double* e = edgeRows.get();
+          for (std::uint32_t r = 0; r < mr; ++r) {
+            for (std::uint32_t k = 0; k < kc; ++k) {
+              e[r * kc + k] = r < rows ? a.at(ir + r, pc + k) : 0.0;
+            }
+          }
+          left = e;
+          lda = kc;
+          kernel = kernels.rowMajorA;
+        }
+
+        for (std::uint32_t jr = 0; jr < nc; jr += nr) {
+          const std::uint32_t cols = std::min(nr, nc - jr);
+          const double* panel = packed.get() + static_cast<std::size_t>(jr) * kc;
+          double* target = c + static_cast<std::size_t>(ir) * p + jc + jr;
+          if (rows == mr && cols == nr) {
+            kernel(kc, left, lda, panel, target, p, accumulate);
+            continue;
+          }
+          // A partial tile goes through a full-size buffer.
+          for (std::uint32_t r = 0; r < mr; ++r) {
+            for (std::uint32_t q = 0; q < nr; ++q) {
+              tile[r * nr + q] = accumulate && r < rows && q < cols ? target[r * p + q] : 0.0;
+            }
+          }
+          kernel(kc, left, lda, panel, tile, nr, accumulate);
+          for (std::uint32_t r = 0; r < rows; ++r) {
+            std::memcpy(target + static_cast<std::size_t>(r) * p, tile + r * nr,
+                        cols * sizeof(double));
+          }
+        }
+      }
+    }
+  }
+}
+
+const KernelSet& kernelSet(ProductKernel kernel) {
+  switch (kernel) {
+    case ProductKernel::Avx512:
+      return product::avx512Kernels();
+    case ProductKernel::Avx2:
+      return product::avx2Kernels();
+    case ProductKernel::Portable:
+      break;
+  }
+  return product::portableKernels();
+}
+
+bool supported(ProductKernel kernel) {
+  __builtin_cpu_init();
+  switch (kernel) {
+    case ProductKernel::Avx512:
+      return __builtin_cpu_supports("avx512f");
+    case ProductKernel::Avx2:
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case ProductKernel::Portable:
+      return true;
+  }
+  return false;
+}
+
+ProductKernel bestKernel() {
+  if (supported(ProductKernel::Avx512)) return ProductKernel::Avx512;
+  if (supported(ProductKernel::Avx2)) return ProductKernel::Avx2;
+  return ProductKernel::Portable;
+}
+
+std::atomic<ProductKernel>& selected() {
+  static std::atomic<ProductKernel> kernel{bestKernel()};
+  return kernel;
+}
+
+Matrix<double> run(const Operand& a, const Operand& b, std::uint32_t m, std::uint32_t n,
+                   std::uint32_t p, bool hasRowViews) {
+  Matrix<double> result(m, p, hasRowViews);
+  product(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p, result.data());
   return result;
 }
+
+}  // namespace
+
+Matrix<double> multiply(const Matrix<double>& a, const Matrix<double>& b) {
+  return run(Operand{a.data(), a.cols(), false}, Operand{b.data(), b.cols(), false}, a.rows(),
+             a.cols(), b.cols(), a.hasRowViews() || b.hasRowViews());
+}
+
+Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
+  return run(Operand{a.data(), a.cols(), true}, Operand{b.data(), b.cols(), false}, a.cols(),
+             a.rows(), b.cols(), a.hasRowViews() || b.hasRowViews());
+}
+
+Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {
+  return run(Operand{a.data(), a.cols(), false}, Operand{b.data(), b.cols(), true}, a.rows(),
+             a.cols(), b.rows(), a.hasRowViews() || b.hasRowViews());
+}
+
+bool productKernelSupported(ProductKernel kernel) { return supported(kernel); }
+
+ProductKernel activeProductKernel() { return selected().load(); }
+
+bool setProductKernel(ProductKernel kernel) {
+  if (!productKernelSupported(kernel)) return false;
+  selected().store(kernel);
+  return true;
+}
+
+const char* productKernelName(ProductKernel kernel) { return kernelSet(kernel).name; }
 
 }  // namespace KPX

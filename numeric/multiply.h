@@ -7,7 +7,33 @@
 namespace KPX {
 
 // a (m x n) times b (n x p): a new m x p matrix; hasRowViews is set if either
-// operand has it. Tiled over a transposed copy of b.
+// operand has it. Walks cache-sized tiles of b copied into packed panels and
+// computes register-sized tiles of the result.
+//
+// Every result element is the sum over the inner index in increasing order,
+// one multiply-add per step, whatever the shapes: the result is the same for
+// the same operands on every call. Processors with fused multiply-add (AVX2 or
+// AVX-512) round each step once; the portable kernel rounds product and sum
+// separately.
 Matrix<double> multiply(const Matrix<double>& a, const Matrix<double>& b);
+
+// a^T * b without forming the transpose (a is n x m, b is n x p; m x p
+// result). Element for element equal to multiply(transpose(a), b).
+Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b);
+
+// a * b^T without forming the transpose (a is m x n, b is p x n; m x p
+// result). Element for element equal to multiply(a, transpose(b)).
+Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b);
+
+// The instruction-set level of the product's kernels. The best one the
+// processor supports is chosen on first use.
+enum class ProductKernel { Portable, Avx2, Avx512 };
+
+bool productKernelSupported(ProductKernel kernel);
+ProductKernel activeProductKernel();
+// Selects a kernel for the whole process (tests and benchmarks compare them).
+// An unsupported kernel is refused: returns false and changes nothing.
+bool setProductKernel(ProductKernel kernel);
+const char* productKernelName(ProductKernel kernel);
 
 }  // namespace KPX

@@ -1,0 +1,92 @@
+// folim-cli convert-to-rim and convert-to-bmp: the two batch conversions of
+// a folder's image files into one save folder.
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/cli_io.h"
+#include "imageio/batch_convert.h"
+#include "imageio/listing.h"
+
+namespace cli {
+namespace {
+
+enum class Target { Rim, Bmp };
+
+// The final message, ending in a newline.
+void printMessage(std::ostream& out, const std::string& message) {
+  out << message;
+  if (message.empty() || message.back() != '\n') out << "\n";
+}
+
+int convertFolder(Invocation& inv, Target target) {
+  const bool toRim = target == Target::Rim;
+  const std::string prefix = toRim ? "folim-cli convert-to-rim: " : "folim-cli convert-to-bmp: ";
+  const char* usage =
+      toRim ? "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive] "
+              "SOURCE_DIR SAVE_DIR\n"
+            : "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n";
+  const ParsedArgs args = toRim ? parseArgs(inv.args, {"config", "method"}, {"recursive"})
+                                : parseArgs(inv.args, {}, {"recursive"});
+  if (!args.error.empty() || args.positional.size() != 2) {
+    inv.err << prefix << (args.error.empty() ? "expected SOURCE_DIR and SAVE_DIR" : args.error)
+            << "\n"
+            << usage;
+    return kExitUsage;
+  }
+  std::string method = "PCA";  // the form's first choice
+  if (args.has("method")) {
+    method = methodChoice(args.value("method"));
+    if (method.empty()) {
+      inv.err << prefix << "--method must be pca or ica\n" << usage;
+      return kExitUsage;
+    }
+  }
+  const std::string& sourceDir = args.positional[0];
+  const std::string& saveDir = args.positional[1];
+  const std::string sourceProblem = folderProblem(sourceDir);
+  if (!sourceProblem.empty()) {
+    inv.err << prefix << sourceDir << ": " << sourceProblem << "\n";
+    return kExitFailed;
+  }
+
+  const std::vector<ListedImage> items = listImageFiles(sourceDir, args.has("recursive"));
+  ProgressLine progressLine(inv.err, inv.quiet);
+  const BatchProgress progress = [&](std::size_t index, std::size_t total,
+                                     const ListedImage& item) {
+    progressLine.show(index, total, item.name);
+  };
+
+  BatchReport report;
+  if (toRim) {
+    RimConversionOptions options;
+    options.method = method;
+    options.configFile = args.value("config");
+    options.progress = progress;
+    report = convertToRim(items, saveDir, options);
+  } else {
+    const std::string saveProblem = folderProblem(saveDir);
+    if (!saveProblem.empty()) inv.err << prefix << saveDir << ": " << saveProblem << "\n";
+    BmpConversionOptions options;
+    options.progress = progress;
+    report = convertToBmp(items, saveDir, options);
+  }
+  progressLine.finish();
+
+  if (report.refused) {
+    inv.err << prefix << report.message << "\n";
+    return kExitFailed;
+  }
+  // Why each file failed, beside the job's own message.
+  for (const ConversionResult& r : report.files)
+    if (!r.ok && r.reason != kReasonSaveDirMissing)
+      inv.err << prefix << r.source << ": " << r.reason << "\n";
+  printMessage(inv.out, report.message);
+  return report.succeeded() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int runConvertToRim(Invocation& inv) { return convertFolder(inv, Target::Rim); }
+int runConvertToBmp(Invocation& inv) { return convertFolder(inv, Target::Bmp); }
+
+}  // namespace cli

@@ -1,0 +1,88 @@
+// folim-cli encode: one image file to one RIM file.
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/cli_io.h"
+#include "codec/parameters.h"
+#include "codec/rim_codec.h"
+#include "platform/directory.h"
+
+namespace cli {
+namespace {
+
+const char* const kUsage =
+    "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT OUTPUT.rim\n";
+
+}  // namespace
+
+std::string methodChoice(const std::string& text) {
+  const std::string lower = platform::toLowerAscii(text);
+  if (lower == "pca") return "PCA";
+  if (lower == "ica") return "ICA";
+  return {};
+}
+
+void applyMethod(const std::string& method, LearningParameters& learning) {
+  if (method == "PCA") {
+    learning.MaxIterations = 0;
+  } else if (method == "ICA" && learning.MaxIterations == 0) {
+    learning.MaxIterations = 100;
+  }
+}
+
+int runEncode(Invocation& inv) {
+  const ParsedArgs args = parseArgs(inv.args, {"config", "method", "bases"}, {});
+  const std::string prefix = "folim-cli encode: ";
+  if (!args.error.empty() || args.positional.size() != 2) {
+    inv.err << prefix << (args.error.empty() ? "expected INPUT and OUTPUT" : args.error) << "\n"
+            << kUsage;
+    return kExitUsage;
+  }
+  std::string method;
+  if (args.has("method")) {
+    method = methodChoice(args.value("method"));
+    if (method.empty()) {
+      inv.err << prefix << "--method must be pca or ica\n" << kUsage;
+      return kExitUsage;
+    }
+  }
+  const std::string& input = args.positional[0];
+  const std::string& output = args.positional[1];
+
+  const std::string outputProblem = outputFileProblem(output);
+  if (!outputProblem.empty()) {
+    inv.err << prefix << output << ": " << outputProblem << "\n";
+    return kExitFailed;
+  }
+  if (sameFile(input, output)) {
+    inv.err << prefix << output << ": the output would overwrite the input\n";
+    return kExitFailed;
+  }
+  CImageEx image;
+  if (!loadInputImage(input, image, prefix, inv.err)) return kExitFailed;
+
+  CommonParameters common;
+  LearningParameters learning;
+  CompressionParameters compression;
+  if (args.has("config"))
+    loadConversionParameters(args.value("config"), common, learning, compression);
+  else
+    loadConversionParameters(common, learning, compression);
+  applyMethod(method, learning);
+
+  CRIMCodec codec;
+  Status result = codec.setParameters(&common, &learning, &compression);
+  if (result != status::Success) {
+    inv.err << prefix << "the conversion parameters were refused: " << statusLine(result);
+    return kExitFailed;
+  }
+  const std::string bases = args.value("bases");
+  result = codec.encodeFile(output, image, bases.empty() ? nullptr : bases.c_str());
+  if (result != status::Success) {
+    inv.err << prefix << output << ": " << statusLine(result);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace cli

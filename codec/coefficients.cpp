@@ -1,0 +1,31 @@
+// The coefficients component: N x D weights, clamped to the precision; the
+// coder's truncation to integers is their quantisation.
+#include <cmath>
+
+#include "codec/components.h"
+
+void CCoeff::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
+  rows = patchCount(h);
+  cols = h.dimension;
+}
+
+Status CCoeff::setCompressionParameters(const CompressionParameters& p) {
+  parameters.precisionBits = p.PrecisionBit;
+  parameters.maxZeroRun = p.MaxZeroRun;
+  return status::Success;
+}
+
+Status CCoeff::quantize() {
+  const double limit = std::pow(2.0, static_cast<double>(parameters.precisionBits)) - 1.0;
+  double* v = data();
+  for (std::uint32_t k = 0; k < count(); ++k) {
+    if (v[k] > limit) {
+      v[k] = limit;
+    } else if (v[k] < -limit) {
+      v[k] = -limit;
+    } else if (!(v[k] == v[k])) {
+      v[k] = 0.0;  // a NaN has no integer to become
+    }
+  }
+  return status::Success;
+}

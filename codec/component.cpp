@@ -1,0 +1,219 @@
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "codec/component_guard.h"
+#include "codec/components.h"
+#include "codec/huffman.h"
+
+namespace {
+
+// Deflate cannot do better than 1032:1 (a 258-byte match in two bits).
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+
+std::uint64_t ceilBytes(std::uint64_t bits) { return (bits + 7) / 8; }
+
+void putLittleEndian(std::uint8_t* p, std::int32_t v) {
+  const auto u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((u >> (8 * i)) & 0xFFu);
+}
+
+std::int32_t getLittleEndian(const std::uint8_t* p) {
+  const std::uint32_t u =
+      static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+      (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  return static_cast<std::int32_t>(u);
+}
+
+}  // namespace
+
+CRIMComponent::CRIMComponent() = default;
+
+Status CRIMComponent::setShapeFromHeader(const RIMHeader& h) {
+  const Status valid = validateHeader(h);
+  if (valid != status::Success) return valid;
+  return guardComponent([&] {
+    std::uint32_t rows = 0;
+    std::uint32_t cols = 0;
+    shapeFor(h, rows, cols);
+    resize(rows, cols);
+    KPX::fill(*this, 0.0);
+    header = h;
+    return status::Success;
+  });
+}
+
+Status CRIMComponent::checkParameterBlock(std::uint64_t payloadBytes) const {
+  const SectionParameters& q = parameters;
+  if (q.stepCount != expectedStepCount() || q.stepBits > 32) return status::InvalidValues;
+  std::uint64_t bits = std::uint64_t{q.stepCount} * q.stepBits;
+  if (mode == 1) return ceilBytes(bits) <= payloadBytes ? status::Success : status::InvalidValues;
+
+  if (q.precisionBits == 0 || q.precisionBits > 32 || q.maxZeroRun == 0)
+    return status::InvalidValues;
+  const std::uint64_t alphabet = std::uint64_t{q.maxZeroRun} * q.precisionBits + 3;
+  if (alphabet > kMaxAlphabet) return status::InvalidValues;
+  // A usable code has at least one length and one symbol, each non-zero.
+  if (q.codeLengthBits == 0 || q.codeLengthBits > 32 || q.symbolBits == 0 || q.symbolBits > 32)
+    return status::InvalidValues;
+  if (q.codeLengthCount < 2 || q.codeLengthCount > alphabet || q.symbolCount == 0 ||
+      q.symbolCount > alphabet)
+    return status::InvalidValues;
+  bits += std::uint64_t{q.codeLengthCount} * q.codeLengthBits;
+  bits += std::uint64_t{q.symbolCount} * q.symbolBits;
+  return ceilBytes(bits) <= payloadBytes ? status::Success : status::InvalidValues;
+}
+
+Status CRIMComponent::encode() {
+  return guardComponent([&] {
+    Status s = quantize();
+    if (s != status::Success) return s;
+    s = writeSteps();
+    if (s != status::Success) return s;
+    if (mode != 0 && mode != 1) return status::UnsupportedVersion;
+    s = predict();
+    if (s != status::Success) return s;
+    return mode == 0 ? encodeHuffman() : deflateMatrix();
+  });
+}
+
+Status CRIMComponent::decode(bool dequantise) {
+  return guardComponent([&] {
+    if (mode != 0 && mode != 1) return status::UnsupportedVersion;
+    Status s = checkParameterBlock(stream.capacity());
+    if (s != status::Success) return s;
+    s = readSteps();
+    if (s != status::Success) return s;
+    s = mode == 0 ? decodeHuffman() : inflateMatrix();
+    if (s != status::Success) return s;
+    s = restorePrediction();
+    if (s != status::Success) return s;
+    return dequantise ? dequantize() : status::Success;
+  });
+}
+
+Status CRIMComponent::encodeHuffman() {
+  const std::uint32_t p = parameters.precisionBits;
+  const std::uint32_t z = parameters.maxZeroRun;
+  if (p == 0 || p > 32 || z == 0 || std::uint64_t{z} * p + 3 > kMaxAlphabet)
+    return status::InvalidValues;
+  const std::vector<std::uint32_t> frequencies = countSymbols(*this, p, z);
+  HuffmanEncoderTable table;
+  Status s = buildEncoderTable(frequencies, table);
+  // The symbol search that ends the construction reports "not found".
+  if (s == status::ValueNotFound) s = status::Success;
+  if (s != status::Success) return s;
+  s = writeTable(stream, table.bits, parameters.codeLengthCount, parameters.codeLengthBits);
+  if (s != status::Success) return s;
+  s = writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits);
+  if (s != status::Success) return s;
+  return encodeMatrix(stream, *this, table, p, z);
+}
+
+Status CRIMComponent::decodeHuffman() {
+  std::vector<std::uint32_t> bits;
+  std::vector<std::uint32_t> huffval;
+  Status s = readTable(stream, parameters.codeLengthCount, parameters.codeLengthBits, bits);
+  if (s != status::Success) return s;
+  s = readTable(stream, parameters.symbolCount, parameters.symbolBits, huffval);
+  if (s != status::Success) return s;
+  // A stored code has no length-0 codes, no code longer than 16 bits and no
+  // more codes than symbols; anything else is damage, refused before the
+  // decoder sizes its tables from the counts.
+  if (bits.empty() || bits[0] != 0) return status::InvalidValues;
+  std::uint64_t codes = 0;
+  for (std::size_t l = 1; l < bits.size(); ++l) {
+    if (l > 16 && bits[l] != 0) return status::InvalidValues;
+    codes += bits[l];
+  }
+  if (codes == 0 || codes > huffval.size()) return status::InvalidValues;
+  HuffmanDecoderTable table;
+  s = buildDecoderTable(bits, huffval, table);
+  if (s != status::Success) return s;
+  return decodeMatrix(stream, *this, table, parameters.precisionBits, parameters.maxZeroRun);
+}
+
+Status CRIMComponent::deflateMatrix() {
+  const std::uint64_t values = count();
+  const std::uint64_t inBytes = values * 4;
+  if (inBytes > UINT32_MAX) return status::CompressFailed;
+  std::vector<std::uint8_t> input(static_cast<std::size_t>(inBytes));
+  const double* v = data();
+  for (std::uint64_t k = 0; k < values; ++k) putLittleEndian(&input[k * 4], toInt32(v[k]));
+
+  z_stream zs{};
+  if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) return status::CompressFailed;
+  // The historical buffer of 1.2 times the input is too small for tiny or
+  // incompressible matrices; the bound of the library is always enough. The
+  // output bytes do not depend on the buffer once it is large enough.
+  const auto historical = static_cast<std::uint64_t>(static_cast<double>(values) * 1.2 * 4);
+  const std::uint64_t size =
+      std::max<std::uint64_t>(historical, deflateBound(&zs, static_cast<uLong>(inBytes)));
+  try {
+    zlibData.assign(static_cast<std::size_t>(size), 0);
+  } catch (const std::bad_alloc&) {
+    deflateEnd(&zs);
+    return status::NoMemory;
+  }
+  std::uint8_t dummy = 0;
+  zs.next_in = input.empty() ? &dummy : input.data();
+  zs.avail_in = static_cast<uInt>(inBytes);
+  zs.next_out = zlibData.data();
+  zs.avail_out = static_cast<uInt>(size);
+  const int result = deflate(&zs, Z_FINISH);
+  const std::uint64_t left = zs.avail_out;
+  if (result != Z_STREAM_END) {
+    deflateEnd(&zs);
+    zlibData.clear();
+    return status::CompressFailed;
+  }
+  zlibData.resize(static_cast<std::size_t>(size - left));
+  if (deflateEnd(&zs) != Z_OK) return status::CompressFailed;
+  return status::Success;
+}
+
+Status CRIMComponent::inflateMatrix() {
+  const std::uint64_t values = count();
+  const std::uint64_t outBytes = values * 4;
+  // A stream too short to expand to the matrix is refused before the
+  // output buffer is allocated.
+  if (outBytes > UINT32_MAX || outBytes > (zlibData.size() + 1) * kMaxInflateRatio)
+    return status::DecompressFailed;
+  std::vector<std::uint8_t> output(static_cast<std::size_t>(outBytes));
+
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) return status::DecompressFailed;
+  std::uint8_t dummyIn = 0;
+  std::uint8_t dummyOut = 0;
+  zs.next_in = zlibData.empty() ? &dummyIn : zlibData.data();
+  zs.avail_in = static_cast<uInt>(zlibData.size());
+  zs.next_out = output.empty() ? &dummyOut : output.data();
+  zs.avail_out = static_cast<uInt>(outBytes);
+  const int result = inflate(&zs, Z_FINISH);
+  // Exactly the matrix: a stream that ends early or holds more is damaged.
+  const bool exact = result == Z_STREAM_END && zs.avail_out == 0;
+  const int ended = inflateEnd(&zs);
+  if (!exact || ended != Z_OK) return status::DecompressFailed;
+
+  double* v = data();
+  for (std::uint64_t k = 0; k < values; ++k) v[k] = getLittleEndian(&output[k * 4]);
+  return status::Success;
+}
+
+Status CRIMComponent::writeStepTable(const KPX::Vector<std::uint32_t>& steps) {
+  const std::vector<std::uint32_t> table(steps.data(), steps.data() + steps.count());
+  return writeTable(stream, table, parameters.stepCount, parameters.stepBits);
+}
+
+Status CRIMComponent::readStepTable(KPX::Vector<std::uint32_t>& steps) {
+  if (parameters.stepCount != expectedStepCount()) return status::InvalidValues;
+  std::vector<std::uint32_t> table;
+  const Status s = readTable(stream, parameters.stepCount, parameters.stepBits, table);
+  if (s != status::Success) return s;
+  if (table.size() != parameters.stepCount) return status::InvalidValues;
+  steps.resize(parameters.stepCount);
+  std::copy(table.begin(), table.end(), steps.data());
+  return status::Success;
+}

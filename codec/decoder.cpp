@@ -1,0 +1,112 @@
+// Decoding a RIM file into a 24-bit raster, and the one-pixel-per-patch
+// preview drawn from the averages alone.
+#include <locale>
+#include <sstream>
+
+#include "codec/colorspace.h"
+#include "codec/component_guard.h"
+#include "codec/rim_codec.h"
+#include "codec/rim_file.h"
+#include "codec/trace.h"
+#include "numeric/multiply.h"
+#include "platform/clock.h"
+
+namespace {
+
+// One timing line: the seconds in the stream's default formatting, flushed
+// at once so progress shows while the next step runs.
+void printTiming(const char* label, double seconds) {
+  std::ostringstream number;
+  number.imbue(std::locale::classic());
+  number << seconds;
+  std::ostream& out = traceStream();
+  out << label << number.str() << '\n';
+  out.flush();
+}
+
+bool knownColorSpace(std::uint16_t colorSpace) { return inverseConversion(colorSpace) != nullptr; }
+
+// Opens a RIM file and reads and checks its header: 8, 14, 21, 22, and 27
+// for a colour space the decoder cannot draw.
+Status openAndCheck(const std::string& path, RimFile& file, RIMHeader& header) {
+  file = openRimFile(path, "rb");
+  if (!file) return status::CannotOpenFile;
+  Status s = readHeader(file.get(), header);
+  if (s != status::Success) return s;
+  s = validateHeader(header, fileLength(file.get()));
+  if (s != status::Success) return s;
+  if (!knownColorSpace(header.colorSpace)) return status::UnsupportedColorSpace;
+  return status::Success;
+}
+
+}  // namespace
+
+Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
+  std::int64_t start = platform::counterNow();
+
+  {
+    RimFile file;
+    Status s = openAndCheck(path, file, header);
+    if (s != status::Success) return s;
+    s = average.setShapeFromHeader(header);
+    if (s == status::Success) s = base.setShapeFromHeader(header);
+    if (s == status::Success) s = coeff.setShapeFromHeader(header);
+    if (s != status::Success) return s;
+    s = readSections(file.get());
+    if (s != status::Success) return s;
+  }
+  printTiming("  loading time = ", platform::secondsSince(start));
+
+  start = platform::counterNow();
+  Status s = average.decode(true);
+  if (s == status::Success) s = base.decode(true);
+  if (s == status::Success) s = coeff.decode(true);
+  if (s != status::Success) return s;
+  printTiming("  expand time = ", platform::secondsSince(start));
+
+  if (!target.IsNull()) target.Destroy();
+  if (!target.Create(static_cast<int>(header.imageWidth), static_cast<int>(header.imageHeight), 24))
+    return status::UnknownError;
+
+  start = platform::counterNow();
+  PatchMatrix patches;
+  s = guardComponent([&] {
+    static_cast<KPX::Matrix<double>&>(patches) = KPX::multiply(coeff, base);
+    return status::Success;
+  });
+  if (s != status::Success) return s;
+  patches.patchWidth = header.patchWidth;
+  patches.patchHeight = header.patchHeight;
+  printTiming("  multiply time = ", platform::secondsSince(start));
+
+  start = platform::counterNow();
+  s = guardComponent([&] {
+    return arrangePatches(header.colorSpace, header.patchWidth, header.patchHeight, target, patches,
+                          average);
+  });
+  if (s != status::Success) return s;
+  printTiming("  arrange time = ", platform::secondsSince(start));
+  traceStream() << '\n';
+  traceStream().flush();
+  return status::Success;
+}
+
+Status CRIMCodec::renderAveragePreview(CImage& target, const std::string& path) {
+  {
+    RimFile file;
+    Status s = openAndCheck(path, file, header);
+    if (s != status::Success) return s;
+    s = average.setShapeFromHeader(header);
+    if (s != status::Success) return s;
+    s = average.readSection(file.get());
+    if (s != status::Success) return s;
+  }
+  const Status s = average.decode(true);
+  if (s != status::Success) return s;
+  // YCbCr previews are converted like full decoding converts them.
+  return guardComponent([&] {
+    return renderAverageImage(average, header.colorSpace, header.imageWidth, header.imageHeight,
+                              header.patchWidth, header.patchHeight,
+                              inverseConversion(header.colorSpace), target);
+  });
+}

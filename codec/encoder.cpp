@@ -1,0 +1,156 @@
+// The RIM encoder: parameters taken over by the codec object, then one image
+// encoded in six timed steps.
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <ostream>
+
+#include "codec/limits.h"
+#include "codec/rim_codec.h"
+#include "codec/trace.h"
+#include "numeric/fastica.h"
+#include "numeric/multiply.h"
+#include "platform/atomic_file.h"
+#include "platform/clock.h"
+
+namespace {
+
+// Parameter ranges the coder can work with; anything else would divide by
+// zero, loop forever or allocate without bound further down.
+constexpr std::uint32_t kMaxPatchSide = 256;
+constexpr std::uint32_t kMaxPrecisionBits = 31;
+constexpr std::uint32_t kMaxZeroRunLimit = 65535;
+
+Status checkRanges(const CommonParameters& common, const CompressionParameters& compression) {
+  if (common.PatchWidth == 0 || common.PatchHeight == 0 || common.PatchWidth > kMaxPatchSide ||
+      common.PatchHeight > kMaxPatchSide)
+    return status::InvalidConfigValue;
+  if (compression.CoeffQuantizeStep == 0 || compression.AverageQuantizeStep == 0)
+    return status::InvalidConfigValue;
+  if (compression.PrecisionBit == 0 || compression.PrecisionBit > kMaxPrecisionBits ||
+      compression.BasePrecisionBit > kMaxPrecisionBits)
+    return status::InvalidConfigValue;
+  if (compression.MaxZeroRun == 0 || compression.MaxZeroRun > kMaxZeroRunLimit)
+    return status::InvalidConfigValue;
+  return status::Success;
+}
+
+// Times one step and prints its line when it succeeds.
+class StepTimer {
+ public:
+  StepTimer() : start_(platform::counterNow()) {}
+  void restart() { start_ = platform::counterNow(); }
+  void report(const char* label) const {
+    traceStream() << label << platform::secondsSince(start_) << std::endl;
+  }
+
+ private:
+  std::int64_t start_;
+};
+
+}  // namespace
+
+Status CRIMCodec::setParameters(const CommonParameters* commonRecord,
+                                const LearningParameters* learningRecord,
+                                const CompressionParameters* compressionRecord) {
+  if (commonRecord == nullptr || learningRecord == nullptr || compressionRecord == nullptr)
+    return status::InvalidValues;
+  common = *commonRecord;
+  learning = *learningRecord;
+  compression = *compressionRecord;
+
+  // Unsigned 32-bit arithmetic, as the records carry it.
+  if (common.PatchWidth * common.PatchHeight * 3u < learning.DimensionReduction)
+    return status::InconsistentParameters;
+  const Status range = checkRanges(common, compression);
+  if (range != status::Success) return range;
+
+  Status s = average.setCompressionParameters(compression);
+  if (s == status::Success) s = base.setCompressionParameters(compression);
+  if (s == status::Success) s = coeff.setCompressionParameters(compression);
+  if (s != status::Success) return s;
+
+  printParameters(common, learning, compression);
+  return status::Success;
+}
+
+Status CRIMCodec::setBases(const char* basesPath, const PatchMatrix& patches) {
+  KPX::Matrix<double>& bases = base;
+  if (basesPath != nullptr) {
+    KPX::Matrix<double> stored;
+    if (readBasesFile(basesPath, stored) == status::Success) {
+      bases = std::move(stored);
+      if (bases.cols() != patches.cols() || bases.rows() != learning.DimensionReduction)
+        return status::InconsistentParameters;
+      return status::Success;
+    }
+  }
+
+  const Status learned = learnBases(learning.ConversionCondition, learning.MaxIterations,
+                                    learning.DimensionReduction, patches, bases);
+  if (learned != status::Success) return learned;
+
+  if (basesPath != nullptr && writeBasesFile(basesPath, bases) != status::Success)
+    return status::WriteFailed;
+  return status::Success;
+}
+
+Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source,
+                             const char* basesPath) {
+  if (source.IsNull()) return status::InvalidValues;
+  // An unknown colour space would extract nothing and code an empty image.
+  if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
+
+  try {
+    StepTimer timer;
+    PatchMatrix patches;
+    patches.patchWidth = common.PatchWidth;
+    patches.patchHeight = common.PatchHeight;
+    Status s = extractPatches(common.ColorSpace, source, patches, average);
+    if (s != status::Success) return s;
+    timer.report("  extracting...");
+
+    timer.restart();
+    s = setBases(basesPath, patches);
+    if (s != status::Success) return s;
+    timer.report("  set bases...");
+
+    timer.restart();
+    KPX::Matrix<double> analysis;
+    s = base.prepareBases(analysis);
+    if (s != status::Success) return s;
+    timer.report("  pre - convert...");
+
+    timer.restart();
+    static_cast<KPX::Matrix<double>&>(coeff) = KPX::multiply(patches, analysis);
+    timer.report("  multiply...");
+
+    timer.restart();
+    s = average.encode();
+    if (s == status::Success) s = base.encode();
+    if (s == status::Success) s = coeff.encode();
+    if (s != status::Success) return s;
+    timer.report("  compressing...");
+
+    // The file appears whole or not at all: a partial RIM file would later
+    // break searches and conversions that trust its header.
+    timer.restart();
+    platform::AtomicFile output(outputPath);
+    if (!output.open()) return status::CannotOpenFile;
+    s = writeHeader(output.file(), source);
+    if (s == status::Success) s = writeSections(output.file());
+    if (s != status::Success) return s;
+    if (!output.commit()) return status::WriteFailed;
+    timer.report("  saving...");
+
+    tracef("\n");
+    printHeader();
+    printFileSizes();
+    traceStream().flush();
+    return status::Success;
+  } catch (const KPX::MatrixException&) {
+    return status::NoMemory;
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+}

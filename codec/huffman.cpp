@@ -1,0 +1,310 @@
+// Encoder side of the Huffman coder: symbol counting, code construction,
+// table storage and the coding of a matrix.
+#include "codec/huffman.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <queue>
+
+namespace {
+
+constexpr double kMagnitudeLimit = 4294967296.0;  // 2^32: |trunc(v)| must stay below
+
+// The alphabet is usable by the encoder: p and z non-zero, p <= 32 and A
+// small enough for the stored tables.
+bool usableAlphabet(std::uint32_t p, std::uint32_t z) {
+  return p != 0 && z != 0 && p <= 32 && static_cast<std::uint64_t>(z) * p + 3 <= kMaxTableEntries;
+}
+
+// The integer a value is coded as, with its size category; false when it
+// cannot be coded with p bits.
+bool codedValue(double value, std::uint32_t p, std::int64_t& integer, std::uint32_t& size) {
+  if (!(std::fabs(value) < kMagnitudeLimit)) return false;  // also NaN
+  integer = static_cast<std::int64_t>(value);               // truncates toward zero
+  const std::uint64_t magnitude =
+      integer < 0 ? static_cast<std::uint64_t>(-integer) : static_cast<std::uint64_t>(integer);
+  size = sizeCategory(static_cast<std::uint32_t>(magnitude));
+  return size <= p;
+}
+
+// The s raw bits of a non-zero value: v itself when positive, v - 1 in two's
+// complement when negative.
+std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
+  const std::uint64_t mask = (UINT64_C(1) << s) - 1;
+  const std::uint64_t raw =
+      v > 0 ? static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v - 1);
+  return static_cast<std::uint32_t>(raw & mask);
+}
+
+// Walks the matrix row by row and reports each symbol, with its value bits,
+// to emit(symbol, bits, size); a value that cannot be coded goes to bad().
+// The zero run r survives only within a row: every row ends with a value or
+// an end of row, both of which reset it.
+template <class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<double>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
+                   Bad bad) {
+  const std::uint32_t zeroRun = z * p + 1;
+  std::uint32_t r = 0;
+  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
+    const double* values = matrix[row];
+    const std::uint32_t cols = matrix.cols();
+    for (std::uint32_t col = 0; col < cols; ++col) {
+      std::int64_t v = 0;
+      std::uint32_t s = 0;
+      if (!codedValue(values[col], p, v, s)) {
+        const Status st = bad();
+        if (st != status::Success) return st;
+        continue;
+      }
+      if (v != 0) {
+        while (r >= z) {
+          const Status st = emit(zeroRun, 0u, 0u);
+          if (st != status::Success) return st;
+          r -= z;
+        }
+        const Status st = emit(r * p + s, valueBits(v, s), s);
+        if (st != status::Success) return st;
+        r = 0;
+      } else if (col + 1 == cols) {
+        const Status st = emit(0u, 0u, 0u);
+        if (st != status::Success) return st;
+        r = 0;
+      } else {
+        ++r;
+      }
+    }
+  }
+  return status::Success;
+}
+
+// Unadjusted code sizes: repeatedly merge the two least frequent entries
+// (on equal frequencies the larger symbol number first); every merge adds
+// one bit to each symbol below it. The merges form a tree whose leaf depths
+// are the code sizes, so a heap replaces the repeated scans.
+std::vector<std::uint32_t> codeSizesOf(const std::vector<std::uint32_t>& frequencies) {
+  const std::uint32_t count = static_cast<std::uint32_t>(frequencies.size());
+  std::vector<std::uint64_t> freq(frequencies.begin(), frequencies.end());
+  auto later = [&freq](std::uint32_t a, std::uint32_t b) {
+    // true when a is picked after b
+    return freq[a] > freq[b] || (freq[a] == freq[b] && a < b);
+  };
+  std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, decltype(later)> heap(later);
+  for (std::uint32_t v = 0; v < count; ++v) {
+    if (freq[v] != 0) heap.push(v);
+  }
+
+  // Nodes 0..count-1 are the symbols, later ones the merges; a parent is
+  // always numbered above its children.
+  std::vector<std::uint32_t> parent(count, 0);
+  std::vector<std::uint32_t> nodeOf(count);
+  for (std::uint32_t v = 0; v < count; ++v) nodeOf[v] = v;
+  while (heap.size() >= 2) {
+    const std::uint32_t v1 = heap.top();
+    heap.pop();
+    const std::uint32_t v2 = heap.top();
+    heap.pop();
+    const std::uint32_t node = static_cast<std::uint32_t>(parent.size());
+    parent.push_back(0);
+    parent[nodeOf[v1]] = node;
+    parent[nodeOf[v2]] = node;
+    nodeOf[v1] = node;
+    freq[v1] += freq[v2];
+    freq[v2] = 0;
+    heap.push(v1);
+  }
+
+  std::vector<std::uint32_t> depth(parent.size(), 0);
+  const std::uint32_t root = static_cast<std::uint32_t>(parent.size()) - 1;
+  for (std::uint32_t node = root; node-- > 0;) {
+    if (parent[node] != 0) depth[node] = depth[parent[node]] + 1;
+  }
+  std::vector<std::uint32_t> sizes(count, 0);
+  if (parent.size() > count) {
+    for (std::uint32_t v = 0; v < count; ++v) sizes[v] = depth[v];
+  }
+  return sizes;
+}
+
+// Moves codes longer than 16 bits up the tree, then drops one code of the
+// longest remaining length (the reserved symbol's).
+void limitCodeLengths(std::vector<std::uint32_t>& bits) {
+  const std::uint32_t longest = static_cast<std::uint32_t>(bits.size()) - 1;
+  for (std::uint32_t i = longest; i > kMaxCodeLength; --i) {
+    while (bits[i] > 0) {
+      std::uint32_t j = i - 2;
+      while (j > 0 && bits[j] == 0) --j;
+      if (j == 0) return;  // not a Huffman code; cannot happen
+      bits[i] -= 2;
+      bits[i - 1] += 1;
+      bits[j + 1] += 2;
+      bits[j] -= 1;
+    }
+  }
+  std::uint32_t i = kMaxCodeLength;
+  while (i > 0 && bits[i] == 0) --i;
+  if (i > 0) bits[i] -= 1;
+}
+
+}  // namespace
+
+std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  const std::uint64_t size = static_cast<std::uint64_t>(maxZeroRun) * precisionBits + 3;
+  return size > std::numeric_limits<std::uint32_t>::max()
+             ? std::numeric_limits<std::uint32_t>::max()
+             : static_cast<std::uint32_t>(size);
+}
+
+std::uint32_t sizeCategory(std::uint32_t magnitude) {
+  return magnitude == 0 ? 0 : 32 - static_cast<std::uint32_t>(__builtin_clz(magnitude));
+}
+
+std::int64_t extendValue(std::uint32_t bits, std::uint32_t size) {
+  if (size == 0) return 0;
+  const std::int64_t b = bits;
+  const std::int64_t half = INT64_C(1) << (size - 1);
+  return b >= half ? b : b - (INT64_C(1) << size) + 1;
+}
+
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  if (!usableAlphabet(precisionBits, maxZeroRun)) return {};
+  const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
+  std::vector<std::uint32_t> frequencies(size, 0);
+  frequencies[size - 1] = 1;  // the reserved symbol
+  walkSymbols(
+      matrix, precisionBits, maxZeroRun,
+      [&frequencies](std::uint32_t symbol, std::uint32_t, std::uint32_t) {
+        ++frequencies[symbol];
+        return status::Success;
+      },
+      [] { return status::Success; });
+  return frequencies;
+}
+
+Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies,
+                         HuffmanEncoderTable& table) {
+  const std::size_t count = frequencies.size();
+  if (count == 0 || count > kMaxTableEntries) return status::InvalidValues;
+  try {
+    HuffmanEncoderTable built;
+    built.codeSizes = codeSizesOf(frequencies);
+
+    // Code-length counts over the unadjusted sizes.
+    const std::uint32_t longest = *std::max_element(built.codeSizes.begin(), built.codeSizes.end());
+    built.bits.assign(longest + 1, 0);
+    for (std::uint32_t size : built.codeSizes) {
+      if (size != 0) ++built.bits[size];
+    }
+    if (longest > kMaxCodeLength) limitCodeLengths(built.bits);
+
+    // Symbols by unadjusted size, then by symbol number; then zeros.
+    built.huffval.assign(count, 0);
+    std::vector<std::uint32_t> start(longest + 2, 0);
+    for (std::uint32_t size : built.codeSizes) {
+      if (size != 0) ++start[size + 1];
+    }
+    for (std::uint32_t k = 1; k <= longest; ++k) start[k + 1] += start[k];
+    for (std::uint32_t v = 0; v < count; ++v) {
+      const std::uint32_t size = built.codeSizes[v];
+      if (size != 0) built.huffval[start[size]++] = v;
+    }
+
+    // Canonical codes from the (adjusted) counts, handed to the symbols in
+    // the order above.
+    built.ehufco.assign(count, 0);
+    built.ehufsi.assign(count, 0);
+    std::uint32_t code = 0;
+    std::uint32_t k = 0;
+    const std::uint32_t top = std::min<std::uint32_t>(longest, kMaxCodeLength);
+    for (std::uint32_t length = 1; length <= top; ++length) {
+      for (std::uint32_t n = 0; n < built.bits[length]; ++n, ++k, ++code) {
+        const std::uint32_t symbol = built.huffval[k];
+        built.ehufco[symbol] = static_cast<std::uint16_t>(code);
+        built.ehufsi[symbol] = length;
+      }
+      code <<= 1;
+    }
+    table = std::move(built);
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+  return status::Success;
+}
+
+Status writeTable(BitStream& stream, const std::vector<std::uint32_t>& table, std::uint32_t& count,
+                  std::uint32_t& width) {
+  if (table.size() > kMaxTableEntries) return status::InvalidValues;
+  const std::uint32_t largest = table.empty() ? 0 : *std::max_element(table.begin(), table.end());
+  count = static_cast<std::uint32_t>(table.size());
+  width = sizeCategory(largest);
+  for (std::uint32_t entry : table) {
+    const Status st = stream.putBits(entry, width);
+    if (st != status::Success) return st;
+  }
+  return status::Success;
+}
+
+Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
+                 std::vector<std::uint32_t>& table) {
+  if (width > 32) return status::InvalidValues;
+  if (count > kMaxTableEntries) return status::OutOfRange;
+  // A read ending at bit e succeeds only when e < 8 * capacity.
+  const std::uint64_t limit = static_cast<std::uint64_t>(stream.capacity()) * 8;
+  const std::uint64_t needed = static_cast<std::uint64_t>(count) * width;
+  if (needed != 0 && stream.bitPosition() + needed >= limit) return status::OutOfRange;
+  std::vector<std::uint32_t> entries;
+  try {
+    entries.assign(count, 0);
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+  if (width != 0) {
+    for (std::uint32_t& entry : entries) {
+      const Status st = stream.getBits(width, entry);
+      if (st != status::Success) return st;
+    }
+  }
+  table = std::move(entries);
+  return status::Success;
+}
+
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun) {
+  if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
+  const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
+  if (table.ehufco.size() < size || table.ehufsi.size() < size) return status::InvalidValues;
+  // Codes and value bits gather in a local word that goes to the stream 32
+  // bits at a time: the same bits, fewer calls.
+  std::uint64_t pending = 0;
+  std::uint32_t pendingBits = 0;
+  const Status st = walkSymbols(
+      matrix, precisionBits, maxZeroRun,
+      [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
+        const std::uint32_t length = table.ehufsi[symbol];
+        if (length == 0 || length > kMaxCodeLength) return status::InvalidValues;
+        pending = (pending << length) | table.ehufco[symbol];
+        pendingBits += length;
+        if (pendingBits >= 32) {
+          pendingBits -= 32;
+          const Status put = stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
+          if (put != status::Success) return put;
+        }
+        if (s != 0) {
+          pending = (pending << s) | bits;
+          pendingBits += s;
+          if (pendingBits >= 32) {
+            pendingBits -= 32;
+            const Status put =
+                stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
+            if (put != status::Success) return put;
+          }
+        }
+        return status::Success;
+      },
+      [] { return status::InvalidValues; });
+  if (st != status::Success || pendingBits == 0) return st;
+  return stream.putBits(static_cast<std::uint32_t>(pending), pendingBits);
+}

@@ -1,0 +1,29 @@
+// Loading an image for export and exporting it as a RIM file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "codec/raster.h"
+#include "codec/status.h"
+
+// Shows a message to the user (a message box in the desktop shell, standard
+// error in the command line).
+using MessageFunction = std::function<void(const std::string& text)>;
+
+// Fills image from sourcePath: through the image library when sourceBaseType
+// is that of an ordinary image (outcome ignored), otherwise through the RIM
+// decoder; a RIM source that fails to decode shows "FILE_WRITE_FAILED" and
+// the export goes on with whatever the image holds.
+void LoadForExport(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,
+                   const MessageFunction& message);
+
+// Encodes sourcePath into the RIM file destinationPath with the parameters
+// of config.ini (configFile, or the one beside the program when empty),
+// MaxIterations as the file gives it. Returns the encoder's status (22 for a
+// source that gave no image); refused parameters return their status and
+// write nothing.
+Status ExportToRim(const std::string& sourcePath, std::uint16_t sourceBaseType,
+                   const std::string& destinationPath, const MessageFunction& message,
+                   const std::string& configFile = {});

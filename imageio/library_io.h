@@ -1,0 +1,30 @@
+// Ordinary image files in and out through Qt's image readers and writers,
+// standing in for the platform image library.
+#pragma once
+
+#include <string>
+
+#include "codec/raster.h"
+
+// Loads any image file Qt can read into image, with the depth rules of
+// rasterFromQImage. On failure the image is left empty and, when error is
+// given, it receives the reason. Images over the raster pixel limit are
+// refused before they are decoded.
+bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error = nullptr);
+
+// Writes image to path with the writer whose format name matches the path's
+// extension (from the last dot of its last component, compared without
+// regard to case, in the order Qt lists its writers). No extension, an
+// extension no writer has (".rim" among them), an empty image or a failed
+// write: false. The file is written to a temporary beside the target and
+// renamed over it only when complete, so a failure never leaves a partial
+// file or destroys an existing one.
+bool SaveByExtension(const CImage& image, const std::string& path);
+
+// The name of the Qt writer SaveByExtension would choose for path, or ""
+// when there is none.
+std::string writerFormatFor(const std::string& path);
+
+// The target extension of a path as SaveByExtension sees it (dot included,
+// empty when the last component has no dot).
+std::string targetExtension(const std::string& path);

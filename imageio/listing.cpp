@@ -1,0 +1,37 @@
+#include "imageio/listing.h"
+
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "imageio/file_kind.h"
+#include "platform/directory.h"
+
+namespace {
+
+void listInto(const std::string& dir, bool recursive, std::set<std::string>& visited,
+              std::vector<ListedImage>& out) {
+  if (recursive) {
+    // Symbolic links may lead back up the tree; each real folder once.
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(dir, error).string();
+    if (!error && !visited.insert(real).second) return;
+  }
+  for (const platform::DirectoryEntry& entry : platform::listDirectory(dir)) {
+    if (entry.isDirectory) {
+      if (recursive) listInto(entry.path, recursive, visited, out);
+      continue;
+    }
+    if (GetFileKind(entry.name) != kFileKindNone)
+      out.push_back({platform::toLowerAscii(entry.name), entry.path});
+  }
+}
+
+}  // namespace
+
+std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive) {
+  std::vector<ListedImage> out;
+  std::set<std::string> visited;
+  listInto(dir, recursive, visited, out);
+  return out;
+}

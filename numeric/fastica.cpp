@@ -1,0 +1,128 @@
+#include "numeric/fastica.h"
+
+#include <cmath>
+#include <vector>
+
+#include "numeric/eigen.h"
+#include "numeric/inverse.h"
+#include "numeric/matrix_ops.h"
+#include "numeric/multiply.h"
+#include "numeric/trace.h"
+
+using KPX::Matrix;
+using KPX::Vector;
+
+namespace {
+
+// Replaces every element of y (N x k) by its hyperbolic tangent and returns
+// the column means of the derivative sech^2 = 1 - tanh^2. The derivative reuses
+// the tangent instead of a second transcendental per element; (1 - t)(1 + t)
+// keeps it accurate near |t| = 1, and the means agree with 1 / cosh^2 to
+// within a few units in the last place.
+std::vector<double> tanhInPlace(Matrix<double>& y) {
+  const std::uint32_t n = y.rows();
+  const std::uint32_t k = y.cols();
+  if (n == 0) throw KPX::MatrixException{KPX::kDividedByZero};
+  std::vector<double> mean(k, 0.0);
+  for (std::uint32_t r = 0; r < n; ++r) {
+    double* row = y[r];
+    for (std::uint32_t i = 0; i < k; ++i) {
+      const double t = std::tanh(row[i]);
+      row[i] = t;
+      mean[i] += (1.0 - t) * (1.0 + t);
+    }
+  }
+  for (double& m : mean) m /= n;
+  return mean;
+}
+
+}  // namespace
+
+Status decorrelate(Matrix<double>& w) {
+  if (w.rows() == 0 || w.cols() == 0) return status::Success;
+  Matrix<double> e = KPX::multiplyAtB(w, w);
+  Vector<double> lambda;
+  // A decomposition that did not converge is used as it stands.
+  KPX::eigenSymmetric(e, lambda);
+  const std::uint32_t k = e.rows();
+  // E D: column i of E scaled by 1/sqrt(l_i), the same as the product with the
+  // zero-filled diagonal matrix.
+  Matrix<double> ed(e);
+  for (std::uint32_t i = 0; i < k; ++i) {
+    const double scale = lambda[i] > 0.0 ? 1.0 / std::sqrt(lambda[i]) : 0.0;
+    for (std::uint32_t r = 0; r < k; ++r) ed[r][i] *= scale;
+  }
+  // E^-1 by Gauss-Jordan elimination. The elimination has no pivoting and
+  // stops on a zero pivot, which an orthogonal E can have (a permutation, for
+  // one); E^T is then its inverse.
+  Matrix<double> inverseE(e);
+  if (KPX::invertInPlace(inverseE) == 0.0) inverseE = KPX::transpose(e);
+  const Matrix<double> root = KPX::multiply(ed, inverseE);
+  w = KPX::multiply(w, root);
+  return status::Success;
+}
+
+Status iterate(IcaLearner& learner) {
+  try {
+    const Matrix<double>& z = learner.whitened;
+    const Matrix<double>& old = learner.unmixing;
+    const std::uint32_t n = z.rows();
+    const std::uint32_t k = old.rows();
+
+    Matrix<double> y = KPX::multiplyABt(z, old);  // N x k, y_ni = <w_i, z_n>
+    const std::vector<double> derivative = tanhInPlace(y);
+    // U = tanh(Y)^T Z / N, row i the mean of tanh(y_ni) z_n.
+    Matrix<double> w = KPX::divide(KPX::multiplyAtB(y, z), n);
+    for (std::uint32_t i = 0; i < k; ++i) {
+      const double* oldRow = old[i];
+      double* row = w[i];
+      for (std::uint32_t j = 0; j < old.cols(); ++j) row[j] -= derivative[i] * oldRow[j];
+    }
+    decorrelate(w);
+
+    double delta = 0.0;
+    for (std::uint32_t i = 0; i < k; ++i) {
+      const double* a = w[i];
+      const double* b = old[i];
+      double dot = 0.0;
+      for (std::uint32_t j = 0; j < old.cols(); ++j) dot += a[j] * b[j];
+      delta += std::fabs(1.0 - std::fabs(dot));
+    }
+    const double mean = k > 0 ? delta / k : 0.0;
+    learner.unmixing = std::move(w);
+    return mean < learner.conversionCondition ? 1 : 0;
+  } catch (...) {
+    return status::NoMemory;
+  }
+}
+
+Status extractBases(const IcaLearner& learner, Matrix<double>& bases) {
+  if (learner.unmixing.rows() == 0) return status::NotReady;
+  try {
+    bases = KPX::multiplyABt(learner.unmixing, learner.dewhitening);
+    return status::Success;
+  } catch (...) {
+    return status::NoMemory;
+  }
+}
+
+Status learnBases(double conversionCondition, std::uint32_t maxIterations,
+                  std::uint32_t dimensionReduction, const Matrix<double>& patches,
+                  Matrix<double>& bases) {
+  try {
+    IcaLearner learner(conversionCondition, maxIterations, dimensionReduction);
+    const Status prepared = prepareLearning(learner, patches);
+    if (prepared != status::Success) return prepared;
+    std::uint32_t i = 0;
+    for (; i < maxIterations; ++i) {
+      tracef(".");
+      if (iterate(learner) == 1) break;
+    }
+    // Passes run when the loop stopped on convergence, maxIterations + 1
+    // when it never converged.
+    tracef("%llu\n", static_cast<unsigned long long>(i) + 1);
+    return extractBases(learner, bases);
+  } catch (...) {
+    return status::NoMemory;
+  }
+}

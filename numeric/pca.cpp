@@ -1,0 +1,82 @@
+#include "numeric/pca.h"
+
+#include <cmath>
+
+#include "numeric/eigen.h"
+#include "numeric/matrix_ops.h"
+#include "numeric/multiply.h"
+
+using KPX::Matrix;
+using KPX::Vector;
+
+Status selectComponents(Vector<double>& eigenvalues, const Matrix<double>& eigenvectors,
+                        std::uint32_t k, Matrix<double>& invSqrtD, Matrix<double>& sqrtD,
+                        Matrix<double>& ek) {
+  try {
+    const std::uint32_t d = eigenvectors.rows();
+    invSqrtD.resize(k, k);
+    KPX::fill(invSqrtD, 0.0);
+    sqrtD.resize(k, k);
+    KPX::fill(sqrtD, 0.0);
+    ek.resize(d, k);
+    const std::uint32_t count = eigenvalues.count();
+    for (std::uint32_t i = 0; i < k; ++i) {
+      std::uint32_t chosen = 0;
+      double magnitude = count > 0 ? std::fabs(eigenvalues[0]) : 0.0;
+      for (std::uint32_t j = 1; j < count; ++j) {
+        if (std::fabs(eigenvalues[j]) > magnitude) {
+          magnitude = std::fabs(eigenvalues[j]);
+          chosen = j;
+        }
+      }
+      if (magnitude != 0.0) {
+        const double root = std::sqrt(magnitude);
+        invSqrtD[i][i] = 1.0 / root;
+        sqrtD[i][i] = root;
+      }
+      for (std::uint32_t r = 0; r < d; ++r) ek[r][i] = eigenvectors[r][chosen];
+      if (count > 0) eigenvalues[chosen] = 0.0;
+    }
+    return status::Success;
+  } catch (...) {
+    return status::NoMemory;
+  }
+}
+
+Status whiten(IcaLearner& learner, const Matrix<double>& patches) {
+  const std::uint32_t n = patches.rows();
+  if (n == 0) return status::DividedByZero;
+  try {
+    Matrix<double> covariance = KPX::divide(KPX::multiplyAtB(patches, patches), n);
+    Vector<double> eigenvalues;
+    // A decomposition that did not converge is used as it stands.
+    KPX::eigenSymmetric(covariance, eigenvalues);
+    Matrix<double> invSqrtD;
+    Matrix<double> sqrtD;
+    Matrix<double> ek;
+    const Status selected =
+        selectComponents(eigenvalues, covariance, learner.dimensionReduction, invSqrtD, sqrtD, ek);
+    if (selected != status::Success) return selected;
+    Matrix<double> whitening = KPX::multiplyABt(invSqrtD, ek);
+    Matrix<double> dewhitening = KPX::multiply(ek, sqrtD);
+    Matrix<double> whitened = KPX::multiplyABt(patches, whitening);
+    learner.whitening = std::move(whitening);
+    learner.dewhitening = std::move(dewhitening);
+    learner.whitened = std::move(whitened);
+    return status::Success;
+  } catch (...) {
+    return status::NoMemory;
+  }
+}
+
+Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches) {
+  const Status whitened = whiten(learner, patches);
+  if (whitened != status::Success) return whitened;
+  try {
+    learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);
+    KPX::setDiagonal(learner.unmixing, 1.0);
+    return status::Success;
+  } catch (...) {
+    return status::NoMemory;
+  }
+}

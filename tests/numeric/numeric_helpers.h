@@ -1,0 +1,53 @@
+// Small builders shared by the numeric tests.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+
+#include "numeric/matrix.h"
+
+namespace numeric_test {
+
+inline KPX::Matrix<double> fromRows(std::initializer_list<std::initializer_list<double>> rows) {
+  const auto r = static_cast<std::uint32_t>(rows.size());
+  const auto c = r == 0 ? 0u : static_cast<std::uint32_t>(rows.begin()->size());
+  KPX::Matrix<double> m(r, c);
+  std::uint32_t i = 0;
+  for (const auto& row : rows) {
+    std::uint32_t j = 0;
+    for (double v : row) m[i][j++] = v;
+    ++i;
+  }
+  return m;
+}
+
+// Uniform elements in [-1, 1), the same for the same seed.
+inline KPX::Matrix<double> randomMatrix(std::uint32_t rows, std::uint32_t cols,
+                                        std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  KPX::Matrix<double> m(rows, cols);
+  for (std::uint32_t k = 0; k < m.count(); ++k) m.data()[k] = value(random);
+  return m;
+}
+
+inline KPX::Matrix<double> identity(std::uint32_t n) {
+  KPX::Matrix<double> m(n, n);
+  KPX::fill(m, 0.0);
+  for (std::uint32_t i = 0; i < n; ++i) m[i][i] = 1.0;
+  return m;
+}
+
+// Largest absolute element-wise difference of two same-shaped matrices.
+inline double maxDifference(const KPX::Matrix<double>& a, const KPX::Matrix<double>& b) {
+  double worst = 0.0;
+  for (std::uint32_t k = 0; k < a.count(); ++k) {
+    const double d = a.data()[k] - b.data()[k];
+    worst = std::max(worst, d < 0 ? -d : d);
+  }
+  return worst;
+}
+
+}  // namespace numeric_test

@@ -1,0 +1,21 @@
+// Making small RIM files for tests with the real encoder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codec/raster.h"
+#include "codec/status.h"
+
+namespace testing_support {
+
+// A 24-bit image of smooth gradients with some texture, so that every
+// patch has something to code.
+CImage patternImage(int width, int height);
+
+// Encodes image into path with the default parameters, the given colour
+// space and MaxIterations (0: PCA bases). The codec trace is dropped.
+Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t colorSpace = 0,
+                    std::uint32_t maxIterations = 0);
+
+}  // namespace testing_support
