@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/base_colors.h"
+#include "imageio/image_ex.h"
 
 QIcon folimIcon() {
   QIcon icon;
@@ -18,9 +18,9 @@ QIcon folimIcon() {
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     const int half = size / 2;
-    painter.fillRect(0, 0, half, half, baseTypeColor(0));
-    painter.fillRect(half, 0, size - half, half, baseTypeColor(1));
-    painter.fillRect(0, half, size, size - half, baseTypeColor(326));
+    painter.fillRect(0, 0, half, half, baseTypeColour(0));
+    painter.fillRect(half, 0, size - half, half, baseTypeColour(1));
+    painter.fillRect(0, half, size, size - half, baseTypeColour(326));
     painter.setPen(Qt::white);
     QFont font = painter.font();
     font.setPixelSize(size / 2);

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "imageio/export.h"
+#include "imageio/library_io.h"
 #include "imageio/listing.h"
 #include "shell/file_dialogs.h"
 #include "shell/job_form.h"
@@ -24,6 +25,8 @@ CFolimDoc* theDocument = nullptr;
 // Longest name or extension kept, and longest name plus extension accepted.
 constexpr int kMaxNamePart = 256;
 constexpr int kMaxDisplayName = 260;
+
+void showTextMessage(const std::string& text) { showMessage(QString::fromStdString(text)); }
 
 class WaitCursor {
  public:
@@ -195,8 +198,8 @@ void CFolimDoc::OnFileSave() {
   WaitCursor wait;
   // Only the exact lower-case extension selects the RIM encoder.
   if (QFileInfo(chosen).suffix() == QLatin1String("rim")) {
-    const Status status =
-        ExportToRim(toNativePath(m_currentPath), m_currentImage.m_nBaseType, toNativePath(chosen));
+    const Status status = ExportToRim(toNativePath(m_currentPath), m_currentImage.m_nBaseType,
+                                      toNativePath(chosen), showTextMessage);
     if (status != 0) {
       showMessage(QStringLiteral("FILE_WRITE_FAILED"));
       return;
@@ -205,7 +208,7 @@ void CFolimDoc::OnFileSave() {
     return;
   }
   CImageEx image;
-  LoadForExport(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image);
+  LoadForExport(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, showTextMessage);
   // A format without an encoder writes nothing and says nothing.
   if (SaveByExtension(image, toNativePath(chosen))) emit fileUsed(chosen);
 }

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "shell/base_colors.h"
+#include "imageio/image_ex.h"
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 
@@ -16,7 +16,7 @@ void CQueryBox::paintEvent(QPaintEvent* event) {
   const QRect box = contentsRect();
   QPainter painter(this);
   painter.setClipRect(box);
-  painter.fillRect(box, baseTypeColor(doc->m_currentImage.m_nBaseType));
+  painter.fillRect(box, baseTypeColour(doc->m_currentImage.m_nBaseType));
   CImageEx& image = doc->m_currentImage;
   if (image.IsNull() || box.isEmpty()) return;
   image.FitInto(box.width(), box.height());

@@ -23,6 +23,7 @@ class OpenSaveTest : public ShellTest {
   }
   void saveAs(const std::string& path) {
     dialogAnswers << QString::fromStdString(path);
+    testing_support::TraceCapture quiet;
     doc->OnFileSave();
   }
 };
