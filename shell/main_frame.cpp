@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -125,7 +126,13 @@ void CMainFrame::refreshRecentFiles() {
     const QString path = entries[i];
     auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this);
     action->setStatusTip(QStringLiteral("このファイルを開きます"));
-    connect(action, &QAction::triggered, this, [path] {
+    connect(action, &QAction::triggered, this, [this, path] {
+      // A file that has gone since leaves the list instead of opening empty.
+      if (!QFileInfo::exists(path)) {
+        if (recent_ != nullptr) recent_->remove(path);
+        refreshRecentFiles();
+        return;
+      }
       if (CFolimDoc* doc = GetFolimDoc()) doc->OpenImage(path);
     });
     recentActions_ << action;

@@ -101,6 +101,27 @@ TEST_F(MainFrameTest, FileNewWhileAPageLoadsLeavesTheListEmpty) {
   EXPECT_FALSE(frame->listView()->progressDialog()->isVisible());
 }
 
+TEST_F(MainFrameTest, RecentEntryOpensItsFileOrLeavesTheListWhenGone) {
+  CRecentFileList recent;
+  for (const QString& path : recent.entries()) recent.remove(path);
+  writeImage(temp.file("kept.png"), 12, 10);
+  recent.add(QString::fromStdString(temp.file("gone.png")));
+  recent.add(QString::fromStdString(temp.file("kept.png")));
+  frame = std::make_unique<CMainFrame>(&recent);
+  frame->show();
+
+  frame->fileMenu()->actions().at(4)->trigger();  // "&2 .../gone.png"
+  EXPECT_EQ(recent.entries(), QStringList{QString::fromStdString(temp.file("kept.png"))});
+  EXPECT_EQ(captions(frame->fileMenu()).at(4), "-");
+  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+
+  frame->fileMenu()->actions().at(3)->trigger();  // "&1 .../kept.png"
+  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("kept.png"));
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 12);
+  for (const QString& path : recent.entries()) recent.remove(path);
+  frame.reset();
+}
+
 TEST(AboutDialog, ShowsVersionInformation) {
   ensureApplication();
   CAboutDlg dialog;

@@ -17,10 +17,38 @@
 
 namespace shell_testing {
 
+namespace {
+
+// The application lives from before the first test to after the last, and
+// goes while the program still runs (not among the static destructors, where
+// Qt's own globals may be gone already).
+class ApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ensureApplication(); }
+  void TearDown() override {
+    application().reset();
+    settingsDir().reset();
+  }
+
+  static std::unique_ptr<CFolimApp>& application() {
+    static std::unique_ptr<CFolimApp> app;
+    return app;
+  }
+  static std::unique_ptr<testing_support::TempDir>& settingsDir() {
+    static std::unique_ptr<testing_support::TempDir> dir;
+    return dir;
+  }
+};
+
+::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+}  // namespace
+
 void ensureApplication() {
-  static std::unique_ptr<testing_support::TempDir> settingsDir;
-  static std::unique_ptr<CFolimApp> app;
+  auto& app = ApplicationEnvironment::application();
   if (app) return;
+  auto& settingsDir = ApplicationEnvironment::settingsDir();
   settingsDir = std::make_unique<testing_support::TempDir>();
   QStandardPaths::setTestModeEnabled(true);
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
