@@ -16,6 +16,7 @@ enum class Target { Rim, Bmp };
 void printMessage(std::ostream& out, const std::string& message) {
   out << message;
   if (message.empty() || message.back() != '\n') out << "\n";
+  out.flush();
 }
 
 int convertFolder(Invocation& inv, Target target) {
@@ -80,6 +81,7 @@ int convertFolder(Invocation& inv, Target target) {
   for (const ConversionResult& r : report.files)
     if (!r.ok && r.reason != kReasonSaveDirMissing)
       inv.err << prefix << r.source << ": " << r.reason << "\n";
+  inv.err.flush();
   printMessage(inv.out, report.message);
   return report.succeeded() ? kExitOk : kExitFailed;
 }

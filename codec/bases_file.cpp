@@ -90,8 +90,7 @@ Status writeBasesFile(const std::string& path, const KPX::Matrix<double>& bases)
   unsigned char value[8];
   for (std::uint32_t k = 0; k < bases.count(); ++k) {
     storeDouble(value, bases.data()[k]);
-    if (std::fwrite(value, 1, sizeof value, output.file()) != sizeof value)
-      return kBasesNotWritten;
+    if (std::fwrite(value, 1, sizeof value, output.file()) != sizeof value) return kBasesNotWritten;
   }
   return output.commit() ? status::Success : kBasesNotWritten;
 }

@@ -63,6 +63,8 @@ Status CRIMComponent::checkParameterBlock(std::uint64_t payloadBytes) const {
     return status::InvalidValues;
   bits += std::uint64_t{q.codeLengthCount} * q.codeLengthBits;
   bits += std::uint64_t{q.symbolCount} * q.symbolBits;
+  // Every row of the matrix costs at least one bit.
+  bits += rows();
   return ceilBytes(bits) <= payloadBytes ? status::Success : status::InvalidValues;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codec/bitstream.h"
+#include "codec/huffman.h"
 #include "codec/parameters.h"
 #include "codec/rimformat.h"
 #include "codec/status.h"
@@ -60,14 +61,15 @@ class CRIMComponent : public KPX::Matrix<double> {
   // Checks the parameter block against the component and a payload of
   // payloadBytes before anything is sized from it: 22 when the step count
   // differs from expectedStepCount(), a table width exceeds 32 bits, a
-  // table is empty or longer than the alphabet or the payload, or (mode 0)
+  // table is empty or longer than the alphabet, the tables and one bit per
+  // matrix row do not fit in the payload, or (mode 0)
   // the precision is outside 1..32 or the zero run is 0 or the alphabet
   // exceeds kMaxAlphabet.
   Status checkParameterBlock(std::uint64_t payloadBytes) const;
 
   // Largest symbol alphabet (maxZeroRun x precisionBits + 3) a component
   // codes or decodes.
-  static constexpr std::uint64_t kMaxAlphabet = std::uint64_t{1} << 20;
+  static constexpr std::uint64_t kMaxAlphabet = kMaxTableEntries;
 
   std::uint32_t mode = 0;  // 0 entropy-coded, 1 zlib
   SectionParameters parameters;

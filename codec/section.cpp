@@ -1,5 +1,7 @@
 // Serialised form of a component: a 40-byte section header (mode, payload
 // length, parameter block) and the payload.
+#include <algorithm>
+
 #include "codec/component_guard.h"
 #include "codec/components.h"
 #include "codec/rim_file.h"
@@ -97,10 +99,17 @@ Status CRIMComponent::readSection(std::FILE* file) {
   const Status s = stream.loadFromFile(file, stepBytes);
   if (s != status::Success) return s;
   const std::uint32_t zlibLength = payload - stepBytes;
+  // Read in pieces, so that memory follows the bytes that really arrive
+  // also where the file's length is unknown.
   return guardComponent([&] {
-    zlibData.assign(zlibLength, 0);
-    if (zlibLength != 0 && std::fread(zlibData.data(), 1, zlibLength, file) != zlibLength)
-      return status::ReadFailed;
+    constexpr std::uint32_t kPiece = 1u << 20;
+    zlibData.clear();
+    while (zlibData.size() < zlibLength) {
+      const std::size_t have = zlibData.size();
+      const std::size_t want = std::min<std::size_t>(kPiece, zlibLength - have);
+      zlibData.resize(have + want);
+      if (std::fread(zlibData.data() + have, 1, want, file) != want) return status::ReadFailed;
+    }
     return status::Success;
   });
 }

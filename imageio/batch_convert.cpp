@@ -186,8 +186,10 @@ BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::strin
       result.status = codec->decodeFile(image, items[i].path);
       if (result.status != status::Success) {
         result.reason = reasonOf(result.status);
-      } else if (!SaveByExtension(image, result.output)) {
-        // A file that could not be written is a failure like any other.
+      } else if (!SaveWithFormat(image, result.output, "bmp")) {
+        // Always a BMP file, even when cutting the name gave an extension no
+        // writer knows (image.trim -> image.tbmp); a file that could not be
+        // written is a failure like any other.
         result.reason = "the BMP file cannot be written";
       } else {
         result.ok = true;

@@ -79,8 +79,9 @@ struct BmpConversionOptions {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-// Decodes every listed file to saveDir/<name minus 3 chars>bmp. Files that
-// fail to decode or to be written are listed by name; with a save folder
-// that does not exist every file fails.
+// Decodes every listed file to saveDir/<name minus 3 chars>bmp, written as
+// BMP whatever the resulting extension. Files that fail to decode or to be
+// written are listed by name; with a save folder that does not exist every
+// file fails.
 BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::string& saveDir,
                          const BmpConversionOptions& options);

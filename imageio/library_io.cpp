@@ -79,9 +79,15 @@ std::string writerFormatFor(const std::string& path) {
 
 bool SaveByExtension(const CImage& image, const std::string& path) {
   if (!imageio::startImageLibrary()) return false;
-  const QByteArray chosen = QByteArray::fromStdString(writerFormatFor(path));
-  if (chosen.isEmpty()) return false;
+  const std::string chosen = writerFormatFor(path);
+  if (chosen.empty()) return false;
+  return SaveWithFormat(image, path, chosen);
+}
 
+bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format) {
+  if (!imageio::startImageLibrary()) return false;
+  if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format)))
+    return false;
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own
   // depth and colour table are handed over.
   const QImage pixels = imageio::qimageFromRaster(image);
@@ -89,7 +95,7 @@ bool SaveByExtension(const CImage& image, const std::string& path) {
 
   QSaveFile file(qtPath(path));
   if (!file.open(QIODevice::WriteOnly)) return false;
-  QImageWriter writer(&file, chosen);
+  QImageWriter writer(&file, QByteArray::fromStdString(format));
   if (!writer.write(pixels)) {
     file.cancelWriting();
     file.commit();  // removes the temporary

@@ -21,6 +21,10 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
 // file or destroys an existing one.
 bool SaveByExtension(const CImage& image, const std::string& path);
 
+// Writes image to path with the named Qt writer ("bmp", "png"...), whatever
+// the path's extension, in the same whole-or-nothing way.
+bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format);
+
 // The name of the Qt writer SaveByExtension would choose for path, or ""
 // when there is none.
 std::string writerFormatFor(const std::string& path);

@@ -24,9 +24,9 @@ double invertInPlace(Matrix<double>& a) {
       if (j == i) continue;
       double* aj = a[j];
       const double b = aj[i];
-      for (std::uint32_t k = 0; k < n; ++k) {
-        if (k != i) aj[k] -= b * ai[k];
-      }
+      // Every column but the pivot's, in two runs that vectorise.
+      for (std::uint32_t k = 0; k < i; ++k) aj[k] -= b * ai[k];
+      for (std::uint32_t k = i + 1; k < n; ++k) aj[k] -= b * ai[k];
       aj[i] = -(b / p);
     }
   }

@@ -183,3 +183,19 @@ TEST(CliBatch, FailuresAreListedAndSourcesNeverReplaced) {
   EXPECT_EQ(readImage(dir.file("dune.bmp")).size(), QSize(400, 250));
   EXPECT_EQ(readFileBytes(dir.file("lady.rim")), lady);
 }
+
+TEST(CliBatch, ProgressCounterOnlyOnATerminal) {
+  if (!std::filesystem::exists("/usr/bin/script"))
+    GTEST_SKIP() << "no script(1) to give a terminal";
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("src"));
+  std::filesystem::create_directories(dir.file("out"));
+  std::filesystem::copy_file(corpusPath("aqua.jpg"), dir.file("src/a.jpg"));
+  std::filesystem::copy_file(corpusPath("dune.jpg"), dir.file("src/b.jpg"));
+  // script(1) runs the command on a pseudo-terminal and copies what it shows.
+  const std::string command = binPath("folim-cli") + " --quiet convert-to-rim src out";
+  const ProgramRun r = runProgram("/usr/bin/script", {"-qec", command, "/dev/null"}, dir.path());
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "\r\033[K[1/2] a.jpg\r\033[K[2/2] b.jpg")) << r.out;
+  EXPECT_TRUE(contains(r.out, "finished conversion to RIM images!")) << r.out;
+}

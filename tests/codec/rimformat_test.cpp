@@ -475,3 +475,19 @@ TEST(RimSections, ZlibPayloadsMustInflateToExactlyTheMatrix) {
   EXPECT_EQ(decodeWithZlibStream({0x78, 0x9C, 0xFF, 0xFF, 0xFF}, true), status::DecompressFailed);
   EXPECT_EQ(decodeWithZlibStream({}, true), status::DecompressFailed);
 }
+
+TEST(RimSections, PayloadTooShortForItsTablesAndRows) {
+  TempDir dir;
+  const std::string path = dir.file("small.rim");
+  ASSERT_EQ(writeSyntheticRim(path, smallRim()), 0);
+  std::string bytes = readFileBytes(path);
+  const std::size_t coeff = getU32(bytes, 40);
+  // coefficients claim one payload byte, and the file ends there
+  bytes.resize(coeff + 41);
+  putU32(bytes, coeff + 4, 1);
+  writeFileBytes(path, bytes);
+  CRIMCodec codec;
+  // the averages and bases are whole; the file is still long enough for
+  // the shapes, but a 1-byte payload cannot hold the tables and 6 rows
+  EXPECT_EQ(readWhole(path, codec), status::InvalidValues);
+}

@@ -224,6 +224,12 @@ TEST(BatchBmpWithCodec, DecodesRimFilesAndNeverReplacesAnotherSource) {
   EXPECT_EQ(a.height(), 24);
   EXPECT_TRUE(std::filesystem::exists(dir.file("out/c.bmp")));
 
+  // A name cut into an extension no writer knows still gets a BMP file.
+  ASSERT_EQ(writeRimFile(dir.file("out/image.trim"), patternImage(16, 8)), 0);
+  report = convertToBmp({{"image.trim", dir.file("out/image.trim")}}, dir.file("out"), {});
+  EXPECT_EQ(report.message, "Finished converting to BMP images!");
+  EXPECT_EQ(readFileBytes(dir.file("out/image.tbmp")).substr(0, 2), "BM");
+
   // Into the source folder: c.rim would replace the listed c.bmp.
   report = convertToBmp(items, dir.path(), {});
   EXPECT_EQ(report.message, "Failed conversion of these files!\nc.bmp\nc.rim\n");

@@ -89,6 +89,15 @@ TEST(SaveByExtension, EmptyRasterOrUnwritableTargetFailsWithoutLeftovers) {
   EXPECT_EQ(filesIn(dir.path()), 1u);  // no temporary files left behind
 }
 
+TEST(SaveWithFormat, TheNamedWriterWhateverTheName) {
+  TempDir dir;
+  ASSERT_TRUE(SaveWithFormat(gradient(8, 8), dir.file("a.tbmp"), "bmp"));
+  EXPECT_EQ(detectedFormat(dir.file("a.tbmp")), "bmp");
+  EXPECT_FALSE(SaveWithFormat(gradient(8, 8), dir.file("b.gif"), "gif"));  // no GIF writer
+  EXPECT_FALSE(SaveWithFormat(gradient(8, 8), dir.file("c.bmp"), "nonsense"));
+  EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
 TEST(SaveByExtension, ReplacesAnExistingFileWhole) {
   TempDir dir;
   writeFileBytes(dir.file("a.png"), "old contents");

@@ -41,6 +41,7 @@ TEST(Svd, ReconstructsSquareAndTallMatrices) {
   expectDecomposes(randomMatrix(6, 6, 2));
   expectDecomposes(randomMatrix(50, 50, 3));
   expectDecomposes(randomMatrix(9, 4, 4));
+  expectDecomposes(randomMatrix(3, 5, 5));
 }
 
 TEST(Svd, KnownSingularValues) {

@@ -1,0 +1,125 @@
+// Base learning on an image-sized patch matrix: 4096 patches of 8 x 8 x 3
+// values (a 512 x 512 image), k = 96 components. PCA is whitening alone
+// (no iteration); ICA adds FastICA steps, timed one by one and as a whole.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "numeric/fastica.h"
+#include "numeric/matrix.h"
+#include "numeric/pca.h"
+#include "numeric/trace.h"
+
+namespace {
+
+constexpr std::uint32_t kSide = 512;
+constexpr std::uint32_t kPatch = 8;
+constexpr std::uint32_t kComponents = 96;
+
+// A synthetic photograph: smooth shading, a few sharp edges and some texture,
+// with correlated colour channels. Patches are planar (all of channel 0, then
+// 1, then 2) and free of their per-channel means, as the codec hands them over.
+KPX::Matrix<double> patchMatrix() {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::normal_distribution<double> noise(0.0, 4.0);
+  struct Edge {
+    double nx, ny, offset, step;
+  };
+  Edge edges[12];
+  for (Edge& e : edges) {
+    const double angle = unit(random) * 6.283185307179586;
+    e = {std::cos(angle), std::sin(angle), unit(random) * kSide, (unit(random) - 0.5) * 120.0};
+  }
+  const std::uint32_t perRow = kSide / kPatch;
+  const std::uint32_t d = 3 * kPatch * kPatch;
+  KPX::Matrix<double> x(perRow * perRow, d);
+  for (std::uint32_t py = 0; py < perRow; ++py) {
+    for (std::uint32_t px = 0; px < perRow; ++px) {
+      double* row = x[py * perRow + px];
+      double mean[3] = {0, 0, 0};
+      for (std::uint32_t y = 0; y < kPatch; ++y) {
+        for (std::uint32_t xx = 0; xx < kPatch; ++xx) {
+          const double gx = px * kPatch + xx;
+          const double gy = py * kPatch + y;
+          double v = 60.0 * std::sin(gx / 37.0) * std::cos(gy / 53.0) + 20.0 * std::sin(gx / 5.0);
+          for (const Edge& e : edges) v += gx * e.nx + gy * e.ny > e.offset ? e.step : 0.0;
+          const double texture = noise(random);
+          const double channel[3] = {v + texture, 0.8 * v + 0.5 * texture + 10.0,
+                                     0.6 * v - 0.3 * texture};
+          for (std::uint32_t c = 0; c < 3; ++c) {
+            row[c * kPatch * kPatch + y * kPatch + xx] = channel[c];
+            mean[c] += channel[c];
+          }
+        }
+      }
+      for (std::uint32_t c = 0; c < 3; ++c) {
+        mean[c] /= kPatch * kPatch;
+        for (std::uint32_t k = 0; k < kPatch * kPatch; ++k) row[c * kPatch * kPatch + k] -= mean[c];
+      }
+    }
+  }
+  return x;
+}
+
+const KPX::Matrix<double>& patches() {
+  static const KPX::Matrix<double> x = patchMatrix();
+  return x;
+}
+
+class QuietTrace {
+ public:
+  QuietTrace() : previous_(setTraceStream(nullptr)) {}
+  ~QuietTrace() { setTraceStream(previous_); }
+  QuietTrace(const QuietTrace&) = delete;
+  QuietTrace& operator=(const QuietTrace&) = delete;
+
+ private:
+  std::ostream* previous_;
+};
+
+void BM_LearnPca(benchmark::State& state) {
+  QuietTrace quiet;
+  const KPX::Matrix<double>& x = patches();
+  for (auto _ : state) {
+    KPX::Matrix<double> bases;
+    if (learnBases(1e-4, 0, kComponents, x, bases) != 0) state.SkipWithError("learning failed");
+    benchmark::DoNotOptimize(bases.data());
+  }
+}
+BENCHMARK(BM_LearnPca)->Unit(benchmark::kMillisecond);
+
+// The full job with ten FastICA steps (a condition of 0 never converges).
+void BM_LearnIca10(benchmark::State& state) {
+  QuietTrace quiet;
+  const KPX::Matrix<double>& x = patches();
+  for (auto _ : state) {
+    KPX::Matrix<double> bases;
+    if (learnBases(0.0, 10, kComponents, x, bases) != 0) state.SkipWithError("learning failed");
+    benchmark::DoNotOptimize(bases.data());
+  }
+}
+BENCHMARK(BM_LearnIca10)->Unit(benchmark::kMillisecond);
+
+// One FastICA step on the whitened patches.
+void BM_IcaIteration(benchmark::State& state) {
+  QuietTrace quiet;
+  IcaLearner learner(0.0, 1000, kComponents);
+  if (prepareLearning(learner, patches()) != 0) {
+    state.SkipWithError("whitening failed");
+    return;
+  }
+  for (auto _ : state) {
+    if (iterate(learner) == 7) state.SkipWithError("iteration failed");
+  }
+  // Seconds per step, shown with an SI prefix (ms).
+  state.counters["per_iteration"] = benchmark::Counter(
+      1.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_IcaIteration)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
