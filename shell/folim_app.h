@@ -1,0 +1,40 @@
+// The application: settings and recent-file list under "Folim", the one
+// document and the main window, and the folder named on the command line.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+class CFolimDoc;
+class CMainFrame;
+class CRecentFileList;
+
+class CFolimApp : public QApplication {
+  Q_OBJECT
+
+ public:
+  CFolimApp(int& argc, char** argv);
+  ~CFolimApp() override;
+
+  // Creates the document and the main window, handles the command line
+  // ("folim [FOLDER]") and shows the window. False when start-up fails: a
+  // named path that does not exist.
+  bool InitInstance();
+  // Help > About: the version dialog, modal.
+  void OnAppAbout();
+
+  CFolimDoc* document() const { return doc_.get(); }
+  CMainFrame* mainFrame() const { return frame_.get(); }
+  CRecentFileList* recentFiles() const { return recent_.get(); }
+
+ private:
+  void takeScreenshot(const QString& file);
+
+  std::unique_ptr<CRecentFileList> recent_;
+  std::unique_ptr<CFolimDoc> doc_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+// The font of the forms and menus (the Japanese gothic face with the metrics
+// the forms were laid out for), when it is installed.
+void applyFormFont(QApplication& app);

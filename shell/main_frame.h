@@ -1,0 +1,86 @@
+// The main window: menus, toolbar (Open, Save), status bar, and the panes:
+// the folder tree on the left (25 % of the width), the tab view with the job
+// forms at the top right (42.5 % of the height) above the thumbnail list.
+#pragma once
+
+#include <QMainWindow>
+
+class CListViewEx;
+class CRecentFileList;
+class CTabView;
+class CTreeViewEx;
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // recent may be null (no recent-file list is kept then).
+  explicit CMainFrame(CRecentFileList* recent = nullptr);
+  ~CMainFrame() override;
+
+  // Title "Folim - Hobeka" (at start and after File New).
+  void OnUpdateFrameTitle();
+  // File New: the views start afresh; the document keeps its state.
+  void OnFileNew();
+  // Sizes the panes from the client size: tree trunc(w * 0.25) wide, tab
+  // view trunc(h * 0.425) high.
+  void applyInitialPaneSizes();
+  void refreshRecentFiles();
+
+  CTreeViewEx* treeView() const { return tree_; }
+  CTabView* tabView() const { return tabs_; }
+  CListViewEx* listView() const { return list_; }
+  QSplitter* outerSplitter() const { return outer_; }
+  QSplitter* innerSplitter() const { return inner_; }
+  QToolBar* toolBar() const { return toolBar_; }
+  QAction* openAction() const { return open_; }
+  QAction* saveAction() const { return save_; }
+  QAction* newAction() const { return new_; }
+  QAction* exitAction() const { return exit_; }
+  QAction* toolBarAction() const { return toggleToolBar_; }
+  QAction* statusBarAction() const { return toggleStatusBar_; }
+  QAction* aboutAction() const { return about_; }
+  QMenu* fileMenu() const { return fileMenu_; }
+  QLabel* idleLabel() const { return idle_; }
+  QList<QLabel*> indicators() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void createActions();
+  void createMenus();
+  void createToolBar();
+  void createStatusBar();
+  void createPanes();
+  void focusPane(int step);
+  void setIndicator(QLabel* label, bool on);
+
+  CRecentFileList* recent_;
+  CTreeViewEx* tree_ = nullptr;
+  CTabView* tabs_ = nullptr;
+  CListViewEx* list_ = nullptr;
+  QSplitter* outer_ = nullptr;
+  QSplitter* inner_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QAction* open_ = nullptr;
+  QAction* save_ = nullptr;
+  QAction* new_ = nullptr;
+  QAction* exit_ = nullptr;
+  QAction* toggleToolBar_ = nullptr;
+  QAction* toggleStatusBar_ = nullptr;
+  QAction* about_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QList<QAction*> recentActions_;
+  QLabel* idle_ = nullptr;
+  QLabel* capsLock_ = nullptr;
+  QLabel* numLock_ = nullptr;
+  QLabel* scrollLock_ = nullptr;
+  bool panesSized_ = false;
+};

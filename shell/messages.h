@@ -1,0 +1,16 @@
+// Every message the user sees goes through showMessage, so that it can be
+// captured (tests) instead of opening a modal box.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Shows text in a modal message box with an OK button and returns when the
+// user has confirmed it. Callable from any thread: a worker waits until the
+// user-interface thread has shown the box.
+void showMessage(const QString& text);
+
+// Replaces the way messages are shown; an empty handler restores the message
+// box. Returns the previous handler.
+using MessageHandler = std::function<void(const QString&)>;
+MessageHandler setMessageHandler(MessageHandler handler);

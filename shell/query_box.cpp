@@ -1,0 +1,32 @@
+#include "shell/query_box.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "imageio/image_ex.h"
+#include "shell/folim_doc.h"
+#include "shell/list_view_ex.h"
+
+CQueryBox::CQueryBox(QWidget* parent) : QFrame(parent) {}
+
+void CQueryBox::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  CFolimDoc* doc = GetFolimDoc();
+  if (doc == nullptr || doc->m_currentPath.isEmpty()) return;
+  const QRect box = contentsRect();
+  QPainter painter(this);
+  painter.setClipRect(box);
+  painter.fillRect(box, baseTypeColour(doc->m_currentImage.m_nBaseType));
+  CImageEx& image = doc->m_currentImage;
+  if (image.IsNull() || box.isEmpty()) return;
+  image.FitInto(box.width(), box.height());
+  painter.translate(box.topLeft());
+  image.DrawAtRect(painter);
+}
+
+void CQueryBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QFrame::mouseDoubleClickEvent(event);
+  CFolimDoc* doc = GetFolimDoc();
+  if (doc == nullptr || doc->m_currentPath.isEmpty() || doc->m_pListView == nullptr) return;
+  doc->m_pListView->ShowFullSizeImage();
+}

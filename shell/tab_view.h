@@ -1,0 +1,38 @@
+// The top right pane: tabs "Retrieval", "Convert to RIM" and "Convert to BMP"
+// over the three job forms. Changing the tab carries the listed folder, the
+// subfolder flag and the paging over to the form shown.
+#pragma once
+
+#include <QTabWidget>
+
+class CJobForm;
+class CRetrievalView;
+class CConvert2RIMView;
+class CConvert2BMPView;
+
+class CTabView : public QTabWidget {
+  Q_OBJECT
+
+ public:
+  enum Tab { kRetrieval = 0, kConvertToRim = 1, kConvertToBmp = 2 };
+
+  explicit CTabView(QWidget* parent = nullptr);
+  ~CTabView() override;
+
+  // Registers the view in the document (again after File New).
+  void OnInitialUpdate();
+  // Shows the form of tab s and brings it up to date with the document.
+  void OnSelChange(int s);
+
+  CRetrievalView* retrievalView() const { return retrieval_; }
+  CConvert2RIMView* convert2RimView() const { return toRim_; }
+  CConvert2BMPView* convert2BmpView() const { return toBmp_; }
+  // The form of the selected tab (the retrieval form for any other index).
+  CJobForm* currentForm() const;
+  CJobForm* formAt(int index) const;
+
+ private:
+  CRetrievalView* retrieval_;
+  CConvert2RIMView* toRim_;
+  CConvert2BMPView* toBmp_;
+};

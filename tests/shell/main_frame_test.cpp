@@ -1,0 +1,153 @@
+// The main window: menus, keys, toolbar, status bar, pane sizes, titles,
+// About and the recent-file list.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "shell/about_dialog.h"
+#include "shell/folim_doc.h"
+#include "shell/list_view_ex.h"
+#include "shell/main_frame.h"
+#include "shell/progress_dialog.h"
+#include "shell/recent_files.h"
+#include "shell_fixture.h"
+
+namespace shell_testing {
+namespace {
+
+QStringList captions(const QMenu* menu) {
+  QStringList texts;
+  for (const QAction* action : menu->actions()) {
+    texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  }
+  return texts;
+}
+
+using MainFrameTest = ShellTest;
+
+TEST_F(MainFrameTest, MenusCarryTheirCaptionsAndKeys) {
+  const QList<QAction*> top = frame->menuBar()->actions();
+  ASSERT_EQ(top.size(), 3);
+  EXPECT_EQ(top[0]->text(), "ファイル(&F)");
+  EXPECT_EQ(top[1]->text(), "表示(&V)");
+  EXPECT_EQ(top[2]->text(), "ヘルプ(&H)");
+  EXPECT_EQ(captions(top[0]->menu()),
+            (QStringList{"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
+                         "アプリケーションの終了(&X)"}));
+  EXPECT_EQ(captions(top[1]->menu()), (QStringList{"ツール バー(&T)", "ステータス バー(&S)"}));
+  EXPECT_EQ(captions(top[2]->menu()), (QStringList{"バージョン情報 Folim(&A)..."}));
+
+  EXPECT_EQ(frame->openAction()->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(frame->saveAction()->shortcut(), QKeySequence("Ctrl+S"));
+  EXPECT_EQ(frame->newAction()->shortcut(), QKeySequence("Ctrl+N"));
+  EXPECT_EQ(frame->toolBar()->actions(),
+            (QList<QAction*>{frame->openAction(), frame->saveAction()}));
+}
+
+TEST_F(MainFrameTest, StatusBarShowsIdleTextAndLockIndicators) {
+  EXPECT_EQ(frame->idleLabel()->text(), "レディ");
+  QStringList names;
+  for (const QLabel* label : frame->indicators()) names << label->objectName();
+  EXPECT_EQ(names, (QStringList{"CAP", "NUM", "SCRL"}));
+}
+
+TEST_F(MainFrameTest, ViewMenuHidesAndShowsBars) {
+  frame->toolBarAction()->trigger();
+  EXPECT_FALSE(frame->toolBar()->isVisible());
+  frame->statusBarAction()->trigger();
+  EXPECT_FALSE(frame->statusBar()->isVisible());
+  frame->toolBarAction()->trigger();
+  frame->statusBarAction()->trigger();
+  EXPECT_TRUE(frame->toolBar()->isVisible());
+  EXPECT_TRUE(frame->statusBar()->isVisible());
+}
+
+TEST_F(MainFrameTest, PanesStartAtAQuarterAndAt42Point5Percent) {
+  frame->applyInitialPaneSizes();
+  const int w = frame->width();
+  const int h = frame->height();
+  EXPECT_EQ(frame->outerSplitter()->sizes().at(0), static_cast<int>(w * 0.25));
+  EXPECT_EQ(frame->innerSplitter()->sizes().at(0), static_cast<int>(h * 0.425));
+  EXPECT_GT(frame->innerSplitter()->sizes().at(1), 0);
+}
+
+TEST_F(MainFrameTest, TitleFollowsTheSelectionAndFileNewResetsIt) {
+  EXPECT_EQ(frame->windowTitle(), "Folim - Hobeka");
+  writeImage(temp.file("pic.png"), 20, 10);
+  chooseFolder(temp.path());
+  frame->listView()->setCurrentRow(0);
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Folim - " + temp.file("pic.png"));
+  frame->newAction()->trigger();
+  EXPECT_EQ(frame->windowTitle(), "Folim - Hobeka");
+  EXPECT_EQ(frame->listView()->count(), 0);
+  // The document keeps its state.
+  EXPECT_EQ(doc->m_entries.size(), 1u);
+}
+
+TEST_F(MainFrameTest, FileNewWhileAPageLoadsLeavesTheListEmpty) {
+  writeUnreadableImages(temp.path(), 50);
+  doc->SetDirectory(QString::fromStdString(temp.path()));
+  doc->ResetPaging();
+  frame->newAction()->trigger();
+  EXPECT_FALSE(doc->IsLoadingThumbnails());
+  QTest::qWait(100);
+  EXPECT_EQ(frame->listView()->count(), 0);
+  EXPECT_FALSE(frame->listView()->progressDialog()->isVisible());
+}
+
+TEST_F(MainFrameTest, RecentEntryOpensItsFileOrLeavesTheListWhenGone) {
+  CRecentFileList recent;
+  for (const QString& path : recent.entries()) recent.remove(path);
+  writeImage(temp.file("kept.png"), 12, 10);
+  recent.add(QString::fromStdString(temp.file("gone.png")));
+  recent.add(QString::fromStdString(temp.file("kept.png")));
+  frame = std::make_unique<CMainFrame>(&recent);
+  frame->show();
+
+  frame->fileMenu()->actions().at(4)->trigger();  // "&2 .../gone.png"
+  EXPECT_EQ(recent.entries(), QStringList{QString::fromStdString(temp.file("kept.png"))});
+  EXPECT_EQ(captions(frame->fileMenu()).at(4), "-");
+  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+
+  frame->fileMenu()->actions().at(3)->trigger();  // "&1 .../kept.png"
+  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("kept.png"));
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 12);
+  for (const QString& path : recent.entries()) recent.remove(path);
+  frame.reset();
+}
+
+TEST(AboutDialog, ShowsVersionInformation) {
+  ensureApplication();
+  CAboutDlg dialog;
+  EXPECT_EQ(dialog.windowTitle(), "Folim version information");
+  EXPECT_EQ(dialog.versionLabel()->text(), "Hobeka Version beta");
+  EXPECT_FALSE(dialog.descriptionLabel()->text().isEmpty());
+}
+
+TEST(RecentFiles, KeepsTheFourLatestInSettings) {
+  ensureApplication();
+  {
+    CRecentFileList list;
+    for (const char* path : {"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg", "/e.jpg", "/c.jpg"}) {
+      list.add(path);
+    }
+    EXPECT_EQ(list.entries(), (QStringList{"/c.jpg", "/e.jpg", "/d.jpg", "/b.jpg"}));
+  }
+  CRecentFileList reread;
+  EXPECT_EQ(reread.entries(), (QStringList{"/c.jpg", "/e.jpg", "/d.jpg", "/b.jpg"}));
+  EXPECT_EQ(QSettings().value("Recent File List/File1").toString(), "/c.jpg");
+
+  CMainFrame frame(&reread);
+  QStringList texts = captions(frame.fileMenu());
+  EXPECT_EQ(texts.mid(3, 4), (QStringList{"&1 /c.jpg", "&2 /e.jpg", "&3 /d.jpg", "&4 /b.jpg"}));
+  for (const QString& path : reread.entries()) reread.remove(path);
+}
+
+}  // namespace
+}  // namespace shell_testing

@@ -1,0 +1,145 @@
+#include "shell_fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+#include <cstdio>
+
+#include "codec/rim_codec.h"
+#include "shell/folim_app.h"
+#include "shell/folim_doc.h"
+#include "shell/main_frame.h"
+#include "shell/tree_view_ex.h"
+
+namespace shell_testing {
+
+namespace {
+
+// The application lives from before the first test to after the last, and
+// goes while the program still runs (not among the static destructors, where
+// Qt's own globals may be gone already).
+class ApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { ensureApplication(); }
+  void TearDown() override {
+    application().reset();
+    settingsDir().reset();
+  }
+
+  static std::unique_ptr<CFolimApp>& application() {
+    static std::unique_ptr<CFolimApp> app;
+    return app;
+  }
+  static std::unique_ptr<testing_support::TempDir>& settingsDir() {
+    static std::unique_ptr<testing_support::TempDir> dir;
+    return dir;
+  }
+};
+
+::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+}  // namespace
+
+void ensureApplication() {
+  auto& app = ApplicationEnvironment::application();
+  if (app) return;
+  auto& settingsDir = ApplicationEnvironment::settingsDir();
+  settingsDir = std::make_unique<testing_support::TempDir>();
+  QStandardPaths::setTestModeEnabled(true);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromStdString(settingsDir->path()));
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromStdString(settingsDir->path()));
+  static int argc = 1;
+  static char name[] = "shell_tests";
+  static char* argv[] = {name, nullptr};
+  app = std::make_unique<CFolimApp>(argc, argv);
+}
+
+void writeImage(const std::string& path, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.setPixel(
+          x, y, qRgb((x * 255) / std::max(width - 1, 1), (y * 255) / std::max(height - 1, 1), 90));
+    }
+  }
+  ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG")) << path;
+}
+
+void writeUnreadableImages(const std::string& dir, int n, const std::string& prefix) {
+  for (int i = 0; i < n; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%03d.jpg", prefix.c_str(), i);
+    testing_support::writeFileBytes(dir + "/" + name, "");
+  }
+}
+
+void writeRimFile(const std::string& path, int width, int height, bool ica) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      // Texture with structure in every direction, so that learning has
+      // something to find.
+      picture.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * x + y) % 256, (x * y) % 256));
+    }
+  }
+  CImage raster;
+  ASSERT_TRUE(raster.Create(width, height, 24));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const QRgb c = picture.pixel(x, y);
+      raster.SetPixel(x, y, makeColorWord(qRed(c), qGreen(c), qBlue(c)));
+    }
+  }
+  CommonParameters common;
+  LearningParameters learning;
+  CompressionParameters compression;
+  setDefaultParameters(common, learning, compression);
+  learning.MaxIterations = ica ? 20 : 0;
+  testing_support::TraceCapture quiet;
+  CRIMCodec codec;
+  ASSERT_EQ(codec.setParameters(&common, &learning, &compression), 0);
+  ASSERT_EQ(codec.encodeFile(path, raster, nullptr), 0) << path;
+}
+
+void ShellTest::SetUp() {
+  ensureApplication();
+  previousMessages_ = setMessageHandler([this](const QString& text) { messages << text; });
+  previousDialogs_ = setFileDialogHandler([this](FileDialogKind) {
+    ++dialogsShown;
+    return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+  });
+  doc = std::make_unique<CFolimDoc>();
+  frame = std::make_unique<CMainFrame>();
+  frame->resize(1000, 700);
+  frame->show();
+}
+
+void ShellTest::TearDown() {
+  frame.reset();
+  doc.reset();
+  setMessageHandler(previousMessages_);
+  setFileDialogHandler(previousDialogs_);
+}
+
+void ShellTest::waitForThumbnails() {
+  QElapsedTimer timer;
+  timer.start();
+  while (doc->IsLoadingThumbnails() && timer.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  ASSERT_FALSE(doc->IsLoadingThumbnails()) << "thumbnails still loading";
+}
+
+void ShellTest::chooseFolder(const std::string& dir) {
+  frame->treeView()->SelectFolder(QString::fromStdString(dir));
+  waitForThumbnails();
+}
+
+}  // namespace shell_testing

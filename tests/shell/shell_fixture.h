@@ -1,0 +1,61 @@
+// The application, document and main window that the shell tests drive,
+// offscreen, with messages and file dialogs answered without modal boxes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "shell/file_dialogs.h"
+#include "shell/messages.h"
+#include "support/test_support.h"
+
+class CFolimDoc;
+class CMainFrame;
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+
+namespace shell_testing {
+
+// The one application object of the test program (settings kept in a
+// temporary folder).
+void ensureApplication();
+
+// Writes a w x h PNG image (a colour gradient) at path.
+void writeImage(const std::string& path, int width, int height);
+// Writes n files named prefix000.jpg ... that are listed but hold no image.
+void writeUnreadableImages(const std::string& dir, int n, const std::string& prefix = "img");
+// Writes a RIM file of a w x h image with PCA (ica = false) or ICA bases.
+void writeRimFile(const std::string& path, int width, int height, bool ica);
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Processes events until the current page is loaded (fails after 20 s).
+  void waitForThumbnails();
+  // Lists dir as if it was chosen in the tree, and waits for its first page.
+  void chooseFolder(const std::string& dir);
+
+  std::unique_ptr<CFolimDoc> doc;
+  std::unique_ptr<CMainFrame> frame;
+  QStringList messages;
+  // What the next file dialogs answer, in order (an empty text is Cancel).
+  QStringList dialogAnswers;
+  int dialogsShown = 0;
+  testing_support::TempDir temp;
+
+ private:
+  MessageHandler previousMessages_;
+  FileDialogHandler previousDialogs_;
+};
+
+}  // namespace shell_testing

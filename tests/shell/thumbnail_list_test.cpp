@@ -1,0 +1,178 @@
+// The thumbnail list: backgrounds by base type, the query box, activation,
+// dropped files and the full-size window.
+#include <QDropEvent>
+#include <QMimeData>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
+#include <QUrl>
+
+#include "shell/folim_doc.h"
+#include "shell/list_view_ex.h"
+#include "shell/main_frame.h"
+#include "shell/original_image.h"
+#include "shell/query_box.h"
+#include "shell/retrieval_view.h"
+#include "shell/tab_view.h"
+#include "shell_fixture.h"
+
+namespace shell_testing {
+namespace {
+
+QColor iconCorner(const QListWidgetItem* item) {
+  return item->icon().pixmap(96, 96).toImage().pixelColor(0, 0);
+}
+
+class ThumbnailListTest : public ShellTest {
+ protected:
+  CListViewEx* list() { return frame->listView(); }
+  COriginalImage* fullSize() { return list()->fullSizeWindow(); }
+
+  void drop(const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    data.setUrls(urls);
+    const QPointF at(10, 10);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list()->viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list()->viewport(), &dropped);
+  }
+};
+
+TEST_F(ThumbnailListTest, BackgroundTellsPcaIcaAndOtherImagesApart) {
+  // Wide pictures leave the top rows of the square to the background.
+  writeRimFile(temp.file("a_pca.rim"), 192, 96, false);
+  writeRimFile(temp.file("b_ica.rim"), 192, 96, true);
+  writeImage(temp.file("c_plain.png"), 192, 96);
+  testing_support::writeFileBytes(temp.file("d_broken.rim"), "not a rim file");
+  chooseFolder(temp.path());
+  ASSERT_EQ(list()->count(), 4);
+  EXPECT_EQ(iconCorner(list()->item(0)), QColor(127, 0, 0));
+  EXPECT_EQ(iconCorner(list()->item(1)), QColor(0, 0, 127));
+  EXPECT_EQ(iconCorner(list()->item(2)), QColor(127, 127, 127));
+  EXPECT_EQ(iconCorner(list()->item(3)), QColor(127, 127, 127));
+  EXPECT_EQ(doc->m_entries[0].baseType, 0);
+  EXPECT_EQ(doc->m_entries[1].baseType, 1);
+  EXPECT_EQ(doc->m_entries[2].baseType, 326);
+  EXPECT_EQ(doc->m_entries[3].baseType, 326);
+  // The picture itself fills the middle of the square.
+  EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48),
+            QColor(127, 127, 127));
+}
+
+TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {
+  writeRimFile(temp.file("ica.rim"), 192, 96, true);
+  writeImage(temp.file("plain.png"), 192, 96);
+  chooseFolder(temp.path());
+  CQueryBox* box = frame->tabView()->retrievalView()->queryBox();
+  const QPoint corner = box->contentsRect().topLeft() + QPoint(2, 2);
+
+  list()->setCurrentRow(0);
+  EXPECT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  EXPECT_EQ(box->grab().toImage().pixelColor(corner), QColor(0, 0, 127));
+  list()->setCurrentRow(1);
+  EXPECT_EQ(box->grab().toImage().pixelColor(corner), QColor(127, 127, 127));
+  EXPECT_NE(box->grab().toImage().pixelColor(box->contentsRect().center()), QColor(127, 127, 127));
+}
+
+TEST_F(ThumbnailListTest, ActivationOpensAndDoubleClickHidesTheFullSizeWindow) {
+  writeImage(temp.file("pic.png"), 40, 30);
+  chooseFolder(temp.path());
+  list()->setCurrentRow(0);
+  EXPECT_FALSE(fullSize()->isVisible());
+  emit list()->itemActivated(list()->item(0));
+  ASSERT_TRUE(fullSize()->isVisible());
+  EXPECT_EQ(fullSize()->windowTitle().toStdString(), temp.file("pic.png"));
+  QTest::mouseDClick(fullSize(), Qt::LeftButton);
+  EXPECT_FALSE(fullSize()->isVisible());
+}
+
+TEST_F(ThumbnailListTest, SmallImageOpensAtItsSizeCentredInTheWorkArea) {
+  writeImage(temp.file("small.png"), 200, 120);
+  doc->OpenImage(QString::fromStdString(temp.file("small.png")));
+  const QRect area = fullSize()->workArea();
+  ASSERT_TRUE(area.isValid());
+  EXPECT_EQ(fullSize()->size(), QSize(200, 120));
+  const QMargins m = fullSize()->frameExtents();
+  const int windowWidth = 200 + m.left() + m.right();
+  const int windowHeight = 120 + m.top() + m.bottom();
+  EXPECT_EQ(fullSize()->pos(), QPoint(area.left() + (area.width() - windowWidth) / 2,
+                                      area.top() + (area.height() - windowHeight) / 2));
+}
+
+TEST_F(ThumbnailListTest, LargeImageIsFittedAndPlacedAtTheWorkAreaCorner) {
+  const QRect screen = frame->screen()->availableGeometry();
+  const int width = screen.width() * 2;
+  const int height = screen.height();
+  writeImage(temp.file("large.png"), width, height);
+  doc->OpenImage(QString::fromStdString(temp.file("large.png")));
+  const QRect area = fullSize()->workArea();
+  EXPECT_EQ(fullSize()->pos(), area.topLeft());
+  const QSize client = fullSize()->size();
+  EXPECT_LE(client.width(), area.width());
+  EXPECT_LE(client.height(), area.height());
+  // Limited by the width, aspect ratio kept (2 : 1).
+  const QMargins m = fullSize()->frameExtents();
+  EXPECT_EQ(client.width(), area.width() - m.left() - m.right());
+  EXPECT_NEAR(client.height(), client.width() / 2, 1);
+}
+
+TEST_F(ThumbnailListTest, FullSizeWindowKeepsItsOwnPicture) {
+  writeImage(temp.file("first.png"), 60, 40);
+  writeImage(temp.file("second.png"), 30, 90);
+  chooseFolder(temp.path());
+  list()->setCurrentRow(0);
+  list()->ShowFullSizeImage();
+  // A new selection replaces the current picture; the window's copy stays.
+  list()->setCurrentRow(1);
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 30);
+  EXPECT_EQ(doc->m_fullSizeImage.GetWidth(), 60);
+  EXPECT_EQ(doc->m_fullSizeImage.GetHeight(), 40);
+  EXPECT_NE(doc->m_fullSizeImage.GetBits(), doc->m_currentImage.GetBits());
+  const QImage shown = fullSize()->grab().toImage();
+  EXPECT_EQ(shown.size(), QSize(60, 40));
+}
+
+TEST_F(ThumbnailListTest, DroppingOneImageSelectsAndOpensIt) {
+  writeImage(temp.file("dropped.png"), 20, 20);
+  drop({QString::fromStdString(temp.file("dropped.png"))});
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("dropped.png"));
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 20);
+  EXPECT_TRUE(fullSize()->isVisible());
+}
+
+TEST_F(ThumbnailListTest, DroppingOtherFilesOnlyExplains) {
+  testing_support::writeFileBytes(temp.file("notes.txt"), "text");
+  writeImage(temp.file("a.png"), 4, 4);
+  writeImage(temp.file("b.png"), 4, 4);
+  drop({QString::fromStdString(temp.file("notes.txt"))});
+  drop({QString::fromStdString(temp.file("a.png")), QString::fromStdString(temp.file("b.png"))});
+  EXPECT_EQ(messages,
+            (QStringList{"This is not a image file!", "You can drop one image file only."}));
+  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+  EXPECT_FALSE(fullSize()->isVisible());
+}
+
+TEST_F(ThumbnailListTest, NarrowerListWrapsRowsWithoutHorizontalScrolling) {
+  writeUnreadableImages(temp.path(), 6);
+  chooseFolder(temp.path());
+  list()->resize(900, 300);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list()->visualItemRect(list()->item(5)).top(),
+            list()->visualItemRect(list()->item(0)).top());
+  list()->resize(260, 300);
+  QCoreApplication::processEvents();
+  EXPECT_GT(list()->visualItemRect(list()->item(2)).top(),
+            list()->visualItemRect(list()->item(0)).top());
+  EXPECT_EQ(list()->visualItemRect(list()->item(0)).top(),
+            list()->visualItemRect(list()->item(1)).top());
+  EXPECT_FALSE(list()->horizontalScrollBar()->isVisible());
+  EXPECT_EQ(list()->item(0)->icon().availableSizes().value(0), QSize(96, 96));
+}
+
+}  // namespace
+}  // namespace shell_testing
