@@ -1,10 +1,12 @@
 #include "shell/file_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 
 namespace {
 
 FileDialogHandler currentHandler;
+FolderDialogHandler currentFolderHandler;
 
 QString runDialog(QWidget* parent, FileDialogKind kind) {
   if (currentHandler) return currentHandler(kind);
@@ -46,5 +48,17 @@ QString askSaveImagePath(QWidget* parent) { return runDialog(parent, FileDialogK
 FileDialogHandler setFileDialogHandler(FileDialogHandler handler) {
   FileDialogHandler previous = std::move(currentHandler);
   currentHandler = std::move(handler);
+  return previous;
+}
+
+QString askFolderPath(QWidget* parent, const QString& title) {
+  if (currentFolderHandler) return currentFolderHandler(title);
+  return QFileDialog::getExistingDirectory(parent, title, QDir::homePath(),
+                                           QFileDialog::ShowDirsOnly);
+}
+
+FolderDialogHandler setFolderDialogHandler(FolderDialogHandler handler) {
+  FolderDialogHandler previous = std::move(currentFolderHandler);
+  currentFolderHandler = std::move(handler);
   return previous;
 }

@@ -1,5 +1,5 @@
-// The file dialogs of Open and Save. Tests replace them by a handler that
-// answers without a modal dialog.
+// The file dialogs of Open and Save and the folder picker of the conversion
+// forms. Tests replace them by handlers that answer without a modal dialog.
 #pragma once
 
 #include <QString>
@@ -20,3 +20,9 @@ QString askSaveImagePath(QWidget* parent);
 enum class FileDialogKind { Open, Save };
 using FileDialogHandler = std::function<QString(FileDialogKind)>;
 FileDialogHandler setFileDialogHandler(FileDialogHandler handler);
+
+// The folder picker titled title, starting in the user's home folder and
+// showing folders only. The chosen folder, or an empty string on Cancel.
+QString askFolderPath(QWidget* parent, const QString& title);
+using FolderDialogHandler = std::function<QString(const QString& title)>;
+FolderDialogHandler setFolderDialogHandler(FolderDialogHandler handler);

@@ -10,6 +10,9 @@ namespace Ui {
 class CRetrievalView;
 }
 class CQueryBox;
+class CUpDown;
+class QComboBox;
+class QPushButton;
 
 class CRetrievalView : public CJobForm {
   Q_OBJECT
@@ -18,8 +21,25 @@ class CRetrievalView : public CJobForm {
   explicit CRetrievalView(QWidget* parent = nullptr);
   ~CRetrievalView() override;
 
-  // Presets of the controls (70 % colour, "MPEG-7 CSD").
+  // Presets of the controls: 70 % colour against 30 % edge, "MPEG-7 CSD".
   void InitControls();
+
+  // The weight slider moved: both percentages and the spin follow it.
+  void WeightSliderMoved();
+  // The spin moved to position: both percentages and the slider follow it.
+  void WeightSpinMoved(int position);
+  // Another colour measure: its preset weight replaces the one shown.
+  void ColorModeChanged();
+  // A page chosen on the result-page slider (page steps and thumb release).
+  void ResultPageMoved(int position) { OnPageChosen(position); }
+  void IncludeSubDirChanged() { OnIncludeSubDirs(); }
+  // Ranks the RIM files of the listed folder by their similarity to the
+  // current image and shows them, best first, from the first page.
+  void Search();
+
+  // The colour measure chosen: the combo's index while its text is that
+  // entry's, -1 once the user has typed something else into it.
+  int selectedColorMode() const;
 
   QLineEdit* targetDirEdit() const override;
   QCheckBox* includeSubDirCheck() const override;
@@ -27,10 +47,23 @@ class CRetrievalView : public CJobForm {
   QLineEdit* pageEdit() const override;
   QLabel* pageCountLabel() const override;
   CQueryBox* queryBox() const;
+  QSlider* weightSlider() const;
+  CUpDown* weightSpin() const;
+  QLineEdit* colorPercentEdit() const;
+  QLineEdit* edgePercentEdit() const;
+  QComboBox* colorModeCombo() const;
+  QPushButton* searchButton() const;
+  QPushButton* defaultButton() const;
 
   int colorMode = 2;
   int colorWeight = 70;
+  // Threads that score the candidates (all cores by default). With one, the
+  // progress window counts every candidate; with more, the ones it reaches.
+  unsigned searchThreads;
 
  private:
+  void showWeight(int colorPercent);
+
   std::unique_ptr<Ui::CRetrievalView> ui_;
+  bool searching_ = false;
 };

@@ -33,6 +33,9 @@ CTabView::CTabView(QWidget* parent)
   addTab(scrolling(toBmp_), QStringLiteral("Convert to BMP"));
   setCurrentIndex(kRetrieval);
   connect(this, &QTabWidget::currentChanged, this, &CTabView::OnSelChange);
+  // One conversion at a time: the work list is the document's.
+  connect(toRim_, &CConvert2RIMView::conversionRunning, toBmp_,
+          &CConvert2BMPView::setRimConversionRunning);
   OnInitialUpdate();
 }
 

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <cstdio>
 
 #include "codec/rim_codec.h"
@@ -110,10 +111,20 @@ void writeRimFile(const std::string& path, int width, int height, bool ica) {
 
 void ShellTest::SetUp() {
   ensureApplication();
-  previousMessages_ = setMessageHandler([this](const QString& text) { messages << text; });
+  previousMessages_ = setMessageHandler([this](const QString& text) {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+      ++messagesOffWindowThread;
+      return;
+    }
+    messages << text;
+  });
   previousDialogs_ = setFileDialogHandler([this](FileDialogKind) {
     ++dialogsShown;
     return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+  });
+  previousFolderDialogs_ = setFolderDialogHandler([this](const QString& title) {
+    folderTitles << title;
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
   });
   doc = std::make_unique<CFolimDoc>();
   frame = std::make_unique<CMainFrame>();
@@ -126,6 +137,7 @@ void ShellTest::TearDown() {
   doc.reset();
   setMessageHandler(previousMessages_);
   setFileDialogHandler(previousDialogs_);
+  setFolderDialogHandler(previousFolderDialogs_);
 }
 
 void ShellTest::waitForThumbnails() {

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -42,6 +45,10 @@ class ShellTest : public ::testing::Test {
 
   // Processes events until the current page is loaded (fails after 20 s).
   void waitForThumbnails();
+  // Processes events until done() holds or limitMs have passed; returns
+  // done().
+  template <typename Done>
+  bool waitUntil(Done done, int limitMs = 60000);
   // Lists dir as if it was chosen in the tree, and waits for its first page.
   void chooseFolder(const std::string& dir);
 
@@ -51,11 +58,27 @@ class ShellTest : public ::testing::Test {
   // What the next file dialogs answer, in order (an empty text is Cancel).
   QStringList dialogAnswers;
   int dialogsShown = 0;
+  // What the next folder pickers answer, and the titles they were shown with.
+  QStringList folderAnswers;
+  QStringList folderTitles;
+  // Messages that arrived on a thread other than the windows' own.
+  std::atomic<int> messagesOffWindowThread{0};
   testing_support::TempDir temp;
 
  private:
   MessageHandler previousMessages_;
   FileDialogHandler previousDialogs_;
+  FolderDialogHandler previousFolderDialogs_;
 };
+
+template <typename Done>
+bool ShellTest::waitUntil(Done done, int limitMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < limitMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
 
 }  // namespace shell_testing
