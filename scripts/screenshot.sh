@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Starts folim on examples/ without a display, selects the first thumbnail and
-# saves a picture of the main window to build/screenshots/folim.png.
+# Pictures of the main window, one per form, taken without a display:
+#   build/screenshots/retrieval.png    examples/ converted to RIM (ICA) in a
+#                                      temporary folder, listed and searched
+#                                      for its first image
+#   build/screenshots/convert-rim.png  the "Convert to RIM" form on examples/
+#   build/screenshots/convert-bmp.png  the "Convert to BMP" form on the RIM files
 set -euo pipefail
 build=${1:-build}
 root="$(cd "$(dirname "$0")/.." && pwd)"
-out="$root/$build/screenshots/folim.png"
-mkdir -p "$(dirname "$out")"
+outdir="$root/$build/screenshots"
+mkdir -p "$outdir"
 
-# A settings folder of its own, so that the picture neither depends on nor
-# touches the user's recent-file list; and a screen of a common size.
+# A settings folder of its own, so that the pictures neither depend on nor
+# touch the user's recent-file list; and a screen of a common size.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cat >"$work/screen.json" <<'JSON'
@@ -16,7 +20,18 @@ cat >"$work/screen.json" <<'JSON'
                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] }
 JSON
 
-QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_CONFIG_HOME="$work" \
-  XDG_RUNTIME_DIR="$work" timeout 120 "$root/$build/bin/folim" --screenshot "$out" "$root/examples" \
-  2> >(grep -v 'propagateSizeHints' >&2)
-echo "screenshot: $out"
+mkdir -p "$work/rim"
+"$root/$build/bin/folim-cli" convert-to-rim --quiet --method ica "$root/examples" "$work/rim" >/dev/null
+
+shoot() {
+  local picture=$1
+  shift
+  QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_CONFIG_HOME="$work" \
+    XDG_RUNTIME_DIR="$work" timeout 120 "$root/$build/bin/folim" --screenshot "$outdir/$picture" \
+    "$@" 2> >(grep -v -e 'propagateSizeHints' -e 'does not support raise' >&2) >/dev/null
+  echo "screenshot: $outdir/$picture"
+}
+
+shoot retrieval.png --search "$work/rim"
+shoot convert-rim.png --tab convert-rim "$root/examples"
+shoot convert-bmp.png --tab convert-bmp "$work/rim"

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
 #include "shell/about_dialog.h"
 #include "shell/folim_doc.h"
@@ -14,6 +16,8 @@
 #include "shell/main_frame.h"
 #include "shell/messages.h"
 #include "shell/recent_files.h"
+#include "shell/retrieval_view.h"
+#include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
 
 void applyFormFont(QApplication& app) {
@@ -50,7 +54,24 @@ bool CFolimApp::InitInstance() {
                      "of the main window to FILE and quit"),
       QStringLiteral("FILE"));
   parser.addOption(screenshot);
+  const QCommandLineOption tab(
+      QStringLiteral("tab"),
+      QStringLiteral("with --screenshot: the form shown, retrieval, convert-rim or convert-bmp"),
+      QStringLiteral("NAME"), QStringLiteral("retrieval"));
+  parser.addOption(tab);
+  const QCommandLineOption search(
+      QStringLiteral("search"),
+      QStringLiteral("with --screenshot: search the folder for its first image before the "
+                     "picture is taken"));
+  parser.addOption(search);
   parser.process(arguments());
+  const QStringList tabNames = {QStringLiteral("retrieval"), QStringLiteral("convert-rim"),
+                                QStringLiteral("convert-bmp")};
+  const int tabIndex = static_cast<int>(tabNames.indexOf(parser.value(tab)));
+  if (tabIndex < 0) {
+    std::fputs("folim: --tab expects retrieval, convert-rim or convert-bmp\n", stderr);
+    return false;
+  }
 
   recent_ = std::make_unique<CRecentFileList>();
   doc_ = std::make_unique<CFolimDoc>();
@@ -82,25 +103,51 @@ bool CFolimApp::InitInstance() {
   frame_->resize(std::min(1200, area.width() * 9 / 10), std::min(820, area.height() * 9 / 10));
   frame_->show();
   if (!folder.isEmpty()) frame_->treeView()->selectPath(folder);
-  if (parser.isSet(screenshot)) takeScreenshot(parser.value(screenshot));
+  if (parser.isSet(screenshot)) {
+    takeScreenshot(parser.value(screenshot), tabIndex, parser.isSet(search));
+  }
   return true;
 }
 
-void CFolimApp::takeScreenshot(const QString& file) {
+void CFolimApp::afterThumbnails(const std::function<void()>& then) {
+  if (doc_->IsLoadingThumbnails()) {
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        doc_.get(), &CFolimDoc::thumbnailsLoaded, this,
+        [connection, then] {
+          disconnect(*connection);
+          then();
+        },
+        Qt::QueuedConnection);
+  } else {
+    QTimer::singleShot(0, this, then);
+  }
+}
+
+void CFolimApp::takeScreenshot(const QString& file, int tab, bool search) {
   auto save = [this, file] {
-    if (frame_->listView()->count() > 0) frame_->listView()->setCurrentRow(0);
     // Let the selection and the query box paint before the picture is taken.
-    QTimer::singleShot(200, this, [this, file] {
+    QTimer::singleShot(300, this, [this, file] {
       QDir().mkpath(QFileInfo(file).absolutePath());
       const bool saved = frame_->grab().save(file);
       exit(saved ? 0 : 1);
     });
   };
-  if (doc_->IsLoadingThumbnails()) {
-    connect(doc_.get(), &CFolimDoc::thumbnailsLoaded, this, save, Qt::QueuedConnection);
-  } else {
-    QTimer::singleShot(0, this, save);
-  }
+  afterThumbnails([this, tab, search, save] {
+    frame_->tabView()->setCurrentIndex(tab);
+    CListViewEx* list = frame_->listView();
+    if (list->count() > 0) list->setCurrentRow(0);
+    if (!search) {
+      save();
+      return;
+    }
+    frame_->tabView()->retrievalView()->Search();
+    afterThumbnails([list, save] {
+      // The best match, the query itself, selected again.
+      if (list->count() > 0) list->setCurrentRow(0);
+      save();
+    });
+  });
 }
 
 void CFolimApp::OnAppAbout() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 #include <memory>
 
 class CFolimDoc;
@@ -28,7 +29,11 @@ class CFolimApp : public QApplication {
   CRecentFileList* recentFiles() const { return recent_.get(); }
 
  private:
-  void takeScreenshot(const QString& file);
+  // Once the first page is loaded: the tab shown, its first thumbnail
+  // selected and, when asked, a search run; then a picture of the window.
+  void takeScreenshot(const QString& file, int tab, bool search);
+  // Calls then once the thumbnails of the current page are all shown.
+  void afterThumbnails(const std::function<void()>& then);
 
   std::unique_ptr<CRecentFileList> recent_;
   std::unique_ptr<CFolimDoc> doc_;

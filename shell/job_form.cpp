@@ -32,6 +32,8 @@ void CJobForm::connectSharedControls() {
   connect(slider, &QAbstractSlider::sliderReleased, this,
           [this, slider] { OnPageChosen(slider->sliderPosition()); });
   targetDirEdit()->installEventFilter(this);
+  // A long path shows its end in the field; the whole of it on hovering.
+  connect(targetDirEdit(), &QLineEdit::textChanged, targetDirEdit(), &QWidget::setToolTip);
 }
 
 bool CJobForm::eventFilter(QObject* watched, QEvent* event) {

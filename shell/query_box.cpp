@@ -11,17 +11,24 @@ CQueryBox::CQueryBox(QWidget* parent) : QFrame(parent) {}
 
 void CQueryBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
+  QPainter painter(this);
+  DrawQuery(painter);
+}
+
+void CQueryBox::DrawQuery(QPainter& painter) {
   CFolimDoc* doc = GetFolimDoc();
   if (doc == nullptr || doc->m_currentPath.isEmpty()) return;
   const QRect box = contentsRect();
-  QPainter painter(this);
+  painter.save();
   painter.setClipRect(box);
   painter.fillRect(box, baseTypeColour(doc->m_currentImage.m_nBaseType));
   CImageEx& image = doc->m_currentImage;
-  if (image.IsNull() || box.isEmpty()) return;
-  image.FitInto(box.width(), box.height());
-  painter.translate(box.topLeft());
-  image.DrawAtRect(painter);
+  if (!image.IsNull() && !box.isEmpty()) {
+    image.FitInto(box.width(), box.height());
+    painter.translate(box.topLeft());
+    image.DrawAtRect(painter);
+  }
+  painter.restore();
 }
 
 void CQueryBox::mouseDoubleClickEvent(QMouseEvent* event) {

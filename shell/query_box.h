@@ -5,11 +5,17 @@
 
 #include <QFrame>
 
+class QPainter;
+
 class CQueryBox : public QFrame {
   Q_OBJECT
 
  public:
   explicit CQueryBox(QWidget* parent = nullptr);
+
+  // The current image, fitted into the box and centred, on the colour of its
+  // base type; nothing before an image has been chosen.
+  void DrawQuery(QPainter& painter);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
