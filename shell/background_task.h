@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <functional>
 #include <utility>
 
@@ -15,15 +14,9 @@
 // work is thrown again here.
 void runWhileRepainting(const std::function<void()>& work);
 
-// Calls fn on the thread of context, later, unless context has gone by then.
-// Callable from any thread.
+// Calls fn later on the thread of context. Callable from any thread while
+// context exists; a call still queued when context is destroyed is dropped.
 template <typename Fn>
 void postTo(QObject* context, Fn fn) {
-  QPointer<QObject> guard(context);
-  QMetaObject::invokeMethod(
-      context,
-      [guard, fn = std::move(fn)]() mutable {
-        if (guard != nullptr) fn();
-      },
-      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 }
