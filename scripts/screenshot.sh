@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the main window, one per form, taken without a display:
 #   build/screenshots/retrieval.png    examples/ converted to RIM (ICA) in a
-#                                      temporary folder, listed and searched
+#                                      working folder, listed and searched
 #                                      for its first image
 #   build/screenshots/convert-rim.png  the "Convert to RIM" form on examples/
 #   build/screenshots/convert-bmp.png  the "Convert to BMP" form on the RIM files
@@ -13,7 +13,11 @@ mkdir -p "$outdir"
 
 # A settings folder of its own, so that the pictures neither depend on nor
 # touch the user's recent-file list; and a screen of a common size.
-work="$(mktemp -d)"
+# The RIM folder lies under build/ so that the folder tree in the pictures
+# shows the project rather than the temporary files of the machine.
+work="$outdir/work"
+rm -rf "$work"
+mkdir -m 700 -p "$work"
 trap 'rm -rf "$work"' EXIT
 cat >"$work/screen.json" <<'JSON'
 { "screens": [ { "name": "screen", "x": 0, "y": 0, "width": 1280, "height": 900,
