@@ -7,19 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "codec/base_type.h"
 #include "codec/raster.h"
 
 class QColor;
 class QImage;
 class QPainter;
-
-// Base type of an image: RIM file with PCA bases, with ICA bases, any other
-// image (also a RIM file that failed to decode); 99 marks a listed entry
-// whose file has not been inspected yet.
-inline constexpr std::uint16_t kBaseTypePCA = 0;
-inline constexpr std::uint16_t kBaseTypeICA = 1;
-inline constexpr std::uint16_t kBaseTypeUninspected = 99;
-inline constexpr std::uint16_t kBaseTypeOther = 326;
 
 inline constexpr int THUMBNAIL_SIZE = 96;
 // A RIM preview at most this small in both directions is replaced by the full
