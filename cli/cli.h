@@ -57,6 +57,7 @@ int runPreview(Invocation& inv);
 int runInfo(Invocation& inv);
 int runConvertToRim(Invocation& inv);
 int runConvertToBmp(Invocation& inv);
+int runSearch(Invocation& inv);
 int runCompare(Invocation& inv);
 
 }  // namespace cli

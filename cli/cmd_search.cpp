@@ -1,0 +1,135 @@
+// folim-cli search: ranks the RIM files of a folder by similarity to a query
+// RIM file, with the same search the desktop application runs.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+#include <thread>
+
+#include "cli/cli.h"
+#include "codec/rim_codec.h"
+#include "imageio/listing.h"
+#include "retrieval/search.h"
+
+namespace cli {
+namespace {
+
+const char* const kUsage =
+    "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
+    "                        [--recursive] [--top N] [--threads N] QUERY.rim DIR\n";
+
+int usageError(Invocation& inv, const std::string& what) {
+  inv.err << "folim-cli search: " << what << "\n" << kUsage;
+  return kExitUsage;
+}
+
+// A whole number in [low, high], or -1.
+long parseCount(const std::string& text, long low, long high) {
+  if (text.empty() || text.size() > 9) return -1;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value >= low && value <= high ? value : -1;
+}
+
+}  // namespace
+
+int runSearch(Invocation& inv) {
+  const ParsedArgs args =
+      parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads"}, {"recursive"});
+  if (!args.error.empty()) return usageError(inv, args.error);
+  if (args.positional.size() != 2) return usageError(inv, "expects QUERY.rim and DIR");
+
+  SearchRequest request;
+  request.queryPath = args.positional[0];
+  const std::string dir = args.positional[1];
+
+  // The colour measure; choosing one presets its weight, as the form does.
+  request.colorMode = 2;
+  std::string presetWeight = "70";
+  if (args.has("color-mode")) {
+    const std::string mode = args.value("color-mode");
+    if (mode == "block") {
+      request.colorMode = 0;
+      presetWeight = "90";
+    } else if (mode == "histogram") {
+      request.colorMode = 1;
+      presetWeight = "75";
+    } else if (mode == "csd") {
+      request.colorMode = 2;
+      presetWeight = "70";
+    } else {
+      return usageError(inv, "unknown colour mode '" + mode + "'");
+    }
+  }
+  request.colorWeightText = presetWeight;
+  if (args.has("color-weight")) {
+    const std::string text = args.value("color-weight");
+    // The form only offers 0 to 100; a typing error should not silently
+    // become a weight of 0.
+    double percent = -1.0;
+    const std::from_chars_result r =
+        std::from_chars(text.data(), text.data() + text.size(), percent, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !(percent >= 0.0) ||
+        percent > 100.0)
+      return usageError(inv, "--color-weight expects a percentage from 0 to 100");
+    request.colorWeightText = text;
+  }
+  long top = -1;
+  if (args.has("top")) {
+    top = parseCount(args.value("top"), 1, 999999999);
+    if (top < 0) return usageError(inv, "--top expects a positive whole number");
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  request.threads = cores == 0 ? 1 : cores;
+  if (args.has("threads")) {
+    const long threads = parseCount(args.value("threads"), 1, 256);
+    if (threads < 0) return usageError(inv, "--threads expects a number from 1 to 256");
+    request.threads = static_cast<unsigned>(threads);
+  }
+
+  std::error_code error;
+  if (!std::filesystem::is_directory(dir, error)) {
+    inv.err << "folim-cli search: cannot read the folder " << dir << "\n";
+    return kExitFailed;
+  }
+
+  // The query's base type is the learning flag in its header; a file whose
+  // header cannot be read is no RIM file.
+  std::uint16_t learningMethod = 0;
+  CRIMCodec codec;
+  request.queryBaseType = codec.readLearningMethod(request.queryPath, learningMethod) == 0
+                              ? learningMethod
+                              : kBaseTypeOther;
+
+  // The folder as the document lists it: image names only, in the
+  // platform's order, sub-folders descended where they stand.
+  std::vector<ImageEntry> entries;
+  for (const ListedImage& listed : listImageFiles(dir, args.has("recursive"))) {
+    ImageEntry e;
+    e.name = listed.name;
+    e.path = listed.path;
+    e.baseType = kBaseTypeUninspected;
+    entries.push_back(std::move(e));
+  }
+  const SearchResult result = RunSearch(request, entries);
+  if (result.outcome != SearchOutcome::Ranked) {
+    inv.err << result.message << "\n";
+    return kExitFailed;
+  }
+  std::size_t shown = 0;
+  for (const ImageEntry& c : result.candidates) {
+    if (top >= 0 && shown == static_cast<std::size_t>(top)) break;
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "%.6f %.6f %.6f ", c.score, c.edgeSimilarity,
+                  c.colorSimilarity);
+    inv.out << numbers << c.path << "\n";
+    ++shown;
+  }
+  return kExitOk;
+}
+
+}  // namespace cli

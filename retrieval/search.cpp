@@ -1,0 +1,162 @@
+#include "retrieval/search.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <thread>
+
+#include "codec/rim_codec.h"
+#include "numeric/trace.h"
+#include "retrieval/color_similarity.h"
+#include "retrieval/edge_similarity.h"
+
+namespace {
+
+int percentOf(std::size_t i, std::size_t n) {
+  return n == 0 ? 0 : static_cast<int>(static_cast<std::uint64_t>(i) * 100 / n);
+}
+
+void report(const SearchProgress& progress, const char* format, std::size_t i, std::size_t n) {
+  if (!progress) return;
+  progress(stringf(format, static_cast<int>(i), static_cast<int>(n)), percentOf(i, n));
+}
+
+bool endsInRim(const std::string& name) {
+  if (name.size() < 3) return false;
+  const char* tail = name.c_str() + name.size() - 3;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return lower(tail[0]) == 'r' && lower(tail[1]) == 'i' && lower(tail[2]) == 'm';
+}
+
+// Scores candidates on `threads` threads, the calling one included, which
+// alone reports progress. Each candidate's values depend on nothing but its
+// file and the query, so the thread count changes neither values nor order.
+void scoreCandidates(std::vector<ImageEntry>& candidates, const EdgeSimilarity& edge,
+                     const ColorSimilarity& color, double w, unsigned threads,
+                     const SearchProgress& progress) {
+  const std::size_t n = candidates.size();
+  auto scoreOne = [&](std::size_t j) {
+    ImageEntry& c = candidates[j];
+    c.colorSimilarity = color.Compare(c.path);
+    c.edgeSimilarity = edge.Compare(c.path);
+    c.score = (1.0 - w) * c.edgeSimilarity + w * c.colorSimilarity;
+  };
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t j = next++; j < n; j = next++) scoreOne(j);
+  };
+  std::vector<std::thread> workers;
+  const std::size_t helpers = threads > 1 ? std::min<std::size_t>(threads - 1, n) : 0;
+  for (std::size_t t = 0; t < helpers; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads, same results
+    }
+  }
+  for (std::size_t j = next++; j < n; j = next++) {
+    report(progress, "Calculating similarity %d / %d ...", j, n);
+    scoreOne(j);
+  }
+  for (std::thread& t : workers) t.join();
+}
+
+}  // namespace
+
+bool IsValidColorMode(std::int32_t mode) {
+  return mode == ColorSimilarity::kBlockMean || mode == ColorSimilarity::kHistogram ||
+         mode == ColorSimilarity::kColorStructure;
+}
+
+double ColorWeightFromText(const std::string& text) {
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  while (p != end &&
+         (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v'))
+    ++p;
+  if (p != end && *p == '+') ++p;
+  double value = 0.0;
+  const std::from_chars_result r = std::from_chars(p, end, value, std::chars_format::general);
+  // "inf", "nan" and numbers beyond the double range are not weights.
+  if (r.ec != std::errc() || !std::isfinite(value)) return 0.0;
+  return value / 100.0;
+}
+
+std::vector<ImageEntry> CollectCandidates(std::int32_t queryBaseType,
+                                          const std::vector<ImageEntry>& entries,
+                                          const SearchProgress& progress) {
+  std::vector<ImageEntry> candidates;
+  const std::size_t count = entries.size();
+  // The header-only read touches nothing but the codec's header, so one
+  // codec object serves every entry.
+  CRIMCodec codec;
+  for (std::size_t i = 0; i < count; ++i) {
+    const ImageEntry& entry = entries[i];
+    if (entry.baseType == kBaseTypeUninspected) {
+      // Only the last three characters are tested: "photorim" is inspected
+      // like "photo.rim".
+      if (!endsInRim(entry.name)) continue;
+      std::uint16_t learningMethod = 0;
+      if (codec.readLearningMethod(entry.path, learningMethod) != status::Success) continue;
+      if (learningMethod == queryBaseType) {
+        ImageEntry candidate;
+        candidate.name = entry.name;
+        candidate.path = entry.path;
+        candidate.baseType = kBaseTypeUninspected;
+        candidates.push_back(std::move(candidate));
+      }
+    } else if (entry.baseType == queryBaseType) {
+      candidates.push_back(entry);
+    }
+    report(progress, "Loading images %d / %d ...", i, count);
+  }
+  return candidates;
+}
+
+void SortByScore(std::vector<ImageEntry>& candidates) {
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const ImageEntry& a, const ImageEntry& b) {
+                     if (std::isnan(a.score)) return false;
+                     if (std::isnan(b.score)) return true;
+                     return a.score > b.score;
+                   });
+}
+
+SearchResult RunSearch(const SearchRequest& request, const std::vector<ImageEntry>& entries,
+                       const SearchProgress& progress) {
+  SearchResult result;
+  if (!IsValidColorMode(request.colorMode)) {
+    result.outcome = SearchOutcome::BadColorMode;
+    result.message = kMessageBadColorMode;
+    return result;
+  }
+  if (request.queryBaseType != kBaseTypePca && request.queryBaseType != kBaseTypeIca) {
+    result.outcome = SearchOutcome::NotRimQuery;
+    result.message = kMessageNotRimQuery;
+    return result;
+  }
+  std::vector<ImageEntry> candidates = CollectCandidates(request.queryBaseType, entries, progress);
+  if (candidates.empty()) {
+    result.outcome = SearchOutcome::NoCandidates;
+    result.message = kMessageNoCandidates;
+    return result;
+  }
+  const double w = ColorWeightFromText(request.colorWeightText);
+
+  // The query's features are computed once; when they cannot be read the
+  // measures compare against empty features, as the search always did.
+  ColorSimilarity color;
+  color.resolution = kSearchColorResolution;
+  color.mode = request.colorMode;
+  color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, request.queryPath);
+  EdgeSimilarity edge;
+  edge.baseLimit = kSearchBaseLimit;
+  edge.SetQuery(request.queryPath);
+
+  scoreCandidates(candidates, edge, color, w, request.threads, progress);
+  SortByScore(candidates);
+  result.candidates = std::move(candidates);
+  return result;
+}
