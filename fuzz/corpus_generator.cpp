@@ -79,6 +79,7 @@ const RimSeed kRimSeeds[] = {
     {"rgb-8x8", 24, 16, 0, 8, 8, 8, 0, 0, 0},
     {"rgb-zlib-4x4", 16, 12, 0, 4, 4, 12, 0, 0, 1},
     {"hsv-zlib-2x2", 9, 7, 2, 2, 2, 6, 3, 0, 1},
+    {"rgb-grid-10x9", 40, 36, 0, 4, 4, 6, 0, 0, 0},  // enough patches for colour structure
 };
 
 // Encodes a seed; the bases file is written too when basesPath is given.
@@ -112,7 +113,8 @@ bool makeRimSeeds(const fs::path& out, const fs::path& scratch) {
     }
     const Bytes file = readBytes(rim);
     for (const char* target :
-         {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections", "fuzz_image_file"})
+         {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections", "fuzz_rim_search",
+          "fuzz_image_file"})
       writeBytes(out / target / (std::string(seed.name) + ".rim"), file);
     writeBytes(out / "fuzz_bases_file" / (std::string(seed.name) + ".bases"), readBytes(bases));
   }

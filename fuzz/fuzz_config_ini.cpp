@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CRIMCodec codec;
   if (codec.setParameters(&common, &learning, &compression) != status::Success) return 0;
   // Encoding with what was accepted, where learning stays small.
-  if (std::uint64_t{common.PatchWidth} * common.PatchHeight > 64 || learning.MaxIterations > 20)
+  if (std::uint64_t{common.PatchWidth} * common.PatchHeight > 16 || learning.MaxIterations > 10)
     return 0;
   const Status s = codec.encodeFile(output, sampleImage());
   if (s < 0 || s >= status::Count) std::abort();

@@ -10,51 +10,18 @@
 #include <chrono>
 #include <string>
 
-#include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
-#include "support/rim_files.h"
+#include "support/small_rim.h"
 #include "support/test_support.h"
 
-using testing_support::patternImage;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
 namespace {
 
-struct SmallFile {
-  const char* name;
-  std::uint16_t colorSpace;
-  std::uint32_t patchWidth;
-  std::uint32_t patchHeight;
-  std::uint32_t dimension;
-  std::uint32_t maxIterations;
-  std::uint32_t doChangeStep;
-  std::uint32_t mode;  // payload coding of every section
-};
-
-void PrintTo(const SmallFile& f, std::ostream* out) { *out << f.name; }
-
-Status encodeSmall(const SmallFile& f, const std::string& path) {
-  CommonParameters common;
-  LearningParameters learning;
-  CompressionParameters compression;
-  setDefaultParameters(common, learning, compression);
-  common.ColorSpace = f.colorSpace;
-  common.PatchWidth = f.patchWidth;
-  common.PatchHeight = f.patchHeight;
-  compression.AverageQuantizeStep =
-      deriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
-  compression.DoChangeStep = f.doChangeStep;
-  learning.DimensionReduction = f.dimension;
-  learning.MaxIterations = f.maxIterations;
-  CRIMCodec codec;
-  Status s = codec.setParameters(&common, &learning, &compression);
-  codec.average.mode = codec.base.mode = codec.coeff.mode = f.mode;
-  if (s == status::Success) s = codec.encodeFile(path, patternImage(13, 10));
-  return s;
-}
+using SmallFile = testing_support::SmallRimOptions;
 
 // Runs every reader over one file; counts the successes and keeps the
 // slowest call.
@@ -120,17 +87,32 @@ class Readers {
   std::string slowestCase_;
 };
 
+SmallFile smallFile(const char* name, std::uint16_t colorSpace, std::uint32_t patchWidth,
+                    std::uint32_t patchHeight, std::uint32_t dimension, std::uint32_t iterations,
+                    std::uint32_t doChangeStep, std::uint32_t mode) {
+  SmallFile f;
+  f.name = name;
+  f.colorSpace = colorSpace;
+  f.patchWidth = patchWidth;
+  f.patchHeight = patchHeight;
+  f.dimension = dimension;
+  f.maxIterations = iterations;
+  f.doChangeStep = doChangeStep;
+  f.mode = mode;
+  return f;
+}
+
 const SmallFile kFiles[] = {
-    {"rgb-pca", 0, 4, 4, 12, 0, 0, 0},
-    {"hsv-ica-steps", 2, 3, 2, 9, 4, 1, 0},
-    {"ycc-zlib", 1, 4, 4, 10, 0, 0, 1},
+    smallFile("rgb-pca", 0, 4, 4, 12, 0, 0, 0),
+    smallFile("hsv-ica-steps", 2, 3, 2, 9, 4, 1, 0),
+    smallFile("ycc-zlib", 1, 4, 4, 10, 0, 0, 1),
 };
 
 class DamageSweep : public testing::TestWithParam<SmallFile> {
  protected:
   void SetUp() override {
     quiet_ = setTraceStream(nullptr);
-    ASSERT_EQ(encodeSmall(GetParam(), dir_.file("good.rim")), status::Success);
+    ASSERT_EQ(testing_support::writeSmallRim(dir_.file("good.rim"), GetParam()), status::Success);
     good_ = readFileBytes(dir_.file("good.rim"));
     ASSERT_GT(good_.size(), 164u);
     // The undamaged file reads everywhere.
