@@ -4,12 +4,12 @@
 //   make_fuzz_corpus OUTPUT_DIR
 // creates OUTPUT_DIR/<target>/<seed> for every target (existing seeds of the
 // same names are replaced).
+#include <unistd.h>
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QImageWriter>
 #include <QtGlobal>
-#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -35,7 +35,8 @@ using Bytes = std::vector<std::uint8_t>;
 void writeBytes(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes readBytes(const fs::path& path) {
@@ -112,9 +113,8 @@ bool makeRimSeeds(const fs::path& out, const fs::path& scratch) {
       return false;
     }
     const Bytes file = readBytes(rim);
-    for (const char* target :
-         {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections", "fuzz_rim_search",
-          "fuzz_image_file"})
+    for (const char* target : {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections",
+                               "fuzz_rim_search", "fuzz_image_file"})
       writeBytes(out / target / (std::string(seed.name) + ".rim"), file);
     writeBytes(out / "fuzz_bases_file" / (std::string(seed.name) + ".bases"), readBytes(bases));
   }
@@ -201,16 +201,17 @@ void makeConfigSeeds(const fs::path& dir) {
 // entries, pixel bytes.
 void makeRasterSeeds(const fs::path& dir) {
   const QImage::Format formats[] = {
-      QImage::Format_Mono,         QImage::Format_MonoLSB,   QImage::Format_Indexed8,
-      QImage::Format_RGB32,        QImage::Format_ARGB32,    QImage::Format_ARGB32_Premultiplied,
-      QImage::Format_RGB16,        QImage::Format_RGB555,    QImage::Format_RGB888,
-      QImage::Format_BGR888,       QImage::Format_RGBA8888,  QImage::Format_Grayscale8,
-      QImage::Format_Grayscale16,  QImage::Format_RGBA64,    QImage::Format_A2RGB30_Premultiplied,
-      QImage::Format_RGBA16FPx4,   QImage::Format_Alpha8,    QImage::Format_RGB444};
+      QImage::Format_Mono,        QImage::Format_MonoLSB,  QImage::Format_Indexed8,
+      QImage::Format_RGB32,       QImage::Format_ARGB32,   QImage::Format_ARGB32_Premultiplied,
+      QImage::Format_RGB16,       QImage::Format_RGB555,   QImage::Format_RGB888,
+      QImage::Format_BGR888,      QImage::Format_RGBA8888, QImage::Format_Grayscale8,
+      QImage::Format_Grayscale16, QImage::Format_RGBA64,   QImage::Format_A2RGB30_Premultiplied,
+      QImage::Format_RGBA16FPx4,  QImage::Format_Alpha8,   QImage::Format_RGB444};
   for (QImage::Format format : formats) {
     const int value = static_cast<int>(format);
     Bytes bytes = {static_cast<std::uint8_t>(value - 1), 9, 5, 6};
-    for (std::uint32_t i = 0; i < 6 * 4; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 41 + 7));
+    for (std::uint32_t i = 0; i < 6 * 4; ++i)
+      bytes.push_back(static_cast<std::uint8_t>(i * 41 + 7));
     for (std::uint32_t i = 0; i < 200; ++i)
       bytes.push_back(static_cast<std::uint8_t>((i * 29 + i / 7) % 251));
     writeBytes(dir / ("format-" + std::to_string(value) + ".bin"), bytes);
@@ -304,8 +305,7 @@ bool makeImageFileSeeds(const fs::path& dir, const fs::path& scratch) {
       buffer.open(QIODevice::WriteOnly);
       QImageWriter writer(&buffer, format);
       if (!writer.write(v.image)) continue;
-      writeBytes(dir / (std::string(v.suffix) + "." + format),
-                 Bytes(bytes.begin(), bytes.end()));
+      writeBytes(dir / (std::string(v.suffix) + "." + format), Bytes(bytes.begin(), bytes.end()));
     }
   }
   // Qt reads GIF files but does not write them.

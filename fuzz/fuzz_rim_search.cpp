@@ -36,9 +36,10 @@ std::string makeQuery(const fuzz_support::TempFolder& folder) {
   if (!image.Create(40, 36, 24)) std::abort();
   for (int y = 0; y < 36; ++y)
     for (int x = 0; x < 40; ++x)
-      image.SetPixel(x, y,
-                     makeColorWord(static_cast<std::uint32_t>(x * 6), static_cast<std::uint32_t>(y * 7),
-                                   static_cast<std::uint32_t>((x ^ y) * 9 % 256)));
+      image.SetPixel(
+          x, y,
+          makeColorWord(static_cast<std::uint32_t>(x * 6), static_cast<std::uint32_t>(y * 7),
+                        static_cast<std::uint32_t>((x ^ y) * 9 % 256)));
   const std::string path = folder.file("query.rim");
   CRIMCodec codec;
   if (codec.setParameters(&common, &learning, &compression) != status::Success ||

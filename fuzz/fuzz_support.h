@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <filesystem>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "codec/limits.h"

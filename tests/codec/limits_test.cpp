@@ -162,7 +162,7 @@ TEST(CodecLimits, BasesFilesAreBoundedByTheirLimitAndTheirLength) {
     std::string bytes;
     off_t length;  // 0: as written
   } cases[] = {
-      {head(50000, 50000), 0},             // 20 GB announced in 16 bytes
+      {head(50000, 50000), 0},              // 20 GB announced in 16 bytes
       {head(3000, 3000), off_t{80} << 20},  // 72 MB: over the 64 MiB limit, the file long enough
       {head(100, 100) + std::string(80, '\0'), 0},  // ten doubles of ten thousand
   };
@@ -228,8 +228,7 @@ TEST(CodecLimits, LearningOverTheLimitsFailsBeforeAllocating) {
     learning.DimensionReduction = 1;
     CRIMCodec codec;
     if (codec.setParameters(&common, &learning, &compression) != 0) return 1;
-    return codec.encodeFile(dir.file("wide.rim"), patternImage(130, 130)) ==
-                   status::InvalidValues
+    return codec.encodeFile(dir.file("wide.rim"), patternImage(130, 130)) == status::InvalidValues
                ? 0
                : 2;
   });

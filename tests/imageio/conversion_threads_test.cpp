@@ -50,7 +50,8 @@ struct Sources {
   Sources() {
     for (int i = 0; i < 4; ++i) {
       const std::string stem = "p" + std::to_string(i);
-      EXPECT_TRUE(SaveByExtension(patternImage(40 + 8 * i, 24 + 4 * i), pictures.file(stem + ".png")));
+      EXPECT_TRUE(
+          SaveByExtension(patternImage(40 + 8 * i, 24 + 4 * i), pictures.file(stem + ".png")));
       EXPECT_EQ(writeRimFile(rims.file(stem + ".rim"), patternImage(32 + 4 * i, 32)), 0);
     }
   }
@@ -80,8 +81,7 @@ TEST(ConversionThreads, RimWorkerBesideTheInterfaceThread) {
   TempDir serialBmp;
   ASSERT_EQ(convertToRim(pictures, serialRim.path(), {}).message,
             "finished conversion to RIM images!");
-  ASSERT_EQ(convertToBmp(rims, serialBmp.path(), {}).message,
-            "Finished converting to BMP images!");
+  ASSERT_EQ(convertToBmp(rims, serialBmp.path(), {}).message, "Finished converting to BMP images!");
 
   TempDir parallelRim;
   TempDir parallelBmp;
@@ -133,8 +133,8 @@ TEST(ConversionThreads, EncodesAndDecodesOnSeveralThreadsAtOnce) {
     threads.emplace_back([&, t] {
       const std::string path = dir.file("parallel" + std::to_string(t) + ".rim");
       for (int round = 0; round < 2; ++round) {
-        encoded[t] = writeRimFile(path, patternImage(48 + 16 * t, 40),
-                                  static_cast<std::uint16_t>(t % 3), t);
+        encoded[t] =
+            writeRimFile(path, patternImage(48 + 16 * t, 40), static_cast<std::uint16_t>(t % 3), t);
         CImage image;
         CRIMCodec codec;
         decoded[t] = codec.decodeFile(image, path);

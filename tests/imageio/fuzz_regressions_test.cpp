@@ -28,10 +28,9 @@ TEST(FuzzRegressions, DecodedImagesReachTheRasterAsQtShowsThem) {
     for (int y = 0; y < source.height(); ++y) {
       for (int x = 0; x < source.width(); ++x) {
         const QRgb want = source.pixel(x, y);
-        if (raster.GetPixel(x, y) !=
-            makeColorWord(static_cast<std::uint32_t>(qRed(want)),
-                          static_cast<std::uint32_t>(qGreen(want)),
-                          static_cast<std::uint32_t>(qBlue(want))))
+        if (raster.GetPixel(x, y) != makeColorWord(static_cast<std::uint32_t>(qRed(want)),
+                                                   static_cast<std::uint32_t>(qGreen(want)),
+                                                   static_cast<std::uint32_t>(qBlue(want))))
           ++mismatches;
       }
     }

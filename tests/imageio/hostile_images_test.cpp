@@ -28,13 +28,13 @@ namespace {
 // before every pair of pixels).
 std::string tinyGif() {
   const unsigned char bytes[] = {
-      'G', 'I', 'F', '8', '9', 'a', 3, 0, 2, 0, 0x81, 0, 0,      // screen, 4-entry table
-      0, 0, 0, 255, 0, 0, 0, 200, 40, 30, 60, 250,                // black, red, green, blue
-      0x21, 0xFE, 2, 'h', 'i', 0,                                 // comment
-      0x21, 0xF9, 4, 0x01, 0, 0, 3, 0,                            // transparent index 3
-      0x2C, 0, 0, 0, 0, 3, 0, 2, 0, 0,                            // image 3 x 2
-      2, 4, 0x44, 0xA8, 0x31, 0x2A,                               // LZW: 0 1 | 2 3 | 1 2 | end
-      0, 0x3B};
+      'G',  'I',  'F',  '8',  '9',  'a',  3, 0,   2,  0,  0x81, 0,   0,  // screen, 4-entry table
+      0,    0,    0,    255,  0,    0,    0, 200, 40, 30, 60,   250,     // black, red, green, blue
+      0x21, 0xFE, 2,    'h',  'i',  0,                                   // comment
+      0x21, 0xF9, 4,    0x01, 0,    0,    3, 0,                          // transparent index 3
+      0x2C, 0,    0,    0,    0,    3,    0, 2,   0,  0,                 // image 3 x 2
+      2,    4,    0x44, 0xA8, 0x31, 0x2A,  // LZW: 0 1 | 2 3 | 1 2 | end
+      0,    0x3B};
   return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
@@ -48,8 +48,8 @@ std::string pngAnnouncing(std::uint32_t width, std::uint32_t height) {
     const std::uint32_t length = static_cast<std::uint32_t>(data.size());
     for (int i = 3; i >= 0; --i) png += static_cast<char>((length >> (8 * i)) & 0xFF);
     png += body;
-    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(body.data()),
-                            static_cast<uInt>(body.size()));
+    const uLong crc =
+        crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
     for (int i = 3; i >= 0; --i) png += static_cast<char>((crc >> (8 * i)) & 0xFF);
   };
   std::string header;
@@ -61,8 +61,8 @@ std::string pngAnnouncing(std::uint32_t width, std::uint32_t height) {
   const std::string raw(2 * (1 + 3 * static_cast<std::size_t>(width)), '\0');
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   std::string packed(size, '\0');
-  compress(reinterpret_cast<Bytef*>(&packed[0]), &size,
-           reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+  compress(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(raw.data()),
+           static_cast<uLong>(raw.size()));
   packed.resize(size);
   chunk("IDAT", packed);
   chunk("IEND", "");
@@ -87,7 +87,8 @@ TEST(HostileImages, IndicesPastTheColourTableShowBlack) {
   EXPECT_EQ(raster.GetPixel(3, 0), 0u);
   // Saved and loaded again, the pixels stay as they were.
   const QImage back = imageio::qimageFromRaster(raster);
-  for (int x = 0; x < 4; ++x) EXPECT_EQ(back.pixel(x, 0) & 0xFFFFFFu, source.pixel(x, 0) & 0xFFFFFFu);
+  for (int x = 0; x < 4; ++x)
+    EXPECT_EQ(back.pixel(x, 0) & 0xFFFFFFu, source.pixel(x, 0) & 0xFFFFFFu);
 
   // The same for a 1-bit image with a one-entry table.
   QImage mono(2, 1, QImage::Format_Mono);

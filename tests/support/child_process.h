@@ -8,8 +8,8 @@
 namespace testing_support {
 
 struct ChildOutcome {
-  bool exited = false;  // false: killed by a signal (or fork failed)
-  int exitCode = -1;    // the work's result (0..255)
+  bool exited = false;    // false: killed by a signal (or fork failed)
+  int exitCode = -1;      // the work's result (0..255)
   long peakGrowthKb = 0;  // peak resident memory of the child above its start
   double seconds = 0.0;   // wall time of the work
 };

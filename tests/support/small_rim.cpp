@@ -24,8 +24,7 @@ Status writeSmallRim(const std::string& path, const SmallRimOptions& options) {
   CRIMCodec codec;
   Status s = codec.setParameters(&common, &learning, &compression);
   codec.average.mode = codec.base.mode = codec.coeff.mode = options.mode;
-  if (s == status::Success)
-    s = codec.encodeFile(path, patternImage(options.width, options.height));
+  if (s == status::Success) s = codec.encodeFile(path, patternImage(options.width, options.height));
   setTraceStream(previous);
   return s;
 }
