@@ -4,12 +4,15 @@
 // working after a crash is reported.
 #pragma once
 
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -48,12 +51,15 @@ class MemoryFile {
 };
 
 // A folder of this process on /dev/shm for readers and writers that need a
-// real directory (temporary files beside their target), removed at exit.
+// real directory (temporary files beside their target). libFuzzer ends a
+// run without destructors, so each new folder first removes those left by
+// processes that are gone (the name carries the process id).
 class TempFolder {
  public:
   TempFolder() {
-    char pattern[] = "/dev/shm/folim-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) std::abort();
+    removeStale();
+    std::string pattern = std::string(kRoot) + kPrefix + std::to_string(getpid()) + "-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) std::abort();
     path_ = pattern;
   }
   ~TempFolder() {
@@ -65,6 +71,22 @@ class TempFolder {
   std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
+  static constexpr const char* kRoot = "/dev/shm/";
+  static constexpr const char* kPrefix = "folim-fuzz-";
+
+  static void removeStale() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(kRoot, error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind(kPrefix, 0) != 0) continue;
+      const long pid = std::strtol(name.c_str() + std::strlen(kPrefix), nullptr, 10);
+      if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry.path(), ignored);
+      }
+    }
+  }
+
   std::string path_;
 };
 
