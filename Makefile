@@ -48,7 +48,8 @@ sanitize: deps
 tsan: deps
 	@cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DFOLIM_TSAN=ON >/dev/null
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
-	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS) --timeout 2400 -L threads
+	@cd $(BUILD)-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp $(TSAN_OPTIONS)" \
+	  ctest --output-on-failure -j $(JOBS) --timeout 2400 -L threads
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -35,6 +35,21 @@ Status checkRanges(const CommonParameters& common, const CompressionParameters& 
   return status::Success;
 }
 
+// The header this encode will write, checked like a header read from a
+// file: an image whose matrices (the covariance of learning included) are
+// over the limits fails before anything is allocated for it, and no file is
+// written that the decoder would refuse.
+Status checkShapes(const CImage& source, const CommonParameters& common,
+                   const LearningParameters& learning) {
+  RIMHeader header;
+  header.imageWidth = static_cast<std::uint32_t>(source.GetWidth());
+  header.imageHeight = static_cast<std::uint32_t>(source.GetHeight());
+  header.patchWidth = common.PatchWidth;
+  header.patchHeight = common.PatchHeight;
+  header.dimension = learning.DimensionReduction;
+  return validateHeader(header);
+}
+
 // Times one step and prints its line when it succeeds.
 class StepTimer {
  public:
@@ -100,6 +115,8 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
   if (source.IsNull()) return status::InvalidValues;
   // An unknown colour space would extract nothing and code an empty image.
   if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
+  const Status shapes = checkShapes(source, common, learning);
+  if (shapes != status::Success) return shapes;
 
   try {
     StepTimer timer;

@@ -1,15 +1,23 @@
 // Limits on what an untrusted RIM or bases file may make the codec allocate,
 // in the spirit of the user limits of trusted image libraries. A file over a
-// limit fails with a status before anything is allocated for it.
+// limit fails with a status before anything is allocated for it, and the
+// encoder refuses to write a file the decoder would refuse to read.
+//
+// The defaults let photographs of up to about 89 megapixels be encoded and
+// decoded: the decoder's patch matrix holds 3 doubles per pixel (24 bytes),
+// and 2^31 / 24 pixels is 89.4 million. Larger images (up to maxPixels) can
+// still be loaded and shown, but not coded. With patches of 2 x 2 pixels or
+// more the matrix limit binds before the patch limit; the patch limit keeps
+// degenerate 1 x 1 patch files to 33.5 million patches.
 #pragma once
 
 #include <cstdint>
 
 struct CodecLimits {
-  std::uint64_t maxPixels = UINT64_C(1) << 28;         // image width x height
-  std::uint64_t maxPatches = UINT64_C(1) << 22;        // patches of one image
-  std::uint64_t maxMatrixBytes = UINT64_C(1) << 30;    // one component matrix
-  std::uint64_t maxBasesFileBytes = UINT64_C(1) << 26;  // a stored bases file
+  std::uint64_t maxPixels = UINT64_C(1) << 28;          // image width x height
+  std::uint64_t maxPatches = UINT64_C(1) << 25;         // patches of one image
+  std::uint64_t maxMatrixBytes = UINT64_C(1) << 31;     // one matrix of doubles
+  std::uint64_t maxBasesFileBytes = UINT64_C(1) << 26;  // the doubles of a stored bases file
 };
 
 // The limits in force (process-wide). Programs and tests may change them at

@@ -144,6 +144,11 @@ Status validateHeader(const RIMHeader& h, std::uint64_t fileSize) {
   for (std::size_t i = 2; i < sizeof(counts) / sizeof(counts[0]); ++i) {
     if (counts[i] * sizeof(double) > limits.maxMatrixBytes) return status::InvalidValues;
   }
+  // Learning the bases takes a P x P covariance, so no encoder writes a
+  // longer patch; a damaged patch size would otherwise size a bases matrix
+  // of gigabytes from a file of a few hundred bytes.
+  if (s.patchLength * s.patchLength * sizeof(double) > limits.maxMatrixBytes)
+    return status::InvalidValues;
 
   if (fileSize != 0 && fileSize < minimumFileSize(h)) return status::InvalidValues;
   return status::Success;

@@ -58,7 +58,8 @@ std::uint32_t patchLength(const RIMHeader& header);  // P = 3 * pw * ph
 // zero image width or height, a zero dimension or one above the patch
 // length, shapes whose element counts (N, P, 3N, D x P, N x D, N x P)
 // overflow 32 bits, an image, a patch count or a matrix (the three
-// components and the decoder's patch matrix) over codecLimits(), and, when
+// components, the decoder's patch matrix and the P x P covariance the
+// encoder learns from) over codecLimits(), and, when
 // fileSize (the whole file's length) is non-zero, a file shorter than
 // minimumFileSize(). Otherwise 0. The colour space, the learning flag and
 // the offsets are not checked here.

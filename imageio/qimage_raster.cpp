@@ -67,12 +67,14 @@ bool rasterFromQImage(const QImage& source, CImage& target) {
 
   if (depth.bitsPerPixel <= 8) {
     const QVector<QRgb> table = converted.colorTable();
-    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(table.size()),
-                                                    std::size_t{1} << depth.bitsPerPixel);
-    std::vector<std::uint32_t> entries(count);
-    // Red, green, blue with the fourth byte 0.
+    // Red, green, blue with the fourth byte 0. The whole table is set: an
+    // index past the file's palette shows black, as Qt shows it, and not
+    // the raster's initial grey ramp.
+    const std::size_t size = std::size_t{1} << depth.bitsPerPixel;
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(table.size()), size);
+    std::vector<std::uint32_t> entries(size, 0);
     for (std::size_t i = 0; i < count; ++i) entries[i] = table[static_cast<int>(i)] & 0x00FFFFFFu;
-    if (count > 0) target.SetColorTable(0, static_cast<std::uint32_t>(count), entries.data());
+    target.SetColorTable(0, static_cast<std::uint32_t>(size), entries.data());
   }
 
   const std::size_t rowBytes = copyBytesPerRow(converted.width(), depth.bitsPerPixel);

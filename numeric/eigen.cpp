@@ -101,13 +101,25 @@ double withSign(double magnitude, double sign) {
   return sign >= 0.0 ? std::fabs(magnitude) : -std::fabs(magnitude);
 }
 
+// The clones' resolver runs while the program is being loaded, before a
+// ThreadSanitizer runtime is ready for the instrumented code; that build
+// (which looks for races, not speed) keeps the plain function.
+#if defined(__SANITIZE_THREAD__)
+#define FOLIM_VECTOR_CLONES
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define FOLIM_VECTOR_CLONES
+#endif
+#endif
+#ifndef FOLIM_VECTOR_CLONES
+#define FOLIM_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+
 // Applies one plane rotation to the eigenvector rows p and q (n values). The
 // hottest loop of the decomposition: cloned for wider vectors, which give the
 // same results as the numeric core never contracts a multiply and an add.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void rotateRows(double* __restrict p,
-                                                                             double* __restrict q,
-                                                                             int n, double s,
-                                                                             double c) {
+FOLIM_VECTOR_CLONES void rotateRows(double* __restrict p, double* __restrict q, int n, double s,
+                                    double c) {
   for (int k = 0; k < n; ++k) {
     const double f = q[k];
     q[k] = s * p[k] + c * f;

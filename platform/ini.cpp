@@ -1,5 +1,6 @@
 #include "platform/ini.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
@@ -25,12 +26,21 @@ bool equalNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+// The file's bytes up to kMaxIniBytes, read in pieces: memory follows what
+// the file holds (a config.ini is a few hundred bytes and is read once per
+// key), not the cap.
 std::optional<std::string> readCapped(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::string content(kMaxIniBytes, '\0');
-  in.read(&content[0], static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<std::size_t>(in.gcount()));
+  std::string content;
+  char piece[4096];
+  while (content.size() < kMaxIniBytes) {
+    const std::size_t want = std::min(sizeof piece, kMaxIniBytes - content.size());
+    in.read(piece, static_cast<std::streamsize>(want));
+    const std::streamsize got = in.gcount();
+    if (got <= 0) break;
+    content.append(piece, static_cast<std::size_t>(got));
+  }
   return content;
 }
 

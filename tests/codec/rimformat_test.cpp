@@ -133,9 +133,9 @@ TEST(RimHeader, ValidationRejectsAbsurdShapesBeforeSizing) {
             status::InvalidValues);
   EXPECT_EQ(with([](RIMHeader& h) { h.imageWidth = h.imageHeight = 0xFFFFFFFF; }),
             status::InvalidValues);
-  // over the patch limit with a small pixel count
+  // over the patch limit (2^25) with a pixel count and matrices within theirs
   EXPECT_EQ(with([](RIMHeader& h) {
-              h.imageWidth = 4096, h.imageHeight = 2048, h.patchWidth = h.patchHeight = 1;
+              h.imageWidth = 8192, h.imageHeight = 8192, h.patchWidth = h.patchHeight = 1;
               h.dimension = 1;
             }),
             status::InvalidValues);

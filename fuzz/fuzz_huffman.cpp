@@ -1,0 +1,92 @@
+// The entropy decoder alone: two stored tables, the decoder built from them
+// and a matrix decoded with them, from a stream whose parameters come from
+// the first bytes. The fast decoder must agree with the bit-by-bit reference
+// on every stream, and whatever decodes must code back to the same matrix.
+#include <cstdlib>
+
+#include "codec/bitstream.h"
+#include "codec/huffman.h"
+#include "fuzz/fuzz_support.h"
+#include "numeric/matrix.h"
+
+namespace {
+
+bool sameMatrix(const KPX::Matrix<double>& a, const KPX::Matrix<double>& b) {
+  if (a.rows() != b.rows() || a.cols() != b.cols()) return false;
+  for (std::uint32_t k = 0; k < a.count(); ++k)
+    if (a.data()[k] != b.data()[k]) return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz_support::setUp();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz_support::Fields in(data, size);
+  // p and z as a section may carry them (0 and values above 32 included),
+  // a small shape, and the two tables' counts and widths.
+  const std::uint32_t p = in.u8() % 34;
+  const std::uint32_t z = in.u8() % 40;
+  const std::uint32_t rows = 1 + in.u8() % 32;
+  const std::uint32_t cols = 1 + in.u8() % 64;
+  const std::uint32_t lengthCount = in.u8() % 40;
+  const std::uint32_t lengthBits = in.u8() % 34;
+  const std::uint32_t symbolCount = in.u16() % 1400;
+  const std::uint32_t symbolBits = in.u8() % 34;
+
+  BitStream stream;
+  if (stream.loadFromMemory(in.rest(), static_cast<std::uint32_t>(in.restSize())) !=
+      status::Success)
+    std::abort();
+  std::vector<std::uint32_t> bits;
+  std::vector<std::uint32_t> huffval;
+  if (readTable(stream, lengthCount, lengthBits, bits) != status::Success) return 0;
+  if (bits.size() != lengthCount) std::abort();
+  if (readTable(stream, symbolCount, symbolBits, huffval) != status::Success) return 0;
+  if (huffval.size() != symbolCount) std::abort();
+  HuffmanDecoderTable table;
+  if (buildDecoderTable(bits, huffval, table) != status::Success) return 0;
+
+  BitStream reference = stream;
+  KPX::Matrix<double> fast(rows, cols);
+  KPX::Matrix<double> slow(rows, cols);
+  KPX::fill(fast, 0.0);
+  KPX::fill(slow, 0.0);
+  const Status a = decodeMatrix(stream, fast, table, p, z);
+  const Status b = decodeMatrixReference(reference, slow, table, p, z);
+  if (a != b) std::abort();
+  if (a != status::Success) return 0;
+  if (!sameMatrix(fast, slow) || stream.bitPosition() != reference.bitPosition()) std::abort();
+
+  // What decoded codes again, and decodes to the same values (for the p and
+  // z a section may use; others decode at most zeros and end-of-row marks).
+  if (p == 0 || p > 32 || z == 0) return 0;
+  HuffmanEncoderTable encoder;
+  Status s = buildEncoderTable(countSymbols(fast, p, z), encoder);
+  if (s == status::ValueNotFound) s = status::Success;  // how the construction ends
+  if (s != status::Success) std::abort();
+  BitStream coded;
+  std::uint32_t countField = 0;
+  std::uint32_t widthField = 0;
+  if (writeTable(coded, encoder.bits, countField, widthField) != status::Success) std::abort();
+  std::uint32_t symbolCountField = 0;
+  std::uint32_t symbolWidthField = 0;
+  if (writeTable(coded, encoder.huffval, symbolCountField, symbolWidthField) != status::Success)
+    std::abort();
+  if (encodeMatrix(coded, fast, encoder, p, z) != status::Success) std::abort();
+  coded.rewind();
+  std::vector<std::uint32_t> bits2;
+  std::vector<std::uint32_t> huffval2;
+  HuffmanDecoderTable table2;
+  KPX::Matrix<double> again(rows, cols);
+  if (readTable(coded, countField, widthField, bits2) != status::Success ||
+      readTable(coded, symbolCountField, symbolWidthField, huffval2) != status::Success ||
+      buildDecoderTable(bits2, huffval2, table2) != status::Success ||
+      decodeMatrix(coded, again, table2, p, z) != status::Success || !sameMatrix(again, fast))
+    std::abort();
+  return 0;
+}

@@ -1,0 +1,137 @@
+// No data is lost: a batch conversion into its own source folder never
+// writes over a listed source, and every file the system writes (RIM files,
+// bases files, BMP and other images) appears whole or not at all, leaving
+// neither a partial target nor a temporary file when writing fails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "codec/parameters.h"
+#include "codec/rim_codec.h"
+#include "codec/trace.h"
+#include "imageio/batch_convert.h"
+#include "imageio/library_io.h"
+#include "imageio/listing.h"
+#include "support/rim_files.h"
+#include "support/test_support.h"
+
+using testing_support::patternImage;
+using testing_support::readFileBytes;
+using testing_support::TempDir;
+using testing_support::TraceCapture;
+using testing_support::writeRimFile;
+
+namespace {
+
+std::size_t entriesIn(const std::string& dir) {
+  std::size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+// A folder where the target name is taken by a non-empty folder: the
+// writer's final rename must fail.
+void blockWithFolder(const std::string& path) {
+  std::filesystem::create_directories(path + "/inside");
+}
+
+}  // namespace
+
+TEST(NoLostData, RimJobIntoItsSourceFolderKeepsEverySource) {
+  TraceCapture trace;
+  TempDir dir;
+  ASSERT_EQ(writeRimFile(dir.file("a.rim"), patternImage(24, 16)), 0);
+  ASSERT_TRUE(SaveByExtension(patternImage(20, 12), dir.file("a.png")));
+  ASSERT_TRUE(SaveByExtension(patternImage(20, 12), dir.file("b.png")));
+  const std::string rimBefore = readFileBytes(dir.file("a.rim"));
+  const std::string pngBefore = readFileBytes(dir.file("a.png"));
+
+  // a.png and a.rim both lead to a.rim, a listed source; b.png is free.
+  const std::vector<ListedImage> items = listImageFiles(dir.path(), false);
+  ASSERT_EQ(items.size(), 3u);
+  const BatchReport report = convertToRim(items, dir.path(), {});
+  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + dir.file("a.rim") + "\n" +
+                                dir.file("a.rim") + "\n");
+  EXPECT_EQ(readFileBytes(dir.file("a.rim")), rimBefore);
+  EXPECT_EQ(readFileBytes(dir.file("a.png")), pngBefore);
+  CRIMCodec codec;
+  std::uint16_t method = 9;
+  EXPECT_EQ(codec.readLearningMethod(dir.file("b.rim"), method), 0);
+  EXPECT_EQ(entriesIn(dir.path()), 4u);  // a.rim, a.png, b.png, b.rim: no temporaries
+}
+
+TEST(NoLostData, BmpJobIntoItsSourceFolderKeepsEverySource) {
+  TraceCapture trace;
+  TempDir dir;
+  ASSERT_TRUE(SaveByExtension(patternImage(20, 12), dir.file("a.bmp")));
+  ASSERT_EQ(writeRimFile(dir.file("a.rim"), patternImage(24, 16)), 0);
+  ASSERT_EQ(writeRimFile(dir.file("c.rim"), patternImage(16, 16)), 0);
+  const std::string bmpBefore = readFileBytes(dir.file("a.bmp"));
+
+  // a.bmp -> a.bmp and a.rim -> a.bmp would both replace the listed a.bmp.
+  const std::vector<ListedImage> items = listImageFiles(dir.path(), false);
+  ASSERT_EQ(items.size(), 3u);
+  const BatchReport report = convertToBmp(items, dir.path(), {});
+  EXPECT_EQ(report.message, "Failed conversion of these files!\na.bmp\na.rim\n");
+  for (const ConversionResult& r : report.files) {
+    if (!r.ok) {
+      EXPECT_EQ(r.reason, "the output would overwrite a listed source file") << r.name;
+    }
+  }
+  EXPECT_EQ(readFileBytes(dir.file("a.bmp")), bmpBefore);
+  EXPECT_EQ(readFileBytes(dir.file("c.bmp")).substr(0, 2), "BM");
+  EXPECT_EQ(entriesIn(dir.path()), 4u);
+}
+
+TEST(NoLostData, FailedWritesLeaveNothingBehind) {
+  TraceCapture trace;
+  TempDir dir;
+  CommonParameters common;
+  LearningParameters learning;
+  CompressionParameters compression;
+  setDefaultParameters(common, learning, compression);
+  const CImage image = patternImage(24, 16);
+
+  // A RIM file whose name is taken by a folder.
+  blockWithFolder(dir.file("taken.rim"));
+  {
+    CRIMCodec codec;
+    ASSERT_EQ(codec.setParameters(&common, &learning, &compression), 0);
+    EXPECT_EQ(codec.encodeFile(dir.file("taken.rim"), image), status::WriteFailed);
+  }
+  // A bases file whose name is taken by a folder: learned, then not written.
+  blockWithFolder(dir.file("taken.bases"));
+  {
+    CRIMCodec codec;
+    ASSERT_EQ(codec.setParameters(&common, &learning, &compression), 0);
+    const std::string bases = dir.file("taken.bases");
+    EXPECT_EQ(codec.encodeFile(dir.file("out.rim"), image, bases.c_str()), status::WriteFailed);
+  }
+  // Images through the image library.
+  blockWithFolder(dir.file("taken.bmp"));
+  EXPECT_FALSE(SaveByExtension(image, dir.file("taken.bmp")));
+  EXPECT_FALSE(SaveWithFormat(image, dir.file("taken.bmp"), "bmp"));
+
+  // Only the three blocking folders remain: no partial file, no temporary.
+  EXPECT_EQ(entriesIn(dir.path()), 3u);
+  for (const char* name : {"taken.rim", "taken.bases", "taken.bmp"})
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file(name))) << name;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.rim")));
+}
+
+TEST(NoLostData, BmpJobWhoseOutputsCannotBeWrittenListsThem) {
+  TraceCapture trace;
+  TempDir src;
+  TempDir save;
+  ASSERT_EQ(writeRimFile(src.file("a.rim"), patternImage(24, 16)), 0);
+  ASSERT_EQ(writeRimFile(src.file("b.rim"), patternImage(16, 16)), 0);
+  blockWithFolder(save.file("a.bmp"));
+  const BatchReport report = convertToBmp(listImageFiles(src.path(), false), save.path(), {});
+  EXPECT_EQ(report.message, "Failed conversion of these files!\na.rim\n");
+  EXPECT_EQ(readFileBytes(save.file("b.bmp")).substr(0, 2), "BM");  // the others are kept
+  EXPECT_EQ(entriesIn(save.path()), 2u);
+}
