@@ -62,7 +62,6 @@ echo
 echo "== Header and section sizes of $first (folim-cli info)"
 "$cli" info "$first"
 
-if "$cli" --help | grep -q '^  search '; then
-  echo "== Similarity search: the ICA files ranked against $first"
-  "$cli" --quiet search --top 5 "$first" "$demo/ica"
-fi
+echo
+echo "== Similarity search: the ICA files ranked against $first"
+"$cli" --quiet search --top 5 "$first" "$demo/ica"
