@@ -39,13 +39,7 @@ void CConvert2BMPView::OnConvert() {
   const QString save = ui_->saveDirEdit->text();
   const std::string saveDir = save.isEmpty() ? std::string() : toNativePath(withFinalSlash(save));
 
-  std::vector<ListedImage> items;
-  items.reserve(doc->m_entries.size());
-  for (const ImageEntry& entry : doc->m_entries) {
-    doc->m_convertNames << fromNativePath(entry.name);
-    doc->m_convertPaths << fromNativePath(entry.path);
-    items.push_back({entry.name, entry.path});
-  }
+  std::vector<ListedImage> items = takeWorkList(*doc);
   const int n = static_cast<int>(items.size());
   // A bar of range 0..0 would show a busy animation instead of a position.
   ui_->convertProgress->setRange(0, std::max(n, 1));

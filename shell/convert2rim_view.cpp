@@ -53,15 +53,7 @@ void CConvert2RIMView::OnConvert() {
     return;
   }
 
-  // The document's work list says what runs; the worker converts a copy of
-  // its own, which nothing done in the windows meanwhile can change.
-  std::vector<ListedImage> items;
-  items.reserve(doc->m_entries.size());
-  for (const ImageEntry& entry : doc->m_entries) {
-    doc->m_convertNames << fromNativePath(entry.name);
-    doc->m_convertPaths << fromNativePath(entry.path);
-    items.push_back({entry.name, entry.path});
-  }
+  std::vector<ListedImage> items = takeWorkList(*doc);
   m_saveDir = withFinalSlash(save);
   m_bases = bases;
   m_pDoc = doc;

@@ -4,6 +4,8 @@
 #include <QPushButton>
 
 #include "shell/file_dialogs.h"
+#include "shell/folim_doc.h"
+#include "shell/native_path.h"
 
 void CConvertForm::connectConvertControls() {
   connectSharedControls();
@@ -26,6 +28,17 @@ void CConvertForm::OnBrowseSave() {
   const QString folder = askFolderPath(this, pickerTitle());
   if (folder.isEmpty()) return;
   saveDirEdit()->setText(folder);
+}
+
+std::vector<ListedImage> CConvertForm::takeWorkList(CFolimDoc& doc) {
+  std::vector<ListedImage> items;
+  items.reserve(doc.m_entries.size());
+  for (const ImageEntry& entry : doc.m_entries) {
+    doc.m_convertNames << fromNativePath(entry.name);
+    doc.m_convertPaths << fromNativePath(entry.path);
+    items.push_back({entry.name, entry.path});
+  }
+  return items;
 }
 
 QString withFinalSlash(const QString& dir) {

@@ -3,8 +3,12 @@
 // the save folder, and "Convert".
 #pragma once
 
+#include <vector>
+
+#include "imageio/listing.h"
 #include "shell/job_form.h"
 
+class CFolimDoc;
 class QPushButton;
 
 class CConvertForm : public CJobForm {
@@ -29,6 +33,10 @@ class CConvertForm : public CJobForm {
  protected:
   // Wires the shared controls and the buttons.
   void connectConvertControls();
+  // The document's listing becomes its work list (names and paths, cleared
+  // when the job ends); the job converts the copy returned, which nothing
+  // done in the windows meanwhile can change.
+  static std::vector<ListedImage> takeWorkList(CFolimDoc& doc);
 };
 
 // dir with a final "/" (the form of a folder the output names are joined to).
