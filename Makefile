@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The nested makes of the CMake build need not announce every directory.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan clean format
 
