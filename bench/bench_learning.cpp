@@ -69,19 +69,8 @@ const KPX::Matrix<double>& patches() {
   return x;
 }
 
-class QuietTrace {
- public:
-  QuietTrace() : previous_(setTraceStream(nullptr)) {}
-  ~QuietTrace() { setTraceStream(previous_); }
-  QuietTrace(const QuietTrace&) = delete;
-  QuietTrace& operator=(const QuietTrace&) = delete;
-
- private:
-  std::ostream* previous_;
-};
-
 void BM_LearnPca(benchmark::State& state) {
-  QuietTrace quiet;
+  TraceTarget quiet(nullptr);
   const KPX::Matrix<double>& x = patches();
   for (auto _ : state) {
     KPX::Matrix<double> bases;
@@ -93,7 +82,7 @@ BENCHMARK(BM_LearnPca)->Unit(benchmark::kMillisecond);
 
 // The full job with ten FastICA steps (a condition of 0 never converges).
 void BM_LearnIca10(benchmark::State& state) {
-  QuietTrace quiet;
+  TraceTarget quiet(nullptr);
   const KPX::Matrix<double>& x = patches();
   for (auto _ : state) {
     KPX::Matrix<double> bases;
@@ -105,7 +94,7 @@ BENCHMARK(BM_LearnIca10)->Unit(benchmark::kMillisecond);
 
 // One FastICA step on the whitened patches.
 void BM_IcaIteration(benchmark::State& state) {
-  QuietTrace quiet;
+  TraceTarget quiet(nullptr);
   IcaLearner learner(0.0, 1000, kComponents);
   if (prepareLearning(learner, patches()) != 0) {
     state.SkipWithError("whitening failed");

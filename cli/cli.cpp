@@ -35,18 +35,6 @@ void printOverview(std::ostream& out) {
   out << kFooter;
 }
 
-// Restores the trace target when a command ends.
-class TraceRedirect {
- public:
-  explicit TraceRedirect(std::ostream* target) : previous_(setTraceStream(target)) {}
-  ~TraceRedirect() { setTraceStream(previous_); }
-  TraceRedirect(const TraceRedirect&) = delete;
-  TraceRedirect& operator=(const TraceRedirect&) = delete;
-
- private:
-  std::ostream* previous_;
-};
-
 }  // namespace
 
 bool ParsedArgs::has(const std::string& name) const {
@@ -154,7 +142,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     Invocation inv{rest, out, err, quiet};
     // The codec trace goes to the command's output stream unless silenced.
-    TraceRedirect redirect(quiet ? nullptr : &out);
+    TraceTarget redirect(quiet ? nullptr : &out);
     return c.run(inv);
   }
   err << "folim-cli: unknown command '" << name << "'\n\n";

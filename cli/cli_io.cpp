@@ -85,9 +85,6 @@ bool loadInputImage(const std::string& path, CImageEx& image, const std::string&
   return true;
 }
 
-TraceTarget::TraceTarget(std::ostream* target) : previous_(setTraceStream(target)) {}
-TraceTarget::~TraceTarget() { setTraceStream(previous_); }
-
 ProgressLine::ProgressLine(std::ostream& err, bool inPlace)
     : err_(err), enabled_(&err == &std::cerr && ::isatty(STDERR_FILENO) == 1), inPlace_(inPlace) {}
 

@@ -43,18 +43,6 @@ std::string methodChoice(const std::string& text);
 // "PCA": MaxIterations 0; "ICA": 100 when it is 0; "" leaves it as it is.
 void applyMethod(const std::string& method, LearningParameters& learning);
 
-// Sends the codec trace to a stream while it lives (nullptr drops it).
-class TraceTarget {
- public:
-  explicit TraceTarget(std::ostream* target);
-  ~TraceTarget();
-  TraceTarget(const TraceTarget&) = delete;
-  TraceTarget& operator=(const TraceTarget&) = delete;
-
- private:
-  std::ostream* previous_;
-};
-
 // "\r[3/12] name" on standard error, only when err is standard error and
 // that is a terminal; finish() ends the line if one was drawn. When the trace
 // is printed too, each counter gets a line of its own instead.

@@ -14,6 +14,19 @@ std::ostream& traceStream();
 // not while other threads are tracing.
 std::ostream* setTraceStream(std::ostream* target);
 
+// Sends the trace to a stream while it lives (nullptr drops it), then gives
+// it back to the previous target.
+class TraceTarget {
+ public:
+  explicit TraceTarget(std::ostream* target) : previous_(setTraceStream(target)) {}
+  ~TraceTarget() { setTraceStream(previous_); }
+  TraceTarget(const TraceTarget&) = delete;
+  TraceTarget& operator=(const TraceTarget&) = delete;
+
+ private:
+  std::ostream* previous_;
+};
+
 // Writes printf-formatted text to the trace.
 void tracef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

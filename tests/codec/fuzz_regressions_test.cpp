@@ -26,7 +26,7 @@ void expectStatus(Status s) {
 }  // namespace
 
 TEST(FuzzRegressions, RimFilesGiveAStatusQuickly) {
-  std::ostream* previous = setTraceStream(nullptr);
+  TraceTarget quiet(nullptr);
   std::size_t replayed = 0;
   for (const char* target : {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections"}) {
     for (const std::string& path : regressionInputs(target)) {
@@ -53,7 +53,6 @@ TEST(FuzzRegressions, RimFilesGiveAStatusQuickly) {
       EXPECT_LT(secondsSince(start), 1.0);
     }
   }
-  setTraceStream(previous);
   EXPECT_GT(replayed, 0u);
 }
 

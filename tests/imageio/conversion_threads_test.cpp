@@ -29,19 +29,6 @@ using testing_support::writeRimFile;
 
 namespace {
 
-// Drops the codec trace for the lifetime of the object (a trace written from
-// two threads into one captured string would be the test's own race).
-class QuietTrace {
- public:
-  QuietTrace() : previous_(setTraceStream(nullptr)) {}
-  ~QuietTrace() { setTraceStream(previous_); }
-  QuietTrace(const QuietTrace&) = delete;
-  QuietTrace& operator=(const QuietTrace&) = delete;
-
- private:
-  std::ostream* previous_;
-};
-
 // Sources of both jobs: PNG images for the RIM job, RIM files for the BMP
 // job and for thumbnails.
 struct Sources {
@@ -69,7 +56,9 @@ const std::vector<std::string> kBmpOutputs = {"p0.bmp", "p1.bmp", "p2.bmp", "p3.
 }  // namespace
 
 TEST(ConversionThreads, RimWorkerBesideTheInterfaceThread) {
-  QuietTrace quiet;
+  // A trace written from two threads into one captured string would be the
+  // test's own race.
+  TraceTarget quiet(nullptr);
   Sources sources;
   const std::vector<ListedImage> pictures = listImageFiles(sources.pictures.path(), false);
   const std::vector<ListedImage> rims = listImageFiles(sources.rims.path(), false);
@@ -115,7 +104,7 @@ TEST(ConversionThreads, RimWorkerBesideTheInterfaceThread) {
 }
 
 TEST(ConversionThreads, EncodesAndDecodesOnSeveralThreadsAtOnce) {
-  QuietTrace quiet;
+  TraceTarget quiet(nullptr);
   TempDir dir;
   constexpr int kThreads = 3;
   // One after the other first.

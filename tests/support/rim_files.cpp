@@ -28,11 +28,10 @@ Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t 
   setDefaultParameters(common, learning, compression);
   common.ColorSpace = colorSpace;
   learning.MaxIterations = maxIterations;
-  std::ostream* previous = setTraceStream(nullptr);
+  TraceTarget quiet(nullptr);
   CRIMCodec codec;
   Status result = codec.setParameters(&common, &learning, &compression);
   if (result == status::Success) result = codec.encodeFile(path, image, nullptr);
-  setTraceStream(previous);
   return result;
 }
 

@@ -20,12 +20,11 @@ Status writeSmallRim(const std::string& path, const SmallRimOptions& options) {
   compression.DoChangeStep = options.doChangeStep;
   learning.DimensionReduction = options.dimension;
   learning.MaxIterations = options.maxIterations;
-  std::ostream* previous = setTraceStream(nullptr);
+  TraceTarget quiet(nullptr);
   CRIMCodec codec;
   Status s = codec.setParameters(&common, &learning, &compression);
   codec.average.mode = codec.base.mode = codec.coeff.mode = options.mode;
   if (s == status::Success) s = codec.encodeFile(path, patternImage(options.width, options.height));
-  setTraceStream(previous);
   return s;
 }
 
