@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   zlib1g-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libopenblas-dev
