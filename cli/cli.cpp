@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 #include "codec/trace.h"
@@ -33,6 +35,18 @@ void printOverview(std::ostream& out) {
     out << "  " << name << c.synopsis << "\n";
   }
   out << kFooter;
+}
+
+// Results that did not reach their destination (a full disk, /dev/full, a
+// closed pipe) fail the command instead of passing for a complete answer.
+int checkOutput(std::ostream& out, std::ostream& err, const std::string& name, int code) {
+  errno = 0;
+  out.flush();
+  if (out) return code;
+  const int error = errno;
+  err << "folim-cli " << name << ": cannot write the output"
+      << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+  return kExitFailed;
 }
 
 }  // namespace
@@ -143,7 +157,8 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Invocation inv{rest, out, err, quiet};
     // The codec trace goes to the command's output stream unless silenced.
     TraceTarget redirect(quiet ? nullptr : &out);
-    return c.run(inv);
+    const int code = c.run(inv);
+    return checkOutput(out, err, name, code);
   }
   err << "folim-cli: unknown command '" << name << "'\n\n";
   printOverview(err);

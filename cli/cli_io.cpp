@@ -13,6 +13,7 @@
 #include "codec/trace.h"
 #include "imageio/file_kind.h"
 #include "imageio/library_io.h"
+#include "platform/regular_file.h"
 
 namespace cli {
 
@@ -36,6 +37,30 @@ std::string outputFileProblem(const std::string& path) {
   if (folder.empty()) folder = ".";
   if (!std::filesystem::exists(folder, error)) return "its folder does not exist";
   if (!std::filesystem::is_directory(folder, error)) return "its folder is not a folder";
+  return {};
+}
+
+std::string configFileProblem(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
+  std::string why;
+  const int fd = platform::openRegularFile(path, &why);
+  if (fd < 0) return why;
+  ::close(fd);
+  return {};
+}
+
+std::string basesFileProblem(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    return errno == ENOENT ? std::string() : std::string(std::strerror(errno));
+  std::string why;
+  const int fd = platform::openRegularFile(path, &why);
+  if (fd < 0) return why + " (it is left untouched)";
+  ::close(fd);
+  KPX::Matrix<double> bases;
+  if (readBasesFile(path, bases) != status::Success)
+    return "is not a readable bases file (it is left untouched)";
   return {};
 }
 

@@ -21,6 +21,17 @@ std::string inputFileProblem(const std::string& path);
 // its folder is missing or is not a folder, or path names a folder.
 std::string outputFileProblem(const std::string& path);
 
+// Why a --config FILE cannot be read ("" when it can, or when none was
+// given). A missing file gives the defaults, as config.ini beside the
+// program does; a file that exists but is not a readable regular file (a
+// FIFO would block) is refused.
+std::string configFileProblem(const std::string& path);
+
+// Why a --bases FILE cannot be used ("" when it can): it may be missing (the
+// learned bases are then stored in it) or a readable bases file; anything
+// else is refused, so that no other file is ever written over.
+std::string basesFileProblem(const std::string& path);
+
 // Why path cannot serve as a folder ("" when it is one).
 std::string folderProblem(const std::string& path);
 

@@ -50,7 +50,15 @@ int convertFolder(Invocation& inv, Target target) {
     return kExitFailed;
   }
 
-  const std::vector<ListedImage> items = listImageFiles(sourceDir, args.has("recursive"));
+  const std::string configProblem = toRim ? configFileProblem(args.value("config")) : std::string();
+  if (!configProblem.empty()) {
+    inv.err << prefix << args.value("config") << ": " << configProblem << "\n";
+    return kExitFailed;
+  }
+
+  std::vector<UnreadableFolder> unreadable;
+  const std::vector<ListedImage> items =
+      listImageFiles(sourceDir, args.has("recursive"), &unreadable);
   ProgressLine progressLine(inv.err, inv.quiet);
   const BatchProgress progress = [&](std::size_t index, std::size_t total,
                                      const ListedImage& item) {
@@ -63,12 +71,14 @@ int convertFolder(Invocation& inv, Target target) {
     options.method = method;
     options.configFile = args.value("config");
     options.progress = progress;
+    options.unreadableFolders = unreadable;
     report = convertToRim(items, saveDir, options);
   } else {
     const std::string saveProblem = folderProblem(saveDir);
     if (!saveProblem.empty()) inv.err << prefix << saveDir << ": " << saveProblem << "\n";
     BmpConversionOptions options;
     options.progress = progress;
+    options.unreadableFolders = unreadable;
     report = convertToBmp(items, saveDir, options);
   }
   progressLine.finish();

@@ -5,6 +5,9 @@
 #include "cli/cli_io.h"
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
+#include "imageio/file_kind.h"
+#include "imageio/image_damage.h"
+#include "imageio/library_io.h"
 #include "platform/directory.h"
 
 namespace cli {
@@ -12,6 +15,28 @@ namespace {
 
 const char* const kUsage =
     "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT OUTPUT.rim\n";
+
+// An ordinary image that cannot be coded is refused from its header, before
+// its pixels cost time and memory: one too large for the codec, or one whose
+// data is cut short. Writes the reason to err and returns false.
+bool refuseBeforeDecoding(const CRIMCodec& codec, const std::string& input,
+                          const std::string& prefix, std::ostream& err) {
+  if (GetFileKind(input) == kFileKindRim || !inputFileProblem(input).empty()) return true;
+  int width = 0, height = 0;
+  if (ReadImageSize(input, width, height) &&
+      codec.checkImageSize(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)) !=
+          status::Success) {
+    err << prefix << input << ": the image is too large to encode (" << width << " x " << height
+        << " pixels)\n";
+    return false;
+  }
+  const std::string damage = imageio::imageDamage(input);
+  if (!damage.empty()) {
+    err << prefix << input << ": " << damage << "\n";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -58,14 +83,28 @@ int runEncode(Invocation& inv) {
     inv.err << prefix << output << ": the output would overwrite the input\n";
     return kExitFailed;
   }
-  CImageEx image;
-  if (!loadInputImage(input, image, prefix, inv.err)) return kExitFailed;
+  const std::string config = args.value("config");
+  const std::string configProblem = configFileProblem(config);
+  if (!configProblem.empty()) {
+    inv.err << prefix << config << ": " << configProblem << "\n";
+    return kExitFailed;
+  }
+  const std::string bases = args.value("bases");
+  if (!bases.empty()) {
+    std::string basesProblem = basesFileProblem(bases);
+    if (basesProblem.empty() && (bases == output || sameFile(bases, output)))
+      basesProblem = "the bases file cannot be the output";
+    if (!basesProblem.empty()) {
+      inv.err << prefix << bases << ": " << basesProblem << "\n";
+      return kExitFailed;
+    }
+  }
 
   CommonParameters common;
   LearningParameters learning;
   CompressionParameters compression;
   if (args.has("config"))
-    loadConversionParameters(args.value("config"), common, learning, compression);
+    loadConversionParameters(config, common, learning, compression);
   else
     loadConversionParameters(common, learning, compression);
   applyMethod(method, learning);
@@ -76,7 +115,9 @@ int runEncode(Invocation& inv) {
     inv.err << prefix << "the conversion parameters were refused: " << statusLine(result);
     return kExitFailed;
   }
-  const std::string bases = args.value("bases");
+  CImageEx image;
+  if (!refuseBeforeDecoding(codec, input, prefix, inv.err)) return kExitFailed;
+  if (!loadInputImage(input, image, prefix, inv.err)) return kExitFailed;
   result = codec.encodeFile(output, image, bases.empty() ? nullptr : bases.c_str());
   if (result != status::Success) {
     inv.err << prefix << output << ": " << statusLine(result);

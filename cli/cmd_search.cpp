@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/cli.h"
+#include "cli/search_output.h"
 #include "codec/rim_codec.h"
 #include "imageio/listing.h"
 #include "retrieval/search.h"
@@ -17,7 +18,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
-    "                        [--recursive] [--top N] [--threads N] QUERY.rim DIR\n";
+    "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
+    "                        QUERY.rim DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
@@ -38,9 +40,14 @@ long parseCount(const std::string& text, long low, long high) {
 }  // namespace
 
 int runSearch(Invocation& inv) {
-  const ParsedArgs args =
-      parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads"}, {"recursive"});
+  const ParsedArgs args = parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads"},
+                                    {"recursive", "null", "json"});
   if (!args.error.empty()) return usageError(inv, args.error);
+  if (args.has("null") && args.has("json"))
+    return usageError(inv, "--null and --json cannot be used together");
+  const SearchFormat format = args.has("null")   ? SearchFormat::Null
+                              : args.has("json") ? SearchFormat::Json
+                                                 : SearchFormat::Lines;
   if (args.positional.size() != 2) return usageError(inv, "expects QUERY.rim and DIR");
 
   SearchRequest request;
@@ -123,10 +130,7 @@ int runSearch(Invocation& inv) {
   std::size_t shown = 0;
   for (const ImageEntry& c : result.candidates) {
     if (top >= 0 && shown == static_cast<std::size_t>(top)) break;
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, "%.6f %.6f %.6f ", c.score, c.edgeSimilarity,
-                  c.colorSimilarity);
-    inv.out << numbers << c.path << "\n";
+    printSearchCandidate(inv.out, c, format);
     ++shown;
   }
   return kExitOk;

@@ -22,7 +22,8 @@ const std::vector<Command>& commands() {
        "--method ica learns ICA bases (MaxIterations 100 when config.ini gives 0).\n"
        "Without --method, MaxIterations is used as config.ini gives it.\n"
        "--bases FILE reuses the bases stored in FILE, or stores the learned\n"
-       "bases there when FILE does not exist yet.\n"
+       "bases there when FILE does not exist yet; a FILE that exists but is not\n"
+       "a readable bases file is refused and left untouched.\n"
        "The codec trace (parameters, learning, step timings, header and size\n"
        "dumps) goes to standard output.\n",
        runEncode},
@@ -54,7 +55,9 @@ const std::vector<Command>& commands() {
        "--recursive) into SAVE_DIR, which must exist: NAME.EXT becomes the name\n"
        "without its last three characters followed by \"rim\". The method is pca\n"
        "unless told otherwise. Failed files do not stop the job; the final\n"
-       "message lists them, and no listed source file is ever written over.\n",
+       "message lists each failed source with the reason, and no listed source\n"
+       "file is ever written over. When two sources give the same output name,\n"
+       "the first in listing order that converts keeps it; the others fail.\n",
        runConvertToRim},
       {"convert-to-bmp", "convert every RIM file of a folder to BMP files",
        "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n"
@@ -62,12 +65,14 @@ const std::vector<Command>& commands() {
        "Decodes every listed file of SOURCE_DIR (and of its subfolders with\n"
        "--recursive) into SAVE_DIR as BMP files: the name without its last three\n"
        "characters followed by \"bmp\". Files that are not RIM files fail; the\n"
-       "final message lists every failed file, and no listed source file is\n"
-       "ever written over.\n",
+       "final message lists every failed source with the reason, no listed\n"
+       "source file is ever written over, and of two sources with the same\n"
+       "output name only the first that converts is written.\n",
        runConvertToBmp},
       {"search", "rank the RIM files of a folder by similarity to a query",
        "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
-       "                        [--recursive] [--top N] [--threads N] QUERY.rim DIR\n"
+       "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
+       "                        QUERY.rim DIR\n"
        "\n"
        "Ranks the RIM files in DIR (and its sub-folders with --recursive) whose\n"
        "bases were learned like the query's (both PCA or both ICA) by their\n"
@@ -75,7 +80,9 @@ const std::vector<Command>& commands() {
        "Prints one line per file, best first: score, edge similarity, colour\n"
        "similarity and path. score = (1 - w) * edge + w * colour with w the colour\n"
        "percentage / 100. A file that cannot be read scores -1 in the measure\n"
-       "concerned.\n"
+       "concerned; a query that cannot be read fails the search. In a path, a\n"
+       "backslash is printed as \\\\ and a control character as \\n, \\t, \\r or\n"
+       "\\xHH, so that every file is exactly one line.\n"
        "\n"
        "  --color-mode MODE     block (block means), histogram, or csd (colour\n"
        "                        structure, the default)\n"
@@ -84,7 +91,11 @@ const std::vector<Command>& commands() {
        "  --recursive           include sub-folders\n"
        "  --top N               print only the N best\n"
        "  --threads N           score on N threads (default: all cores); the\n"
-       "                        ranking does not depend on it\n",
+       "                        ranking does not depend on it\n"
+       "  --null                end each record with a NUL byte and print the path\n"
+       "                        as it is (for xargs -0)\n"
+       "  --json                one JSON object per line: score, edge, colour, path\n"
+       "                        (bytes that are not UTF-8 as \\udcXX)\n",
        runSearch},
       {"compare", "print the PSNR between two images of the same size",
        "Usage: folim-cli compare IMAGE_A IMAGE_B\n"

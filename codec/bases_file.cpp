@@ -9,6 +9,7 @@
 #include "codec/limits.h"
 #include "codec/rim_codec.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ struct FileCloser {
 }  // namespace
 
 Status readBasesFile(const std::string& path, KPX::Matrix<double>& bases) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(platform::openRegularStream(path));
   if (!file) return kBasesUnusable;
   unsigned char head[16];
   if (std::fread(head, 1, sizeof head, file.get()) != sizeof head) return kBasesUnusable;

@@ -1,5 +1,6 @@
 // The RIM encoder: parameters taken over by the codec object, then one image
 // encoded in six timed steps.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -39,11 +40,11 @@ Status checkRanges(const CommonParameters& common, const CompressionParameters& 
 // file: an image whose matrices (the covariance of learning included) are
 // over the limits fails before anything is allocated for it, and no file is
 // written that the decoder would refuse.
-Status checkShapes(const CImage& source, const CommonParameters& common,
+Status checkShapes(std::uint32_t width, std::uint32_t height, const CommonParameters& common,
                    const LearningParameters& learning) {
   RIMHeader header;
-  header.imageWidth = static_cast<std::uint32_t>(source.GetWidth());
-  header.imageHeight = static_cast<std::uint32_t>(source.GetHeight());
+  header.imageWidth = width;
+  header.imageHeight = height;
   header.patchWidth = common.PatchWidth;
   header.patchHeight = common.PatchHeight;
   header.dimension = learning.DimensionReduction;
@@ -79,6 +80,11 @@ Status CRIMCodec::setParameters(const CommonParameters* commonRecord,
     return status::InconsistentParameters;
   const Status range = checkRanges(common, compression);
   if (range != status::Success) return range;
+  // FastICA stops when its change falls below the threshold: zero, a
+  // negative number or NaN would let it run every iteration it is allowed.
+  if (learning.MaxIterations > 0 &&
+      !(std::isfinite(learning.ConversionCondition) && learning.ConversionCondition > 0.0))
+    return status::InvalidConfigValue;
 
   Status s = average.setCompressionParameters(compression);
   if (s == status::Success) s = base.setCompressionParameters(compression);
@@ -110,12 +116,18 @@ Status CRIMCodec::setBases(const char* basesPath, const PatchMatrix& patches) {
   return status::Success;
 }
 
+Status CRIMCodec::checkImageSize(std::uint32_t width, std::uint32_t height) const {
+  return checkShapes(width, height, common, learning);
+}
+
 Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source,
                              const char* basesPath) {
   if (source.IsNull()) return status::InvalidValues;
   // An unknown colour space would extract nothing and code an empty image.
   if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
-  const Status shapes = checkShapes(source, common, learning);
+  const Status shapes =
+      checkShapes(static_cast<std::uint32_t>(source.GetWidth()),
+                  static_cast<std::uint32_t>(source.GetHeight()), common, learning);
   if (shapes != status::Success) return shapes;
 
   try {

@@ -8,6 +8,7 @@
 #include "codec/trace.h"
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -37,8 +38,7 @@ std::string configPath() {
   return path;
 }
 
-std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep,
-                                        std::uint32_t patchWidth) {
+std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth) {
   const double quotient =
       static_cast<double>(coeffQuantizeStep) / (static_cast<double>(patchWidth) * 1.5);
   // A zero patch width gives infinity; keep the result defined.
@@ -121,7 +121,8 @@ Status readBasePrecisionBit(const std::string& path, std::uint32_t& field) {
 
 void loadConversionParameters(const std::string& path, CommonParameters& common,
                               LearningParameters& learning, CompressionParameters& compression) {
-  std::FILE* probe = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
+  // Only a regular file is read: a FIFO named config.ini would block.
+  std::FILE* probe = path.empty() ? nullptr : platform::openRegularStream(path);
   if (probe == nullptr) {
     setDefaultParameters(common, learning, compression);
     return;

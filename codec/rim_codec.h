@@ -25,6 +25,11 @@ class CRIMCodec {
   Status setParameters(const CommonParameters* common, const LearningParameters* learning,
                        const CompressionParameters* compression);
 
+  // 22 when an image of this size cannot be coded with the parameters set
+  // (over the limits the decoder enforces), 0 when it can: lets a caller
+  // refuse a large image from its header, before decoding its pixels.
+  Status checkImageSize(std::uint32_t width, std::uint32_t height) const;
+
   // Encodes source into outputPath in six timed steps. basesPath (may be
   // null) names a stored bases file to use or to create. The file appears
   // whole or not at all.

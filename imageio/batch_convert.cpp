@@ -1,6 +1,9 @@
 #include "imageio/batch_convert.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <system_error>
@@ -8,9 +11,11 @@
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
+#include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
 #include "imageio/library_io.h"
 #include "platform/directory.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -27,22 +32,11 @@ std::string pathIdentity(const std::string& path) {
   return error ? path : canonical.string();
 }
 
-// Guards the listed sources against being written over by an output.
-class SourceGuard {
- public:
-  explicit SourceGuard(const std::vector<ListedImage>& items) {
-    for (const ListedImage& item : items) sources_.insert(pathIdentity(item.path));
-  }
-  bool wouldOverwrite(const std::string& output) const {
-    return sources_.count(pathIdentity(output)) != 0;
-  }
-
- private:
-  std::set<std::string> sources_;
-};
-
-const char* const kReasonOverwrite = "the output would overwrite a listed source file";
-const char* const kReasonCancelled = "the conversion was cancelled";
+// The file's own name, in its own case, from its path.
+std::string fileNameOf(const ListedImage& item) {
+  const std::size_t slash = item.path.find_last_of('/');
+  return slash == std::string::npos ? item.path : item.path.substr(slash + 1);
+}
 
 // A status message without its final newline, as a reason.
 std::string reasonOf(Status code) {
@@ -51,18 +45,173 @@ std::string reasonOf(Status code) {
   return text;
 }
 
+// The reason of a file that could not be written, from the errno its
+// writer left.
+std::string writeFailure(Status code, int error) {
+  if (error != 0) return "cannot write: " + std::string(std::strerror(error));
+  return "cannot write: " + reasonOf(code);
+}
+
 bool cancelled(const std::atomic<bool>* flag) {
   return flag != nullptr && flag->load(std::memory_order_relaxed);
 }
 
-// The final message: success, or the title followed by one entry per failed
-// file, each ending in a newline.
-std::string finalMessage(const BatchReport& report, const char* done, const char* failedTitle,
-                         bool listOutputs) {
+// Each listed file's output, decided before any work: a file whose output
+// would replace a listed source gets a refusal instead.
+struct PlannedFile {
+  ConversionResult result;  // name, source and output filled in
+  std::string refusal;      // non-empty: the file is not converted
+  std::string identity;     // the output's comparable path
+};
+
+std::vector<PlannedFile> planOutputs(const std::vector<ListedImage>& items,
+                                     const std::string& saveDir, const std::string& extension) {
+  std::set<std::string> sources;
+  for (const ListedImage& item : items) sources.insert(pathIdentity(item.path));
+  std::vector<PlannedFile> plan;
+  plan.reserve(items.size());
+  for (const ListedImage& item : items) {
+    PlannedFile file;
+    file.result.name = item.name;
+    file.result.source = item.path;
+    file.result.output = batchOutputPath(saveDir, fileNameOf(item), extension);
+    file.identity = pathIdentity(file.result.output);
+    if (sources.count(file.identity) != 0) file.refusal = kReasonOverwrite;
+    plan.push_back(std::move(file));
+  }
+  return plan;
+}
+
+// The parameters every file of a RIM job is encoded with.
+struct RimJob {
+  CommonParameters common;
+  LearningParameters learning;
+  CompressionParameters compression;
+};
+
+// One file to RIM: the checks that need no pixels, then the load and the
+// encode. The result says what became of it and why.
+ConversionResult convertOneToRim(PlannedFile planned, const RimJob& job) {
+  ConversionResult result = std::move(planned.result);
+  if (!planned.refusal.empty()) {
+    result.reason = planned.refusal;
+    return result;
+  }
+  auto codec = std::make_unique<CRIMCodec>();
+  result.status = codec->setParameters(&job.common, &job.learning, &job.compression);
+  if (result.status != status::Success) {
+    result.reason = "the conversion parameters were refused: " + reasonOf(result.status);
+    return result;
+  }
+  std::string why;
+  int width = 0, height = 0;
+  if (ReadImageSize(result.source, width, height, &why) &&
+      codec->checkImageSize(static_cast<std::uint32_t>(width),
+                            static_cast<std::uint32_t>(height)) != status::Success) {
+    result.status = status::InvalidValues;
+    result.reason = "the image is too large to encode (" + std::to_string(width) + " x " +
+                    std::to_string(height) + " pixels)";
+    return result;
+  }
+  const std::string damage = imageio::imageDamage(result.source);
+  if (!damage.empty()) {
+    result.status = status::InvalidValues;
+    result.reason = damage;
+    return result;
+  }
+  CImageEx image;
+  if (!LoadWithImageLibrary(result.source, image, &why)) {
+    // A RIM source or an unreadable file gives no image, which the encoder
+    // would refuse with this status.
+    result.status = status::InvalidValues;
+    result.reason = "the source cannot be read as an image: " + why;
+    return result;
+  }
+  errno = 0;
+  result.status = codec->encodeFile(result.output, image, nullptr);
+  const int error = errno;
+  result.ok = result.status == status::Success;
+  if (result.ok) return result;
+  result.reason = result.status == status::CannotOpenFile || result.status == status::WriteFailed
+                      ? writeFailure(result.status, error)
+                      : reasonOf(result.status);
+  return result;
+}
+
+// One RIM file to BMP.
+ConversionResult convertOneToBmp(PlannedFile planned, bool saveDirExists) {
+  ConversionResult result = std::move(planned.result);
+  if (!saveDirExists) {
+    result.reason = kReasonSaveDirMissing;
+    return result;
+  }
+  if (!planned.refusal.empty()) {
+    result.reason = planned.refusal;
+    return result;
+  }
+  CImageEx image;
+  auto codec = std::make_unique<CRIMCodec>();
+  errno = 0;
+  result.status = codec->decodeFile(image, result.source);
+  if (result.status == status::CannotOpenFile) {
+    const int error = errno;
+    result.reason = platform::existsButIsNotRegular(result.source)
+                        ? std::string("cannot read: ") + platform::kNotRegularFile
+                        : "cannot read: " + std::string(std::strerror(error != 0 ? error : EIO));
+    return result;
+  }
+  if (result.status != status::Success) {
+    result.reason = "cannot decode: " + reasonOf(result.status);
+    return result;
+  }
+  // Always a BMP file, even when cutting the name gave an extension no
+  // writer knows (image.trim -> image.tbmp).
+  std::string why;
+  result.ok = SaveWithFormat(image, result.output, "bmp", &why);
+  if (!result.ok) result.reason = why;
+  return result;
+}
+
+// Runs the planned files in listing order, then adds the folders that could
+// not be read. An output written by an earlier file of the job is never
+// replaced: the later file with the same output name fails instead.
+template <typename ConvertOne>
+void runJob(BatchReport& report, const std::vector<ListedImage>& items,
+            std::vector<PlannedFile> plan, const std::vector<UnreadableFolder>& unreadable,
+            const BatchProgress& progress, const std::atomic<bool>* cancel,
+            const ConvertOne& convertOne) {
+  std::map<std::string, std::string> written;  // output identity -> its source
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    if (report.cancelled || cancelled(cancel)) {
+      report.cancelled = true;
+      plan[i].result.reason = kReasonCancelled;
+      report.files.push_back(std::move(plan[i].result));
+      continue;
+    }
+    if (progress) progress(i, items.size(), items[i]);
+    const auto taken = written.find(plan[i].identity);
+    if (taken != written.end() && plan[i].refusal.empty())
+      plan[i].refusal = kReasonNameTaken + plan[i].result.output + " (from " + taken->second + ")";
+    const std::string identity = plan[i].identity;
+    ConversionResult result = convertOne(std::move(plan[i]));
+    if (result.ok) written.emplace(identity, result.source);
+    report.files.push_back(std::move(result));
+  }
+  for (const UnreadableFolder& folder : unreadable) {
+    ConversionResult result;
+    result.source = folder.path;
+    result.reason = "cannot read the folder: " + folder.reason;
+    report.files.push_back(std::move(result));
+  }
+}
+
+// The final message: success, or the title followed by one line per failed
+// file naming the source and why it failed.
+std::string finalMessage(const BatchReport& report, const char* done, const char* failedTitle) {
   if (report.failedCount() == 0) return done;
   std::string text = failedTitle;
   for (const ConversionResult& r : report.files)
-    if (!r.ok) text += (listOutputs ? r.output : r.name) + "\n";
+    if (!r.ok) text += r.source + ": " + r.reason + "\n";
   return text;
 }
 
@@ -96,65 +245,29 @@ std::string checkRimConversionStart(const std::string& saveDir, std::size_t file
 BatchReport convertToRim(const std::vector<ListedImage>& items, const std::string& saveDir,
                          const RimConversionOptions& options) {
   BatchReport report;
-  const std::string refusal = checkRimConversionStart(saveDir, items.size());
+  const std::string refusal =
+      checkRimConversionStart(saveDir, items.size() + options.unreadableFolders.size());
   if (!refusal.empty()) {
     report.refused = true;
     report.message = refusal;
     return report;
   }
 
-  CommonParameters common;
-  LearningParameters learning;
-  CompressionParameters compression;
+  RimJob job;
   if (options.configFile.empty())
-    loadConversionParameters(common, learning, compression);
+    loadConversionParameters(job.common, job.learning, job.compression);
   else
-    loadConversionParameters(options.configFile, common, learning, compression);
+    loadConversionParameters(options.configFile, job.common, job.learning, job.compression);
   if (options.method == "PCA") {
-    learning.MaxIterations = 0;
-  } else if (options.method == "ICA" && learning.MaxIterations == 0) {
-    learning.MaxIterations = 100;
+    job.learning.MaxIterations = 0;
+  } else if (options.method == "ICA" && job.learning.MaxIterations == 0) {
+    job.learning.MaxIterations = 100;
   }
 
-  const SourceGuard guard(items);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    ConversionResult result;
-    result.name = items[i].name;
-    result.source = items[i].path;
-    result.output = batchOutputPath(saveDir, items[i].name, "rim");
-    if (report.cancelled || cancelled(options.cancel)) {
-      report.cancelled = true;
-      result.reason = kReasonCancelled;
-      report.files.push_back(std::move(result));
-      continue;
-    }
-    if (options.progress) options.progress(i, items.size(), items[i]);
-
-    if (guard.wouldOverwrite(result.output)) {
-      result.reason = kReasonOverwrite;
-      report.files.push_back(std::move(result));
-      continue;
-    }
-    auto codec = std::make_unique<CRIMCodec>();
-    result.status = codec->setParameters(&common, &learning, &compression);
-    if (result.status != status::Success) {
-      result.reason = "the conversion parameters were refused";
-      report.files.push_back(std::move(result));
-      continue;
-    }
-    CImageEx image;
-    std::string loadError;
-    // A RIM source or an unreadable file leaves the image empty, which the
-    // encoder refuses.
-    if (!LoadWithImageLibrary(items[i].path, image, &loadError))
-      result.reason = "the source cannot be read as an image: " + loadError;
-    result.status = codec->encodeFile(result.output, image, nullptr);
-    result.ok = result.status == status::Success;
-    if (result.ok) result.reason.clear();
-    if (!result.ok && result.reason.empty()) result.reason = reasonOf(result.status);
-    report.files.push_back(std::move(result));
-  }
-  report.message = finalMessage(report, kMsgRimDone, kMsgRimFailed, true);
+  runJob(report, items, planOutputs(items, saveDir, "rim"), options.unreadableFolders,
+         options.progress, options.cancel,
+         [&job](PlannedFile planned) { return convertOneToRim(std::move(planned), job); });
+  report.message = finalMessage(report, kMsgRimDone, kMsgRimFailed);
   return report;
 }
 
@@ -162,41 +275,10 @@ BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::strin
                          const BmpConversionOptions& options) {
   BatchReport report;
   const bool saveDirExists = isDirectory(saveDir);
-  const SourceGuard guard(items);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    ConversionResult result;
-    result.name = items[i].name;
-    result.source = items[i].path;
-    result.output = batchOutputPath(saveDir, items[i].name, "bmp");
-    if (report.cancelled || cancelled(options.cancel)) {
-      report.cancelled = true;
-      result.reason = kReasonCancelled;
-      report.files.push_back(std::move(result));
-      continue;
-    }
-    if (options.progress) options.progress(i, items.size(), items[i]);
-
-    if (!saveDirExists) {
-      result.reason = kReasonSaveDirMissing;
-    } else if (guard.wouldOverwrite(result.output)) {
-      result.reason = kReasonOverwrite;
-    } else {
-      CImageEx image;
-      auto codec = std::make_unique<CRIMCodec>();
-      result.status = codec->decodeFile(image, items[i].path);
-      if (result.status != status::Success) {
-        result.reason = reasonOf(result.status);
-      } else if (!SaveWithFormat(image, result.output, "bmp")) {
-        // Always a BMP file, even when cutting the name gave an extension no
-        // writer knows (image.trim -> image.tbmp); a file that could not be
-        // written is a failure like any other.
-        result.reason = "the BMP file cannot be written";
-      } else {
-        result.ok = true;
-      }
-    }
-    report.files.push_back(std::move(result));
-  }
-  report.message = finalMessage(report, kMsgBmpDone, kMsgBmpFailed, false);
+  runJob(report, items, planOutputs(items, saveDir, "bmp"), options.unreadableFolders,
+         options.progress, options.cancel, [saveDirExists](PlannedFile planned) {
+           return convertOneToBmp(std::move(planned), saveDirExists);
+         });
+  report.message = finalMessage(report, kMsgBmpDone, kMsgBmpFailed);
   return report;
 }

@@ -26,7 +26,7 @@ inline constexpr const char* kMsgBmpFailed = "Failed conversion of these files!\
 // The reason given to every file when the save folder of a BMP job is missing.
 inline constexpr const char* kReasonSaveDirMissing = "the save folder does not exist";
 
-// What became of one file of a batch.
+// What became of one file of a batch (or of a folder that could not be read).
 struct ConversionResult {
   std::string name;    // lower-case file name
   std::string source;  // full path of the source
@@ -35,6 +35,13 @@ struct ConversionResult {
   Status status = status::Success;  // the codec's status when it failed
   std::string reason;               // a short reason when it failed
 };
+
+// The reasons of the job itself (each file's own reasons come from the codec
+// and the image library).
+inline constexpr const char* kReasonOverwrite = "the output would overwrite a listed source file";
+inline constexpr const char* kReasonCancelled = "the conversion was cancelled";
+// Followed by the output name and the source that produces it first.
+inline constexpr const char* kReasonNameTaken = "the output name is already produced by this job: ";
 
 struct BatchReport {
   std::string message;     // the final message shown to the user
@@ -53,7 +60,8 @@ using BatchProgress =
 std::string progressCounterText(std::size_t index, std::size_t total);
 
 // The output path of a source name: saveDir, the name without its last three
-// characters, then the new extension ("rim" or "bmp").
+// characters, then the new extension ("rim" or "bmp"). The name keeps its
+// case.
 std::string batchOutputPath(const std::string& saveDir, const std::string& name,
                             const std::string& extension);
 
@@ -62,6 +70,8 @@ struct RimConversionOptions {
   std::string configFile;      // empty: config.ini beside the program
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  // Folders of the listing that could not be read: each is a failure.
+  std::vector<UnreadableFolder> unreadableFolders;
 };
 
 // The checks before a RIM conversion starts: the save folder must exist and
@@ -69,19 +79,24 @@ struct RimConversionOptions {
 std::string checkRimConversionStart(const std::string& saveDir, std::size_t fileCount);
 
 // Converts every listed file to saveDir/<name minus 3 chars>rim with one
-// fresh codec per file. Failed files are listed by output path. A file is
-// never written over one of the listed sources.
+// fresh codec per file. The failure list names each failed source and why
+// it failed. A file is never written over one of the listed sources, nor
+// over an output an earlier file of the job wrote (that later file fails
+// instead). A damaged source, and one too large to code (seen from
+// its header, before its pixels are decoded), fail.
 BatchReport convertToRim(const std::vector<ListedImage>& items, const std::string& saveDir,
                          const RimConversionOptions& options);
 
 struct BmpConversionOptions {
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  std::vector<UnreadableFolder> unreadableFolders;
 };
 
 // Decodes every listed file to saveDir/<name minus 3 chars>bmp, written as
 // BMP whatever the resulting extension. Files that fail to decode or to be
-// written are listed by name; with a save folder that does not exist every
-// file fails.
+// written are listed by source with the reason, like names whose output an
+// earlier file wrote and outputs that would replace a listed source; with a save folder that does
+// not exist every file fails.
 BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::string& saveDir,
                          const BmpConversionOptions& options);

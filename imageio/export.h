@@ -27,3 +27,17 @@ void LoadForExport(const std::string& sourcePath, std::uint16_t sourceBaseType, 
 Status ExportToRim(const std::string& sourcePath, std::uint16_t sourceBaseType,
                    const std::string& destinationPath, const MessageFunction& message,
                    const std::string& configFile = {});
+
+// Loads the image to be saved from sourcePath (an ordinary image when
+// sourceBaseType says so, else a RIM file). False, with the reason in why,
+// when it cannot be read or is damaged (cut short): a save must not pass a
+// partly grey picture off as the image.
+bool LoadForSaving(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,
+                   std::string& why);
+
+// Encodes image into the RIM file destinationPath with the parameters of
+// config.ini (configFile, or the one beside the program when empty). False,
+// with the reason in why (the refused parameters, an image too large to code,
+// the write error), when no file was written.
+bool SaveAsRim(const CImage& image, const std::string& destinationPath, std::string& why,
+               const std::string& configFile = {});

@@ -37,12 +37,12 @@ CImageEx& CImageEx::operator=(const CImageEx& other) {
 
 CImageEx::~CImageEx() { imageio::rasterDestroyed(); }
 
-bool CImageEx::LoadImageFile(const std::string& path, bool forThumbnail) {
+bool CImageEx::LoadImageFile(const std::string& path, bool forThumbnail, std::string* error) {
   if (!IsNull()) Destroy();
 
   if (GetFileKind(path) != kFileKindRim) {
     // An unreadable file simply leaves the image empty.
-    LoadWithImageLibrary(path, *this);
+    LoadWithImageLibrary(path, *this, error);
     m_nBaseType = kBaseTypeOther;
     return true;
   }
@@ -66,6 +66,10 @@ bool CImageEx::LoadImageFile(const std::string& path, bool forThumbnail) {
   }
   if (result != status::Success) {
     m_nBaseType = kBaseTypeOther;
+    if (error != nullptr) {
+      *error = statusMessage(result);
+      if (!error->empty() && error->back() == '\n') error->pop_back();
+    }
     return false;
   }
   m_nBaseType = learningMethod;

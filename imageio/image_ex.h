@@ -29,8 +29,9 @@ class CImageEx : public CImage {
   ~CImageEx() override;
 
   // Replaces the contents by the file's image and sets m_nBaseType. Returns
-  // false only when a RIM file fails to decode.
-  bool LoadImageFile(const std::string& path, bool forThumbnail);
+  // false only when a RIM file fails to decode. When the image stays empty,
+  // error (when given) receives the reason.
+  bool LoadImageFile(const std::string& path, bool forThumbnail, std::string* error = nullptr);
 
   // The largest rectangle of the image's aspect ratio inside a box at (0, 0),
   // centred along the direction with room to spare.

@@ -1,24 +1,80 @@
 #include "imageio/library_io.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "codec/limits.h"
 #include "imageio/gif_palette.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace {
-
-QString qtPath(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
 void setError(std::string* error, const std::string& text) {
   if (error != nullptr) *error = text;
 }
 
+// The lower-case extension of a path's last component, which Qt takes as the
+// first guess of the format (as it does for a file opened by name).
+QByteArray formatHint(const std::string& path) {
+  const std::string extension = targetExtension(path);
+  return extension.size() > 1 ? QByteArray::fromStdString(extension.substr(1)).toLower()
+                              : QByteArray();
+}
+
+// A file opened by its bytes: names that are not valid in the locale's
+// encoding reach the file system unchanged, and only regular files are read.
+bool openForReading(const std::string& path, QFile& file, std::string* error) {
+  std::string why;
+  const int fd = platform::openRegularFile(path, &why);
+  if (fd < 0) {
+    setError(error, why);
+    return false;
+  }
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    setError(error, file.errorString().toStdString());
+    return false;
+  }
+  return true;
+}
+
+// The size of the image as it is shown: turned upright when its orientation
+// tag asks for a quarter turn.
+QSize uprightSize(QImageReader& reader) {
+  QSize size = reader.size();
+  if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
+    size.transpose();
+  return size;
+}
+
 }  // namespace
+
+bool ReadImageSize(const std::string& path, int& width, int& height, std::string* error) {
+  width = height = 0;
+  if (!imageio::startImageLibrary()) {
+    setError(error, "the image library cannot be started");
+    return false;
+  }
+  QFile file;
+  if (!openForReading(path, file, error)) return false;
+  QImageReader reader(&file, formatHint(path));
+  reader.setAutoTransform(true);
+  const QSize size = uprightSize(reader);
+  if (!size.isValid()) {
+    setError(error, reader.errorString().toStdString());
+    return false;
+  }
+  width = size.width();
+  height = size.height();
+  return true;
+}
 
 bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error) {
   image.Destroy();
@@ -26,10 +82,15 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
     setError(error, "the image library cannot be started");
     return false;
   }
-  QImageReader reader(qtPath(path));
+  QFile file;
+  if (!openForReading(path, file, error)) return false;
+  QImageReader reader(&file, formatHint(path));
+  // Photographs are shown and converted upright, as their orientation tag
+  // says.
+  reader.setAutoTransform(true);
   // The header's size lets an oversized image be refused before Qt
   // allocates anything for it.
-  const QSize announced = reader.size();
+  const QSize announced = uprightSize(reader);
   if (announced.isValid()) {
     const std::uint64_t pixels = static_cast<std::uint64_t>(announced.width()) *
                                  static_cast<std::uint64_t>(announced.height());
@@ -77,29 +138,63 @@ std::string writerFormatFor(const std::string& path) {
   return {};
 }
 
-bool SaveByExtension(const CImage& image, const std::string& path) {
-  if (!imageio::startImageLibrary()) return false;
+bool SaveByExtension(const CImage& image, const std::string& path, std::string* error) {
+  if (!imageio::startImageLibrary()) {
+    setError(error, "the image library cannot be started");
+    return false;
+  }
   const std::string chosen = writerFormatFor(path);
-  if (chosen.empty()) return false;
-  return SaveWithFormat(image, path, chosen);
+  if (chosen.empty()) {
+    setError(error, "no image format for the extension '" + targetExtension(path) + "'");
+    return false;
+  }
+  return SaveWithFormat(image, path, chosen, error);
 }
 
-bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format) {
-  if (!imageio::startImageLibrary()) return false;
-  if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format)))
+bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format,
+                    std::string* error) {
+  if (!imageio::startImageLibrary()) {
+    setError(error, "the image library cannot be started");
     return false;
+  }
+  if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
+    setError(error, "no writer for the format '" + format + "'");
+    return false;
+  }
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own
   // depth and colour table are handed over.
   const QImage pixels = imageio::qimageFromRaster(image);
-  if (pixels.isNull()) return false;
-
-  QSaveFile file(qtPath(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  QImageWriter writer(&file, QByteArray::fromStdString(format));
-  if (!writer.write(pixels)) {
-    file.cancelWriting();
-    file.commit();  // removes the temporary
+  if (pixels.isNull()) {
+    setError(error, "there is no image to write");
     return false;
   }
-  return file.commit();
+
+  // The temporary file is named and created by its bytes, so the target's
+  // name reaches the disk unchanged whatever its encoding.
+  platform::AtomicFile output(path);
+  if (!output.open()) {
+    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    return false;
+  }
+  {
+    QFile file;
+    if (!file.open(::fileno(output.file()), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+      setError(error, "cannot write: " + file.errorString().toStdString());
+      return false;
+    }
+    QImageWriter writer(&file, QByteArray::fromStdString(format));
+    const bool written = writer.write(pixels);
+    const bool flushed = file.flush();
+    if (!written || !flushed) {
+      const QString why =
+          file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+      setError(error, "cannot write: " + why.toStdString());
+      return false;
+    }
+  }
+  if (!output.commit()) {
+    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    return false;
+  }
+  return true;
 }

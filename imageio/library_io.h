@@ -7,7 +7,8 @@
 #include "codec/raster.h"
 
 // Loads any image file Qt can read into image, with the depth rules of
-// rasterFromQImage. On failure the image is left empty and, when error is
+// rasterFromQImage, turned upright as its orientation tag says. Paths travel
+// as bytes; only regular files are read. On failure the image is left empty and, when error is
 // given, it receives the reason. Images over the raster pixel limit are
 // refused before they are decoded.
 bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error = nullptr);
@@ -19,11 +20,18 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
 // write: false. The file is written to a temporary beside the target and
 // renamed over it only when complete, so a failure never leaves a partial
 // file or destroys an existing one.
-bool SaveByExtension(const CImage& image, const std::string& path);
+// error (when given) receives the reason of a failure.
+bool SaveByExtension(const CImage& image, const std::string& path, std::string* error = nullptr);
 
 // Writes image to path with the named Qt writer ("bmp", "png"...), whatever
 // the path's extension, in the same whole-or-nothing way.
-bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format);
+bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format,
+                    std::string* error = nullptr);
+
+// The width and height of an image file as it would be loaded (upright), read
+// from its header without decoding the pixels. False (with the reason in
+// error) when the header cannot be read.
+bool ReadImageSize(const std::string& path, int& width, int& height, std::string* error = nullptr);
 
 // The name of the Qt writer SaveByExtension would choose for path, or ""
 // when there is none.

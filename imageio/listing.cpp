@@ -10,16 +10,19 @@
 namespace {
 
 void listInto(const std::string& dir, bool recursive, std::set<std::string>& visited,
-              std::vector<ListedImage>& out) {
+              std::vector<ListedImage>& out, std::vector<UnreadableFolder>* unreadable) {
   if (recursive) {
     // Symbolic links may lead back up the tree; each real folder once.
     std::error_code error;
     const std::string real = std::filesystem::canonical(dir, error).string();
     if (!error && !visited.insert(real).second) return;
   }
-  for (const platform::DirectoryEntry& entry : platform::listDirectory(dir)) {
+  std::string why;
+  const std::vector<platform::DirectoryEntry> entries = platform::listDirectory(dir, &why);
+  if (!why.empty() && unreadable != nullptr) unreadable->push_back({dir, why});
+  for (const platform::DirectoryEntry& entry : entries) {
     if (entry.isDirectory) {
-      if (recursive) listInto(entry.path, recursive, visited, out);
+      if (recursive) listInto(entry.path, recursive, visited, out, unreadable);
       continue;
     }
     if (GetFileKind(entry.name) != kFileKindNone)
@@ -29,9 +32,10 @@ void listInto(const std::string& dir, bool recursive, std::set<std::string>& vis
 
 }  // namespace
 
-std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive) {
+std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
+                                        std::vector<UnreadableFolder>* unreadable) {
   std::vector<ListedImage> out;
   std::set<std::string> visited;
-  listInto(dir, recursive, visited, out);
+  listInto(dir, recursive, visited, out, unreadable);
   return out;
 }

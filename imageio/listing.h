@@ -11,9 +11,18 @@ struct ListedImage {
   std::string path;
 };
 
+// A folder that could not be read while listing, and why.
+struct UnreadableFolder {
+  std::string path;
+  std::string reason;
+};
+
 // The files of dir whose names are image names (GetFileKind non-zero), RIM
 // files and ordinary images alike, in the order of platform::listDirectory
 // (by name without regard to case). Folders are never listed; with
 // recursive they are descended into where they stand in that order, depth
 // first. A folder reached twice through symbolic links is listed once.
-std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive);
+// Folders that cannot be read are passed over; unreadable (when given)
+// receives each of them, so that a job can report them.
+std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
+                                        std::vector<UnreadableFolder>* unreadable = nullptr);

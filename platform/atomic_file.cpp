@@ -1,9 +1,14 @@
 #include "platform/atomic_file.h"
 
+#include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -37,6 +42,75 @@ mode_t creationMask() {
   return mask;
 }
 
+// The temporary files being written, for the signal handler to remove: an
+// interrupted conversion must not leave NAME.XXXXXX.tmp behind. Slots are
+// claimed without locks so that the handler only reads finished entries.
+struct TemporarySlot {
+  std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 live
+  char path[PATH_MAX];
+};
+constexpr int kTemporarySlots = 64;
+TemporarySlot temporarySlots[kTemporarySlots];
+
+extern "C" void removeTemporariesAndDie(int signalNumber) {
+  const int savedErrno = errno;
+  for (TemporarySlot& slot : temporarySlots)
+    if (slot.state.load() == 2) ::unlink(slot.path);
+  errno = savedErrno;
+  // The handler was reset to the default action on entry: the signal raised
+  // again ends the process as it would have ended without us.
+  ::raise(signalNumber);
+}
+
+// Installed once, and only for signals whose action is still the default:
+// a program that handles or ignores them keeps its choice.
+void installSignalCleanup() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction previous {};
+      if (::sigaction(signalNumber, nullptr, &previous) != 0) continue;
+      if ((previous.sa_flags & SA_SIGINFO) != 0 || previous.sa_handler != SIG_DFL) continue;
+      struct sigaction action {};
+      action.sa_handler = removeTemporariesAndDie;
+      sigemptyset(&action.sa_mask);
+      action.sa_flags = SA_RESETHAND;
+      ::sigaction(signalNumber, &action, nullptr);
+    }
+  });
+}
+
+int claimTemporarySlot(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kTemporarySlots; ++i) {
+    int expected = 0;
+    if (!temporarySlots[i].state.compare_exchange_strong(expected, 1)) continue;
+    std::memcpy(temporarySlots[i].path, path.c_str(), path.size() + 1);
+    temporarySlots[i].state.store(2);
+    return i;
+  }
+  return -1;  // more writers than slots: this one is not cleaned on a signal
+}
+
+void releaseTemporarySlot(int slot) {
+  if (slot < 0) return;
+  temporarySlots[slot].state.store(1);
+  temporarySlots[slot].state.store(0);
+}
+
+// NAME.XXXXXX.tmp beside the target, its name shortened when the target's
+// name leaves no room for the suffix within the file system's name limit.
+std::string temporaryPattern(const std::string& target) {
+  constexpr std::size_t kSuffix = sizeof(".XXXXXX.tmp") - 1;
+  constexpr std::size_t kNameMax = NAME_MAX;
+  const std::size_t slash = target.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string pattern = target;
+  if (target.size() - nameStart + kSuffix > kNameMax)
+    pattern.resize(nameStart + kNameMax - kSuffix);
+  return pattern + ".XXXXXX.tmp";
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
@@ -45,17 +119,26 @@ AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open() {
   discard();
+  installSignalCleanup();
   // The temporary name ends in ".tmp", which no listing takes for an image.
-  std::string pattern = target_ + ".XXXXXX.tmp";
+  std::string pattern = temporaryPattern(target_);
   const int fd = mkstemps(&pattern[0], 4);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  slot_ = claimTemporarySlot(pattern);
   // mkstemps creates the file 0600; give it the permissions a plain fopen
   // would have given, so converted images stay readable by others.
   fchmod(fd, static_cast<mode_t>(0666) & ~creationMask());
   file_ = fdopen(fd, "wb");
   if (file_ == nullptr) {
+    error_ = errno;
     close(fd);
     std::remove(pattern.c_str());
+    releaseTemporarySlot(slot_);
+    slot_ = -1;
+    errno = error_;
     return false;
   }
   temporary_ = pattern;
@@ -66,12 +149,24 @@ bool AtomicFile::commit() {
   if (file_ == nullptr) return false;
   // On disk before the rename: after a crash the target holds either its
   // old contents or all of the new ones.
+  errno = 0;
   bool ok = std::fflush(file_) == 0 && std::ferror(file_) == 0 && fsync(fileno(file_)) == 0;
-  ok = (std::fclose(file_) == 0) && ok;
+  if (!ok) error_ = errno != 0 ? errno : EIO;
+  if (std::fclose(file_) != 0 && ok) {
+    ok = false;
+    error_ = errno;
+  }
   file_ = nullptr;
-  if (ok) ok = std::rename(temporary_.c_str(), target_.c_str()) == 0;
+  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    ok = false;
+    error_ = errno;
+  }
   if (!ok) std::remove(temporary_.c_str());
   temporary_.clear();
+  releaseTemporarySlot(slot_);
+  slot_ = -1;
+  // The cause of the failure, not that of the clean-up, is what callers read.
+  if (!ok) errno = error_;
   return ok;
 }
 
@@ -84,6 +179,8 @@ void AtomicFile::discard() {
     std::remove(temporary_.c_str());
     temporary_.clear();
   }
+  releaseTemporarySlot(slot_);
+  slot_ = -1;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // Writing a file so that it appears whole or not at all: the bytes go to a
 // temporary file in the target's folder, which is renamed over the target
-// only after everything was written and flushed.
+// only after everything was written and flushed. The temporary file is also
+// removed when SIGINT, SIGTERM or SIGHUP ends the process while it is open
+// (unless the program set its own action for that signal).
 #pragma once
 
 #include <cstdio>
@@ -26,11 +28,15 @@ class AtomicFile {
 
   const std::string& target() const { return target_; }
   const std::string& temporaryPath() const { return temporary_; }
+  // The errno of the last failure of open() or commit(), 0 when none.
+  int lastError() const { return error_; }
 
  private:
   std::string target_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
+  int slot_ = -1;  // the signal clean-up's entry for the temporary file
+  int error_ = 0;
 };
 
 }  // namespace platform

@@ -19,13 +19,19 @@ std::string joinPath(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-std::vector<DirectoryEntry> listDirectory(const std::string& dir) {
+std::vector<DirectoryEntry> listDirectory(const std::string& dir, std::string* why) {
   std::vector<DirectoryEntry> entries;
   std::error_code error;
   std::filesystem::directory_iterator it(dir, error);
-  if (error) return entries;
+  if (error) {
+    if (why != nullptr) *why = error.message();
+    return entries;
+  }
   for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (error) break;
+    if (error) {
+      if (why != nullptr) *why = error.message();
+      break;
+    }
     DirectoryEntry e;
     e.name = it->path().filename().string();
     e.path = joinPath(dir, e.name);

@@ -14,8 +14,10 @@ struct DirectoryEntry {
 };
 
 // The entries of dir ("." and ".." excluded). A directory that cannot be read
-// lists nothing. Symbolic links to directories count as directories.
-std::vector<DirectoryEntry> listDirectory(const std::string& dir);
+// lists nothing (what could be read before an error, when reading stops
+// half-way); error, when given, then receives the reason. Symbolic links to
+// directories count as directories.
+std::vector<DirectoryEntry> listDirectory(const std::string& dir, std::string* error = nullptr);
 
 // Joins a directory and a name with exactly one "/" between them.
 std::string joinPath(const std::string& dir, const std::string& name);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
+#include <cstdio>
 #include <iterator>
+#include <memory>
+
+#include "platform/regular_file.h"
 
 namespace platform {
 namespace {
@@ -28,18 +31,20 @@ bool equalNoCase(const std::string& a, const std::string& b) {
 
 // The file's bytes up to kMaxIniBytes, read in pieces: memory follows what
 // the file holds (a config.ini is a few hundred bytes and is read once per
-// key), not the cap.
+// key), not the cap. Only a regular file is read: a FIFO would block.
 std::optional<std::string> readCapped(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  const std::unique_ptr<std::FILE, Closer> in(openRegularStream(path));
   if (!in) return std::nullopt;
   std::string content;
   char piece[4096];
   while (content.size() < kMaxIniBytes) {
     const std::size_t want = std::min(sizeof piece, kMaxIniBytes - content.size());
-    in.read(piece, static_cast<std::streamsize>(want));
-    const std::streamsize got = in.gcount();
-    if (got <= 0) break;
-    content.append(piece, static_cast<std::size_t>(got));
+    const std::size_t got = std::fread(piece, 1, want, in.get());
+    if (got == 0) break;
+    content.append(piece, got);
   }
   return content;
 }

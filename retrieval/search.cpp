@@ -145,15 +145,23 @@ SearchResult RunSearch(const SearchRequest& request, const std::vector<ImageEntr
   }
   const double w = ColorWeightFromText(request.colorWeightText);
 
-  // The query's features are computed once; when they cannot be read the
-  // measures compare against empty features, as the search always did.
+  // The query's features are computed once. A query that cannot be read
+  // would rank every candidate 0 against empty features: that is a failure.
   ColorSimilarity color;
   color.resolution = kSearchColorResolution;
   color.mode = request.colorMode;
-  color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, request.queryPath);
+  Status read =
+      color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, request.queryPath);
   EdgeSimilarity edge;
   edge.baseLimit = kSearchBaseLimit;
-  edge.SetQuery(request.queryPath);
+  if (read == status::Success) read = edge.SetQuery(request.queryPath);
+  if (read != status::Success) {
+    std::string cause = statusMessage(read);
+    if (!cause.empty() && cause.back() == '\n') cause.pop_back();
+    result.outcome = SearchOutcome::QueryUnreadable;
+    result.message = "The query cannot be read: " + request.queryPath + ": " + cause;
+    return result;
+  }
 
   scoreCandidates(candidates, edge, color, w, request.threads, progress);
   SortByScore(candidates);

@@ -32,10 +32,11 @@ inline constexpr std::uint32_t kSearchBaseLimit = 96;
 inline constexpr std::int32_t kSearchColorResolution = 4;
 
 enum class SearchOutcome {
-  Ranked,        // candidates holds the ranking
-  BadColorMode,  // the colour mode is not 0, 1 or 2
-  NotRimQuery,   // the query's base type is neither 0 nor 1
-  NoCandidates,  // no RIM file of the query's base type among the entries
+  Ranked,           // candidates holds the ranking
+  BadColorMode,     // the colour mode is not 0, 1 or 2
+  NotRimQuery,      // the query's base type is neither 0 nor 1
+  NoCandidates,     // no RIM file of the query's base type among the entries
+  QueryUnreadable,  // the query's header reads but its features do not (a damaged file)
 };
 
 struct SearchRequest {
@@ -79,7 +80,8 @@ std::vector<ImageEntry> CollectCandidates(std::int32_t queryBaseType,
 void SortByScore(std::vector<ImageEntry>& candidates);
 
 // The whole search. A target that cannot be read gets -1 from the measure
-// concerned and is ranked with it; a query whose features cannot be read is
-// compared as an empty feature set.
+// concerned and is ranked with it; a query whose features cannot be read
+// fails the search (QueryUnreadable, the message naming the file and the
+// cause) rather than ranking every candidate against nothing.
 SearchResult RunSearch(const SearchRequest& request, const std::vector<ImageEntry>& entries,
                        const SearchProgress& progress = {});

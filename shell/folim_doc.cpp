@@ -26,8 +26,6 @@ CFolimDoc* theDocument = nullptr;
 constexpr int kMaxNamePart = 256;
 constexpr int kMaxDisplayName = 260;
 
-void showTextMessage(const std::string& text) { showMessage(QString::fromStdString(text)); }
-
 class WaitCursor {
  public:
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -196,19 +194,27 @@ void CFolimDoc::OnFileSave() {
   if (chosen.isEmpty()) return;
 
   WaitCursor wait;
-  // Only the exact lower-case extension selects the RIM encoder.
-  if (QFileInfo(chosen).suffix() == QLatin1String("rim")) {
-    const Status status = ExportToRim(toNativePath(m_currentPath), m_currentImage.m_nBaseType,
-                                      toNativePath(chosen), showTextMessage);
-    if (status != 0) {
-      showMessage(QStringLiteral("FILE_WRITE_FAILED"));
-      return;
-    }
-    emit fileUsed(chosen);
+  // Every failure names the file and its cause; nothing is written then.
+  const std::string target = toNativePath(chosen);
+  const auto fail = [&chosen](const std::string& cause) {
+    showMessage(QStringLiteral("Cannot save %1: %2").arg(chosen, fromNativePath(cause)));
+  };
+  const bool toRim =
+      QFileInfo(chosen).suffix().compare(QLatin1String("rim"), Qt::CaseInsensitive) == 0;
+  if (!toRim && writerFormatFor(target).empty()) {
+    fail("no image format for the extension '" + targetExtension(target) + "'");
     return;
   }
   CImageEx image;
-  LoadForExport(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, showTextMessage);
-  // A format without an encoder writes nothing and says nothing.
-  if (SaveByExtension(image, toNativePath(chosen))) emit fileUsed(chosen);
+  std::string why;
+  if (!LoadForSaving(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, why)) {
+    fail(toNativePath(m_currentPath) + ": " + why);
+    return;
+  }
+  const bool saved = toRim ? SaveAsRim(image, target, why) : SaveByExtension(image, target, &why);
+  if (!saved) {
+    fail(why);
+    return;
+  }
+  emit fileUsed(chosen);
 }

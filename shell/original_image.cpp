@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "shell/folim_doc.h"
+#include "shell/messages.h"
 #include "shell/native_path.h"
 
 namespace {
@@ -46,7 +47,11 @@ void COriginalImage::ShowFullSizeImage(CFolimDoc& doc, QScreen* screen) {
   if (!doc.m_currentImage.IsNull()) {
     doc.m_fullSizeImage = doc.m_currentImage;
   } else {
-    doc.m_fullSizeImage.LoadImageFile(toNativePath(doc.m_currentPath), false);
+    std::string why;
+    doc.m_fullSizeImage.LoadImageFile(toNativePath(doc.m_currentPath), false, &why);
+    if (doc.m_fullSizeImage.IsNull())
+      showMessage(QStringLiteral("Cannot open %1: %2")
+                      .arg(doc.m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
   }
   CImageEx& image = doc.m_fullSizeImage;
   image.SetDrawRect(0, 0, image.GetWidth(), image.GetHeight());

@@ -133,7 +133,10 @@ TEST_F(BadInputs, BatchJobsWithMissingFolders) {
 
   r = cli({"convert-to-bmp", "src", "missing"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "Failed conversion of these files!\naqua.jpg\nb.rim\n");
+  EXPECT_EQ(r.out,
+            "Failed conversion of these files!\n"
+            "src/aqua.jpg: the save folder does not exist\n"
+            "src/b.rim: the save folder does not exist\n");
   EXPECT_TRUE(contains(r.err, "missing: no such folder")) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 

@@ -135,7 +135,7 @@ TEST(CliBatch, ConvertToRimAndBackToBmp) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "finished conversion to RIM images!\n");
   EXPECT_EQ(r.err, "");  // no progress line when standard error is no terminal
-  EXPECT_TRUE(std::filesystem::exists(dir.file("rim/aqua.rim")));
+  EXPECT_TRUE(std::filesystem::exists(dir.file("rim/Aqua.rim")));  // the name keeps its case
   EXPECT_TRUE(std::filesystem::exists(dir.file("rim/flower.rim")));
   EXPECT_FALSE(std::filesystem::exists(dir.file("rim/storm.rim")));
 
@@ -150,12 +150,16 @@ TEST(CliBatch, ConvertToRimAndBackToBmp) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Finished converting to BMP images!\n");
   EXPECT_EQ(readImage(dir.file("bmp/storm.bmp")).size(), QSize(400, 267));
-  EXPECT_EQ(readImage(dir.file("bmp/aqua.bmp")).size(), QSize(400, 250));
+  EXPECT_EQ(readImage(dir.file("bmp/Aqua.bmp")).size(), QSize(400, 250));
 
   // The BMP job over the source folder: nothing there is a RIM file.
   r = cli({"--quiet", "convert-to-bmp", "--recursive", "src", "bmp"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "Failed conversion of these files!\naqua.jpg\nflower.gif\nstorm.jpg\n");
+  EXPECT_EQ(r.out,
+            "Failed conversion of these files!\n"
+            "src/Aqua.JPG: cannot decode: Invalid file type.\n"
+            "src/flower.gif: cannot decode: Invalid file type.\n"
+            "src/sub/storm.jpg: cannot decode: Invalid file type.\n");
   EXPECT_TRUE(contains(r.err, "src/Aqua.JPG: Invalid file type.")) << r.err;
 }
 
@@ -169,7 +173,10 @@ TEST(CliBatch, FailuresAreListedAndSourcesNeverReplaced) {
 
   ProgramRun r = cli({"--quiet", "convert-to-rim", ".", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "Failed conversion of these images!\n./fake.rim\n./lady.rim\n");
+  EXPECT_EQ(r.out,
+            "Failed conversion of these images!\n"
+            "./fake.png: the source cannot be read as an image: Unsupported image format\n"
+            "./lady.rim: the output would overwrite a listed source file\n");
   EXPECT_TRUE(contains(r.err, "./fake.png: the source cannot be read as an image")) << r.err;
   EXPECT_TRUE(contains(r.err, "./lady.rim: the output would overwrite a listed source file"))
       << r.err;
@@ -179,7 +186,11 @@ TEST(CliBatch, FailuresAreListedAndSourcesNeverReplaced) {
   // Back to BMP in place: dune.rim decodes, the rest fail.
   r = cli({"--quiet", "convert-to-bmp", ".", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "Failed conversion of these files!\ndune.jpg\nfake.png\nlady.rim\n");
+  EXPECT_EQ(r.out,
+            "Failed conversion of these files!\n"
+            "./dune.jpg: cannot decode: Invalid file type.\n"
+            "./fake.png: cannot decode: Invalid file type.\n"
+            "./lady.rim: cannot decode: Invalid file type.\n");
   EXPECT_EQ(readImage(dir.file("dune.bmp")).size(), QSize(400, 250));
   EXPECT_EQ(readFileBytes(dir.file("lady.rim")), lady);
 }

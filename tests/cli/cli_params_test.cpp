@@ -34,7 +34,8 @@ TEST(CliParams, DefaultsWhenTheConfigCannotBeOpened) {
 
 TEST(CliParams, ReadsTheGivenConfig) {
   TempDir dir;
-  writeFileBytes(dir.file("c.ini"), "[Common]\nPatchWidth=8\n[Compression]\nCoeffQuantizeStep=40\n");
+  writeFileBytes(dir.file("c.ini"),
+                 "[Common]\nPatchWidth=8\n[Compression]\nCoeffQuantizeStep=40\n");
   const CliRun r = run({"params", "--config=" + dir.file("c.ini")});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("  Average Quantize Step = 3\n"), std::string::npos);

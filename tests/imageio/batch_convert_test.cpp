@@ -58,7 +58,8 @@ TEST(BatchRim, NeverWritesOverAListedSource) {
   EXPECT_EQ(progressCalls, 1);
   ASSERT_EQ(report.files.size(), 1u);
   EXPECT_FALSE(report.files[0].ok);
-  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + dir.file("a.rim") + "\n");
+  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + dir.file("a.rim") +
+                                ": the output would overwrite a listed source file\n");
   EXPECT_EQ(readFileBytes(dir.file("a.rim")), before);
 }
 
@@ -69,7 +70,9 @@ TEST(BatchBmp, MissingSaveFolderFailsEveryFile) {
   const BatchReport report = convertToBmp(items, dir.file("missing"), {});
   EXPECT_FALSE(report.succeeded());
   EXPECT_EQ(report.failedCount(), 2u);
-  EXPECT_EQ(report.message, "Failed conversion of these files!\na.rim\nb.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("a.rim") +
+                                ": the save folder does not exist\n" + dir.file("b.rim") +
+                                ": the save folder does not exist\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 
@@ -86,7 +89,10 @@ TEST(BatchBmp, NonRimFilesFailAndSourcesAreNeverReplaced) {
   };
   const BatchReport report = convertToBmp(items, dir.path(), options);
   EXPECT_EQ(counters, (std::vector<std::string>{"1/2", "2/2"}));
-  EXPECT_EQ(report.message, "Failed conversion of these files!\nb.bmp\nb.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("b.bmp") +
+                                ": the output would overwrite a listed source file\n" +
+                                dir.file("b.rim") +
+                                ": the output would overwrite a listed source file\n");
   EXPECT_EQ(readFileBytes(dir.file("b.bmp")), "an original bitmap");
 }
 
@@ -98,5 +104,6 @@ TEST(BatchBmp, EmptyListingSucceedsAndCancellingFailsTheRest) {
   options.cancel = &cancel;
   const BatchReport report = convertToBmp({{"a.rim", dir.file("a.rim")}}, dir.path(), options);
   EXPECT_TRUE(report.cancelled);
-  EXPECT_EQ(report.message, "Failed conversion of these files!\na.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("a.rim") +
+                                ": the conversion was cancelled\n");
 }

@@ -54,8 +54,10 @@ TEST(NoLostData, RimJobIntoItsSourceFolderKeepsEverySource) {
   const std::vector<ListedImage> items = listImageFiles(dir.path(), false);
   ASSERT_EQ(items.size(), 3u);
   const BatchReport report = convertToRim(items, dir.path(), {});
-  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + dir.file("a.rim") + "\n" +
-                                dir.file("a.rim") + "\n");
+  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + dir.file("a.png") +
+                                ": the output would overwrite a listed source file\n" +
+                                dir.file("a.rim") +
+                                ": the output would overwrite a listed source file\n");
   EXPECT_EQ(readFileBytes(dir.file("a.rim")), rimBefore);
   EXPECT_EQ(readFileBytes(dir.file("a.png")), pngBefore);
   CRIMCodec codec;
@@ -76,7 +78,10 @@ TEST(NoLostData, BmpJobIntoItsSourceFolderKeepsEverySource) {
   const std::vector<ListedImage> items = listImageFiles(dir.path(), false);
   ASSERT_EQ(items.size(), 3u);
   const BatchReport report = convertToBmp(items, dir.path(), {});
-  EXPECT_EQ(report.message, "Failed conversion of these files!\na.bmp\na.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("a.bmp") +
+                                ": the output would overwrite a listed source file\n" +
+                                dir.file("a.rim") +
+                                ": the output would overwrite a listed source file\n");
   for (const ConversionResult& r : report.files) {
     if (!r.ok) {
       EXPECT_EQ(r.reason, "the output would overwrite a listed source file") << r.name;
@@ -131,7 +136,8 @@ TEST(NoLostData, BmpJobWhoseOutputsCannotBeWrittenListsThem) {
   ASSERT_EQ(writeRimFile(src.file("b.rim"), patternImage(16, 16)), 0);
   blockWithFolder(save.file("a.bmp"));
   const BatchReport report = convertToBmp(listImageFiles(src.path(), false), save.path(), {});
-  EXPECT_EQ(report.message, "Failed conversion of these files!\na.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + src.file("a.rim") +
+                                ": cannot write: Is a directory\n");
   EXPECT_EQ(readFileBytes(save.file("b.bmp")).substr(0, 2), "BM");  // the others are kept
   EXPECT_EQ(entriesIn(save.path()), 2u);
 }

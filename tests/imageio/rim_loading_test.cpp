@@ -154,7 +154,7 @@ TEST(Export, ExportToRimUsesTheConfigAsItStands) {
 TEST(BatchRimWithCodec, ConvertsEveryImageAndListsTheFailures) {
   TraceCapture trace;
   TempDir src, save;
-  std::filesystem::copy_file(corpusPath("aqua.jpg"), src.file("Photo.JPG"));
+  std::filesystem::copy_file(corpusPath("aqua.jpg"), src.file("Photo.JPG"));  // keeps its case
   std::filesystem::copy_file(corpusPath("ladybird.png"), src.file("scan.png"));
   std::filesystem::copy_file(corpusPath("garden.tiff"), src.file("image.tiff"));
   writeFileBytes(src.file("broken.bmp"), "BM but nothing else");
@@ -165,10 +165,12 @@ TEST(BatchRimWithCodec, ConvertsEveryImageAndListsTheFailures) {
   RimConversionOptions options;
   options.configFile = src.file("missing.ini");
   const BatchReport report = convertToRim(items, save.path() + "/", options);
-  EXPECT_EQ(report.message, "Failed conversion of these images!\n" + save.file("broken.rim") +
-                                "\n" + save.file("old.rim") + "\n");
+  EXPECT_EQ(report.message,
+            "Failed conversion of these images!\n" + src.file("broken.bmp") +
+                ": the file is damaged: its image data is cut short\n" + src.file("old.rim") +
+                ": the source cannot be read as an image: Unsupported image format\n");
   EXPECT_EQ(report.failedCount(), 2u);
-  for (const char* name : {"photo.rim", "scan.rim", "image.trim"})
+  for (const char* name : {"Photo.rim", "scan.rim", "image.trim"})
     EXPECT_EQ(learningMethodOf(save.file(name)), 0) << name;
   EXPECT_FALSE(std::filesystem::exists(save.file("broken.rim")));
   EXPECT_FALSE(std::filesystem::exists(save.file("old.rim")));
@@ -218,7 +220,8 @@ TEST(BatchBmpWithCodec, DecodesRimFilesAndNeverReplacesAnotherSource) {
   // Into another folder: a.rim and c.rim decode, c.bmp is no RIM file.
   std::vector<ListedImage> items = listImageFiles(dir.path(), false);
   BatchReport report = convertToBmp(items, dir.file("out"), {});
-  EXPECT_EQ(report.message, "Failed conversion of these files!\nc.bmp\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("c.bmp") +
+                                ": cannot decode: Invalid file type.\n");
   const QImage a(QString::fromStdString(dir.file("out/a.bmp")));
   EXPECT_EQ(a.width(), 40);
   EXPECT_EQ(a.height(), 24);
@@ -232,7 +235,10 @@ TEST(BatchBmpWithCodec, DecodesRimFilesAndNeverReplacesAnotherSource) {
 
   // Into the source folder: c.rim would replace the listed c.bmp.
   report = convertToBmp(items, dir.path(), {});
-  EXPECT_EQ(report.message, "Failed conversion of these files!\nc.bmp\nc.rim\n");
+  EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("c.bmp") +
+                                ": the output would overwrite a listed source file\n" +
+                                dir.file("c.rim") +
+                                ": the output would overwrite a listed source file\n");
   EXPECT_EQ(readFileBytes(dir.file("c.bmp")), "the user's own bitmap");
   EXPECT_TRUE(std::filesystem::exists(dir.file("a.bmp")));
 }

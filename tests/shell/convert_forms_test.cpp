@@ -209,15 +209,19 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
   EXPECT_EQ(rim()->m_bases, "ICA");
 }
 
-TEST_F(ConvertFormsTest, RimConversionNamesTheOutputsThatFailed) {
+TEST_F(ConvertFormsTest, RimConversionNamesTheSourcesThatFailedAndWhy) {
   writePhoto(temp.file("source/good.png"), "aqua.jpg");
   writeRimFile(temp.file("source/old.rim"), 32, 32, false);
   testing_support::writeFileBytes(temp.file("source/torn.jpg"), "not a picture");
   prepareRim(source(), save());
   convertToRimAndWait();
   EXPECT_EQ(messages.last(),
-            QString::fromStdString("Failed conversion of these images!\n" + save() + "/old.rim\n" +
-                                   save() + "/torn.rim\n"));
+            QString::fromStdString("Failed conversion of these images!\n" + source() +
+                                   "/old.rim: the source cannot be read as an image: Unsupported "
+                                   "image format\n" +
+                                   source() +
+                                   "/torn.jpg: the source cannot be read as an image: Unsupported "
+                                   "image format\n"));
   EXPECT_EQ(learningMethodOf(save() + "/good.rim"), 0);
   EXPECT_FALSE(fs::exists(save() + "/old.rim"));
 }
@@ -267,7 +271,7 @@ TEST_F(ConvertFormsTest, ConvertRefreshesTheThumbnailsOfTheTargetListing) {
   // What was converted is the listing the button was pressed on (files that
   // hold no picture, so every one of them failed).
   EXPECT_TRUE(messages.last().startsWith("Failed conversion of these images!\n"));
-  EXPECT_TRUE(messages.last().contains(QString::fromStdString(save() + "/img059.rim\n")));
+  EXPECT_TRUE(messages.last().contains(QString::fromStdString(source() + "/img059.jpg: ")));
   EXPECT_FALSE(messages.last().contains("a.rim"));
 }
 
@@ -303,7 +307,9 @@ TEST_F(ConvertFormsTest, BmpConversionCountsAndNamesTheFilesThatFailed) {
     shown << QStringLiteral("%1 %2").arg(bmp()->counterLabel()->text()).arg(value);
   });
   QTest::mouseClick(bmp()->convertButton(), Qt::LeftButton);
-  EXPECT_EQ(messages, QStringList{"Failed conversion of these files!\nb.bmp\n"});
+  EXPECT_EQ(messages,
+            QStringList{QString::fromStdString("Failed conversion of these files!\n" + source() +
+                                               "/b.bmp: cannot decode: Invalid file type.\n")});
   EXPECT_EQ(shown, (QStringList{"2/3 1", "3/3 2", " 0"}));
   EXPECT_EQ(bmp()->progressBar()->maximum(), 3);
   EXPECT_TRUE(bmp()->counterLabel()->text().isEmpty());
@@ -332,7 +338,9 @@ TEST_F(ConvertFormsTest, BmpConversionOfNothingOrIntoNowhere) {
     messages.clear();
     bmp()->saveDirEdit()->setText(QString::fromStdString(bad));
     QTest::mouseClick(bmp()->convertButton(), Qt::LeftButton);
-    EXPECT_EQ(messages, QStringList{"Failed conversion of these files!\na.rim\n"});
+    EXPECT_EQ(messages,
+              QStringList{QString::fromStdString("Failed conversion of these files!\n" + source() +
+                                                 "/a.rim: the save folder does not exist\n")});
   }
   EXPECT_FALSE(fs::exists("/a.bmp"));
 }

@@ -1,0 +1,537 @@
+// folim-cli used hard: odd names, special files, damaged and huge images,
+// failing output streams, interrupted and colliding writes. Nothing is lost
+// and nothing fails silently.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "codec/rim_codec.h"
+#include "support/test_support.h"
+
+using testing_support::binPath;
+using testing_support::examplesPath;
+using testing_support::readFileBytes;
+using testing_support::TempDir;
+using testing_support::writeFileBytes;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+  int code = -1;  // -1: killed (a hang) or did not exit
+  std::string out;
+  std::string err;
+};
+
+// How to run folim-cli: in a folder, with standard output sent somewhere
+// else, as an ordinary user (permissions mean nothing to root).
+struct Launch {
+  std::string workDir;
+  std::string stdoutPath;  // empty: captured
+  bool unprivileged = false;
+  int timeoutSeconds = 60;
+};
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+CliRun cli(const std::vector<std::string>& args, const Launch& how = {}) {
+  TempDir capture;
+  const std::string outPath = how.stdoutPath.empty() ? capture.file("out") : how.stdoutPath;
+  const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int errFd = ::open(capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> argvStrings{binPath("folim-cli")};
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(&s[0]);
+  argv.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    ::dup2(in, 0);
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    if (!how.workDir.empty() && ::chdir(how.workDir.c_str()) != 0) ::_exit(126);
+    if (how.unprivileged && runningAsRoot()) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+        ::_exit(126);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(outFd);
+  ::close(errFd);
+  CliRun run;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeoutSeconds);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      run.err = "timed out";
+      return run;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status)) run.code = WEXITSTATUS(status);
+  if (how.stdoutPath.empty()) run.out = readFileBytes(outPath);
+  run.err = readFileBytes(capture.file("err"));
+  return run;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::size_t count(const std::string& text, char c) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
+}
+
+// A small picture with structure, so that its RIM file has real bases.
+void writePicture(const std::string& path, int width, int height, const char* format,
+                  int seed = 0) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y,
+                     qRgb((x * 7 + seed * 40) % 256, (y * 5 + x * seed) % 256, (x ^ y) % 256));
+  // Saved through a buffer: the name goes to the disk as bytes.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(image.save(&buffer, format)) << path;
+  writeFileBytes(path, bytes.toStdString());
+}
+
+std::uint32_t crc(const std::string& bytes) {
+  return static_cast<std::uint32_t>(
+      ::crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::string be32(std::uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+// A PNG whose header announces width x height; a few bytes of pixel data
+// follow, far from all of them.
+std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
+  const std::string ihdr = "IHDR" + be32(width) + be32(height) + std::string("\x08\x02\0\0\0", 5);
+  const std::string idat = "IDAT" + std::string("\x78\x9c\x63\x00\x00\x00\x01\x00\x01", 9);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc(ihdr)) + be32(9) + idat +
+         be32(crc(idat)) + be32(0) + "IEND" + be32(crc("IEND"));
+}
+
+// The JPEG at path with an orientation tag inserted after its start marker.
+void tagOrientation(const std::string& path, int orientation) {
+  const std::string tiff = std::string("II*\0\x08\0\0\0", 8) + std::string("\x01\0", 2) +
+                           std::string("\x12\x01\x03\0\x01\0\0\0", 8) +
+                           std::string(1, static_cast<char>(orientation)) + std::string(3, '\0') +
+                           std::string(4, '\0');
+  const std::string payload = std::string("Exif\0\0", 6) + tiff;
+  const std::size_t length = payload.size() + 2;
+  const std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
+                           static_cast<char>(length & 0xFF) + payload;
+  const std::string jpeg = readFileBytes(path);
+  writeFileBytes(path, jpeg.substr(0, 2) + app1 + jpeg.substr(2));
+}
+
+RIMHeader headerOf(const std::string& path) {
+  CRIMCodec codec;
+  std::uint16_t method = 0;
+  EXPECT_EQ(codec.readLearningMethod(path, method), 0) << path;
+  return codec.header;
+}
+
+std::vector<std::string> namesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class HardUse : public ::testing::Test {
+ protected:
+  // A folder an ordinary user can work in too.
+  std::string folder(const std::string& name) {
+    const std::string path = dir.file(name);
+    fs::create_directories(path);
+    ::chmod(path.c_str(), 0777);
+    return path;
+  }
+  void SetUp() override { ::chmod(dir.path().c_str(), 0777); }
+  Launch here() const {
+    Launch how;
+    how.workDir = dir.path();
+    return how;
+  }
+  // A small RIM file made by folim-cli itself.
+  void makeRim(const std::string& name, int seed = 0) {
+    writePicture(dir.file(name + ".png"), 48, 40, "PNG", seed);
+    const CliRun r = cli({"--quiet", "encode", name + ".png", name + ".rim"}, here());
+    ASSERT_EQ(r.code, 0) << r.err;
+    fs::remove(dir.file(name + ".png"));
+  }
+  TempDir dir;
+};
+
+// --bases FILE: a file that exists and is not a bases file is never written.
+TEST_F(HardUse, BasesFileThatIsNoBasesFileIsRefusedAndKept) {
+  writePicture(dir.file("in.png"), 48, 40, "PNG");
+  writePicture(dir.file("photo.jpg"), 32, 32, "JPEG");
+  ::mkfifo(dir.file("pipe").c_str(), 0644);
+  const std::pair<std::string, std::string> cases[] = {
+      {"photo.jpg", "photo.jpg: is not a readable bases file"},
+      {"in.png", "in.png: is not a readable bases file"},
+      {"pipe", "pipe: is not a regular file"},
+  };
+  for (const auto& [bases, message] : cases) {
+    const std::string before = bases == "pipe" ? "" : readFileBytes(dir.file(bases));
+    Launch how = here();
+    how.timeoutSeconds = 20;
+    const CliRun r = cli({"--quiet", "encode", "--bases", bases, "in.png", "out.rim"}, how);
+    EXPECT_EQ(r.code, 1) << bases << r.err;
+    EXPECT_TRUE(contains(r.err, "folim-cli encode: " + message)) << r.err;
+    if (bases != "pipe") {
+      EXPECT_EQ(readFileBytes(dir.file(bases)), before) << bases;
+    }
+    EXPECT_FALSE(fs::exists(dir.file("out.rim"))) << bases;
+  }
+  // A missing file is where the learned bases go.
+  const CliRun r = cli({"--quiet", "encode", "--bases", "new.bases", "in.png", "out.rim"}, here());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.file("new.bases")));
+}
+
+// Two listed files with the same output name: the first in listing order is
+// converted, the others fail with the reason; names keep their case.
+struct Collision {
+  const char* command;
+  std::vector<std::string> sources;  // under src/, made from pictures or RIM files
+  std::vector<std::string> outputs;  // what the save folder holds afterwards
+  std::vector<std::string> refused;  // sources listed as failed
+};
+
+class BatchCollisions : public HardUse, public ::testing::WithParamInterface<Collision> {};
+
+TEST_P(BatchCollisions, LaterFilesFailInsteadOfReplacingAnOutput) {
+  const Collision& c = GetParam();
+  folder("src/sub");
+  folder("out");
+  for (const std::string& name : c.sources) {
+    if (std::string(c.command) == "convert-to-bmp") {
+      makeRim("tmp", static_cast<int>(name.size()));
+      fs::rename(dir.file("tmp.rim"), dir.file("src/" + name));
+    } else {
+      const std::string format = fs::path(name).extension() == ".png" ? "PNG" : "JPEG";
+      writePicture(dir.file("src/" + name), 40, 32, format.c_str(), static_cast<int>(name.size()));
+    }
+  }
+  const CliRun r = cli({"--quiet", c.command, "--recursive", "src", "out"}, here());
+  EXPECT_EQ(r.code, 1) << r.out << r.err;
+  EXPECT_EQ(namesIn(dir.file("out")), c.outputs);
+  for (const std::string& name : c.refused)
+    EXPECT_TRUE(
+        contains(r.out, "src/" + name + ": the output name is already produced by this job"))
+        << r.out;
+  EXPECT_EQ(count(r.out, '\n'), c.refused.size() + 1) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothJobs, BatchCollisions,
+                         ::testing::Values(Collision{"convert-to-rim",
+                                                     {"a.jpg", "a.png", "sub/a.jpg", "B.JPG"},
+                                                     {"B.rim", "a.rim"},
+                                                     {"a.png", "sub/a.jpg"}},
+                                           Collision{"convert-to-bmp",
+                                                     {"a.rim", "sub/a.rim", "C.RIM"},
+                                                     {"C.bmp", "a.bmp"},
+                                                     {"sub/a.rim"}}));
+
+// Names that are not UTF-8 reach the disk as the bytes given.
+TEST_F(HardUse, NamesThatAreNotUtf8TravelAsBytes) {
+  const std::string odd = "q\xff";
+  const std::string replaced = "q\xef\xbf\xbd";  // what a UTF-8 round trip makes of it
+  writePicture(dir.file(odd + ".png"), 48, 40, "PNG");
+  writePicture(dir.file(replaced + ".png"), 24, 16, "PNG");  // a different picture
+  CliRun r = cli({"--quiet", "encode", odd + ".png", odd + ".rim"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(headerOf(dir.file(odd + ".rim")).imageWidth, 48u);
+  EXPECT_FALSE(fs::exists(dir.file(replaced + ".rim")));
+
+  r = cli({"--quiet", "decode", odd + ".rim", "d\xfe.png"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir.file("d\xfe.png")));
+  EXPECT_FALSE(fs::exists(dir.file("d\xef\xbf\xbd.png")));
+
+  folder("src");
+  folder("rims");
+  folder("bmps");
+  fs::rename(dir.file(odd + ".png"), dir.file("src/" + odd + ".png"));
+  fs::rename(dir.file(replaced + ".png"), dir.file("src/" + replaced + ".png"));
+  r = cli({"--quiet", "convert-to-rim", "src", "rims"}, here());
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(headerOf(dir.file("rims/" + odd + ".rim")).imageWidth, 48u);
+  EXPECT_EQ(headerOf(dir.file("rims/" + replaced + ".rim")).imageWidth, 24u);
+  r = cli({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_EQ(QImage(QString::fromStdString(dir.file("bmps/" + replaced + ".bmp"))).width(), 24);
+  EXPECT_EQ(namesIn(dir.file("bmps")), (std::vector<std::string>{replaced + ".bmp", odd + ".bmp"}));
+}
+
+// Output names up to the file system's limit of 255 bytes can be written.
+TEST_F(HardUse, LongOutputNamesAreWritten) {
+  writePicture(dir.file("in.png"), 48, 40, "PNG");
+  for (const std::size_t length : {245u, 250u, 255u}) {
+    const std::string rim = std::string(length - 4, 'r') + ".rim";
+    CliRun r = cli({"--quiet", "encode", "in.png", rim}, here());
+    EXPECT_EQ(r.code, 0) << length << r.err;
+    EXPECT_TRUE(fs::exists(dir.file(rim))) << length;
+    const std::string png = std::string(length - 4, 'p') + ".png";
+    r = cli({"--quiet", "decode", rim, png}, here());
+    EXPECT_EQ(r.code, 0) << length << r.err;
+    EXPECT_TRUE(fs::exists(dir.file(png))) << length;
+  }
+  for (const std::string& name : namesIn(dir.path())) EXPECT_FALSE(contains(name, ".tmp")) << name;
+}
+
+// FIFOs and other special files are never opened for reading: a search
+// passes over them, the conversions and single-file commands fail them.
+TEST_F(HardUse, SpecialFilesNeverBlock) {
+  makeRim("q");
+  folder("d");
+  folder("out");
+  fs::copy_file(dir.file("q.rim"), dir.file("d/real.rim"));
+  ::mkfifo(dir.file("d/x.rim").c_str(), 0644);
+  ::mkfifo(dir.file("d/y.jpg").c_str(), 0644);
+  ::mkfifo(dir.file("c.ini").c_str(), 0644);
+  writePicture(dir.file("in.png"), 48, 40, "PNG");
+  Launch how = here();
+  how.timeoutSeconds = 30;
+
+  CliRun r = cli({"search", "q.rim", "d"}, how);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "d/real.rim")) << r.out;
+  EXPECT_FALSE(contains(r.out, "x.rim")) << r.out;
+
+  r = cli({"--quiet", "convert-to-rim", "d", "out"}, how);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(
+      contains(r.out, "d/y.jpg: the source cannot be read as an image: is not a regular file"))
+      << r.out;
+
+  r = cli({"--quiet", "convert-to-bmp", "d", "out"}, how);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(contains(r.out, "d/x.rim: cannot read: is not a regular file")) << r.out;
+  EXPECT_TRUE(fs::exists(dir.file("out/real.bmp")));
+
+  r = cli({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "c.ini: is not a regular file")) << r.err;
+
+  r = cli({"--quiet", "decode", "d/x.rim", "o.png"}, how);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(contains(r.err, "d/x.rim: is not a regular file")) << r.err;
+}
+
+// Results that cannot be written make the command fail.
+TEST_F(HardUse, OutputThatCannotBeWrittenFailsTheCommand) {
+  makeRim("q");
+  folder("d");
+  fs::copy_file(dir.file("q.rim"), dir.file("d/a.rim"));
+  Launch full = here();
+  full.stdoutPath = "/dev/full";
+  const std::vector<std::vector<std::string>> commands = {
+      {"search", "q.rim", "d"}, {"info", "q.rim"}, {"params"}, {"search", "--json", "q.rim", "d"}};
+  for (const auto& args : commands) {
+    const CliRun r = cli(args, full);
+    EXPECT_EQ(r.code, 1) << args[0] << r.err;
+    EXPECT_TRUE(contains(r.err, "cannot write the output: No space left on device")) << r.err;
+  }
+}
+
+// Folders that cannot be read under --recursive are failures of the job.
+TEST_F(HardUse, UnreadableSubfolderIsReported) {
+  folder("src/locked");
+  folder("out");
+  writePicture(dir.file("src/a.png"), 40, 32, "PNG");
+  writePicture(dir.file("src/locked/b.png"), 40, 32, "PNG");
+  ::chmod(dir.file("src/locked").c_str(), 0);
+  Launch user = here();
+  user.unprivileged = true;
+  for (const char* command : {"convert-to-rim", "convert-to-bmp"}) {
+    const CliRun r = cli({"--quiet", command, "--recursive", "src", "out"}, user);
+    EXPECT_EQ(r.code, 1) << command << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "src/locked: cannot read the folder: Permission denied")) << r.out;
+  }
+  EXPECT_TRUE(fs::exists(dir.file("out/a.rim")));
+  ::chmod(dir.file("src/locked").c_str(), 0755);
+}
+
+// A query that cannot be read fails the search; damaged candidates score -1.
+TEST_F(HardUse, DamagedQueryFailsTheSearch) {
+  makeRim("a", 1);
+  makeRim("b", 2);
+  folder("d");
+  fs::copy_file(dir.file("a.rim"), dir.file("d/a.rim"));
+  const std::string bytes = readFileBytes(dir.file("b.rim"));
+  // The header stays whole; the averages or the bases are cut.
+  writeFileBytes(dir.file("d/cut.rim"), bytes.substr(0, bytes.size() / 3));
+  writeFileBytes(dir.file("q.rim"), bytes.substr(0, bytes.size() / 3));
+  CliRun r = cli({"search", "q.rim", "d"}, here());
+  EXPECT_EQ(r.code, 1) << r.out;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(contains(r.err, "The query cannot be read: q.rim")) << r.err;
+
+  r = cli({"search", "a.rim", "d"}, here());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, " -1.000000 ")) << r.out;  // the damaged candidate
+}
+
+// A name cannot forge a result line; --null and --json carry any name.
+TEST_F(HardUse, SearchOutputCannotBeForgedByNames) {
+  makeRim("q");
+  folder("d");
+  const std::string forged = "e\n0.999999 0.999999 0.999999 fake.rim";
+  fs::copy_file(dir.file("q.rim"), dir.file("d/" + forged));
+  fs::copy_file(dir.file("q.rim"), dir.file("d/back\\slash\x01.rim"));
+  CliRun r = cli({"search", "q.rim", "d"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.out, '\n'), 2u) << r.out;
+  EXPECT_TRUE(contains(r.out, " d/e\\n0.999999 0.999999 0.999999 fake.rim\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, " d/back\\\\slash\\x01.rim\n")) << r.out;
+
+  r = cli({"search", "--null", "q.rim", "d"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.out, '\0'), 2u);
+  EXPECT_TRUE(contains(r.out, " d/" + forged + std::string(1, '\0'))) << r.out;
+
+  r = cli({"search", "--json", "q.rim", "d"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(count(r.out, '\n'), 2u) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"path\":\"d/e\\n0.999999 0.999999 0.999999 fake.rim\"}")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"path\":\"d/back\\\\slash\\u0001.rim\"}")) << r.out;
+  EXPECT_EQ(cli({"search", "--json", "--null", "q.rim", "d"}, here()).code, 2);
+}
+
+// A convergence threshold that is not a positive finite number is refused
+// at once with status 20, instead of letting FastICA run without end.
+TEST_F(HardUse, UnusableConvergenceThresholdIsRefused) {
+  writePicture(dir.file("in.png"), 48, 40, "PNG");
+  const std::string defaults = readFileBytes(binPath("config.ini"));
+  for (const char* value : {"nan", "0", "-0.5", "inf"}) {
+    std::string config = defaults;
+    config.replace(config.find("ConversionCondition=0.0001"), 26,
+                   std::string("ConversionCondition=") + value);
+    config.replace(config.find("MaxIterations=0"), 15, "MaxIterations=1000000");
+    writeFileBytes(dir.file("c.ini"), config);
+    Launch how = here();
+    how.timeoutSeconds = 30;
+    const CliRun r = cli({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
+    EXPECT_EQ(r.code, 1) << value << r.err;
+    EXPECT_TRUE(contains(r.err, "Some value in the config file are invalid.")) << r.err;
+  }
+}
+
+// Images cut short are failures of a conversion, named with their cause.
+TEST_F(HardUse, TruncatedImagesFailTheirConversion) {
+  folder("src");
+  folder("out");
+  fs::copy_file(examplesPath("aqua.jpg"), dir.file("aqua.jpg"));
+  fs::copy_file(examplesPath("yellowflower.gif"), dir.file("flower.gif"));
+  writePicture(dir.file("pic.bmp"), 40, 32, "BMP");
+  writePicture(dir.file("whole.png"), 40, 32, "PNG");
+  for (const char* name : {"aqua.jpg", "flower.gif", "pic.bmp"}) {
+    const std::string bytes = readFileBytes(dir.file(name));
+    writeFileBytes(dir.file(std::string("src/") + name), bytes.substr(0, bytes.size() * 2 / 3));
+    const CliRun r = cli({"--quiet", "encode", std::string("src/") + name, "o.rim"}, here());
+    EXPECT_EQ(r.code, 1) << name;
+    EXPECT_TRUE(contains(r.err, "the file is damaged: its image data is cut short")) << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("o.rim")));
+    // The whole files pass the same check.
+    EXPECT_EQ(cli({"--quiet", "encode", name, "o.rim"}, here()).code, 0) << name;
+    fs::remove(dir.file("o.rim"));
+  }
+  fs::copy_file(dir.file("whole.png"), dir.file("src/whole.png"));
+  const CliRun r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "Failed conversion of these images!\n"
+            "src/aqua.jpg: the file is damaged: its image data is cut short\n"
+            "src/flower.gif: the file is damaged: its image data is cut short\n"
+            "src/pic.bmp: the file is damaged: its image data is cut short\n");
+  EXPECT_EQ(namesIn(dir.file("out")), std::vector<std::string>{"whole.rim"});
+}
+
+// Photographs are converted upright, as their orientation tag says.
+TEST_F(HardUse, ConversionsFollowTheOrientationTag) {
+  folder("src");
+  folder("out");
+  writePicture(dir.file("src/turned.jpg"), 40, 24, "JPEG");
+  tagOrientation(dir.file("src/turned.jpg"), 6);
+  CliRun r = cli({"--quiet", "encode", "src/turned.jpg", "one.rim"}, here());
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(headerOf(dir.file("one.rim")).imageWidth, 24u);
+  EXPECT_EQ(headerOf(dir.file("one.rim")).imageHeight, 40u);
+  r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
+  ASSERT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(headerOf(dir.file("out/turned.rim")).imageWidth, 24u);
+}
+
+// An image too large to code is refused from its header, before decoding.
+TEST_F(HardUse, HugeImagesAreRefusedFromTheirHeader) {
+  folder("src");
+  folder("out");
+  writeFileBytes(dir.file("src/huge.png"), pngHeaderOnly(16000, 16000));
+  CliRun r = cli({"--quiet", "encode", "src/huge.png", "o.rim"}, here());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(
+      contains(r.err, "src/huge.png: the image is too large to encode (16000 x 16000 pixels)"))
+      << r.err;
+  r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(contains(r.out, "src/huge.png: the image is too large to encode")) << r.out;
+}
+
+// The failure list names each source once, with its cause.
+TEST_F(HardUse, FailureListsNameTheSourceAndTheCause) {
+  folder("src");
+  folder("locked");
+  writePicture(dir.file("src/a.png"), 40, 32, "PNG");
+  writePicture(dir.file("src/b.png"), 40, 32, "PNG");
+  ::chmod(dir.file("locked").c_str(), 0555);
+  Launch user = here();
+  user.unprivileged = true;
+  CliRun r = cli({"--quiet", "convert-to-rim", "src", "locked"}, user);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "Failed conversion of these images!\n"
+            "src/a.png: cannot write: Permission denied\n"
+            "src/b.png: cannot write: Permission denied\n");
+
+  // Into itself, a second time: every output is a listed source; each
+  // source is named once.
+  r = cli({"--quiet", "convert-to-rim", "src", "src"}, here());
+  EXPECT_EQ(r.code, 0) << r.out;
+  r = cli({"--quiet", "convert-to-rim", "src", "src"}, here());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out,
+            "Failed conversion of these images!\n"
+            "src/a.png: the output would overwrite a listed source file\n"
+            "src/a.rim: the output would overwrite a listed source file\n"
+            "src/b.png: the output would overwrite a listed source file\n"
+            "src/b.rim: the output would overwrite a listed source file\n");
+}
+
+}  // namespace
