@@ -1,11 +1,11 @@
-# Folim: make demo | test | build | gui | bench | fuzz | screenshot
+# Folim: make demo | test | build | gui | bench | fuzz | screenshot | mutate
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # The nested makes of the CMake build need not announce every directory.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan clean format
+.PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan mutate clean format
 
 all: build
 
@@ -53,8 +53,14 @@ tsan: deps
 	@cd $(BUILD)-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp $(TSAN_OPTIONS)" \
 	  ctest --output-on-failure -j $(JOBS) --timeout 2400 -L threads
 
+# Puts the faults listed in tests/mutations/ into the sources one at a time and
+# checks that a test notices each one (slow: run before calling a change to the
+# core done, not in CI). MUTATE_ARGS passes options, e.g. --only ID.
+mutate: deps
+	@python3 scripts/mutate.py --build $(BUILD)-mutate --jobs $(JOBS) $(MUTATE_ARGS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-mutate

@@ -141,3 +141,73 @@ TEST(NoLostData, BmpJobWhoseOutputsCannotBeWrittenListsThem) {
   EXPECT_EQ(readFileBytes(save.file("b.bmp")).substr(0, 2), "BM");  // the others are kept
   EXPECT_EQ(entriesIn(save.path()), 2u);
 }
+
+namespace {
+
+// A save folder may name the source folder in another way than the listing
+// did; the outputs must still be recognised as the listed sources. "@" stands
+// for the absolute path of the folder the test runs in.
+struct FolderSpelling {
+  const char* name;
+  const char* source;
+  const char* save;
+};
+
+class SameFolderSpelledDifferently : public testing::TestWithParam<FolderSpelling> {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directory(root_.file("d"));
+    std::filesystem::create_directory_symlink("d", root_.file("link"));
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(root_.path());
+    ASSERT_TRUE(SaveByExtension(patternImage(20, 12), "d/x.bmp"));
+    ASSERT_EQ(writeRimFile("d/x.rim", patternImage(24, 16)), 0);
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  std::string spelled(const char* path) const {
+    return path[0] == '@' ? root_.path() + (path + 1) : path;
+  }
+  // Both listed files fail as would-be overwrites, and the folder holds
+  // nothing new.
+  void expectBothRefused(const BatchReport& report) {
+    ASSERT_EQ(report.files.size(), 2u);
+    for (const ConversionResult& r : report.files) {
+      EXPECT_FALSE(r.ok) << r.name;
+      EXPECT_EQ(r.reason, "the output would overwrite a listed source file") << r.name;
+    }
+    EXPECT_EQ(entriesIn(root_.file("d")), 2u);
+  }
+
+  TraceCapture trace_;
+  TempDir root_;
+  std::filesystem::path previous_;
+};
+
+TEST_P(SameFolderSpelledDifferently, RimJobKeepsTheListedRim) {
+  const std::string before = readFileBytes("d/x.rim");
+  const std::vector<ListedImage> items = listImageFiles(spelled(GetParam().source), false);
+  ASSERT_EQ(items.size(), 2u);
+  expectBothRefused(convertToRim(items, spelled(GetParam().save), {}));
+  EXPECT_EQ(readFileBytes("d/x.rim"), before);
+}
+
+TEST_P(SameFolderSpelledDifferently, BmpJobKeepsTheListedBitmap) {
+  const std::string before = readFileBytes("d/x.bmp");
+  const std::vector<ListedImage> items = listImageFiles(spelled(GetParam().source), false);
+  ASSERT_EQ(items.size(), 2u);
+  expectBothRefused(convertToBmp(items, spelled(GetParam().save), {}));
+  EXPECT_EQ(readFileBytes("d/x.bmp"), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(NoLostData, SameFolderSpelledDifferently,
+                         testing::Values(FolderSpelling{"DotSlashTrailingSlash", "d", "./d/"},
+                                         FolderSpelling{"AbsoluteSave", "d", "@/d"},
+                                         FolderSpelling{"AbsoluteSource", "@/d", "d/"},
+                                         FolderSpelling{"SymlinkSave", "d", "link"},
+                                         FolderSpelling{"SymlinkSource", "link/", "./d"}),
+                         [](const testing::TestParamInfo<FolderSpelling>& c) {
+                           return c.param.name;
+                         });
+
+}  // namespace

@@ -64,6 +64,52 @@ TEST(EigenSymmetric, DiagonalMatrixKeepsItsValues) {
   EXPECT_EQ(values, (std::vector<double>{-1, 2, 5}));
 }
 
+// Matrices that are tridiagonal already leave the reduction nothing to do:
+// each row has a single off-diagonal value, and the reflection built from it
+// must not cancel it to zero.
+struct KnownSpectrum {
+  const char* name;
+  std::vector<std::vector<double>> rows;
+  std::vector<double> eigenvalues;  // ascending
+};
+
+class EigenTridiagonal : public testing::TestWithParam<KnownSpectrum> {};
+
+TEST_P(EigenTridiagonal, GivesTheKnownEigenvalues) {
+  const KnownSpectrum& c = GetParam();
+  const auto n = static_cast<std::uint32_t>(c.rows.size());
+  Matrix<double> a(n, n);
+  for (std::uint32_t i = 0; i < n; ++i)
+    for (std::uint32_t j = 0; j < n; ++j) a[i][j] = c.rows[i][j];
+  expectEigenPairs(a);
+  Matrix<double> e(a);
+  Vector<double> lambda;
+  ASSERT_EQ(KPX::eigenSymmetric(e, lambda), 0);
+  std::vector<double> values(lambda.data(), lambda.data() + lambda.count());
+  std::sort(values.begin(), values.end());
+  ASSERT_EQ(values.size(), c.eigenvalues.size());
+  for (std::size_t k = 0; k < values.size(); ++k) EXPECT_NEAR(values[k], c.eigenvalues[k], 1e-12);
+}
+
+// The 1-D Laplacian of size n has the eigenvalues 2 - 2 cos(k pi / (n + 1)).
+std::vector<double> laplacianSpectrum(int n) {
+  std::vector<double> values;
+  for (int k = 1; k <= n; ++k) values.push_back(2.0 - 2.0 * std::cos(k * M_PI / (n + 1)));
+  return values;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AlreadyTridiagonal, EigenTridiagonal,
+    testing::Values(
+        KnownSpectrum{"Laplacian3", {{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}, laplacianSpectrum(3)},
+        KnownSpectrum{"Laplacian4",
+                      {{2, -1, 0, 0}, {-1, 2, -1, 0}, {0, -1, 2, -1}, {0, 0, -1, 2}},
+                      laplacianSpectrum(4)},
+        KnownSpectrum{"BlockWithZeroRow",
+                      {{1, 0, 0}, {0, 2, 3}, {0, 3, 4}},
+                      {3.0 - std::sqrt(10.0), 1.0, 3.0 + std::sqrt(10.0)}}),
+    [](const testing::TestParamInfo<KnownSpectrum>& c) { return c.param.name; });
+
 TEST(EigenSymmetric, EmptyMatrix) {
   Matrix<double> a;
   Vector<double> lambda(4);

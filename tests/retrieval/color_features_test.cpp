@@ -221,6 +221,33 @@ TEST(ColorStructure, WindowsNeverTouchTheLastRowOrColumn) {
   EXPECT_DOUBLE_EQ(sum(H), 1.0);
 }
 
+TEST(ColorStructure, WindowsNeverTouchTheLastRowsEither) {
+  // The same picture transposed, 9 x 16 patches: windows at y0 = 0 and 4
+  // (8 is not < 16 - 8), x0 = 0. Red in row 11 is seen by the second
+  // window; blue in rows 12..15 and green in the last column by none.
+  const KPX::Matrix<double> a =
+      averageImage(9, 16, [](std::uint32_t x, std::uint32_t y, double rgb[3]) {
+        if (x == 8) {
+          rgb[1] = 255;
+        } else if (y == 11) {
+          rgb[0] = 255;
+        } else if (y >= 12) {
+          rgb[2] = 255;
+        }
+      });
+  KPX::Vector<double> H;
+  ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, a, 9, 16, 4), 0);
+  const std::uint32_t black = 0;
+  const std::uint32_t red = (0 * 4 + 3) * 4 + 3;
+  const std::uint32_t blue = (5 * 4 + 3) * 4 + 3;
+  const std::uint32_t green = (2 * 4 + 3) * 4 + 3;
+  EXPECT_DOUBLE_EQ(H[black], 2.0 / 3.0);
+  EXPECT_DOUBLE_EQ(H[red], 1.0 / 3.0);
+  EXPECT_EQ(H[blue], 0.0);
+  EXPECT_EQ(H[green], 0.0);
+  EXPECT_DOUBLE_EQ(sum(H), 1.0);
+}
+
 TEST(ColorStructure, EachWindowCountsAColourOnce) {
   // 13 x 13: windows at 0 and 4 both ways; the whole image is two colours.
   const KPX::Matrix<double> a = averageImage(
