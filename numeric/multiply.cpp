@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "numeric/parallel.h"
 #include "numeric/product_kernels.h"
 
 namespace KPX {
@@ -74,8 +75,8 @@ void packRight(const Operand& b, std::size_t pc, std::uint32_t kc, std::size_t j
 }
 
 // c (m x p, row stride p) = op(a) (m x n) * op(b) (n x p).
-void product(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
-             std::uint32_t n, std::uint32_t p, double* c) {
+void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
+                    std::uint32_t n, std::uint32_t p, double* c) {
   if (m == 0 || p == 0) return;
   if (n == 0) {
     fill(c, 0.0, m * p);
@@ -181,10 +182,28 @@ std::atomic<ProductKernel>& selected() {
   return kernel;
 }
 
+// Multiply-adds below which a product is not worth a second thread.
+constexpr std::uint64_t kParallelWork = UINT64_C(1) << 21;
+
+// The rows of c are split among the threads; every element is still one
+// chain over the inner index, so the result does not depend on the split.
+void productInStrips(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
+                     std::uint32_t n, std::uint32_t p, double* c) {
+  const std::uint64_t perRow = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(n) * p);
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(kernels.mr, (kParallelWork + perRow - 1) / perRow);
+  parallelFor(m, minRows, [&](std::uint64_t begin, std::uint64_t end) {
+    const Operand strip{a.transposed ? a.data + begin : a.data + begin * a.ld, a.ld, a.transposed};
+    multiplyBlocks(kernels, strip, b, static_cast<std::uint32_t>(end - begin), n, p,
+                   c + begin * static_cast<std::uint64_t>(p));
+  });
+}
+
 Matrix<double> run(const Operand& a, const Operand& b, std::uint32_t m, std::uint32_t n,
                    std::uint32_t p, bool hasRowViews) {
   Matrix<double> result(m, p, hasRowViews);
-  product(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p, result.data());
+  productInStrips(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p,
+                  result.data());
   return result;
 }
 
@@ -203,6 +222,12 @@ Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {
   return run(Operand{a.data(), a.cols(), false}, Operand{b.data(), b.cols(), true}, a.rows(),
              a.cols(), b.rows(), a.hasRowViews() || b.hasRowViews());
+}
+
+void multiplyStrip(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
+                   double* c) {
+  multiplyBlocks(kernelSet(selected().load(std::memory_order_relaxed)), Operand{a, lda, false},
+                 Operand{b.data(), b.cols(), false}, rows, b.rows(), b.cols(), c);
 }
 
 bool productKernelSupported(ProductKernel kernel) { return supported(kernel); }
