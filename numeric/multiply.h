@@ -21,6 +21,10 @@ Matrix<double> multiply(const Matrix<double>& a, const Matrix<double>& b);
 // result). Element for element equal to multiply(transpose(a), b).
 Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b);
 
+// a^T * a (a is n x m; m x m result), computing one triangle and mirroring
+// it. Element for element equal to multiplyAtB(a, a).
+Matrix<double> multiplyAtA(const Matrix<double>& a);
+
 // a * b^T without forming the transpose (a is m x n, b is p x n; m x p
 // result). Element for element equal to multiply(a, transpose(b)).
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b);
