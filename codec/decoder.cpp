@@ -5,10 +5,10 @@
 
 #include "codec/colorspace.h"
 #include "codec/component_guard.h"
+#include "codec/patch_strips.h"
 #include "codec/rim_codec.h"
 #include "codec/rim_file.h"
 #include "codec/trace.h"
-#include "numeric/multiply.h"
 #include "platform/clock.h"
 
 namespace {
@@ -68,24 +68,20 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   if (!target.Create(static_cast<int>(header.imageWidth), static_cast<int>(header.imageHeight), 24))
     return status::UnknownError;
 
+  // The product and the arrangement run together, strip by strip; their
+  // lines share the elapsed time in proportion to the work of each.
   start = platform::counterNow();
-  PatchMatrix patches;
+  StripTimes times;
   s = guardComponent([&] {
-    static_cast<KPX::Matrix<double>&>(patches) = KPX::multiply(coeff, base);
-    return status::Success;
+    return reconstructImage(header.colorSpace, header.patchWidth, header.patchHeight, coeff, base,
+                            average, target, times);
   });
   if (s != status::Success) return s;
-  patches.patchWidth = header.patchWidth;
-  patches.patchHeight = header.patchHeight;
-  printTiming("  multiply time = ", platform::secondsSince(start));
-
-  start = platform::counterNow();
-  s = guardComponent([&] {
-    return arrangePatches(header.colorSpace, header.patchWidth, header.patchHeight, target, patches,
-                          average);
-  });
-  if (s != status::Success) return s;
-  printTiming("  arrange time = ", platform::secondsSince(start));
+  const double elapsed = platform::secondsSince(start);
+  const double busy = times.multiply + times.arrange;
+  const double multiplyShare = busy > 0 ? elapsed * times.multiply / busy : 0.0;
+  printTiming("  multiply time = ", multiplyShare);
+  printTiming("  arrange time = ", elapsed - multiplyShare);
   traceStream() << '\n';
   traceStream().flush();
   return status::Success;

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "numeric/parallel.h"
+
 namespace {
 
 // Opens pixel access for the lifetime of the object, so every return path closes it.
@@ -69,13 +71,9 @@ Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<doubl
   if (count64 > UINT32_MAX) return status::NoMemory;
   const std::uint32_t count = static_cast<std::uint32_t>(count64);
 
-  std::vector<std::uint32_t> words;
-  std::vector<double> sums;
   try {
     patches.resize(count, 3 * n);
     averages.resize(3, count);
-    words.resize(width);
-    sums.resize(3 * static_cast<std::size_t>(grid.columns));
   } catch (const KPX::MatrixException&) {
     return status::NoMemory;
   } catch (const std::bad_alloc&) {
@@ -84,59 +82,69 @@ Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<doubl
   if (count == 0) return status::Success;
 
   PixelAccess access(source);
-  std::uint32_t fetchedRow = UINT32_MAX;
-  for (std::uint32_t gy = 0; gy < grid.rows; ++gy) {
-    const std::uint32_t firstPatch = gy * grid.columns;
-    std::fill(sums.begin(), sums.end(), 0.0);
-    for (std::uint32_t y = 0; y < ph; ++y) {
-      // Rows past the bottom edge repeat the last image row.
-      const std::uint32_t sy = std::min(gy * ph + y, height - 1);
-      if (sy != fetchedRow) {
-        fetchRow(source, sy, width, words.data());
-        fetchedRow = sy;
-      }
-      for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-        double* const c0 = patches[firstPatch + gx] + static_cast<std::size_t>(y) * pw;
-        double* const c1 = c0 + n;
-        double* const c2 = c1 + n;
-        const std::uint32_t x0 = gx * pw;
-        // Columns past the right edge repeat the last image column.
-        const std::uint32_t inside = std::min(pw, width - x0);
-        const std::uint32_t* const src = words.data() + x0;
-        // The plane sums run in index order (row by row, left to right), as
-        // a sum over the finished plane would.
-        double s0 = sums[3 * gx];
-        double s1 = sums[3 * gx + 1];
-        double s2 = sums[3 * gx + 2];
-        for (std::uint32_t x = 0; x < pw; ++x) {
-          ColorTriple t;
-          Convert(x < inside ? src[x] : words[width - 1], t);
-          c0[x] = t.c0;
-          c1[x] = t.c1;
-          c2[x] = t.c2;
-          s0 += t.c0;
-          s1 += t.c1;
-          s2 += t.c2;
+  // Grid rows are independent of one another: they are shared among the
+  // threads, each with its own row of colour words and plane sums.
+  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * n;
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
+  KPX::parallelFor(grid.rows, minRows, [&](std::uint64_t firstRow, std::uint64_t endRow) {
+    std::vector<std::uint32_t> words(width);
+    std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
+    std::uint32_t fetchedRow = UINT32_MAX;
+    for (std::uint64_t row = firstRow; row < endRow; ++row) {
+      const auto gy = static_cast<std::uint32_t>(row);
+      const std::uint32_t firstPatch = gy * grid.columns;
+      std::fill(sums.begin(), sums.end(), 0.0);
+      for (std::uint32_t y = 0; y < ph; ++y) {
+        // Rows past the bottom edge repeat the last image row.
+        const std::uint32_t sy = std::min(gy * ph + y, height - 1);
+        if (sy != fetchedRow) {
+          fetchRow(source, sy, width, words.data());
+          fetchedRow = sy;
         }
-        sums[3 * gx] = s0;
-        sums[3 * gx + 1] = s1;
-        sums[3 * gx + 2] = s2;
+        for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
+          double* const c0 = patches[firstPatch + gx] + static_cast<std::size_t>(y) * pw;
+          double* const c1 = c0 + n;
+          double* const c2 = c1 + n;
+          const std::uint32_t x0 = gx * pw;
+          // Columns past the right edge repeat the last image column.
+          const std::uint32_t inside = std::min(pw, width - x0);
+          const std::uint32_t* const src = words.data() + x0;
+          // The plane sums run in index order (row by row, left to right),
+          // as a sum over the finished plane would.
+          double s0 = sums[3 * gx];
+          double s1 = sums[3 * gx + 1];
+          double s2 = sums[3 * gx + 2];
+          for (std::uint32_t x = 0; x < pw; ++x) {
+            ColorTriple t;
+            Convert(x < inside ? src[x] : words[width - 1], t);
+            c0[x] = t.c0;
+            c1[x] = t.c1;
+            c2[x] = t.c2;
+            s0 += t.c0;
+            s1 += t.c1;
+            s2 += t.c2;
+          }
+          sums[3 * gx] = s0;
+          sums[3 * gx + 1] = s1;
+          sums[3 * gx + 2] = s2;
+        }
+      }
+      // The grid row's patches are still in cache: remove their means now.
+      const double divisor = static_cast<double>(n);
+      for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
+        const std::uint32_t k = firstPatch + gx;
+        ColorTriple means;
+        means.c0 = sums[3 * gx] / divisor;
+        means.c1 = sums[3 * gx + 1] / divisor;
+        means.c2 = sums[3 * gx + 2] / divisor;
+        subtractMeans(patches[k], n, means);
+        averages[0][k] = means.c0;
+        averages[1][k] = means.c1;
+        averages[2][k] = means.c2;
       }
     }
-    // The grid row's patches are still in cache: remove their means now.
-    const double divisor = static_cast<double>(n);
-    for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-      const std::uint32_t k = firstPatch + gx;
-      ColorTriple means;
-      means.c0 = sums[3 * gx] / divisor;
-      means.c1 = sums[3 * gx + 1] / divisor;
-      means.c2 = sums[3 * gx + 2] / divisor;
-      subtractMeans(patches[k], n, means);
-      averages[0][k] = means.c0;
-      averages[1][k] = means.c1;
-      averages[2][k] = means.c2;
-    }
-  }
+  });
   return status::Success;
 }
 

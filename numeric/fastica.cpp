@@ -1,5 +1,6 @@
 #include "numeric/fastica.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "numeric/inverse.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 using KPX::Matrix;
@@ -24,14 +26,20 @@ std::vector<double> tanhInPlace(Matrix<double>& y) {
   const std::uint32_t k = y.cols();
   if (n == 0) throw KPX::MatrixException{KPX::kDividedByZero};
   std::vector<double> mean(k, 0.0);
-  for (std::uint32_t r = 0; r < n; ++r) {
-    double* row = y[r];
-    for (std::uint32_t i = 0; i < k; ++i) {
-      const double t = std::tanh(row[i]);
-      row[i] = t;
-      mean[i] += (1.0 - t) * (1.0 + t);
+  // The columns are shared among the threads, so that each mean is still
+  // summed over the rows in order.
+  KPX::parallelFor(k, 1, [&](std::uint64_t first, std::uint64_t end) {
+    std::vector<double> sums(end - first, 0.0);
+    for (std::uint32_t r = 0; r < n; ++r) {
+      double* row = y[r];
+      for (std::uint64_t i = first; i < end; ++i) {
+        const double t = std::tanh(row[i]);
+        row[i] = t;
+        sums[i - first] += (1.0 - t) * (1.0 + t);
+      }
     }
-  }
+    std::copy(sums.begin(), sums.end(), mean.begin() + static_cast<std::ptrdiff_t>(first));
+  });
   for (double& m : mean) m /= n;
   return mean;
 }
@@ -111,7 +119,8 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
                   Matrix<double>& bases) {
   try {
     IcaLearner learner(conversionCondition, maxIterations, dimensionReduction);
-    const Status prepared = prepareLearning(learner, patches);
+    const Status prepared = prepareLearning(
+        learner, patches, maxIterations == 0 ? WhitenedData::Skip : WhitenedData::Keep);
     if (prepared != status::Success) return prepared;
     std::uint32_t i = 0;
     for (; i < maxIterations; ++i) {

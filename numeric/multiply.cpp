@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "numeric/parallel.h"
 #include "numeric/product_kernels.h"
 
 namespace KPX {
@@ -73,12 +74,12 @@ void packRight(const Operand& b, std::size_t pc, std::uint32_t kc, std::size_t j
   }
 }
 
-// c (m x p, row stride p) = op(a) (m x n) * op(b) (n x p).
-void product(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
-             std::uint32_t n, std::uint32_t p, double* c) {
+// c (m x p, row stride ldc) = op(a) (m x n) * op(b) (n x p).
+void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
+                    std::uint32_t n, std::uint32_t p, double* c, std::size_t ldc) {
   if (m == 0 || p == 0) return;
   if (n == 0) {
-    fill(c, 0.0, m * p);
+    for (std::uint32_t r = 0; r < m; ++r) fill(c + r * ldc, 0.0, p);
     return;
   }
   const std::uint32_t mr = kernels.mr;
@@ -123,20 +124,20 @@ void product(const KernelSet& kernels, const Operand& a, const Operand& b, std::
         for (std::uint32_t jr = 0; jr < nc; jr += nr) {
           const std::uint32_t cols = std::min(nr, nc - jr);
           const double* panel = packed.get() + static_cast<std::size_t>(jr) * kc;
-          double* target = c + static_cast<std::size_t>(ir) * p + jc + jr;
+          double* target = c + static_cast<std::size_t>(ir) * ldc + jc + jr;
           if (rows == mr && cols == nr) {
-            kernel(kc, left, lda, panel, target, p, accumulate);
+            kernel(kc, left, lda, panel, target, ldc, accumulate);
             continue;
           }
           // A partial tile goes through a full-size buffer.
           for (std::uint32_t r = 0; r < mr; ++r) {
             for (std::uint32_t q = 0; q < nr; ++q) {
-              tile[r * nr + q] = accumulate && r < rows && q < cols ? target[r * p + q] : 0.0;
+              tile[r * nr + q] = accumulate && r < rows && q < cols ? target[r * ldc + q] : 0.0;
             }
           }
           kernel(kc, left, lda, panel, tile, nr, accumulate);
           for (std::uint32_t r = 0; r < rows; ++r) {
-            std::memcpy(target + static_cast<std::size_t>(r) * p, tile + r * nr,
+            std::memcpy(target + static_cast<std::size_t>(r) * ldc, tile + r * nr,
                         cols * sizeof(double));
           }
         }
@@ -181,10 +182,28 @@ std::atomic<ProductKernel>& selected() {
   return kernel;
 }
 
+// Multiply-adds below which a product is not worth a second thread.
+constexpr std::uint64_t kParallelWork = UINT64_C(1) << 21;
+
+// The rows of c are split among the threads; every element is still one
+// chain over the inner index, so the result does not depend on the split.
+void productInStrips(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
+                     std::uint32_t n, std::uint32_t p, double* c) {
+  const std::uint64_t perRow = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(n) * p);
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(kernels.mr, (kParallelWork + perRow - 1) / perRow);
+  parallelFor(m, minRows, [&](std::uint64_t begin, std::uint64_t end) {
+    const Operand strip{a.transposed ? a.data + begin : a.data + begin * a.ld, a.ld, a.transposed};
+    multiplyBlocks(kernels, strip, b, static_cast<std::uint32_t>(end - begin), n, p,
+                   c + begin * static_cast<std::uint64_t>(p), p);
+  });
+}
+
 Matrix<double> run(const Operand& a, const Operand& b, std::uint32_t m, std::uint32_t n,
                    std::uint32_t p, bool hasRowViews) {
   Matrix<double> result(m, p, hasRowViews);
-  product(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p, result.data());
+  productInStrips(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p,
+                  result.data());
   return result;
 }
 
@@ -200,9 +219,46 @@ Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
              a.rows(), b.cols(), a.hasRowViews() || b.hasRowViews());
 }
 
+Matrix<double> multiplyAtA(const Matrix<double>& a) {
+  const std::uint32_t m = a.cols();
+  const std::uint32_t n = a.rows();
+  Matrix<double> result(m, m, a.hasRowViews());
+  double* c = result.data();
+  const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
+  // Row block [r0, r1) of the upper triangle: columns r0 .. m-1. Element
+  // (i, j) is the chain of a(k, i) * a(k, j) over k, and so is (j, i): a
+  // product does not depend on the order of its factors, and neither does
+  // its rounding. The lower triangle is therefore a mirror, not an
+  // approximation.
+  const std::uint32_t block = std::max<std::uint32_t>(kernels.mr, 48 / kernels.mr * kernels.mr);
+  const std::uint32_t blocks = (m + block - 1) / block;
+  const std::uint64_t perBlock = std::max<std::uint64_t>(1, std::uint64_t{n} * m * block / 2);
+  const std::uint64_t minBlocks = std::max<std::uint64_t>(1, kParallelWork / perBlock);
+  parallelFor(blocks, minBlocks, [&](std::uint64_t first, std::uint64_t end) {
+    for (std::uint64_t blk = first; blk < end; ++blk) {
+      const std::uint32_t r0 = static_cast<std::uint32_t>(blk) * block;
+      const std::uint32_t rows = std::min(block, m - r0);
+      multiplyBlocks(kernels, Operand{a.data() + r0, a.cols(), true},
+                     Operand{a.data() + r0, a.cols(), false}, rows, n, m - r0,
+                     c + static_cast<std::size_t>(r0) * m + r0, m);
+    }
+  });
+  for (std::uint32_t i = 0; i < m; ++i) {
+    for (std::uint32_t j = 0; j < i; ++j)
+      c[static_cast<std::size_t>(i) * m + j] = c[static_cast<std::size_t>(j) * m + i];
+  }
+  return result;
+}
+
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {
   return run(Operand{a.data(), a.cols(), false}, Operand{b.data(), b.cols(), true}, a.rows(),
              a.cols(), b.rows(), a.hasRowViews() || b.hasRowViews());
+}
+
+void multiplyStrip(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
+                   double* c) {
+  multiplyBlocks(kernelSet(selected().load(std::memory_order_relaxed)), Operand{a, lda, false},
+                 Operand{b.data(), b.cols(), false}, rows, b.rows(), b.cols(), c, b.cols());
 }
 
 bool productKernelSupported(ProductKernel kernel) { return supported(kernel); }

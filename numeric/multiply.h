@@ -21,9 +21,20 @@ Matrix<double> multiply(const Matrix<double>& a, const Matrix<double>& b);
 // result). Element for element equal to multiply(transpose(a), b).
 Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b);
 
+// a^T * a (a is n x m; m x m result), computing one triangle and mirroring
+// it. Element for element equal to multiplyAtB(a, a).
+Matrix<double> multiplyAtA(const Matrix<double>& a);
+
 // a * b^T without forming the transpose (a is m x n, b is p x n; m x p
 // result). Element for element equal to multiply(a, transpose(b)).
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b);
+
+// c = the rows x b.rows() block a (row stride lda) times b, written to c with
+// row stride b.cols(), on the calling thread alone: for callers that split
+// their work into strips themselves. Element for element equal to the same
+// rows of multiply().
+void multiplyStrip(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
+                   double* c);
 
 // The instruction-set level of the product's kernels. The best one the
 // processor supports is chosen on first use.

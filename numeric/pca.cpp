@@ -43,11 +43,11 @@ Status selectComponents(Vector<double>& eigenvalues, const Matrix<double>& eigen
   }
 }
 
-Status whiten(IcaLearner& learner, const Matrix<double>& patches) {
+Status whiten(IcaLearner& learner, const Matrix<double>& patches, WhitenedData whitenedData) {
   const std::uint32_t n = patches.rows();
   if (n == 0) return status::DividedByZero;
   try {
-    Matrix<double> covariance = KPX::divide(KPX::multiplyAtB(patches, patches), n);
+    Matrix<double> covariance = KPX::divide(KPX::multiplyAtA(patches), n);
     Vector<double> eigenvalues;
     // A decomposition that did not converge is used as it stands.
     KPX::eigenSymmetric(covariance, eigenvalues);
@@ -59,7 +59,8 @@ Status whiten(IcaLearner& learner, const Matrix<double>& patches) {
     if (selected != status::Success) return selected;
     Matrix<double> whitening = KPX::multiplyABt(invSqrtD, ek);
     Matrix<double> dewhitening = KPX::multiply(ek, sqrtD);
-    Matrix<double> whitened = KPX::multiplyABt(patches, whitening);
+    Matrix<double> whitened;
+    if (whitenedData == WhitenedData::Keep) whitened = KPX::multiplyABt(patches, whitening);
     learner.whitening = std::move(whitening);
     learner.dewhitening = std::move(dewhitening);
     learner.whitened = std::move(whitened);
@@ -69,8 +70,9 @@ Status whiten(IcaLearner& learner, const Matrix<double>& patches) {
   }
 }
 
-Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches) {
-  const Status whitened = whiten(learner, patches);
+Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches,
+                       WhitenedData whitenedData) {
+  const Status whitened = whiten(learner, patches, whitenedData);
   if (whitened != status::Success) return whitened;
   try {
     learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);

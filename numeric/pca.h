@@ -36,7 +36,13 @@ Status selectComponents(KPX::Vector<double>& eigenvalues, const KPX::Matrix<doub
 // columns are not centred): fills whitening, dewhitening and whitened from the
 // k leading eigenvectors of the covariance X^T X / N. Returns 0, 13 when X has
 // no rows, 7 when memory runs out (the learner's matrices are then unchanged).
-Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches);
+//
+// Bases taken from the whitening alone (no iterations) never read the
+// whitened data; Skip leaves it empty and saves its N x k product.
+enum class WhitenedData { Keep, Skip };
+Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
+              WhitenedData whitenedData = WhitenedData::Keep);
 
 // whiten, then unmixing = k x k identity. Returns whiten's failure, or 0, or 7.
-Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches);
+Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
+                       WhitenedData whitenedData = WhitenedData::Keep);

@@ -1,0 +1,28 @@
+// The decoder's reconstruction in strips: one grid row of patches at a time
+// is multiplied out (coefficients times bases), its means are added back and
+// its pixels are written, with the grid rows shared among the threads. The
+// full patch matrix (24 bytes per pixel) is never formed.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/raster.h"
+#include "codec/status.h"
+#include "numeric/matrix.h"
+
+// Seconds spent in the two halves of the work, summed over the threads.
+struct StripTimes {
+  double multiply = 0;
+  double arrange = 0;
+};
+
+// Writes every pixel of target (created at the image size) from the
+// coefficients (N x D), the dequantised bases (D x P) and the averages
+// (3 x N): the same pixels as multiply() followed by arrangePatches(). 18
+// for a zero patch side, 17 when the matrices do not fit the target's grid
+// (nothing written), 7 when memory runs out; an unknown colour space writes
+// nothing and returns 0.
+Status reconstructImage(std::uint16_t colorSpace, std::uint32_t patchWidth,
+                        std::uint32_t patchHeight, const KPX::Matrix<double>& coefficients,
+                        const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,
+                        CImage& target, StripTimes& times);

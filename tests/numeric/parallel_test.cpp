@@ -1,0 +1,121 @@
+#include "numeric/parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <vector>
+
+#include "numeric/matrix_ops.h"
+#include "numeric/multiply.h"
+#include "numeric_helpers.h"
+
+using KPX::Matrix;
+using numeric_test::randomMatrix;
+
+namespace {
+
+// Restores the process-wide thread count after each test.
+class ThreadScope {
+ public:
+  explicit ThreadScope(std::uint32_t threads) : saved_(KPX::threadCount()) {
+    KPX::setThreadCount(threads);
+  }
+  ~ThreadScope() { KPX::setThreadCount(saved_); }
+  ThreadScope(const ThreadScope&) = delete;
+  ThreadScope& operator=(const ThreadScope&) = delete;
+
+ private:
+  std::uint32_t saved_;
+};
+
+void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual) {
+  ASSERT_EQ(expected.rows(), actual.rows());
+  ASSERT_EQ(expected.cols(), actual.cols());
+  for (std::uint32_t k = 0; k < expected.count(); ++k) {
+    ASSERT_EQ(expected.data()[k], actual.data()[k]) << "element " << k;
+  }
+}
+
+struct Split {
+  std::uint64_t count;
+  std::uint64_t minChunk;
+  std::uint32_t threads;
+};
+
+class ParallelForThreads : public ::testing::TestWithParam<Split> {};
+
+TEST_P(ParallelForThreads, RangesCoverEveryIndexOnce) {
+  const Split s = GetParam();
+  ThreadScope scope(s.threads);
+  std::vector<std::atomic<int>> seen(s.count);
+  std::atomic<int> calls{0};
+  KPX::parallelFor(s.count, s.minChunk, [&](std::uint64_t begin, std::uint64_t end) {
+    ++calls;
+    EXPECT_LT(begin, end);
+    EXPECT_TRUE(end - begin >= s.minChunk || s.count < s.minChunk) << begin << ".." << end;
+    for (std::uint64_t i = begin; i < end; ++i) ++seen[i];
+  });
+  for (std::uint64_t i = 0; i < s.count; ++i) ASSERT_EQ(seen[i].load(), 1) << i;
+  EXPECT_LE(calls.load(), static_cast<int>(s.threads));
+  EXPECT_EQ(calls.load() == 0, s.count == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Splits, ParallelForThreads,
+                         ::testing::Values(Split{0, 1, 2}, Split{1, 1, 4}, Split{7, 1, 3},
+                                           Split{100, 30, 8}, Split{100, 200, 2},
+                                           Split{1000, 1, 2}));
+
+TEST(ParallelForThreads, AnExceptionReachesTheCaller) {
+  ThreadScope scope(2);
+  EXPECT_THROW(KPX::parallelFor(10, 1,
+                                [](std::uint64_t begin, std::uint64_t) {
+                                  if (begin > 0) throw std::runtime_error("worker");
+                                }),
+               std::runtime_error);
+}
+
+TEST(ProductThreads, EveryThreadCountGivesTheSameBits) {
+  // Large enough to be split: the rows of the result go to different threads.
+  const Matrix<double> a = randomMatrix(403, 193, 21);
+  const Matrix<double> b = randomMatrix(193, 96, 22);
+  const Matrix<double> t = randomMatrix(403, 96, 23);
+  Matrix<double> one;
+  Matrix<double> oneAtB;
+  Matrix<double> oneABt;
+  {
+    ThreadScope scope(1);
+    one = KPX::multiply(a, b);
+    oneAtB = KPX::multiplyAtB(a, t);
+    oneABt = KPX::multiplyABt(t, b);
+  }
+  for (std::uint32_t threads : {2u, 3u, 5u}) {
+    ThreadScope scope(threads);
+    expectBitEqual(one, KPX::multiply(a, b));
+    expectBitEqual(oneAtB, KPX::multiplyAtB(a, t));
+    expectBitEqual(oneABt, KPX::multiplyABt(t, b));
+  }
+}
+
+TEST(ProductThreads, GramMatrixEqualsTheFullProduct) {
+  for (std::uint32_t threads : {1u, 2u}) {
+    ThreadScope scope(threads);
+    for (std::uint32_t cols : {1u, 5u, 48u, 97u, 192u}) {
+      const Matrix<double> a = randomMatrix(301, cols, cols);
+      expectBitEqual(KPX::multiplyAtB(a, a), KPX::multiplyAtA(a));
+    }
+  }
+}
+
+TEST(ProductThreads, StripEqualsTheSameRowsOfTheProduct) {
+  const Matrix<double> a = randomMatrix(50, 96, 31);
+  const Matrix<double> b = randomMatrix(96, 192, 32);
+  const Matrix<double> full = KPX::multiply(a, b);
+  std::vector<double> strip(13 * 192);
+  KPX::multiplyStrip(a[20], a.cols(), 13, b, strip.data());
+  for (std::uint32_t r = 0; r < 13; ++r) {
+    for (std::uint32_t c = 0; c < 192; ++c) ASSERT_EQ(strip[r * 192 + c], full[20 + r][c]);
+  }
+}
+
+}  // namespace
