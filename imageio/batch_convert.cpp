@@ -115,6 +115,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
   } else if (options.method == "ICA" && learning.MaxIterations == 0) {
     learning.MaxIterations = 100;
   }
+  const RdOptions rd = applyEncoderSettings(options.settings, common, learning, compression);
 
   const SourceGuard guard(items);
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -136,6 +137,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
       continue;
     }
     auto codec = std::make_unique<CRIMCodec>();
+    codec->rd = rd;
     result.status = codec->setParameters(&common, &learning, &compression);
     if (result.status != status::Success) {
       result.reason = "the conversion parameters were refused";
