@@ -4,6 +4,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_io.h"
+#include "cli/encoder_options.h"
 #include "imageio/batch_convert.h"
 #include "imageio/listing.h"
 
@@ -22,12 +23,17 @@ void printMessage(std::ostream& out, const std::string& message) {
 int convertFolder(Invocation& inv, Target target) {
   const bool toRim = target == Target::Rim;
   const std::string prefix = toRim ? "folim-cli convert-to-rim: " : "folim-cli convert-to-bmp: ";
-  const char* usage =
-      toRim ? "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive] "
-              "SOURCE_DIR SAVE_DIR\n"
+  const std::string usage =
+      toRim ? std::string(
+                  "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] "
+                  "[--recursive]\n                                ") +
+                  kEncoderOptionsUsage + " SOURCE_DIR SAVE_DIR\n"
             : "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n";
-  const ParsedArgs args = toRim ? parseArgs(inv.args, {"config", "method"}, {"recursive"})
-                                : parseArgs(inv.args, {}, {"recursive"});
+  std::vector<std::string> flags = {"recursive"};
+  if (toRim) flags.push_back("no-rdo");
+  const ParsedArgs args =
+      toRim ? parseArgs(inv.args, withEncoderValueOptions({"config", "method"}), flags)
+            : parseArgs(inv.args, {}, flags);
   if (!args.error.empty() || args.positional.size() != 2) {
     inv.err << prefix << (args.error.empty() ? "expected SOURCE_DIR and SAVE_DIR" : args.error)
             << "\n"
@@ -41,6 +47,12 @@ int convertFolder(Invocation& inv, Target target) {
       inv.err << prefix << "--method must be pca or ica\n" << usage;
       return kExitUsage;
     }
+  }
+  EncoderSettings settings;
+  std::string settingsError;
+  if (toRim && !readEncoderSettings(args, settings, settingsError)) {
+    inv.err << prefix << settingsError << "\n" << usage;
+    return kExitUsage;
   }
   const std::string& sourceDir = args.positional[0];
   const std::string& saveDir = args.positional[1];
@@ -70,6 +82,7 @@ int convertFolder(Invocation& inv, Target target) {
     RimConversionOptions options;
     options.method = method;
     options.configFile = args.value("config");
+    options.settings = settings;
     options.progress = progress;
     options.unreadableFolders = unreadable;
     report = convertToRim(items, saveDir, options);

@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_io.h"
+#include "cli/encoder_options.h"
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "imageio/file_kind.h"
@@ -13,8 +14,9 @@
 namespace cli {
 namespace {
 
-const char* const kUsage =
-    "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT OUTPUT.rim\n";
+const std::string kUsage =
+    std::string("Usage: folim-cli encode [--config FILE] [--method pca|ica] ") +
+    "[--bases FILE]\n                        " + kEncoderOptionsUsage + " INPUT OUTPUT.rim\n";
 
 // An ordinary image that cannot be coded is refused from its header, before
 // its pixels cost time and memory: one too large for the codec, or one whose
@@ -56,7 +58,8 @@ void applyMethod(const std::string& method, LearningParameters& learning) {
 }
 
 int runEncode(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"config", "method", "bases"}, {});
+  const ParsedArgs args = parseArgs(
+      inv.args, withEncoderValueOptions({"config", "method", "bases"}), encoderFlagOptions());
   const std::string prefix = "folim-cli encode: ";
   if (!args.error.empty() || args.positional.size() != 2) {
     inv.err << prefix << (args.error.empty() ? "expected INPUT and OUTPUT" : args.error) << "\n"
@@ -70,6 +73,12 @@ int runEncode(Invocation& inv) {
       inv.err << prefix << "--method must be pca or ica\n" << kUsage;
       return kExitUsage;
     }
+  }
+  EncoderSettings settings;
+  std::string settingsError;
+  if (!readEncoderSettings(args, settings, settingsError)) {
+    inv.err << prefix << settingsError << "\n" << kUsage;
+    return kExitUsage;
   }
   const std::string& input = args.positional[0];
   const std::string& output = args.positional[1];
@@ -108,8 +117,10 @@ int runEncode(Invocation& inv) {
   else
     loadConversionParameters(common, learning, compression);
   applyMethod(method, learning);
+  const RdOptions rd = applyEncoderSettings(settings, common, learning, compression);
 
   CRIMCodec codec;
+  codec.rd = rd;
   Status result = codec.setParameters(&common, &learning, &compression);
   if (result != status::Success) {
     inv.err << prefix << "the conversion parameters were refused: " << statusLine(result);

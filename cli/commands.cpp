@@ -1,32 +1,55 @@
 // The table of sub-commands.
 #include "cli/cli.h"
+#include "cli/encoder_options.h"
 
 namespace cli {
 
 const std::vector<Command>& commands() {
+  static const std::string encoderHelp = "\n" + encoderOptionsHelp();
+  static const std::string paramsHelp =
+      "Usage: folim-cli params [--config FILE] " + std::string(kEncoderOptionsUsage) +
+      "\n"
+      "\n"
+      "Prints the parameter dump for the conversion parameters read from\n"
+      "config.ini beside the program, or from FILE. A file that cannot be\n"
+      "opened gives the defaults. With encoder options the dump shows the\n"
+      "values they make effective, followed by the encoder settings.\n" +
+      encoderHelp;
+  static const std::string encodeHelp =
+      "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE]\n"
+      "                        " +
+      std::string(kEncoderOptionsUsage) +
+      " INPUT OUTPUT.rim\n"
+      "\n"
+      "Encodes INPUT (any image Qt reads, or a RIM file, which is decoded first)\n"
+      "into the RIM file OUTPUT with the parameters of config.ini beside the\n"
+      "program, or of FILE. --method pca learns PCA bases (MaxIterations 0);\n"
+      "--method ica learns ICA bases (MaxIterations 100 when config.ini gives 0).\n"
+      "Without --method, MaxIterations is used as config.ini gives it.\n"
+      "--bases FILE reuses the bases stored in FILE, or stores the learned\n"
+      "bases there when FILE does not exist yet; a FILE that exists but is not\n"
+      "a readable bases file is refused and left untouched.\n"
+      "The codec trace (parameters, learning, step timings, header and size\n"
+      "dumps) goes to standard output.\n" +
+      encoderHelp;
+  static const std::string convertHelp =
+      "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive]\n"
+      "                                " +
+      std::string(kEncoderOptionsUsage) +
+      "\n"
+      "                                SOURCE_DIR SAVE_DIR\n"
+      "\n"
+      "Converts every image file of SOURCE_DIR (and of its subfolders with\n"
+      "--recursive) into SAVE_DIR, which must exist: NAME.EXT becomes the name\n"
+      "without its last three characters followed by \"rim\". The method is pca\n"
+      "unless told otherwise. Failed files do not stop the job; the final\n"
+      "message lists each failed source with the reason, and no listed source\n"
+      "file is ever written over. When two sources give the same output name,\n"
+      "the first in listing order that converts keeps it; the others fail.\n" +
+      encoderHelp;
   static const std::vector<Command> table = {
-      {"params", "print the conversion parameters config.ini gives",
-       "Usage: folim-cli params [--config FILE]\n"
-       "\n"
-       "Prints the parameter dump for the conversion parameters read from\n"
-       "config.ini beside the program, or from FILE. A file that cannot be\n"
-       "opened gives the defaults.\n",
-       runParams},
-      {"encode", "convert one image file to a RIM file",
-       "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT "
-       "OUTPUT.rim\n"
-       "\n"
-       "Encodes INPUT (any image Qt reads, or a RIM file, which is decoded first)\n"
-       "into the RIM file OUTPUT with the parameters of config.ini beside the\n"
-       "program, or of FILE. --method pca learns PCA bases (MaxIterations 0);\n"
-       "--method ica learns ICA bases (MaxIterations 100 when config.ini gives 0).\n"
-       "Without --method, MaxIterations is used as config.ini gives it.\n"
-       "--bases FILE reuses the bases stored in FILE, or stores the learned\n"
-       "bases there when FILE does not exist yet; a FILE that exists but is not\n"
-       "a readable bases file is refused and left untouched.\n"
-       "The codec trace (parameters, learning, step timings, header and size\n"
-       "dumps) goes to standard output.\n",
-       runEncode},
+      {"params", "print the conversion parameters config.ini gives", paramsHelp.c_str(), runParams},
+      {"encode", "convert one image file to a RIM file", encodeHelp.c_str(), runEncode},
       {"decode", "convert a RIM file to an ordinary image file",
        "Usage: folim-cli decode INPUT.rim OUTPUT.bmp|png|jpg|tif...\n"
        "\n"
@@ -47,17 +70,7 @@ const std::vector<Command>& commands() {
        "header and its three section headers, and checks that the sections fill\n"
        "the file as the header says.\n",
        runInfo},
-      {"convert-to-rim", "convert every image of a folder to RIM files",
-       "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive]\n"
-       "                                SOURCE_DIR SAVE_DIR\n"
-       "\n"
-       "Converts every image file of SOURCE_DIR (and of its subfolders with\n"
-       "--recursive) into SAVE_DIR, which must exist: NAME.EXT becomes the name\n"
-       "without its last three characters followed by \"rim\". The method is pca\n"
-       "unless told otherwise. Failed files do not stop the job; the final\n"
-       "message lists each failed source with the reason, and no listed source\n"
-       "file is ever written over. When two sources give the same output name,\n"
-       "the first in listing order that converts keeps it; the others fail.\n",
+      {"convert-to-rim", "convert every image of a folder to RIM files", convertHelp.c_str(),
        runConvertToRim},
       {"convert-to-bmp", "convert every RIM file of a folder to BMP files",
        "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n"

@@ -154,6 +154,14 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     static_cast<KPX::Matrix<double>&>(coeff) = KPX::multiply(patches, analysis);
     timer.report("  multiply...");
 
+    if (rd.optimise) {
+      timer.restart();
+      s = optimiseForRate(rd, compression.CoeffQuantizeStep, average, base, coeff,
+                          learning.DimensionReduction);
+      if (s != status::Success) return s;
+      timer.report("  optimising...");
+    }
+
     timer.restart();
     s = average.encode();
     if (s == status::Success) s = base.encode();

@@ -10,6 +10,7 @@
 #include "codec/parameters.h"
 #include "codec/patches.h"
 #include "codec/raster.h"
+#include "codec/rd_quantizer.h"
 #include "codec/rimformat.h"
 #include "codec/status.h"
 
@@ -51,6 +52,9 @@ class CRIMCodec {
 
   void printHeader() const;
   void printFileSizes() const;
+
+  // Optional rate-distortion optimisation of this encode (off by default).
+  RdOptions rd{};
 
   CommonParameters common{};
   LearningParameters learning{};

@@ -87,6 +87,7 @@ struct RimJob {
   CommonParameters common;
   LearningParameters learning;
   CompressionParameters compression;
+  RdOptions rd;
 };
 
 // One file to RIM: the checks that need no pixels, then the load and the
@@ -98,6 +99,7 @@ ConversionResult convertOneToRim(PlannedFile planned, const RimJob& job) {
     return result;
   }
   auto codec = std::make_unique<CRIMCodec>();
+  codec->rd = job.rd;
   result.status = codec->setParameters(&job.common, &job.learning, &job.compression);
   if (result.status != status::Success) {
     result.reason = "the conversion parameters were refused: " + reasonOf(result.status);
@@ -263,6 +265,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
   } else if (options.method == "ICA" && job.learning.MaxIterations == 0) {
     job.learning.MaxIterations = 100;
   }
+  job.rd = applyEncoderSettings(options.settings, job.common, job.learning, job.compression);
 
   runJob(report, items, planOutputs(items, saveDir, "rim"), options.unreadableFolders,
          options.progress, options.cancel,

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/encoder_settings.h"
 #include "codec/status.h"
 #include "imageio/listing.h"
 
@@ -68,6 +69,7 @@ std::string batchOutputPath(const std::string& saveDir, const std::string& name,
 struct RimConversionOptions {
   std::string method = "PCA";  // "PCA": MaxIterations 0; "ICA": 100 when config.ini gives 0
   std::string configFile;      // empty: config.ini beside the program
+  EncoderSettings settings;    // overrides of config.ini for this job (none by default)
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
   // Folders of the listing that could not be read: each is a failure.
