@@ -1,6 +1,7 @@
 #include "imageio/signature_source.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <QFile>
 #include <QImageReader>
@@ -14,6 +15,13 @@
 SignatureParameters currentSignatureParameters() {
   SignatureParameters p;
   loadConversionParameters(p.common, p.learning, p.compression);
+  // For measuring the decode size: FOLIM_SIGNATURE_SIDE=0 learns at full
+  // size. Its value is part of the parameters' key.
+  if (const char* side = std::getenv("FOLIM_SIGNATURE_SIDE")) {
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(side, &end, 10);
+    if (end != side && *end == '\0' && v <= 65535) p.maxSide = static_cast<std::uint32_t>(v);
+  }
   return p;
 }
 

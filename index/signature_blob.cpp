@@ -133,7 +133,7 @@ std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
 
 bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
   Reader r(data, size);
-  if (!r.has(48)) return false;
+  if (!r.has(44)) return false;
   if (r.u32() != kSignatureMagic) return false;
   Signature s;
   s.learningMethod = r.u16();
