@@ -116,7 +116,7 @@ const std::vector<Command>& commands() {
        "                            [--no-refresh] [--jobs N] [--json] DIR\n"
        "\n"
        "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
-       "against each other is at least S (default 0.9), one block per group\n"
+       "against each other is at least S (default 0.65), one block per group\n"
        "separated by blank lines: the picture most alike to the others first,\n"
        "then the others, best first, each as score, edge and colour similarity\n"
        "and path. --json prints an array of groups of {path, score, edge, color}.\n",

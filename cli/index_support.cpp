@@ -12,7 +12,6 @@
 #include <system_error>
 #include <thread>
 
-#include "imageio/listing.h"
 #include "numeric/trace.h"
 
 namespace cli {
@@ -96,8 +95,7 @@ bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool
   RefreshRequest request;
   request.dir = folder;
   request.recursive = recursive;
-  for (const ListedImage& listed : listImageFiles(folder, recursive))
-    request.files.push_back(listed.path);
+  request.files = listIndexablePictures(folder, recursive);
   request.params = signatureParametersKey(parameters);
   request.jobs = jobs;
   request.stop = &interruptRequested;

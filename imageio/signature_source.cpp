@@ -7,7 +7,12 @@
 #include <QImageReader>
 
 #include "codec/limits.h"
+#include <filesystem>
+#include <set>
+#include <system_error>
+
 #include "imageio/file_kind.h"
+#include "platform/directory.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
 #include "numeric/trace.h"
@@ -64,6 +69,40 @@ bool LoadForSignature(const std::string& path, std::uint32_t maxSide, CImage& im
   if (decoded.isNull() || !imageio::rasterFromQImage(decoded, image))
     return fail("the image is too large or memory ran out");
   return true;
+}
+
+bool IsIndexablePicture(const std::string& name) {
+  if (GetFileKind(name) != kFileKindNone) return true;
+  const std::string lower = platform::toLowerAscii(name);
+  return lower.size() > 5 && lower.compare(lower.size() - 5, 5, ".webp") == 0;
+}
+
+namespace {
+
+void listInto(const std::string& dir, bool recursive, std::set<std::string>& visited,
+              std::vector<std::string>& out) {
+  if (recursive) {
+    // Symbolic links may lead back up the tree.
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(dir, error).string();
+    if (!error && !visited.insert(real).second) return;
+  }
+  for (const platform::DirectoryEntry& entry : platform::listDirectory(dir)) {
+    if (entry.isDirectory) {
+      if (recursive) listInto(entry.path, recursive, visited, out);
+    } else if (IsIndexablePicture(entry.name)) {
+      out.push_back(entry.path);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> listIndexablePictures(const std::string& dir, bool recursive) {
+  std::vector<std::string> out;
+  std::set<std::string> visited;
+  listInto(dir, recursive, visited, out);
+  return out;
 }
 
 Status FileSignature(const std::string& path, const SignatureParameters& parameters,

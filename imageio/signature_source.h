@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "codec/parameters.h"
 #include "codec/raster.h"
@@ -35,6 +36,15 @@ std::string signatureParametersKey(const SignatureParameters& parameters);
 // it cannot be read or is over the raster limits.
 bool LoadForSignature(const std::string& path, std::uint32_t maxSide, CImage& image,
                       std::string* error = nullptr);
+
+// Whether the index takes a file by its name: every image name of the
+// listing, and WebP, which the image library reads too.
+bool IsIndexablePicture(const std::string& name);
+
+// The pictures of dir the index takes, in the listing's order (by name
+// without regard to case); with recursive, sub-folders are descended into
+// where they stand, each real folder once.
+std::vector<std::string> listIndexablePictures(const std::string& dir, bool recursive);
 
 // The signature of any image file: 8 when it cannot be opened or decoded,
 // else the statuses of reading a RIM file or of learning.

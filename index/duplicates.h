@@ -11,7 +11,7 @@
 #include "index/signature_index.h"
 #include "retrieval/search.h"
 
-inline constexpr double kDefaultDuplicateThreshold = 0.9;
+inline constexpr double kDefaultDuplicateThreshold = 0.65;
 inline constexpr std::size_t kDuplicateShortlist = 8;
 
 struct DuplicateRequest {
