@@ -59,5 +59,7 @@ int runConvertToRim(Invocation& inv);
 int runConvertToBmp(Invocation& inv);
 int runSearch(Invocation& inv);
 int runCompare(Invocation& inv);
+int runIndex(Invocation& inv);
+int runDuplicates(Invocation& inv);
 
 }  // namespace cli

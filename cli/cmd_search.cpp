@@ -8,9 +8,13 @@
 #include <thread>
 
 #include "cli/cli.h"
+#include "cli/cli_io.h"
+#include "cli/index_support.h"
 #include "cli/search_output.h"
 #include "codec/rim_codec.h"
 #include "imageio/listing.h"
+#include "index/ranking.h"
+#include "numeric/trace.h"
 #include "retrieval/search.h"
 
 namespace cli {
@@ -19,7 +23,7 @@ namespace {
 const char* const kUsage =
     "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
     "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-    "                        QUERY.rim DIR\n";
+    "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
@@ -37,11 +41,107 @@ long parseCount(const std::string& text, long low, long high) {
   return value >= low && value <= high ? value : -1;
 }
 
+void printRanking(Invocation& inv, const std::vector<ImageEntry>& ranking, long top,
+                  SearchFormat format, const std::string& folder, const std::string& spelled) {
+  std::size_t shown = 0;
+  for (const ImageEntry& c : ranking) {
+    if (top >= 0 && shown == static_cast<std::size_t>(top)) break;
+    if (folder.empty()) {
+      printSearchCandidate(inv.out, c, format);
+    } else {
+      ImageEntry spelledEntry = c;
+      spelledEntry.path = asSpelled(c.path, folder, spelled);
+      printSearchCandidate(inv.out, spelledEntry, format);
+    }
+    ++shown;
+  }
+}
+
+// The search over the signature index: any image as the query, every
+// picture of the folder ranked, in two stages.
+int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& request,
+                  const std::string& dir, long top, SearchFormat format) {
+  const std::string prefix = "folim-cli search: ";
+  std::size_t shortlist = kDefaultShortlist;
+  if (args.has("shortlist")) {
+    const long n = parseCount(args.value("shortlist"), 0, 999999999);
+    if (n < 0) return usageError(inv, "--shortlist expects a whole number (0: every entry)");
+    shortlist = static_cast<std::size_t>(n);
+  }
+  const std::string problem = inputFileProblem(request.queryPath);
+  if (!problem.empty()) {
+    inv.err << prefix << request.queryPath << ": " << problem << "\n";
+    return kExitFailed;
+  }
+  std::string file = args.value("index");
+  if (file == "default") file.clear();
+  SignatureIndex index;
+  if (!openIndex(index, file, prefix, inv.err)) return kExitFailed;
+  const SignatureParameters parameters = currentSignatureParameters();
+  const std::string params = signatureParametersKey(parameters);
+  const std::string folder = indexFolder(dir);
+  const bool recursive = args.has("recursive");
+  if (!args.has("no-refresh")) {
+    RefreshCounts counts;
+    if (!refreshIndexedFolder(index, folder, recursive, request.threads, parameters, prefix,
+                              inv.err, counts))
+      return kExitFailed;
+    if (counts.interrupted) {
+      inv.err << prefix << "interrupted\n";
+      return 130;
+    }
+  }
+
+  // The query's signature: from the index when it holds the file as it is
+  // now, else made the same way.
+  IndexedQuery query;
+  const std::string queryPath = indexFolder(request.queryPath);
+  IndexRow row;
+  std::int64_t size = 0, mtime = 0;
+  const bool indexed = index.Find(queryPath, params, row) && row.status == 0 &&
+                       FileStamp(queryPath, size, mtime) && row.size == size &&
+                       row.mtime == mtime && index.LoadSignature(row.id, query.query);
+  if (!indexed) {
+    TraceTarget quiet(nullptr);
+    const Status status = FileSignature(request.queryPath, parameters, query.query);
+    if (status != status::Success) {
+      inv.err << prefix << request.queryPath << ": " << statusLine(status);
+      return kExitFailed;
+    }
+  }
+  query.colorMode = request.colorMode;
+  query.colorWeight = ColorWeightFromText(request.colorWeightText);
+  query.shortlist = shortlist;
+  query.threads = request.threads;
+  std::vector<ImageEntry> ranking;
+  std::vector<std::int64_t> damaged;
+  std::string error;
+  if (!RankIndexed(index, folder, recursive, params, query, ranking, damaged, error)) {
+    inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
+    return kExitFailed;
+  }
+  if (!damaged.empty()) {
+    // Dropped rows are made again by the next refresh.
+    if (index.Begin()) {
+      for (std::int64_t id : damaged) index.RemoveId(id);
+      index.Commit();
+    }
+    inv.err << prefix << damaged.size() << " damaged index entries dropped\n";
+  }
+  if (ranking.empty()) {
+    inv.err << prefix << "no picture of " << dir << " can be ranked against the query\n";
+    return kExitFailed;
+  }
+  printRanking(inv, ranking, top, format, folder, dir);
+  return kExitOk;
+}
+
 }  // namespace
 
 int runSearch(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads"},
-                                    {"recursive", "null", "json"});
+  const ParsedArgs args =
+      parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads", "index", "shortlist"},
+                {"recursive", "no-refresh", "null", "json"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.has("null") && args.has("json"))
     return usageError(inv, "--null and --json cannot be used together");
@@ -104,6 +204,9 @@ int runSearch(Invocation& inv) {
     return kExitFailed;
   }
 
+  if (args.has("index") || args.has("no-refresh") || args.has("shortlist"))
+    return searchIndexed(inv, args, request, dir, top, format);
+
   // The query's base type is the learning flag in its header; a file whose
   // header cannot be read is no RIM file.
   std::uint16_t learningMethod = 0;
@@ -127,12 +230,7 @@ int runSearch(Invocation& inv) {
     inv.err << result.message << "\n";
     return kExitFailed;
   }
-  std::size_t shown = 0;
-  for (const ImageEntry& c : result.candidates) {
-    if (top >= 0 && shown == static_cast<std::size_t>(top)) break;
-    printSearchCandidate(inv.out, c, format);
-    ++shown;
-  }
+  printRanking(inv, result.candidates, top, format, std::string(), std::string());
   return kExitOk;
 }
 

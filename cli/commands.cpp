@@ -85,7 +85,7 @@ const std::vector<Command>& commands() {
       {"search", "rank the RIM files of a folder by similarity to a query",
        "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
        "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-       "                        QUERY.rim DIR\n"
+       "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n"
        "\n"
        "Ranks the RIM files in DIR (and its sub-folders with --recursive) whose\n"
        "bases were learned like the query's (both PCA or both ICA) by their\n"
@@ -108,8 +108,42 @@ const std::vector<Command>& commands() {
        "  --null                end each record with a NUL byte and print the path\n"
        "                        as it is (for xargs -0)\n"
        "  --json                one JSON object per line: score, edge, colour, path\n"
-       "                        (bytes that are not UTF-8 as \\udcXX)\n",
+       "                        (bytes that are not UTF-8 as \\udcXX)\n"
+       "\n"
+       "With the signature index (--index, --no-refresh or --shortlist), QUERY may be\n"
+       "any image and every picture of DIR is ranked, ordinary images learned in\n"
+       "memory under config.ini's parameters; RIM files rank exactly as without it.\n"
+       "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
+       "                        index.sqlite, also chosen by the word default)\n"
+       "  --no-refresh          rank what the index holds, without updating DIR first\n"
+       "  --shortlist N         score exactly only the N entries the compact\n"
+       "                        descriptors rank best (default 200; 0: every entry)\n",
        runSearch},
+      {"index", "add the pictures of folders to the signature index",
+       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] DIR...\n"
+       "\n"
+       "Brings the signature index up to date with DIR (and its sub-folders with\n"
+       "--recursive): new pictures are added, changed ones refreshed, vanished ones\n"
+       "removed. RIM files give the signature they hold; other images are learned\n"
+       "in memory under config.ini's parameters. Files that cannot be read are\n"
+       "remembered and not tried again until they change. Prints a summary; a\n"
+       "progress line goes to standard error on a terminal. Ctrl-C stops after the\n"
+       "files in work and keeps every finished one; the next run completes it.\n"
+       "\n"
+       "  --jobs N              work on N threads (default: all cores)\n"
+       "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
+       "                        index.sqlite)\n",
+       runIndex},
+      {"duplicates", "list groups of near-duplicate pictures of a folder",
+       "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE]\n"
+       "                            [--no-refresh] [--jobs N] [--json] DIR\n"
+       "\n"
+       "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
+       "against each other is at least S (default 0.65), one block per group\n"
+       "separated by blank lines: the picture most alike to the others first,\n"
+       "then the others, best first, each as score, edge and colour similarity\n"
+       "and path. --json prints an array of groups of {path, score, edge, color}.\n",
+       runDuplicates},
       {"compare", "print the PSNR between two images of the same size",
        "Usage: folim-cli compare IMAGE_A IMAGE_B\n"
        "\n"

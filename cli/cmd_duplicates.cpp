@@ -1,0 +1,135 @@
+// folim-cli duplicates: groups of near-duplicate pictures in a folder, from
+// the signature index.
+#include <charconv>
+#include <cstdio>
+#include <ostream>
+#include <system_error>
+
+#include "cli/cli.h"
+#include "cli/cli_io.h"
+#include "cli/index_support.h"
+#include "index/duplicates.h"
+
+namespace cli {
+namespace {
+
+const char* const kUsage =
+    "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE] [--no-refresh]\n"
+    "                            [--jobs N] [--json] DIR\n";
+
+int usageError(Invocation& inv, const std::string& what) {
+  inv.err << "folim-cli duplicates: " << what << "\n" << kUsage;
+  return kExitUsage;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped; other
+// bytes as they are.
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", v);
+  return text;
+}
+
+}  // namespace
+
+int runDuplicates(Invocation& inv) {
+  const ParsedArgs args =
+      parseArgs(inv.args, {"threshold", "index", "jobs"}, {"recursive", "json", "no-refresh"});
+  if (!args.error.empty()) return usageError(inv, args.error);
+  if (args.positional.size() != 1) return usageError(inv, "expects one DIR");
+  DuplicateRequest request;
+  if (args.has("threshold")) {
+    const std::string text = args.value("threshold");
+    double s = -1.0;
+    const std::from_chars_result r =
+        std::from_chars(text.data(), text.data() + text.size(), s, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !(s >= 0.0) || s > 1.0)
+      return usageError(inv, "--threshold expects a score from 0 to 1");
+    request.threshold = s;
+  }
+  unsigned jobs = defaultJobs();
+  if (args.has("jobs")) {
+    const std::string text = args.value("jobs");
+    unsigned n = 0;
+    const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || n < 1 || n > 256)
+      return usageError(inv, "--jobs expects a number from 1 to 256");
+    jobs = n;
+  }
+  const std::string dir = args.positional[0];
+  const std::string prefix = "folim-cli duplicates: ";
+  const std::string problem = folderProblem(dir);
+  if (!problem.empty()) {
+    inv.err << prefix << dir << ": " << problem << "\n";
+    return kExitFailed;
+  }
+  std::string file = args.value("index");
+  if (file == "default") file.clear();
+  SignatureIndex index;
+  if (!openIndex(index, file, prefix, inv.err)) return kExitFailed;
+  const SignatureParameters parameters = currentSignatureParameters();
+  request.dir = indexFolder(dir);
+  request.recursive = args.has("recursive");
+  request.params = signatureParametersKey(parameters);
+  request.threads = jobs;
+  if (!args.has("no-refresh")) {
+    RefreshCounts counts;
+    if (!refreshIndexedFolder(index, request.dir, request.recursive, jobs, parameters, prefix,
+                              inv.err, counts))
+      return kExitFailed;
+    if (counts.interrupted) {
+      inv.err << prefix << "interrupted\n";
+      return 130;
+    }
+  }
+  std::vector<DuplicateGroup> groups;
+  std::string error;
+  if (!FindDuplicates(index, request, groups, error)) {
+    inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
+    return kExitFailed;
+  }
+  const bool json = args.has("json");
+  if (json) inv.out << "[";
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    if (json) {
+      inv.out << (g == 0 ? "\n  [" : ",\n  [");
+    } else if (g != 0) {
+      inv.out << "\n";
+    }
+    const std::vector<ImageEntry>& members = groups[g].members;
+    for (std::size_t m = 0; m < members.size(); ++m) {
+      const ImageEntry& e = members[m];
+      const std::string path = asSpelled(e.path, request.dir, dir);
+      if (json) {
+        inv.out << (m == 0 ? "\n" : ",\n") << "    {\"path\": " << jsonString(path)
+                << ", \"score\": " << number(e.score) << ", \"edge\": " << number(e.edgeSimilarity)
+                << ", \"color\": " << number(e.colorSimilarity) << "}";
+      } else {
+        inv.out << number(e.score) << " " << number(e.edgeSimilarity) << " "
+                << number(e.colorSimilarity) << " " << path << "\n";
+      }
+    }
+    if (json) inv.out << "\n  ]";
+  }
+  if (json) inv.out << (groups.empty() ? "]\n" : "\n]\n");
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,43 @@
+// What the index commands of folim-cli share: where the index lies, opening
+// it with a report of damage, folders as the index names them, refreshing a
+// folder with a progress line and an interruption by Ctrl-C.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "imageio/signature_source.h"
+#include "index/refresh.h"
+#include "index/signature_index.h"
+
+namespace cli {
+
+// $XDG_CACHE_HOME/folim/index.sqlite, or ~/.cache/folim/index.sqlite.
+std::string defaultIndexPath();
+
+// The folder as the index names it: absolute, normalised, no trailing "/".
+std::string indexFolder(const std::string& dir);
+
+// Opens the index (the default one for an empty file), reporting a rebuild
+// on err. False after writing the reason to err.
+bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
+               std::ostream& err);
+
+// The number of worker threads: all cores unless told otherwise.
+unsigned defaultJobs();
+
+// Lists the image files of folder (absolute) and brings the index up to
+// date with them. A progress line goes to standard error when it is a
+// terminal; Ctrl-C stops the refresh after the files in work, which are
+// kept. False after writing the reason to err.
+bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
+                          unsigned jobs, const SignatureParameters& parameters,
+                          const std::string& prefix, std::ostream& err, RefreshCounts& counts);
+
+// The path as the user named it: folder (absolute) replaced by spelled.
+std::string asSpelled(const std::string& path, const std::string& folder,
+                      const std::string& spelled);
+
+}  // namespace cli

@@ -1,0 +1,37 @@
+// Near-duplicate groups of an indexed folder. Each entry's compact
+// descriptor shortlists its likeliest matches among the others; only those
+// pairs are scored exactly, so the costly measures never run on all pairs.
+// Pairs scoring at least the threshold join their files into one group.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index/signature_index.h"
+#include "retrieval/search.h"
+
+inline constexpr double kDefaultDuplicateThreshold = 0.65;
+inline constexpr std::size_t kDuplicateShortlist = 8;
+
+struct DuplicateRequest {
+  std::string dir;
+  bool recursive = false;
+  std::string params;
+  std::int32_t colorMode = 2;
+  double colorWeight = 0.7;
+  double threshold = kDefaultDuplicateThreshold;
+  std::size_t shortlist = kDuplicateShortlist;  // exact comparisons per entry
+  unsigned threads = 1;
+};
+
+// One group: its first member is the one most alike to the others (scores
+// 1 against itself); the rest follow by their score against it, best first.
+struct DuplicateGroup {
+  std::vector<ImageEntry> members;
+};
+
+// Groups in the order of their first member's path. False with error set
+// when the index cannot be read.
+bool FindDuplicates(SignatureIndex& index, const DuplicateRequest& request,
+                    std::vector<DuplicateGroup>& groups, std::string& error);

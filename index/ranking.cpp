@@ -1,0 +1,139 @@
+#include "index/ranking.h"
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+#include "index/refresh.h"
+#include "retrieval/edge_similarity.h"
+
+namespace {
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool listingLess(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const char x = lowerAscii(a[i]), y = lowerAscii(b[i]);
+    if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+std::string nameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  for (char& c : name) c = lowerAscii(c);
+  return name;
+}
+
+}  // namespace
+
+void ParallelFor(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& fn) {
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t i = next++; i < n; i = next++) fn(i);
+  };
+  std::vector<std::thread> helpers;
+  const std::size_t extra = threads > 1 ? std::min<std::size_t>(threads - 1, n) : 0;
+  for (std::size_t t = 0; t < extra; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads, same results
+    }
+  }
+  work();
+  for (std::thread& t : helpers) t.join();
+}
+
+double EstimateScore(const CompactSignature& query, const CompactSignature& target,
+                     std::int32_t colorMode, double colorWeight) {
+  return (1.0 - colorWeight) * CompactEdgeSimilarity(query, target) +
+         colorWeight * CompactColorSimilarity(query, target, colorMode);
+}
+
+void ScoreSignature(const Signature& query, const Signature& target, std::int32_t colorMode,
+                    double colorWeight, ImageEntry& entry) {
+  entry.colorSimilarity = SignatureColorSimilarity(query, target, colorMode);
+  entry.edgeSimilarity = SignatureEdgeSimilarity(query, target);
+  entry.score = (1.0 - colorWeight) * entry.edgeSimilarity + colorWeight * entry.colorSimilarity;
+}
+
+void SortLikeListing(std::vector<ImageEntry>& entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const ImageEntry& a, const ImageEntry& b) { return listingLess(a.path, b.path); });
+}
+
+bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
+                 const std::string& params, const IndexedQuery& q, std::vector<ImageEntry>& ranking,
+                 std::vector<std::int64_t>& damaged, std::string& error) {
+  ranking.clear();
+  std::vector<CompactRow> rows;
+  if (!index.LoadCompact(dir, params, q.query.learningMethod, rows, damaged)) {
+    error = index.lastError();
+    return false;
+  }
+  if (!recursive)
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](const CompactRow& r) { return !DirectlyIn(r.path, dir); }),
+               rows.end());
+
+  // First stage: every entry's estimate, then the best `shortlist` of them.
+  std::vector<std::size_t> chosen(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) chosen[i] = i;
+  if (q.shortlist != 0 && rows.size() > q.shortlist) {
+    const CompactSignature queryCompact = MakeCompact(q.query);
+    std::vector<double> estimate(rows.size());
+    ParallelFor(rows.size(), q.threads, [&](std::size_t i) {
+      estimate[i] = EstimateScore(queryCompact, rows[i].compact, q.colorMode, q.colorWeight);
+    });
+    std::nth_element(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(q.shortlist),
+                     chosen.end(), [&](std::size_t a, std::size_t b) {
+                       if (estimate[a] != estimate[b]) return estimate[a] > estimate[b];
+                       return a < b;
+                     });
+    chosen.resize(q.shortlist);
+  }
+
+  // Second stage: the full signatures of the shortlist, scored exactly, a
+  // chunk at a time so that memory stays bounded whatever the shortlist.
+  EdgeSimilarity edge;
+  edge.baseLimit = kSearchBaseLimit;
+  edge.queryBases = q.query.bases;
+  edge.queryNorms = q.query.baseNorms;
+  constexpr std::size_t kChunk = 256;
+  std::vector<Signature> signatures;
+  std::vector<ImageEntry> scored;
+  std::vector<char> loaded;
+  for (std::size_t start = 0; start < chosen.size(); start += kChunk) {
+    const std::size_t count = std::min(kChunk, chosen.size() - start);
+    signatures.assign(count, Signature());
+    scored.assign(count, ImageEntry());
+    loaded.assign(count, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+      loaded[k] = index.LoadSignature(rows[chosen[start + k]].id, signatures[k]) ? 1 : 0;
+      if (!loaded[k]) damaged.push_back(rows[chosen[start + k]].id);
+    }
+    ParallelFor(count, q.threads, [&](std::size_t k) {
+      if (!loaded[k]) return;
+      ImageEntry& e = scored[k];
+      const Signature& t = signatures[k];
+      e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
+      e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
+      e.score = (1.0 - q.colorWeight) * e.edgeSimilarity + q.colorWeight * e.colorSimilarity;
+    });
+    for (std::size_t k = 0; k < count; ++k) {
+      if (!loaded[k]) continue;
+      scored[k].path = rows[chosen[start + k]].path;
+      scored[k].name = nameOf(scored[k].path);
+      scored[k].baseType = static_cast<std::int16_t>(q.query.learningMethod);
+      ranking.push_back(std::move(scored[k]));
+    }
+  }
+  SortLikeListing(ranking);
+  SortByScore(ranking);
+  return true;
+}

@@ -1,0 +1,49 @@
+// Ranking an indexed folder in two stages: the compact descriptor of every
+// entry, held in memory, estimates the combined score and picks a
+// shortlist; the full edge and colour measures then score the shortlist
+// exactly as the search scores RIM files. A shortlist of 0 (or one at least
+// as long as the folder) scores every entry, which is the exhaustive ranking.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "index/signature_index.h"
+#include "retrieval/search.h"
+
+inline constexpr std::size_t kDefaultShortlist = 200;
+
+struct IndexedQuery {
+  Signature query;
+  std::int32_t colorMode = 2;
+  double colorWeight = 0.7;  // w: score = (1 - w) * edge + w * colour
+  std::size_t shortlist = kDefaultShortlist;
+  unsigned threads = 1;
+};
+
+// The first stage's estimate of the combined score.
+double EstimateScore(const CompactSignature& query, const CompactSignature& target,
+                     std::int32_t colorMode, double colorWeight);
+
+// The exact scores of a target signature, as ImageEntry fields.
+void ScoreSignature(const Signature& query, const Signature& target, std::int32_t colorMode,
+                    double colorWeight, ImageEntry& entry);
+
+// Orders candidates the way a folder listing does (by path, letters compared
+// without regard to case), so that equal scores rank as in the search
+// without the index.
+void SortLikeListing(std::vector<ImageEntry>& entries);
+
+// Ranks the entries of dir (with recursive, of its sub-folders too) whose
+// bases were learned like the query's, best first. Rows whose blobs do not
+// decode are left out and listed in damaged. False with error set when the
+// index cannot be read.
+bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
+                 const std::string& params, const IndexedQuery& query,
+                 std::vector<ImageEntry>& ranking, std::vector<std::int64_t>& damaged,
+                 std::string& error);
+
+// Runs fn(i) for i in [0, n) on up to threads threads, the caller included.
+void ParallelFor(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& fn);

@@ -1,0 +1,217 @@
+#include "index/refresh.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+// Results are committed at least this often, so an interruption loses
+// little work and another process waits little for the write lock.
+constexpr std::size_t kBatchFiles = 16;
+constexpr auto kBatchTime = std::chrono::milliseconds(500);
+
+struct WorkItem {
+  std::string path;
+  std::int64_t size = 0;
+  std::int64_t mtime = 0;
+  bool known = false;  // a row exists: refreshed, not added
+};
+
+struct Result {
+  const WorkItem* item = nullptr;
+  Status status = status::Success;
+  Signature signature;
+};
+
+bool writeBatch(SignatureIndex& index, const std::string& params, std::deque<Result>& batch,
+                RefreshCounts& counts, std::string& error) {
+  if (batch.empty()) return true;
+  if (!index.Begin()) {
+    error = index.lastError();
+    return false;
+  }
+  for (const Result& r : batch) {
+    const bool ok = r.status == status::Success;
+    if (!index.Put(r.item->path, params, r.item->size, r.item->mtime,
+                   static_cast<std::int32_t>(r.status), ok ? &r.signature : nullptr)) {
+      error = index.lastError();
+      index.Rollback();
+      return false;
+    }
+  }
+  if (!index.Commit()) {
+    error = index.lastError();
+    index.Rollback();
+    return false;
+  }
+  for (const Result& r : batch) {
+    ++(r.item->known ? counts.refreshed : counts.added);
+    if (r.status != status::Success) ++counts.failed;
+  }
+  batch.clear();
+  return true;
+}
+
+}  // namespace
+
+bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& mtime) {
+  std::error_code ec;
+  const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
+  if (ec) return false;
+  const auto time = std::filesystem::last_write_time(path, ec);
+  if (ec) return false;
+  size = static_cast<std::int64_t>(bytes);
+  mtime = static_cast<std::int64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count());
+  return true;
+}
+
+bool DirectlyIn(const std::string& path, const std::string& dir) {
+  const std::string prefix = dir + "/";
+  return path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
+         path.find('/', prefix.size()) == std::string::npos;
+}
+
+bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
+                   const SignatureSource& source, const RefreshReport& report,
+                   RefreshCounts& counts, std::string& error) {
+  counts = RefreshCounts();
+  std::vector<IndexRow> rows;
+  if (!index.RowsUnder(request.dir, request.params, rows)) {
+    error = index.lastError();
+    return false;
+  }
+  std::map<std::string, const IndexRow*> known;
+  for (const IndexRow& row : rows) known.emplace(row.path, &row);
+
+  // Vanished files go first, in one transaction.
+  const std::set<std::string> listed(request.files.begin(), request.files.end());
+  std::vector<std::string> vanished;
+  for (const IndexRow& row : rows) {
+    if (!request.recursive && !DirectlyIn(row.path, request.dir)) continue;
+    if (listed.count(row.path) == 0) vanished.push_back(row.path);
+  }
+  if (!vanished.empty()) {
+    if (!index.Begin()) {
+      error = index.lastError();
+      return false;
+    }
+    for (const std::string& path : vanished) {
+      if (!index.Remove(path)) {
+        error = index.lastError();
+        index.Rollback();
+        return false;
+      }
+    }
+    if (!index.Commit()) {
+      error = index.lastError();
+      index.Rollback();
+      return false;
+    }
+    counts.removed = vanished.size();
+  }
+
+  std::vector<WorkItem> work;
+  for (const std::string& path : listed) {
+    WorkItem item;
+    item.path = path;
+    if (!FileStamp(path, item.size, item.mtime)) continue;  // gone meanwhile
+    const auto it = known.find(path);
+    if (it != known.end()) {
+      item.known = true;
+      if (it->second->size == item.size && it->second->mtime == item.mtime) {
+        ++counts.unchanged;
+        continue;
+      }
+    }
+    work.push_back(std::move(item));
+  }
+  const std::size_t total = counts.unchanged + work.size();
+  if (report) report(counts.unchanged, total);
+
+  // Workers take items in order and hand finished results to this thread,
+  // the only one that touches the database.
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::deque<Result> finished;
+  std::size_t next = 0, running = 0;
+  auto stopped = [&] { return request.stop != nullptr && request.stop->load(); };
+  auto worker = [&] {
+    for (;;) {
+      const WorkItem* item;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (next >= work.size() || stopped()) break;
+        item = &work[next++];
+      }
+      Result r;
+      r.item = item;
+      r.status = source(item->path, r.signature);
+      std::lock_guard<std::mutex> lock(mutex);
+      finished.push_back(std::move(r));
+      ready.notify_one();
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    --running;
+    ready.notify_one();
+  };
+  std::vector<std::thread> threads;
+  const unsigned jobs = request.jobs == 0 ? 1 : request.jobs;
+  for (unsigned t = 0; t < jobs && t < work.size(); ++t) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++running;
+    }
+    try {
+      threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+      std::lock_guard<std::mutex> lock(mutex);
+      --running;
+      break;
+    }
+  }
+  if (threads.empty() && !work.empty()) {
+    ++running;
+    worker();  // no thread could be started: work here
+  }
+
+  std::deque<Result> batch;
+  auto lastWrite = std::chrono::steady_clock::now();
+  bool ok = true;
+  std::size_t done = counts.unchanged;
+  for (;;) {
+    bool allDone;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ready.wait_for(lock, kBatchTime, [&] { return !finished.empty() || running == 0; });
+      while (!finished.empty()) {
+        batch.push_back(std::move(finished.front()));
+        finished.pop_front();
+        ++done;
+      }
+      allDone = running == 0 && finished.empty();
+    }
+    if (report) report(done, total);
+    const auto now = std::chrono::steady_clock::now();
+    if (ok && (allDone || batch.size() >= kBatchFiles || now - lastWrite >= kBatchTime)) {
+      ok = writeBatch(index, request.params, batch, counts, error);
+      lastWrite = now;
+      if (!ok) {
+        // Nothing more can be stored: let the workers end early.
+        std::lock_guard<std::mutex> lock(mutex);
+        next = work.size();
+      }
+    }
+    if (allDone) break;
+  }
+  for (std::thread& t : threads) t.join();
+  counts.interrupted = stopped() && counts.added + counts.refreshed < work.size();
+  return ok;
+}

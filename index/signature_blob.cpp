@@ -1,0 +1,225 @@
+#include "index/signature_blob.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "codec/rimformat.h"
+
+namespace {
+
+constexpr std::uint32_t kSignatureMagic = 0x31475346;  // "FSG1"
+constexpr std::uint32_t kCompactMagic = 0x31435346;    // "FSC1"
+
+class Writer {
+ public:
+  void u16(std::uint16_t v) {
+    bytes.push_back(static_cast<std::uint8_t>(v));
+    bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
+  void u32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
+  void u64(std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
+  void f64(double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    u64(bits);
+  }
+  void f32(float v) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    u32(bits);
+  }
+  void integer(std::int64_t v, unsigned width) {
+    const std::uint64_t u = static_cast<std::uint64_t>(v);
+    for (unsigned i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(u >> (8 * i)));
+  }
+  std::vector<std::uint8_t> bytes;
+};
+
+class Reader {
+ public:
+  Reader(const std::uint8_t* data, std::size_t size) : p_(data), left_(size) {}
+  bool has(std::uint64_t n) const { return n <= left_; }
+  std::size_t left() const { return left_; }
+  std::uint64_t unsignedOf(unsigned width) {
+    std::uint64_t v = 0;
+    for (unsigned i = 0; i < width; ++i) v |= std::uint64_t{p_[i]} << (8 * i);
+    p_ += width;
+    left_ -= width;
+    return v;
+  }
+  std::uint16_t u16() { return static_cast<std::uint16_t>(unsignedOf(2)); }
+  std::uint32_t u32() { return static_cast<std::uint32_t>(unsignedOf(4)); }
+  double f64() {
+    const std::uint64_t bits = unsignedOf(8);
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
+  float f32() {
+    const std::uint32_t bits = static_cast<std::uint32_t>(unsignedOf(4));
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
+  std::int64_t integer(unsigned width) {
+    const std::uint64_t u = unsignedOf(width);
+    const unsigned shift = 64 - 8 * width;
+    return static_cast<std::int64_t>(u << shift) >> shift;  // sign-extend
+  }
+
+ private:
+  const std::uint8_t* p_;
+  std::size_t left_;
+};
+
+// The narrowest width (1, 2 or 4 bytes) holding every base as a whole
+// number, or 8 when some base is not one (stored as doubles).
+unsigned baseWidth(const KPX::Matrix<double>& bases) {
+  double largest = 0.0;
+  for (std::uint32_t k = 0; k < bases.count(); ++k) {
+    const double v = bases.data()[k];
+    if (!std::isfinite(v) || v != std::trunc(v) || std::fabs(v) > 2147483647.0) return 8;
+    largest = std::fmax(largest, std::fabs(v));
+  }
+  return largest <= 127.0 ? 1 : largest <= 32767.0 ? 2 : 4;
+}
+
+void writeDoubles(Writer& w, const double* v, std::uint32_t n) {
+  for (std::uint32_t k = 0; k < n; ++k) w.f64(v[k]);
+}
+
+bool readDoubles(Reader& r, double* v, std::uint32_t n) {
+  if (!r.has(std::uint64_t{n} * 8)) return false;
+  for (std::uint32_t k = 0; k < n; ++k) {
+    v[k] = r.f64();
+    if (!std::isfinite(v[k])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
+  Writer w;
+  const unsigned width = baseWidth(s.bases);
+  w.u32(kSignatureMagic);
+  w.u16(s.learningMethod);
+  w.u16(static_cast<std::uint16_t>(width));
+  w.u32(s.imageWidth);
+  w.u32(s.imageHeight);
+  w.u32(s.patchWidth);
+  w.u32(s.patchHeight);
+  w.u32(s.dimension);
+  w.u32(s.bases.rows());
+  w.u32(s.blockMeans.rows());
+  w.u32(s.histogram.count());
+  w.u32(s.structure.count());
+  for (std::uint32_t k = 0; k < s.bases.count(); ++k) {
+    if (width == 8)
+      w.f64(s.bases.data()[k]);
+    else
+      w.integer(static_cast<std::int64_t>(s.bases.data()[k]), width);
+  }
+  writeDoubles(w, s.blockMeans.data(), s.blockMeans.count());
+  writeDoubles(w, s.histogram.data(), s.histogram.count());
+  writeDoubles(w, s.structure.data(), s.structure.count());
+  return w.bytes;
+}
+
+bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
+  Reader r(data, size);
+  if (!r.has(44)) return false;
+  if (r.u32() != kSignatureMagic) return false;
+  Signature s;
+  s.learningMethod = r.u16();
+  const unsigned width = r.u16();
+  s.imageWidth = r.u32();
+  s.imageHeight = r.u32();
+  s.patchWidth = r.u32();
+  s.patchHeight = r.u32();
+  s.dimension = r.u32();
+  const std::uint32_t baseRows = r.u32();
+  const std::uint32_t blockRows = r.u32();
+  const std::uint32_t histogramBins = r.u32();
+  const std::uint32_t structureBins = r.u32();
+  if (s.learningMethod > 1 || (width != 1 && width != 2 && width != 4 && width != 8)) return false;
+  RIMHeader header;
+  header.imageWidth = s.imageWidth;
+  header.imageHeight = s.imageHeight;
+  header.patchWidth = s.patchWidth;
+  header.patchHeight = s.patchHeight;
+  header.dimension = s.dimension;
+  if (validateHeader(header) != status::Success) return false;
+  // Bases as a file holds them (one row per dimension); features as the
+  // search's resolution builds them, or empty when a builder gave up.
+  if (baseRows != s.dimension) return false;
+  if ((blockRows != 0 && blockRows != kCompactBlockMeans / 3) ||
+      (histogramBins != 0 && histogramBins != kCompactHistogram) ||
+      (structureBins != 0 && structureBins != kCompactStructure))
+    return false;
+  const std::uint64_t baseCount = std::uint64_t{baseRows} * patchLength(header);
+  const std::uint64_t expected =
+      baseCount * width + (std::uint64_t{blockRows} * 3 + histogramBins + structureBins) * 8;
+  if (expected != r.left()) return false;
+  try {
+    s.bases.resize(baseRows, patchLength(header));
+    for (std::uint64_t k = 0; k < baseCount; ++k) {
+      const double v = width == 8 ? r.f64() : static_cast<double>(r.integer(width));
+      if (!std::isfinite(v)) return false;
+      s.bases.data()[k] = v;
+    }
+    s.blockMeans.resize(blockRows, blockRows == 0 ? 0 : 3);
+    s.histogram.resize(histogramBins);
+    s.structure.resize(structureBins);
+    if (!readDoubles(r, s.blockMeans.data(), s.blockMeans.count()) ||
+        !readDoubles(r, s.histogram.data(), histogramBins) ||
+        !readDoubles(r, s.structure.data(), structureBins))
+      return false;
+    ComputeBaseNorms(s);
+  } catch (const KPX::MatrixException&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  signature = std::move(s);
+  return true;
+}
+
+std::vector<std::uint8_t> EncodeCompact(const CompactSignature& c) {
+  Writer w;
+  w.u32(kCompactMagic);
+  w.u16(c.learningMethod);
+  w.u16(0);
+  for (float v : c.blockMeans) w.f32(v);
+  for (float v : c.histogram) w.f32(v);
+  for (float v : c.structure) w.f32(v);
+  for (float v : c.edgeProfile) w.f32(v);
+  return w.bytes;
+}
+
+bool DecodeCompact(const std::uint8_t* data, std::size_t size, CompactSignature& compact) {
+  constexpr std::size_t kFloats =
+      kCompactBlockMeans + kCompactHistogram + kCompactStructure + kCompactBands;
+  if (size != 8 + kFloats * 4) return false;
+  Reader r(data, size);
+  if (r.u32() != kCompactMagic) return false;
+  CompactSignature c;
+  c.learningMethod = r.u16();
+  if (c.learningMethod > 1 || r.u16() != 0) return false;
+  auto fill = [&r](auto& values) {
+    for (float& v : values) {
+      v = r.f32();
+      if (!std::isfinite(v)) return false;
+    }
+    return true;
+  };
+  if (!fill(c.blockMeans) || !fill(c.histogram) || !fill(c.structure) || !fill(c.edgeProfile))
+    return false;
+  compact = c;
+  return true;
+}

@@ -1,0 +1,25 @@
+// Signatures as bytes for the index: the whole signature, and the compact
+// descriptor the first stage of a ranking keeps in memory. Blobs come from a
+// file on disk that anything may have damaged, so reading checks every field
+// and length before sizing anything from it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "index/compact.h"
+#include "retrieval/signature.h"
+
+// Little-endian bytes; the bases as the narrowest whole numbers that hold
+// them (they are whole numbers in every RIM file), doubles otherwise.
+std::vector<std::uint8_t> EncodeSignature(const Signature& signature);
+
+// False, with signature unchanged, for anything EncodeSignature cannot have
+// written: another magic, a header the codec would refuse, bases of another
+// shape than the header says, feature sizes other than the search's, a
+// length that is not exactly what the fields announce, values that are not
+// finite.
+bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature);
+
+std::vector<std::uint8_t> EncodeCompact(const CompactSignature& compact);
+bool DecodeCompact(const std::uint8_t* data, std::size_t size, CompactSignature& compact);

@@ -1,0 +1,349 @@
+#include "index/signature_index.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "index/signature_blob.h"
+
+namespace {
+
+constexpr int kApplicationId = 1181707369;  // "Foli"
+// Another process may hold the write lock for one batch; waiting this long
+// covers any batch.
+constexpr int kBusyTimeoutMs = 60000;
+
+// A prepared statement finalised when it goes out of scope.
+class Statement {
+ public:
+  explicit Statement(sqlite3_stmt* s) : s_(s) {}
+  ~Statement() { sqlite3_finalize(s_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  sqlite3_stmt* get() const { return s_; }
+  explicit operator bool() const { return s_ != nullptr; }
+  void text(int i, const std::string& v) {
+    sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  }
+  void blob(int i, const std::string& v) {
+    sqlite3_bind_blob(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  }
+  void blob(int i, const std::vector<std::uint8_t>& v) {
+    sqlite3_bind_blob(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  }
+  void integer(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
+  std::string columnBytes(int i) const {
+    const void* p = sqlite3_column_blob(s_, i);
+    const int n = sqlite3_column_bytes(s_, i);
+    return p == nullptr ? std::string() : std::string(static_cast<const char*>(p), n);
+  }
+
+ private:
+  sqlite3_stmt* s_;
+};
+
+bool isDamage(int code) {
+  code &= 0xff;
+  return code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_FORMAT;
+}
+
+}  // namespace
+
+std::string PathRangeLow(const std::string& dir) { return dir + "/"; }
+std::string PathRangeHigh(const std::string& dir) { return dir + "0"; }
+
+SignatureIndex::~SignatureIndex() { close(); }
+
+void SignatureIndex::close() {
+  if (db_ != nullptr) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+bool SignatureIndex::exec(const char* sql) {
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+  if (rc != SQLITE_OK) {
+    error_ = message != nullptr ? message : sqlite3_errstr(rc);
+    sqlite3_free(message);
+    return false;
+  }
+  return true;
+}
+
+sqlite3_stmt* SignatureIndex::prepare(const char* sql) {
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) {
+    error_ = sqlite3_errmsg(db_);
+    return nullptr;
+  }
+  return s;
+}
+
+bool SignatureIndex::openFresh(std::string& error) {
+  close();
+  const int rc =
+      sqlite3_open_v2(file_.c_str(), &db_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    error = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    close();
+    return false;
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // An index is a cache: after a power cut it may lose the last batches
+  // (which the next refresh makes again) but is never corrupt in WAL mode.
+  sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  return true;
+}
+
+// A failed read of the schema: damage gives a reason to rebuild, anything
+// else (a lock held too long, no permission) is an error.
+bool SignatureIndex::failedRead(std::string& reason) {
+  const int code = sqlite3_errcode(db_);
+  if (isDamage(code))
+    reason = sqlite3_errmsg(db_);
+  else
+    error_ = sqlite3_errmsg(db_);
+  return false;
+}
+
+bool SignatureIndex::damaged() const { return db_ != nullptr && isDamage(sqlite3_errcode(db_)); }
+
+bool SignatureIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {
+  return moveAsideAndCreate(reason, notice, error);
+}
+
+// Reads or makes the schema. reason is set (and false returned) when the
+// file is damaged or foreign; error_ holds other failures.
+bool SignatureIndex::prepareSchema(std::string& reason) {
+  // Reading the header pages is what tells a damaged or foreign file apart.
+  int applicationId = 0, version = 0;
+  {
+    Statement s(prepare("PRAGMA application_id"));
+    if (!s) return failedRead(reason);
+    if (sqlite3_step(s.get()) != SQLITE_ROW) return failedRead(reason);
+    applicationId = sqlite3_column_int(s.get(), 0);
+  }
+  {
+    Statement s(prepare("PRAGMA user_version"));
+    if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return failedRead(reason);
+    version = sqlite3_column_int(s.get(), 0);
+  }
+  int tableCount = 0;
+  {
+    Statement tables(prepare("SELECT count(*) FROM sqlite_schema"));
+    if (!tables || sqlite3_step(tables.get()) != SQLITE_ROW) return failedRead(reason);
+    tableCount = sqlite3_column_int(tables.get(), 0);
+  }
+  if (applicationId == 0 && tableCount == 0) {
+    // A new file. WAL lets readers go on while one process writes.
+    if (!exec("PRAGMA journal_mode=WAL")) return false;
+    if (!exec("BEGIN IMMEDIATE")) return false;
+    // Another process may have made it meanwhile.
+    const bool ok = exec(
+                        "CREATE TABLE IF NOT EXISTS entries ("
+                        " id INTEGER PRIMARY KEY,"
+                        " path BLOB NOT NULL,"
+                        " params TEXT NOT NULL,"
+                        " size INTEGER NOT NULL,"
+                        " mtime INTEGER NOT NULL,"
+                        " status INTEGER NOT NULL,"
+                        " learning INTEGER NOT NULL DEFAULT 0,"
+                        " compact BLOB,"
+                        " signature BLOB,"
+                        " UNIQUE (path, params))") &&
+                    exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
+    if (!ok) {
+      exec("ROLLBACK");
+      return false;
+    }
+    return exec("COMMIT");
+  }
+  if (applicationId != kApplicationId) {
+    reason = "not a Folim index";
+    return false;
+  }
+  if (version > kSchemaVersion) {
+    error_ = "made by a newer version of Folim (schema " + std::to_string(version) + ")";
+    return false;
+  }
+  // Schema 1 is the first; later versions migrate older files here, step by
+  // step inside one transaction.
+  if (!exec("PRAGMA journal_mode=WAL")) return false;
+  return true;
+}
+
+bool SignatureIndex::Open(const std::string& file, std::string& notice, std::string& error) {
+  file_ = file;
+  notice.clear();
+  error.clear();
+  std::error_code ec;
+  const std::filesystem::path parent = std::filesystem::path(file).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  if (!openFresh(error)) return false;
+  std::string reason;
+  if (prepareSchema(reason)) return true;
+  if (reason.empty()) {
+    error = error_;
+    close();
+    return false;
+  }
+  return moveAsideAndCreate(reason, notice, error);
+}
+
+bool SignatureIndex::moveAsideAndCreate(const std::string& reason, std::string& notice,
+                                        std::string& error) {
+  // Damaged or foreign: keep it for inspection and start afresh.
+  close();
+  const std::string& file = file_;
+  std::error_code ec;
+  const std::string aside = file + ".damaged";
+  std::filesystem::rename(file, aside, ec);
+  if (ec) {
+    error = "the index " + file + " is damaged (" + reason + ") and cannot be moved aside";
+    return false;
+  }
+  for (const char* suffix : {"-wal", "-shm"}) std::filesystem::remove(file + suffix, ec);
+  notice = "the index " + file + " was damaged (" + reason + "); kept as " + aside + " and rebuilt";
+  if (!openFresh(error)) return false;
+  std::string again;
+  if (!prepareSchema(again)) {
+    error = again.empty() ? error_ : again;
+    close();
+    return false;
+  }
+  return true;
+}
+
+bool SignatureIndex::RowsUnder(const std::string& dir, const std::string& params,
+                               std::vector<IndexRow>& rows) {
+  rows.clear();
+  Statement s(
+      prepare("SELECT id, path, size, mtime, status FROM entries"
+              " WHERE path >= ?1 AND path < ?2 AND params = ?3 ORDER BY path"));
+  if (!s) return false;
+  s.blob(1, PathRangeLow(dir));
+  s.blob(2, PathRangeHigh(dir));
+  s.text(3, params);
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    IndexRow row;
+    row.id = sqlite3_column_int64(s.get(), 0);
+    row.path = s.columnBytes(1);
+    row.size = sqlite3_column_int64(s.get(), 2);
+    row.mtime = sqlite3_column_int64(s.get(), 3);
+    row.status = sqlite3_column_int(s.get(), 4);
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(db_);
+  return rc == SQLITE_DONE;
+}
+
+bool SignatureIndex::Find(const std::string& path, const std::string& params, IndexRow& row) {
+  Statement s(
+      prepare("SELECT id, size, mtime, status FROM entries WHERE path = ?1 AND params = ?2"));
+  if (!s) return false;
+  s.blob(1, path);
+  s.text(2, params);
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return false;
+  row.id = sqlite3_column_int64(s.get(), 0);
+  row.path = path;
+  row.size = sqlite3_column_int64(s.get(), 1);
+  row.mtime = sqlite3_column_int64(s.get(), 2);
+  row.status = sqlite3_column_int(s.get(), 3);
+  return true;
+}
+
+bool SignatureIndex::Begin() { return exec("BEGIN IMMEDIATE"); }
+bool SignatureIndex::Commit() { return exec("COMMIT"); }
+bool SignatureIndex::Rollback() { return exec("ROLLBACK"); }
+
+bool SignatureIndex::Put(const std::string& path, const std::string& params, std::int64_t size,
+                         std::int64_t mtime, std::int32_t status, const Signature* signature) {
+  Statement s(prepare(
+      "INSERT INTO entries (path, params, size, mtime, status, learning, compact, signature)"
+      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"
+      " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size, mtime = excluded.mtime,"
+      " status = excluded.status, learning = excluded.learning, compact = excluded.compact,"
+      " signature = excluded.signature"));
+  if (!s) return false;
+  s.blob(1, path);
+  s.text(2, params);
+  s.integer(3, size);
+  s.integer(4, mtime);
+  s.integer(5, status);
+  s.integer(6, signature != nullptr ? signature->learningMethod : 0);
+  if (signature != nullptr) {
+    s.blob(7, EncodeCompact(MakeCompact(*signature)));
+    s.blob(8, EncodeSignature(*signature));
+  }
+  if (sqlite3_step(s.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool SignatureIndex::Remove(const std::string& path) {
+  Statement s(prepare("DELETE FROM entries WHERE path = ?1"));
+  if (!s) return false;
+  s.blob(1, path);
+  if (sqlite3_step(s.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool SignatureIndex::RemoveId(std::int64_t id) {
+  Statement s(prepare("DELETE FROM entries WHERE id = ?1"));
+  if (!s) return false;
+  s.integer(1, id);
+  if (sqlite3_step(s.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& params,
+                                 std::uint16_t learning, std::vector<CompactRow>& rows,
+                                 std::vector<std::int64_t>& damaged) {
+  rows.clear();
+  damaged.clear();
+  Statement s(
+      prepare("SELECT id, path, compact FROM entries WHERE path >= ?1 AND path < ?2 AND params = ?3"
+              " AND status = 0 AND learning = ?4"));
+  if (!s) return false;
+  s.blob(1, PathRangeLow(dir));
+  s.blob(2, PathRangeHigh(dir));
+  s.text(3, params);
+  s.integer(4, learning);
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    CompactRow row;
+    row.id = sqlite3_column_int64(s.get(), 0);
+    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 2));
+    const int n = sqlite3_column_bytes(s.get(), 2);
+    if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
+        row.compact.learningMethod != learning) {
+      damaged.push_back(row.id);
+      continue;
+    }
+    row.path = s.columnBytes(1);
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(db_);
+  return rc == SQLITE_DONE;
+}
+
+bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature) {
+  Statement s(prepare("SELECT signature FROM entries WHERE id = ?1 AND status = 0"));
+  if (!s) return false;
+  s.integer(1, id);
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return false;
+  const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
+  const int n = sqlite3_column_bytes(s.get(), 0);
+  return blob != nullptr && DecodeSignature(blob, static_cast<std::size_t>(n), signature);
+}

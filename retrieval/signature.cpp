@@ -1,0 +1,155 @@
+#include "retrieval/signature.h"
+
+#include <cmath>
+#include <new>
+#include <utility>
+
+#include "codec/components.h"
+#include "codec/patches.h"
+#include "codec/rimformat.h"
+#include "numeric/fastica.h"
+#include "numeric/matrix_ops.h"
+#include "retrieval/color_similarity.h"
+#include "retrieval/edge_similarity.h"
+#include "retrieval/search.h"
+
+void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t imageWidth,
+                          std::uint32_t imageHeight, std::uint32_t patchWidth,
+                          std::uint32_t patchHeight, Signature& signature) {
+  RIMHeader header;
+  header.imageWidth = imageWidth;
+  header.imageHeight = imageHeight;
+  header.patchWidth = patchWidth;
+  header.patchHeight = patchHeight;
+  std::uint32_t columns = 0, rows = 0;
+  AverageGrid(header, columns, rows);
+  // The builders' own statuses are not passed on, as in the colour measure:
+  // a feature that could not be finished still compares.
+  const std::int32_t e = kSearchColorResolution;
+  ColorSimilarity::BlockMeans(signature.blockMeans, averages, columns, rows, e);
+  ColorSimilarity::ColorHistogram(signature.histogram, averages, columns, rows, e);
+  ColorSimilarity::ColorStructureHistogram(signature.structure, averages, columns, rows, e);
+}
+
+void ComputeBaseNorms(Signature& signature) {
+  const KPX::Matrix<double>& b = signature.bases;
+  signature.baseNorms.resize(b.rows());
+  for (std::uint32_t i = 0; i < b.rows(); ++i)
+    signature.baseNorms[i] = std::sqrt(KPX::squaredNorm(b[i], b.cols()));
+}
+
+namespace {
+
+void takeHeader(const RIMHeader& header, Signature& signature) {
+  signature.learningMethod = header.learningMethod;
+  signature.imageWidth = header.imageWidth;
+  signature.imageHeight = header.imageHeight;
+  signature.patchWidth = header.patchWidth;
+  signature.patchHeight = header.patchHeight;
+  signature.dimension = header.dimension;
+}
+
+}  // namespace
+
+Status ReadRimSignature(const std::string& path, Signature& signature) {
+  try {
+    Signature s;
+    CAverage averages;
+    RIMHeader header;
+    Status status = readComponentAt(path, averages, RimSection::Averages, header);
+    if (status != status::Success) return status;
+    takeHeader(header, s);
+    ComputeColorFeatures(averages, header.imageWidth, header.imageHeight, header.patchWidth,
+                         header.patchHeight, s);
+    status = EdgeSimilarity::ReadRimBases(path, s.bases);
+    if (status != status::Success) return status;
+    ComputeBaseNorms(s);
+    signature = std::move(s);
+    return status::Success;
+  } catch (const KPX::MatrixException&) {
+    return status::NoMemory;
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+}
+
+Status LearnSignature(const CImage& image, const CommonParameters& common,
+                      const LearningParameters& learning, const CompressionParameters& compression,
+                      Signature& signature) {
+  if (image.IsNull()) return status::InvalidValues;
+  if (common.PatchWidth * common.PatchHeight * 3u < learning.DimensionReduction)
+    return status::InconsistentParameters;
+  RIMHeader header;
+  header.colorSpace = common.ColorSpace;
+  header.learningMethod = learning.MaxIterations != 0 ? 1 : 0;
+  header.imageWidth = static_cast<std::uint32_t>(image.GetWidth());
+  header.imageHeight = static_cast<std::uint32_t>(image.GetHeight());
+  header.patchWidth = common.PatchWidth;
+  header.patchHeight = common.PatchHeight;
+  header.dimension = learning.DimensionReduction;
+  Status status = validateHeader(header);
+  if (status != status::Success) return status;
+  if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
+  try {
+    Signature s;
+    takeHeader(header, s);
+    PatchMatrix patches;
+    patches.patchWidth = common.PatchWidth;
+    patches.patchHeight = common.PatchHeight;
+    CAverage averages;
+    status = averages.setCompressionParameters(compression);
+    if (status != status::Success) return status;
+    status = extractPatches(common.ColorSpace, image, patches, averages);
+    if (status != status::Success) return status;
+    // The averages as a RIM file stores them: divided by their step and
+    // truncated; the colour measures read them undequantised.
+    status = averages.quantize();
+    if (status != status::Success) return status;
+    ComputeColorFeatures(averages, header.imageWidth, header.imageHeight, header.patchWidth,
+                         header.patchHeight, s);
+
+    CBase bases;
+    status = bases.setCompressionParameters(compression);
+    if (status != status::Success) return status;
+    status = learnBases(learning.ConversionCondition, learning.MaxIterations,
+                        learning.DimensionReduction, patches, bases);
+    if (status != status::Success) return status;
+    // Sorting and quantising the bases is what the file keeps of them; the
+    // analysis matrix is the price of running the encoder's own step.
+    KPX::Matrix<double> analysis;
+    status = bases.prepareBases(analysis);
+    if (status != status::Success) return status;
+    s.bases = std::move(static_cast<KPX::Matrix<double>&>(bases));
+    ComputeBaseNorms(s);
+    signature = std::move(s);
+    return status::Success;
+  } catch (const KPX::MatrixException&) {
+    return status::NoMemory;
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+}
+
+double SignatureEdgeSimilarity(const Signature& query, const Signature& target) {
+  EdgeSimilarity edge;
+  edge.baseLimit = kSearchBaseLimit;
+  // The measure only reads its query members; the copies are the price of
+  // reusing it unchanged.
+  edge.queryBases = query.bases;
+  edge.queryNorms = query.baseNorms;
+  return edge.MatchScore(target.bases, target.baseNorms);
+}
+
+double SignatureColorSimilarity(const Signature& query, const Signature& target,
+                                std::int32_t colorMode) {
+  switch (colorMode) {
+    case ColorSimilarity::kBlockMean:
+      return ColorSimilarity::BlockMeanSimilarity(query.blockMeans, target.blockMeans);
+    case ColorSimilarity::kHistogram:
+      return ColorSimilarity::HistogramSimilarity(query.histogram, target.histogram);
+    case ColorSimilarity::kColorStructure:
+      return ColorSimilarity::HistogramIntersection(query.structure, target.structure);
+    default:
+      return 0.0;
+  }
+}

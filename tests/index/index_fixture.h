@@ -1,0 +1,59 @@
+// A folder of synthetic RIM files and an index file for the index tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "index/refresh.h"
+#include "index/signature_index.h"
+#include "retrieval/synthetic_rim.h"
+#include "support/test_support.h"
+
+class IndexFixture : public ::testing::Test {
+ protected:
+  // name.rim in the folder (or in sub), a random file of a seed.
+  std::string writeRim(const std::string& name, unsigned seed, std::uint16_t learning = 0,
+                       std::uint32_t width = 96) {
+    const std::string path = folder.file(name);
+    const RIMHeader h = synthetic::header(width, 80, 8, 24, learning);
+    EXPECT_EQ(synthetic::write(path, synthetic::randomRim(h, seed)), 0);
+    return path;
+  }
+
+  void open(SignatureIndex& index) {
+    std::string notice, error;
+    ASSERT_TRUE(index.Open(indexFile(), notice, error)) << error;
+    EXPECT_EQ(notice, "");
+  }
+
+  std::string indexFile() const { return store.file("index.sqlite"); }
+
+  // Refreshes with the RIM reader as the source, counting its calls.
+  RefreshCounts refresh(SignatureIndex& index, const std::vector<std::string>& files,
+                        bool recursive = false, const std::atomic<bool>* stop = nullptr,
+                        std::size_t stopAfter = 0, unsigned jobs = 2) {
+    RefreshRequest request;
+    request.dir = folder.path();
+    request.recursive = recursive;
+    request.files = files;
+    request.params = "test";
+    request.jobs = jobs;
+    request.stop = stop;
+    SignatureSource source = [this, stop, stopAfter](const std::string& path, Signature& s) {
+      const std::size_t n = ++calls;
+      if (stop != nullptr && n >= stopAfter) const_cast<std::atomic<bool>*>(stop)->store(true);
+      return ReadRimSignature(path, s);
+    };
+    RefreshCounts counts;
+    std::string error;
+    EXPECT_TRUE(RefreshFolder(index, request, source, {}, counts, error)) << error;
+    return counts;
+  }
+
+  testing_support::TempDir folder;
+  testing_support::TempDir store;
+  std::atomic<std::size_t> calls{0};
+};

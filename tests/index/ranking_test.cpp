@@ -1,0 +1,95 @@
+// Two-stage ranking: with every entry scored it is the search's ranking of
+// the RIM files, value for value; a shortlist scores its entries the same.
+#include "index/ranking.h"
+
+#include <gtest/gtest.h>
+
+#include "index_fixture.h"
+
+namespace {
+
+class IndexedRanking : public IndexFixture {
+ protected:
+  std::vector<std::string> files;
+  std::vector<ImageEntry> entries;
+  void SetUp() override {
+    for (unsigned i = 0; i < 30; ++i) {
+      // Some files share a seed with another size: close, not equal.
+      files.push_back(writeRim("r" + std::to_string(i) + ".rim", i % 20, i % 7 == 3 ? 1 : 0,
+                               88 + 8 * (i / 20)));
+      ImageEntry e;
+      e.path = files.back();
+      e.name = e.path.substr(e.path.rfind('/') + 1);
+      entries.push_back(e);
+    }
+    SignatureIndex index;
+    open(index);
+    refresh(index, files);
+  }
+
+  std::vector<ImageEntry> ranked(std::size_t shortlist, std::int32_t mode, const char* weight) {
+    SignatureIndex index;
+    open(index);
+    IndexedQuery q;
+    EXPECT_EQ(ReadRimSignature(files[0], q.query), status::Success);
+    q.colorMode = mode;
+    q.colorWeight = ColorWeightFromText(weight);
+    q.shortlist = shortlist;
+    q.threads = 2;
+    std::vector<ImageEntry> ranking;
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    EXPECT_TRUE(RankIndexed(index, folder.path(), false, "test", q, ranking, damaged, error));
+    EXPECT_TRUE(damaged.empty());
+    return ranking;
+  }
+};
+
+struct Mode {
+  std::int32_t mode;
+  const char* weight;
+};
+
+class EveryEntry : public IndexedRanking, public ::testing::WithParamInterface<Mode> {};
+
+TEST_P(EveryEntry, EqualsTheSearchOfTheFiles) {
+  SearchRequest request;
+  request.queryPath = files[0];
+  request.queryBaseType = 0;
+  request.colorMode = GetParam().mode;
+  request.colorWeightText = GetParam().weight;
+  const SearchResult exhaustive = RunSearch(request, entries);
+  ASSERT_EQ(exhaustive.outcome, SearchOutcome::Ranked);
+  const std::vector<ImageEntry> indexed = ranked(0, GetParam().mode, GetParam().weight);
+  ASSERT_EQ(indexed.size(), exhaustive.candidates.size());
+  for (std::size_t i = 0; i < indexed.size(); ++i) {
+    EXPECT_EQ(indexed[i].path, exhaustive.candidates[i].path) << i;
+    EXPECT_EQ(indexed[i].score, exhaustive.candidates[i].score) << i;
+    EXPECT_EQ(indexed[i].edgeSimilarity, exhaustive.candidates[i].edgeSimilarity) << i;
+    EXPECT_EQ(indexed[i].colorSimilarity, exhaustive.candidates[i].colorSimilarity) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ColourModes, EveryEntry,
+                         ::testing::Values(Mode{0, "90"}, Mode{1, "75"}, Mode{2, "70"},
+                                           Mode{2, "0"}));
+
+TEST_F(IndexedRanking, AShortlistScoresItsEntriesExactlyAndKeepsTheBest) {
+  const std::vector<ImageEntry> all = ranked(0, 2, "70");
+  const std::vector<ImageEntry> short5 = ranked(5, 2, "70");
+  ASSERT_EQ(short5.size(), 5u);
+  EXPECT_EQ(short5[0].path, files[0]);
+  EXPECT_EQ(short5[0].score, 1.0);
+  for (const ImageEntry& e : short5) {
+    const auto it =
+        std::find_if(all.begin(), all.end(), [&](const ImageEntry& a) { return a.path == e.path; });
+    ASSERT_NE(it, all.end());
+    EXPECT_EQ(it->score, e.score);
+  }
+  // A shortlist as long as the folder is the whole ranking.
+  const std::vector<ImageEntry> long40 = ranked(40, 2, "70");
+  ASSERT_EQ(long40.size(), all.size());
+  for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(long40[i].path, all[i].path);
+}
+
+}  // namespace

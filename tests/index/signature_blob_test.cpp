@@ -1,0 +1,160 @@
+// Signature blobs: what is written reads back exactly, and anything a damaged
+// file could hand over is refused.
+#include "index/signature_blob.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#include "retrieval/synthetic_rim.h"
+#include "support/test_support.h"
+
+using testing_support::TempDir;
+
+namespace {
+
+Signature sampleSignature() {
+  TempDir dir;
+  const RIMHeader h = synthetic::header(120, 88, 8, 24, 1);
+  EXPECT_EQ(synthetic::write(dir.file("a.rim"), synthetic::randomRim(h, 5)), 0);
+  Signature s;
+  EXPECT_EQ(ReadRimSignature(dir.file("a.rim"), s), status::Success);
+  return s;
+}
+
+void expectEqual(const Signature& a, const Signature& b) {
+  EXPECT_EQ(a.learningMethod, b.learningMethod);
+  EXPECT_EQ(a.imageWidth, b.imageWidth);
+  EXPECT_EQ(a.imageHeight, b.imageHeight);
+  EXPECT_EQ(a.patchWidth, b.patchWidth);
+  EXPECT_EQ(a.patchHeight, b.patchHeight);
+  EXPECT_EQ(a.dimension, b.dimension);
+  ASSERT_EQ(a.bases.rows(), b.bases.rows());
+  ASSERT_EQ(a.bases.cols(), b.bases.cols());
+  EXPECT_EQ(0, std::memcmp(a.bases.data(), b.bases.data(), a.bases.count() * sizeof(double)));
+  ASSERT_EQ(a.baseNorms.count(), b.baseNorms.count());
+  for (std::uint32_t k = 0; k < a.baseNorms.count(); ++k) EXPECT_EQ(a.baseNorms[k], b.baseNorms[k]);
+  ASSERT_EQ(a.blockMeans.count(), b.blockMeans.count());
+  for (std::uint32_t k = 0; k < a.blockMeans.count(); ++k)
+    EXPECT_EQ(a.blockMeans.data()[k], b.blockMeans.data()[k]);
+  ASSERT_EQ(a.histogram.count(), b.histogram.count());
+  for (std::uint32_t k = 0; k < a.histogram.count(); ++k) EXPECT_EQ(a.histogram[k], b.histogram[k]);
+  ASSERT_EQ(a.structure.count(), b.structure.count());
+  for (std::uint32_t k = 0; k < a.structure.count(); ++k) EXPECT_EQ(a.structure[k], b.structure[k]);
+}
+
+TEST(SignatureBlob, ReadsBackWhatWasWritten) {
+  const Signature s = sampleSignature();
+  const std::vector<std::uint8_t> blob = EncodeSignature(s);
+  // 7-bit bases take one byte each.
+  EXPECT_LT(blob.size(), s.bases.count() + 2000);
+  Signature back;
+  ASSERT_TRUE(DecodeSignature(blob.data(), blob.size(), back));
+  expectEqual(s, back);
+}
+
+TEST(SignatureBlob, KeepsBasesThatAreNotWholeNumbersExactly) {
+  Signature s = sampleSignature();
+  s.bases.data()[3] = 0.125;
+  s.bases.data()[4] = 1e12;
+  ComputeBaseNorms(s);
+  const std::vector<std::uint8_t> blob = EncodeSignature(s);
+  Signature back;
+  ASSERT_TRUE(DecodeSignature(blob.data(), blob.size(), back));
+  expectEqual(s, back);
+}
+
+struct Damage {
+  const char* name;
+  std::function<void(std::vector<std::uint8_t>&)> apply;
+};
+
+void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+class DamagedSignatureBlob : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(DamagedSignatureBlob, IsRefusedAndLeavesTheSignatureAlone) {
+  std::vector<std::uint8_t> blob = EncodeSignature(sampleSignature());
+  GetParam().apply(blob);
+  Signature s;
+  s.dimension = 77;
+  EXPECT_FALSE(DecodeSignature(blob.data(), blob.size(), s));
+  EXPECT_EQ(s.dimension, 77u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, DamagedSignatureBlob,
+    ::testing::Values(Damage{"empty", [](auto& b) { b.clear(); }},
+                      Damage{"cut_short", [](auto& b) { b.pop_back(); }},
+                      Damage{"one_byte_more", [](auto& b) { b.push_back(0); }},
+                      Damage{"magic", [](auto& b) { b[0] ^= 1; }},
+                      Damage{"learning_flag_2", [](auto& b) { b[4] = 2; }},
+                      Damage{"base_width_3", [](auto& b) { b[6] = 3; }},
+                      Damage{"zero_width", [](auto& b) { putU32(b, 8, 0); }},
+                      Damage{"huge_height", [](auto& b) { putU32(b, 12, 0xFFFFFFF0u); }},
+                      Damage{"zero_patch", [](auto& b) { putU32(b, 16, 0); }},
+                      Damage{"dimension_above_patch", [](auto& b) { putU32(b, 24, 193); }},
+                      Damage{"base_rows_differ", [](auto& b) { putU32(b, 28, 23); }},
+                      Damage{"block_cells_wrong", [](auto& b) { putU32(b, 32, 15); }},
+                      Damage{"histogram_bins_huge", [](auto& b) { putU32(b, 36, 0x7FFFFFFFu); }},
+                      Damage{"structure_nan",
+                             [](auto& b) {
+                               const double nan = std::nan("");
+                               std::memcpy(&b[b.size() - 8], &nan, 8);
+                             }}),
+    [](const ::testing::TestParamInfo<Damage>& p) { return std::string(p.param.name); });
+
+TEST(CompactBlob, ReadsBackWhatWasWritten) {
+  const CompactSignature c = MakeCompact(sampleSignature());
+  const std::vector<std::uint8_t> blob = EncodeCompact(c);
+  CompactSignature back;
+  ASSERT_TRUE(DecodeCompact(blob.data(), blob.size(), back));
+  EXPECT_EQ(back.learningMethod, 1);
+  EXPECT_EQ(back.structure, c.structure);
+  EXPECT_EQ(back.edgeProfile, c.edgeProfile);
+  EXPECT_EQ(back.blockMeans, c.blockMeans);
+  EXPECT_EQ(back.histogram, c.histogram);
+}
+
+TEST(CompactBlob, RefusesDamage) {
+  const std::vector<std::uint8_t> good = EncodeCompact(MakeCompact(sampleSignature()));
+  CompactSignature c;
+  std::vector<std::uint8_t> b = good;
+  b.pop_back();
+  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  b = good;
+  b[1] ^= 4;
+  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  b = good;
+  b[4] = 9;  // learning flag
+  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  b = good;
+  const float inf = INFINITY;
+  std::memcpy(&b[12], &inf, 4);
+  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+}
+
+TEST(CompactSignature, EstimatesOneForItselfAndLessForAnother) {
+  TempDir dir;
+  const RIMHeader h = synthetic::header(160, 160, 8, 24, 0);
+  ASSERT_EQ(synthetic::write(dir.file("a.rim"), synthetic::randomRim(h, 1)), 0);
+  ASSERT_EQ(synthetic::write(dir.file("b.rim"), synthetic::randomRim(h, 2)), 0);
+  Signature a, b;
+  ASSERT_EQ(ReadRimSignature(dir.file("a.rim"), a), status::Success);
+  ASSERT_EQ(ReadRimSignature(dir.file("b.rim"), b), status::Success);
+  const CompactSignature ca = MakeCompact(a), cb = MakeCompact(b);
+  EXPECT_NEAR(CompactEdgeSimilarity(ca, ca), 1.0, 1e-5);
+  EXPECT_LT(CompactEdgeSimilarity(ca, cb), 1.0 - 1e-4);
+  for (std::int32_t mode : {0, 1, 2}) {
+    // The float features estimate the exact measure closely.
+    EXPECT_NEAR(CompactColorSimilarity(ca, cb, mode), SignatureColorSimilarity(a, b, mode), 1e-5)
+        << mode;
+    EXPECT_NEAR(CompactColorSimilarity(ca, ca, mode), 1.0, 1e-5) << mode;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The index file: rows by folder, damaged and foreign files moved aside and
+// rebuilt, newer schemas left alone, several writers at once.
+#include "index/signature_index.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "index_fixture.h"
+
+using testing_support::readFileBytes;
+using testing_support::writeFileBytes;
+
+namespace {
+
+class SignatureIndexFile : public IndexFixture {};
+
+TEST_F(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
+  SignatureIndex index;
+  open(index);
+  Signature s;
+  ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), s), status::Success);
+  ASSERT_TRUE(index.Begin());
+  for (const char* path : {"/p/a.jpg", "/p/sub/b.jpg", "/pq/c.jpg", "/p.jpg", "/q/d.jpg"})
+    ASSERT_TRUE(index.Put(path, "k", 10, 20, 0, &s));
+  ASSERT_TRUE(index.Put("/p/other.jpg", "other key", 10, 20, 0, &s));
+  ASSERT_TRUE(index.Put("/p/bad.jpg", "k", 1, 2, 8, nullptr));
+  ASSERT_TRUE(index.Commit());
+
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(index.RowsUnder("/p", "k", rows));
+  std::vector<std::string> paths;
+  for (const IndexRow& r : rows) paths.push_back(r.path);
+  EXPECT_EQ(paths, (std::vector<std::string>{"/p/a.jpg", "/p/bad.jpg", "/p/sub/b.jpg"}));
+  EXPECT_EQ(rows[1].status, 8);
+
+  IndexRow row;
+  ASSERT_TRUE(index.Find("/p/a.jpg", "k", row));
+  EXPECT_EQ(row.size, 10);
+  EXPECT_EQ(row.mtime, 20);
+  Signature back;
+  ASSERT_TRUE(index.LoadSignature(row.id, back));
+  EXPECT_EQ(back.dimension, s.dimension);
+  EXPECT_FALSE(index.Find("/p/a.jpg", "other key", row));
+
+  // Compact rows: readable ones of the learning flag only.
+  std::vector<CompactRow> compact;
+  std::vector<std::int64_t> damaged;
+  ASSERT_TRUE(index.LoadCompact("/p", "k", 0, compact, damaged));
+  EXPECT_EQ(compact.size(), 2u);
+  EXPECT_TRUE(damaged.empty());
+  ASSERT_TRUE(index.LoadCompact("/p", "k", 1, compact, damaged));
+  EXPECT_TRUE(compact.empty());
+}
+
+TEST_F(SignatureIndexFile, PathsAreBytes) {
+  SignatureIndex index;
+  open(index);
+  const std::string odd = std::string("/p/caf\xe9\x01 \xff.jpg", 15);
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Put(odd, "k", 1, 1, 8, nullptr));
+  ASSERT_TRUE(index.Commit());
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(index.RowsUnder("/p", "k", rows));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].path, odd);
+}
+
+struct BadFile {
+  const char* name;
+  std::string (*contents)(const std::string& scratch);
+};
+
+std::string foreignDatabase(const std::string& scratch) {
+  const std::string path = scratch + "/foreign.db";
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, "CREATE TABLE photos (x); INSERT INTO photos VALUES (1)", nullptr, nullptr,
+               nullptr);
+  sqlite3_close(db);
+  return readFileBytes(path);
+}
+
+std::string damagedIndex(const std::string& scratch) {
+  const std::string path = scratch + "/real.sqlite";
+  {
+    SignatureIndex index;
+    std::string notice, error;
+    EXPECT_TRUE(index.Open(path, notice, error));
+  }
+  std::string bytes = readFileBytes(path);
+  // The page header of the first page: garbage where SQLite keeps its format.
+  for (std::size_t i = 16; i < 100 && i < bytes.size(); ++i) bytes[i] = '\x5a';
+  return bytes;
+}
+
+class BadIndexFile : public IndexFixture, public ::testing::WithParamInterface<BadFile> {};
+
+TEST_P(BadIndexFile, IsMovedAsideAndRebuilt) {
+  const std::string bytes = GetParam().contents(store.path());
+  writeFileBytes(indexFile(), bytes);
+  SignatureIndex index;
+  std::string notice, error;
+  ASSERT_TRUE(index.Open(indexFile(), notice, error)) << error;
+  EXPECT_NE(notice.find("damaged"), std::string::npos) << notice;
+  EXPECT_EQ(readFileBytes(indexFile() + ".damaged"), bytes);
+  // The fresh index works.
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Put("/p/a.jpg", "k", 1, 1, 8, nullptr));
+  ASSERT_TRUE(index.Commit());
+  IndexRow row;
+  EXPECT_TRUE(index.Find("/p/a.jpg", "k", row));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadIndexFile,
+    ::testing::Values(BadFile{"text", [](const std::string&) { return std::string(3000, 'x'); }},
+                      BadFile{"foreign_database", foreignDatabase},
+                      BadFile{"damaged_header", damagedIndex}),
+    [](const ::testing::TestParamInfo<BadFile>& p) { return std::string(p.param.name); });
+
+TEST_F(SignatureIndexFile, ANewerSchemaIsLeftAlone) {
+  {
+    SignatureIndex index;
+    open(index);
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(indexFile().c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const std::string before = readFileBytes(indexFile());
+  SignatureIndex index;
+  std::string notice, error;
+  EXPECT_FALSE(index.Open(indexFile(), notice, error));
+  EXPECT_NE(error.find("newer"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(indexFile() + ".damaged"));
+}
+
+// Two connections, as two processes would have, write batches at once; the
+// lock waits instead of failing and no row is lost.
+TEST_F(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
+  {
+    SignatureIndex index;
+    open(index);
+  }
+  Signature s;
+  ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), s), status::Success);
+  auto writer = [&](const std::string& dir, bool& ok) {
+    SignatureIndex index;
+    std::string notice, error;
+    ok = index.Open(indexFile(), notice, error);
+    for (int batch = 0; ok && batch < 20; ++batch) {
+      ok = index.Begin();
+      for (int i = 0; ok && i < 10; ++i)
+        ok = index.Put(dir + "/" + std::to_string(batch * 10 + i) + ".jpg", "k", 1, 1, 0, &s);
+      ok = ok && index.Commit();
+    }
+  };
+  bool ok1 = false, ok2 = false;
+  std::thread t1(writer, "/one", std::ref(ok1));
+  std::thread t2(writer, "/two", std::ref(ok2));
+  t1.join();
+  t2.join();
+  EXPECT_TRUE(ok1);
+  EXPECT_TRUE(ok2);
+  SignatureIndex index;
+  open(index);
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(index.RowsUnder("/one", "k", rows));
+  EXPECT_EQ(rows.size(), 200u);
+  ASSERT_TRUE(index.RowsUnder("/two", "k", rows));
+  EXPECT_EQ(rows.size(), 200u);
+}
+
+}  // namespace
