@@ -9,8 +9,10 @@ const std::vector<Command>& commands() {
        "Usage: folim-cli params [--config FILE]\n"
        "\n"
        "Prints the parameter dump for the conversion parameters read from\n"
-       "config.ini beside the program, or from FILE. A file that cannot be\n"
-       "opened gives the defaults.\n",
+       "config.ini, or from FILE, and then the file they came from. config.ini\n"
+       "is looked for beside the program, then in $XDG_CONFIG_HOME/folim\n"
+       "(~/.config/folim), then with the installed default. A file that cannot\n"
+       "be opened gives the defaults.\n",
        runParams},
       {"encode", "convert one image file to a RIM file",
        "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE] INPUT "
