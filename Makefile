@@ -1,11 +1,12 @@
-# Folim: make demo | test | build | gui | bench | fuzz | screenshot | mutate
+# Folim: make demo | test | build | gui | bench | fuzz | screenshot | mutate | install | package
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # The nested makes of the CMake build need not announce every directory.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan mutate clean format
+.PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan mutate clean format \
+	install package
 
 all: build
 
@@ -23,6 +24,15 @@ demo: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 1200
+
+# Installs into PREFIX (DESTDIR=/some/root stages it there instead).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# A Debian package of the same files, in $(BUILD)/.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 gui: build
 	@$(BUILD)/bin/folim examples

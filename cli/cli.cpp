@@ -24,8 +24,10 @@ const char* const kFooter =
     "  --quiet      do not print the codec trace (parameters, timings, dumps)\n"
     "  --help       show help for the command\n"
     "\n"
-    "Conversion parameters come from config.ini beside the program (defaults\n"
-    "when it is missing). Exit status: 0 success, 1 failed job, 2 bad usage.\n";
+    "Conversion parameters come from config.ini beside the program, else from\n"
+    "$XDG_CONFIG_HOME/folim/config.ini, else from the installed default\n"
+    "(defaults when none is there; `folim-cli params` names the file read).\n"
+    "Exit status: 0 success, 1 failed job, 2 bad usage.\n";
 
 void printOverview(std::ostream& out) {
   out << kOverview;

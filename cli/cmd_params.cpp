@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli/cli.h"
 #include "cli/encoder_options.h"
@@ -24,13 +26,18 @@ int runParams(Invocation& inv) {
   CommonParameters common;
   LearningParameters learning;
   CompressionParameters compression;
-  if (args.has("config"))
-    loadConversionParameters(args.value("config"), common, learning, compression);
-  else
-    loadConversionParameters(common, learning, compression);
+  const std::string path = args.has("config") ? args.value("config") : configPath();
+  loadConversionParameters(path, common, learning, compression);
   applyEncoderSettings(settings, common, learning, compression);
   // The dump is this command's output, so it is printed even with --quiet.
   inv.out << parameterDump(common, learning, compression) << encoderSettingsDump(settings);
+  // Which file gave them, so that a user can tell which of the places
+  // config.ini is looked for was used.
+  std::error_code error;
+  if (std::filesystem::is_regular_file(path, error))
+    inv.out << "Config file: " << path << "\n";
+  else
+    inv.out << "Config file: none (" << path << " cannot be read; defaults)\n";
   return kExitOk;
 }
 

@@ -11,8 +11,10 @@ const std::vector<Command>& commands() {
       "\n"
       "\n"
       "Prints the parameter dump for the conversion parameters read from\n"
-      "config.ini beside the program, or from FILE. A file that cannot be\n"
-      "opened gives the defaults. With encoder options the dump shows the\n"
+      "config.ini, or from FILE, and then the file they came from. config.ini\n"
+      "is looked for beside the program, then in $XDG_CONFIG_HOME/folim\n"
+      "(~/.config/folim), then with the installed default. A file that cannot\n"
+      "be opened gives the defaults. With encoder options the dump shows the\n"
       "values they make effective, followed by the encoder settings.\n" +
       encoderHelp;
   static const std::string encodeHelp =

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "codec/trace.h"
 #include "platform/ini.h"
@@ -29,13 +31,46 @@ Status readInteger(const std::string& path, const char* section, const char* key
 
 }  // namespace
 
+std::vector<std::string> configCandidates() {
+  std::vector<std::string> candidates;
+  auto add = [&](const std::string& dir) {
+    if (dir.empty() || dir.size() > kMaxPathLength) return;
+    candidates.push_back(dir + "/" + kConfigName);
+  };
+  std::string programDir = platform::programDirectory();
+  if (programDir.empty()) programDir = platform::currentDirectory();
+  if (programDir.empty())
+    candidates.push_back(kConfigName);
+  else
+    add(programDir);
+  // The user's own parameters, for a program installed where they cannot
+  // write; a relative XDG_CONFIG_HOME is ignored as the convention says.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  if (xdg != nullptr && xdg[0] == '/')
+    add(std::string(xdg) + "/folim");
+  else if (home != nullptr && home[0] == '/')
+    add(std::string(home) + "/.config/folim");
+    // The default installed with the program, found from the program's own
+    // folder so that an installation can be moved.
+#ifdef FOLIM_INSTALLED_CONFIG_DIR
+  if (!programDir.empty())
+    add((std::filesystem::path(programDir) / FOLIM_INSTALLED_CONFIG_DIR)
+            .lexically_normal()
+            .string());
+#endif
+  return candidates;
+}
+
 std::string configPath() {
-  std::string dir = platform::programDirectory();
-  if (dir.empty()) dir = platform::currentDirectory();
-  if (dir.size() > kMaxPathLength) dir.clear();
-  const std::string path = dir.empty() ? std::string(kConfigName) : dir + "/" + kConfigName;
-  if (path.size() > kMaxPathLength) return {};
-  return path;
+  const std::vector<std::string> candidates = configCandidates();
+  if (candidates.empty()) return {};
+  for (const std::string& candidate : candidates) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+  }
+  // None there: the place beside the program, where the defaults apply.
+  return candidates.front();
 }
 
 std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "codec/status.h"
 
@@ -28,8 +29,14 @@ struct CompressionParameters {
   std::uint32_t MaxZeroRun = 0;
 };
 
-// Full path of config.ini beside the program (or in the working directory
-// when the program's directory is unknown); empty when too long.
+// The places config.ini is looked for, in order: beside the program (or in
+// the working directory when the program's directory is unknown), then
+// $XDG_CONFIG_HOME/folim (~/.config/folim), then the default installed with
+// the program. Paths too long to use are left out.
+std::vector<std::string> configCandidates();
+
+// The first of configCandidates() that is a regular file; the first
+// candidate when none is (the defaults then apply); empty when none is usable.
 std::string configPath();
 
 // Fills the records from config.ini beside the program; defaults when the
@@ -44,8 +51,7 @@ void setDefaultParameters(CommonParameters& common, LearningParameters& learning
                           CompressionParameters& compression);
 
 // trunc(CoeffQuantizeStep / (PatchWidth * 1.5)), 0 raised to 1.
-std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep,
-                                        std::uint32_t patchWidth);
+std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth);
 
 // One reader per key: 0, or 19 when the key is missing or unusable.
 Status readColorSpace(const std::string& path, std::uint16_t& field);

@@ -89,13 +89,14 @@ bool CFolimApp::InitInstance() {
       showMessage(QStringLiteral("%1\nこのファイルは見つかりません。").arg(named));
       return false;
     }
-    // A file is taken into the recent list and shows nothing, like the
-    // document that has nothing to read from it.
+    // A file (opened from a file manager) is taken into the recent list and
+    // its folder is listed, so that its thumbnail is there to open.
     if (info.isDir()) {
       folder = info.absoluteFilePath();
     } else {
       recent_->add(info.absoluteFilePath());
       frame_->refreshRecentFiles();
+      folder = info.absolutePath();
     }
   }
 

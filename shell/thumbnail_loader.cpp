@@ -1,6 +1,7 @@
 #include "shell/thumbnail_loader.h"
 
 #include "imageio/image_ex.h"
+#include "imageio/thumbnail_cache.h"
 #include "shell/native_path.h"
 
 CThumbnailLoader::CThumbnailLoader(QObject* parent) : QObject(parent) {
@@ -36,7 +37,9 @@ void CThumbnailLoader::cancel() {
 
 QImage CThumbnailLoader::makeThumbnail(const QString& path, int& baseType) {
   CImageEx image;
-  image.LoadImageFile(toNativePath(path), true);
+  // Through the thumbnail cache the desktop shares: a folder seen before, by
+  // Folim or a file manager, lists at once.
+  imageio::LoadThumbnailSource(imageio::ThumbnailCache(), toNativePath(path), image);
   baseType = image.m_nBaseType;
   if (image.IsNull()) {
     // Nothing to fit: the thumbnail shows only its background.
