@@ -5,6 +5,7 @@
 
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
+#include "imageio/file_kind.h"
 #include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
 #include "imageio/library_io.h"
@@ -54,7 +55,9 @@ std::string statusText(Status code) {
 
 bool LoadForSaving(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,
                    std::string& why) {
-  if (sourceBaseType == kBaseTypeOther) {
+  // A RIM file that failed to load earlier carries the base type of an
+  // ordinary image; its name still says what it is.
+  if (sourceBaseType == kBaseTypeOther && GetFileKind(sourcePath) != kFileKindRim) {
     why = imageio::imageDamage(sourcePath);
     if (!why.empty()) return false;
     if (LoadWithImageLibrary(sourcePath, image, &why)) return true;

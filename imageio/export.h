@@ -28,8 +28,8 @@ Status ExportToRim(const std::string& sourcePath, std::uint16_t sourceBaseType,
                    const std::string& destinationPath, const MessageFunction& message,
                    const std::string& configFile = {});
 
-// Loads the image to be saved from sourcePath (an ordinary image when
-// sourceBaseType says so, else a RIM file). False, with the reason in why,
+// Loads the image to be saved from sourcePath (a RIM file when
+// sourceBaseType or the file's name says so, else an ordinary image). False, with the reason in why,
 // when it cannot be read or is damaged (cut short): a save must not pass a
 // partly grey picture off as the image.
 bool LoadForSaving(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,

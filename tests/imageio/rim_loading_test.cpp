@@ -221,7 +221,7 @@ TEST(BatchBmpWithCodec, DecodesRimFilesAndNeverReplacesAnotherSource) {
   std::vector<ListedImage> items = listImageFiles(dir.path(), false);
   BatchReport report = convertToBmp(items, dir.file("out"), {});
   EXPECT_EQ(report.message, "Failed conversion of these files!\n" + dir.file("c.bmp") +
-                                ": cannot decode: Invalid file type.\n");
+                                ": cannot decode: Failed in reading file.\n");
   const QImage a(QString::fromStdString(dir.file("out/a.bmp")));
   EXPECT_EQ(a.width(), 40);
   EXPECT_EQ(a.height(), 24);

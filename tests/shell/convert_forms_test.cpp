@@ -220,8 +220,8 @@ TEST_F(ConvertFormsTest, RimConversionNamesTheSourcesThatFailedAndWhy) {
                                    "/old.rim: the source cannot be read as an image: Unsupported "
                                    "image format\n" +
                                    source() +
-                                   "/torn.jpg: the source cannot be read as an image: Unsupported "
-                                   "image format\n"));
+                                   "/torn.jpg: the source cannot be read as an image: Unable to "
+                                   "read image data\n"));
   EXPECT_EQ(learningMethodOf(save() + "/good.rim"), 0);
   EXPECT_FALSE(fs::exists(save() + "/old.rim"));
 }

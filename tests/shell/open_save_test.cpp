@@ -52,11 +52,13 @@ TEST_F(OpenSaveTest, LowerCaseRimExtensionWritesARimFile) {
   EXPECT_EQ(back.m_nBaseType, kBaseTypePCA);
 }
 
-TEST_F(OpenSaveTest, UpperCaseRimExtensionGoesThroughTheImageWritersAndWritesNothing) {
+TEST_F(OpenSaveTest, UpperCaseRimExtensionWritesARimFileToo) {
   selectPicture();
   saveAs(temp.file("x.RIM"));
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(temp.file("x.RIM"))));
   EXPECT_TRUE(messages.isEmpty());
+  CImageEx back;
+  EXPECT_TRUE(back.LoadImageFile(temp.file("x.RIM"), false));
+  EXPECT_EQ(back.m_nBaseType, kBaseTypePCA);
 }
 
 TEST_F(OpenSaveTest, OtherExtensionsChooseTheirFormat) {
