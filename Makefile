@@ -65,9 +65,11 @@ tsan: deps
 
 # Puts the faults listed in tests/mutations/ into the sources one at a time and
 # checks that a test notices each one (slow: run before calling a change to the
-# core done, not in CI). MUTATE_ARGS passes options, e.g. --only ID.
+# core done, not in CI). MUTATE_BUILD is its build folder (incremental, kept
+# between runs); MUTATE_ARGS passes options, e.g. --only ID.
+MUTATE_BUILD ?= $(BUILD)-mutate
 mutate: deps
-	@python3 scripts/mutate.py --build $(BUILD)-mutate --jobs $(JOBS) $(MUTATE_ARGS)
+	@python3 scripts/mutate.py --build $(MUTATE_BUILD) --jobs $(JOBS) $(MUTATE_ARGS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -260,4 +260,7 @@ def print_table(results):
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except KeyboardInterrupt:
+        sys.exit("\ninterrupted before any source was changed")

@@ -111,6 +111,18 @@ TEST_F(CliSearch, RecursiveTopAndModes) {
             run({"search", "--threads", "2", dir.file("query.rim"), dir.path()}).out);
 }
 
+TEST_F(CliSearch, ARepeatedOptionTakesItsLastValue) {
+  // As with most command-line tools, a later option overrides an earlier
+  // one (an alias that sets a default can then be overridden).
+  CliRun r = run({"search", "--top", "3", "--top=1", dir.file("query.rim"), dir.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(linesOf(r.out).size(), 1u);
+  r = run({"search", "--color-mode=block", "--color-mode", "histogram", dir.file("query.rim"),
+           dir.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const Line& l : linesOf(r.out)) EXPECT_NEAR(l.score, 0.25 * l.edge + 0.75 * l.colour, 2e-6);
+}
+
 TEST_F(CliSearch, FailuresAndBadUsage) {
   CliRun r = run({"search", dir.file("photo.jpg"), dir.path()});
   EXPECT_EQ(r.code, 1);

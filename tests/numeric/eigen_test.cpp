@@ -107,7 +107,12 @@ INSTANTIATE_TEST_SUITE_P(
                       laplacianSpectrum(4)},
         KnownSpectrum{"BlockWithZeroRow",
                       {{1, 0, 0}, {0, 2, 3}, {0, 3, 4}},
-                      {3.0 - std::sqrt(10.0), 1.0, 3.0 + std::sqrt(10.0)}}),
+                      {3.0 - std::sqrt(10.0), 1.0, 3.0 + std::sqrt(10.0)}},
+        // A row whose only other entry is tiny: scaling the row by that entry
+        // alone would square 1e200 into infinity.
+        KnownSpectrum{"TinyBesideOne",
+                      {{2, 0, 1e-200}, {0, 3, 1}, {1e-200, 1, 4}},
+                      {2.0, (7.0 - std::sqrt(5.0)) / 2, (7.0 + std::sqrt(5.0)) / 2}}),
     [](const testing::TestParamInfo<KnownSpectrum>& c) { return c.param.name; });
 
 TEST(EigenSymmetric, EmptyMatrix) {
@@ -123,6 +128,12 @@ TEST(EigenSymmetric, NonConvergenceIsTracedAndReported) {
   TraceCapture trace;
   EXPECT_EQ(KPX::eigenSymmetric(a, lambda), -1);
   EXPECT_EQ(trace.text(), "Too many iterations in routine tqli.\n");
+}
+
+TEST(Pythag, EitherArgumentMayBeTheLarger) {
+  EXPECT_DOUBLE_EQ(KPX::pythag(4e200, 3e200), 5e200);
+  EXPECT_DOUBLE_EQ(KPX::pythag(-12, 5), 13);
+  EXPECT_DOUBLE_EQ(KPX::pythag(5, 12), 13);
 }
 
 TEST(Pythag, AvoidsOverflowAndUnderflow) {

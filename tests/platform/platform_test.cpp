@@ -39,6 +39,17 @@ TEST(Ini, IntegerReaderLikeTheWindowsOne) {
   EXPECT_EQ(platform::iniGetInt("Other", "plain", 5, p), 5);
 }
 
+TEST(Ini, BlanksAroundNamesAndValuesAreTrimmed) {
+  TempDir dir;
+  // Tabs and spaces around section names, keys and values, as hand-edited
+  // files have them, with Windows line ends.
+  writeFileBytes(dir.file("a.ini"),
+                 "[ Learning\t]\r\n\tMaxIterations\t= 25\t \r\n name =\t x y\t\r\n");
+  const std::string p = dir.file("a.ini");
+  EXPECT_EQ(platform::iniGetInt("learning", "maxiterations", -1, p), 25);
+  EXPECT_EQ(platform::iniGetString("Learning", "name", "ERR", 100, p), "x y");
+}
+
 TEST(Directory, ListsCaseInsensitivelyByName) {
   TempDir dir;
   writeFileBytes(dir.file("b.jpg"), "x");

@@ -248,6 +248,23 @@ TEST(ColorStructure, WindowsNeverTouchTheLastRowsEither) {
   EXPECT_DOUBLE_EQ(sum(H), 1.0);
 }
 
+TEST(ColorStructure, HueTakesEightLevels) {
+  // 9 x 9 patches of one colour: a single window, so the colour's bin holds
+  // everything. Full saturation and value put it in level 3 of both.
+  struct Case {
+    double r, g, b;
+    std::uint32_t hue;  // 0..254
+  };
+  for (const Case& c : {Case{255, 255, 0, 42}, Case{0, 255, 0, 85}, Case{0, 0, 255, 170},
+                        Case{255, 0, 255, 212}, Case{255, 0, 40, 249}}) {
+    KPX::Vector<double> H;
+    ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, uniform(9, 9, c.r, c.g, c.b), 9, 9, 4),
+              0);
+    const std::uint32_t bin = ((c.hue / 32) * 4 + 3) * 4 + 3;
+    EXPECT_DOUBLE_EQ(H[bin], 1.0) << "hue " << c.hue;
+  }
+}
+
 TEST(ColorStructure, EachWindowCountsAColourOnce) {
   // 13 x 13: windows at 0 and 4 both ways; the whole image is two colours.
   const KPX::Matrix<double> a = averageImage(
