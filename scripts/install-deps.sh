@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   clang libclang-rt-dev
   xvfb xauth fonts-ipafont-gothic
+  python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
 )
 
 missing=()
