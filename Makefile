@@ -1,12 +1,12 @@
-# Folim: make demo | test | build | gui | bench | fuzz | screenshot | mutate | install | package
+# Folim: make demo | test | build | gui | bench | rd | fuzz | screenshot | mutate | install | package
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # The nested makes of the CMake build need not announce every directory.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build demo test gui bench fuzz screenshot sanitize tsan mutate clean format \
-	install package
+.PHONY: all deps configure build demo test gui bench rd fuzz screenshot sanitize tsan mutate clean \
+	format install package
 
 all: build
 
@@ -41,6 +41,10 @@ bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DFOLIM_BUILD_BENCH=ON -DFOLIM_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench.sh $(BUILD)-bench
+
+# Rate-distortion curves of RIM against JPEG and WebP: docs/rd_curve.png, docs/rd_results.md.
+rd: build
+	@python3 scripts/rd_curve.py $(BUILD) docs
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIM_BUILD_FUZZ=ON -DFOLIM_BUILD_GUI=OFF >/dev/null

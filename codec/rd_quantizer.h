@@ -30,7 +30,8 @@ std::uint64_t huffmanCodedBits(const KPX::Matrix<double>& matrix, std::uint32_t 
 std::vector<double> symbolBits(const KPX::Matrix<double>& matrix, std::uint32_t precisionBits,
                                std::uint32_t maxZeroRun);
 
-// Chooses each channel's average step from 1 to largestStep by squared
+// Chooses each channel's average step (1 to 8, then steps about a quarter apart up
+// to largestStep) by squared
 // error (each average counts samplesPerAverage times) plus lambda times the
 // coded bits of the channel.
 void chooseAverageSteps(CAverage& averages, double lambda, std::uint32_t samplesPerAverage,

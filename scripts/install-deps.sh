@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth fonts-ipafont-gothic
   desktop-file-utils appstream shared-mime-info libglib2.0-bin xdg-utils help2man dpkg-dev python3-pyqt6
+  python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
 )
 
 missing=()

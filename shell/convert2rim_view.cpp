@@ -30,12 +30,17 @@ void CConvert2RIMView::OnInitialUpdate() {
   ui_->basesCombo->insertItem(0, QStringLiteral("PCA"));
   ui_->basesCombo->insertItem(1, QStringLiteral("ICA"));
   ui_->basesCombo->setCurrentIndex(0);
+  ui_->qualityCombo->clear();
+  ui_->qualityCombo->addItem(QStringLiteral("config.ini"));
+  for (const QualityPreset& preset : qualityPresets())
+    ui_->qualityCombo->addItem(QString::fromUtf8(preset.name));
+  ui_->qualityCombo->setCurrentIndex(0);
 }
 
 void CConvert2RIMView::setJobControlsEnabled(bool enabled) {
   for (QWidget* control : std::initializer_list<QWidget*>{
            ui_->convertButton, ui_->targetDirEdit, ui_->browseTargetButton, ui_->saveDirEdit,
-           ui_->browseSaveButton, ui_->basesCombo, ui_->includeSubDirCheck}) {
+           ui_->browseSaveButton, ui_->basesCombo, ui_->qualityCombo, ui_->includeSubDirCheck}) {
     control->setEnabled(enabled);
   }
 }
@@ -56,6 +61,7 @@ void CConvert2RIMView::OnConvert() {
   std::vector<ListedImage> items = takeWorkList(*doc);
   m_saveDir = withFinalSlash(save);
   m_bases = bases;
+  m_quality = ui_->qualityCombo->currentIndex() > 0 ? ui_->qualityCombo->currentText() : QString();
   m_pDoc = doc;
 
   // The target folder is listed again, and the thumbnails with it, so that a
@@ -68,6 +74,7 @@ void CConvert2RIMView::OnConvert() {
 
   RimConversionOptions options;
   options.method = m_bases.toStdString();
+  options.settings.quality = m_quality.toStdString();
   options.cancel = &cancel_;
   cancel_ = false;
   converting_ = true;
@@ -103,3 +110,4 @@ QPushButton* CConvert2RIMView::browseTargetButton() const { return ui_->browseTa
 QPushButton* CConvert2RIMView::browseSaveButton() const { return ui_->browseSaveButton; }
 QPushButton* CConvert2RIMView::convertButton() const { return ui_->convertButton; }
 QComboBox* CConvert2RIMView::basesCombo() const { return ui_->basesCombo; }
+QComboBox* CConvert2RIMView::qualityCombo() const { return ui_->qualityCombo; }

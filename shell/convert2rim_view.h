@@ -25,7 +25,9 @@ class CConvert2RIMView : public CConvertForm {
   // waited for.
   ~CConvert2RIMView() override;
 
-  // The first update: "Bases" offers "PCA" (selected) and "ICA".
+  // The first update: "Bases" offers "PCA" (selected) and "ICA"; "Quality"
+  // offers "config.ini" (selected: the parameters as config.ini gives them)
+  // and the encoder's presets.
   void OnInitialUpdate();
   // Checks the save folder and the listing, hands the listing to the worker
   // and lists the target folder again. The worker's final message is shown
@@ -44,10 +46,12 @@ class CConvert2RIMView : public CConvertForm {
   QPushButton* convertButton() const override;
   QString pickerTitle() const override { return QStringLiteral("Convert to RIM"); }
   QComboBox* basesCombo() const;
+  QComboBox* qualityCombo() const;
 
   // The values of the last start.
   QString m_saveDir;  // "Save Directory", ending in "/"
   QString m_bases;    // "PCA" or "ICA"
+  QString m_quality;  // a preset name, or empty for config.ini as it stands
   CFolimDoc* m_pDoc = nullptr;
 
  signals:

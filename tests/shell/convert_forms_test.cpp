@@ -14,8 +14,11 @@
 #include <QSlider>
 #include <QTest>
 #include <filesystem>
+#include <map>
 
 #include "codec/rim_codec.h"
+#include "imageio/batch_convert.h"
+#include "imageio/listing.h"
 #include "shell/convert2bmp_view.h"
 #include "shell/convert2rim_view.h"
 #include "shell/folim_doc.h"
@@ -207,6 +210,41 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
   EXPECT_EQ(learningMethodOf(save() + "/photo.rim"), 1);
   EXPECT_EQ(learningMethodOf(save() + "/scan.jrim"), 1);
   EXPECT_EQ(rim()->m_bases, "ICA");
+}
+
+// The quality combo starts at config.ini; a preset reaches the encoder, and
+// a coarser preset gives a smaller file of the same photograph.
+TEST_F(ConvertFormsTest, QualityPresetsReachTheEncoder) {
+  QComboBox* quality = rim()->qualityCombo();
+  ASSERT_EQ(quality->count(), 5);
+  EXPECT_EQ(quality->itemText(0), "config.ini");
+  EXPECT_EQ(quality->currentText(), "config.ini");
+  const QLabel* label = rim()->findChild<QLabel*>("qualityLabel");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), "Quality");
+
+  writePhoto(temp.file("source/photo.png"), "wood.jpg", 160);
+  std::map<std::string, std::uintmax_t> sizes;
+  for (int index : {0, 1, 4}) {
+    const std::string out = temp.file("save" + std::to_string(index));
+    fs::create_directories(out);
+    prepareRim(source(), out);
+    quality->setCurrentIndex(index);
+    convertToRimAndWait();
+    EXPECT_EQ(messages.last(), "finished conversion to RIM images!");
+    sizes[quality->currentText().toStdString()] = fs::file_size(out + "/photo.rim");
+  }
+  EXPECT_EQ(rim()->m_quality, "small");
+  EXPECT_LT(sizes["small"], sizes["archive"]);
+  EXPECT_LT(sizes["small"], sizes["config.ini"]);
+  // The default keeps config.ini's own encoder: the file of the plain
+  // conversion function.
+  const std::string plain = temp.file("plain");
+  fs::create_directories(plain);
+  const BatchReport report = convertToRim(listImageFiles(source(), false), plain, {});
+  ASSERT_TRUE(report.succeeded());
+  EXPECT_EQ(testing_support::readFileBytes(plain + "/photo.rim"),
+            testing_support::readFileBytes(temp.file("save0/photo.rim")));
 }
 
 TEST_F(ConvertFormsTest, RimConversionNamesTheSourcesThatFailedAndWhy) {
