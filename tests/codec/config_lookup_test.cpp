@@ -8,6 +8,7 @@
 
 #include "codec/parameters.h"
 #include "platform/paths.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -78,6 +79,10 @@ TEST(ConfigLookup, NoHomeLeavesTheUserFolderOut) {
 
 TEST(ConfigLookup, TheFileBesideTheProgramComesFirst) {
   // The build puts config.ini beside the programs, so it wins over a user's.
-  ScopedEnv xdg("XDG_CONFIG_HOME", FOLIM_TEST_DATA_DIR);
+  testing_support::TempDir dir;
+  std::filesystem::create_directories(dir.file("folim"));
+  testing_support::writeFileBytes(dir.file("folim/config.ini"), defaultConfigText());
+  ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().c_str());
+  ASSERT_EQ(configCandidates().at(1), dir.file("folim/config.ini"));
   EXPECT_EQ(configPath(), configCandidates().front());
 }
