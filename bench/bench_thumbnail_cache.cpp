@@ -15,6 +15,7 @@
 #include "imageio/image_ex.h"
 #include "imageio/library_io.h"
 #include "imageio/thumbnail_cache.h"
+#include "numeric/trace.h"
 #include "support/rim_files.h"
 #include "support/test_support.h"
 
@@ -23,6 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kPhotographs = 50;
+
+// The decoder's step timings would drown the table.
+const bool kQuietTrace = (setTraceStream(nullptr), true);
 
 fs::path scratch() { return fs::temp_directory_path() / "folim-bench-thumbnails"; }
 

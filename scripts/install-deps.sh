@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   clang libclang-rt-dev
   xvfb xauth fonts-ipafont-gothic
-  desktop-file-utils appstream shared-mime-info libglib2.0-bin xdg-utils help2man dpkg-dev python3-pyqt6
+  desktop-file-utils appstream shared-mime-info libglib2.0-bin help2man dpkg-dev python3-pyqt6
   python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
 )
 

@@ -9,7 +9,13 @@ build=${1:-build}
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 
-make --no-print-directory package BUILD="$build" >/dev/null
+log=$(mktemp)
+if ! make --no-print-directory package BUILD="$build" >"$log" 2>&1; then
+  cat "$log" >&2
+  rm -f "$log"
+  exit 1
+fi
+rm -f "$log"
 deb=$(ls -t "$build"/folim_*.deb | head -n 1)
 echo "package-check: $deb"
 dpkg-deb --info "$deb" | grep -E '^ (Depends|Recommends):'
@@ -36,7 +42,8 @@ folim-cli --quiet decode "$work/aqua.rim" "$work/aqua.png"
 folim-thumbnailer -s 128 "$work/aqua.rim" "$work/thumb.png"
 [ -s "$work/thumb.png" ] || { echo "the thumbnailer wrote nothing" >&2; exit 1; }
 cp "$work/aqua.rim" "$work/renamed"
-echo "MIME type of a RIM file without extension: $(xdg-mime query filetype "$work/renamed")"
+type=$(gio info -a standard::content-type "$work/renamed" | sed -n 's/^ *standard::content-type: //p')
+[ "$type" = image/x-rim ] || { echo "a renamed RIM file is $type" >&2; exit 1; }
 /usr/bin/python3 tests/install/read_rim_with_qt.py "$work/aqua.rim" "$work/aqua.png" "$work/renamed"
 
 $sudo dpkg --purge folim >/dev/null

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "codec/parameters.h"
 #include "platform/paths.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -41,6 +43,9 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 TEST(ConfigLookup, CandidatesInOrder) {
   const std::string beside = platform::programDirectory() + "/config.ini";
+  const std::string installedDefault =
+      std::filesystem::path(platform::programDirectory()).parent_path().string() +
+      "/share/folim/config.ini";
   struct Case {
     const char* xdg;
     const char* home;
@@ -59,8 +64,8 @@ TEST(ConfigLookup, CandidatesInOrder) {
     ASSERT_EQ(candidates.size(), 3u);
     EXPECT_EQ(candidates[0], beside);
     EXPECT_EQ(candidates[1], c.user);
-    EXPECT_TRUE(endsWith(candidates[2], "/share/folim/config.ini")) << candidates[2];
-    EXPECT_EQ(candidates[2].rfind(platform::programDirectory() + "/", 0), 0u) << candidates[2];
+    // bin/ and share/ lie side by side under the install prefix.
+    EXPECT_EQ(candidates[2], installedDefault);
   }
 }
 
@@ -74,6 +79,10 @@ TEST(ConfigLookup, NoHomeLeavesTheUserFolderOut) {
 
 TEST(ConfigLookup, TheFileBesideTheProgramComesFirst) {
   // The build puts config.ini beside the programs, so it wins over a user's.
-  ScopedEnv xdg("XDG_CONFIG_HOME", FOLIM_TEST_DATA_DIR);
+  testing_support::TempDir dir;
+  std::filesystem::create_directories(dir.file("folim"));
+  testing_support::writeFileBytes(dir.file("folim/config.ini"), defaultConfigText());
+  ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().c_str());
+  ASSERT_EQ(configCandidates().at(1), dir.file("folim/config.ini"));
   EXPECT_EQ(configPath(), configCandidates().front());
 }

@@ -25,7 +25,7 @@ compgen -G "$stage/share/metainfo/*.metainfo.xml" >/dev/null || fail "no metainf
 plugin=$(find "$stage" -path '*/imageformats/libqrim.so' | head -n 1)
 [ -n "$plugin" ] || fail "no imageformats/libqrim.so installed"
 # The MIME database is made here, as the package's scripts make it.
-update-mime-database "$stage/share/mime"
+XDG_DATA_DIRS="$stage/share:/usr/share" update-mime-database "$stage/share/mime"
 find "$stage" | sort >"$work/tree.before"
 
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_DATA_HOME=$work/data
