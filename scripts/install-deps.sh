@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libopenblas-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
+  qt6-tools-dev qt6-l10n-tools
   clang libclang-rt-dev
   xvfb xauth fonts-ipafont-gothic
 )
