@@ -1,6 +1,8 @@
 #include "shell/thumbnail_loader.h"
 
 #include <QFutureWatcher>
+#include <QPainter>
+#include <QPolygonF>
 #include <QtConcurrent/QtConcurrentMap>
 #include <utility>
 
@@ -68,17 +70,37 @@ void CThumbnailLoader::collect(int begin, int end) {
   }
 }
 
+QColor brokenImageMark() { return QColor(200, 40, 40); }
+
 QImage CThumbnailLoader::makeThumbnail(const QString& path, int& baseType) {
   CImageEx image;
   image.LoadImageFile(toNativePath(path), true);
   baseType = image.m_nBaseType;
   if (image.IsNull()) {
-    // Nothing to fit: the thumbnail shows only its background.
+    // Nothing to fit: the background, and the sign of a broken picture.
     image.SetDrawRect(0, 0, 0, 0);
-  } else {
-    image.FitInto(THUMBNAIL_SIZE, THUMBNAIL_SIZE);
+    QImage thumbnail;
+    image.MakeThumbnail(thumbnail);
+    drawBrokenImage(thumbnail);
+    return thumbnail;
   }
+  image.FitInto(THUMBNAIL_SIZE, THUMBNAIL_SIZE);
   QImage thumbnail;
   image.MakeThumbnail(thumbnail);
   return thumbnail;
+}
+
+void drawBrokenImage(QImage& thumbnail) {
+  QPainter painter(&thumbnail);
+  painter.setRenderHint(QPainter::Antialiasing);
+  // A sheet torn in two halves, slightly apart, crossed out.
+  const QPolygonF left({{22, 26}, {50, 26}, {44, 42}, {52, 56}, {44, 70}, {22, 70}});
+  const QPolygonF right({{55, 26}, {74, 26}, {74, 70}, {50, 70}, {58, 56}, {50, 42}});
+  painter.setPen(QPen(QColor(235, 235, 235), 2));
+  painter.setBrush(QColor(160, 160, 160));
+  painter.drawPolygon(left);
+  painter.drawPolygon(right);
+  painter.setPen(QPen(brokenImageMark(), 5, Qt::SolidLine, Qt::RoundCap));
+  painter.drawLine(QPointF(36, 36), QPointF(60, 60));
+  painter.drawLine(QPointF(60, 36), QPointF(36, 60));
 }

@@ -57,3 +57,8 @@ class CThumbnailLoader : public QObject {
   int next_ = 0;               // position of the next one to deliver
   int total_ = 0;
 };
+
+// Draws the sign of a picture that could not be read over a thumbnail's
+// background; its centre is brokenImageMark().
+void drawBrokenImage(QImage& thumbnail);
+QColor brokenImageMark();

@@ -15,8 +15,8 @@ struct PageCase {
 
 TEST(Paging, PagesAndItemsOnAPage) {
   const PageCase cases[] = {
-      {0, 0, 1, 0},   {1, 0, 1, 1},   {50, 0, 1, 50},  {51, 0, 2, 50},
-      {51, 1, 2, 1},  {100, 1, 2, 50}, {101, 2, 3, 1}, {120, 1, 3, 50},
+      {0, 0, 1, 0},  {1, 0, 1, 1},    {50, 0, 1, 50}, {51, 0, 2, 50},
+      {51, 1, 2, 1}, {100, 1, 2, 50}, {101, 2, 3, 1}, {120, 1, 3, 50},
   };
   for (const PageCase& c : cases) {
     SCOPED_TRACE(testing::Message() << c.entries << " entries, page " << c.page);

@@ -14,6 +14,7 @@
 #include "shell/query_box.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
+#include "shell/thumbnail_loader.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -61,6 +62,20 @@ TEST_F(ThumbnailListTest, BackgroundTellsPcaIcaAndOtherImagesApart) {
   // The picture itself fills the middle of the square.
   EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48),
             QColor(127, 127, 127));
+}
+
+TEST_F(ThumbnailListTest, AFileThatCannotBeReadShowsABrokenPicture) {
+  testing_support::writeFileBytes(temp.file("a_torn.jpg"), "not a picture");
+  testing_support::writeFileBytes(temp.file("b_broken.rim"), "not a rim file");
+  writeImage(temp.file("c_fine.png"), 96, 96);
+  chooseFolder(temp.path());
+  ASSERT_EQ(list()->count(), 3);
+  for (int row : {0, 1}) {
+    const QImage icon = list()->item(row)->icon().pixmap(96, 96).toImage();
+    EXPECT_EQ(icon.pixelColor(0, 0), QColor(127, 127, 127)) << row;
+    EXPECT_EQ(icon.pixelColor(48, 48), brokenImageMark()) << row;
+  }
+  EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48), brokenImageMark());
 }
 
 TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {
