@@ -23,6 +23,8 @@ CConvert2RIMView::CConvert2RIMView(CFolimDoc& doc, QWidget* parent)
   progress_->setRange(0, 1);
   progress_->setValue(0);
   progress_->setTextVisible(false);
+  // Shown once a conversion has started.
+  progress_->hide();
 }
 
 CConvert2RIMView::~CConvert2RIMView() = default;
@@ -61,6 +63,7 @@ void CConvert2RIMView::OnConvert() {
   setStatus(QString::fromUtf8(kMsgStartConverting));
   progress_->setRange(0, static_cast<int>(items.size()));
   progress_->setValue(0);
+  progress_->show();
   RimConversionOptions options;
   options.method = m_bases.toStdString();
   const std::string saveDir = toNativePath(m_saveDir);

@@ -166,12 +166,22 @@ void CFolimApp::takeScreenshot(const QString& file, int tab, bool search) {
       save();
       return;
     }
-    frame_->tabView()->retrievalView()->Search();
-    afterThumbnails([list, save] {
-      // The best match, the query itself, selected again.
-      if (list->count() > 0) list->setCurrentRow(0);
-      save();
-    });
+    CRetrievalView* retrieval = frame_->tabView()->retrievalView();
+    // The search runs in the background: the picture waits for its ranking
+    // and the ranking's thumbnails.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        retrieval, &CRetrievalView::searchFinished, this,
+        [this, connection, list, save] {
+          disconnect(*connection);
+          afterThumbnails([list, save] {
+            // The best match, the query itself, selected again.
+            if (list->count() > 0) list->setCurrentRow(0);
+            save();
+          });
+        },
+        Qt::QueuedConnection);
+    retrieval->Search();
   });
 }
 
