@@ -246,6 +246,8 @@ QImage makeThumbnailPicture(const std::string& path, int box) {
   }
   if (!startImageLibrary()) return {};
   QImageReader reader(qtPath(path));
+  // Photographs are shown upright, as their EXIF orientation says.
+  reader.setAutoTransform(true);
   const QSize size = reader.size();
   // Readers that can decode at a reduced size (JPEG) do much less work.
   if (size.isValid()) reader.setScaledSize(fitInBox(size, box));

@@ -35,7 +35,7 @@ bool endsInRim(const std::string& name) {
 // file and the query, so the thread count changes neither values nor order.
 void scoreCandidates(std::vector<ImageEntry>& candidates, const EdgeSimilarity& edge,
                      const ColorSimilarity& color, double w, unsigned threads,
-                     const SearchProgress& progress) {
+                     const std::atomic<bool>* cancel, const SearchProgress& progress) {
   const std::size_t n = candidates.size();
   auto scoreOne = [&](std::size_t j) {
     ImageEntry& c = candidates[j];
@@ -44,8 +44,9 @@ void scoreCandidates(std::vector<ImageEntry>& candidates, const EdgeSimilarity& 
     c.score = (1.0 - w) * c.edgeSimilarity + w * c.colorSimilarity;
   };
   std::atomic<std::size_t> next{0};
+  auto stopped = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
   auto work = [&] {
-    for (std::size_t j = next++; j < n; j = next++) scoreOne(j);
+    for (std::size_t j = next++; j < n && !stopped(); j = next++) scoreOne(j);
   };
   std::vector<std::thread> workers;
   const std::size_t helpers = threads > 1 ? std::min<std::size_t>(threads - 1, n) : 0;
@@ -56,7 +57,7 @@ void scoreCandidates(std::vector<ImageEntry>& candidates, const EdgeSimilarity& 
       break;  // fewer threads, same results
     }
   }
-  for (std::size_t j = next++; j < n; j = next++) {
+  for (std::size_t j = next++; j < n && !stopped(); j = next++) {
     report(progress, "Calculating similarity %d / %d ...", j, n);
     scoreOne(j);
   }
@@ -163,7 +164,7 @@ SearchResult RunSearch(const SearchRequest& request, const std::vector<ImageEntr
     return result;
   }
 
-  scoreCandidates(candidates, edge, color, w, request.threads, progress);
+  scoreCandidates(candidates, edge, color, w, request.threads, request.cancel, progress);
   SortByScore(candidates);
   result.candidates = std::move(candidates);
   return result;

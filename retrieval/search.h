@@ -4,6 +4,7 @@
 // with the colour weight and ranks them, best first.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -47,6 +48,9 @@ struct SearchRequest {
   // Threads that score candidates; 0 and 1 score on the calling thread only.
   // Every count gives the same values in the same order.
   unsigned threads = 1;
+  // When set and true, scoring stops early; the result is then incomplete
+  // and meant to be thrown away.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // A progress report: the caption ("Loading images %d / %d ..." while

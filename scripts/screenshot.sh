@@ -5,6 +5,7 @@
 #                                      for its first image
 #   build/screenshots/convert-rim.png  the "Convert to RIM" form on examples/
 #   build/screenshots/convert-bmp.png  the "Convert to BMP" form on the RIM files
+#   build/screenshots/retrieval-ja.png the retrieval form with Japanese captions
 set -euo pipefail
 build=${1:-build}
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -27,10 +28,11 @@ JSON
 mkdir -p "$work/rim"
 "$root/$build/bin/folim-cli" convert-to-rim --quiet --method ica "$root/examples" "$work/rim" >/dev/null
 
+# English captions unless a language is asked for (LC_ALL of the shot).
 shoot() {
   local picture=$1
   shift
-  QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_CONFIG_HOME="$work" \
+  LC_ALL=${SHOT_LANG:-C.UTF-8} QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_CONFIG_HOME="$work" \
     XDG_RUNTIME_DIR="$work" timeout 120 "$root/$build/bin/folim" --screenshot "$outdir/$picture" \
     "$@" 2> >(grep -v -e 'propagateSizeHints' -e 'does not support raise' >&2) >/dev/null
   echo "screenshot: $outdir/$picture"
@@ -39,3 +41,5 @@ shoot() {
 shoot retrieval.png --search "$work/rim"
 shoot convert-rim.png --tab convert-rim "$root/examples"
 shoot convert-bmp.png --tab convert-bmp "$work/rim"
+# The same window in Japanese, the original captions.
+SHOT_LANG=ja_JP.UTF-8 shoot retrieval-ja.png --search "$work/rim"

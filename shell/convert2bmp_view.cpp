@@ -1,6 +1,5 @@
 #include "shell/convert2bmp_view.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -8,62 +7,63 @@
 #include <vector>
 
 #include "imageio/batch_convert.h"
-#include "shell/background_task.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
 #include "ui_convert2bmp_view.h"
 
-CConvert2BMPView::CConvert2BMPView(QWidget* parent)
-    : CConvertForm(parent), ui_(std::make_unique<Ui::CConvert2BMPView>()) {
+CConvert2BMPView::CConvert2BMPView(CFolimDoc& doc, QWidget* parent)
+    : CConvertForm(doc, parent), ui_(std::make_unique<Ui::CConvert2BMPView>()) {
   ui_->setupUi(this);
-  connectConvertControls();
+  // Cancel beside the box; the outcome below the save folder.
+  connectConvertControls(QRect(280, 112, 79, 24), QRect(12, 110, 100, 34));
 }
 
 CConvert2BMPView::~CConvert2BMPView() = default;
 
-void CConvert2BMPView::setRimConversionRunning(bool running) {
-  rimRunning_ = running;
-  ui_->convertButton->setEnabled(!rimRunning_ && !converting_);
-}
-
 void CConvert2BMPView::OnConvert() {
-  CFolimDoc* doc = GetFolimDoc();
-  // The work list is the document's while a conversion to RIM runs.
-  if (doc == nullptr || converting_ || rimRunning_) return;
+  if (IsConverting() || doc_.IsBusy()) return;
 
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   // The save folder is not checked here: when it is missing every file fails
   // and is named in the final message. An empty field stays empty rather
   // than becoming the root folder.
   const QString save = ui_->saveDirEdit->text();
   const std::string saveDir = save.isEmpty() ? std::string() : toNativePath(withFinalSlash(save));
 
-  std::vector<ListedImage> items = takeWorkList(*doc);
+  std::vector<ListedImage> items = doc_.TakeWorkList();
   const int n = static_cast<int>(items.size());
   // A bar of range 0..0 would show a busy animation instead of a position.
   ui_->convertProgress->setRange(0, std::max(n, 1));
   ui_->convertProgress->setValue(0);
+  setStatus(QString());
+  startConversion(std::move(items),
+                  [saveDir](const std::vector<ListedImage>& list, const std::atomic<bool>* cancel,
+                            const BatchProgress& step) {
+                    BmpConversionOptions options;
+                    options.cancel = cancel;
+                    options.progress = step;
+                    return convertToBmp(list, saveDir, options);
+                  });
+}
 
-  converting_ = true;
-  ui_->convertButton->setEnabled(false);
-  BmpConversionOptions options;
-  options.progress = [this](std::size_t index, std::size_t total, const ListedImage&) {
-    postTo(this, [this, index, total] {
-      ui_->counterLabel->setText(QString::fromStdString(progressCounterText(index, total)));
-      ui_->convertProgress->setValue(static_cast<int>(index));
-    });
-  };
-  BatchReport report;
-  runWhileRepainting([&] { report = convertToBmp(items, saveDir, options); });
+void CConvert2BMPView::showStep(int index, int total, const QString& /*name*/) {
+  ui_->counterLabel->setText(QString::fromStdString(
+      progressCounterText(static_cast<std::size_t>(index), static_cast<std::size_t>(total))));
+  ui_->convertProgress->setValue(index);
+}
 
-  doc->m_convertNames.clear();
-  doc->m_convertPaths.clear();
+void CConvert2BMPView::showEnd(const BatchReport& report, bool cancelled, int attempted) {
   ui_->counterLabel->clear();
   ui_->convertProgress->setValue(0);
-  converting_ = false;
-  ui_->convertButton->setEnabled(!rimRunning_);
-  QApplication::restoreOverrideCursor();
+  const int total = static_cast<int>(report.files.size());
+  const int converted = total - static_cast<int>(report.failedCount());
+  if (cancelled) {
+    const QString message = cancelledMessage(report, attempted, kMsgBmpFailed, false);
+    setStatus(message.section(QLatin1Char('\n'), 0, 0));
+    showMessage(message);
+    return;
+  }
+  setStatus(tr("%1 of %2 files converted.").arg(converted).arg(total));
   showMessage(fromNativePath(report.message));
 }
 

@@ -1,5 +1,5 @@
-// The "Convert to BMP" form: decodes every listed RIM file into a BMP file,
-// with a counter and a progress bar in the form.
+// The "Convert to BMP" form: decodes every listed RIM file into a BMP file
+// in the background, with a counter, a progress bar and Cancel in the form.
 #pragma once
 
 #include <memory>
@@ -15,14 +15,12 @@ class CConvert2BMPView : public CConvertForm {
   Q_OBJECT
 
  public:
-  explicit CConvert2BMPView(QWidget* parent = nullptr);
+  explicit CConvert2BMPView(CFolimDoc& doc, QWidget* parent = nullptr);
   ~CConvert2BMPView() override;
 
-  // Converts the whole listing; returns with the final message shown. The
-  // window keeps painting the counter and the bar meanwhile.
+  // Starts converting the whole listing; the final message comes when it
+  // ends.
   void OnConvert() override;
-  // While a conversion to RIM runs, "Convert" waits for it.
-  void setRimConversionRunning(bool running);
 
   QLineEdit* targetDirEdit() const override;
   QCheckBox* includeSubDirCheck() const override;
@@ -37,8 +35,10 @@ class CConvert2BMPView : public CConvertForm {
   QProgressBar* progressBar() const;
   QLabel* counterLabel() const;
 
+ protected:
+  void showStep(int index, int total, const QString& name) override;
+  void showEnd(const BatchReport& report, bool cancelled, int attempted) override;
+
  private:
   std::unique_ptr<Ui::CConvert2BMPView> ui_;
-  bool converting_ = false;
-  bool rimRunning_ = false;
 };

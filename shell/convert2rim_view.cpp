@@ -2,28 +2,32 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <vector>
 
 #include "imageio/batch_convert.h"
-#include "shell/background_task.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
 #include "ui_convert2rim_view.h"
 
-CConvert2RIMView::CConvert2RIMView(QWidget* parent)
-    : CConvertForm(parent), ui_(std::make_unique<Ui::CConvert2RIMView>()) {
+CConvert2RIMView::CConvert2RIMView(CFolimDoc& doc, QWidget* parent)
+    : CConvertForm(doc, parent), ui_(std::make_unique<Ui::CConvert2RIMView>()) {
   ui_->setupUi(this);
   OnInitialUpdate();
-  connectConvertControls();
+  // Below "Convert": Cancel; bottom left: what the job is doing, and its bar.
+  connectConvertControls(QRect(382, 112, 89, 24), QRect(12, 138, 205, 30));
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("convertProgress"));
+  progress_->setGeometry(12, 170, 205, 14);
+  progress_->setRange(0, 1);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  // Shown once a conversion has started.
+  progress_->hide();
 }
 
-CConvert2RIMView::~CConvert2RIMView() {
-  if (worker_.joinable()) {
-    cancel_ = true;
-    worker_.join();
-  }
-}
+CConvert2RIMView::~CConvert2RIMView() = default;
 
 void CConvert2RIMView::OnInitialUpdate() {
   ui_->basesCombo->clear();
@@ -38,66 +42,67 @@ void CConvert2RIMView::OnInitialUpdate() {
 }
 
 void CConvert2RIMView::setJobControlsEnabled(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           ui_->convertButton, ui_->targetDirEdit, ui_->browseTargetButton, ui_->saveDirEdit,
-           ui_->browseSaveButton, ui_->basesCombo, ui_->qualityCombo, ui_->includeSubDirCheck}) {
-    control->setEnabled(enabled);
-  }
+  CConvertForm::setJobControlsEnabled(enabled);
+  ui_->basesCombo->setEnabled(enabled);
+  ui_->qualityCombo->setEnabled(enabled);
 }
 
 void CConvert2RIMView::OnConvert() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || converting_) return;
+  if (IsConverting() || doc_.IsBusy()) return;
 
   const QString target = ui_->targetDirEdit->text();
   const QString save = ui_->saveDirEdit->text();
   const QString bases = ui_->basesCombo->currentText();
-  const std::string refusal = checkRimConversionStart(toNativePath(save), doc->m_entries.size());
+  const std::string refusal = checkRimConversionStart(toNativePath(save), doc_.m_entries.size());
   if (!refusal.empty()) {
     showMessage(QString::fromStdString(refusal));
     return;
   }
 
-  std::vector<ListedImage> items = takeWorkList(*doc);
+  std::vector<ListedImage> items = doc_.TakeWorkList();
   m_saveDir = withFinalSlash(save);
   m_bases = bases;
   m_quality = ui_->qualityCombo->currentIndex() > 0 ? ui_->qualityCombo->currentText() : QString();
-  m_pDoc = doc;
-
   // The target folder is listed again, and the thumbnails with it, so that a
   // click on a thumbnail always refers to the list the document holds.
-  if (!target.isEmpty()) {
-    doc->SetDirectory(target);
-    doc->ResetPaging();
-  }
-  showMessage(QString::fromUtf8(kMsgStartConverting));
+  if (!target.isEmpty()) doc_.ListFolder(target);
 
+  setStatus(QString::fromUtf8(kMsgStartConverting));
+  progress_->setRange(0, static_cast<int>(items.size()));
+  progress_->setValue(0);
+  progress_->show();
   RimConversionOptions options;
   options.method = m_bases.toStdString();
   options.settings.quality = m_quality.toStdString();
-  options.cancel = &cancel_;
-  cancel_ = false;
-  converting_ = true;
-  setJobControlsEnabled(false);
-  emit conversionRunning(true);
-  worker_ =
-      std::thread([this, items = std::move(items), saveDir = toNativePath(m_saveDir), options] {
-        BatchReport report = convertToRim(items, saveDir, options);
-        postTo(this, [this, report = std::move(report)] { OnWorkerFinished(report); });
-      });
+  const std::string saveDir = toNativePath(m_saveDir);
+  startConversion(std::move(items),
+                  [options, saveDir](const std::vector<ListedImage>& list,
+                                     const std::atomic<bool>* cancel, const BatchProgress& step) {
+                    RimConversionOptions run = options;
+                    run.cancel = cancel;
+                    run.progress = step;
+                    return convertToRim(list, saveDir, run);
+                  });
 }
 
-void CConvert2RIMView::OnWorkerFinished(const BatchReport& report) {
-  if (worker_.joinable()) worker_.join();
-  converting_ = false;
-  if (CFolimDoc* doc = GetFolimDoc()) {
-    doc->m_convertNames.clear();
-    doc->m_convertPaths.clear();
+void CConvert2RIMView::showStep(int index, int total, const QString& name) {
+  progress_->setRange(0, total);
+  progress_->setValue(index);
+  setStatus(tr("Converting %1 / %2: %3").arg(index + 1).arg(total).arg(name));
+}
+
+void CConvert2RIMView::showEnd(const BatchReport& report, bool cancelled, int attempted) {
+  progress_->setValue(cancelled ? attempted : progress_->maximum());
+  const int total = static_cast<int>(report.files.size());
+  const int converted = total - static_cast<int>(report.failedCount());
+  if (cancelled) {
+    const QString message = cancelledMessage(report, attempted, kMsgRimFailed, true);
+    setStatus(message.section(QLatin1Char('\n'), 0, 0));
+    showMessage(message);
+    return;
   }
-  setJobControlsEnabled(true);
-  emit conversionRunning(false);
+  setStatus(tr("%1 of %2 files converted.").arg(converted).arg(total));
   showMessage(fromNativePath(report.message));
-  emit conversionFinished();
 }
 
 QLineEdit* CConvert2RIMView::targetDirEdit() const { return ui_->targetDirEdit; }

@@ -1,39 +1,33 @@
-// The "Convert to RIM" form: converts every listed image into a RIM file on
-// a worker thread, with PCA or ICA bases.
+// The "Convert to RIM" form: converts every listed image into a RIM file in
+// the background, with PCA or ICA bases, showing its progress and able to
+// stop after the file in hand.
 #pragma once
 
 #include <QString>
-#include <atomic>
 #include <memory>
-#include <thread>
 
 #include "shell/convert_form.h"
 
 namespace Ui {
 class CConvert2RIMView;
 }
-class CFolimDoc;
 class QComboBox;
-struct BatchReport;
+class QProgressBar;
 
 class CConvert2RIMView : public CConvertForm {
   Q_OBJECT
 
  public:
-  explicit CConvert2RIMView(QWidget* parent = nullptr);
-  // A conversion still running is cancelled after the file in hand and
-  // waited for.
+  explicit CConvert2RIMView(CFolimDoc& doc, QWidget* parent = nullptr);
   ~CConvert2RIMView() override;
 
   // The first update: "Bases" offers "PCA" (selected) and "ICA"; "Quality"
   // offers "config.ini" (selected: the parameters as config.ini gives them)
   // and the encoder's presets.
   void OnInitialUpdate();
-  // Checks the save folder and the listing, hands the listing to the worker
-  // and lists the target folder again. The worker's final message is shown
-  // here, on the user-interface thread, when it ends.
+  // Checks the save folder and the listing, lists the target folder again
+  // and starts converting at once; the final message comes when it ends.
   void OnConvert() override;
-  bool IsConverting() const { return converting_; }
 
   QLineEdit* targetDirEdit() const override;
   QCheckBox* includeSubDirCheck() const override;
@@ -47,26 +41,19 @@ class CConvert2RIMView : public CConvertForm {
   QString pickerTitle() const override { return QStringLiteral("Convert to RIM"); }
   QComboBox* basesCombo() const;
   QComboBox* qualityCombo() const;
+  QProgressBar* progressBar() const { return progress_; }
 
   // The values of the last start.
   QString m_saveDir;  // "Save Directory", ending in "/"
   QString m_bases;    // "PCA" or "ICA"
   QString m_quality;  // a preset name, or empty for config.ini as it stands
-  CFolimDoc* m_pDoc = nullptr;
 
- signals:
-  // A worker started (true) or ended (false).
-  void conversionRunning(bool running);
-  // The worker's final message has been shown.
-  void conversionFinished();
+ protected:
+  void setJobControlsEnabled(bool enabled) override;
+  void showStep(int index, int total, const QString& name) override;
+  void showEnd(const BatchReport& report, bool cancelled, int attempted) override;
 
  private:
-  void OnWorkerFinished(const BatchReport& report);
-  // The controls that would change a running job.
-  void setJobControlsEnabled(bool enabled);
-
   std::unique_ptr<Ui::CConvert2RIMView> ui_;
-  std::thread worker_;
-  std::atomic<bool> cancel_{false};
-  bool converting_ = false;
+  QProgressBar* progress_;
 };

@@ -1,16 +1,21 @@
 #include "shell/file_dialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <set>
 
 namespace {
 
 FileDialogHandler currentHandler;
 FolderDialogHandler currentFolderHandler;
 
-QString runDialog(QWidget* parent, FileDialogKind kind) {
-  if (currentHandler) return currentHandler(kind);
+QString runDialog(QWidget* parent, FileDialogKind kind, const QString& startDir) {
+  if (currentHandler) return currentHandler(kind, startDir);
   QFileDialog dialog(parent);
+  if (!startDir.isEmpty() && QFileInfo(startDir).isDir()) dialog.setDirectory(startDir);
   dialog.setNameFilter(imageFileFilter());
   dialog.selectNameFilter(rimFileFilter());
   if (kind == FileDialogKind::Save) {
@@ -30,20 +35,36 @@ QString runDialog(QWidget* parent, FileDialogKind kind) {
 
 QString rimFileFilter() { return QStringLiteral("Retrieval-aware Image Format (*.rim)"); }
 
+QString allImagesFilter() {
+  // Every suffix the readers know (tif and tiff alike), and RIM files.
+  std::set<QString> suffixes = {QStringLiteral("rim")};
+  for (const QByteArray& format : QImageReader::supportedImageFormats())
+    suffixes.insert(QString::fromLatin1(format).toLower());
+  QStringList patterns;
+  for (const QString& suffix : suffixes) patterns << QStringLiteral("*.") + suffix;
+  return QCoreApplication::translate("FileDialogs", "All images") + QStringLiteral(" (") +
+         patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
 QString imageFileFilter() {
-  return QStringLiteral(
+  return allImagesFilter() + QStringLiteral(";;") +
+         QStringLiteral(
              "Windows Bitmap (*.bmp);;"
              "Jpeg Image (*.jpg *.jpeg);;"
-             "Tiff Image (*.tiff);;") +
+             "Tiff Image (*.tif *.tiff);;") +
          rimFileFilter() +
          QStringLiteral(
              ";;Png Image (*.png);;"
              "All Files (*)");
 }
 
-QString askOpenImagePath(QWidget* parent) { return runDialog(parent, FileDialogKind::Open); }
+QString askOpenImagePath(QWidget* parent, const QString& startDir) {
+  return runDialog(parent, FileDialogKind::Open, startDir);
+}
 
-QString askSaveImagePath(QWidget* parent) { return runDialog(parent, FileDialogKind::Save); }
+QString askSaveImagePath(QWidget* parent, const QString& startDir) {
+  return runDialog(parent, FileDialogKind::Save, startDir);
+}
 
 FileDialogHandler setFileDialogHandler(FileDialogHandler handler) {
   FileDialogHandler previous = std::move(currentHandler);
@@ -51,10 +72,10 @@ FileDialogHandler setFileDialogHandler(FileDialogHandler handler) {
   return previous;
 }
 
-QString askFolderPath(QWidget* parent, const QString& title) {
-  if (currentFolderHandler) return currentFolderHandler(title);
-  return QFileDialog::getExistingDirectory(parent, title, QDir::homePath(),
-                                           QFileDialog::ShowDirsOnly);
+QString askFolderPath(QWidget* parent, const QString& title, const QString& startDir) {
+  if (currentFolderHandler) return currentFolderHandler(title, startDir);
+  const QString start = QFileInfo(startDir).isDir() ? startDir : QDir::homePath();
+  return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
 }
 
 FolderDialogHandler setFolderDialogHandler(FolderDialogHandler handler) {

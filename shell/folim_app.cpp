@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -15,9 +16,11 @@
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/messages.h"
+#include "shell/native_path.h"
 #include "shell/recent_files.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
+#include "shell/translations.h"
 #include "shell/tree_view_ex.h"
 
 void applyFormFont(QApplication& app) {
@@ -35,6 +38,7 @@ CFolimApp::CFolimApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationDisplayName(QString());
   setWindowIcon(folimIcon());
   applyFormFont(*this);
+  installTranslations(QLocale::system());
 }
 
 CFolimApp::~CFolimApp() {
@@ -47,7 +51,9 @@ bool CFolimApp::InitInstance() {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Folim: image viewer with search by similarity"));
   parser.addHelpOption();
-  parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("folder to list at start"));
+  parser.addPositionalArgument(
+      QStringLiteral("PATH"),
+      QStringLiteral("folder to list, or image to show, at start (default: the last folder)"));
   const QCommandLineOption screenshot(
       QStringLiteral("screenshot"),
       QStringLiteral("once the first page is loaded, select its first thumbnail, save a picture "
@@ -75,38 +81,56 @@ bool CFolimApp::InitInstance() {
 
   recent_ = std::make_unique<CRecentFileList>();
   doc_ = std::make_unique<CFolimDoc>();
-  frame_ = std::make_unique<CMainFrame>(recent_.get());
+  frame_ = std::make_unique<CMainFrame>(*doc_, recent_.get());
   connect(doc_.get(), &CFolimDoc::fileUsed, frame_.get(), [this](const QString& path) {
     recent_->add(path);
     frame_->refreshRecentFiles();
   });
 
-  QString folder;
-  if (!parser.positionalArguments().isEmpty()) {
-    const QString named = parser.positionalArguments().first();
-    const QFileInfo info(named);
-    if (!info.exists()) {
-      showMessage(QStringLiteral("%1\nこのファイルは見つかりません。").arg(named));
-      return false;
-    }
-    // A file (opened from a file manager) is taken into the recent list and
-    // its folder is listed, so that its thumbnail is there to open.
-    if (info.isDir()) {
-      folder = info.absoluteFilePath();
-    } else {
-      recent_->add(info.absoluteFilePath());
-      frame_->refreshRecentFiles();
-      folder = info.absolutePath();
-    }
+  // The size and panes of the last session, else a size that suits the
+  // screen.
+  if (!frame_->restoreLayout()) {
+    const QRect area = frame_->screen()->availableGeometry();
+    frame_->resize(std::min(1200, area.width() * 9 / 10), std::min(820, area.height() * 9 / 10));
   }
-
-  const QRect area = frame_->screen()->availableGeometry();
-  frame_->resize(std::min(1200, area.width() * 9 / 10), std::min(820, area.height() * 9 / 10));
   frame_->show();
-  if (!folder.isEmpty()) frame_->treeView()->selectPath(folder);
+  const QStringList positional = parser.positionalArguments();
+  OpenAtStart(*doc_, *frame_, positional.isEmpty() ? QString() : positional.first());
   if (parser.isSet(screenshot)) {
     takeScreenshot(parser.value(screenshot), tabIndex, parser.isSet(search));
   }
+  return true;
+}
+
+bool CFolimApp::OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& argument) {
+  QString folder;
+  QString file;
+  if (argument.isEmpty()) {
+    folder = QSettings().value(QStringLiteral("lastFolder")).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+  } else {
+    const QFileInfo info(argument);
+    if (!info.exists()) {
+      showMessage(tr("%1\nThis file cannot be found.").arg(argument));
+      return false;
+    }
+    if (info.isDir()) {
+      folder = info.absoluteFilePath();
+    } else {
+      folder = info.absolutePath();
+      file = info.absoluteFilePath();
+    }
+  }
+  frame.treeView()->selectPath(folder);
+  if (file.isEmpty()) return true;
+  // The page that holds the file, then the file itself at full size.
+  const std::string wanted = toNativePath(file);
+  for (std::size_t i = 0; i < doc.m_entries.size(); ++i) {
+    if (doc.m_entries[i].path != wanted) continue;
+    doc.ChoosePage(static_cast<int>(i / CFolimDoc::ITEMS_PER_PAGE));
+    break;
+  }
+  doc.OpenImage(file);
   return true;
 }
 
@@ -142,12 +166,22 @@ void CFolimApp::takeScreenshot(const QString& file, int tab, bool search) {
       save();
       return;
     }
-    frame_->tabView()->retrievalView()->Search();
-    afterThumbnails([list, save] {
-      // The best match, the query itself, selected again.
-      if (list->count() > 0) list->setCurrentRow(0);
-      save();
-    });
+    CRetrievalView* retrieval = frame_->tabView()->retrievalView();
+    // The search runs in the background: the picture waits for its ranking
+    // and the ranking's thumbnails.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        retrieval, &CRetrievalView::searchFinished, this,
+        [this, connection, list, save] {
+          disconnect(*connection);
+          afterThumbnails([list, save] {
+            // The best match, the query itself, selected again.
+            if (list->count() > 0) list->setCurrentRow(0);
+            save();
+          });
+        },
+        Qt::QueuedConnection);
+    retrieval->Search();
   });
 }
 

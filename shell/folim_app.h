@@ -24,6 +24,12 @@ class CFolimApp : public QApplication {
   // Help > About: the version dialog, modal.
   void OnAppAbout();
 
+  // What the program opens at start: argument a folder (listed), a file
+  // (its folder listed, the file selected and shown full size), or empty
+  // (the folder of the last session). A missing path is reported and
+  // nothing is opened. Returns whether something was opened.
+  static bool OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& argument);
+
   CFolimDoc* document() const { return doc_.get(); }
   CMainFrame* mainFrame() const { return frame_.get(); }
   CRecentFileList* recentFiles() const { return recent_.get(); }

@@ -1,58 +1,44 @@
 #include "shell/folim_doc.h"
 
-#include <QApplication>
+#include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSlider>
 #include <algorithm>
 
 #include "imageio/export.h"
 #include "imageio/library_io.h"
-#include "imageio/listing.h"
 #include "shell/file_dialogs.h"
-#include "shell/job_form.h"
-#include "shell/list_view_ex.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
-#include "shell/progress_dialog.h"
-#include "shell/tab_view.h"
 
 namespace {
-
-CFolimDoc* theDocument = nullptr;
 
 // Longest name or extension kept, and longest name plus extension accepted.
 constexpr int kMaxNamePart = 256;
 constexpr int kMaxDisplayName = 260;
 
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
-CFolimDoc* GetFolimDoc() { return theDocument; }
-
 CFolimDoc::CFolimDoc() {
-  theDocument = this;
-  connect(&loader_, &CThumbnailLoader::thumbnailReady, this, &CFolimDoc::onThumbnailReady,
-          Qt::QueuedConnection);
+  connect(&loader_, &CThumbnailLoader::thumbnailReady, this, &CFolimDoc::onThumbnailReady);
+  connect(&jobs_, &CJobRunner::runningChanged, this, &CFolimDoc::busyChanged);
 }
 
-CFolimDoc::~CFolimDoc() {
-  if (theDocument == this) theDocument = nullptr;
+CFolimDoc::~CFolimDoc() = default;
+
+// --- Listing and paging
+
+void CFolimDoc::ListFolder(const QString& dir) {
+  SetDirectory(dir);
+  ResetPaging();
 }
 
-void CFolimDoc::StopLoadingThumbnails() {
-  ++batch_;
-  loader_.cancel();
-  loadTotal_ = loadDone_ = 0;
-  if (m_pProgressDialog != nullptr) m_pProgressDialog->hide();
+void CFolimDoc::Refresh() {
+  if (!m_currentDir.isEmpty()) ListFolder(m_currentDir);
+}
+
+void CFolimDoc::SetIncludeSubDirs(bool include) {
+  m_includeSubDirs = include ? 1 : 0;
+  ListFolder(m_currentDir);
 }
 
 void CFolimDoc::SetDirectory(const QString& dir) {
@@ -60,7 +46,9 @@ void CFolimDoc::SetDirectory(const QString& dir) {
   StopLoadingThumbnails();
   m_currentDir = dir;
   m_entries.clear();
+  m_isRanking = false;
   ListDirectory(dir);
+  emit folderChanged(dir);
 }
 
 void CFolimDoc::ListDirectory(const QString& dir) {
@@ -74,86 +62,67 @@ void CFolimDoc::ListDirectory(const QString& dir) {
 }
 
 void CFolimDoc::ResetPaging() {
-  m_page = 0;
-  if (m_entries.empty()) {
-    m_pageCount = 1;
-    m_entryCount = 0;
-  } else {
-    m_entryCount = static_cast<std::uint32_t>(m_entries.size());
-    m_pageCount = static_cast<std::int32_t>((m_entryCount - 1) / ITEMS_PER_PAGE + 1);
-  }
-  UpdatePageControls();
+  m_paging = Paging::ForEntries(m_entries.size());
+  emit pagingChanged(m_paging.page, m_paging.pageCount);
   LoadThumbnails();
 }
 
-int CFolimDoc::GetPageItemCount() const {
-  if (m_pageCount == 1) return static_cast<int>(m_entryCount);
-  if (m_page == m_pageCount - 1) return static_cast<int>(m_entryCount) - ITEMS_PER_PAGE * m_page;
-  return ITEMS_PER_PAGE;
+void CFolimDoc::ChoosePage(int p) {
+  if (!m_paging.IsChoosable(p)) return;
+  m_paging.page = p;
+  emit pagingChanged(m_paging.page, m_paging.pageCount);
+  LoadThumbnails();
 }
 
-void CFolimDoc::UpdatePageControls() {
-  if (m_pTabView == nullptr) return;
-  CJobForm* form = m_pTabView->currentForm();
-  if (form == nullptr) return;
-  QSlider* slider = form->pageSlider();
-  slider->setRange(0, m_pageCount - 1);
-  slider->setPageStep(1);
-  slider->setTickInterval(1);
-  slider->setValue(m_page);
-  form->pageCountLabel()->setText(QStringLiteral("/ %1 pages").arg(m_pageCount));
-  form->pageEdit()->setText(QString::number(m_page + 1));
+void CFolimDoc::StopLoadingThumbnails() {
+  if (!loader_.isLoading()) return;
+  loader_.cancel();
+  loadTotal_ = 0;
+  emit loadingStopped();
 }
 
 void CFolimDoc::LoadThumbnails() {
   StopLoadingThumbnails();
-  if (m_pListView != nullptr) m_pListView->clearThumbnails();
-  if (m_entries.empty()) return;
-
+  emit thumbnailsCleared();
   // The entry count of the last reset may be stale when the list changed
   // since (a conversion re-lists the folder): never run past the list.
-  const int first = ITEMS_PER_PAGE * m_page;
-  const int last = std::min(first + GetPageItemCount(), static_cast<int>(m_entries.size()));
+  const std::int64_t first = m_paging.FirstEntry();
+  const std::int64_t last = std::min<std::int64_t>(first + GetPageItemCount(),
+                                                   static_cast<std::int64_t>(m_entries.size()));
   std::vector<CThumbnailLoader::Job> jobs;
-  for (int i = std::max(first, 0); i < last; ++i) {
-    jobs.push_back({i, fromNativePath(m_entries[static_cast<std::size_t>(i)].path)});
+  for (std::int64_t i = std::max<std::int64_t>(first, 0); i < last; ++i) {
+    jobs.push_back(
+        {static_cast<int>(i), fromNativePath(m_entries[static_cast<std::size_t>(i)].path)});
   }
   if (jobs.empty()) return;
-
   loadTotal_ = static_cast<int>(jobs.size());
-  if (m_pProgressDialog != nullptr) {
-    m_pProgressDialog->SetLoadingProgress(1, loadTotal_);
-    m_pProgressDialog->show();
-  }
-  loader_.start(batch_, std::move(jobs));
+  emit loadProgress(1, loadTotal_);
+  loader_.start(std::move(jobs));
 }
 
-void CFolimDoc::onThumbnailReady(quint64 batch, int index, int baseType, const QImage& thumbnail) {
-  if (batch != batch_ || loadDone_ >= loadTotal_) return;
-  ++loadDone_;
-  if (index >= 0 && static_cast<std::size_t>(index) < m_entries.size()) {
-    ImageEntry& entry = m_entries[static_cast<std::size_t>(index)];
-    entry.baseType = static_cast<std::int16_t>(baseType);
-    QString text;
-    GetDisplayName(fromNativePath(entry.path), text);
-    if (m_pListView != nullptr) m_pListView->appendThumbnail(text, thumbnail);
-  }
-  if (loadDone_ < loadTotal_) {
-    if (m_pProgressDialog != nullptr)
-      m_pProgressDialog->SetLoadingProgress(loadDone_ + 1, loadTotal_);
+void CFolimDoc::onThumbnailReady(int position, int index, int baseType, const QImage& thumbnail) {
+  if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) return;
+  const auto i = static_cast<std::size_t>(index);
+  m_entries[i].baseType = static_cast<std::int16_t>(baseType);
+  emit thumbnailAdded(position, CaptionOf(i), thumbnail, ToolTipOf(i));
+  if (position + 1 < loadTotal_) {
+    emit loadProgress(position + 2, loadTotal_);
   } else {
-    finishLoading();
+    loadTotal_ = 0;
+    emit thumbnailsLoaded();
   }
 }
 
-void CFolimDoc::finishLoading() {
-  if (m_pProgressDialog != nullptr) m_pProgressDialog->hide();
-  emit thumbnailsLoaded();
+void CFolimDoc::ShowRanking(std::vector<ImageEntry> ranking) {
+  StopLoadingThumbnails();
+  m_entries = std::move(ranking);
+  m_isRanking = true;
+  ResetPaging();
 }
 
 Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
   const QString fileName = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-  const int dot = fileName.lastIndexOf(QLatin1Char('.'));
+  const int dot = static_cast<int>(fileName.lastIndexOf(QLatin1Char('.')));
   QString base = dot < 0 ? fileName : fileName.left(dot);
   QString extension = dot < 0 ? QString() : fileName.mid(dot);
   base.truncate(kMaxNamePart);
@@ -166,34 +135,113 @@ Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
   return 0;
 }
 
-QWidget* CFolimDoc::dialogParent() const {
-  return m_pListView != nullptr ? m_pListView->window() : nullptr;
+QString CFolimDoc::CaptionOf(std::size_t i) const {
+  const ImageEntry& entry = m_entries[i];
+  const QString path = fromNativePath(entry.path);
+  QString caption;
+  GetDisplayName(path, caption);
+  if (m_isRanking) {
+    caption +=
+        QLatin1Char('\n') + tr("#%1  %2").arg(i + 1).arg(QString::number(entry.score, 'f', 3));
+  } else if (m_includeSubDirs != 0 && !m_currentDir.isEmpty()) {
+    // Which sub-folder it lies in, when that is not the listed one.
+    const QString folder = QDir(m_currentDir).relativeFilePath(QFileInfo(path).path());
+    if (folder != QLatin1String(".")) caption += QLatin1Char('\n') + folder;
+  }
+  return caption;
 }
 
-void CFolimDoc::OnFileOpen() {
-  const QString path = askOpenImagePath(dialogParent());
+QString CFolimDoc::ToolTipOf(std::size_t i) const {
+  const ImageEntry& entry = m_entries[i];
+  QString tip = fromNativePath(entry.path);
+  if (m_isRanking) {
+    tip += QLatin1Char('\n') + tr("Edge %1, colour %2, total %3")
+                                   .arg(QString::number(entry.edgeSimilarity, 'f', 6),
+                                        QString::number(entry.colorSimilarity, 'f', 6),
+                                        QString::number(entry.score, 'f', 6));
+  }
+  return tip;
+}
+
+// --- The current image
+
+void CFolimDoc::SelectRow(int row) {
+  const std::int64_t entry = m_paging.EntryOfRow(row, m_entries.size());
+  // The list may show a page of an older listing: never read past the end.
+  if (entry < 0) return;
+  SelectImage(fromNativePath(m_entries[static_cast<std::size_t>(entry)].path));
+}
+
+void CFolimDoc::SelectImage(const QString& path) {
+  m_currentPath = path;
+  m_currentImage.LoadImageFile(toNativePath(path), false);
+  emit currentImageChanged(path);
+}
+
+void CFolimDoc::OpenImage(const QString& path) {
+  SelectImage(path);
+  emit fullSizeRequested();
+  emit fileUsed(path);
+}
+
+void CFolimDoc::ShowFullSize() {
+  if (!m_currentPath.isEmpty()) emit fullSizeRequested();
+}
+
+CImageEx& CFolimDoc::PrepareFullSizeImage() {
+  if (!m_currentImage.IsNull()) {
+    m_fullSizeImage = m_currentImage;
+  } else {
+    std::string why;
+    m_fullSizeImage.LoadImageFile(toNativePath(m_currentPath), false, &why);
+    if (m_fullSizeImage.IsNull())
+      showMessage(tr("Cannot open %1: %2")
+                      .arg(m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
+  }
+  return m_fullSizeImage;
+}
+
+int CFolimDoc::CurrentEntry() const {
+  if (m_currentPath.isEmpty()) return -1;
+  const std::string path = toNativePath(m_currentPath);
+  // The one on the page shown first, when a file is listed twice.
+  const auto size = static_cast<std::int64_t>(m_entries.size());
+  const std::int64_t first = std::min(m_paging.FirstEntry(), size);
+  for (std::int64_t k = 0; k < size; ++k) {
+    const std::int64_t i = (first + k) % size;
+    if (m_entries[static_cast<std::size_t>(i)].path == path) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool CFolimDoc::StepImage(int step) {
+  const int current = CurrentEntry();
+  if (current < 0) return false;
+  const long long next = static_cast<long long>(current) + step;
+  if (next < 0 || next >= static_cast<long long>(m_entries.size())) return false;
+  // The thumbnails follow onto the page of the image shown.
+  const int page = static_cast<int>(next / ITEMS_PER_PAGE);
+  if (page != m_paging.page) ChoosePage(page);
+  SelectImage(fromNativePath(m_entries[static_cast<std::size_t>(next)].path));
+  return true;
+}
+
+// --- File menu
+
+void CFolimDoc::OnFileOpen(QWidget* parent) {
+  const QString path = askOpenImagePath(parent, m_currentDir);
   if (path.isEmpty()) return;
   OpenImage(path);
 }
 
-void CFolimDoc::OpenImage(const QString& path) {
-  m_currentPath = path;
-  if (m_pListView != nullptr) {
-    m_pListView->SelectCurrentImage();
-    m_pListView->ShowFullSizeImage();
-  }
-  emit fileUsed(path);
-}
-
-void CFolimDoc::OnFileSave() {
+void CFolimDoc::OnFileSave(QWidget* parent) {
   if (m_currentPath.isEmpty()) {
-    showMessage(QStringLiteral("please select item"));
+    showMessage(tr("please select item"));
     return;
   }
-  const QString chosen = askSaveImagePath(dialogParent());
+  const QString chosen = askSaveImagePath(parent, m_currentDir);
   if (chosen.isEmpty()) return;
 
-  WaitCursor wait;
   // Every failure names the file and its cause; nothing is written then.
   const std::string target = toNativePath(chosen);
   const auto fail = [&chosen](const std::string& cause) {
@@ -217,4 +265,29 @@ void CFolimDoc::OnFileSave() {
     return;
   }
   emit fileUsed(chosen);
+  refreshIfListed(chosen);
+}
+
+void CFolimDoc::refreshIfListed(const QString& savedPath) {
+  if (m_currentDir.isEmpty() || m_isRanking) return;
+  const QString folder = QFileInfo(savedPath).absolutePath();
+  if (QFileInfo(folder) == QFileInfo(m_currentDir)) Refresh();
+}
+
+// --- Work list
+
+std::vector<ListedImage> CFolimDoc::TakeWorkList() {
+  std::vector<ListedImage> items;
+  items.reserve(m_entries.size());
+  for (const ImageEntry& entry : m_entries) {
+    m_convertNames << fromNativePath(entry.name);
+    m_convertPaths << fromNativePath(entry.path);
+    items.push_back({entry.name, entry.path});
+  }
+  return items;
+}
+
+void CFolimDoc::ReleaseWorkList() {
+  m_convertNames.clear();
+  m_convertPaths.clear();
 }

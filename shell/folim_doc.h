@@ -1,8 +1,10 @@
-// The one document of the application: the views and windows of the shell,
-// the current image, the listed folder with its image files, the paging of
-// that list by 50 thumbnails, and the work list of a batch conversion.
+// The one document of the application: the current image, the listed folder
+// with its image files, the paging of that list by 50 thumbnails, the work
+// list of a batch conversion and the one long job that may run. Widgets
+// call its commands and listen to its signals; it knows no widget.
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,88 +13,129 @@
 
 #include "codec/status.h"
 #include "imageio/image_ex.h"
+#include "imageio/listing.h"
 #include "retrieval/search.h"
+#include "shell/job_runner.h"
+#include "shell/paging.h"
 #include "shell/thumbnail_loader.h"
 
-class CListViewEx;
-class CTabView;
-class COriginalImage;
-class CProgressDialog;
 class QWidget;
 
 class CFolimDoc : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int ITEMS_PER_PAGE = 50;
+  static constexpr int ITEMS_PER_PAGE = Paging::kItemsPerPage;
 
   CFolimDoc();
   ~CFolimDoc() override;
   CFolimDoc(const CFolimDoc&) = delete;
   CFolimDoc& operator=(const CFolimDoc&) = delete;
 
-  // m_currentDir = dir, then the folder is listed afresh.
+  // --- Listing and paging
+  // Lists dir (m_currentDir = dir) and shows its first page: what choosing
+  // a folder does.
+  void ListFolder(const QString& dir);
+  // Lists the current folder again from its first page (View > Refresh).
+  void Refresh();
+  // Sub-folders included or not; the folder is listed again.
+  void SetIncludeSubDirs(bool include);
+  // m_currentDir = dir, then the folder is listed afresh (no paging).
   void SetDirectory(const QString& dir);
   // Appends the image files of dir (and of its subfolders, depth first, when
   // m_includeSubDirs is set), ordered by name without regard to case.
   void ListDirectory(const QString& dir);
-  // Page 0, page count from the entry count, page controls, thumbnails.
+  // Page 0, page count from the entry count, then the first page loads.
   void ResetPaging();
-  int GetPageItemCount() const;
-  // Slider range and position, "/ %d pages" and the page number of the form
-  // on the selected tab.
-  void UpdatePageControls();
+  int GetPageItemCount() const { return m_paging.ItemsOnPage(); }
+  // Shows page p (ignored with a single page).
+  void ChoosePage(int p);
   // Refills the thumbnail list with the current page. The thumbnails are
-  // made on a worker thread and appear one by one; the call returns at once.
+  // made on all cores and arrive in page order; the call returns at once.
   void LoadThumbnails();
+  void StopLoadingThumbnails();
+  bool IsLoadingThumbnails() const { return loader_.isLoading(); }
+  // Replaces the list by a ranking, best first, and shows its first page.
+  void ShowRanking(std::vector<ImageEntry> ranking);
+
+  // --- The current image
+  // Row `row` of the page shown becomes the current image.
+  void SelectRow(int row);
+  // path becomes the current image (loaded, shown in the query box).
+  void SelectImage(const QString& path);
+  // path becomes the current image and opens at full size (Open, recent
+  // files, a dropped file).
+  void OpenImage(const QString& path);
+  // Asks for the full-size window on the current image.
+  void ShowFullSize();
+  // The entry shown in the full-size window moves by step along the
+  // listing (next +1, previous -1); false when there is none that way.
+  bool StepImage(int step);
+  // m_fullSizeImage takes a copy of the current image's pixels (the current
+  // image may be replaced while the window is open), or is loaded from
+  // m_currentPath when the current image holds none.
+  CImageEx& PrepareFullSizeImage();
+  // Index of the current image in m_entries, or -1.
+  int CurrentEntry() const;
+
+  // --- File menu (parent: the window that owns the dialogs)
+  void OnFileOpen(QWidget* parent = nullptr);
+  void OnFileSave(QWidget* parent = nullptr);
+
+  // --- Batch conversions and the one long job
+  // The listing becomes the work list (names and paths, cleared by
+  // ReleaseWorkList when the job ends); the job converts the copy returned.
+  std::vector<ListedImage> TakeWorkList();
+  void ReleaseWorkList();
+  CJobRunner& jobs() { return jobs_; }
+  bool IsBusy() const { return jobs_.isRunning(); }
+
   // The file name with extension of path; status 3 and an empty name when
   // name and extension together exceed 260 characters.
   static Status GetDisplayName(const QString& path, QString& name);
+  // The caption and tooltip of entry i's thumbnail.
+  QString CaptionOf(std::size_t i) const;
+  QString ToolTipOf(std::size_t i) const;
 
-  // File menu.
-  void OnFileOpen();
-  void OnFileSave();
-  // Makes path the current image and shows it at full size (Open and the
-  // recent-file list).
-  void OpenImage(const QString& path);
-
-  // Abandons the page being loaded (the list is being emptied).
-  void StopLoadingThumbnails();
-  // True while the thumbnails of the current page are still being made.
-  bool IsLoadingThumbnails() const { return loadDone_ < loadTotal_; }
-
-  CListViewEx* m_pListView = nullptr;
-  CTabView* m_pTabView = nullptr;
-  COriginalImage* m_pOriginalImage = nullptr;
-  CProgressDialog* m_pProgressDialog = nullptr;
+  // The state, read freely; changed through the commands above.
   std::vector<ImageEntry> m_entries;
   CImageEx m_currentImage;
   QString m_currentPath;
   CImageEx m_fullSizeImage;
   QString m_currentDir;
   std::int32_t m_includeSubDirs = 0;
-  std::int32_t m_page = 0;
-  std::int32_t m_pageCount = 1;
-  std::uint32_t m_entryCount = 0;
+  Paging m_paging;
   QStringList m_convertNames;
   QStringList m_convertPaths;
+  // The list holds a ranking (captions show rank and score).
+  bool m_isRanking = false;
 
  signals:
+  // Page or page count changed (and when the controls must show them).
+  void pagingChanged(int page, int pageCount);
+  void thumbnailsCleared();
+  // Row `row` of the page: its caption, thumbnail and tooltip.
+  void thumbnailAdded(int row, const QString& caption, const QImage& thumbnail,
+                      const QString& toolTip);
+  // Thumbnail k of n is being made (from 1).
+  void loadProgress(int k, int n);
   // The last thumbnail of the page has been added to the list.
   void thumbnailsLoaded();
+  // The page being loaded was abandoned.
+  void loadingStopped();
+  void currentImageChanged(const QString& path);
+  void fullSizeRequested();
+  void folderChanged(const QString& dir);
+  void busyChanged(bool busy);
   // A file was opened or saved (for the recent-file list).
   void fileUsed(const QString& path);
 
  private:
-  void onThumbnailReady(quint64 batch, int index, int baseType, const QImage& thumbnail);
-  void finishLoading();
-  QWidget* dialogParent() const;
+  void onThumbnailReady(int position, int index, int baseType, const QImage& thumbnail);
+  // A saved file in the listed folder shows up there.
+  void refreshIfListed(const QString& savedPath);
 
   CThumbnailLoader loader_;
-  std::uint64_t batch_ = 0;
+  CJobRunner jobs_;
   int loadTotal_ = 0;
-  int loadDone_ = 0;
 };
-
-// The document of the running application, or null before it exists.
-CFolimDoc* GetFolimDoc();

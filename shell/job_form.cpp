@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QSlider>
 
 #include "shell/folim_doc.h"
@@ -20,14 +21,24 @@ void CJobForm::connectSharedControls() {
     if (needed > child->width()) child->resize(needed, child->height());
   }
 
+  // A field the user cannot edit looks like it: the window's colour, not a
+  // writing surface.
+  for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+    if (!edit->isReadOnly()) continue;
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    edit->setPalette(palette);
+  }
+
   connect(includeSubDirCheck(), &QCheckBox::clicked, this, [this] { OnIncludeSubDirs(); });
   QSlider* slider = pageSlider();
   connect(slider, &QAbstractSlider::actionTriggered, this, [this, slider](int action) {
-    // The position has already moved by the action when this arrives.
-    if (action == QAbstractSlider::SliderPageStepAdd ||
-        action == QAbstractSlider::SliderPageStepSub) {
-      OnPageChosen(slider->sliderPosition());
-    }
+    // The position has already moved by the action when this arrives. A
+    // move while the thumb is held waits for its release; a move without
+    // it is the wheel.
+    if (action == QAbstractSlider::SliderNoAction) return;
+    if (action == QAbstractSlider::SliderMove && slider->isSliderDown()) return;
+    OnPageChosen(slider->sliderPosition());
   });
   connect(slider, &QAbstractSlider::sliderReleased, this,
           [this, slider] { OnPageChosen(slider->sliderPosition()); });
@@ -41,28 +52,37 @@ bool CJobForm::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void CJobForm::OnIncludeSubDirs() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
-  doc->m_includeSubDirs = includeSubDirCheck()->isChecked() ? 1 : 0;
-  doc->SetDirectory(doc->m_currentDir);
-  doc->ResetPaging();
-}
+void CJobForm::OnIncludeSubDirs() { doc_.SetIncludeSubDirs(includeSubDirCheck()->isChecked()); }
 
 void CJobForm::OnTargetKillFocus() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || targetDirEdit()->isReadOnly()) return;
+  if (targetDirEdit()->isReadOnly() || IsRunningJob()) return;
   const QString text = targetDirEdit()->text();
-  if (text == doc->m_currentDir) return;
-  doc->SetDirectory(text);
-  doc->ResetPaging();
+  if (text == doc_.m_currentDir) return;
+  doc_.ListFolder(text);
 }
 
 void CJobForm::OnPageChosen(int position) {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || doc->m_pageCount == 1) return;
-  pageSlider()->setValue(position);
-  pageEdit()->setText(QString::number(position + 1));
-  doc->m_page = position;
-  doc->LoadThumbnails();
+  if (position == doc_.m_paging.page) return;
+  doc_.ChoosePage(position);
+}
+
+void CJobForm::showPaging(int page, int pageCount) {
+  QSlider* slider = pageSlider();
+  const QSignalBlocker blocker(slider);
+  slider->setRange(0, pageCount - 1);
+  slider->setPageStep(1);
+  slider->setTickInterval(1);
+  slider->setValue(page);
+  pageCountLabel()->setText(tr("/ %1 pages").arg(pageCount));
+  pageEdit()->setText(QString::number(page + 1));
+}
+
+void CJobForm::showFolder(const QString& dir) {
+  if (!IsRunningJob()) targetDirEdit()->setText(dir);
+}
+
+void CJobForm::showDocumentState() {
+  if (!doc_.m_currentDir.isEmpty()) showFolder(doc_.m_currentDir);
+  if (!IsRunningJob()) includeSubDirCheck()->setChecked(doc_.m_includeSubDirs != 0);
+  showPaging(doc_.m_paging.page, doc_.m_paging.pageCount);
 }

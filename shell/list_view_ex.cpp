@@ -4,7 +4,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QSignalBlocker>
 #include <QUrl>
+#include <algorithm>
 
 #include "imageio/file_kind.h"
 #include "shell/folim_doc.h"
@@ -12,18 +14,17 @@
 #include "shell/native_path.h"
 #include "shell/original_image.h"
 #include "shell/progress_dialog.h"
-#include "shell/query_box.h"
-#include "shell/retrieval_view.h"
-#include "shell/tab_view.h"
 
-CListViewEx::CListViewEx(QWidget* parent)
+CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
     : QListWidget(parent),
-      fullSizeWindow_(std::make_unique<COriginalImage>()),
+      doc_(doc),
+      fullSizeWindow_(std::make_unique<COriginalImage>(doc)),
       progressDialog_(std::make_unique<CProgressDialog>()) {
   setObjectName(QStringLiteral("listView"));
   setViewMode(QListView::IconMode);
   setIconSize(QSize(THUMBNAIL_SIZE, THUMBNAIL_SIZE));
-  setGridSize(QSize(THUMBNAIL_SIZE + 20, THUMBNAIL_SIZE + 26));
+  // Room for the name and one more line (rank and score, or sub-folder).
+  setGridSize(QSize(THUMBNAIL_SIZE + 20, THUMBNAIL_SIZE + 4 + 2 * fontMetrics().height()));
   setMovement(QListView::Static);
   setFlow(QListView::LeftToRight);
   setWrapping(true);
@@ -32,7 +33,7 @@ CListViewEx::CListViewEx(QWidget* parent)
   setResizeMode(QListView::Adjust);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setUniformItemSizes(true);
-  setWordWrap(false);
+  setWordWrap(true);
   setTextElideMode(Qt::ElideMiddle);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setDragEnabled(false);
@@ -49,72 +50,62 @@ CListViewEx::CListViewEx(QWidget* parent)
   OnInitialUpdate();
 }
 
-CListViewEx::~CListViewEx() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc != nullptr && doc->m_pListView == this) doc->m_pListView = nullptr;
-}
+CListViewEx::~CListViewEx() = default;
 
 void CListViewEx::OnInitialUpdate() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc != nullptr) {
-    doc->StopLoadingThumbnails();
-    doc->m_pListView = this;
-  }
+  doc_.StopLoadingThumbnails();
   clearThumbnails();
 }
 
 void CListViewEx::clearThumbnails() { clear(); }
 
-void CListViewEx::appendThumbnail(const QString& text, const QImage& thumbnail) {
-  auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), text);
-  item->setToolTip(text);
-  addItem(item);
+void CListViewEx::addThumbnail(int row, const QString& caption, const QImage& thumbnail,
+                               const QString& toolTip) {
+  auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), caption);
+  item->setToolTip(toolTip);
+  insertItem(std::min(row, count()), item);
+  const int current = doc_.CurrentEntry();
+  if (current >= 0 && doc_.m_paging.EntryOfRow(row, doc_.m_entries.size()) == current) {
+    const QSignalBlocker blocker(this);
+    setCurrentItem(item);
+  }
+}
+
+void CListViewEx::showCurrentImage() {
+  const int current = doc_.CurrentEntry();
+  if (current < 0) return;
+  for (int r = 0; r < count(); ++r) {
+    if (doc_.m_paging.EntryOfRow(r, doc_.m_entries.size()) != current) continue;
+    const QSignalBlocker blocker(this);
+    setCurrentRow(r);
+    scrollToItem(item(r));
+    return;
+  }
 }
 
 void CListViewEx::SelectThumbnail() {
   const QList<QListWidgetItem*> selected = selectedItems();
-  CFolimDoc* doc = GetFolimDoc();
-  if (selected.isEmpty() || doc == nullptr) return;
-  const long long index =
-      static_cast<long long>(doc->m_page) * CFolimDoc::ITEMS_PER_PAGE + row(selected.first());
-  // The list may show a page of an older listing: never read past the end.
-  if (index < 0 || index >= static_cast<long long>(doc->m_entries.size())) return;
-  doc->m_currentPath = fromNativePath(doc->m_entries[static_cast<std::size_t>(index)].path);
-  SelectCurrentImage();
-}
-
-void CListViewEx::SelectCurrentImage() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
+  if (selected.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  doc->m_currentImage.LoadImageFile(toNativePath(doc->m_currentPath), false);
+  doc_.SelectRow(row(selected.first()));
   QApplication::restoreOverrideCursor();
-  if (doc->m_pTabView != nullptr) doc->m_pTabView->retrievalView()->queryBox()->update();
-  window()->setWindowTitle(QStringLiteral("Folim - ") + doc->m_currentPath);
 }
 
-void CListViewEx::ShowFullSizeImage() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
-  fullSizeWindow_->ShowFullSizeImage(*doc, screen());
-}
+void CListViewEx::ShowFullSizeImage() { doc_.ShowFullSize(); }
 
 void CListViewEx::DropFiles(const QStringList& paths) {
   if (paths.isEmpty()) return;
   if (paths.size() >= 2) {
-    showMessage(QStringLiteral("You can drop one image file only."));
+    showMessage(tr("You can drop one image file only."));
     return;
   }
   const QString& path = paths.first();
   if (GetFileKind(toNativePath(path)) == kFileKindNone) {
-    showMessage(QStringLiteral("This is not a image file!"));
+    showMessage(tr("This is not a image file!"));
     return;
   }
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
-  doc->m_currentPath = path;
-  SelectCurrentImage();
-  ShowFullSizeImage();
+  doc_.SelectImage(path);
+  doc_.ShowFullSize();
 }
 
 void CListViewEx::dragEnterEvent(QDragEnterEvent* event) {

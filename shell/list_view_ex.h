@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <memory>
 
+class CFolimDoc;
 class COriginalImage;
 class CProgressDialog;
 
@@ -15,21 +16,26 @@ class CListViewEx : public QListWidget {
 
  public:
   // Creates the hidden full-size and progress windows with the list.
-  explicit CListViewEx(QWidget* parent = nullptr);
+  explicit CListViewEx(CFolimDoc& doc, QWidget* parent = nullptr);
   ~CListViewEx() override;
 
-  // The first update (again after File New): an empty list, registered in
-  // the document.
+  // The first update (again after File New): an empty list.
   void OnInitialUpdate();
 
   void clearThumbnails();
-  void appendThumbnail(const QString& text, const QImage& thumbnail);
+  // Row `row` of the page (rows arrive in order).
+  void addThumbnail(int row, const QString& caption, const QImage& thumbnail,
+                    const QString& toolTip);
+  // Kept for callers that add at the end with the name as tooltip.
+  void appendThumbnail(const QString& text, const QImage& thumbnail) {
+    addThumbnail(count(), text, thumbnail, text);
+  }
 
-  // Item i of the page stands for entry m_page * 50 + i of the document.
+  // Selects the thumbnail of the document's current image when it is on
+  // the page shown (without loading it again).
+  void showCurrentImage();
+  // Item i of the page stands for entry page * 50 + i of the document.
   void SelectThumbnail();
-  // Loads m_currentPath as the current image, shows it in the query box and
-  // in the window title.
-  void SelectCurrentImage();
   // Opens the full-size window on the current image.
   void ShowFullSizeImage();
   // One image file becomes the current image and opens at full size.
@@ -44,6 +50,7 @@ class CListViewEx : public QListWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  CFolimDoc& doc_;
   std::unique_ptr<COriginalImage> fullSizeWindow_;
   std::unique_ptr<CProgressDialog> progressDialog_;
 };

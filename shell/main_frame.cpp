@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -19,11 +21,16 @@
 #include "shell/folim_doc.h"
 #include "shell/job_form.h"
 #include "shell/list_view_ex.h"
+#include "shell/messages.h"
+#include "shell/original_image.h"
+#include "shell/progress_dialog.h"
+#include "shell/query_box.h"
 #include "shell/recent_files.h"
+#include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
 
-CMainFrame::CMainFrame(CRecentFileList* recent) : recent_(recent) {
+CMainFrame::CMainFrame(CFolimDoc& doc, CRecentFileList* recent) : doc_(doc), recent_(recent) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowIcon(folimIcon());
   createActions();
@@ -31,30 +38,30 @@ CMainFrame::CMainFrame(CRecentFileList* recent) : recent_(recent) {
   createToolBar();
   createStatusBar();
   createPanes();
+  wireDocument();
   OnUpdateFrameTitle();
   qApp->installEventFilter(this);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+  // The forms a job reports to go with the window: the job stops first.
+  doc_.jobs().abandon();
+}
 
 void CMainFrame::createActions() {
-  open_ = new QAction(QStringLiteral("開く...\tCtrl+O(&O)"), this);
+  open_ = new QAction(tr("&Open...\tCtrl+O"), this);
   open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   open_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-  open_->setStatusTip(QStringLiteral("既存のファイルを開きます"));
-  open_->setToolTip(QStringLiteral("開く"));
-  connect(open_, &QAction::triggered, this, [] {
-    if (CFolimDoc* doc = GetFolimDoc()) doc->OnFileOpen();
-  });
+  open_->setStatusTip(tr("Opens an existing file"));
+  open_->setToolTip(tr("Open"));
+  connect(open_, &QAction::triggered, this, [this] { doc_.OnFileOpen(this); });
 
-  save_ = new QAction(QStringLiteral("保存\tCtrl+S(&S)"), this);
+  save_ = new QAction(tr("&Save\tCtrl+S"), this);
   save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   save_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-  save_->setStatusTip(QStringLiteral("選択した画像を保存します"));
-  save_->setToolTip(QStringLiteral("保存"));
-  connect(save_, &QAction::triggered, this, [] {
-    if (CFolimDoc* doc = GetFolimDoc()) doc->OnFileSave();
-  });
+  save_->setStatusTip(tr("Saves the selected image"));
+  save_->setToolTip(tr("Save"));
+  connect(save_, &QAction::triggered, this, [this] { doc_.OnFileSave(this); });
 
   // New has a key but no menu item.
   new_ = new QAction(this);
@@ -62,22 +69,22 @@ void CMainFrame::createActions() {
   connect(new_, &QAction::triggered, this, &CMainFrame::OnFileNew);
   addAction(new_);
 
-  exit_ = new QAction(QStringLiteral("アプリケーションの終了(&X)"), this);
-  exit_->setStatusTip(QStringLiteral("アプリケーションを終了します"));
+  exit_ = new QAction(tr("E&xit"), this);
+  exit_->setStatusTip(tr("Quits the application"));
   connect(exit_, &QAction::triggered, this, &QWidget::close);
 
-  toggleToolBar_ = new QAction(QStringLiteral("ツール バー(&T)"), this);
+  toggleToolBar_ = new QAction(tr("&Toolbar"), this);
   toggleToolBar_->setCheckable(true);
   toggleToolBar_->setChecked(true);
-  toggleToolBar_->setStatusTip(QStringLiteral("ツール バーの表示/非表示を切り替えます"));
+  toggleToolBar_->setStatusTip(tr("Shows or hides the toolbar"));
 
-  toggleStatusBar_ = new QAction(QStringLiteral("ステータス バー(&S)"), this);
+  toggleStatusBar_ = new QAction(tr("&Status Bar"), this);
   toggleStatusBar_->setCheckable(true);
   toggleStatusBar_->setChecked(true);
-  toggleStatusBar_->setStatusTip(QStringLiteral("ステータス バーの表示/非表示を切り替えます"));
+  toggleStatusBar_->setStatusTip(tr("Shows or hides the status bar"));
 
-  about_ = new QAction(QStringLiteral("バージョン情報 Folim(&A)..."), this);
-  about_->setStatusTip(QStringLiteral("プログラムのバージョン情報を表示します"));
+  about_ = new QAction(tr("&About Folim..."), this);
+  about_->setStatusTip(tr("Shows the program's version information"));
   connect(about_, &QAction::triggered, this, [this] {
     if (auto* app = qobject_cast<CFolimApp*>(QCoreApplication::instance())) {
       app->OnAppAbout();
@@ -85,6 +92,11 @@ void CMainFrame::createActions() {
       CAboutDlg(this).exec();
     }
   });
+
+  refresh_ = new QAction(tr("&Refresh\tF5"), this);
+  refresh_->setShortcut(QKeySequence(Qt::Key_F5));
+  refresh_->setStatusTip(tr("Lists the folder again"));
+  connect(refresh_, &QAction::triggered, &doc_, &CFolimDoc::Refresh);
 
   // F6 and Shift+F6 move the focus to the next and the previous pane.
   auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -94,7 +106,7 @@ void CMainFrame::createActions() {
 }
 
 void CMainFrame::createMenus() {
-  fileMenu_ = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  fileMenu_ = menuBar()->addMenu(tr("&File"));
   fileMenu_->addAction(open_);
   fileMenu_->addAction(save_);
   fileMenu_->addSeparator();
@@ -102,11 +114,13 @@ void CMainFrame::createMenus() {
   fileMenu_->addAction(exit_);
   refreshRecentFiles();
 
-  QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+  QMenu* view = menuBar()->addMenu(tr("&View"));
   view->addAction(toggleToolBar_);
   view->addAction(toggleStatusBar_);
+  view->addSeparator();
+  view->addAction(refresh_);
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
   help->addAction(about_);
 }
 
@@ -118,14 +132,14 @@ void CMainFrame::refreshRecentFiles() {
   recentActions_.clear();
   const QStringList entries = recent_ != nullptr ? recent_->entries() : QStringList();
   if (entries.isEmpty()) {
-    auto* placeholder = new QAction(QStringLiteral("最近使ったファイル"), this);
+    auto* placeholder = new QAction(tr("Recent Files"), this);
     placeholder->setEnabled(false);
     recentActions_ << placeholder;
   }
   for (int i = 0; i < entries.size(); ++i) {
     const QString path = entries[i];
     auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this);
-    action->setStatusTip(QStringLiteral("このファイルを開きます"));
+    action->setStatusTip(tr("Opens this file"));
     connect(action, &QAction::triggered, this, [this, path] {
       // A file that has gone since leaves the list instead of opening empty.
       if (!QFileInfo::exists(path)) {
@@ -133,7 +147,7 @@ void CMainFrame::refreshRecentFiles() {
         refreshRecentFiles();
         return;
       }
-      if (CFolimDoc* doc = GetFolimDoc()) doc->OpenImage(path);
+      doc_.OpenImage(path);
     });
     recentActions_ << action;
   }
@@ -141,7 +155,7 @@ void CMainFrame::refreshRecentFiles() {
 }
 
 void CMainFrame::createToolBar() {
-  toolBar_ = addToolBar(QStringLiteral("ツール バー"));
+  toolBar_ = addToolBar(tr("Toolbar"));
   toolBar_->setObjectName(QStringLiteral("toolBar"));
   toolBar_->setIconSize(QSize(16, 15));
   toolBar_->setMovable(true);
@@ -154,7 +168,7 @@ void CMainFrame::createToolBar() {
 }
 
 void CMainFrame::createStatusBar() {
-  idle_ = new QLabel(QStringLiteral("レディ"));
+  idle_ = new QLabel(tr("Ready"));
   statusBar()->addWidget(idle_, 1);
   auto indicator = [this](const QString& name) {
     auto* label = new QLabel;
@@ -201,8 +215,8 @@ void CMainFrame::createPanes() {
   inner_ = new QSplitter(Qt::Vertical);
   inner_->setObjectName(QStringLiteral("innerSplitter"));
   inner_->setChildrenCollapsible(false);
-  tabs_ = new CTabView;
-  list_ = new CListViewEx;
+  tabs_ = new CTabView(doc_);
+  list_ = new CListViewEx(doc_);
   inner_->addWidget(tabs_);
   inner_->addWidget(list_);
   outer_->addWidget(tree_);
@@ -210,6 +224,70 @@ void CMainFrame::createPanes() {
   outer_->setStretchFactor(1, 1);
   inner_->setStretchFactor(1, 1);
   setCentralWidget(outer_);
+}
+
+void CMainFrame::wireDocument() {
+  connect(tree_, &CTreeViewEx::folderSelected, &doc_, &CFolimDoc::ListFolder);
+  connect(&doc_, &CFolimDoc::folderChanged, tabs_, &CTabView::showFolder);
+  connect(&doc_, &CFolimDoc::pagingChanged, tabs_, &CTabView::showPaging);
+  connect(&doc_, &CFolimDoc::thumbnailsCleared, list_, &CListViewEx::clearThumbnails);
+  connect(&doc_, &CFolimDoc::thumbnailAdded, list_, &CListViewEx::addThumbnail);
+  connect(&doc_, &CFolimDoc::currentImageChanged, this, [this](const QString& path) {
+    setWindowTitle(QStringLiteral("Folim - ") + path);
+    tabs_->retrievalView()->queryBox()->update();
+    list_->showCurrentImage();
+  });
+  COriginalImage* fullSize = list_->fullSizeWindow();
+  connect(&doc_, &CFolimDoc::fullSizeRequested, fullSize,
+          [this, fullSize] { fullSize->ShowFullSizeImage(screen()); });
+
+  CProgressDialog* progress = list_->progressDialog();
+  connect(&doc_, &CFolimDoc::loadProgress, progress, [progress](int k, int n) {
+    progress->SetLoadingProgress(k, n);
+    if (!progress->isVisible()) progress->show();
+  });
+  for (auto done :
+       {&CFolimDoc::thumbnailsLoaded, &CFolimDoc::loadingStopped, &CFolimDoc::thumbnailsCleared}) {
+    connect(&doc_, done, progress, &QWidget::hide);
+  }
+  CRetrievalView* retrieval = tabs_->retrievalView();
+  retrieval->setProgressWindow(progress);
+  connect(retrieval, &CRetrievalView::searchStarted, fullSize, &QWidget::hide);
+  connect(&doc_, &CFolimDoc::folderChanged, this,
+          [](const QString& dir) { QSettings().setValue(QStringLiteral("lastFolder"), dir); });
+}
+
+bool CMainFrame::restoreLayout() {
+  const QSettings settings;
+  layoutRestored_ =
+      restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+  if (layoutRestored_) {
+    outer_->restoreState(settings.value(QStringLiteral("window/outerSplitter")).toByteArray());
+    inner_->restoreState(settings.value(QStringLiteral("window/innerSplitter")).toByteArray());
+    // The panes keep the sizes the user left them at.
+    panesSized_ = true;
+  }
+  return layoutRestored_;
+}
+
+void CMainFrame::saveLayout() const {
+  QSettings settings;
+  settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+  settings.setValue(QStringLiteral("window/outerSplitter"), outer_->saveState());
+  settings.setValue(QStringLiteral("window/innerSplitter"), inner_->saveState());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (doc_.IsBusy()) {
+    if (!askQuestion(tr("A job is still running. Cancel it and close the window?"))) {
+      event->ignore();
+      return;
+    }
+    // Stops after the file in hand; what is written stays whole.
+    doc_.jobs().abandon();
+  }
+  saveLayout();
+  QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::applyInitialPaneSizes() {

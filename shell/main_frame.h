@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+class CFolimDoc;
 class CListViewEx;
 class CRecentFileList;
 class CTabView;
@@ -18,8 +19,9 @@ class CMainFrame : public QMainWindow {
   Q_OBJECT
 
  public:
-  // recent may be null (no recent-file list is kept then).
-  explicit CMainFrame(CRecentFileList* recent = nullptr);
+  // Creates the panes and wires them to the document. recent may be null
+  // (no recent-file list is kept then).
+  explicit CMainFrame(CFolimDoc& doc, CRecentFileList* recent = nullptr);
   ~CMainFrame() override;
 
   // Title "Folim - Hobeka" (at start and after File New).
@@ -30,6 +32,10 @@ class CMainFrame : public QMainWindow {
   // view trunc(h * 0.425) high.
   void applyInitialPaneSizes();
   void refreshRecentFiles();
+  // Window geometry and splitter positions, from and to the settings;
+  // restoreLayout answers whether there were any.
+  bool restoreLayout();
+  void saveLayout() const;
 
   CTreeViewEx* treeView() const { return tree_; }
   CTabView* tabView() const { return tabs_; }
@@ -44,12 +50,16 @@ class CMainFrame : public QMainWindow {
   QAction* toolBarAction() const { return toggleToolBar_; }
   QAction* statusBarAction() const { return toggleStatusBar_; }
   QAction* aboutAction() const { return about_; }
+  QAction* refreshAction() const { return refresh_; }
   QMenu* fileMenu() const { return fileMenu_; }
   QLabel* idleLabel() const { return idle_; }
   QList<QLabel*> indicators() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // While a job runs the user is asked whether to cancel it; yes cancels,
+  // waits for the file in hand and closes.
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -58,9 +68,11 @@ class CMainFrame : public QMainWindow {
   void createToolBar();
   void createStatusBar();
   void createPanes();
+  void wireDocument();
   void focusPane(int step);
   void setIndicator(QLabel* label, bool on);
 
+  CFolimDoc& doc_;
   CRecentFileList* recent_;
   CTreeViewEx* tree_ = nullptr;
   CTabView* tabs_ = nullptr;
@@ -76,6 +88,7 @@ class CMainFrame : public QMainWindow {
   QAction* toggleToolBar_ = nullptr;
   QAction* toggleStatusBar_ = nullptr;
   QAction* about_ = nullptr;
+  QAction* refresh_ = nullptr;
   QAction* recentSeparator_ = nullptr;
   QList<QAction*> recentActions_;
   QLabel* idle_ = nullptr;
@@ -83,4 +96,5 @@ class CMainFrame : public QMainWindow {
   QLabel* numLock_ = nullptr;
   QLabel* scrollLock_ = nullptr;
   bool panesSized_ = false;
+  bool layoutRestored_ = false;
 };

@@ -9,6 +9,7 @@ namespace {
 
 std::mutex handlerMutex;
 MessageHandler currentHandler;
+QuestionHandler currentQuestionHandler;
 
 void showBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Folim"), text, QMessageBox::Ok,
@@ -45,4 +46,18 @@ void showMessage(const QString& text) {
     QMetaObject::invokeMethod(
         app, [text] { showBox(text); }, Qt::BlockingQueuedConnection);
   }
+}
+
+QuestionHandler setQuestionHandler(QuestionHandler handler) {
+  QuestionHandler previous = std::move(currentQuestionHandler);
+  currentQuestionHandler = std::move(handler);
+  return previous;
+}
+
+bool askQuestion(const QString& text) {
+  if (currentQuestionHandler) return currentQuestionHandler(text);
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Folim"), text,
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }

@@ -14,3 +14,9 @@ void showMessage(const QString& text);
 // box. Returns the previous handler.
 using MessageHandler = std::function<void(const QString&)>;
 MessageHandler setMessageHandler(MessageHandler handler);
+
+// Asks a yes/no question in a modal box (user-interface thread); true for
+// Yes. Tests answer through a handler instead.
+bool askQuestion(const QString& text);
+using QuestionHandler = std::function<bool(const QString&)>;
+QuestionHandler setQuestionHandler(QuestionHandler handler);

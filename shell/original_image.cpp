@@ -1,15 +1,15 @@
 #include "shell/original_image.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
 
 #include "shell/folim_doc.h"
-#include "shell/messages.h"
-#include "shell/native_path.h"
 
 namespace {
 
@@ -20,40 +20,29 @@ constexpr int kEmptyHeight = 143;
 
 }  // namespace
 
-COriginalImage::COriginalImage()
+COriginalImage::COriginalImage(CFolimDoc& doc)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint) {
+                           Qt::WindowCloseButtonHint),
+      doc_(doc) {
   setObjectName(QStringLiteral("originalImage"));
   setWindowTitle(QStringLiteral("Folim"));
   setModal(false);
-  if (CFolimDoc* doc = GetFolimDoc()) doc->m_pOriginalImage = this;
+  setFocusPolicy(Qt::StrongFocus);
   hide();
 }
 
-COriginalImage::~COriginalImage() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc != nullptr && doc->m_pOriginalImage == this) doc->m_pOriginalImage = nullptr;
-}
+COriginalImage::~COriginalImage() = default;
 
 QMargins COriginalImage::frameExtents() const {
   const QWindow* window = windowHandle();
   return window != nullptr ? window->frameMargins() : QMargins();
 }
 
-void COriginalImage::ShowFullSizeImage(CFolimDoc& doc, QScreen* screen) {
+void COriginalImage::ShowFullSizeImage(QScreen* screen) {
+  CFolimDoc& doc = doc_;
+  zoom_ = 0.0;
   setWindowTitle(doc.m_currentPath);
-  // The window keeps its own copy of the pixels: the current image may be
-  // replaced while the window is open.
-  if (!doc.m_currentImage.IsNull()) {
-    doc.m_fullSizeImage = doc.m_currentImage;
-  } else {
-    std::string why;
-    doc.m_fullSizeImage.LoadImageFile(toNativePath(doc.m_currentPath), false, &why);
-    if (doc.m_fullSizeImage.IsNull())
-      showMessage(QStringLiteral("Cannot open %1: %2")
-                      .arg(doc.m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
-  }
-  CImageEx& image = doc.m_fullSizeImage;
+  CImageEx& image = doc.PrepareFullSizeImage();
   image.SetDrawRect(0, 0, image.GetWidth(), image.GetHeight());
 
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
@@ -73,8 +62,7 @@ void COriginalImage::ShowFullSizeImage(CFolimDoc& doc, QScreen* screen) {
 }
 
 bool COriginalImage::FitWindowToImage() {
-  const CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return false;
+  const CFolimDoc* doc = &doc_;
   int width = doc->m_fullSizeImage.GetWidth();
   int height = doc->m_fullSizeImage.GetHeight();
   if (doc->m_fullSizeImage.IsNull()) {
@@ -93,8 +81,8 @@ bool COriginalImage::FitWindowToImage() {
 }
 
 void COriginalImage::SizeWindowToFittedImage() {
-  const CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || doc->m_fullSizeImage.IsNull()) return;
+  const CFolimDoc* doc = &doc_;
+  if (doc->m_fullSizeImage.IsNull()) return;
   setFixedSize(std::max(doc->m_fullSizeImage.m_nDrawWidth, 1),
                std::max(doc->m_fullSizeImage.m_nDrawHeight, 1));
   move(workArea_.topLeft());
@@ -104,15 +92,81 @@ void COriginalImage::SizeWindowToFittedImage() {
 void COriginalImage::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || doc->m_fullSizeImage.IsNull()) return;
-  // Stretch the whole picture into the whole client area.
-  CImageEx& image = doc->m_fullSizeImage;
+  CImageEx& image = doc_.m_fullSizeImage;
+  if (image.IsNull()) return;
   const int x = image.m_nDrawX, y = image.m_nDrawY;
   const int w = image.m_nDrawWidth, h = image.m_nDrawHeight;
-  image.SetDrawRect(0, 0, width(), height());
+  if (zoom_ <= 0.0) {
+    // Fitted to the window, centred, aspect ratio kept.
+    image.FitInto(width(), height());
+  } else {
+    const int zw = static_cast<int>(image.GetWidth() * zoom_);
+    const int zh = static_cast<int>(image.GetHeight() * zoom_);
+    image.SetDrawRect((width() - zw) / 2, (height() - zh) / 2, zw, zh);
+  }
   image.DrawAtRect(painter);
   image.SetDrawRect(x, y, w, h);
+}
+
+double COriginalImage::fitScale() const {
+  const CImageEx& image = doc_.m_fullSizeImage;
+  if (image.IsNull()) return 1.0;
+  return std::min(static_cast<double>(width()) / image.GetWidth(),
+                  static_cast<double>(height()) / image.GetHeight());
+}
+
+void COriginalImage::zoomIn() {
+  zoom_ = std::min((zoom_ > 0.0 ? zoom_ : fitScale()) * 1.25, 16.0);
+  update();
+}
+
+void COriginalImage::zoomOut() {
+  zoom_ = std::max((zoom_ > 0.0 ? zoom_ : fitScale()) / 1.25, 1.0 / 64);
+  update();
+}
+
+void COriginalImage::zoomToFit() {
+  zoom_ = 0.0;
+  update();
+}
+
+void COriginalImage::step(int direction) {
+  if (doc_.StepImage(direction)) ShowFullSizeImage(screen());
+}
+
+void COriginalImage::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Space:
+      step(1);
+      return;
+    case Qt::Key_Left:
+    case Qt::Key_Backspace:
+      step(-1);
+      return;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      zoomIn();
+      return;
+    case Qt::Key_Minus:
+      zoomOut();
+      return;
+    case Qt::Key_0:
+      zoomToFit();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void COriginalImage::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QDialog::wheelEvent(event);
+    return;
+  }
+  if (event->angleDelta().y() > 0) zoomIn();
+  if (event->angleDelta().y() < 0) zoomOut();
+  event->accept();
 }
 
 void COriginalImage::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,5 +1,7 @@
 // The modeless window that shows the selected image at full size, or scaled
-// down to the screen's work area when it does not fit there.
+// down to the screen's work area when it does not fit there. Right/Left
+// (and Space/Backspace) step through the listing; +, - and 0 (and
+// Ctrl+wheel) zoom in, out and back to fitting the window.
 #pragma once
 
 #include <QDialog>
@@ -13,13 +15,13 @@ class COriginalImage : public QDialog {
   Q_OBJECT
 
  public:
-  // Registers itself as the document's full-size window; starts hidden.
-  COriginalImage();
+  // Shows the document's current image; starts hidden.
+  explicit COriginalImage(CFolimDoc& doc);
   ~COriginalImage() override;
 
   // The showing sequence: caption, the picture taken over from the current
   // image (or loaded), size and place, then shown on top.
-  void ShowFullSizeImage(CFolimDoc& doc, QScreen* screen);
+  void ShowFullSizeImage(QScreen* screen = nullptr);
   // Client size = the image's size, centred in the work area; false (and
   // nothing changed) when the window would not fit.
   bool FitWindowToImage();
@@ -31,10 +33,25 @@ class COriginalImage : public QDialog {
   QRect workArea() const { return workArea_; }
   QMargins frameExtents() const;
 
+  // The zoom: 0 fits the picture to the window, else the scale shown.
+  double zoom() const { return zoom_; }
+  void zoomIn();
+  void zoomOut();
+  void zoomToFit();
+  // The next (+1) or previous (-1) image of the listing.
+  void step(int direction);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
+  // The scale at which the picture fits the window.
+  double fitScale() const;
+
+  CFolimDoc& doc_;
   QRect workArea_;
+  double zoom_ = 0.0;
 };

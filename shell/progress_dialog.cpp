@@ -1,12 +1,12 @@
 #include "shell/progress_dialog.h"
 
 #include <QProgressBar>
-
-#include "shell/folim_doc.h"
+#include <QPushButton>
 
 CProgressDialog::CProgressDialog()
     : QDialog(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint),
-      bar_(new QProgressBar(this)) {
+      bar_(new QProgressBar(this)),
+      cancel_(new QPushButton(tr("Cancel"), this)) {
   setObjectName(QStringLiteral("progressDialog"));
   setWindowTitle(QStringLiteral("Progress..."));
   setModal(false);
@@ -20,13 +20,25 @@ CProgressDialog::CProgressDialog()
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);
-  if (CFolimDoc* doc = GetFolimDoc()) doc->m_pProgressDialog = this;
+  cancel_->setObjectName(QStringLiteral("cancelButton"));
+  cancel_->hide();
+  connect(cancel_, &QPushButton::clicked, this, &CProgressDialog::cancelled);
   hide();
 }
 
-CProgressDialog::~CProgressDialog() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc != nullptr && doc->m_pProgressDialog == this) doc->m_pProgressDialog = nullptr;
+CProgressDialog::~CProgressDialog() = default;
+
+void CProgressDialog::setCancellable(bool cancellable) {
+  if (cancellable == cancel_->isVisible()) return;
+  // The button goes below the bar, and the window grows to hold it.
+  cancel_->setVisible(cancellable);
+  if (cancellable) {
+    cancel_->adjustSize();
+    setFixedSize(176, 44 + cancel_->height() + 6);
+    cancel_->move(176 - 10 - cancel_->width(), 38);
+  } else {
+    setFixedSize(176, 44);
+  }
 }
 
 void CProgressDialog::SetPos(int position) { bar_->setValue(position); }
@@ -40,6 +52,7 @@ void CProgressDialog::StepIt() {
 
 void CProgressDialog::SetLoadingProgress(int k, int n) {
   setWindowTitle(QStringLiteral("Loading thumbnails %1 / %2 ...").arg(k).arg(n));
+  setCancellable(false);
   SetPos(n > 0 ? static_cast<int>(static_cast<double>(k) / n * 100.0) : 0);
 }
 

@@ -5,16 +5,20 @@
 #include <QDialog>
 
 class QProgressBar;
+class QPushButton;
 
 class CProgressDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // Registers itself as the document's progress window; starts hidden.
+  // Starts hidden.
   CProgressDialog();
   ~CProgressDialog() override;
 
   QProgressBar* progressBar() const { return bar_; }
+  // Shown while a job that can stop is reported (a search).
+  QPushButton* cancelButton() const { return cancel_; }
+  void setCancellable(bool cancellable);
   void SetPos(int position);
   // Advances the bar by its step.
   void StepIt();
@@ -24,11 +28,15 @@ class CProgressDialog : public QDialog {
   // How often the window has been shown since it was made.
   int timesShown() const { return timesShown_; }
 
+ signals:
+  void cancelled();
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   QProgressBar* bar_;
+  QPushButton* cancel_;
   int step_ = 5;
   int timesShown_ = 0;
 };

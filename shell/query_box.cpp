@@ -5,7 +5,6 @@
 
 #include "imageio/image_ex.h"
 #include "shell/folim_doc.h"
-#include "shell/list_view_ex.h"
 
 CQueryBox::CQueryBox(QWidget* parent) : QFrame(parent) {}
 
@@ -16,7 +15,7 @@ void CQueryBox::paintEvent(QPaintEvent* event) {
 }
 
 void CQueryBox::DrawQuery(QPainter& painter) {
-  CFolimDoc* doc = GetFolimDoc();
+  CFolimDoc* doc = doc_;
   if (doc == nullptr || doc->m_currentPath.isEmpty()) return;
   const QRect box = contentsRect();
   painter.save();
@@ -33,7 +32,5 @@ void CQueryBox::DrawQuery(QPainter& painter) {
 
 void CQueryBox::mouseDoubleClickEvent(QMouseEvent* event) {
   QFrame::mouseDoubleClickEvent(event);
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || doc->m_currentPath.isEmpty() || doc->m_pListView == nullptr) return;
-  doc->m_pListView->ShowFullSizeImage();
+  if (doc_ != nullptr) doc_->ShowFullSize();
 }

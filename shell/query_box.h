@@ -5,6 +5,7 @@
 
 #include <QFrame>
 
+class CFolimDoc;
 class QPainter;
 
 class CQueryBox : public QFrame {
@@ -13,6 +14,9 @@ class CQueryBox : public QFrame {
  public:
   explicit CQueryBox(QWidget* parent = nullptr);
 
+  // The document whose current image is drawn (set by the form).
+  void setDocument(CFolimDoc* doc) { doc_ = doc; }
+
   // The current image, fitted into the box and centred, on the colour of its
   // base type; nothing before an image has been chosen.
   void DrawQuery(QPainter& painter);
@@ -20,4 +24,7 @@ class CQueryBox : public QFrame {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  CFolimDoc* doc_ = nullptr;
 };

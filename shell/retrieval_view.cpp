@@ -4,14 +4,13 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <memory>
 #include <thread>
 
 #include "retrieval/search.h"
-#include "shell/background_task.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
-#include "shell/original_image.h"
 #include "shell/progress_dialog.h"
 #include "shell/query_box.h"
 #include "shell/up_down.h"
@@ -28,11 +27,12 @@ int percentOf(std::size_t k, std::size_t n) {
 
 }  // namespace
 
-CRetrievalView::CRetrievalView(QWidget* parent)
-    : CJobForm(parent),
+CRetrievalView::CRetrievalView(CFolimDoc& doc, QWidget* parent)
+    : CJobForm(doc, parent),
       searchThreads(std::max(1u, std::thread::hardware_concurrency())),
       ui_(std::make_unique<Ui::CRetrievalView>()) {
   ui_->setupUi(this);
+  ui_->queryBox->setDocument(&doc);
   InitControls();
   connectSharedControls();
   connect(ui_->weightSlider, &QSlider::valueChanged, this, [this] { WeightSliderMoved(); });
@@ -40,7 +40,34 @@ CRetrievalView::CRetrievalView(QWidget* parent)
   connect(ui_->colorModeCombo, &QComboBox::currentIndexChanged, this,
           [this] { ColorModeChanged(); });
   connect(ui_->searchButton, &QPushButton::clicked, this, [this] { Search(); });
-  // "Default" has no reaction: what it should restore was never settled.
+  connect(ui_->defaultButton, &QPushButton::clicked, this, &CRetrievalView::RestoreDefaultWeights);
+  // One long job at a time.
+  connect(&doc_, &CFolimDoc::busyChanged, ui_->searchButton,
+          [this](bool busy) { ui_->searchButton->setEnabled(!busy); });
+  connect(&doc_.jobs(), &CJobRunner::progress, this,
+          [this](int percent, int, const QString& caption) {
+            if (!searching_ || progress_ == nullptr) return;
+            progress_->setWindowTitle(caption);
+            progress_->SetPos(percent);
+            progress_->setCancellable(true);
+            if (!progress_->isVisible()) progress_->show();
+          });
+}
+
+void CRetrievalView::setProgressWindow(CProgressDialog* progress) {
+  progress_ = progress;
+  connect(progress_, &CProgressDialog::cancelled, this, [this] {
+    if (searching_) doc_.jobs().cancel();
+  });
+}
+
+void CRetrievalView::RestoreDefaultWeights() {
+  const int mode = selectedColorMode();
+  if (mode >= 0 && mode <= 2) colorWeight = kPresetWeights[mode];
+  showWeight(colorWeight);
+  const QSignalBlocker blocker(ui_->weightSlider);
+  ui_->weightSlider->setValue(colorWeight);
+  ui_->weightSpin->setValue(colorWeight);
 }
 
 CRetrievalView::~CRetrievalView() = default;
@@ -98,70 +125,73 @@ int CRetrievalView::selectedColorMode() const {
 }
 
 void CRetrievalView::Search() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr || searching_) return;
+  if (searching_ || doc_.IsBusy()) return;
 
   colorMode = selectedColorMode();
   if (!IsValidColorMode(colorMode)) {
     showMessage(QString::fromUtf8(kMessageBadColorMode));
     return;
   }
-  if (doc->m_pOriginalImage != nullptr) doc->m_pOriginalImage->hide();
 
   SearchRequest request;
-  request.queryPath = toNativePath(doc->m_currentPath);
+  request.queryPath = toNativePath(doc_.m_currentPath);
   // Before any image has been chosen there is no query: that is no RIM file.
   request.queryBaseType =
-      doc->m_currentPath.isEmpty() ? kBaseTypeOther : doc->m_currentImage.m_nBaseType;
+      doc_.m_currentPath.isEmpty() ? kBaseTypeOther : doc_.m_currentImage.m_nBaseType;
   request.colorMode = colorMode;
   request.colorWeightText = ui_->colorPercentEdit->text().toStdString();
   request.threads = searchThreads;
 
   // The page still loading shares the progress window; it is loaded again
   // when the search leaves the list as it was.
-  const bool pageWasLoading = doc->IsLoadingThumbnails();
-  doc->StopLoadingThumbnails();
-  const std::vector<ImageEntry> entries = doc->m_entries;
-
-  CProgressDialog* progress = doc->m_pProgressDialog;
-  auto report = [progress](const std::string& caption, int percent) {
-    if (progress == nullptr) return;
-    postTo(progress, [progress, text = QString::fromStdString(caption), percent] {
-      progress->setWindowTitle(text);
-      progress->SetPos(percent);
-      if (!progress->isVisible()) progress->show();
-    });
-  };
+  const bool pageWasLoading = doc_.IsLoadingThumbnails();
+  doc_.StopLoadingThumbnails();
+  auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.m_entries);
+  auto result = std::make_shared<SearchResult>();
 
   searching_ = true;
-  ui_->searchButton->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  SearchResult result;
-  runWhileRepainting([&] { result = RunSearch(request, entries, report); });
-  QApplication::restoreOverrideCursor();
-  ui_->searchButton->setEnabled(true);
-  searching_ = false;
-  if (progress != nullptr) progress->hide();
+  emit searchStarted();
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  doc_.jobs().start(
+      [request, entries, result](const CJobRunner::Control& control) {
+        SearchRequest cancellable = request;
+        cancellable.cancel = control.cancelFlag();
+        *result =
+            RunSearch(cancellable, *entries, [&control](const std::string& caption, int percent) {
+              control.report(percent, 100, QString::fromStdString(caption));
+            });
+      },
+      this,
+      [this, result, pageWasLoading](bool cancelled) {
+        onSearchDone(*result, cancelled, pageWasLoading);
+      });
+}
 
-  if (result.outcome != SearchOutcome::Ranked) {
-    showMessage(QString::fromStdString(result.message));
-    if (pageWasLoading) doc->LoadThumbnails();
+void CRetrievalView::onSearchDone(const SearchResult& result, bool cancelled, bool pageWasLoading) {
+  QApplication::restoreOverrideCursor();
+  searching_ = false;
+  if (progress_ != nullptr) {
+    progress_->hide();
+    progress_->setCancellable(false);
+  }
+  if (cancelled || result.outcome != SearchOutcome::Ranked) {
+    if (!cancelled) showMessage(QString::fromStdString(result.message));
+    if (pageWasLoading) doc_.LoadThumbnails();
+    emit searchFinished();
     return;
   }
 
   const std::size_t n = result.candidates.size();
-  doc->m_entries.clear();
-  doc->m_entries.reserve(n);
-  if (progress != nullptr) progress->show();
-  for (std::size_t k = 0; k < n; ++k) {
-    doc->m_entries.push_back(std::move(result.candidates[k]));
-    if (progress != nullptr) {
-      progress->setWindowTitle(QStringLiteral("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
-      progress->SetPos(percentOf(k, n));
+  if (progress_ != nullptr) {
+    progress_->show();
+    for (std::size_t k = 0; k < n; ++k) {
+      progress_->setWindowTitle(QStringLiteral("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
+      progress_->SetPos(percentOf(k, n));
     }
+    progress_->hide();
   }
-  if (progress != nullptr) progress->hide();
-  doc->ResetPaging();
+  doc_.ShowRanking(result.candidates);
+  emit searchFinished();
 }
 
 QLineEdit* CRetrievalView::targetDirEdit() const { return ui_->targetDirEdit; }

@@ -9,16 +9,18 @@
 namespace Ui {
 class CRetrievalView;
 }
+class CProgressDialog;
 class CQueryBox;
 class CUpDown;
 class QComboBox;
 class QPushButton;
+struct SearchResult;
 
 class CRetrievalView : public CJobForm {
   Q_OBJECT
 
  public:
-  explicit CRetrievalView(QWidget* parent = nullptr);
+  explicit CRetrievalView(CFolimDoc& doc, QWidget* parent = nullptr);
   ~CRetrievalView() override;
 
   // Presets of the controls: 70 % colour against 30 % edge, "MPEG-7 CSD".
@@ -34,8 +36,16 @@ class CRetrievalView : public CJobForm {
   void ResultPageMoved(int position) { OnPageChosen(position); }
   void IncludeSubDirChanged() { OnIncludeSubDirs(); }
   // Ranks the RIM files of the listed folder by their similarity to the
-  // current image and shows them, best first, from the first page.
+  // current image and shows them, best first, from the first page. The
+  // search runs in the background with its progress in the progress
+  // window, which can cancel it; the call returns at once.
   void Search();
+  bool IsSearching() const { return searching_; }
+  bool IsRunningJob() const override { return searching_; }
+  // "Default": the weights of the chosen colour measure's preset.
+  void RestoreDefaultWeights();
+  // The window that shows the search's progress (may stay unset).
+  void setProgressWindow(CProgressDialog* progress);
 
   // The colour measure chosen: the combo's index while its text is that
   // entry's, -1 once the user has typed something else into it.
@@ -63,7 +73,15 @@ class CRetrievalView : public CJobForm {
 
  private:
   void showWeight(int colorPercent);
+  void onSearchDone(const SearchResult& result, bool cancelled, bool pageWasLoading);
 
   std::unique_ptr<Ui::CRetrievalView> ui_;
   bool searching_ = false;
+  CProgressDialog* progress_ = nullptr;
+
+ signals:
+  // A search starts (the full-size window makes way for the results).
+  void searchStarted();
+  // The search has ended (ranked, refused or cancelled).
+  void searchFinished();
 };

@@ -1,12 +1,9 @@
 #include "shell/tab_view.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QScrollArea>
 
 #include "shell/convert2bmp_view.h"
 #include "shell/convert2rim_view.h"
-#include "shell/folim_doc.h"
 #include "shell/retrieval_view.h"
 
 namespace {
@@ -22,31 +19,29 @@ QScrollArea* scrolling(QWidget* form) {
 
 }  // namespace
 
-CTabView::CTabView(QWidget* parent)
+CTabView::CTabView(CFolimDoc& doc, QWidget* parent)
     : QTabWidget(parent),
-      retrieval_(new CRetrievalView),
-      toRim_(new CConvert2RIMView),
-      toBmp_(new CConvert2BMPView) {
+      doc_(doc),
+      retrieval_(new CRetrievalView(doc)),
+      toRim_(new CConvert2RIMView(doc)),
+      toBmp_(new CConvert2BMPView(doc)) {
   setObjectName(QStringLiteral("tabView"));
-  addTab(scrolling(retrieval_), QStringLiteral("Retrieval"));
-  addTab(scrolling(toRim_), QStringLiteral("Convert to RIM"));
-  addTab(scrolling(toBmp_), QStringLiteral("Convert to BMP"));
+  addTab(scrolling(retrieval_), tr("Retrieval"));
+  addTab(scrolling(toRim_), tr("Convert to RIM"));
+  addTab(scrolling(toBmp_), tr("Convert to BMP"));
   setCurrentIndex(kRetrieval);
   connect(this, &QTabWidget::currentChanged, this, &CTabView::OnSelChange);
-  // One conversion at a time: the work list is the document's.
-  connect(toRim_, &CConvert2RIMView::conversionRunning, toBmp_,
-          &CConvert2BMPView::setRimConversionRunning);
   OnInitialUpdate();
 }
 
-CTabView::~CTabView() {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc != nullptr && doc->m_pTabView == this) doc->m_pTabView = nullptr;
-}
+CTabView::~CTabView() = default;
 
-void CTabView::OnInitialUpdate() {
-  if (CFolimDoc* doc = GetFolimDoc()) doc->m_pTabView = this;
-  toRim_->OnInitialUpdate();
+void CTabView::OnInitialUpdate() { toRim_->OnInitialUpdate(); }
+
+void CTabView::showFolder(const QString& dir) { currentForm()->showFolder(dir); }
+
+void CTabView::showPaging(int page, int pageCount) {
+  for (int i = 0; i < 3; ++i) formAt(i)->showPaging(page, pageCount);
 }
 
 CJobForm* CTabView::formAt(int index) const {
@@ -62,11 +57,4 @@ CJobForm* CTabView::formAt(int index) const {
 
 CJobForm* CTabView::currentForm() const { return formAt(currentIndex()); }
 
-void CTabView::OnSelChange(int s) {
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
-  CJobForm* form = formAt(s);
-  if (!doc->m_currentDir.isEmpty()) form->targetDirEdit()->setText(doc->m_currentDir);
-  form->includeSubDirCheck()->setChecked(doc->m_includeSubDirs != 0);
-  doc->UpdatePageControls();
-}
+void CTabView::OnSelChange(int s) { formAt(s)->showDocumentState(); }

@@ -5,6 +5,7 @@
 
 #include <QTabWidget>
 
+class CFolimDoc;
 class CJobForm;
 class CRetrievalView;
 class CConvert2RIMView;
@@ -16,11 +17,15 @@ class CTabView : public QTabWidget {
  public:
   enum Tab { kRetrieval = 0, kConvertToRim = 1, kConvertToBmp = 2 };
 
-  explicit CTabView(QWidget* parent = nullptr);
+  explicit CTabView(CFolimDoc& doc, QWidget* parent = nullptr);
   ~CTabView() override;
 
-  // Registers the view in the document (again after File New).
+  // The first update (again after File New).
   void OnInitialUpdate();
+  // The listed folder, written into the form shown.
+  void showFolder(const QString& dir);
+  // The paging, shown by every form.
+  void showPaging(int page, int pageCount);
   // Shows the form of tab s and brings it up to date with the document.
   void OnSelChange(int s);
 
@@ -32,6 +37,7 @@ class CTabView : public QTabWidget {
   CJobForm* formAt(int index) const;
 
  private:
+  CFolimDoc& doc_;
   CRetrievalView* retrieval_;
   CConvert2RIMView* toRim_;
   CConvert2BMPView* toBmp_;

@@ -1,16 +1,18 @@
-// Loads the thumbnails of one page on a worker thread and hands each one to
-// the user-interface thread as soon as it is made, in page order, so that the
+// Loads the thumbnails of one page on all cores and hands them to the
+// user-interface thread in page order as they become ready, so that the
 // window stays responsive while a page of large photographs loads.
 #pragma once
 
 #include <QImage>
 #include <QObject>
 #include <QString>
-#include <condition_variable>
+#include <QThreadPool>
 #include <cstdint>
-#include <mutex>
-#include <thread>
+#include <map>
 #include <vector>
+
+template <typename T>
+class QFutureWatcher;
 
 class CThumbnailLoader : public QObject {
   Q_OBJECT
@@ -20,32 +22,43 @@ class CThumbnailLoader : public QObject {
     int index = 0;  // entry index in the document
     QString path;
   };
+  struct Made {
+    int index = 0;
+    int baseType = 0;
+    QImage thumbnail;
+  };
 
   explicit CThumbnailLoader(QObject* parent = nullptr);
   ~CThumbnailLoader() override;
 
-  // Starts a batch; a batch still running is abandoned at its next item and
-  // its results are never delivered.
-  void start(std::uint64_t batch, std::vector<Job> jobs);
+  // Starts a batch; a batch still running is abandoned and none of its
+  // results are delivered any more.
+  void start(std::vector<Job> jobs);
   // Abandons the running batch.
   void cancel();
+  bool isLoading() const { return watcher_ != nullptr; }
 
   // Loads one file and renders its 96 x 96 thumbnail with the base-type
   // background; baseType receives the loaded image's base type.
   static QImage makeThumbnail(const QString& path, int& baseType);
 
  signals:
-  // Queued to the user-interface thread.
-  void thumbnailReady(quint64 batch, int index, int baseType, const QImage& thumbnail);
+  // One thumbnail, in the order of the jobs (position counts from 0).
+  void thumbnailReady(int position, int index, int baseType, const QImage& thumbnail);
+  // The last thumbnail of the batch has been delivered.
+  void finished();
 
  private:
-  void run();
+  void collect(int begin, int end);
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::uint64_t batch_ = 0;  // the only batch whose results count
-  std::vector<Job> pending_;
-  bool hasWork_ = false;
-  bool stopping_ = false;
-  std::thread worker_;
+  QThreadPool pool_;
+  QFutureWatcher<Made>* watcher_ = nullptr;
+  std::map<int, Made> early_;  // made before an earlier one of the page
+  int next_ = 0;               // position of the next one to deliver
+  int total_ = 0;
 };
+
+// Draws the sign of a picture that could not be read over a thumbnail's
+// background; its centre is brokenImageMark().
+void drawBrokenImage(QImage& thumbnail);
+QColor brokenImageMark();

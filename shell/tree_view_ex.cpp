@@ -2,11 +2,6 @@
 
 #include <QDir>
 #include <QFileSystemModel>
-#include <QLineEdit>
-
-#include "shell/folim_doc.h"
-#include "shell/job_form.h"
-#include "shell/tab_view.h"
 
 CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeView(parent), model_(new QFileSystemModel(this)) {
   setObjectName(QStringLiteral("treeView"));
@@ -64,9 +59,5 @@ void CTreeViewEx::selectPath(const QString& path) {
 
 void CTreeViewEx::SelectFolder(const QString& path) {
   selectedPath = path;
-  CFolimDoc* doc = GetFolimDoc();
-  if (doc == nullptr) return;
-  doc->SetDirectory(path);
-  if (doc->m_pTabView != nullptr) doc->m_pTabView->currentForm()->targetDirEdit()->setText(path);
-  doc->ResetPaging();
+  emit folderSelected(path);
 }

@@ -16,8 +16,8 @@ class CTreeViewEx : public QTreeView {
   // The first update (again after File New): the tree collapsed to its root,
   // with the way down to the home folder opened.
   void BuildRoot();
-  // A folder was chosen: the document lists it, the form on the selected
-  // tab shows it as its target, and the first page of thumbnails loads.
+  // A folder was chosen: folderSelected tells it (the document lists it, the
+  // form on the selected tab shows it, the first page of thumbnails loads).
   void SelectFolder(const QString& path);
   // Opens the tree down to path and selects it (the folder named on the
   // command line). A folder the tree does not show is listed all the same.
@@ -26,6 +26,9 @@ class CTreeViewEx : public QTreeView {
   QFileSystemModel* fileSystemModel() const { return model_; }
 
   QString selectedPath;
+
+ signals:
+  void folderSelected(const QString& path);
 
  private:
   void expandTo(const QModelIndex& index);

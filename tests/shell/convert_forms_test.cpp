@@ -67,12 +67,14 @@ class ConvertFormsTest : public ShellTest {
     rim()->saveDirEdit()->setText(QString::fromStdString(saveDir));
   }
 
-  // Presses "Convert" on the RIM form and waits for the worker's message.
-  void convertToRimAndWait() {
-    QSignalSpy finished(rim(), &CConvert2RIMView::conversionFinished);
-    QTest::mouseClick(rim()->convertButton(), Qt::LeftButton);
+  // Presses "Convert" on a form and waits for the job's final message.
+  void convertAndWait(CConvertForm* form) {
+    QSignalSpy finished(form, &CConvertForm::conversionFinished);
+    QTest::mouseClick(form->convertButton(), Qt::LeftButton);
+    if (!form->IsConverting()) return;  // refused at once
     ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; })) << "conversion still running";
   }
+  void convertToRimAndWait() { convertAndWait(rim()); }
 };
 
 TEST_F(ConvertFormsTest, FormsCarryTheirControls) {
@@ -87,8 +89,9 @@ TEST_F(ConvertFormsTest, FormsCarryTheirControls) {
     EXPECT_EQ(text(form, "targetDirLabel"), "Target Directory");
     EXPECT_EQ(text(form, "saveDirLabel"), "Save Directory");
     EXPECT_EQ(text(form, "resultPageLabel"), "Result Page:");
-    EXPECT_EQ(form->browseTargetButton()->text(), "参照");
-    EXPECT_EQ(form->browseSaveButton()->text(), "参照");
+    EXPECT_EQ(form->browseTargetButton()->text(), "Browse...");
+    EXPECT_EQ(form->browseSaveButton()->text(), "Browse...");
+    EXPECT_FALSE(form->cancelButton()->isEnabled());
     EXPECT_EQ(form->convertButton()->text(), "Convert");
     EXPECT_EQ(form->includeSubDirCheck()->text(), "Include Sub Directory");
     EXPECT_FALSE(form->targetDirEdit()->isReadOnly());
@@ -175,9 +178,12 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
 
   QSignalSpy finished(rim(), &CConvert2RIMView::conversionFinished);
   QTest::mouseClick(rim()->convertButton(), Qt::LeftButton);
-  EXPECT_EQ(messages, QStringList{"Start converting images, please wait..."});
+  // The job starts at once; the form says so instead of a box to close.
+  EXPECT_TRUE(messages.isEmpty());
+  EXPECT_EQ(rim()->jobStatusLabel()->text(), "Start converting images, please wait...");
   // While the worker runs, neither form starts another conversion.
   EXPECT_TRUE(rim()->IsConverting());
+  EXPECT_TRUE(rim()->cancelButton()->isEnabled());
   EXPECT_FALSE(rim()->convertButton()->isEnabled());
   EXPECT_FALSE(bmp()->convertButton()->isEnabled());
   EXPECT_FALSE(rim()->targetDirEdit()->isEnabled());
@@ -186,11 +192,12 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
   EXPECT_EQ(doc->m_convertNames, (QStringList{"photo.png", "scan.jpeg"}));
   EXPECT_EQ(doc->m_convertPaths.size(), 2);
   bmp()->OnConvert();
-  EXPECT_EQ(messages.size(), 1);
+  EXPECT_FALSE(bmp()->IsConverting());
 
   ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-  EXPECT_EQ(messages, (QStringList{"Start converting images, please wait...",
-                                   "finished conversion to RIM images!"}));
+  EXPECT_EQ(messages, (QStringList{"finished conversion to RIM images!"}));
+  EXPECT_EQ(rim()->jobStatusLabel()->text(), "2 of 2 files converted.");
+  EXPECT_FALSE(rim()->cancelButton()->isEnabled());
   EXPECT_EQ(messagesOffWindowThread, 0);
   EXPECT_TRUE(rim()->convertButton()->isEnabled());
   EXPECT_TRUE(bmp()->convertButton()->isEnabled());
@@ -301,8 +308,8 @@ TEST_F(ConvertFormsTest, ConvertRefreshesTheThumbnailsOfTheTargetListing) {
   rim()->targetDirEdit()->setText(QString::fromStdString(target.path()));
   convertToRimAndWait();
   EXPECT_EQ(doc->m_currentDir.toStdString(), target.path());
-  EXPECT_EQ(doc->m_entryCount, 2u);
-  EXPECT_EQ(doc->m_page, 0);
+  EXPECT_EQ(doc->m_paging.entryCount, 2u);
+  EXPECT_EQ(doc->m_paging.page, 0);
   EXPECT_EQ(rim()->pageCountLabel()->text(), "/ 1 pages");
   waitForThumbnails();
   EXPECT_EQ(frame->listView()->count(), 2);
@@ -329,7 +336,82 @@ TEST_F(ConvertFormsTest, ClosingTheWindowWhileTheWorkerRunsEndsCleanly) {
   }
   EXPECT_LT(written, 12);
   QCoreApplication::processEvents();
-  EXPECT_EQ(messages, QStringList{"Start converting images, please wait..."});
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+// Every file in folder is a whole RIM file (nothing half-written, no
+// temporary file left); returns how many there are.
+int wholeRimFiles(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string path = entry.path().string();
+    EXPECT_EQ(entry.path().extension(), ".rim") << "left behind: " << path;
+    CImage image;
+    CRIMCodec codec;
+    testing_support::TraceCapture quiet;
+    EXPECT_EQ(codec.decodeFile(image, path), 0) << path;
+    ++count;
+  }
+  return count;
+}
+
+class LongRimJobTest : public ConvertFormsTest {
+ protected:
+  // Twelve photographs, converted with ICA bases (slow enough to stop).
+  void startLongJob() {
+    for (int i = 0; i < 12; ++i)
+      writePhoto(temp.file("source/p" + std::to_string(100 + i) + ".png"), "garden.jpg", 160);
+    prepareRim(source(), save());
+    rim()->basesCombo()->setCurrentIndex(1);
+    QTest::mouseClick(rim()->convertButton(), Qt::LeftButton);
+    ASSERT_TRUE(rim()->IsConverting());
+    ASSERT_TRUE(doc->IsBusy());
+    // Under way: the bar and the line show the file in hand.
+    ASSERT_TRUE(waitUntil([&] { return rim()->progressBar()->value() >= 1; }));
+    EXPECT_EQ(rim()->progressBar()->maximum(), 12);
+    EXPECT_TRUE(rim()->jobStatusLabel()->text().startsWith("Converting "));
+  }
+};
+
+TEST_F(LongRimJobTest, CancelStopsAfterTheFileInHandAndSaysHowManyWereConverted) {
+  startLongJob();
+  QSignalSpy finished(rim(), &CConvertForm::conversionFinished);
+  QTest::mouseClick(rim()->cancelButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+  const int written = wholeRimFiles(save());
+  EXPECT_GE(written, 1);
+  EXPECT_LT(written, 12);
+  const QString said =
+      QStringLiteral("Conversion cancelled: %1 of 12 files converted.").arg(written);
+  EXPECT_EQ(messages, QStringList{said});
+  EXPECT_EQ(rim()->jobStatusLabel()->text(), said);
+  EXPECT_FALSE(doc->IsBusy());
+  EXPECT_TRUE(rim()->convertButton()->isEnabled());
+  EXPECT_TRUE(doc->m_convertNames.isEmpty());
+}
+
+TEST_F(LongRimJobTest, ClosingDuringAJobAsksAndCancelsOnYes) {
+  startLongJob();
+  // No: the window stays and the job goes on.
+  questionAnswer = false;
+  EXPECT_FALSE(frame->close());
+  EXPECT_EQ(questions.size(), 1);
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_TRUE(doc->IsBusy());
+  // Yes: cancelled, the file in hand finished, the window closed.
+  questionAnswer = true;
+  EXPECT_TRUE(frame->close());
+  EXPECT_EQ(questions.size(), 2);
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_FALSE(doc->IsBusy());
+  EXPECT_LT(wholeRimFiles(save()), 12);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ConvertFormsTest, ClosingWithoutAJobAsksNothing) {
+  EXPECT_TRUE(frame->close());
+  EXPECT_TRUE(questions.isEmpty());
 }
 
 TEST_F(ConvertFormsTest, BmpConversionCountsAndNamesTheFilesThatFailed) {
@@ -344,7 +426,7 @@ TEST_F(ConvertFormsTest, BmpConversionCountsAndNamesTheFilesThatFailed) {
   QObject::connect(bmp()->progressBar(), &QProgressBar::valueChanged, [&](int value) {
     shown << QStringLiteral("%1 %2").arg(bmp()->counterLabel()->text()).arg(value);
   });
-  QTest::mouseClick(bmp()->convertButton(), Qt::LeftButton);
+  convertAndWait(bmp());
   EXPECT_EQ(messages,
             QStringList{QString::fromStdString("Failed conversion of these files!\n" + source() +
                                                "/b.bmp: cannot decode: Invalid file type.\n")});
@@ -364,7 +446,7 @@ TEST_F(ConvertFormsTest, BmpConversionOfNothingOrIntoNowhere) {
   frame->tabView()->setCurrentIndex(CTabView::kConvertToBmp);
   chooseFolder(source());
   bmp()->saveDirEdit()->setText(QString::fromStdString(save()));
-  QTest::mouseClick(bmp()->convertButton(), Qt::LeftButton);
+  convertAndWait(bmp());
   EXPECT_EQ(messages, QStringList{"Finished converting to BMP images!"});
   // No busy animation is left on the bar.
   EXPECT_GT(bmp()->progressBar()->maximum(), 0);
@@ -375,7 +457,7 @@ TEST_F(ConvertFormsTest, BmpConversionOfNothingOrIntoNowhere) {
   for (const std::string& bad : {temp.file("nowhere"), std::string()}) {
     messages.clear();
     bmp()->saveDirEdit()->setText(QString::fromStdString(bad));
-    QTest::mouseClick(bmp()->convertButton(), Qt::LeftButton);
+    convertAndWait(bmp());
     EXPECT_EQ(messages,
               QStringList{QString::fromStdString("Failed conversion of these files!\n" + source() +
                                                  "/a.rim: the save folder does not exist\n")});

@@ -26,8 +26,8 @@ class PagingTest : public ShellTest {
 
 TEST_F(PagingTest, EmptyFolderIsOnePageWithoutProgressWindow) {
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_pageCount, 1);
-  EXPECT_EQ(doc->m_entryCount, 0u);
+  EXPECT_EQ(doc->m_paging.pageCount, 1);
+  EXPECT_EQ(doc->m_paging.entryCount, 0u);
   EXPECT_EQ(doc->GetPageItemCount(), 0);
   EXPECT_EQ(form()->pageEdit()->text(), "1");
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
@@ -39,7 +39,7 @@ TEST_F(PagingTest, EmptyFolderIsOnePageWithoutProgressWindow) {
 TEST_F(PagingTest, FiftyEntriesFillOnePage) {
   writeUnreadableImages(temp.path(), 50);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_pageCount, 1);
+  EXPECT_EQ(doc->m_paging.pageCount, 1);
   EXPECT_EQ(doc->GetPageItemCount(), 50);
   EXPECT_EQ(frame->listView()->count(), 50);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
@@ -51,28 +51,28 @@ TEST_F(PagingTest, FiftyEntriesFillOnePage) {
 TEST_F(PagingTest, FiftyOneEntriesMakeASecondPageOfOne) {
   writeUnreadableImages(temp.path(), 51);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_pageCount, 2);
-  EXPECT_EQ(doc->m_entryCount, 51u);
+  EXPECT_EQ(doc->m_paging.pageCount, 2);
+  EXPECT_EQ(doc->m_paging.entryCount, 51u);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 2 pages");
   EXPECT_EQ(form()->pageSlider()->maximum(), 1);
   EXPECT_EQ(frame->listView()->count(), 50);
 
   form()->OnPageChosen(1);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_page, 1);
+  EXPECT_EQ(doc->m_paging.page, 1);
   EXPECT_EQ(doc->GetPageItemCount(), 1);
   EXPECT_EQ(form()->pageEdit()->text(), "2");
   ASSERT_EQ(frame->listView()->count(), 1);
   EXPECT_EQ(frame->listView()->item(0)->text(), "img050.jpg");
   // The entry count and the page count stay as the reset left them.
-  EXPECT_EQ(doc->m_entryCount, 51u);
-  EXPECT_EQ(doc->m_pageCount, 2);
+  EXPECT_EQ(doc->m_paging.entryCount, 51u);
+  EXPECT_EQ(doc->m_paging.pageCount, 2);
 }
 
 TEST_F(PagingTest, HundredEntriesMakeTwoFullPages) {
   writeUnreadableImages(temp.path(), 100);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_pageCount, 2);
+  EXPECT_EQ(doc->m_paging.pageCount, 2);
   EXPECT_EQ(doc->GetPageItemCount(), 50);
   form()->OnPageChosen(1);
   waitForThumbnails();
@@ -93,22 +93,23 @@ TEST_F(PagingTest, ThirdThumbnailOfSecondPageIsEntry52) {
   EXPECT_EQ(frame->windowTitle().toStdString(), "Folim - " + temp.file("img052.jpg"));
 }
 
-TEST_F(PagingTest, SliderChangesPageOnPageStepsButNotOnLineSteps) {
+TEST_F(PagingTest, SliderChangesPageOnLineAndPageSteps) {
   writeUnreadableImages(temp.path(), 120);
   chooseFolder(temp.path());
   QSlider* slider = form()->pageSlider();
   EXPECT_EQ(slider->maximum(), 2);
 
-  // An arrow key moves the slider, not the page.
+  // An arrow key moves the slider and the page with it.
   slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  waitForThumbnails();
   EXPECT_EQ(slider->value(), 1);
-  EXPECT_EQ(doc->m_page, 0);
-  EXPECT_EQ(form()->pageEdit()->text(), "1");
+  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(form()->pageEdit()->text(), "2");
 
-  // A click beside the thumb does.
+  // So does a click beside the thumb.
   slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_page, 2);
+  EXPECT_EQ(doc->m_paging.page, 2);
   EXPECT_EQ(form()->pageEdit()->text(), "3");
   EXPECT_EQ(frame->listView()->count(), 20);
 }
@@ -117,7 +118,7 @@ TEST_F(PagingTest, SliderDoesNothingWithOnePage) {
   writeUnreadableImages(temp.path(), 3);
   chooseFolder(temp.path());
   form()->OnPageChosen(1);
-  EXPECT_EQ(doc->m_page, 0);
+  EXPECT_EQ(doc->m_paging.page, 0);
   EXPECT_EQ(frame->listView()->count(), 3);
 }
 

@@ -10,12 +10,17 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <QPushButton>
+
 #include "shell/about_dialog.h"
+#include "shell/convert2rim_view.h"
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/progress_dialog.h"
 #include "shell/recent_files.h"
+#include "shell/tab_view.h"
+#include "shell/translations.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -31,27 +36,67 @@ QStringList captions(const QMenu* menu) {
 
 using MainFrameTest = ShellTest;
 
-TEST_F(MainFrameTest, MenusCarryTheirCaptionsAndKeys) {
-  const QList<QAction*> top = frame->menuBar()->actions();
-  ASSERT_EQ(top.size(), 3);
-  EXPECT_EQ(top[0]->text(), "ファイル(&F)");
-  EXPECT_EQ(top[1]->text(), "表示(&V)");
-  EXPECT_EQ(top[2]->text(), "ヘルプ(&H)");
-  EXPECT_EQ(captions(top[0]->menu()),
-            (QStringList{"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
-                         "アプリケーションの終了(&X)"}));
-  EXPECT_EQ(captions(top[1]->menu()), (QStringList{"ツール バー(&T)", "ステータス バー(&S)"}));
-  EXPECT_EQ(captions(top[2]->menu()), (QStringList{"バージョン情報 Folim(&A)..."}));
+// The captions of one language: the menus, their items, the idle text of
+// the status bar and a browse button of the forms.
+struct LanguageCase {
+  const char* locale;
+  QStringList menus;
+  QStringList fileItems;
+  QStringList viewItems;
+  QStringList helpItems;
+  QString ready;
+  QString browse;
+};
 
+const LanguageCase kLanguages[] = {
+    {"en_GB",
+     {"&File", "&View", "&Help"},
+     {"&Open...\tCtrl+O", "&Save\tCtrl+S", "-", "Recent Files", "-", "E&xit"},
+     {"&Toolbar", "&Status Bar", "-", "&Refresh\tF5"},
+     {"&About Folim..."},
+     "Ready",
+     "Browse..."},
+    {"ja_JP",
+     {"ファイル(&F)", "表示(&V)", "ヘルプ(&H)"},
+     {"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
+      "アプリケーションの終了(&X)"},
+     {"ツール バー(&T)", "ステータス バー(&S)", "-", "最新の情報に更新\tF5(&R)"},
+     {"バージョン情報 Folim(&A)..."},
+     "レディ",
+     "参照"},
+};
+
+TEST_F(MainFrameTest, CaptionsFollowTheLocale) {
+  for (const LanguageCase& language : kLanguages) {
+    SCOPED_TRACE(language.locale);
+    installTranslations(QLocale(QString::fromLatin1(language.locale)));
+    CMainFrame shown(*doc);
+    const QList<QAction*> top = shown.menuBar()->actions();
+    ASSERT_EQ(top.size(), 3);
+    QStringList menus;
+    for (QAction* action : top) menus << action->text();
+    EXPECT_EQ(menus, language.menus);
+    EXPECT_EQ(captions(top[0]->menu()), language.fileItems);
+    EXPECT_EQ(captions(top[1]->menu()), language.viewItems);
+    EXPECT_EQ(captions(top[2]->menu()), language.helpItems);
+    EXPECT_EQ(shown.idleLabel()->text(), language.ready);
+    EXPECT_EQ(shown.tabView()->convert2RimView()->browseTargetButton()->text(), language.browse);
+    // The forms' own labels read the same in both languages.
+    EXPECT_EQ(shown.tabView()->convert2RimView()->convertButton()->text(), "Convert");
+  }
+  installTranslations(QLocale(QLocale::English));
+}
+
+TEST_F(MainFrameTest, MenusCarryTheirKeys) {
   EXPECT_EQ(frame->openAction()->shortcut(), QKeySequence("Ctrl+O"));
   EXPECT_EQ(frame->saveAction()->shortcut(), QKeySequence("Ctrl+S"));
   EXPECT_EQ(frame->newAction()->shortcut(), QKeySequence("Ctrl+N"));
+  EXPECT_EQ(frame->refreshAction()->shortcut(), QKeySequence("F5"));
   EXPECT_EQ(frame->toolBar()->actions(),
             (QList<QAction*>{frame->openAction(), frame->saveAction()}));
 }
 
-TEST_F(MainFrameTest, StatusBarShowsIdleTextAndLockIndicators) {
-  EXPECT_EQ(frame->idleLabel()->text(), "レディ");
+TEST_F(MainFrameTest, StatusBarShowsLockIndicators) {
   QStringList names;
   for (const QLabel* label : frame->indicators()) names << label->objectName();
   EXPECT_EQ(names, (QStringList{"CAP", "NUM", "SCRL"}));
@@ -107,7 +152,7 @@ TEST_F(MainFrameTest, RecentEntryOpensItsFileOrLeavesTheListWhenGone) {
   writeImage(temp.file("kept.png"), 12, 10);
   recent.add(QString::fromStdString(temp.file("gone.png")));
   recent.add(QString::fromStdString(temp.file("kept.png")));
-  frame = std::make_unique<CMainFrame>(&recent);
+  frame = std::make_unique<CMainFrame>(*doc, &recent);
   frame->show();
 
   frame->fileMenu()->actions().at(4)->trigger();  // "&2 .../gone.png"
@@ -143,7 +188,8 @@ TEST(RecentFiles, KeepsTheFourLatestInSettings) {
   EXPECT_EQ(reread.entries(), (QStringList{"/c.jpg", "/e.jpg", "/d.jpg", "/b.jpg"}));
   EXPECT_EQ(QSettings().value("Recent File List/File1").toString(), "/c.jpg");
 
-  CMainFrame frame(&reread);
+  CFolimDoc doc;
+  CMainFrame frame(doc, &reread);
   QStringList texts = captions(frame.fileMenu());
   EXPECT_EQ(texts.mid(3, 4), (QStringList{"&1 /c.jpg", "&2 /e.jpg", "&3 /d.jpg", "&4 /b.jpg"}));
   for (const QString& path : reread.entries()) reread.remove(path);

@@ -7,9 +7,11 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <filesystem>
 
 #include "codec/rim_codec.h"
@@ -43,7 +45,7 @@ class RetrievalFormTest : public ShellTest {
   // Selects the listed file named name as the current image.
   void selectEntry(const std::string& name) {
     for (int i = 0; i < list()->count(); ++i) {
-      if (list()->item(i)->text().toStdString() == name) {
+      if (list()->item(i)->text().section('\n', 0, 0).toStdString() == name) {
         list()->setCurrentRow(i);
         return;
       }
@@ -51,7 +53,17 @@ class RetrievalFormTest : public ShellTest {
     FAIL() << name << " is not on the page";
   }
 
-  void clickSearch() { QTest::mouseClick(form()->searchButton(), Qt::LeftButton); }
+  // Clicks "Search" and waits until the search in the background has ended.
+  void clickSearch() {
+    QSignalSpy finished(form(), &CRetrievalView::searchFinished);
+    const bool refusedAtOnce = [&] {
+      QTest::mouseClick(form()->searchButton(), Qt::LeftButton);
+      return !form()->IsSearching();
+    }();
+    if (!refusedAtOnce) {
+      ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+    }
+  }
 };
 
 TEST_F(RetrievalFormTest, StartsAtSeventyPercentColourWithTheColourStructureMeasure) {
@@ -116,46 +128,70 @@ TEST_F(RetrievalFormTest, SliderAndSpinKeepThePercentagesAtOneHundred) {
   expectWeight(0);
 }
 
-TEST_F(RetrievalFormTest, DefaultButtonChangesNothing) {
+TEST_F(RetrievalFormTest, DefaultButtonRestoresThePresetOfTheMeasure) {
   writeUnreadableImages(temp.path(), 3);
   chooseFolder(temp.path());
-  form()->colorModeCombo()->setCurrentIndex(1);
-  QTest::keyClick(form()->weightSlider(), Qt::Key_Right);
-  QTest::mouseClick(form()->defaultButton(), Qt::LeftButton);
-  expectWeight(76);
-  EXPECT_EQ(form()->colorModeCombo()->currentIndex(), 1);
+  struct Case {
+    int measure;
+    int preset;
+  };
+  for (const Case c : {Case{0, 90}, Case{1, 75}, Case{2, 70}}) {
+    form()->colorModeCombo()->setCurrentIndex(c.measure);
+    QTest::keyClick(form()->weightSlider(), Qt::Key_Home);
+    expectWeight(0);
+    QTest::mouseClick(form()->defaultButton(), Qt::LeftButton);
+    expectWeight(c.preset);
+    EXPECT_EQ(form()->colorModeCombo()->currentIndex(), c.measure);
+  }
+  // The listing is left alone.
   EXPECT_EQ(doc->m_entries.size(), 3u);
   EXPECT_EQ(list()->count(), 3);
   EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(RetrievalFormTest, ResultPageChangesOnPageStepsAndThumbReleaseOnly) {
+TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
   writeUnreadableImages(temp.path(), 120);
   chooseFolder(temp.path());
   QSlider* slider = form()->pageSlider();
   ASSERT_EQ(slider->maximum(), 2);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 3 pages");
 
+  // Keys: the page and its field follow the handle.
+  struct KeyCase {
+    Qt::Key key;
+    int page;
+  };
   slider->setFocus();
-  QTest::keyClick(slider, Qt::Key_Right);
-  EXPECT_EQ(slider->value(), 1);
-  EXPECT_EQ(doc->m_page, 0);
-  QTest::keyClick(slider, Qt::Key_End);
-  EXPECT_EQ(doc->m_page, 0);
-  QTest::keyClick(slider, Qt::Key_Home);
-  QTest::keyClick(slider, Qt::Key_PageUp);
-  waitForThumbnails();
-  EXPECT_EQ(doc->m_page, 1);
-  EXPECT_EQ(form()->pageEdit()->text(), "2");
+  for (const KeyCase c :
+       {KeyCase{Qt::Key_Right, 1}, KeyCase{Qt::Key_End, 2}, KeyCase{Qt::Key_Left, 1},
+        KeyCase{Qt::Key_Home, 0}, KeyCase{Qt::Key_PageUp, 1}}) {
+    QTest::keyClick(slider, c.key);
+    waitForThumbnails();
+    EXPECT_EQ(slider->value(), c.page) << c.key;
+    EXPECT_EQ(doc->m_paging.page, c.page) << c.key;
+    EXPECT_EQ(form()->pageEdit()->text(), QString::number(c.page + 1)) << c.key;
+  }
   EXPECT_EQ(list()->count(), 50);
 
+  // The wheel, one notch down the range.
+  QWheelEvent wheel(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(slider, &wheel);
+  waitForThumbnails();
+  EXPECT_EQ(doc->m_paging.page, slider->value());
+  EXPECT_NE(doc->m_paging.page, 1);
+  EXPECT_EQ(form()->pageEdit()->text(), QString::number(doc->m_paging.page + 1));
+
   // Dragging the thumb: nothing while it moves, the page where it is let go.
+  slider->setValue(1);
+  doc->ChoosePage(1);
+  waitForThumbnails();
   slider->setSliderDown(true);
   slider->setSliderPosition(2);
-  EXPECT_EQ(doc->m_page, 1);
+  EXPECT_EQ(doc->m_paging.page, 1);
   slider->setSliderDown(false);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_page, 2);
+  EXPECT_EQ(doc->m_paging.page, 2);
   EXPECT_EQ(form()->pageEdit()->text(), "3");
   EXPECT_EQ(list()->count(), 20);
 }
@@ -201,8 +237,7 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   // An ICA query from elsewhere over a folder of PCA files only.
   testing_support::TempDir elsewhere;
   writeRimFile(elsewhere.file("ica.rim"), 64, 64, true);
-  doc->m_currentPath = QString::fromStdString(elsewhere.file("ica.rim"));
-  list()->SelectCurrentImage();
+  doc->SelectImage(QString::fromStdString(elsewhere.file("ica.rim")));
   ASSERT_EQ(doc->m_currentImage.m_nBaseType, 1);
   messages.clear();
   clickSearch();
@@ -263,12 +298,12 @@ TEST_F(RetrievalFormTest, SearchRanksTheQueryFirstWithTheWeightShown) {
   EXPECT_TRUE(captions.contains("Calculating similarity 1 / 2 ..."));
   EXPECT_TRUE(captions.contains("Replacing thumbnails 1 / 2 ..."));
   EXPECT_TRUE(captions.filter("Loading images ").size() >= 2);
-  EXPECT_EQ(doc->m_entryCount, 2u);
+  EXPECT_EQ(doc->m_paging.entryCount, 2u);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
 
   waitForThumbnails();
   ASSERT_EQ(list()->count(), 2);
-  EXPECT_EQ(list()->item(0)->text(), "b_query.rim");
+  EXPECT_EQ(list()->item(0)->text().section('\n', 0, 0), "b_query.rim");
   // The thumbnails loaded tell the base types of the first page.
   EXPECT_EQ(doc->m_entries[1].baseType, 1);
   EXPECT_FALSE(progress->isVisible());
@@ -294,7 +329,7 @@ TEST_F(RetrievalFormTest, FiftyOneCandidatesMakeTwoResultPages) {
   clickSearch();
   waitForThumbnails();
   EXPECT_EQ(doc->m_entries.size(), 51u);
-  EXPECT_EQ(doc->m_pageCount, 2);
+  EXPECT_EQ(doc->m_paging.pageCount, 2);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 2 pages");
   EXPECT_EQ(form()->pageEdit()->text(), "1");
   EXPECT_EQ(form()->pageSlider()->maximum(), 1);

@@ -67,8 +67,7 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
   QSignalSpy finished(rim, &CConvert2RIMView::conversionFinished);
   QTest::mouseClick(rim->convertButton(), Qt::LeftButton);
   ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
-  EXPECT_EQ(messages, (QStringList{"Start converting images, please wait...",
-                                   "finished conversion to RIM images!"}));
+  EXPECT_EQ(messages, (QStringList{"finished conversion to RIM images!"}));
 
   // The save folder listed on the retrieval form.
   clickTab(tabs, CTabView::kRetrieval);
@@ -88,7 +87,9 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
   form->colorModeCombo()->setCurrentIndex(1);
   EXPECT_EQ(form->colorPercentEdit()->text(), "75");
   messages.clear();
+  QSignalSpy searched(form, &CRetrievalView::searchFinished);
   QTest::mouseClick(form->searchButton(), Qt::LeftButton);
+  ASSERT_TRUE(waitUntil([&] { return searched.count() > 0; }));
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
 
   // Only the ICA files take part, the query first, best first.
@@ -107,14 +108,21 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
       EXPECT_GE(doc->m_entries[i - 1].score, e.score);
     }
   }
-  EXPECT_EQ(doc->m_pageCount, 1);
+  EXPECT_EQ(doc->m_paging.pageCount, 1);
   EXPECT_EQ(form->pageCountLabel()->text(), "/ 1 pages");
   EXPECT_EQ(form->pageEdit()->text(), "1");
   EXPECT_EQ(form->pageSlider()->maximum(), 0);
 
   waitForThumbnails();
   ASSERT_EQ(list->count(), 3);
-  EXPECT_EQ(list->item(0)->text(), "storm.rim");
+  // Each result shows its rank and score; the tooltip the path and the
+  // three scores.
+  EXPECT_EQ(list->item(0)->text(), "storm.rim\n#1  1.000");
+  EXPECT_EQ(list->item(0)->toolTip().toStdString(),
+            save + "/storm.rim\nEdge 1.000000, colour 1.000000, total 1.000000");
+  EXPECT_TRUE(list->item(2)->text().startsWith(
+      QStringLiteral("%1\n#3  ")
+          .arg(QString::fromStdString(fs::path(doc->m_entries[2].path).filename().string()))));
   // A thumbnail of the ranking is the ranked file.
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(2)).center());

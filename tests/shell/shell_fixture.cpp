@@ -14,6 +14,7 @@
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
 #include "shell/main_frame.h"
+#include "shell/translations.h"
 #include "shell/tree_view_ex.h"
 
 namespace shell_testing {
@@ -60,6 +61,8 @@ void ensureApplication() {
   static char name[] = "shell_tests";
   static char* argv[] = {name, nullptr};
   app = std::make_unique<CFolimApp>(argc, argv);
+  // The tests read English captions whatever the machine's language.
+  installTranslations(QLocale(QLocale::English));
 }
 
 void writeImage(const std::string& path, int width, int height) {
@@ -118,16 +121,23 @@ void ShellTest::SetUp() {
     }
     messages << text;
   });
-  previousDialogs_ = setFileDialogHandler([this](FileDialogKind) {
+  previousDialogs_ = setFileDialogHandler([this](FileDialogKind, const QString& startDir) {
     ++dialogsShown;
+    dialogStartDirs << startDir;
     return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
   });
-  previousFolderDialogs_ = setFolderDialogHandler([this](const QString& title) {
-    folderTitles << title;
-    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+  previousFolderDialogs_ =
+      setFolderDialogHandler([this](const QString& title, const QString& startDir) {
+        folderTitles << title;
+        dialogStartDirs << startDir;
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+      });
+  previousQuestions_ = setQuestionHandler([this](const QString& text) {
+    questions << text;
+    return questionAnswer;
   });
   doc = std::make_unique<CFolimDoc>();
-  frame = std::make_unique<CMainFrame>();
+  frame = std::make_unique<CMainFrame>(*doc);
   frame->resize(1000, 700);
   frame->show();
 }
@@ -138,6 +148,7 @@ void ShellTest::TearDown() {
   setMessageHandler(previousMessages_);
   setFileDialogHandler(previousDialogs_);
   setFolderDialogHandler(previousFolderDialogs_);
+  setQuestionHandler(previousQuestions_);
 }
 
 void ShellTest::waitForThumbnails() {

@@ -61,6 +61,11 @@ class ShellTest : public ::testing::Test {
   // What the next folder pickers answer, and the titles they were shown with.
   QStringList folderAnswers;
   QStringList folderTitles;
+  // Where the file dialogs and folder pickers started, in order.
+  QStringList dialogStartDirs;
+  // Questions asked, and the answer every one gets.
+  QStringList questions;
+  bool questionAnswer = true;
   // Messages that arrived on a thread other than the windows' own.
   std::atomic<int> messagesOffWindowThread{0};
   testing_support::TempDir temp;
@@ -69,6 +74,7 @@ class ShellTest : public ::testing::Test {
   MessageHandler previousMessages_;
   FileDialogHandler previousDialogs_;
   FolderDialogHandler previousFolderDialogs_;
+  QuestionHandler previousQuestions_;
 };
 
 template <typename Done>

@@ -31,7 +31,6 @@ TEST_F(TabViewTest, TabsInOrderWithTheRetrievalFormFirst) {
   EXPECT_EQ(tabs->tabText(2), "Convert to BMP");
   EXPECT_EQ(tabs->currentForm(), tabs->retrievalView());
   EXPECT_EQ(tabs->formAt(7), tabs->retrievalView());
-  EXPECT_EQ(doc->m_pTabView, tabs);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(tabs->formAt(i)->pageCountLabel()->text(), "/All Pages");
 }
 
@@ -109,7 +108,7 @@ TEST_F(TabViewTest, ChoosingAFolderInTheTreeListsItIntoTheFormShown) {
   EXPECT_EQ(frame->tabView()->convert2BmpView()->targetDirEdit()->text().toStdString(),
             temp.path());
   EXPECT_EQ(frame->listView()->count(), 1);
-  EXPECT_EQ(doc->m_page, 0);
+  EXPECT_EQ(doc->m_paging.page, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The thumbnail list: backgrounds by base type, the query box, activation,
 // dropped files and the full-size window.
+#include <QBuffer>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QScreen>
@@ -14,6 +15,7 @@
 #include "shell/query_box.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
+#include "shell/thumbnail_loader.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -61,6 +63,64 @@ TEST_F(ThumbnailListTest, BackgroundTellsPcaIcaAndOtherImagesApart) {
   // The picture itself fills the middle of the square.
   EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48),
             QColor(127, 127, 127));
+}
+
+// A JPEG photograph of w x h, red on its left half and blue on its right,
+// whose EXIF orientation asks for a quarter turn clockwise when shown.
+void writeTurnedPhotograph(const std::string& path, int w, int h) {
+  QImage picture(w, h, QImage::Format_RGB32);
+  picture.fill(qRgb(0, 0, 230));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w / 2; ++x) picture.setPixel(x, y, qRgb(230, 0, 0));
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(picture.save(&buffer, "JPEG", 92));
+  // APP1 "Exif": a big-endian TIFF header and one entry, orientation = 6.
+  const char exif[] =
+      "\xFF\xE1\x00\x22"
+      "Exif\x00\x00"
+      "MM\x00\x2A\x00\x00\x00\x08"
+      "\x00\x01"
+      "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
+      "\x00\x00\x00\x00";
+  jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+  testing_support::writeFileBytes(path, jpeg.toStdString());
+}
+
+TEST_F(ThumbnailListTest, LargePhotographsArriveInListOrderAndUpright) {
+  for (int i = 0; i < 6; ++i)
+    writeTurnedPhotograph(temp.file("photo" + std::to_string(i) + ".jpg"), 2400 - i * 200, 1200);
+  chooseFolder(temp.path());
+  ASSERT_EQ(list()->count(), 6);
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(list()->item(i)->text().toStdString(), "photo" + std::to_string(i) + ".jpg");
+    const QImage icon = list()->item(i)->icon().pixmap(96, 96).toImage();
+    // Turned upright: a portrait, the red half on top, the blue below, the
+    // background beside it.
+    EXPECT_EQ(icon.pixelColor(2, 48), QColor(127, 127, 127));
+    const QColor top = icon.pixelColor(48, 20);
+    const QColor bottom = icon.pixelColor(48, 76);
+    EXPECT_GT(top.red(), 180);
+    EXPECT_LT(top.blue(), 60);
+    EXPECT_GT(bottom.blue(), 180);
+    EXPECT_LT(bottom.red(), 60);
+  }
+}
+
+TEST_F(ThumbnailListTest, AFileThatCannotBeReadShowsABrokenPicture) {
+  testing_support::writeFileBytes(temp.file("a_torn.jpg"), "not a picture");
+  testing_support::writeFileBytes(temp.file("b_broken.rim"), "not a rim file");
+  writeImage(temp.file("c_fine.png"), 96, 96);
+  chooseFolder(temp.path());
+  ASSERT_EQ(list()->count(), 3);
+  for (int row : {0, 1}) {
+    const QImage icon = list()->item(row)->icon().pixmap(96, 96).toImage();
+    EXPECT_EQ(icon.pixelColor(0, 0), QColor(127, 127, 127)) << row;
+    EXPECT_EQ(icon.pixelColor(48, 48), brokenImageMark()) << row;
+  }
+  EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48), brokenImageMark());
 }
 
 TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {
