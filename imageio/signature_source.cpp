@@ -6,16 +6,16 @@
 #include <QFile>
 #include <QImageReader>
 
-#include "codec/limits.h"
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include "codec/limits.h"
 
 #include "imageio/file_kind.h"
-#include "platform/directory.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
 #include "numeric/trace.h"
+#include "platform/directory.h"
 
 SignatureParameters currentSignatureParameters() {
   SignatureParameters p;

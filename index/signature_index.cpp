@@ -141,19 +141,23 @@ bool SignatureIndex::prepareSchema(std::string& reason) {
     if (!exec("PRAGMA journal_mode=WAL")) return false;
     if (!exec("BEGIN IMMEDIATE")) return false;
     // Another process may have made it meanwhile.
-    const bool ok = exec(
-                        "CREATE TABLE IF NOT EXISTS entries ("
-                        " id INTEGER PRIMARY KEY,"
-                        " path BLOB NOT NULL,"
-                        " params TEXT NOT NULL,"
-                        " size INTEGER NOT NULL,"
-                        " mtime INTEGER NOT NULL,"
-                        " status INTEGER NOT NULL,"
-                        " learning INTEGER NOT NULL DEFAULT 0,"
-                        " compact BLOB,"
-                        " signature BLOB,"
-                        " UNIQUE (path, params))") &&
-                    exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
+    const bool ok =
+        exec(
+            "CREATE TABLE IF NOT EXISTS entries ("
+            " id INTEGER PRIMARY KEY,"
+            " path BLOB NOT NULL,"
+            " params TEXT NOT NULL,"
+            " size INTEGER NOT NULL,"
+            " mtime INTEGER NOT NULL,"
+            " status INTEGER NOT NULL,"
+            " learning INTEGER NOT NULL DEFAULT 0,"
+            " compact BLOB,"
+            " UNIQUE (path, params))") &&
+        // The whole signatures apart, so that the first stage of a ranking
+        // reads the small rows only.
+        exec(
+            "CREATE TABLE IF NOT EXISTS signatures (id INTEGER PRIMARY KEY, data BLOB NOT NULL)") &&
+        exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
     if (!ok) {
       exec("ROLLBACK");
       return false;
@@ -262,11 +266,11 @@ bool SignatureIndex::Rollback() { return exec("ROLLBACK"); }
 bool SignatureIndex::Put(const std::string& path, const std::string& params, std::int64_t size,
                          std::int64_t mtime, std::int32_t status, const Signature* signature) {
   Statement s(prepare(
-      "INSERT INTO entries (path, params, size, mtime, status, learning, compact, signature)"
-      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"
+      "INSERT INTO entries (path, params, size, mtime, status, learning, compact)"
+      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"
       " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size, mtime = excluded.mtime,"
-      " status = excluded.status, learning = excluded.learning, compact = excluded.compact,"
-      " signature = excluded.signature"));
+      " status = excluded.status, learning = excluded.learning, compact = excluded.compact"
+      " RETURNING id"));
   if (!s) return false;
   s.blob(1, path);
   s.text(2, params);
@@ -274,11 +278,23 @@ bool SignatureIndex::Put(const std::string& path, const std::string& params, std
   s.integer(4, mtime);
   s.integer(5, status);
   s.integer(6, signature != nullptr ? signature->learningMethod : 0);
-  if (signature != nullptr) {
-    s.blob(7, EncodeCompact(MakeCompact(*signature)));
-    s.blob(8, EncodeSignature(*signature));
+  if (signature != nullptr) s.blob(7, EncodeCompact(MakeCompact(*signature)));
+  if (sqlite3_step(s.get()) != SQLITE_ROW) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
   }
+  const std::int64_t id = sqlite3_column_int64(s.get(), 0);
   if (sqlite3_step(s.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
+  Statement d(signature != nullptr
+                  ? prepare("INSERT OR REPLACE INTO signatures (id, data) VALUES (?1, ?2)")
+                  : prepare("DELETE FROM signatures WHERE id = ?1"));
+  if (!d) return false;
+  d.integer(1, id);
+  if (signature != nullptr) d.blob(2, EncodeSignature(*signature));
+  if (sqlite3_step(d.get()) != SQLITE_DONE) {
     error_ = sqlite3_errmsg(db_);
     return false;
   }
@@ -286,6 +302,14 @@ bool SignatureIndex::Put(const std::string& path, const std::string& params, std
 }
 
 bool SignatureIndex::Remove(const std::string& path) {
+  Statement g(
+      prepare("DELETE FROM signatures WHERE id IN (SELECT id FROM entries WHERE path = ?1)"));
+  if (!g) return false;
+  g.blob(1, path);
+  if (sqlite3_step(g.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
   Statement s(prepare("DELETE FROM entries WHERE path = ?1"));
   if (!s) return false;
   s.blob(1, path);
@@ -297,6 +321,13 @@ bool SignatureIndex::Remove(const std::string& path) {
 }
 
 bool SignatureIndex::RemoveId(std::int64_t id) {
+  Statement g(prepare("DELETE FROM signatures WHERE id = ?1"));
+  if (!g) return false;
+  g.integer(1, id);
+  if (sqlite3_step(g.get()) != SQLITE_DONE) {
+    error_ = sqlite3_errmsg(db_);
+    return false;
+  }
   Statement s(prepare("DELETE FROM entries WHERE id = ?1"));
   if (!s) return false;
   s.integer(1, id);
@@ -322,6 +353,7 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
   s.integer(4, learning);
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    if (rows.capacity() == rows.size()) rows.reserve(rows.size() * 2 + 1024);
     CompactRow row;
     row.id = sqlite3_column_int64(s.get(), 0);
     const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 2));
@@ -339,7 +371,7 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
 }
 
 bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature) {
-  Statement s(prepare("SELECT signature FROM entries WHERE id = ?1 AND status = 0"));
+  Statement s(prepare("SELECT data FROM signatures WHERE id = ?1"));
   if (!s) return false;
   s.integer(1, id);
   if (sqlite3_step(s.get()) != SQLITE_ROW) return false;

@@ -51,7 +51,6 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
-
 // Lines whose path ends in ".rim".
 std::vector<std::string> rimLines(const std::string& text) {
   std::vector<std::string> out;
@@ -117,8 +116,8 @@ TEST_F(CliIndex, RimResultsAreThoseOfTheSearchWithoutTheIndex) {
   ASSERT_EQ(exhaustive.code, 0) << exhaustive.err;
   ASSERT_EQ(linesOf(exhaustive.out).size(), 5u);
   for (const char* shortlist : {"0", "200", "3"}) {
-    const CliRun indexed = run({"search", "--index", index(), "--shortlist", shortlist,
-                                dir.file("dune.rim"), dir.path()});
+    const CliRun indexed = run(
+        {"search", "--index", index(), "--shortlist", shortlist, dir.file("dune.rim"), dir.path()});
     ASSERT_EQ(indexed.code, 0) << indexed.err;
     const std::vector<std::string> rims = rimLines(indexed.out);
     const std::vector<std::string> expected = linesOf(exhaustive.out);
@@ -150,8 +149,7 @@ TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
   std::sort(paths.begin(), paths.begin() + 2);
   std::sort(paths.begin() + 2, paths.end());
   EXPECT_EQ(paths, (std::vector<std::string>{dir.file("aqua-copy.png"), dir.file("aqua.jpg"),
-                                             dir.file("storm-mirror.jpg"),
-                                             dir.file("storm.jpg")}));
+                                             dir.file("storm-mirror.jpg"), dir.file("storm.jpg")}));
   EXPECT_EQ(lines[0].substr(0, 27), "1.000000 1.000000 1.000000 ");
 
   const CliRun json = run({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
@@ -161,8 +159,8 @@ TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
             std::string::npos)
       << json.out;
   // A threshold nothing reaches finds no group.
-  const CliRun none = run({"duplicates", "--json", "--no-refresh", "--threshold", "1",
-                           "--index", index(), dir.path()});
+  const CliRun none = run(
+      {"duplicates", "--json", "--no-refresh", "--threshold", "1", "--index", index(), dir.path()});
   EXPECT_EQ(none.out, "[]\n");
 }
 
@@ -230,16 +228,18 @@ TEST_F(CliIndex, TwoProcessesShareOneIndex) {
   TempDir second;
   manyPictures(dir.path(), 8);
   manyPictures(second.path(), 8);
-  const pid_t a = spawnCli({"index", "--jobs", "1", "--index", index(), dir.path()},
-                           store.file("a.out"));
-  const pid_t b = spawnCli({"index", "--jobs", "1", "--index", index(), second.path()},
-                           store.file("b.out"));
+  const pid_t a =
+      spawnCli({"index", "--jobs", "1", "--index", index(), dir.path()}, store.file("a.out"));
+  const pid_t b =
+      spawnCli({"index", "--jobs", "1", "--index", index(), second.path()}, store.file("b.out"));
   ASSERT_GT(a, 0);
   ASSERT_GT(b, 0);
   EXPECT_EQ(waitExit(a), 0) << readFileBytes(store.file("a.out.err"));
   EXPECT_EQ(waitExit(b), 0) << readFileBytes(store.file("b.out.err"));
-  EXPECT_EQ(readFileBytes(store.file("a.out")), "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
-  EXPECT_EQ(readFileBytes(store.file("b.out")), "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
+  EXPECT_EQ(readFileBytes(store.file("a.out")),
+            "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
+  EXPECT_EQ(readFileBytes(store.file("b.out")),
+            "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
   const CliRun again = run({"index", "--index", index(), dir.path(), second.path()});
   EXPECT_EQ(again.out, "added 0, refreshed 0, removed 0, failed 0, unchanged 16\n");
 }
@@ -247,8 +247,8 @@ TEST_F(CliIndex, TwoProcessesShareOneIndex) {
 TEST_F(CliIndex, AnInterruptedBuildIsCompletedByTheNextRun) {
   constexpr int kPictures = 24;
   manyPictures(dir.path(), kPictures);
-  const pid_t pid = spawnCli({"index", "--jobs", "1", "--index", index(), dir.path()},
-                             store.file("first.out"));
+  const pid_t pid =
+      spawnCli({"index", "--jobs", "1", "--index", index(), dir.path()}, store.file("first.out"));
   ASSERT_GT(pid, 0);
   // Interrupt once the first pictures are in: the database exists by then.
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
