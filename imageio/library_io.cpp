@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include "codec/limits.h"
+#include "imageio/bmp_writer.h"
 #include "imageio/gif_palette.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
@@ -67,6 +68,10 @@ std::string targetExtension(const std::string& path) {
 std::string writerFormatFor(const std::string& path) {
   const std::string extension = targetExtension(path);
   if (extension.empty()) return {};
+  // Qt's own BMP writer is always there and first for the name: no need to
+  // load the plug-ins to find it.
+  if (QString::fromStdString(extension).compare(QStringLiteral(".bmp"), Qt::CaseInsensitive) == 0)
+    return "bmp";
   const QString wanted = QString::fromStdString(extension);
   // The first writer in Qt's order whose name matches.
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
@@ -86,6 +91,17 @@ bool SaveByExtension(const CImage& image, const std::string& path) {
 
 bool SaveWithFormat(const CImage& image, const std::string& path, const std::string& format) {
   if (!imageio::startImageLibrary()) return false;
+  // 24-bit BMP, what every decoded RIM file becomes: straight from the rows.
+  if (format == "bmp" && imageio::directBmpWritable(image)) {
+    QSaveFile file(qtPath(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!imageio::writeBmp24(image, file)) {
+      file.cancelWriting();
+      file.commit();  // removes the temporary
+      return false;
+    }
+    return file.commit();
+  }
   if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format)))
     return false;
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own
