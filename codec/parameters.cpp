@@ -37,8 +37,7 @@ std::string configPath() {
   return path;
 }
 
-std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep,
-                                        std::uint32_t patchWidth) {
+std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth) {
   const double quotient =
       static_cast<double>(coeffQuantizeStep) / (static_cast<double>(patchWidth) * 1.5);
   // A zero patch width gives infinity; keep the result defined.
