@@ -31,6 +31,7 @@ bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DFOLIM_BUILD_BENCH=ON -DFOLIM_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench.sh $(BUILD)-bench
+	@bash scripts/bench-vs-jpeg.sh $(BUILD)-bench
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIM_BUILD_FUZZ=ON -DFOLIM_BUILD_GUI=OFF >/dev/null

@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   clang libclang-rt-dev
   xvfb xauth fonts-ipafont-gothic
+  libjpeg-turbo-progs mate-backgrounds imagemagick time
 )
 
 missing=()
