@@ -41,6 +41,7 @@ bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DFOLIM_BUILD_BENCH=ON -DFOLIM_BUILD_GUI=OFF >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench.sh $(BUILD)-bench
+	@bash scripts/bench-vs-jpeg.sh $(BUILD)-bench
 
 # Rate-distortion curves of RIM against JPEG and WebP: docs/rd_curve.png, docs/rd_results.md.
 rd: build

@@ -2,16 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 
 #include "codec/trace.h"
+#include "numeric/parallel.h"
 
 namespace cli {
 namespace {
 
 const char* const kOverview =
-    "Usage: folim-cli [--quiet] COMMAND [OPTIONS] ARGS...\n"
+    "Usage: folim-cli [--quiet] [--threads N] COMMAND [OPTIONS] ARGS...\n"
     "\n"
     "Folim converts images to and from RIM, the retrieval-aware image format,\n"
     "and ranks RIM files by similarity to a query without decoding them.\n"
@@ -23,6 +25,8 @@ const char* const kFooter =
     "Options for every command:\n"
     "  --quiet      do not print the codec trace (parameters, timings, dumps)\n"
     "  --help       show help for the command\n"
+    "  --threads N  (before the command) threads that share the work on one\n"
+    "               image; default: one per core. Files do not depend on it.\n"
     "\n"
     "Conversion parameters come from config.ini beside the program, else from\n"
     "$XDG_CONFIG_HOME/folim/config.ini, else from the installed default\n"
@@ -119,6 +123,16 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } else if (args[i] == "--help" || args[i] == "-h") {
       printOverview(out);
       return kExitOk;
+    } else if (args[i] == "--threads") {
+      char* end = nullptr;
+      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
+      const unsigned long threads = std::strtoul(text, &end, 10);
+      if (*text == '\0' || *end != '\0' || threads == 0 || threads > 256) {
+        err << "folim-cli: --threads needs a number from 1 to 256\n";
+        return kExitUsage;
+      }
+      KPX::setThreadCount(static_cast<std::uint32_t>(threads));
+      ++i;
     } else if (args[i] == "--version") {
       out << "folim-cli 0.1.0\n";
       return kExitOk;

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "codec/limits.h"
+#include "codec/patch_source.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
 #include "numeric/fastica.h"
@@ -96,6 +97,10 @@ Status CRIMCodec::setParameters(const CommonParameters* commonRecord,
 }
 
 Status CRIMCodec::setBases(const char* basesPath, const PatchMatrix& patches) {
+  return setBases(basesPath, KPX::MatrixRows(patches));
+}
+
+Status CRIMCodec::setBases(const char* basesPath, const KPX::RowSource& patches) {
   KPX::Matrix<double>& bases = base;
   if (basesPath != nullptr) {
     KPX::Matrix<double> stored;
@@ -120,6 +125,16 @@ Status CRIMCodec::checkImageSize(std::uint32_t width, std::uint32_t height) cons
   return checkShapes(width, height, common, learning);
 }
 
+Status CRIMCodec::computeCoefficients(const KPX::RowSource& patches,
+                                      const KPX::Matrix<double>& analysis) {
+  KPX::Matrix<double>& coefficients = coeff;
+  coefficients.resize(patches.rows(), analysis.cols());
+  patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
+    KPX::multiplyRowsInto(rows, patches.cols(), count, analysis, false, coefficients[first]);
+  });
+  return status::Success;
+}
+
 Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source,
                              const char* basesPath) {
   if (source.IsNull()) return status::InvalidValues;
@@ -131,11 +146,12 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
   if (shapes != status::Success) return shapes;
 
   try {
+    // A large image is cut into patches strip by strip wherever they are
+    // needed (learning, coefficients) instead of being held whole.
     StepTimer timer;
-    PatchMatrix patches;
-    patches.patchWidth = common.PatchWidth;
-    patches.patchHeight = common.PatchHeight;
-    Status s = extractPatches(common.ColorSpace, source, patches, average);
+    ImagePatchRows patches(common.ColorSpace, source, common.PatchWidth, common.PatchHeight,
+                           average);
+    Status s = patches.prepare();
     if (s != status::Success) return s;
     timer.report("  extracting...");
 
@@ -151,7 +167,8 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     timer.report("  pre - convert...");
 
     timer.restart();
-    static_cast<KPX::Matrix<double>&>(coeff) = KPX::multiply(patches, analysis);
+    s = computeCoefficients(patches, analysis);
+    if (s != status::Success) return s;
     timer.report("  multiply...");
 
     if (rd.optimise) {

@@ -18,6 +18,11 @@ struct CodecLimits {
   std::uint64_t maxPatches = UINT64_C(1) << 25;         // patches of one image
   std::uint64_t maxMatrixBytes = UINT64_C(1) << 31;     // one matrix of doubles
   std::uint64_t maxBasesFileBytes = UINT64_C(1) << 26;  // the doubles of a stored bases file
+  // The encoder keeps an image's whole patch matrix up to this size and
+  // cuts larger images into patches strip by strip (same file either way).
+  std::uint64_t maxWholePatchBytes = UINT64_C(1) << 26;
+  // Patches per strip then (whole grid rows, at least one).
+  std::uint32_t stripPatches = 8192;
 };
 
 // The limits in force (process-wide). Programs and tests may change them at

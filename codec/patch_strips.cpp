@@ -9,8 +9,8 @@
 
 #include "codec/colorspace.h"
 #include "codec/patches.h"
-#include "numeric/multiply.h"
 #include "numeric/parallel.h"
+#include "numeric/sparse_product.h"
 
 namespace {
 
@@ -99,8 +99,9 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_
       if (bases.rows() == 0) {
         std::fill(strip.get(), strip.get() + stripValues, 0.0);
       } else {
-        KPX::multiplyStrip(coefficients[first], coefficients.cols(), grid.columns, bases,
-                           strip.get());
+        // Most decoded coefficients are 0: their terms are skipped.
+        KPX::multiplySparseStrip(coefficients[first], coefficients.cols(), grid.columns, bases,
+                                 strip.get());
       }
       const Clock::time_point multiplied = Clock::now();
       const auto y0 = static_cast<std::uint32_t>(gy * ph);

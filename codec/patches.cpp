@@ -56,23 +56,107 @@ void subtractMeans(double* row, std::uint32_t n, const ColorTriple& means) {
   }
 }
 
+// Grid rows [rowBegin, rowEnd) of the patch grid into out (their patches,
+// 3n values each, the first one at out) and their means into averages.
 template <void (*Convert)(std::uint32_t, ColorTriple&)>
-Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<double>& averages) {
-  const std::uint32_t pw = patches.patchWidth;
-  const std::uint32_t ph = patches.patchHeight;
-  if (pw == 0 || ph == 0) return status::InvalidArguments;
+void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::uint32_t rowBegin,
+                 std::uint32_t rowEnd, double* out, KPX::Matrix<double>& averages) {
   const std::uint32_t width = imageWidth(source);
   const std::uint32_t height = imageHeight(source);
   const PatchGrid grid = patchGrid(width, height, pw, ph);
-  const std::uint64_t n64 = static_cast<std::uint64_t>(pw) * ph;
-  if (3 * n64 > UINT32_MAX) return status::NoMemory;
-  const std::uint32_t n = static_cast<std::uint32_t>(n64);
-  const std::uint64_t count64 = static_cast<std::uint64_t>(grid.columns) * grid.rows;
-  if (count64 > UINT32_MAX) return status::NoMemory;
-  const std::uint32_t count = static_cast<std::uint32_t>(count64);
+  const std::uint32_t n = pw * ph;
+  const std::size_t rowValues = 3 * static_cast<std::size_t>(n);
+  const std::uint32_t firstOut = rowBegin * grid.columns;
+  const auto patchRow = [&](std::uint32_t k) {
+    return out + static_cast<std::size_t>(k - firstOut) * rowValues;
+  };
+  PixelAccess access(source);
+  // Grid rows are independent of one another: they are shared among the
+  // threads, each with its own row of colour words and plane sums.
+  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * n;
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
+  KPX::parallelFor(
+      rowEnd - rowBegin, minRows, [&](std::uint64_t firstIndex, std::uint64_t endIndex) {
+        const std::uint64_t firstRow = rowBegin + firstIndex;
+        const std::uint64_t endRow = rowBegin + endIndex;
+        std::vector<std::uint32_t> words(width);
+        std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
+        std::uint32_t fetchedRow = UINT32_MAX;
+        for (std::uint64_t row = firstRow; row < endRow; ++row) {
+          const auto gy = static_cast<std::uint32_t>(row);
+          const std::uint32_t firstPatch = gy * grid.columns;
+          std::fill(sums.begin(), sums.end(), 0.0);
+          for (std::uint32_t y = 0; y < ph; ++y) {
+            // Rows past the bottom edge repeat the last image row.
+            const std::uint32_t sy = std::min(gy * ph + y, height - 1);
+            if (sy != fetchedRow) {
+              fetchRow(source, sy, width, words.data());
+              fetchedRow = sy;
+            }
+            for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
+              double* const c0 = patchRow(firstPatch + gx) + static_cast<std::size_t>(y) * pw;
+              double* const c1 = c0 + n;
+              double* const c2 = c1 + n;
+              const std::uint32_t x0 = gx * pw;
+              // Columns past the right edge repeat the last image column.
+              const std::uint32_t inside = std::min(pw, width - x0);
+              const std::uint32_t* const src = words.data() + x0;
+              // The plane sums run in index order (row by row, left to right),
+              // as a sum over the finished plane would.
+              double s0 = sums[3 * gx];
+              double s1 = sums[3 * gx + 1];
+              double s2 = sums[3 * gx + 2];
+              for (std::uint32_t x = 0; x < pw; ++x) {
+                ColorTriple t;
+                Convert(x < inside ? src[x] : words[width - 1], t);
+                c0[x] = t.c0;
+                c1[x] = t.c1;
+                c2[x] = t.c2;
+                s0 += t.c0;
+                s1 += t.c1;
+                s2 += t.c2;
+              }
+              sums[3 * gx] = s0;
+              sums[3 * gx + 1] = s1;
+              sums[3 * gx + 2] = s2;
+            }
+          }
+          // The grid row's patches are still in cache: remove their means now.
+          const double divisor = static_cast<double>(n);
+          for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
+            const std::uint32_t k = firstPatch + gx;
+            ColorTriple means;
+            means.c0 = sums[3 * gx] / divisor;
+            means.c1 = sums[3 * gx + 1] / divisor;
+            means.c2 = sums[3 * gx + 2] / divisor;
+            subtractMeans(patchRow(k), n, means);
+            averages[0][k] = means.c0;
+            averages[1][k] = means.c1;
+            averages[2][k] = means.c2;
+          }
+        }
+      });
+}
 
+// The shape checks shared by whole and strip extraction: 18 for a zero
+// patch side, 7 when the grid or a patch row does not fit in 32 bits.
+Status gridOf(const CImage& source, std::uint32_t pw, std::uint32_t ph, PatchGrid& grid) {
+  if (pw == 0 || ph == 0) return status::InvalidArguments;
+  grid = patchGrid(imageWidth(source), imageHeight(source), pw, ph);
+  if (3 * static_cast<std::uint64_t>(pw) * ph > UINT32_MAX) return status::NoMemory;
+  if (static_cast<std::uint64_t>(grid.columns) * grid.rows > UINT32_MAX) return status::NoMemory;
+  return status::Success;
+}
+
+template <void (*Convert)(std::uint32_t, ColorTriple&)>
+Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<double>& averages) {
+  PatchGrid grid;
+  const Status s = gridOf(source, patches.patchWidth, patches.patchHeight, grid);
+  if (s != status::Success) return s;
+  const std::uint32_t count = grid.count();
   try {
-    patches.resize(count, 3 * n);
+    patches.resize(count, 3 * patches.patchWidth * patches.patchHeight);
     averages.resize(3, count);
   } catch (const KPX::MatrixException&) {
     return status::NoMemory;
@@ -80,71 +164,8 @@ Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<doubl
     return status::NoMemory;
   }
   if (count == 0) return status::Success;
-
-  PixelAccess access(source);
-  // Grid rows are independent of one another: they are shared among the
-  // threads, each with its own row of colour words and plane sums.
-  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * n;
-  const std::uint64_t minRows =
-      std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
-  KPX::parallelFor(grid.rows, minRows, [&](std::uint64_t firstRow, std::uint64_t endRow) {
-    std::vector<std::uint32_t> words(width);
-    std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
-    std::uint32_t fetchedRow = UINT32_MAX;
-    for (std::uint64_t row = firstRow; row < endRow; ++row) {
-      const auto gy = static_cast<std::uint32_t>(row);
-      const std::uint32_t firstPatch = gy * grid.columns;
-      std::fill(sums.begin(), sums.end(), 0.0);
-      for (std::uint32_t y = 0; y < ph; ++y) {
-        // Rows past the bottom edge repeat the last image row.
-        const std::uint32_t sy = std::min(gy * ph + y, height - 1);
-        if (sy != fetchedRow) {
-          fetchRow(source, sy, width, words.data());
-          fetchedRow = sy;
-        }
-        for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-          double* const c0 = patches[firstPatch + gx] + static_cast<std::size_t>(y) * pw;
-          double* const c1 = c0 + n;
-          double* const c2 = c1 + n;
-          const std::uint32_t x0 = gx * pw;
-          // Columns past the right edge repeat the last image column.
-          const std::uint32_t inside = std::min(pw, width - x0);
-          const std::uint32_t* const src = words.data() + x0;
-          // The plane sums run in index order (row by row, left to right),
-          // as a sum over the finished plane would.
-          double s0 = sums[3 * gx];
-          double s1 = sums[3 * gx + 1];
-          double s2 = sums[3 * gx + 2];
-          for (std::uint32_t x = 0; x < pw; ++x) {
-            ColorTriple t;
-            Convert(x < inside ? src[x] : words[width - 1], t);
-            c0[x] = t.c0;
-            c1[x] = t.c1;
-            c2[x] = t.c2;
-            s0 += t.c0;
-            s1 += t.c1;
-            s2 += t.c2;
-          }
-          sums[3 * gx] = s0;
-          sums[3 * gx + 1] = s1;
-          sums[3 * gx + 2] = s2;
-        }
-      }
-      // The grid row's patches are still in cache: remove their means now.
-      const double divisor = static_cast<double>(n);
-      for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-        const std::uint32_t k = firstPatch + gx;
-        ColorTriple means;
-        means.c0 = sums[3 * gx] / divisor;
-        means.c1 = sums[3 * gx + 1] / divisor;
-        means.c2 = sums[3 * gx + 2] / divisor;
-        subtractMeans(patches[k], n, means);
-        averages[0][k] = means.c0;
-        averages[1][k] = means.c1;
-        averages[2][k] = means.c2;
-      }
-    }
-  });
+  extractRows<Convert>(source, patches.patchWidth, patches.patchHeight, 0, grid.rows,
+                       patches.data(), averages);
   return status::Success;
 }
 
@@ -238,6 +259,37 @@ Status extractPatches(std::uint16_t colorSpace, const CImage& source, PatchMatri
         return extractWith<&colorspace_inline::hsvForward>(source, patches, averages);
       default:
         return status::Success;
+    }
+  } catch (...) {
+    return status::NoMemory;
+  }
+}
+
+Status extractPatchRows(std::uint16_t colorSpace, const CImage& source, std::uint32_t pw,
+                        std::uint32_t ph, std::uint32_t firstRow, std::uint32_t endRow, double* out,
+                        KPX::Matrix<double>& averages) {
+  PatchGrid grid;
+  const Status s = gridOf(source, pw, ph, grid);
+  if (s != status::Success) return s;
+  if (firstRow >= endRow) return status::Success;
+  if (endRow > grid.rows || averages.rows() < 3 || averages.cols() < grid.count())
+    return status::InconsistentParameters;
+  try {
+    switch (colorSpace) {
+      case kColorSpaceRGB:
+        extractRows<&colorspace_inline::rgbForward>(source, pw, ph, firstRow, endRow, out,
+                                                    averages);
+        return status::Success;
+      case kColorSpaceYCC:
+        extractRows<&colorspace_inline::yccForward>(source, pw, ph, firstRow, endRow, out,
+                                                    averages);
+        return status::Success;
+      case kColorSpaceHSV:
+        extractRows<&colorspace_inline::hsvForward>(source, pw, ph, firstRow, endRow, out,
+                                                    averages);
+        return status::Success;
+      default:
+        return status::UnsupportedColorSpace;
     }
   } catch (...) {
     return status::NoMemory;

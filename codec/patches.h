@@ -34,6 +34,16 @@ PatchGrid patchGrid(std::uint32_t width, std::uint32_t height, std::uint32_t pat
 Status extractPatches(std::uint16_t colorSpace, const CImage& source, PatchMatrix& patches,
                       KPX::Matrix<double>& averages);
 
+// Extraction of grid rows [firstRow, endRow) only, for encoding in strips:
+// their patches go to out ((endRow - firstRow) x columns rows of 3 * pw * ph
+// values) and their means to averages (already 3 x patch count). The same
+// values as extractPatches. 18 for a zero patch side, 17 for rows past the
+// grid or averages too small, 27 for an unknown colour space, 7 when memory
+// runs out.
+Status extractPatchRows(std::uint16_t colorSpace, const CImage& source, std::uint32_t patchWidth,
+                        std::uint32_t patchHeight, std::uint32_t firstRow, std::uint32_t endRow,
+                        double* out, KPX::Matrix<double>& averages);
+
 // Adds the means back into patches (changed in place), converts to RGB and
 // writes the pixels of target (already created at the image size). RGB with
 // patch sides that are multiples of 4 on a 24-bit target writes whole rows,

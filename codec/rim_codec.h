@@ -13,6 +13,7 @@
 #include "codec/rd_quantizer.h"
 #include "codec/rimformat.h"
 #include "codec/status.h"
+#include "numeric/row_source.h"
 
 class CRIMCodec {
  public:
@@ -38,6 +39,10 @@ class CRIMCodec {
                     const char* basesPath = nullptr);
   // Learns the bases (or reads them from basesPath) into the bases component.
   Status setBases(const char* basesPath, const PatchMatrix& patches);
+  Status setBases(const char* basesPath, const KPX::RowSource& patches);
+  // Coefficients = patches x analysis (N x D) into the coefficient
+  // component, strip by strip.
+  Status computeCoefficients(const KPX::RowSource& patches, const KPX::Matrix<double>& analysis);
 
   // Decodes a RIM file into a 24-bit raster.
   Status decodeFile(CImage& target, const std::string& path);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "codec/limits.h"
+#include "imageio/bmp_writer.h"
 #include "imageio/gif_palette.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
@@ -128,6 +129,10 @@ std::string targetExtension(const std::string& path) {
 std::string writerFormatFor(const std::string& path) {
   const std::string extension = targetExtension(path);
   if (extension.empty()) return {};
+  // Qt's own BMP writer is always there and first for the name: no need to
+  // load the plug-ins to find it.
+  if (QString::fromStdString(extension).compare(QStringLiteral(".bmp"), Qt::CaseInsensitive) == 0)
+    return "bmp";
   const QString wanted = QString::fromStdString(extension);
   // The first writer in Qt's order whose name matches.
   for (const QByteArray& format : QImageWriter::supportedImageFormats()) {
@@ -157,16 +162,23 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
     setError(error, "the image library cannot be started");
     return false;
   }
-  if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
+  // 24-bit BMP, what every decoded RIM file becomes, goes straight from the
+  // rows without Qt's writer.
+  const bool directBmp = format == "bmp" && imageio::directBmpWritable(image);
+  if (!directBmp &&
+      !QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
     setError(error, "no writer for the format '" + format + "'");
     return false;
   }
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own
   // depth and colour table are handed over.
-  const QImage pixels = imageio::qimageFromRaster(image);
-  if (pixels.isNull()) {
-    setError(error, "there is no image to write");
-    return false;
+  QImage pixels;
+  if (!directBmp) {
+    pixels = imageio::qimageFromRaster(image);
+    if (pixels.isNull()) {
+      setError(error, "there is no image to write");
+      return false;
+    }
   }
 
   // The temporary file is named and created by its bytes, so the target's
@@ -182,8 +194,15 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
       setError(error, "cannot write: " + file.errorString().toStdString());
       return false;
     }
-    QImageWriter writer(&file, QByteArray::fromStdString(format));
-    const bool written = writer.write(pixels);
+    QImageWriter writer;
+    bool written = false;
+    if (directBmp) {
+      written = imageio::writeBmp24(image, file);
+    } else {
+      writer.setDevice(&file);
+      writer.setFormat(QByteArray::fromStdString(format));
+      written = writer.write(pixels);
+    }
     const bool flushed = file.flush();
     if (!written || !flushed) {
       const QString why =

@@ -117,6 +117,13 @@ Status extractBases(const IcaLearner& learner, Matrix<double>& bases) {
 Status learnBases(double conversionCondition, std::uint32_t maxIterations,
                   std::uint32_t dimensionReduction, const Matrix<double>& patches,
                   Matrix<double>& bases) {
+  return learnBases(conversionCondition, maxIterations, dimensionReduction,
+                    KPX::MatrixRows(patches), bases);
+}
+
+Status learnBases(double conversionCondition, std::uint32_t maxIterations,
+                  std::uint32_t dimensionReduction, const KPX::RowSource& patches,
+                  Matrix<double>& bases) {
   try {
     IcaLearner learner(conversionCondition, maxIterations, dimensionReduction);
     const Status prepared = prepareLearning(

@@ -17,6 +17,10 @@
 Status learnBases(double conversionCondition, std::uint32_t maxIterations,
                   std::uint32_t dimensionReduction, const KPX::Matrix<double>& patches,
                   KPX::Matrix<double>& bases);
+// The same from patches handed over in strips.
+Status learnBases(double conversionCondition, std::uint32_t maxIterations,
+                  std::uint32_t dimensionReduction, const KPX::RowSource& patches,
+                  KPX::Matrix<double>& bases);
 
 // One fixed-point step on the learner's unmixing matrix W:
 //   w_i <- E[z tanh(w_i^T z)] - E[sech^2(w_i^T z)] w_i, then decorrelate.

@@ -76,9 +76,11 @@ void packRight(const Operand& b, std::size_t pc, std::uint32_t kc, std::size_t j
 
 // c (m x p, row stride ldc) = op(a) (m x n) * op(b) (n x p).
 void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
-                    std::uint32_t n, std::uint32_t p, double* c, std::size_t ldc) {
+                    std::uint32_t n, std::uint32_t p, double* c, std::size_t ldc,
+                    bool continueChains = false) {
   if (m == 0 || p == 0) return;
   if (n == 0) {
+    if (continueChains) return;
     for (std::uint32_t r = 0; r < m; ++r) fill(c + r * ldc, 0.0, p);
     return;
   }
@@ -96,7 +98,7 @@ void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b
     for (std::uint32_t pc = 0; pc < n; pc += kcMax) {
       const std::uint32_t kc = std::min(kcMax, n - pc);
       // Later inner blocks continue each element's chain from what is in c.
-      const bool accumulate = pc > 0;
+      const bool accumulate = continueChains || pc > 0;
       packRight(b, pc, kc, jc, nc, nr, packed.get());
 
       for (std::uint32_t ir = 0; ir < m; ir += mr) {
@@ -219,11 +221,8 @@ Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
              a.rows(), b.cols(), a.hasRowViews() || b.hasRowViews());
 }
 
-Matrix<double> multiplyAtA(const Matrix<double>& a) {
-  const std::uint32_t m = a.cols();
-  const std::uint32_t n = a.rows();
-  Matrix<double> result(m, m, a.hasRowViews());
-  double* c = result.data();
+void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix<double>& c,
+                    bool continueChains) {
   const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
   // Row block [r0, r1) of the upper triangle: columns r0 .. m-1. Element
   // (i, j) is the chain of a(k, i) * a(k, j) over k, and so is (j, i): a
@@ -232,22 +231,39 @@ Matrix<double> multiplyAtA(const Matrix<double>& a) {
   // approximation.
   const std::uint32_t block = std::max<std::uint32_t>(kernels.mr, 48 / kernels.mr * kernels.mr);
   const std::uint32_t blocks = (m + block - 1) / block;
-  const std::uint64_t perBlock = std::max<std::uint64_t>(1, std::uint64_t{n} * m * block / 2);
+  const std::uint64_t perBlock = std::max<std::uint64_t>(1, std::uint64_t{rows} * m * block / 2);
   const std::uint64_t minBlocks = std::max<std::uint64_t>(1, kParallelWork / perBlock);
+  double* out = c.data();
   parallelFor(blocks, minBlocks, [&](std::uint64_t first, std::uint64_t end) {
     for (std::uint64_t blk = first; blk < end; ++blk) {
       const std::uint32_t r0 = static_cast<std::uint32_t>(blk) * block;
-      const std::uint32_t rows = std::min(block, m - r0);
-      multiplyBlocks(kernels, Operand{a.data() + r0, a.cols(), true},
-                     Operand{a.data() + r0, a.cols(), false}, rows, n, m - r0,
-                     c + static_cast<std::size_t>(r0) * m + r0, m);
+      const std::uint32_t height = std::min(block, m - r0);
+      multiplyBlocks(kernels, Operand{a + r0, m, true}, Operand{a + r0, m, false}, height, rows,
+                     m - r0, out + static_cast<std::size_t>(r0) * m + r0, m, continueChains);
     }
   });
+}
+
+void mirrorUpperTriangle(Matrix<double>& c) {
+  const std::uint32_t m = c.rows();
   for (std::uint32_t i = 0; i < m; ++i) {
-    for (std::uint32_t j = 0; j < i; ++j)
-      c[static_cast<std::size_t>(i) * m + j] = c[static_cast<std::size_t>(j) * m + i];
+    for (std::uint32_t j = 0; j < i; ++j) c[i][j] = c[j][i];
   }
+}
+
+Matrix<double> multiplyAtA(const Matrix<double>& a) {
+  Matrix<double> result(a.cols(), a.cols(), a.hasRowViews());
+  accumulateGram(a.data(), a.rows(), a.cols(), result, false);
+  mirrorUpperTriangle(result);
   return result;
+}
+
+void multiplyRowsInto(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
+                      bool transposeB, double* c) {
+  const std::uint32_t n = transposeB ? b.cols() : b.rows();
+  const std::uint32_t p = transposeB ? b.rows() : b.cols();
+  productInStrips(kernelSet(selected().load(std::memory_order_relaxed)), Operand{a, lda, false},
+                  Operand{b.data(), b.cols(), transposeB}, rows, n, p, c);
 }
 
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {

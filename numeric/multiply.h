@@ -36,6 +36,22 @@ Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b);
 void multiplyStrip(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
                    double* c);
 
+// c (rows x p, row stride p) = the rows x n block a (row stride lda) times b
+// (n x p), or times b^T when transposeB (b is p x n); the rows are shared
+// among the threads. Element for element equal to the same rows of multiply()
+// or multiplyABt().
+void multiplyRowsInto(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
+                      bool transposeB, double* c);
+
+// The Gram matrix a^T a of a tall matrix handed over in strips: each call
+// adds the strip a (rows x m, row-major) to the upper triangle of c (m x m);
+// continueChains is false for the first strip (c is then overwritten). After
+// the last strip, mirrorUpperTriangle completes c. Every element is the same
+// chain as multiplyAtB(a, a) over the whole matrix, whatever the strips.
+void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix<double>& c,
+                    bool continueChains);
+void mirrorUpperTriangle(Matrix<double>& c);
+
 // The instruction-set level of the product's kernels. The best one the
 // processor supports is chosen on first use.
 enum class ProductKernel { Portable, Avx2, Avx512 };

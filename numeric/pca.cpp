@@ -44,10 +44,20 @@ Status selectComponents(Vector<double>& eigenvalues, const Matrix<double>& eigen
 }
 
 Status whiten(IcaLearner& learner, const Matrix<double>& patches, WhitenedData whitenedData) {
+  return whiten(learner, KPX::MatrixRows(patches), whitenedData);
+}
+
+Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData) {
   const std::uint32_t n = patches.rows();
+  const std::uint32_t d = patches.cols();
   if (n == 0) return status::DividedByZero;
   try {
-    Matrix<double> covariance = KPX::divide(KPX::multiplyAtA(patches), n);
+    Matrix<double> gram(d, d);
+    patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
+      KPX::accumulateGram(rows, count, d, gram, first > 0);
+    });
+    KPX::mirrorUpperTriangle(gram);
+    Matrix<double> covariance = KPX::divide(gram, n);
     Vector<double> eigenvalues;
     // A decomposition that did not converge is used as it stands.
     KPX::eigenSymmetric(covariance, eigenvalues);
@@ -60,7 +70,12 @@ Status whiten(IcaLearner& learner, const Matrix<double>& patches, WhitenedData w
     Matrix<double> whitening = KPX::multiplyABt(invSqrtD, ek);
     Matrix<double> dewhitening = KPX::multiply(ek, sqrtD);
     Matrix<double> whitened;
-    if (whitenedData == WhitenedData::Keep) whitened = KPX::multiplyABt(patches, whitening);
+    if (whitenedData == WhitenedData::Keep) {
+      whitened = Matrix<double>(n, whitening.rows());
+      patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
+        KPX::multiplyRowsInto(rows, d, count, whitening, true, whitened[first]);
+      });
+    }
     learner.whitening = std::move(whitening);
     learner.dewhitening = std::move(dewhitening);
     learner.whitened = std::move(whitened);
@@ -71,6 +86,11 @@ Status whiten(IcaLearner& learner, const Matrix<double>& patches, WhitenedData w
 }
 
 Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches,
+                       WhitenedData whitenedData) {
+  return prepareLearning(learner, KPX::MatrixRows(patches), whitenedData);
+}
+
+Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
                        WhitenedData whitenedData) {
   const Status whitened = whiten(learner, patches, whitenedData);
   if (whitened != status::Success) return whitened;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "numeric/matrix.h"
+#include "numeric/row_source.h"
 #include "numeric/status.h"
 
 // One per encoded image: built from the learning parameters, filled by
@@ -42,7 +43,12 @@ Status selectComponents(KPX::Vector<double>& eigenvalues, const KPX::Matrix<doub
 enum class WhitenedData { Keep, Skip };
 Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
               WhitenedData whitenedData = WhitenedData::Keep);
+// The same from patches handed over in strips (read once, twice when the
+// whitened data is kept); the same results bit for bit.
+Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData);
 
 // whiten, then unmixing = k x k identity. Returns whiten's failure, or 0, or 7.
 Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
                        WhitenedData whitenedData = WhitenedData::Keep);
+Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
+                       WhitenedData whitenedData);

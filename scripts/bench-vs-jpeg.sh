@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Whole processes, side by side: folim-cli decode/encode against djpeg/cjpeg
+# on the same photographs (the MATE nature backgrounds: three 1920x1080 crops
+# and one 12-megapixel enlargement), plus ICA at 1080p and the peak memory of
+# a 6000x4000 round trip. Runs alternate between the tools, so that a busy
+# machine slows both alike; each figure is the median of the rounds.
+#
+#   scripts/bench-vs-jpeg.sh BUILD_DIR [ROUNDS]
+set -euo pipefail
+build=${1:-build-bench}
+rounds=${2:-${BENCH_ROUNDS:-5}}
+cli="$build/bin/folim-cli"
+photos=/usr/share/backgrounds/mate/nature
+work="$build/vs-jpeg"
+for tool in djpeg cjpeg convert; do
+  command -v "$tool" >/dev/null || { echo "bench-vs-jpeg: $tool is missing (make deps)" >&2; exit 1; }
+done
+[ -x "$cli" ] || { echo "bench-vs-jpeg: $cli is missing" >&2; exit 1; }
+[ -d "$photos" ] || { echo "bench-vs-jpeg: $photos is missing (make deps)" >&2; exit 1; }
+mkdir -p "$work"
+
+# The photographs: 1080p crops from the middle, and Wood enlarged to 12 MP.
+names=(Aqua Garden LadyBird Wood12)
+prepare() {
+  local name=$1 out="$work/$1.ppm"
+  [ -s "$out" ] && return
+  case $name in
+    Wood12) convert "$photos/Wood.jpg" -resize '4000x3000!' "$out" ;;
+    Big24) convert "$photos/TwoWings.jpg" -resize '6000x4000!' "$out" ;;
+    *) convert "$photos/$name.jpg" -gravity center -crop 1920x1080+0+0 +repage "$out" ;;
+  esac
+}
+for n in "${names[@]}" Big24; do prepare "$n"; done
+for n in "${names[@]}"; do
+  cjpeg -quality 95 -sample 1x1 "$work/$n.ppm" >"$work/$n.jpg"
+  "$cli" --quiet encode "$work/$n.ppm" "$work/$n.rim"
+done
+
+# Wall-clock milliseconds of one command.
+millis() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+declare -A t
+for ((r = 0; r < rounds; r++)); do
+  for n in "${names[@]}"; do
+    t[$n.djpeg]+="$(millis djpeg -bmp -outfile "$work/out.bmp" "$work/$n.jpg") "
+    t[$n.dec1]+="$(millis "$cli" --quiet --threads 1 decode "$work/$n.rim" "$work/out.bmp") "
+    t[$n.dec]+="$(millis "$cli" --quiet decode "$work/$n.rim" "$work/out.bmp") "
+    t[$n.cjpeg]+="$(millis cjpeg -quality 95 -sample 1x1 -outfile "$work/out.jpg" "$work/$n.ppm") "
+    t[$n.enc1]+="$(millis "$cli" --quiet --threads 1 encode "$work/$n.ppm" "$work/out.rim") "
+    t[$n.enc]+="$(millis "$cli" --quiet encode "$work/$n.ppm" "$work/out.rim") "
+  done
+done
+med() { tr ' ' '\n' <<<"${t[$1]}" | grep . | median; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1fx", (b > 0 ? a / b : 0)}'; }
+
+echo "== whole processes against libjpeg-turbo (median of $rounds alternating rounds, ms)"
+printf '%-9s %7s %8s %8s %7s | %7s %8s %8s %7s\n' photo djpeg dec-1thr dec-all ratio \
+  cjpeg enc-1thr enc-all ratio
+for n in "${names[@]}"; do
+  dj=$(med "$n.djpeg"); d1=$(med "$n.dec1"); da=$(med "$n.dec")
+  cj=$(med "$n.cjpeg"); e1=$(med "$n.enc1"); ea=$(med "$n.enc")
+  printf '%-9s %7s %8s %8s %7s | %7s %8s %8s %7s\n' "$n" "$dj" "$d1" "$da" "$(ratio "$d1" "$dj")" \
+    "$cj" "$e1" "$ea" "$(ratio "$e1" "$cj")"
+done
+echo "(ratio: folim-cli on one thread over the libjpeg-turbo tool; -sample 1x1 -quality 95)"
+
+echo "== ICA, 100 iterations, ${names[0]} 1920x1080"
+for threads in 1 0; do
+  opt=(); label="all cores"
+  [ "$threads" = 1 ] && opt=(--threads 1) && label="1 thread"
+  ms=$(millis "$cli" --quiet "${opt[@]}" encode --method ica "$work/${names[0]}.ppm" "$work/ica.rim")
+  echo "  $label: $ms ms (whole encode)"
+done
+
+echo "== peak memory, 6000x4000 round trip"
+if [ -x /usr/bin/time ]; then
+  for step in encode decode; do
+    if [ $step = encode ]; then args=(encode "$work/Big24.ppm" "$work/Big24.rim")
+    else args=(decode "$work/Big24.rim" "$work/Big24.bmp"); fi
+    kb=$(/usr/bin/time -f '%M' "$cli" --quiet "${args[@]}" 2>&1 >/dev/null | tail -1)
+    awk -v kb="$kb" -v s="$step" 'BEGIN {printf "  %s: %.0f MB, %.1f bytes per pixel\n", s, kb / 1024, kb * 1024 / 24e6}'
+  done
+else
+  echo "  (GNU time is missing: no peak memory)"
+fi

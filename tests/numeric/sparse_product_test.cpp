@@ -1,0 +1,62 @@
+#include "numeric/sparse_product.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "numeric/multiply.h"
+#include "numeric_helpers.h"
+
+using KPX::Matrix;
+using KPX::ProductKernel;
+using numeric_test::randomMatrix;
+
+namespace {
+
+// Integers, mostly 0, like decoded coefficients.
+Matrix<double> sparseIntegers(std::uint32_t rows, std::uint32_t cols, double zeroShare,
+                              std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> share(0.0, 1.0);
+  std::uniform_int_distribution<int> value(-300, 300);
+  Matrix<double> m(rows, cols);
+  for (std::uint32_t k = 0; k < m.count(); ++k) {
+    m.data()[k] = share(random) < zeroShare ? 0.0 : value(random);
+  }
+  return m;
+}
+
+struct Case {
+  std::uint32_t rows, inner, cols;
+  double zeroShare;
+};
+
+class SparseProduct : public ::testing::TestWithParam<Case> {};
+
+TEST_P(SparseProduct, BitForBitTheDenseStripWithEveryKernel) {
+  const Case c = GetParam();
+  const ProductKernel saved = KPX::activeProductKernel();
+  const Matrix<double> a = sparseIntegers(c.rows, c.inner, c.zeroShare, c.rows + c.inner);
+  const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols);
+  for (ProductKernel kernel :
+       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
+    if (!KPX::setProductKernel(kernel)) continue;
+    std::vector<double> dense(static_cast<std::size_t>(c.rows) * c.cols + 1, -1.0);
+    std::vector<double> sparse(dense.size(), -2.0);
+    KPX::multiplyStrip(a.data(), a.cols(), c.rows, b, dense.data());
+    KPX::multiplySparseStrip(a.data(), a.cols(), c.rows, b, sparse.data());
+    for (std::size_t k = 0; k + 1 < dense.size(); ++k) {
+      ASSERT_EQ(dense[k], sparse[k]) << KPX::productKernelName(kernel) << " element " << k;
+    }
+    EXPECT_EQ(sparse.back(), -2.0);  // nothing written past the strip
+  }
+  KPX::setProductKernel(saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, SparseProduct,
+                         ::testing::Values(Case{1, 1, 1, 0.5}, Case{7, 96, 192, 0.8},
+                                           Case{13, 300, 7, 0.0}, Case{5, 45, 45, 1.0},
+                                           Case{40, 108, 108, 0.6}));
+
+}  // namespace
