@@ -12,6 +12,17 @@ namespace {
 
 enum class Target { Rim, Bmp };
 
+// --jobs: a whole number from 1 to 256, or 0 when it is not one.
+unsigned parseJobs(const std::string& text) {
+  if (text.empty() || text.size() > 3) return 0;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value <= 256 ? value : 0;
+}
+
 // The final message, ending in a newline.
 void printMessage(std::ostream& out, const std::string& message) {
   out << message;
@@ -24,10 +35,11 @@ int convertFolder(Invocation& inv, Target target) {
   const std::string prefix = toRim ? "folim-cli convert-to-rim: " : "folim-cli convert-to-bmp: ";
   const char* usage =
       toRim ? "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive] "
-              "SOURCE_DIR SAVE_DIR\n"
-            : "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n";
-  const ParsedArgs args = toRim ? parseArgs(inv.args, {"config", "method"}, {"recursive"})
-                                : parseArgs(inv.args, {}, {"recursive"});
+              "[--jobs N] SOURCE_DIR SAVE_DIR\n"
+            : "Usage: folim-cli convert-to-bmp [--recursive] [--jobs N] SOURCE_DIR SAVE_DIR\n";
+  const ParsedArgs args = toRim
+                              ? parseArgs(inv.args, {"config", "method", "jobs"}, {"recursive"})
+                              : parseArgs(inv.args, {"jobs"}, {"recursive"});
   if (!args.error.empty() || args.positional.size() != 2) {
     inv.err << prefix << (args.error.empty() ? "expected SOURCE_DIR and SAVE_DIR" : args.error)
             << "\n"
@@ -39,6 +51,14 @@ int convertFolder(Invocation& inv, Target target) {
     method = methodChoice(args.value("method"));
     if (method.empty()) {
       inv.err << prefix << "--method must be pca or ica\n" << usage;
+      return kExitUsage;
+    }
+  }
+  unsigned jobs = 0;  // one file per core
+  if (args.has("jobs")) {
+    jobs = parseJobs(args.value("jobs"));
+    if (jobs == 0) {
+      inv.err << prefix << "--jobs expects a number from 1 to 256\n" << usage;
       return kExitUsage;
     }
   }
@@ -71,6 +91,7 @@ int convertFolder(Invocation& inv, Target target) {
     options.method = method;
     options.configFile = args.value("config");
     options.progress = progress;
+    options.jobs = jobs;
     options.unreadableFolders = unreadable;
     report = convertToRim(items, saveDir, options);
   } else {
@@ -78,6 +99,7 @@ int convertFolder(Invocation& inv, Target target) {
     if (!saveProblem.empty()) inv.err << prefix << saveDir << ": " << saveProblem << "\n";
     BmpConversionOptions options;
     options.progress = progress;
+    options.jobs = jobs;
     options.unreadableFolders = unreadable;
     report = convertToBmp(items, saveDir, options);
   }

@@ -70,6 +70,7 @@ struct RimConversionOptions {
   std::string configFile;      // empty: config.ini beside the program
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  unsigned jobs = 0;  // files converted at once; 0: one per core
   // Folders of the listing that could not be read: each is a failure.
   std::vector<UnreadableFolder> unreadableFolders;
 };
@@ -90,6 +91,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
 struct BmpConversionOptions {
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  unsigned jobs = 0;  // files converted at once; 0: one per core
   std::vector<UnreadableFolder> unreadableFolders;
 };
 
