@@ -14,6 +14,7 @@
 #include "codec/trace.h"
 #include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
+#include "imageio/image_library.h"
 #include "imageio/library_io.h"
 #include "imageio/ordered_jobs.h"
 #include "platform/directory.h"
@@ -208,6 +209,7 @@ void runJob(BatchReport& report, const std::vector<ListedImage>& items,
   const bool threaded = imageio::batchThreads(jobs) > 1 && count > 1;
   const bool keepTrace = threaded && !traceDiscarded();
   std::vector<std::ostringstream> traces(keepTrace ? count : 0);
+  if (threaded) imageio::loadImagePlugins();
 
   imageio::OrderedJobs steps;
   steps.after = [&](std::size_t i) { return earlier[i]; };
