@@ -13,6 +13,17 @@ namespace {
 
 enum class Target { Rim, Bmp };
 
+// --jobs: a whole number from 1 to 256, or 0 when it is not one.
+unsigned parseJobs(const std::string& text) {
+  if (text.empty() || text.size() > 3) return 0;
+  unsigned value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value <= 256 ? value : 0;
+}
+
 // The final message, ending in a newline.
 void printMessage(std::ostream& out, const std::string& message) {
   out << message;
@@ -26,14 +37,14 @@ int convertFolder(Invocation& inv, Target target) {
   const std::string usage =
       toRim ? std::string(
                   "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] "
-                  "[--recursive]\n                                ") +
+                  "[--recursive] [--jobs N]\n                                ") +
                   kEncoderOptionsUsage + " SOURCE_DIR SAVE_DIR\n"
-            : "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n";
+            : "Usage: folim-cli convert-to-bmp [--recursive] [--jobs N] SOURCE_DIR SAVE_DIR\n";
   std::vector<std::string> flags = {"recursive"};
   if (toRim) flags.push_back("no-rdo");
   const ParsedArgs args =
-      toRim ? parseArgs(inv.args, withEncoderValueOptions({"config", "method"}), flags)
-            : parseArgs(inv.args, {}, flags);
+      toRim ? parseArgs(inv.args, withEncoderValueOptions({"config", "method", "jobs"}), flags)
+            : parseArgs(inv.args, {"jobs"}, flags);
   if (!args.error.empty() || args.positional.size() != 2) {
     inv.err << prefix << (args.error.empty() ? "expected SOURCE_DIR and SAVE_DIR" : args.error)
             << "\n"
@@ -45,6 +56,14 @@ int convertFolder(Invocation& inv, Target target) {
     method = methodChoice(args.value("method"));
     if (method.empty()) {
       inv.err << prefix << "--method must be pca or ica\n" << usage;
+      return kExitUsage;
+    }
+  }
+  unsigned jobs = 0;  // one file per core
+  if (args.has("jobs")) {
+    jobs = parseJobs(args.value("jobs"));
+    if (jobs == 0) {
+      inv.err << prefix << "--jobs expects a number from 1 to 256\n" << usage;
       return kExitUsage;
     }
   }
@@ -84,6 +103,7 @@ int convertFolder(Invocation& inv, Target target) {
     options.configFile = args.value("config");
     options.settings = settings;
     options.progress = progress;
+    options.jobs = jobs;
     options.unreadableFolders = unreadable;
     report = convertToRim(items, saveDir, options);
   } else {
@@ -91,6 +111,7 @@ int convertFolder(Invocation& inv, Target target) {
     if (!saveProblem.empty()) inv.err << prefix << saveDir << ": " << saveProblem << "\n";
     BmpConversionOptions options;
     options.progress = progress;
+    options.jobs = jobs;
     options.unreadableFolders = unreadable;
     report = convertToBmp(items, saveDir, options);
   }

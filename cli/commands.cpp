@@ -36,7 +36,7 @@ const std::vector<Command>& commands() {
       encoderHelp;
   static const std::string convertHelp =
       "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive]\n"
-      "                                " +
+      "                                [--jobs N] " +
       std::string(kEncoderOptionsUsage) +
       "\n"
       "                                SOURCE_DIR SAVE_DIR\n"
@@ -47,7 +47,9 @@ const std::vector<Command>& commands() {
       "unless told otherwise. Failed files do not stop the job; the final\n"
       "message lists each failed source with the reason, and no listed source\n"
       "file is ever written over. When two sources give the same output name,\n"
-      "the first in listing order that converts keeps it; the others fail.\n" +
+      "the first in listing order that converts keeps it; the others fail.\n"
+      "--jobs N converts N files at once (default: one per core); the files,\n"
+      "messages and trace are those of --jobs 1, in listing order.\n" +
       encoderHelp;
   static const std::vector<Command> table = {
       {"params", "print the conversion parameters config.ini gives", paramsHelp.c_str(), runParams},
@@ -75,14 +77,15 @@ const std::vector<Command>& commands() {
       {"convert-to-rim", "convert every image of a folder to RIM files", convertHelp.c_str(),
        runConvertToRim},
       {"convert-to-bmp", "convert every RIM file of a folder to BMP files",
-       "Usage: folim-cli convert-to-bmp [--recursive] SOURCE_DIR SAVE_DIR\n"
+       "Usage: folim-cli convert-to-bmp [--recursive] [--jobs N] SOURCE_DIR SAVE_DIR\n"
        "\n"
        "Decodes every listed file of SOURCE_DIR (and of its subfolders with\n"
        "--recursive) into SAVE_DIR as BMP files: the name without its last three\n"
        "characters followed by \"bmp\". Files that are not RIM files fail; the\n"
        "final message lists every failed source with the reason, no listed\n"
        "source file is ever written over, and of two sources with the same\n"
-       "output name only the first that converts is written.\n",
+       "output name only the first that converts is written. --jobs N as for\n"
+       "convert-to-rim.\n",
        runConvertToBmp},
       {"search", "rank the RIM files of a folder by similarity to a query",
        "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "codec/parameters.h"
@@ -13,7 +14,9 @@
 #include "codec/trace.h"
 #include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
+#include "imageio/image_library.h"
 #include "imageio/library_io.h"
+#include "imageio/ordered_jobs.h"
 #include "platform/directory.h"
 #include "platform/regular_file.h"
 
@@ -80,6 +83,21 @@ std::vector<PlannedFile> planOutputs(const std::vector<ListedImage>& items,
     plan.push_back(std::move(file));
   }
   return plan;
+}
+
+// For each planned file, the nearest earlier file with the same output, or
+// the number of files when there is none.
+std::vector<std::size_t> earlierSameOutput(const std::vector<PlannedFile>& plan) {
+  std::vector<std::size_t> earlier(plan.size(), plan.size());
+  std::map<std::string, std::size_t> last;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const auto [it, fresh] = last.emplace(plan[i].identity, i);
+    if (!fresh) {
+      earlier[i] = it->second;
+      it->second = i;
+    }
+  }
+  return earlier;
 }
 
 // The parameters every file of a RIM job is encoded with.
@@ -174,31 +192,57 @@ ConversionResult convertOneToBmp(PlannedFile planned, bool saveDirExists) {
   return result;
 }
 
-// Runs the planned files in listing order, then adds the folders that could
-// not be read. An output written by an earlier file of the job is never
-// replaced: the later file with the same output name fails instead.
+// Runs the planned files in listing order, on up to `jobs` threads, then adds
+// the folders that could not be read. An output written by an earlier file of
+// the job is never replaced: the later file with the same output name fails
+// instead. Progress, cancelling and the name checks happen on the calling
+// thread in listing order, so the report is the one-thread report.
 template <typename ConvertOne>
 void runJob(BatchReport& report, const std::vector<ListedImage>& items,
             std::vector<PlannedFile> plan, const std::vector<UnreadableFolder>& unreadable,
-            const BatchProgress& progress, const std::atomic<bool>* cancel,
+            const BatchProgress& progress, const std::atomic<bool>* cancel, unsigned jobs,
             const ConvertOne& convertOne) {
-  std::map<std::string, std::string> written;  // output identity -> its source
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (report.cancelled || cancelled(cancel)) {
-      report.cancelled = true;
-      plan[i].result.reason = kReasonCancelled;
-      report.files.push_back(std::move(plan[i].result));
-      continue;
-    }
+  const std::size_t count = plan.size();
+  const std::vector<std::size_t> earlier = earlierSameOutput(plan);
+  std::vector<ConversionResult> results(count);
+  // The earliest file that wrote each file's output, once known.
+  std::vector<std::size_t> writer(count, count);
+  // On several threads each file's trace is kept apart and written whole.
+  const bool threaded = imageio::batchThreads(jobs) > 1 && count > 1;
+  const bool keepTrace = threaded && !traceDiscarded();
+  std::vector<std::ostringstream> traces(keepTrace ? count : 0);
+  if (threaded) imageio::loadImagePlugins();
+
+  imageio::OrderedJobs steps;
+  steps.after = [&](std::size_t i) { return earlier[i]; };
+  steps.start = [&](std::size_t i) {
+    if (cancelled(cancel)) return false;
     if (progress) progress(i, items.size(), items[i]);
-    const auto taken = written.find(plan[i].identity);
-    if (taken != written.end() && plan[i].refusal.empty())
-      plan[i].refusal = kReasonNameTaken + plan[i].result.output + " (from " + taken->second + ")";
-    const std::string identity = plan[i].identity;
-    ConversionResult result = convertOne(std::move(plan[i]));
-    if (result.ok) written.emplace(identity, result.source);
-    report.files.push_back(std::move(result));
+    const std::size_t before = earlier[i];
+    if (before < count) writer[i] = results[before].ok ? before : writer[before];
+    if (writer[i] < count && plan[i].refusal.empty())
+      plan[i].refusal =
+          kReasonNameTaken + plan[i].result.output + " (from " + results[writer[i]].source + ")";
+    return true;
+  };
+  steps.work = [&](std::size_t i) {
+    std::unique_ptr<ThreadTraceTarget> apart;
+    if (threaded) apart = std::make_unique<ThreadTraceTarget>(keepTrace ? &traces[i] : nullptr);
+    results[i] = convertOne(std::move(plan[i]));
+  };
+  steps.finish = [&](std::size_t i) {
+    if (keepTrace) {
+      traceWhole(traces[i].str());
+      traces[i] = std::ostringstream();
+    }
+  };
+  const std::size_t started = imageio::runOrderedJobs(count, jobs, steps);
+  report.cancelled = started < count;
+  for (std::size_t i = started; i < count; ++i) {
+    results[i] = std::move(plan[i].result);
+    results[i].reason = kReasonCancelled;
   }
+  for (ConversionResult& result : results) report.files.push_back(std::move(result));
   for (const UnreadableFolder& folder : unreadable) {
     ConversionResult result;
     result.source = folder.path;
@@ -268,7 +312,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
   job.rd = applyEncoderSettings(options.settings, job.common, job.learning, job.compression);
 
   runJob(report, items, planOutputs(items, saveDir, "rim"), options.unreadableFolders,
-         options.progress, options.cancel,
+         options.progress, options.cancel, options.jobs,
          [&job](PlannedFile planned) { return convertOneToRim(std::move(planned), job); });
   report.message = finalMessage(report, kMsgRimDone, kMsgRimFailed);
   return report;
@@ -279,7 +323,7 @@ BatchReport convertToBmp(const std::vector<ListedImage>& items, const std::strin
   BatchReport report;
   const bool saveDirExists = isDirectory(saveDir);
   runJob(report, items, planOutputs(items, saveDir, "bmp"), options.unreadableFolders,
-         options.progress, options.cancel, [saveDirExists](PlannedFile planned) {
+         options.progress, options.cancel, options.jobs, [saveDirExists](PlannedFile planned) {
            return convertOneToBmp(std::move(planned), saveDirExists);
          });
   report.message = finalMessage(report, kMsgBmpDone, kMsgBmpFailed);

@@ -72,6 +72,7 @@ struct RimConversionOptions {
   EncoderSettings settings;    // overrides of config.ini for this job (none by default)
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  unsigned jobs = 0;  // files converted at once; 0: one per core
   // Folders of the listing that could not be read: each is a failure.
   std::vector<UnreadableFolder> unreadableFolders;
 };
@@ -92,6 +93,7 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
 struct BmpConversionOptions {
   BatchProgress progress;
   const std::atomic<bool>* cancel = nullptr;
+  unsigned jobs = 0;  // files converted at once; 0: one per core
   std::vector<UnreadableFolder> unreadableFolders;
 };
 

@@ -1,6 +1,7 @@
 #include "imageio/image_library.h"
 
 #include <QImageReader>
+#include <QImageWriter>
 #include <climits>
 #include <mutex>
 
@@ -39,6 +40,11 @@ bool startImageLibrary() {
     g_started = true;
   }
   return true;
+}
+
+void loadImagePlugins() {
+  QImageReader::supportedImageFormats();
+  QImageWriter::supportedImageFormats();
 }
 
 bool imageLibraryStarted() {

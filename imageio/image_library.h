@@ -17,6 +17,11 @@ namespace imageio {
 bool startImageLibrary();
 bool imageLibraryStarted();
 
+// Loads Qt's image format plugins on the calling thread. Their objects
+// belong to the thread that loads them first; loaded on a short-lived worker
+// they outlive its thread data and corrupt the heap at exit.
+void loadImagePlugins();
+
 // Called by every raster object of the shell when it is born and when it
 // dies; the last one to die stops the library.
 void rasterCreated();

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <streambuf>
 
 namespace {
@@ -25,11 +26,49 @@ std::atomic<std::ostream*>& target() {
   return stream;
 }
 
+// This thread's own target, when it has one; a thread's dropped trace goes
+// to a null stream of its own, so that no stream state is shared.
+struct ThreadTarget {
+  bool set = false;
+  std::ostream* stream = nullptr;
+};
+thread_local ThreadTarget t_target;
+
+std::ostream& threadNullStream() {
+  thread_local NullBuffer buffer;
+  thread_local std::ostream stream(&buffer);
+  return stream;
+}
+
 }  // namespace
 
 std::ostream& traceStream() {
+  if (t_target.set) return t_target.stream != nullptr ? *t_target.stream : threadNullStream();
   std::ostream* s = target().load();
   return s != nullptr ? *s : nullStream();
+}
+
+bool traceDiscarded() {
+  return t_target.set ? t_target.stream == nullptr : target().load() == nullptr;
+}
+
+ThreadTraceTarget::ThreadTraceTarget(std::ostream* stream)
+    : hadTarget_(t_target.set), previous_(t_target.stream) {
+  t_target.set = true;
+  t_target.stream = stream;
+}
+
+ThreadTraceTarget::~ThreadTraceTarget() {
+  t_target.set = hadTarget_;
+  t_target.stream = previous_;
+}
+
+void traceWhole(const std::string& text) {
+  static std::mutex mutex;
+  if (text.empty() || traceDiscarded()) return;
+  std::lock_guard<std::mutex> lock(mutex);
+  traceStream() << text;
+  traceStream().flush();
 }
 
 std::ostream* setTraceStream(std::ostream* stream) { return target().exchange(stream); }

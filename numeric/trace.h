@@ -27,6 +27,28 @@ class TraceTarget {
   std::ostream* previous_;
 };
 
+// Sends the trace written on this thread to a stream while it lives (nullptr
+// drops it); other threads keep theirs. A worker uses it to keep one item's
+// trace apart from the others'.
+class ThreadTraceTarget {
+ public:
+  explicit ThreadTraceTarget(std::ostream* target);
+  ~ThreadTraceTarget();
+  ThreadTraceTarget(const ThreadTraceTarget&) = delete;
+  ThreadTraceTarget& operator=(const ThreadTraceTarget&) = delete;
+
+ private:
+  bool hadTarget_;
+  std::ostream* previous_;
+};
+
+// True when the trace of this thread is dropped.
+bool traceDiscarded();
+
+// Writes finished text to the trace whole: writers that use this never
+// interleave.
+void traceWhole(const std::string& text);
+
 // Writes printf-formatted text to the trace.
 void tracef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

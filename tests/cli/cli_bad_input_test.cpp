@@ -170,6 +170,9 @@ TEST(CliImageUsage, WrongArgumentsAreBadUsage) {
       {"convert-to-rim", "a"},
       {"convert-to-rim", "--method=nmf", "a", "b"},
       {"convert-to-bmp", "--method", "pca", "a", "b"},
+      {"convert-to-rim", "--jobs", "0", "a", "b"},
+      {"convert-to-bmp", "--jobs=many", "a", "b"},
+      {"convert-to-bmp", "--jobs", "257", "a", "b"},
       {"compare", "a.png"},
   };
   for (const auto& args : cases) {

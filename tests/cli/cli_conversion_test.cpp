@@ -210,3 +210,38 @@ TEST(CliBatch, ProgressCounterOnlyOnATerminal) {
   EXPECT_TRUE(contains(r.out, "\r\033[K[1/2] a.jpg\r\033[K[2/2] b.jpg")) << r.out;
   EXPECT_TRUE(contains(r.out, "finished conversion to RIM images!")) << r.out;
 }
+
+TEST(CliBatchThreads, JobsGiveTheOneJobOutput) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.file("src"));
+  for (const char* name : {"aqua.jpg", "dune.jpg", "blinds.jpg", "garden.jpg"})
+    std::filesystem::copy_file(corpusPath(name), dir.file(std::string("src/") + name));
+  // Same output name as aqua.jpg; a file that is no image.
+  std::filesystem::copy_file(corpusPath("ladybird.png"), dir.file("src/aqua.png"));
+  writeFileBytes(dir.file("src/fake.png"), "this claims to be a PNG");
+  const std::regex timing("[0-9]+\\.[0-9]+(e[+-]?[0-9]+)?");
+  const auto run = [&](const std::string& command, const std::string& from,
+                       const std::string& jobs) {
+    const std::string out = command + jobs;
+    std::filesystem::create_directories(dir.file(out));
+    ProgramRun r = cli({command, "--jobs", jobs, from, out}, dir.path());
+    // The output folder's name and the timings differ from run to run.
+    const std::regex folder(out);
+    r.out = std::regex_replace(std::regex_replace(r.out, timing, "#"), folder, "OUT");
+    r.err = std::regex_replace(r.err, folder, "OUT");
+    std::vector<std::string> files;
+    for (const char* name : {"aqua.rim", "dune.rim", "blinds.rim", "garden.rim", "aqua.bmp",
+                             "dune.bmp", "blinds.bmp", "garden.bmp"})
+      files.push_back(std::filesystem::exists(dir.file(out + "/" + name))
+                          ? readFileBytes(dir.file(out + "/" + name))
+                          : std::string("none"));
+    return std::make_tuple(r.exitCode, r.out, r.err, files);
+  };
+  const auto rim1 = run("convert-to-rim", "src", "1");
+  EXPECT_EQ(std::get<0>(rim1), 1);
+  EXPECT_TRUE(contains(std::get<2>(rim1), "src/aqua.png: the output name is already produced"));
+  EXPECT_EQ(run("convert-to-rim", "src", "4"), rim1);
+  const auto bmp1 = run("convert-to-bmp", "convert-to-rim1", "1");
+  EXPECT_EQ(std::get<0>(bmp1), 0) << std::get<2>(bmp1);
+  EXPECT_EQ(run("convert-to-bmp", "convert-to-rim1", "4"), bmp1);
+}
