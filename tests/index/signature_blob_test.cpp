@@ -99,6 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"zero_patch", [](auto& b) { putU32(b, 16, 0); }},
                       Damage{"dimension_above_patch", [](auto& b) { putU32(b, 24, 193); }},
                       Damage{"base_rows_differ", [](auto& b) { putU32(b, 28, 23); }},
+                      // One base row fewer than the dimension, the length
+                      // made to match: only the row count gives it away.
+                      Damage{"base_rows_differ_length_kept",
+                             [](auto& b) {
+                               const std::size_t rowBytes = std::size_t{b[16]} * b[20] * 3 * b[6];
+                               putU32(b, 28, 23);
+                               b.erase(b.begin() + 44,
+                                       b.begin() + 44 + static_cast<long>(rowBytes));
+                             }},
                       Damage{"block_cells_wrong", [](auto& b) { putU32(b, 32, 15); }},
                       Damage{"histogram_bins_huge", [](auto& b) { putU32(b, 36, 0x7FFFFFFFu); }},
                       Damage{"structure_nan",
