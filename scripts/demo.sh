@@ -65,3 +65,14 @@ echo "== Header and section sizes of $first (folim-cli info)"
 echo
 echo "== Similarity search: the ICA files ranked against $first"
 "$cli" --quiet search --top 5 "$first" "$demo/ica"
+
+echo
+echo "== Smaller files: examples/ at --quality small (rate-distortion optimised) into $demo/small"
+mkdir -p "$demo/small"
+"$cli" --quiet convert-to-rim --quality small "$examples" "$demo/small"
+echo "   PCA RIM files: $(cat "$demo"/pca/*.rim | wc -c) bytes; --quality small: $(cat "$demo"/small/*.rim | wc -c) bytes"
+
+echo
+echo "== Any picture as the query: the signature index ranks examples/ (JPEG, TIFF, PNG, GIF) against aqua.jpg"
+"$cli" --quiet index --index "$demo/index.sqlite" "$examples"
+"$cli" --quiet search --index "$demo/index.sqlite" --top 5 "$examples/aqua.jpg" "$examples"
