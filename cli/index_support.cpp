@@ -51,27 +51,6 @@ std::string minutesSeconds(double seconds) {
 
 }  // namespace
 
-std::string defaultIndexPath() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  std::string base;
-  if (cache != nullptr && cache[0] == '/') {
-    base = cache;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : ".") + "/.cache";
-  }
-  return base + "/folim/index.sqlite";
-}
-
-std::string indexFolder(const std::string& dir) {
-  std::error_code ec;
-  std::filesystem::path p = std::filesystem::absolute(dir, ec);
-  if (ec) p = dir;
-  std::string s = p.lexically_normal().string();
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
-  return s;
-}
-
 bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
                std::ostream& err) {
   const std::string path = file.empty() ? defaultIndexPath() : file;
@@ -138,14 +117,6 @@ bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool
     return false;
   }
   return true;
-}
-
-std::string asSpelled(const std::string& path, const std::string& folder,
-                      const std::string& spelled) {
-  if (path.compare(0, folder.size(), folder) != 0) return path;
-  std::string base = spelled;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + path.substr(folder.size());
 }
 
 }  // namespace cli

@@ -8,17 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "imageio/index_location.h"
 #include "imageio/signature_source.h"
 #include "index/refresh.h"
 #include "index/signature_index.h"
 
 namespace cli {
-
-// $XDG_CACHE_HOME/folim/index.sqlite, or ~/.cache/folim/index.sqlite.
-std::string defaultIndexPath();
-
-// The folder as the index names it: absolute, normalised, no trailing "/".
-std::string indexFolder(const std::string& dir);
 
 // Opens the index (the default one for an empty file), reporting a rebuild
 // on err. False after writing the reason to err.
@@ -35,9 +30,5 @@ unsigned defaultJobs();
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,
                           const std::string& prefix, std::ostream& err, RefreshCounts& counts);
-
-// The path as the user named it: folder (absolute) replaced by spelled.
-std::string asSpelled(const std::string& path, const std::string& folder,
-                      const std::string& spelled);
 
 }  // namespace cli

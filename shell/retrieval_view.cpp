@@ -9,6 +9,7 @@
 
 #include "retrieval/search.h"
 #include "shell/folim_doc.h"
+#include "shell/indexed_search.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
 #include "shell/progress_dialog.h"
@@ -133,6 +134,11 @@ void CRetrievalView::Search() {
     return;
   }
 
+  if (doc_.m_currentPath.isEmpty()) {
+    showMessage(QString::fromUtf8(kMessageNoQuery));
+    return;
+  }
+
   SearchRequest request;
   request.queryPath = toNativePath(doc_.m_currentPath);
   // Before any image has been chosen there is no query: that is no RIM file.
@@ -152,6 +158,32 @@ void CRetrievalView::Search() {
   searching_ = true;
   emit searchStarted();
   QApplication::setOverrideCursor(Qt::BusyCursor);
+  if (NeedsIndex(request.queryBaseType, *entries)) {
+    IndexedSearchRequest indexed;
+    indexed.queryPath = request.queryPath;
+    indexed.folder = toNativePath(doc_.m_currentDir);
+    indexed.recursive = doc_.m_includeSubDirs != 0;
+    indexed.colorMode = request.colorMode;
+    indexed.colorWeightText = request.colorWeightText;
+    indexed.threads = request.threads;
+    doc_.jobs().start(
+        [indexed, result](const CJobRunner::Control& control) {
+          bool stopped = false;
+          *result = RunIndexedSearch(
+              indexed, control.cancelFlag(),
+              [&control](std::size_t done, std::size_t total) {
+                control.report(
+                    percentOf(done, total), 100,
+                    QStringLiteral("Indexing pictures %1 / %2 ...").arg(done).arg(total));
+              },
+              stopped);
+        },
+        this,
+        [this, result, pageWasLoading](bool cancelled) {
+          onSearchDone(*result, cancelled, pageWasLoading);
+        });
+    return;
+  }
   doc_.jobs().start(
       [request, entries, result](const CJobRunner::Control& control) {
         SearchRequest cancellable = request;

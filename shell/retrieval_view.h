@@ -35,8 +35,10 @@ class CRetrievalView : public CJobForm {
   // A page chosen on the result-page slider (page steps and thumb release).
   void ResultPageMoved(int position) { OnPageChosen(position); }
   void IncludeSubDirChanged() { OnIncludeSubDirs(); }
-  // Ranks the RIM files of the listed folder by their similarity to the
-  // current image and shows them, best first, from the first page. The
+  // Ranks the pictures of the listed folder by their similarity to the
+  // current image and shows them, best first, from the first page. RIM
+  // files alone are searched directly; any other picture, as the query or
+  // listed, brings the folder's signature index up to date first. The
   // search runs in the background with its progress in the progress
   // window, which can cancel it; the call returns at once.
   void Search();

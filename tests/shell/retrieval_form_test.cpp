@@ -210,7 +210,7 @@ TEST_F(RetrievalFormTest, DoubleClickOnTheQueryBoxOpensTheImageOnlyOnceOneIsChos
 
 TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   writeRimFile(temp.file("pca.rim"), 64, 64, false);
-  writeImage(temp.file("plain.png"), 32, 32);
+  writeRimFile(temp.file("pca2.rim"), 32, 32, false);
   chooseFolder(temp.path());
   const std::vector<ImageEntry> before = doc->m_entries;
   auto unchanged = [&] {
@@ -219,29 +219,23 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
       EXPECT_EQ(doc->m_entries[i].path, before[i].path);
   };
 
-  // Nothing chosen yet: there is no RIM query.
+  // Nothing chosen yet: there is no query.
   clickSearch();
-  EXPECT_EQ(messages, QStringList{"Please select a rim file."});
+  EXPECT_EQ(messages, QStringList{"Please select an image as the query."});
   unchanged();
 
-  // An ordinary image as the query, with its full-size window open.
-  selectEntry("plain.png");
-  list()->ShowFullSizeImage();
-  ASSERT_TRUE(list()->fullSizeWindow()->isVisible());
-  messages.clear();
-  clickSearch();
-  EXPECT_EQ(messages, QStringList{"Please select a rim file."});
-  EXPECT_FALSE(list()->fullSizeWindow()->isVisible());
-  unchanged();
-
-  // An ICA query from elsewhere over a folder of PCA files only.
+  // An ICA query from elsewhere, with its full-size window open, over a
+  // folder of PCA files only.
   testing_support::TempDir elsewhere;
   writeRimFile(elsewhere.file("ica.rim"), 64, 64, true);
   doc->SelectImage(QString::fromStdString(elsewhere.file("ica.rim")));
   ASSERT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  list()->ShowFullSizeImage();
+  ASSERT_TRUE(list()->fullSizeWindow()->isVisible());
   messages.clear();
   clickSearch();
   EXPECT_EQ(messages, QStringList{"Folim supports RIM files only!"});
+  EXPECT_FALSE(list()->fullSizeWindow()->isVisible());
   EXPECT_FALSE(list()->progressDialog()->isVisible());
   unchanged();
   EXPECT_EQ(list()->count(), 2);
@@ -275,7 +269,6 @@ TEST_F(RetrievalFormTest, SearchRanksTheQueryFirstWithTheWeightShown) {
   writeRimFile(temp.file("b_query.rim"), 96, 64, true);
   writeRimFile(temp.file("a_other.rim"), 64, 96, true);
   writeRimFile(temp.file("c_pca.rim"), 96, 64, false);
-  writeImage(temp.file("d_plain.png"), 40, 40);
   chooseFolder(temp.path());
   selectEntry("b_query.rim");
 

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 
 #include "codec/rim_codec.h"
 #include "shell/folim_app.h"
@@ -57,6 +58,9 @@ void ensureApplication() {
                      QString::fromStdString(settingsDir->path()));
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                      QString::fromStdString(settingsDir->path()));
+  // The signature index and thumbnail cache of the tests stay out of the
+  // home folder; set before any thread runs.
+  ::setenv("XDG_CACHE_HOME", (settingsDir->path() + "/cache").c_str(), 1);
   static int argc = 1;
   static char name[] = "shell_tests";
   static char* argv[] = {name, nullptr};

@@ -1,0 +1,15 @@
+// Where the signature index lies and how it names folders, shared by the
+// command line and the window so that both use one index.
+#pragma once
+
+#include <string>
+
+// $XDG_CACHE_HOME/folim/index.sqlite, or ~/.cache/folim/index.sqlite.
+std::string defaultIndexPath();
+
+// The folder as the index names it: absolute, normalised, no trailing "/".
+std::string indexFolder(const std::string& dir);
+
+// The path as the user named it: folder (absolute) replaced by spelled.
+std::string asSpelled(const std::string& path, const std::string& folder,
+                      const std::string& spelled);
