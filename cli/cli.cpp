@@ -69,6 +69,16 @@ std::string ParsedArgs::value(const std::string& name, const std::string& fallba
   return fallback;
 }
 
+long parseCount(const std::string& text, long low, long high) {
+  if (text.empty() || text.size() > 9) return -1;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value >= low && value <= high ? value : -1;
+}
+
 ParsedArgs parseArgs(const std::vector<std::string>& args,
                      const std::vector<std::string>& valueOptions,
                      const std::vector<std::string>& flagOptions) {

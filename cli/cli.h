@@ -45,6 +45,9 @@ struct ParsedArgs {
   std::string value(const std::string& name, const std::string& fallback = {}) const;
 };
 // valueOptions: options that take a value; flagOptions: options that do not.
+// A whole number in [low, high] written in decimal digits, or -1.
+long parseCount(const std::string& text, long low, long high);
+
 ParsedArgs parseArgs(const std::vector<std::string>& args,
                      const std::vector<std::string>& valueOptions,
                      const std::vector<std::string>& flagOptions);

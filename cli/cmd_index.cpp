@@ -16,17 +16,6 @@ int usageError(Invocation& inv, const std::string& what) {
   return kExitUsage;
 }
 
-// A whole number in [low, high], or -1.
-long parseCount(const std::string& text, long low, long high) {
-  if (text.empty() || text.size() > 9) return -1;
-  long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value >= low && value <= high ? value : -1;
-}
-
 }  // namespace
 
 int runIndex(Invocation& inv) {

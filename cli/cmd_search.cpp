@@ -30,17 +30,6 @@ int usageError(Invocation& inv, const std::string& what) {
   return kExitUsage;
 }
 
-// A whole number in [low, high], or -1.
-long parseCount(const std::string& text, long low, long high) {
-  if (text.empty() || text.size() > 9) return -1;
-  long value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value >= low && value <= high ? value : -1;
-}
-
 void printRanking(Invocation& inv, const std::vector<ImageEntry>& ranking, long top,
                   SearchFormat format, const std::string& folder, const std::string& spelled) {
   std::size_t shown = 0;
