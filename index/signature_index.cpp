@@ -114,68 +114,89 @@ bool SignatureIndex::Rebuild(const std::string& reason, std::string& notice, std
   return moveAsideAndCreate(reason, notice, error);
 }
 
+// The header values that tell a fresh, a Folim and a foreign file apart.
+struct SignatureIndex::SchemaState {
+  int applicationId = 0;
+  int version = 0;
+  int tables = 0;
+  bool fresh() const { return applicationId == 0 && version == 0 && tables == 0; }
+};
+
+bool SignatureIndex::readInt(const char* sql, int& value) {
+  Statement s(prepare(sql));
+  if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return false;
+  value = sqlite3_column_int(s.get(), 0);
+  return true;
+}
+
+// Inside a transaction, so that the values come from one moment: a process
+// making the index commits its tables and its identity at once, and a
+// reader between two of its own reads would otherwise see tables without
+// the identity and take the new index for a foreign file.
+bool SignatureIndex::readSchemaState(const char* begin, SchemaState& state, std::string& reason) {
+  if (!exec(begin)) return false;
+  if (readInt("PRAGMA application_id", state.applicationId) &&
+      readInt("PRAGMA user_version", state.version) &&
+      readInt("SELECT count(*) FROM sqlite_schema", state.tables))
+    return true;
+  failedRead(reason);
+  // Some failures end the transaction themselves; the error is kept.
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return false;
+}
+
+bool SignatureIndex::createTables() {
+  return exec(
+             "CREATE TABLE entries ("
+             " id INTEGER PRIMARY KEY,"
+             " path BLOB NOT NULL,"
+             " params TEXT NOT NULL,"
+             " size INTEGER NOT NULL,"
+             " mtime INTEGER NOT NULL,"
+             " status INTEGER NOT NULL,"
+             " learning INTEGER NOT NULL DEFAULT 0,"
+             " compact BLOB,"
+             " UNIQUE (path, params))") &&
+         // The whole signatures apart, so that the first stage of a ranking
+         // reads the small rows only.
+         exec("CREATE TABLE signatures (id INTEGER PRIMARY KEY, data BLOB NOT NULL)") &&
+         exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
+}
+
 // Reads or makes the schema. reason is set (and false returned) when the
-// file is damaged or foreign; error_ holds other failures.
+// file is damaged or foreign; error_ holds other failures. An empty file,
+// or one another process is making or holds locked, is neither: the lock
+// is waited for.
 bool SignatureIndex::prepareSchema(std::string& reason) {
-  // Reading the header pages is what tells a damaged or foreign file apart.
-  int applicationId = 0, version = 0;
-  {
-    Statement s(prepare("PRAGMA application_id"));
-    if (!s) return failedRead(reason);
-    if (sqlite3_step(s.get()) != SQLITE_ROW) return failedRead(reason);
-    applicationId = sqlite3_column_int(s.get(), 0);
-  }
-  {
-    Statement s(prepare("PRAGMA user_version"));
-    if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return failedRead(reason);
-    version = sqlite3_column_int(s.get(), 0);
-  }
-  int tableCount = 0;
-  {
-    Statement tables(prepare("SELECT count(*) FROM sqlite_schema"));
-    if (!tables || sqlite3_step(tables.get()) != SQLITE_ROW) return failedRead(reason);
-    tableCount = sqlite3_column_int(tables.get(), 0);
-  }
-  if (applicationId == 0 && tableCount == 0) {
-    // A new file. WAL lets readers go on while one process writes.
-    if (!exec("PRAGMA journal_mode=WAL")) return false;
-    if (!exec("BEGIN IMMEDIATE")) return false;
-    // Another process may have made it meanwhile.
-    const bool ok =
-        exec(
-            "CREATE TABLE IF NOT EXISTS entries ("
-            " id INTEGER PRIMARY KEY,"
-            " path BLOB NOT NULL,"
-            " params TEXT NOT NULL,"
-            " size INTEGER NOT NULL,"
-            " mtime INTEGER NOT NULL,"
-            " status INTEGER NOT NULL,"
-            " learning INTEGER NOT NULL DEFAULT 0,"
-            " compact BLOB,"
-            " UNIQUE (path, params))") &&
-        // The whole signatures apart, so that the first stage of a ranking
-        // reads the small rows only.
-        exec(
-            "CREATE TABLE IF NOT EXISTS signatures (id INTEGER PRIMARY KEY, data BLOB NOT NULL)") &&
-        exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
-    if (!ok) {
-      exec("ROLLBACK");
-      return false;
+  SchemaState state;
+  if (!readSchemaState("BEGIN", state, reason) || !exec("COMMIT")) return false;
+  if (state.fresh()) {
+    // Made under the write lock, after looking again: another process may
+    // have made it since.
+    if (!readSchemaState("BEGIN IMMEDIATE", state, reason)) return false;
+    if (state.fresh()) {
+      if (!createTables()) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+      }
+      state.applicationId = kApplicationId;
+      state.version = kSchemaVersion;
     }
-    return exec("COMMIT");
+    if (!exec("COMMIT")) return false;
   }
-  if (applicationId != kApplicationId) {
+  if (state.applicationId != kApplicationId) {
     reason = "not a Folim index";
     return false;
   }
-  if (version > kSchemaVersion) {
-    error_ = "made by a newer version of Folim (schema " + std::to_string(version) + ")";
+  if (state.version > kSchemaVersion) {
+    error_ = "made by a newer version of Folim (schema " + std::to_string(state.version) + ")";
     return false;
   }
   // Schema 1 is the first; later versions migrate older files here, step by
   // step inside one transaction.
-  if (!exec("PRAGMA journal_mode=WAL")) return false;
-  return true;
+  // WAL lets readers go on while one process writes; the mode stays with
+  // the file, so the first opener to get it sets it for all.
+  return exec("PRAGMA journal_mode=WAL");
 }
 
 bool SignatureIndex::Open(const std::string& file, std::string& notice, std::string& error) {
@@ -198,7 +219,14 @@ bool SignatureIndex::Open(const std::string& file, std::string& notice, std::str
 
 bool SignatureIndex::moveAsideAndCreate(const std::string& reason, std::string& notice,
                                         std::string& error) {
-  // Damaged or foreign: keep it for inspection and start afresh.
+  // Damaged or foreign: keep it for inspection and start afresh. Unless
+  // another process has just done so: then its fresh index is the one.
+  close();
+  std::string ignored;
+  if (openFresh(ignored)) {
+    std::string again;
+    if (prepareSchema(again)) return true;
+  }
   close();
   const std::string& file = file_;
   std::error_code ec;

@@ -80,7 +80,11 @@ class SignatureIndex {
 
  private:
   bool openFresh(std::string& error);
+  struct SchemaState;
   bool prepareSchema(std::string& reason);
+  bool readSchemaState(const char* begin, SchemaState& state, std::string& reason);
+  bool readInt(const char* sql, int& value);
+  bool createTables();
   bool failedRead(std::string& reason);
   bool moveAsideAndCreate(const std::string& reason, std::string& notice, std::string& error);
   bool exec(const char* sql);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -172,6 +174,47 @@ TEST_F(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
   EXPECT_EQ(rows.size(), 200u);
   ASSERT_TRUE(index.RowsUnder("/two", "k", rows));
   EXPECT_EQ(rows.size(), 200u);
+}
+
+// Processes starting at once all find no index and make it together: none
+// may take the other's half-made file for a damaged one (moving it aside
+// loses the rows written to it) or give up on its lock.
+TEST_F(SignatureIndexFile, ManyFirstOpensAtOnceShareOneFreshIndex) {
+  constexpr int kOpeners = 6;
+  for (int round = 0; round < 15; ++round) {
+    const std::string file = store.file("fresh" + std::to_string(round) + ".sqlite");
+    std::atomic<int> waiting{kOpeners};
+    std::vector<std::string> failures(kOpeners);
+    auto opener = [&](int k) {
+      --waiting;
+      while (waiting.load() > 0) std::this_thread::yield();
+      // Staggered starts, so that each step of one opener meets every
+      // step of another in some round.
+      std::this_thread::sleep_for(std::chrono::microseconds((k * 397 + round * 131) % 2000));
+      SignatureIndex index;
+      std::string notice, error;
+      if (!index.Open(file, notice, error))
+        failures[k] = "open: " + error;
+      else if (!notice.empty())
+        failures[k] = "notice: " + notice;
+      else if (!index.Begin() ||
+               !index.Put("/p/" + std::to_string(k) + ".jpg", "k", 1, 1, 8, nullptr) ||
+               !index.Commit())
+        failures[k] = "write: " + index.lastError();
+    };
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kOpeners; ++k) threads.emplace_back(opener, k);
+    for (std::thread& t : threads) t.join();
+    for (int k = 0; k < kOpeners; ++k) EXPECT_EQ(failures[k], "") << "round " << round;
+    EXPECT_FALSE(std::filesystem::exists(file + ".damaged")) << "round " << round;
+    SignatureIndex index;
+    std::string notice, error;
+    ASSERT_TRUE(index.Open(file, notice, error)) << error;
+    std::vector<IndexRow> rows;
+    ASSERT_TRUE(index.RowsUnder("/p", "k", rows));
+    EXPECT_EQ(rows.size(), static_cast<std::size_t>(kOpeners)) << "round " << round;
+    if (HasFailure()) break;
+  }
 }
 
 }  // namespace
