@@ -1,7 +1,9 @@
 // The signature index at library scale: a synthetic index of real
 // signatures, perturbed, ranked in two stages; and the costs behind it.
 //
-//   bench_index                             the benchmarks
+//   bench_index                             the benchmarks (the build
+//                                           throughput ones make their
+//                                           pictures in bench-build/)
 //   bench_index --make-index FILE DIR N SRC build a synthetic index of N
 //                                           entries under DIR from the
 //                                           signatures of the pictures in SRC
@@ -9,16 +11,25 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <QImage>
+
+#include <chrono>
+#include <map>
+
 #include "imageio/signature_source.h"
 #include "index/ranking.h"
+#include "index/refresh.h"
 #include "index/signature_blob.h"
 #include "index/signature_index.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 namespace {
@@ -140,6 +151,137 @@ void BM_ExactScore(benchmark::State& state) {
 }
 BENCHMARK(BM_ExactScore)->Unit(benchmark::kMicrosecond);
 
+// Index build throughput: a fresh index of a folder of pictures on 1 and 2
+// workers. Each picture's own loops run on one thread, so that the workers
+// alone share the cores and the two runs compare fairly.
+
+// The photographs of the examples, or of the folder FOLIM_BENCH_PICTURES.
+const std::string& corpusFolder() {
+  static const std::string dir = [] {
+    const char* chosen = std::getenv("FOLIM_BENCH_PICTURES");
+    return chosen != nullptr && *chosen != '\0' ? std::string(chosen) : examples();
+  }();
+  return dir;
+}
+
+// copies pictures in folder (named .extension, or as their source for
+// ""), made from the sources by make (false when a
+// picture cannot be made), named so that every one is indexed anew.
+std::vector<std::string> pictureSet(
+    const std::string& folder, const std::vector<std::string>& sources, std::size_t copies,
+    const std::string& extension,
+    const std::function<bool(const std::string&, const std::string&)>& make) {
+  std::filesystem::create_directories(folder);
+  std::vector<std::string> made;
+  for (std::size_t k = 0; k < copies && !sources.empty(); ++k) {
+    const std::string& source = sources[k % sources.size()];
+    const std::filesystem::path name = std::filesystem::path(source).filename();
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%03zu_", k);
+    const std::string target = folder + "/" + prefix + name.stem().string() +
+                               (extension.empty() ? name.extension().string() : extension);
+    if (std::filesystem::exists(target) || make(source, target)) made.push_back(target);
+  }
+  return made;
+}
+
+// The corpus photographs as they are, several times over.
+const std::vector<std::string>& corpusPictures() {
+  static const std::vector<std::string> files = [] {
+    return pictureSet("bench-build/corpus", listIndexablePictures(corpusFolder(), false), 96, "",
+                      [](const std::string& from, const std::string& to) {
+                        std::error_code ec;
+                        return std::filesystem::copy_file(from, to, ec);
+                      });
+  }();
+  return files;
+}
+
+// 12-megapixel photographs (4000 x 3000, JPEG quality 92), enlarged from the
+// desktop backgrounds of the system when there are any, else from the corpus.
+const std::vector<std::string>& largePictures() {
+  static const std::vector<std::string> files = [] {
+    std::vector<std::string> sources;
+    const std::string backgrounds = "/usr/share/backgrounds/mate/nature";
+    if (std::filesystem::exists(backgrounds)) sources = listIndexablePictures(backgrounds, false);
+    if (sources.empty()) sources = listIndexablePictures(corpusFolder(), false);
+    return pictureSet("bench-build/12mp", sources, 16, ".jpg",
+                      [](const std::string& from, const std::string& to) {
+                        const QImage image(QString::fromStdString(from));
+                        if (image.isNull()) return false;
+                        return image
+                            .scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .save(QString::fromStdString(to), "JPEG", 92);
+                      });
+  }();
+  return files;
+}
+
+// Pictures per second of each (set, workers), for the scaling printed at the end.
+std::map<std::pair<std::string, int>, double>& buildRates() {
+  static std::map<std::pair<std::string, int>, double> rates;
+  return rates;
+}
+
+void buildIndex(benchmark::State& state, const std::string& name,
+                const std::vector<std::string>& files) {
+  const unsigned jobs = static_cast<unsigned>(state.range(0));
+  if (files.empty()) {
+    state.SkipWithError("no pictures");
+    return;
+  }
+  const std::uint32_t innerThreads = KPX::threadCount();
+  KPX::setThreadCount(1);
+  const SignatureParameters parameters = currentSignatureParameters();
+  RefreshRequest request;
+  request.dir = std::filesystem::absolute(std::filesystem::path(files[0]).parent_path()).string();
+  for (const std::string& f : files)
+    request.files.push_back(request.dir + "/" + std::filesystem::path(f).filename().string());
+  request.params = signatureParametersKey(parameters);
+  request.jobs = jobs;
+  const SignatureSource source = [&parameters](const std::string& path, Signature& signature) {
+    return FileSignature(path, parameters, signature);
+  };
+  const std::string file = "bench-build/" + name + ".sqlite";
+  TraceTarget quiet(nullptr);
+  double seconds = 0.0;
+  std::size_t done = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file + suffix);
+    SignatureIndex index;
+    std::string notice, error;
+    index.Open(file, notice, error);
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    RefreshCounts counts;
+    if (!RefreshFolder(index, request, source, {}, counts, error) || counts.failed > 0)
+      state.SkipWithError("the build failed");
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    done += counts.added;
+  }
+  KPX::setThreadCount(innerThreads);
+  state.SetItemsProcessed(static_cast<std::int64_t>(done));
+  if (seconds > 0.0)
+    buildRates()[{name, static_cast<int>(jobs)}] = static_cast<double>(done) / seconds;
+}
+
+void BM_IndexBuildCorpus(benchmark::State& state) { buildIndex(state, "corpus", corpusPictures()); }
+BENCHMARK(BM_IndexBuildCorpus)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kSecond);
+
+void BM_IndexBuild12MP(benchmark::State& state) { buildIndex(state, "12mp", largePictures()); }
+BENCHMARK(BM_IndexBuild12MP)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kSecond);
+
+void printBuildScaling() {
+  for (const char* name : {"corpus", "12mp"}) {
+    const auto& rates = buildRates();
+    const auto one = rates.find({name, 1}), two = rates.find({name, 2});
+    if (one == rates.end() || two == rates.end()) continue;
+    std::printf("index build, %s: %.2f pictures/s on 1 worker, %.2f on 2: %.2fx\n", name,
+                one->second, two->second, two->second / one->second);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +292,7 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
+  printBuildScaling();
   benchmark::Shutdown();
   return 0;
 }
