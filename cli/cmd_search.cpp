@@ -13,6 +13,7 @@
 #include "cli/search_output.h"
 #include "codec/rim_codec.h"
 #include "imageio/listing.h"
+#include "index/query_signature.h"
 #include "index/ranking.h"
 #include "numeric/trace.h"
 #include "retrieval/search.h"
@@ -81,22 +82,17 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
     }
   }
 
-  // The query's signature: from the index when it holds the file as it is
-  // now, else made the same way.
   IndexedQuery query;
-  const std::string queryPath = indexFolder(request.queryPath);
-  IndexRow row;
-  std::int64_t size = 0, mtime = 0;
-  const bool indexed = index.Find(queryPath, params, row) && row.status == 0 &&
-                       FileStamp(queryPath, size, mtime) && row.size == size &&
-                       row.mtime == mtime && index.LoadSignature(row.id, query.query);
-  if (!indexed) {
-    TraceTarget quiet(nullptr);
-    const Status status = FileSignature(request.queryPath, parameters, query.query);
-    if (status != status::Success) {
-      inv.err << prefix << request.queryPath << ": " << statusLine(status);
-      return kExitFailed;
-    }
+  const Status status = QuerySignature(
+      index, indexFolder(request.queryPath), params,
+      [&parameters](const std::string& path, Signature& signature) {
+        TraceTarget quiet(nullptr);
+        return FileSignature(path, parameters, signature);
+      },
+      query.query);
+  if (status != status::Success) {
+    inv.err << prefix << request.queryPath << ": " << statusLine(status);
+    return kExitFailed;
   }
   query.colorMode = request.colorMode;
   query.colorWeight = ColorWeightFromText(request.colorWeightText);

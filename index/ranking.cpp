@@ -71,6 +71,11 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
                  const std::string& params, const IndexedQuery& q, std::vector<ImageEntry>& ranking,
                  std::vector<std::int64_t>& damaged, std::string& error) {
   ranking.clear();
+  const auto stopped = [&q, &ranking] {
+    if (q.stop == nullptr || !q.stop->load()) return false;
+    ranking.clear();
+    return true;
+  };
   std::vector<CompactRow> rows;
   if (!index.LoadCompact(dir, params, q.query.learningMethod, rows, damaged)) {
     error = index.lastError();
@@ -80,6 +85,8 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [&](const CompactRow& r) { return !DirectlyIn(r.path, dir); }),
                rows.end());
+
+  if (stopped()) return true;
 
   // First stage: every entry's estimate, then the best `shortlist` of them.
   std::vector<std::size_t> chosen(rows.size());
@@ -96,6 +103,7 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
                        return a < b;
                      });
     chosen.resize(q.shortlist);
+    if (stopped()) return true;
   }
 
   // Second stage: the full signatures of the shortlist, scored exactly, a
@@ -109,6 +117,7 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
   std::vector<ImageEntry> scored;
   std::vector<char> loaded;
   for (std::size_t start = 0; start < chosen.size(); start += kChunk) {
+    if (stopped()) return true;
     const std::size_t count = std::min(kChunk, chosen.size() - start);
     signatures.assign(count, Signature());
     scored.assign(count, ImageEntry());

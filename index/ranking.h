@@ -5,6 +5,7 @@
 // as long as the folder) scores every entry, which is the exhaustive ranking.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -21,6 +22,8 @@ struct IndexedQuery {
   double colorWeight = 0.7;  // w: score = (1 - w) * edge + w * colour
   std::size_t shortlist = kDefaultShortlist;
   unsigned threads = 1;
+  // Set from another thread to end the ranking early (with no result).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The first stage's estimate of the combined score.
@@ -39,7 +42,8 @@ void SortLikeListing(std::vector<ImageEntry>& entries);
 // Ranks the entries of dir (with recursive, of its sub-folders too) whose
 // bases were learned like the query's, best first. Rows whose blobs do not
 // decode are left out and listed in damaged. False with error set when the
-// index cannot be read.
+// index cannot be read. When the query's stop is set, it returns early with
+// an empty ranking, within one chunk of exact scores.
 bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
                  const std::string& params, const IndexedQuery& query,
                  std::vector<ImageEntry>& ranking, std::vector<std::int64_t>& damaged,

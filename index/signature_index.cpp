@@ -50,6 +50,8 @@ bool isDamage(int code) {
 
 }  // namespace
 
+std::string DamagedCopyPath(const std::string& file) { return file + ".damaged"; }
+
 std::string PathRangeLow(const std::string& dir) { return dir + "/"; }
 std::string PathRangeHigh(const std::string& dir) { return dir + "0"; }
 
@@ -230,7 +232,7 @@ bool SignatureIndex::moveAsideAndCreate(const std::string& reason, std::string& 
   close();
   const std::string& file = file_;
   std::error_code ec;
-  const std::string aside = file + ".damaged";
+  const std::string aside = DamagedCopyPath(file);
   std::filesystem::rename(file, aside, ec);
   if (ec) {
     error = "the index " + file + " is damaged (" + reason + ") and cannot be moved aside";

@@ -96,6 +96,9 @@ class SignatureIndex {
   std::string error_;
 };
 
+// Where a damaged or foreign index file is kept when it is replaced.
+std::string DamagedCopyPath(const std::string& file);
+
 // The range of paths under a folder: [dir + "/", dir + "0"), "0" being the
 // byte after "/".
 std::string PathRangeLow(const std::string& dir);

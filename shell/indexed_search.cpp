@@ -1,23 +1,34 @@
 #include "shell/indexed_search.h"
 
+#include <QCoreApplication>
+
 #include "imageio/index_location.h"
 #include "imageio/signature_source.h"
+#include "index/query_signature.h"
 #include "index/ranking.h"
 #include "index/refresh.h"
 #include "index/signature_index.h"
 #include "numeric/trace.h"
+#include "shell/native_path.h"
 
 namespace {
 
-SearchResult refused(const std::string& message) {
+// The form's context, where its captions are translated.
+QString translated(const char* text) { return QCoreApplication::translate("CRetrievalView", text); }
+
+SearchResult refused(const QString& message) {
   SearchResult result;
   result.outcome = SearchOutcome::NoCandidates;
-  result.message = message;
+  result.message = message.toStdString();
   return result;
 }
 
 bool endsInRim(const std::string& name) {
   return name.size() >= 3 && name.compare(name.size() - 3, 3, "rim") == 0;
+}
+
+int percentOf(std::size_t done, std::size_t total) {
+  return total == 0 ? 100 : static_cast<int>(done * 100 / total);
 }
 
 }  // namespace
@@ -30,15 +41,19 @@ bool NeedsIndex(std::int32_t queryBaseType, const std::vector<ImageEntry>& entri
 }
 
 SearchResult RunIndexedSearch(const IndexedSearchRequest& request, const std::atomic<bool>* stop,
-                              const std::function<void(std::size_t, std::size_t)>& report,
-                              bool& stopped) {
-  stopped = false;
-  if (request.folder.empty()) return refused(kMessageNothingRanked);
+                              const IndexedSearchReport& report, IndexedSearchOutcome& outcome) {
+  outcome = IndexedSearchOutcome();
+  if (request.folder.empty()) return refused(translated(kMessageNothingRanked));
   SignatureIndex index;
   const std::string file = request.indexFile.empty() ? defaultIndexPath() : request.indexFile;
   std::string notice, error;
   if (!index.Open(file, notice, error))
-    return refused("Cannot open the index " + file + ": " + error);
+    return refused(translated("Cannot open the index %1: %2")
+                       .arg(fromNativePath(file), QString::fromStdString(error)));
+  if (!notice.empty())
+    outcome.notice =
+        translated("The index %1 was damaged; it has been kept as %2 and a new one was built.")
+            .arg(fromNativePath(file), fromNativePath(DamagedCopyPath(file)));
 
   const SignatureParameters parameters = currentSignatureParameters();
   const std::string params = signatureParametersKey(parameters);
@@ -57,42 +72,46 @@ SearchResult RunIndexedSearch(const IndexedSearchRequest& request, const std::at
     return FileSignature(path, parameters, signature);
   };
   RefreshCounts counts;
-  if (!RefreshFolder(index, refresh, source, report, counts, error))
-    return refused("Cannot update the index " + file + ": " + error);
+  const RefreshReport refreshReport = [&report](std::size_t done, std::size_t total) {
+    if (report)
+      report(percentOf(done, total),
+             translated("Indexing pictures %1 / %2 ...").arg(done).arg(total));
+  };
+  if (!RefreshFolder(index, refresh, source, refreshReport, counts, error))
+    return refused(translated("Cannot update the index %1: %2")
+                       .arg(fromNativePath(file), QString::fromStdString(error)));
   if (counts.interrupted) {
-    stopped = true;
+    outcome.stopped = true;
     return SearchResult{};
   }
 
-  // The query's signature: from the index when it holds the file as it is
-  // now, else made the same way.
+  if (report) report(100, translated("Ranking pictures ..."));
   IndexedQuery query;
-  const std::string queryPath = indexFolder(request.queryPath);
-  IndexRow row;
-  std::int64_t size = 0, mtime = 0;
-  const bool indexed = index.Find(queryPath, params, row) && row.status == 0 &&
-                       FileStamp(queryPath, size, mtime) && row.size == size &&
-                       row.mtime == mtime && index.LoadSignature(row.id, query.query);
-  if (!indexed) {
-    ThreadTraceTarget quiet(nullptr);
-    if (FileSignature(request.queryPath, parameters, query.query) != status::Success)
-      return refused("Cannot read the query image " + request.queryPath + ".");
-  }
+  if (QuerySignature(index, indexFolder(request.queryPath), params, source, query.query) !=
+      status::Success)
+    return refused(
+        translated("Cannot read the query image %1.").arg(fromNativePath(request.queryPath)));
   query.colorMode = request.colorMode;
   query.colorWeight = ColorWeightFromText(request.colorWeightText);
   query.threads = refresh.jobs;
+  query.stop = stop;
 
   SearchResult result;
   std::vector<std::int64_t> damaged;
   if (!RankIndexed(index, folder, request.recursive, params, query, result.candidates, damaged,
                    error))
-    return refused("Cannot read the index " + file + ": " + error);
+    return refused(translated("Cannot read the index %1: %2")
+                       .arg(fromNativePath(file), QString::fromStdString(error)));
   // Dropped rows are made again by the next refresh.
   if (!damaged.empty() && index.Begin()) {
     for (std::int64_t id : damaged) index.RemoveId(id);
     index.Commit();
   }
-  if (result.candidates.empty()) return refused(kMessageNothingRanked);
+  if (stop != nullptr && stop->load()) {
+    outcome.stopped = true;
+    return SearchResult{};
+  }
+  if (result.candidates.empty()) return refused(translated(kMessageNothingRanked));
   for (ImageEntry& e : result.candidates) e.path = asSpelled(e.path, folder, request.folder);
   return result;
 }

@@ -135,7 +135,7 @@ void CRetrievalView::Search() {
   }
 
   if (doc_.m_currentPath.isEmpty()) {
-    showMessage(QString::fromUtf8(kMessageNoQuery));
+    showMessage(tr(kMessageNoQuery));
     return;
   }
 
@@ -166,21 +166,20 @@ void CRetrievalView::Search() {
     indexed.colorMode = request.colorMode;
     indexed.colorWeightText = request.colorWeightText;
     indexed.threads = request.threads;
+    auto outcome = std::make_shared<IndexedSearchOutcome>();
     doc_.jobs().start(
-        [indexed, result](const CJobRunner::Control& control) {
-          bool stopped = false;
+        [indexed, result, outcome](const CJobRunner::Control& control) {
           *result = RunIndexedSearch(
               indexed, control.cancelFlag(),
-              [&control](std::size_t done, std::size_t total) {
-                control.report(
-                    percentOf(done, total), 100,
-                    QStringLiteral("Indexing pictures %1 / %2 ...").arg(done).arg(total));
+              [&control](int percent, const QString& caption) {
+                control.report(percent, 100, caption);
               },
-              stopped);
+              *outcome);
         },
         this,
-        [this, result, pageWasLoading](bool cancelled) {
+        [this, result, outcome, pageWasLoading](bool cancelled) {
           onSearchDone(*result, cancelled, pageWasLoading);
+          if (!outcome->notice.isEmpty()) showMessage(outcome->notice);
         });
     return;
   }

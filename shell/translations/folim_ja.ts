@@ -36,6 +36,42 @@
         <translation>/All Pages</translation>
     </message>
     <message>
+        <source>Please select an image as the query.</source>
+        <translation>クエリ画像を選択してください。</translation>
+    </message>
+    <message>
+        <source>No picture of this folder can be ranked against the query.</source>
+        <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
+    </message>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>インデックス %1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>The index %1 was damaged; it has been kept as %2 and a new one was built.</source>
+        <translation>インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。</translation>
+    </message>
+    <message>
+        <source>Indexing pictures %1 / %2 ...</source>
+        <translation>画像のインデックスを作成しています %1 / %2 ...</translation>
+    </message>
+    <message>
+        <source>Cannot update the index %1: %2</source>
+        <translation>インデックス %1 を更新できません: %2</translation>
+    </message>
+    <message>
+        <source>Ranking pictures ...</source>
+        <translation>画像を順位付けしています ...</translation>
+    </message>
+    <message>
+        <source>Cannot read the query image %1.</source>
+        <translation>クエリ画像 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>Cannot read the index %1: %2</source>
+        <translation>インデックス %1 を読み込めません: %2</translation>
+    </message>
+    <message>
         <source>%1 of %2 files converted.</source>
         <translation>%2 個中 %1 個のファイルを変換しました。</translation>
     </message>
@@ -77,6 +113,42 @@
     <message>
         <source>/All Pages</source>
         <translation>/All Pages</translation>
+    </message>
+    <message>
+        <source>Please select an image as the query.</source>
+        <translation>クエリ画像を選択してください。</translation>
+    </message>
+    <message>
+        <source>No picture of this folder can be ranked against the query.</source>
+        <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
+    </message>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>インデックス %1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>The index %1 was damaged; it has been kept as %2 and a new one was built.</source>
+        <translation>インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。</translation>
+    </message>
+    <message>
+        <source>Indexing pictures %1 / %2 ...</source>
+        <translation>画像のインデックスを作成しています %1 / %2 ...</translation>
+    </message>
+    <message>
+        <source>Cannot update the index %1: %2</source>
+        <translation>インデックス %1 を更新できません: %2</translation>
+    </message>
+    <message>
+        <source>Ranking pictures ...</source>
+        <translation>画像を順位付けしています ...</translation>
+    </message>
+    <message>
+        <source>Cannot read the query image %1.</source>
+        <translation>クエリ画像 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>Cannot read the index %1: %2</source>
+        <translation>インデックス %1 を読み込めません: %2</translation>
     </message>
     <message>
         <source>Converting %1 / %2: %3</source>
@@ -295,6 +367,42 @@ This file cannot be found.</source>
     <message>
         <source>/All Pages</source>
         <translation>/All Pages</translation>
+    </message>
+    <message>
+        <source>Please select an image as the query.</source>
+        <translation>クエリ画像を選択してください。</translation>
+    </message>
+    <message>
+        <source>No picture of this folder can be ranked against the query.</source>
+        <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
+    </message>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>インデックス %1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>The index %1 was damaged; it has been kept as %2 and a new one was built.</source>
+        <translation>インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。</translation>
+    </message>
+    <message>
+        <source>Indexing pictures %1 / %2 ...</source>
+        <translation>画像のインデックスを作成しています %1 / %2 ...</translation>
+    </message>
+    <message>
+        <source>Cannot update the index %1: %2</source>
+        <translation>インデックス %1 を更新できません: %2</translation>
+    </message>
+    <message>
+        <source>Ranking pictures ...</source>
+        <translation>画像を順位付けしています ...</translation>
+    </message>
+    <message>
+        <source>Cannot read the query image %1.</source>
+        <translation>クエリ画像 %1 を読み込めません。</translation>
+    </message>
+    <message>
+        <source>Cannot read the index %1: %2</source>
+        <translation>インデックス %1 を読み込めません: %2</translation>
     </message>
 </context>
 <context>

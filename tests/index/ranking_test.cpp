@@ -27,7 +27,8 @@ class IndexedRanking : public IndexFixture {
     refresh(index, files);
   }
 
-  std::vector<ImageEntry> ranked(std::size_t shortlist, std::int32_t mode, const char* weight) {
+  std::vector<ImageEntry> ranked(std::size_t shortlist, std::int32_t mode, const char* weight,
+                                 const std::atomic<bool>* stop = nullptr) {
     SignatureIndex index;
     open(index);
     IndexedQuery q;
@@ -36,6 +37,7 @@ class IndexedRanking : public IndexFixture {
     q.colorWeight = ColorWeightFromText(weight);
     q.shortlist = shortlist;
     q.threads = 2;
+    q.stop = stop;
     std::vector<ImageEntry> ranking;
     std::vector<std::int64_t> damaged;
     std::string error;
@@ -90,6 +92,17 @@ TEST_F(IndexedRanking, AShortlistScoresItsEntriesExactlyAndKeepsTheBest) {
   const std::vector<ImageEntry> long40 = ranked(40, 2, "70");
   ASSERT_EQ(long40.size(), all.size());
   for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(long40[i].path, all[i].path);
+}
+
+TEST_F(IndexedRanking, AStopEndsTheRankingWithNoResult) {
+  for (std::size_t shortlist : {std::size_t{0}, std::size_t{5}}) {
+    std::atomic<bool> stop{false};
+    const std::size_t whole = ranked(shortlist, 2, "70").size();
+    EXPECT_GE(whole, 5u);
+    EXPECT_EQ(ranked(shortlist, 2, "70", &stop).size(), whole) << shortlist;
+    stop = true;
+    EXPECT_TRUE(ranked(shortlist, 2, "70", &stop).empty()) << shortlist;
+  }
 }
 
 }  // namespace

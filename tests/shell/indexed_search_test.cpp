@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 #include "imageio/index_location.h"
@@ -18,6 +19,7 @@
 #include "shell/progress_dialog.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
+#include "shell/translations.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -42,6 +44,16 @@ class IndexedSearchTest : public ShellTest {
     QSignalSpy finished(form(), &CRetrievalView::searchFinished);
     QTest::mouseClick(form()->searchButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
+  }
+
+  // Captions the progress window shows during the next search.
+  QStringList captionsOfNextSearch() {
+    QStringList captions;
+    auto seen = QObject::connect(frame->listView()->progressDialog(), &QWidget::windowTitleChanged,
+                                 [&](const QString& title) { captions << title; });
+    search();
+    QObject::disconnect(seen);
+    return captions;
   }
 
   std::vector<IndexRow> indexRows() {
@@ -126,6 +138,96 @@ TEST_F(IndexedSearchTest, RimFilesAloneKeepTheExactSearch) {
     EXPECT_EQ(doc->m_entries[i].score, expected.candidates[i].score);
   }
   EXPECT_TRUE(indexRows().empty());
+}
+
+TEST_F(IndexedSearchTest, ADamagedIndexIsReportedKeptAndRebuilt) {
+  copyPhotos(temp.path(), 4);
+  const std::string garbage(3000, 'x');
+  std::filesystem::create_directories(std::filesystem::path(defaultIndexPath()).parent_path());
+  testing_support::writeFileBytes(defaultIndexPath(), garbage);
+  chooseFolder(temp.path());
+  doc->SelectImage(QString::fromStdString(temp.file("p102.jpg")));
+  search();
+  const QString index = QString::fromStdString(defaultIndexPath());
+  EXPECT_EQ(messages, QStringList{"The index " + index + " was damaged; it has been kept as " +
+                                  index + ".damaged and a new one was built."});
+  EXPECT_EQ(testing_support::readFileBytes(defaultIndexPath() + ".damaged"), garbage);
+  ASSERT_EQ(doc->m_entries.size(), 4u);
+  EXPECT_EQ(doc->m_entries[0].path, temp.file("p102.jpg"));
+  EXPECT_EQ(indexRows().size(), 4u);
+  // Reported once: the next search finds a sound index.
+  messages.clear();
+  search();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+}
+
+TEST_F(IndexedSearchTest, CancelWhileRankingLeavesTheListAndTheFinishedIndex) {
+  copyPhotos(temp.path(), 8);
+  chooseFolder(temp.path());
+  const std::vector<ImageEntry> before = doc->m_entries;
+  doc->SelectImage(QString::fromStdString(temp.file("p100.jpg")));
+  CProgressDialog* progress = frame->listView()->progressDialog();
+  QStringList stages;
+  auto cancelAtRanking = QObject::connect(&doc->jobs(), &CJobRunner::progress, progress,
+                                          [progress, &stages](int, int, const QString& text) {
+                                            stages << text;
+                                            if (text == "Ranking pictures ...")
+                                              emit progress->cancelled();
+                                          });
+  search();
+  QObject::disconnect(cancelAtRanking);
+  EXPECT_TRUE(stages.contains("Ranking pictures ...")) << stages.join(", ").toStdString();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
+  ASSERT_EQ(doc->m_entries.size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(doc->m_entries[i].path, before[i].path);
+  EXPECT_EQ(indexRows().size(), before.size());
+}
+
+// The captions and messages of the indexed search in each language.
+struct IndexedLanguage {
+  const char* locale;
+  const char* indexing;  // of 4 pictures, when the last is done
+  const char* ranking;
+  const char* noQuery;
+  const char* damaged;  // %1 the index, %2 its copy
+};
+
+const IndexedLanguage kIndexedLanguages[] = {
+    {"en_GB", "Indexing pictures 4 / 4 ...", "Ranking pictures ...",
+     "Please select an image as the query.",
+     "The index %1 was damaged; it has been kept as %2 and a new one was built."},
+    {"ja_JP", "画像のインデックスを作成しています 4 / 4 ...", "画像を順位付けしています ...",
+     "クエリ画像を選択してください。",
+     "インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。"},
+};
+
+TEST_F(IndexedSearchTest, CaptionsAndMessagesFollowTheLocale) {
+  copyPhotos(temp.path(), 4);
+  chooseFolder(temp.path());
+  const QString index = QString::fromStdString(defaultIndexPath());
+  for (const IndexedLanguage& language : kIndexedLanguages) {
+    SCOPED_TRACE(language.locale);
+    installTranslations(QLocale(QString::fromLatin1(language.locale)));
+    std::filesystem::remove(defaultIndexPath() + "-wal");
+    std::filesystem::remove(defaultIndexPath() + "-shm");
+    testing_support::writeFileBytes(defaultIndexPath(), "no index");
+    messages.clear();
+    doc->SelectImage(QString());
+    QTest::mouseClick(form()->searchButton(), Qt::LeftButton);  // answered at once
+    EXPECT_EQ(messages, QStringList{QString::fromUtf8(language.noQuery)});
+    messages.clear();
+    doc->SelectImage(QString::fromStdString(temp.file("p101.jpg")));
+    const QStringList captions = captionsOfNextSearch();
+    EXPECT_TRUE(captions.contains(QString::fromUtf8(language.indexing)))
+        << captions.join(", ").toStdString();
+    EXPECT_TRUE(captions.contains(QString::fromUtf8(language.ranking)))
+        << captions.join(", ").toStdString();
+    EXPECT_EQ(
+        messages,
+        QStringList{
+            QString::fromUtf8(language.damaged).arg(index, index + QStringLiteral(".damaged"))});
+  }
+  installTranslations(QLocale(QLocale::English));
 }
 
 }  // namespace
