@@ -8,6 +8,7 @@
 #include "cli/cli.h"
 #include "cli/cli_io.h"
 #include "cli/index_support.h"
+#include "cli/search_output.h"
 #include "index/duplicates.h"
 
 namespace cli {
@@ -20,25 +21,6 @@ const char* const kUsage =
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli duplicates: " << what << "\n" << kUsage;
   return kExitUsage;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; other
-// bytes as they are.
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 std::string number(double v) {
@@ -123,7 +105,7 @@ int runDuplicates(Invocation& inv) {
                 << ", \"color\": " << number(e.colorSimilarity) << "}";
       } else {
         inv.out << number(e.score) << " " << number(e.edgeSimilarity) << " "
-                << number(e.colorSimilarity) << " " << path << "\n";
+                << number(e.colorSimilarity) << " " << escapePathForLine(path) << "\n";
       }
     }
     if (json) inv.out << "\n  ]";

@@ -217,3 +217,8 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   }
   return true;
 }
+
+bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format, std::string* error) {
+  format = formatHint(path);
+  return openForReading(path, file, error);
+}

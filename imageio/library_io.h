@@ -6,6 +6,9 @@
 
 #include "codec/raster.h"
 
+class QByteArray;
+class QFile;
+
 // Loads any image file Qt can read into image, with the depth rules of
 // rasterFromQImage, turned upright as its orientation tag says. Paths travel
 // as bytes; only regular files are read. On failure the image is left empty and, when error is
@@ -40,3 +43,8 @@ std::string writerFormatFor(const std::string& path);
 // The target extension of a path as SaveByExtension sees it (dot included,
 // empty when the last component has no dot).
 std::string targetExtension(const std::string& path);
+
+// Opens an image file by its bytes for a QImageReader (only regular files),
+// with the format its extension suggests. False with the reason in error.
+bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format,
+                   std::string* error = nullptr);

@@ -13,6 +13,7 @@
 
 #include "imageio/file_kind.h"
 #include "imageio/image_library.h"
+#include "imageio/library_io.h"
 #include "imageio/qimage_raster.h"
 #include "numeric/trace.h"
 #include "platform/directory.h"
@@ -49,7 +50,14 @@ bool LoadForSignature(const std::string& path, std::uint32_t maxSide, CImage& im
     return false;
   };
   if (!imageio::startImageLibrary()) return fail("the image library cannot be started");
-  QImageReader reader(QFile::decodeName(path.c_str()));
+  // By its bytes, so that any name on disk is read; upright, as the
+  // conversions read it, so that a RIM file made from it matches.
+  QFile file;
+  QByteArray format;
+  std::string why;
+  if (!OpenImageFile(path, file, format, &why)) return fail(why);
+  QImageReader reader(&file, format);
+  reader.setAutoTransform(true);
   const QSize size = reader.size();
   if (size.isValid()) {
     const std::uint64_t pixels =

@@ -164,6 +164,27 @@ TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
   EXPECT_EQ(none.out, "[]\n");
 }
 
+// Names with a line break and a byte that is not UTF-8 stay one record each,
+// escaped as the search escapes them.
+TEST_F(CliIndex, DuplicatesEscapesOddNamesAsTheSearchDoes) {
+  // Saved under a plain name first: the image library takes names as text.
+  save(example("storm.jpg"), dir.file("storm.jpg"), "JPEG");
+  std::filesystem::rename(dir.file("storm.jpg"), dir.file("storm\n\xff.jpg"));
+  save(example("storm.jpg").mirrored(true, false), dir.file("storm-mirror.jpg"), "JPEG", 60);
+  save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
+  const CliRun found = run({"duplicates", "--index", index(), dir.path()});
+  ASSERT_EQ(found.code, 0) << found.err;
+  const std::vector<std::string> lines = linesOf(found.out);
+  ASSERT_EQ(lines.size(), 2u) << found.out;
+  const std::string spelled = dir.path() + "/storm\\n\xff.jpg";
+  EXPECT_TRUE(lines[0].find(spelled) != std::string::npos ||
+              lines[1].find(spelled) != std::string::npos)
+      << found.out;
+  const CliRun json = run({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
+  EXPECT_NE(json.out.find("\"" + dir.path() + "/storm\\n\\udcff.jpg\""), std::string::npos)
+      << json.out;
+}
+
 TEST_F(CliIndex, ADamagedIndexIsReportedAndRebuilt) {
   mixedFolder();
   writeFileBytes(index(), std::string(5000, '\x17'));
