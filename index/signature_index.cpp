@@ -2,8 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "index/signature_blob.h"
 
@@ -196,9 +199,38 @@ bool SignatureIndex::prepareSchema(std::string& reason) {
   }
   // Schema 1 is the first; later versions migrate older files here, step by
   // step inside one transaction.
-  // WAL lets readers go on while one process writes; the mode stays with
-  // the file, so the first opener to get it sets it for all.
-  return exec("PRAGMA journal_mode=WAL");
+  return ensureWal();
+}
+
+// WAL lets readers go on while one process writes; the mode stays with the
+// file, so the first opener to get it sets it for all. The switch needs the
+// other connections idle and SQLite answers "busy" at once instead of
+// waiting for that, so it is tried again for as long as a lock is waited for.
+bool SignatureIndex::ensureWal() {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  for (;;) {
+    int rc;
+    {
+      Statement s(prepare("PRAGMA journal_mode=WAL"));
+      if (!s) return false;
+      rc = sqlite3_step(s.get());
+      if (rc == SQLITE_ROW) {
+        const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+        if (mode != nullptr && std::strcmp(mode, "wal") == 0) return true;
+        rc = SQLITE_BUSY;  // left in the old mode: another connection was busy
+      }
+    }
+    if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) {
+      error_ = sqlite3_errmsg(db_);
+      return false;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      error_ = "the index stays locked by another process";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 bool SignatureIndex::Open(const std::string& file, std::string& notice, std::string& error) {

@@ -85,6 +85,7 @@ class SignatureIndex {
   bool readSchemaState(const char* begin, SchemaState& state, std::string& reason);
   bool readInt(const char* sql, int& value);
   bool createTables();
+  bool ensureWal();
   bool failedRead(std::string& reason);
   bool moveAsideAndCreate(const std::string& reason, std::string& notice, std::string& error);
   bool exec(const char* sql);
