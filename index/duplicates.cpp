@@ -64,26 +64,29 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   pairs.erase(std::unique(pairs.begin(), pairs.end(),
                           [](const Pair& x, const Pair& y) { return x.a == y.a && x.b == y.b; }),
               pairs.end());
-  std::map<std::size_t, Signature> cache;
-  auto signature = [&](std::size_t i) -> const Signature* {
-    auto it = cache.find(i);
-    if (it == cache.end()) {
-      Signature s;
-      if (!index.LoadSignature(rows[i].id, s)) return nullptr;
-      it = cache.emplace(i, std::move(s)).first;
-    }
-    return &it->second;
-  };
-  // Signatures are loaded on this thread; pairs are scored in parallel.
+  // Scored a chunk of pairs at a time, with the signatures of that chunk
+  // only in memory (a signature in memory is some 150 kB): loaded on this
+  // thread, the pairs scored in parallel.
+  constexpr std::size_t kChunk = 256;
   std::vector<char> usable(pairs.size(), 0);
-  for (std::size_t k = 0; k < pairs.size(); ++k)
-    usable[k] = signature(pairs[k].a) != nullptr && signature(pairs[k].b) != nullptr;
-  ParallelFor(pairs.size(), r.threads, [&](std::size_t k) {
-    if (!usable[k]) return;
-    ImageEntry e;
-    ScoreSignature(cache.at(pairs[k].a), cache.at(pairs[k].b), r.colorMode, r.colorWeight, e);
-    pairs[k].score = e.score;
-  });
+  for (std::size_t start = 0; start < pairs.size(); start += kChunk) {
+    const std::size_t end = std::min(pairs.size(), start + kChunk);
+    std::map<std::size_t, Signature> loaded;
+    std::map<std::size_t, bool> readable;
+    for (std::size_t k = start; k < end; ++k)
+      for (std::size_t i : {pairs[k].a, pairs[k].b})
+        if (readable.find(i) == readable.end())
+          readable[i] = index.LoadSignature(rows[i].id, loaded[i]);
+    for (std::size_t k = start; k < end; ++k)
+      usable[k] = readable[pairs[k].a] && readable[pairs[k].b];
+    ParallelFor(end - start, r.threads, [&](std::size_t offset) {
+      const std::size_t k = start + offset;
+      if (!usable[k]) return;
+      ImageEntry e;
+      ScoreSignature(loaded.at(pairs[k].a), loaded.at(pairs[k].b), r.colorMode, r.colorWeight, e);
+      pairs[k].score = e.score;
+    });
+  }
 
   std::vector<std::size_t> parent(n);
   std::iota(parent.begin(), parent.end(), 0);
@@ -106,20 +109,25 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
           return affinity[x] != affinity[y] ? affinity[x] < affinity[y]
                                             : rows[x].path > rows[y].path;
         });
-    auto entryOf = [&](std::size_t i) {
+    Signature leader;
+    if (!index.LoadSignature(rows[lead].id, leader)) continue;  // read above: not expected
+    auto entryOf = [&](std::size_t i, const Signature& s) {
       ImageEntry e;
       e.path = rows[i].path;
       e.baseType = static_cast<std::int16_t>(learning);
-      ScoreSignature(*signature(lead), *signature(i), r.colorMode, r.colorWeight, e);
+      ScoreSignature(leader, s, r.colorMode, r.colorWeight, e);
       return e;
     };
     std::vector<ImageEntry> others;
-    for (std::size_t i : list)
-      if (i != lead) others.push_back(entryOf(i));
+    for (std::size_t i : list) {
+      Signature member;
+      if (i != lead && index.LoadSignature(rows[i].id, member))
+        others.push_back(entryOf(i, member));
+    }
     SortLikeListing(others);
     SortByScore(others);
     DuplicateGroup group;
-    group.members.push_back(entryOf(lead));
+    group.members.push_back(entryOf(lead, leader));
     for (ImageEntry& e : others) group.members.push_back(std::move(e));
     groups.push_back(std::move(group));
   }
