@@ -1,8 +1,10 @@
 #include "index/duplicates.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <numeric>
+#include <random>
 
 #include "index/ranking.h"
 #include "index/refresh.h"
@@ -22,6 +24,84 @@ struct Pair {
   double score = 0.0;
 };
 
+// The point of an entry along which the directions run: the colour feature
+// of the measure in use and the edge profile, each of unit length, weighted
+// as the score weighs them.
+std::vector<float> pointOf(const CompactSignature& c, const DuplicateRequest& r) {
+  std::vector<float> colour;
+  if (r.colorMode == 0)
+    colour.assign(c.blockMeans.begin(), c.blockMeans.end());
+  else if (r.colorMode == 1)
+    colour.assign(c.histogram.begin(), c.histogram.end());
+  else
+    colour.assign(c.structure.begin(), c.structure.end());
+  std::vector<float> point;
+  auto append = [&point](const float* v, std::size_t n, double weight) {
+    double norm = 0.0;
+    for (std::size_t k = 0; k < n; ++k) norm += double{v[k]} * v[k];
+    const double f = norm > 0.0 ? weight / std::sqrt(norm) : 0.0;
+    for (std::size_t k = 0; k < n; ++k) point.push_back(static_cast<float>(v[k] * f));
+  };
+  append(colour.data(), colour.size(), r.colorWeight);
+  append(c.edgeProfile.data(), c.edgeProfile.size(), 1.0 - r.colorWeight);
+  return point;
+}
+
+// The entries each entry is estimated against: all the others in a small
+// folder, else its neighbours along fixed random directions. The orders are
+// kept (4 bytes per entry and direction), the lists made on demand.
+class Candidates {
+ public:
+  Candidates(const std::vector<CompactRow>& rows, const DuplicateRequest& r)
+      : n_(rows.size()), neighbours_(r.neighbours) {
+    if (n_ <= r.allPairsUpTo) return;
+    std::vector<std::vector<float>> points(n_);
+    for (std::size_t i = 0; i < n_; ++i) points[i] = pointOf(rows[i].compact, r);
+    const std::size_t size = points[0].size();
+    std::mt19937 random(20240601);  // fixed: the same folder gives the same groups
+    std::normal_distribution<float> gaussian;
+    std::vector<std::pair<float, std::uint32_t>> order(n_);
+    for (std::size_t d = 0; d < r.directions; ++d) {
+      std::vector<float> direction(size);
+      for (float& x : direction) x = gaussian(random);
+      for (std::size_t i = 0; i < n_; ++i)
+        order[i] = {std::inner_product(direction.begin(), direction.end(), points[i].begin(), 0.0f),
+                    static_cast<std::uint32_t>(i)};
+      std::sort(order.begin(), order.end());
+      orders_.emplace_back(n_);
+      positions_.emplace_back(n_);
+      for (std::size_t p = 0; p < n_; ++p) {
+        orders_.back()[p] = order[p].second;
+        positions_.back()[order[p].second] = static_cast<std::uint32_t>(p);
+      }
+    }
+  }
+
+  void of(std::size_t i, std::vector<std::size_t>& out) const {
+    out.clear();
+    if (orders_.empty()) {
+      for (std::size_t j = 0; j < n_; ++j)
+        if (j != i) out.push_back(j);
+      return;
+    }
+    for (std::size_t d = 0; d < orders_.size(); ++d) {
+      const std::size_t p = positions_[d][i];
+      const std::size_t from = p > neighbours_ ? p - neighbours_ : 0;
+      const std::size_t to = std::min(n_, p + neighbours_ + 1);
+      for (std::size_t q = from; q < to; ++q)
+        if (q != p) out.push_back(orders_[d][q]);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+
+ private:
+  std::size_t n_;
+  std::size_t neighbours_;
+  std::vector<std::vector<std::uint32_t>> orders_;
+  std::vector<std::vector<std::uint32_t>> positions_;
+};
+
 // The groups among rows of one learning method.
 bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t learning,
               std::vector<DuplicateGroup>& groups, std::string& error) {
@@ -39,14 +119,16 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   if (n < 2) return true;
 
   // Each entry's likeliest partners by the estimate.
+  const Candidates candidates(rows, r);
   std::vector<std::vector<std::size_t>> partners(n);
   ParallelFor(n, r.threads, [&](std::size_t i) {
+    std::vector<std::size_t> others;
+    candidates.of(i, others);
     std::vector<std::pair<double, std::size_t>> estimates;
-    estimates.reserve(n - 1);
-    for (std::size_t j = 0; j < n; ++j)
-      if (j != i)
-        estimates.emplace_back(
-            EstimateScore(rows[i].compact, rows[j].compact, r.colorMode, r.colorWeight), j);
+    estimates.reserve(others.size());
+    for (std::size_t j : others)
+      estimates.emplace_back(
+          EstimateScore(rows[i].compact, rows[j].compact, r.colorMode, r.colorWeight), j);
     const std::size_t keep = std::min(r.shortlist, estimates.size());
     std::partial_sort(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(keep),
                       estimates.end(), [](const auto& x, const auto& y) {

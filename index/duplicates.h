@@ -1,6 +1,10 @@
 // Near-duplicate groups of an indexed folder. Each entry's compact
 // descriptor shortlists its likeliest matches among the others; only those
 // pairs are scored exactly, so the costly measures never run on all pairs.
+// In a large folder even the estimates do not run on all pairs: each entry
+// is estimated against its neighbours along a few fixed directions of the
+// descriptor (sorted once per direction), which near-duplicates stay close
+// along.
 // Pairs scoring at least the threshold join their files into one group.
 #pragma once
 
@@ -22,6 +26,9 @@ struct DuplicateRequest {
   double colorWeight = 0.7;
   double threshold = kDefaultDuplicateThreshold;
   std::size_t shortlist = kDuplicateShortlist;  // exact comparisons per entry
+  std::size_t allPairsUpTo = 2048;              // folders up to this size estimate every pair
+  std::size_t directions = 16;                  // otherwise: neighbours along this many directions
+  std::size_t neighbours = 32;                  // on each side, in each direction
   unsigned threads = 1;
 };
 
