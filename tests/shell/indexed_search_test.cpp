@@ -205,6 +205,7 @@ TEST_F(IndexedSearchTest, CaptionsAndMessagesFollowTheLocale) {
   copyPhotos(temp.path(), 4);
   chooseFolder(temp.path());
   const QString index = QString::fromStdString(defaultIndexPath());
+  std::filesystem::create_directories(std::filesystem::path(defaultIndexPath()).parent_path());
   for (const IndexedLanguage& language : kIndexedLanguages) {
     SCOPED_TRACE(language.locale);
     installTranslations(QLocale(QString::fromLatin1(language.locale)));
