@@ -22,7 +22,9 @@ constexpr int kMaxDisplayName = 260;
 
 CFolimDoc::CFolimDoc() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  m_screenSize = screen != nullptr ? screen->size() : QSize(1920, 1080);
+  // In device pixels: a high-density screen shows more of the picture's.
+  m_screenSize =
+      screen != nullptr ? screen->size() * screen->devicePixelRatio() : QSize(1920, 1080);
   connect(&loader_, &CThumbnailLoader::thumbnailReady, this, &CFolimDoc::onThumbnailReady);
   connect(&jobs_, &CJobRunner::runningChanged, this, &CFolimDoc::busyChanged);
 }

@@ -121,7 +121,8 @@ class CFolimDoc : public QObject {
   QStringList m_convertPaths;
   // The list holds a ranking (captions show rank and score).
   bool m_isRanking = false;
-  // The screen the pictures are read for (the primary screen's size).
+  // The screen the pictures are read for (the primary screen's size in
+  // device pixels).
   QSize m_screenSize;
 
  signals:

@@ -49,8 +49,11 @@ void COriginalImage::ShowFullSizeImage(QScreen* screen) {
   const int boxWidth = workArea_.width() - m.left() - m.right();
   const int boxHeight = workArea_.height() - m.top() - m.bottom();
 
-  // A large photograph is read only as far as the window shows it.
-  CImageEx& image = doc.PrepareFullSizeImage(boxWidth, boxHeight);
+  // A large photograph is read only as far as the window shows it (in
+  // device pixels).
+  const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  CImageEx& image = doc.PrepareFullSizeImage(static_cast<int>(boxWidth * ratio),
+                                             static_cast<int>(boxHeight * ratio));
   image.SetDrawRect(0, 0, image.FullWidth(), image.FullHeight());
   if (!FitWindowToImage()) {
     image.FitInto(boxWidth, boxHeight);
@@ -120,7 +123,7 @@ void COriginalImage::setZoom(double zoom) {
   zoom_ = zoom;
   // Past what the reduced pixels show, the whole picture is decoded.
   const CImageEx& image = doc_.m_fullSizeImage;
-  if (image.IsReduced() && zoom_ * image.FullWidth() > image.GetWidth()) {
+  if (image.IsReduced() && zoom_ * devicePixelRatioF() * image.FullWidth() > image.GetWidth()) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     doc_.LoadFullSizePixels();
     QGuiApplication::restoreOverrideCursor();
