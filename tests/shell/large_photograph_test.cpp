@@ -1,6 +1,7 @@
 // A large photograph at full size: shown fitted from a reduced decode, the
 // whole picture decoded when the zoom needs it, and saved whole whatever is
 // on show.
+#include <QFile>
 #include <QImage>
 #include <QScreen>
 #include <QTest>
@@ -96,6 +97,18 @@ TEST_F(LargePhotographTest, ZoomingInStepByStepDecodesWholePastTheReducedScale) 
   ASSERT_GT(fullSize()->zoom(), covered);
   EXPECT_FALSE(shown().IsReduced());
   EXPECT_EQ(shown().GetWidth(), kWidth);
+}
+
+TEST_F(LargePhotographTest, APictureGoneBeforeTheZoomStaysReducedAndSaysSo) {
+  doc->OpenImage(path);
+  ASSERT_TRUE(shown().IsReduced());
+  const int width = shown().GetWidth();
+  ASSERT_TRUE(QFile::remove(path));
+  press(Qt::Key_1);
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("Cannot open " + path)) << messages[0].toStdString();
+  EXPECT_TRUE(shown().IsReduced());
+  EXPECT_EQ(shown().GetWidth(), width);
 }
 
 TEST_F(LargePhotographTest, SavingWritesTheWholePicture) {
