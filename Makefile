@@ -38,7 +38,7 @@ gui: build
 	@$(BUILD)/bin/folim examples
 
 bench: deps
-	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DFOLIM_BUILD_BENCH=ON -DFOLIM_BUILD_GUI=OFF >/dev/null
+	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DFOLIM_BUILD_BENCH=ON -DFOLIM_BUILD_GUI=ON >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@bash scripts/bench.sh $(BUILD)-bench
 	@bash scripts/bench-vs-jpeg.sh $(BUILD)-bench

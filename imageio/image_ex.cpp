@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QRect>
 #include <cmath>
+#include <utility>
 
 #include "codec/rim_codec.h"
 #include "imageio/file_kind.h"
@@ -20,7 +21,10 @@ CImageEx::CImageEx(const CImageEx& other)
       m_nDrawX(other.m_nDrawX),
       m_nDrawY(other.m_nDrawY),
       m_nDrawWidth(other.m_nDrawWidth),
-      m_nDrawHeight(other.m_nDrawHeight) {
+      m_nDrawHeight(other.m_nDrawHeight),
+      m_nFullWidth(other.m_nFullWidth),
+      m_nFullHeight(other.m_nFullHeight),
+      m_nReduction(other.m_nReduction) {
   imageio::rasterCreated();
 }
 
@@ -32,6 +36,23 @@ CImageEx& CImageEx::operator=(const CImageEx& other) {
   m_nDrawY = other.m_nDrawY;
   m_nDrawWidth = other.m_nDrawWidth;
   m_nDrawHeight = other.m_nDrawHeight;
+  m_nFullWidth = other.m_nFullWidth;
+  m_nFullHeight = other.m_nFullHeight;
+  m_nReduction = other.m_nReduction;
+  return *this;
+}
+
+CImageEx& CImageEx::operator=(CImageEx&& other) noexcept {
+  if (this == &other) return *this;
+  CImage::operator=(std::move(other));
+  m_nBaseType = other.m_nBaseType;
+  m_nDrawX = other.m_nDrawX;
+  m_nDrawY = other.m_nDrawY;
+  m_nDrawWidth = other.m_nDrawWidth;
+  m_nDrawHeight = other.m_nDrawHeight;
+  m_nFullWidth = other.m_nFullWidth;
+  m_nFullHeight = other.m_nFullHeight;
+  m_nReduction = other.m_nReduction;
   return *this;
 }
 
@@ -39,6 +60,7 @@ CImageEx::~CImageEx() { imageio::rasterDestroyed(); }
 
 bool CImageEx::LoadImageFile(const std::string& path, bool forThumbnail, std::string* error) {
   if (!IsNull()) Destroy();
+  m_nReduction = 1;
 
   if (GetFileKind(path) != kFileKindRim) {
     // An unreadable file simply leaves the image empty.
@@ -76,6 +98,32 @@ bool CImageEx::LoadImageFile(const std::string& path, bool forThumbnail, std::st
   return true;
 }
 
+bool CImageEx::LoadImageFileForScreen(const std::string& path, int boxWidth, int boxHeight,
+                                      std::string* error) {
+  // RIM files have no reduced decode.
+  if (GetFileKind(path) == kFileKindRim) return LoadImageFile(path, false, error);
+  if (!IsNull()) Destroy();
+  m_nBaseType = kBaseTypeOther;
+  ReducedLoad load;
+  LoadReducedWithImageLibrary(path, boxWidth, boxHeight, *this, load, error);
+  m_nFullWidth = load.fullWidth;
+  m_nFullHeight = load.fullHeight;
+  m_nReduction = load.reduction;
+  return true;
+}
+
+bool CImageEx::IsReduced() const {
+  // Pixels put in by other means than the reduced load are whole.
+  return m_nReduction > 1 && !IsNull() &&
+         GetWidth() == (m_nFullWidth + m_nReduction - 1) / m_nReduction &&
+         GetHeight() == (m_nFullHeight + m_nReduction - 1) / m_nReduction;
+}
+
+bool CImageEx::CoversBox(int boxWidth, int boxHeight) const {
+  return !IsReduced() ||
+         coveringReduction(m_nFullWidth, m_nFullHeight, boxWidth, boxHeight) >= m_nReduction;
+}
+
 void CImageEx::FitInto(int boxWidth, int boxHeight) {
   m_nDrawX = 0;
   m_nDrawY = 0;
@@ -85,8 +133,8 @@ void CImageEx::FitInto(int boxWidth, int boxHeight) {
     m_nDrawHeight = 0;
     return;
   }
-  const double w = GetWidth();
-  const double h = GetHeight();
+  const double w = FullWidth();
+  const double h = FullHeight();
   const double g = static_cast<double>(boxWidth) / w;
   const double e = static_cast<double>(boxHeight) / h;
   double scale = 0.0;

@@ -26,14 +26,29 @@ class CImageEx : public CImage {
   CImageEx();
   CImageEx(const CImageEx& other);
   CImageEx& operator=(const CImageEx& other);
+  // Takes over the pixels without copying them (large photographs).
+  CImageEx& operator=(CImageEx&& other) noexcept;
   ~CImageEx() override;
 
   // Replaces the contents by the file's image and sets m_nBaseType. Returns
   // false only when a RIM file fails to decode. When the image stays empty,
   // error (when given) receives the reason.
   bool LoadImageFile(const std::string& path, bool forThumbnail, std::string* error = nullptr);
+  // As LoadImageFile (not for a thumbnail), for showing the picture fitted
+  // into a box: a large photograph may be decoded at a reduced size that
+  // still covers the box (see LoadReducedWithImageLibrary). Such pixels are
+  // for the screen only; FullWidth and FullHeight keep the whole picture's.
+  bool LoadImageFileForScreen(const std::string& path, int boxWidth, int boxHeight,
+                              std::string* error = nullptr);
+  // The size of the whole picture the pixels show, and whether they show it
+  // reduced (then 2, 4 or 8 times smaller on each side).
+  int FullWidth() const { return IsReduced() ? m_nFullWidth : GetWidth(); }
+  int FullHeight() const { return IsReduced() ? m_nFullHeight : GetHeight(); }
+  bool IsReduced() const;
+  // The pixels suffice to show the picture fitted into the box.
+  bool CoversBox(int boxWidth, int boxHeight) const;
 
-  // The largest rectangle of the image's aspect ratio inside a box at (0, 0),
+  // The largest rectangle of the (whole) image's aspect ratio inside a box at (0, 0),
   // centred along the direction with room to spare.
   void FitInto(int boxWidth, int boxHeight);
   void SetDrawRect(int x, int y, int width, int height);
@@ -48,6 +63,11 @@ class CImageEx : public CImage {
   int m_nDrawY = 0;
   int m_nDrawWidth = 0;
   int m_nDrawHeight = 0;
+
+ private:
+  int m_nFullWidth = 0;
+  int m_nFullHeight = 0;
+  int m_nReduction = 1;
 };
 
 // The thumbnail background of a base type: dark red for PCA bases, dark blue

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "codec/limits.h"
@@ -77,7 +79,14 @@ bool ReadImageSize(const std::string& path, int& width, int& height, std::string
   return true;
 }
 
-bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error) {
+namespace {
+
+// The one reading path of ordinary image files. With a box (upright width
+// and height), a reader that can decode at a reduced scale does so at the
+// smallest scale that still covers the picture fitted into the box; load
+// then receives the picture's own size and the scale used.
+bool loadThroughReader(const std::string& path, CImage& image, std::string* error, const QSize* box,
+                       ReducedLoad* load) {
   image.Destroy();
   if (!imageio::startImageLibrary()) {
     setError(error, "the image library cannot be started");
@@ -101,6 +110,18 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
       return false;
     }
   }
+  int reduction = 1;
+  if (box != nullptr && announced.isValid() && reader.supportsOption(QImageIOHandler::ScaledSize)) {
+    reduction =
+        coveringReduction(announced.width(), announced.height(), box->width(), box->height());
+    if (reduction > 1) {
+      // The reader scales the picture as it is stored, before turning it.
+      QSize stored((announced.width() + reduction - 1) / reduction,
+                   (announced.height() + reduction - 1) / reduction);
+      if (reader.transformation() & QImageIOHandler::TransformationRotate90) stored.transpose();
+      reader.setScaledSize(stored);
+    }
+  }
   QImage decoded = reader.read();
   if (decoded.isNull()) {
     setError(error, reader.errorString().toStdString());
@@ -112,11 +133,46 @@ bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* e
     QImage indexed = imageio::indexedWithPalette(decoded, *palette);
     if (!indexed.isNull()) decoded = std::move(indexed);
   }
+  if (load != nullptr) {
+    const QSize full = announced.isValid() ? announced : decoded.size();
+    *load = {full.width(), full.height(), reduction};
+  }
   if (!imageio::rasterFromQImage(decoded, image)) {
     setError(error, "the image is too large or memory ran out");
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+int coveringReduction(int fullWidth, int fullHeight, int boxWidth, int boxHeight) {
+  if (fullWidth <= 0 || fullHeight <= 0 || boxWidth <= 0 || boxHeight <= 0) return 1;
+  if (fullWidth <= boxWidth && fullHeight <= boxHeight) return 1;
+  // The fitted size, aspect ratio kept (in 64 bits: sides of up to 2^31).
+  const auto w = static_cast<std::int64_t>(fullWidth), h = static_cast<std::int64_t>(fullHeight);
+  std::int64_t fittedWidth = boxWidth, fittedHeight = boxHeight;
+  if (w * boxHeight > h * boxWidth)
+    fittedHeight = std::max<std::int64_t>(1, h * boxWidth / w);
+  else
+    fittedWidth = std::max<std::int64_t>(1, w * boxHeight / h);
+  for (int reduction : {8, 4, 2}) {
+    if ((w + reduction - 1) / reduction >= fittedWidth &&
+        (h + reduction - 1) / reduction >= fittedHeight)
+      return reduction;
+  }
+  return 1;
+}
+
+bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error) {
+  return loadThroughReader(path, image, error, nullptr, nullptr);
+}
+
+bool LoadReducedWithImageLibrary(const std::string& path, int boxWidth, int boxHeight,
+                                 CImage& image, ReducedLoad& load, std::string* error) {
+  load = {};
+  const QSize box(boxWidth, boxHeight);
+  return loadThroughReader(path, image, error, &box, &load);
 }
 
 std::string targetExtension(const std::string& path) {

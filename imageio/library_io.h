@@ -16,6 +16,28 @@ class QFile;
 // refused before they are decoded.
 bool LoadWithImageLibrary(const std::string& path, CImage& image, std::string* error = nullptr);
 
+// What a reduced load read: the upright size of the whole picture, and the
+// scale of the decode (1, 2, 4 or 8: each side divided by it, rounded up).
+struct ReducedLoad {
+  int fullWidth = 0;
+  int fullHeight = 0;
+  int reduction = 1;
+};
+
+// The largest reduction of 8, 4 and 2 whose picture (each side divided by
+// it, rounded up) still covers the picture fitted into the box, aspect ratio
+// kept; 1 when none does or the picture fits the box as it is.
+int coveringReduction(int fullWidth, int fullHeight, int boxWidth, int boxHeight);
+
+// As LoadWithImageLibrary, for showing the picture fitted into a box (upright
+// width and height): a reader that can read at a reduced size reads it at
+// coveringReduction (JPEG decodes that in the DCT, at a fraction of the work;
+// PNG scales as it reads), any other reads it whole. load
+// receives the whole picture's size and the reduction used. Such pixels are
+// for the screen only: whatever keeps or converts the picture loads it whole.
+bool LoadReducedWithImageLibrary(const std::string& path, int boxWidth, int boxHeight,
+                                 CImage& image, ReducedLoad& load, std::string* error = nullptr);
+
 // Writes image to path with the writer whose format name matches the path's
 // extension (from the last dot of its last component, compared without
 // regard to case, in the order Qt lists its writers). No extension, an

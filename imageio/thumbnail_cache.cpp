@@ -212,8 +212,11 @@ bool ThumbnailCache::store(const std::string& path, const QImage& thumbnail,
       thumbnail.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   QByteArray png;
   QBuffer buffer(&png);
-  if (!buffer.open(QIODevice::WriteOnly) || !QImageWriter(&buffer, "png").write(image))
-    return false;
+  QImageWriter writer(&buffer, "png");
+  // Fast compression: a first listing stores a thumbnail per picture, and at
+  // the default level the compressing costs more than reading a small picture.
+  writer.setQuality(80);
+  if (!buffer.open(QIODevice::WriteOnly) || !writer.write(image)) return false;
   png = withTextChunks(png, {{kUriKey, fileUri(absolutePath(path)).toLatin1()},
                              {kMTimeKey, QByteArray::number(stamp.mtime)},
                              {kSizeKey, QByteArray::number(stamp.size)},

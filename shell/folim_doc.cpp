@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <algorithm>
 
 #include "imageio/export.h"
@@ -19,6 +21,10 @@ constexpr int kMaxDisplayName = 260;
 }  // namespace
 
 CFolimDoc::CFolimDoc() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  // In device pixels: a high-density screen shows more of the picture's.
+  m_screenSize =
+      screen != nullptr ? screen->size() * screen->devicePixelRatio() : QSize(1920, 1080);
   connect(&loader_, &CThumbnailLoader::thumbnailReady, this, &CFolimDoc::onThumbnailReady);
   connect(&jobs_, &CJobRunner::runningChanged, this, &CFolimDoc::busyChanged);
 }
@@ -174,7 +180,10 @@ void CFolimDoc::SelectRow(int row) {
 
 void CFolimDoc::SelectImage(const QString& path) {
   m_currentPath = path;
-  m_currentImage.LoadImageFile(toNativePath(path), false);
+  // Decoded only as far as the screen shows it: selecting a photograph of
+  // 50 megapixels stays quick and small.
+  m_currentImage.LoadImageFileForScreen(toNativePath(path), m_screenSize.width(),
+                                        m_screenSize.height());
   emit currentImageChanged(path);
 }
 
@@ -188,17 +197,34 @@ void CFolimDoc::ShowFullSize() {
   if (!m_currentPath.isEmpty()) emit fullSizeRequested();
 }
 
-CImageEx& CFolimDoc::PrepareFullSizeImage() {
-  if (!m_currentImage.IsNull()) {
+CImageEx& CFolimDoc::PrepareFullSizeImage(int boxWidth, int boxHeight) {
+  if (!m_currentImage.IsNull() && m_currentImage.CoversBox(boxWidth, boxHeight)) {
     m_fullSizeImage = m_currentImage;
   } else {
     std::string why;
-    m_fullSizeImage.LoadImageFile(toNativePath(m_currentPath), false, &why);
+    m_fullSizeImage.LoadImageFileForScreen(toNativePath(m_currentPath), boxWidth, boxHeight, &why);
     if (m_fullSizeImage.IsNull())
       showMessage(tr("Cannot open %1: %2")
                       .arg(m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
   }
   return m_fullSizeImage;
+}
+
+bool CFolimDoc::LoadFullSizePixels() {
+  if (!m_fullSizeImage.IsReduced()) return !m_fullSizeImage.IsNull();
+  CImageEx whole;
+  std::string why;
+  whole.LoadImageFile(toNativePath(m_currentPath), false, &why);
+  if (whole.IsNull()) {
+    // The reduced picture stays on show.
+    showMessage(tr("Cannot open %1: %2")
+                    .arg(m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
+    return false;
+  }
+  whole.SetDrawRect(m_fullSizeImage.m_nDrawX, m_fullSizeImage.m_nDrawY,
+                    m_fullSizeImage.m_nDrawWidth, m_fullSizeImage.m_nDrawHeight);
+  m_fullSizeImage = std::move(whole);
+  return true;
 }
 
 int CFolimDoc::CurrentEntry() const {

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -73,8 +74,16 @@ class CFolimDoc : public QObject {
   bool StepImage(int step);
   // m_fullSizeImage takes a copy of the current image's pixels (the current
   // image may be replaced while the window is open), or is loaded from
-  // m_currentPath when the current image holds none.
-  CImageEx& PrepareFullSizeImage();
+  // m_currentPath when the current image holds none or holds it reduced too
+  // far for a box of boxWidth x boxHeight (then reduced only as far as the
+  // box allows).
+  CImageEx& PrepareFullSizeImage(int boxWidth, int boxHeight);
+  CImageEx& PrepareFullSizeImage() {
+    return PrepareFullSizeImage(m_screenSize.width(), m_screenSize.height());
+  }
+  // Decodes the whole picture into m_fullSizeImage when it holds it reduced
+  // (zooming in needs its pixels); false when it cannot be read.
+  bool LoadFullSizePixels();
   // Index of the current image in m_entries, or -1.
   int CurrentEntry() const;
 
@@ -99,6 +108,9 @@ class CFolimDoc : public QObject {
 
   // The state, read freely; changed through the commands above.
   std::vector<ImageEntry> m_entries;
+  // Only shown (query box, full-size window): a large photograph may be held
+  // reduced to what the screen shows. Saving, converting and searching read
+  // the file itself.
   CImageEx m_currentImage;
   QString m_currentPath;
   CImageEx m_fullSizeImage;
@@ -109,6 +121,9 @@ class CFolimDoc : public QObject {
   QStringList m_convertPaths;
   // The list holds a ranking (captions show rank and score).
   bool m_isRanking = false;
+  // The screen the pictures are read for (the primary screen's size in
+  // device pixels).
+  QSize m_screenSize;
 
  signals:
   // Page or page count changed (and when the controls must show them).

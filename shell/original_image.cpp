@@ -42,17 +42,21 @@ void COriginalImage::ShowFullSizeImage(QScreen* screen) {
   CFolimDoc& doc = doc_;
   zoom_ = 0.0;
   setWindowTitle(doc.m_currentPath);
-  CImageEx& image = doc.PrepareFullSizeImage();
-  image.SetDrawRect(0, 0, image.GetWidth(), image.GetHeight());
-
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   workArea_ = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
   winId();  // the decoration is known only for a native window
+  const QMargins m = frameExtents();
+  const int boxWidth = workArea_.width() - m.left() - m.right();
+  const int boxHeight = workArea_.height() - m.top() - m.bottom();
 
+  // A large photograph is read only as far as the window shows it (in
+  // device pixels).
+  const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  CImageEx& image = doc.PrepareFullSizeImage(static_cast<int>(boxWidth * ratio),
+                                             static_cast<int>(boxHeight * ratio));
+  image.SetDrawRect(0, 0, image.FullWidth(), image.FullHeight());
   if (!FitWindowToImage()) {
-    const QMargins m = frameExtents();
-    image.FitInto(workArea_.width() - m.left() - m.right(),
-                  workArea_.height() - m.top() - m.bottom());
+    image.FitInto(boxWidth, boxHeight);
     SizeWindowToFittedImage();
   }
   show();
@@ -63,8 +67,8 @@ void COriginalImage::ShowFullSizeImage(QScreen* screen) {
 
 bool COriginalImage::FitWindowToImage() {
   const CFolimDoc* doc = &doc_;
-  int width = doc->m_fullSizeImage.GetWidth();
-  int height = doc->m_fullSizeImage.GetHeight();
+  int width = doc->m_fullSizeImage.FullWidth();
+  int height = doc->m_fullSizeImage.FullHeight();
   if (doc->m_fullSizeImage.IsNull()) {
     width = kEmptyWidth;
     height = kEmptyHeight;
@@ -100,8 +104,8 @@ void COriginalImage::paintEvent(QPaintEvent* /*event*/) {
     // Fitted to the window, centred, aspect ratio kept.
     image.FitInto(width(), height());
   } else {
-    const int zw = static_cast<int>(image.GetWidth() * zoom_);
-    const int zh = static_cast<int>(image.GetHeight() * zoom_);
+    const int zw = static_cast<int>(image.FullWidth() * zoom_);
+    const int zh = static_cast<int>(image.FullHeight() * zoom_);
     image.SetDrawRect((width() - zw) / 2, (height() - zh) / 2, zw, zh);
   }
   image.DrawAtRect(painter);
@@ -111,19 +115,31 @@ void COriginalImage::paintEvent(QPaintEvent* /*event*/) {
 double COriginalImage::fitScale() const {
   const CImageEx& image = doc_.m_fullSizeImage;
   if (image.IsNull()) return 1.0;
-  return std::min(static_cast<double>(width()) / image.GetWidth(),
-                  static_cast<double>(height()) / image.GetHeight());
+  return std::min(static_cast<double>(width()) / image.FullWidth(),
+                  static_cast<double>(height()) / image.FullHeight());
+}
+
+void COriginalImage::setZoom(double zoom) {
+  zoom_ = zoom;
+  // Past what the reduced pixels show, the whole picture is decoded.
+  const CImageEx& image = doc_.m_fullSizeImage;
+  if (image.IsReduced() && zoom_ * devicePixelRatioF() * image.FullWidth() > image.GetWidth()) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    doc_.LoadFullSizePixels();
+    QGuiApplication::restoreOverrideCursor();
+  }
+  update();
 }
 
 void COriginalImage::zoomIn() {
-  zoom_ = std::min((zoom_ > 0.0 ? zoom_ : fitScale()) * 1.25, 16.0);
-  update();
+  setZoom(std::min((zoom_ > 0.0 ? zoom_ : fitScale()) * 1.25, 16.0));
 }
 
 void COriginalImage::zoomOut() {
-  zoom_ = std::max((zoom_ > 0.0 ? zoom_ : fitScale()) / 1.25, 1.0 / 64);
-  update();
+  setZoom(std::max((zoom_ > 0.0 ? zoom_ : fitScale()) / 1.25, 1.0 / 64));
 }
+
+void COriginalImage::zoomToActualSize() { setZoom(1.0); }
 
 void COriginalImage::zoomToFit() {
   zoom_ = 0.0;
@@ -153,6 +169,9 @@ void COriginalImage::keyPressEvent(QKeyEvent* event) {
       return;
     case Qt::Key_0:
       zoomToFit();
+      return;
+    case Qt::Key_1:
+      zoomToActualSize();
       return;
     default:
       QDialog::keyPressEvent(event);

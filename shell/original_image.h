@@ -1,7 +1,9 @@
 // The modeless window that shows the selected image at full size, or scaled
 // down to the screen's work area when it does not fit there. Right/Left
 // (and Space/Backspace) step through the listing; +, - and 0 (and
-// Ctrl+wheel) zoom in, out and back to fitting the window.
+// Ctrl+wheel) zoom in, out and back to fitting the window, 1 to 100 %. A
+// large photograph is shown from a reduced decode until the zoom asks for
+// more pixels than that holds.
 #pragma once
 
 #include <QDialog>
@@ -38,6 +40,8 @@ class COriginalImage : public QDialog {
   void zoomIn();
   void zoomOut();
   void zoomToFit();
+  // One picture pixel to one screen pixel.
+  void zoomToActualSize();
   // The next (+1) or previous (-1) image of the listing.
   void step(int direction);
 
@@ -50,6 +54,8 @@ class COriginalImage : public QDialog {
  private:
   // The scale at which the picture fits the window.
   double fitScale() const;
+  // Sets the zoom, decoding the whole picture when the zoom needs it.
+  void setZoom(double zoom);
 
   CFolimDoc& doc_;
   QRect workArea_;
