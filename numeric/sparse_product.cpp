@@ -81,6 +81,57 @@ void separateRow(const std::uint32_t* index, const double* value, std::uint32_t 
   }
 }
 
+// The non-zero terms of one row of the left operand, in order; returns
+// their count.
+template <class T>
+std::uint32_t gatherTerms(const T* left, std::uint32_t inner, std::uint32_t* index, double* value) {
+  std::uint32_t terms = 0;
+  for (std::uint32_t k = 0; k < inner; ++k) {
+    if (left[k] == 0) continue;
+    index[terms] = k;
+    value[terms] = static_cast<double>(left[k]);
+    ++terms;
+  }
+  return terms;
+}
+
+// The same for integers, eight at a time: one comparison finds the zeros.
+__attribute__((target("avx2"))) std::uint32_t gatherTermsAvx2(const std::int32_t* left,
+                                                              std::uint32_t inner,
+                                                              std::uint32_t* index, double* value) {
+  std::uint32_t terms = 0;
+  std::uint32_t k = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  for (; k + 8 <= inner; k += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + k));
+    const int zeros = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
+    auto present = static_cast<unsigned>(~zeros & 0xFF);
+    while (present != 0) {
+      const auto bit = static_cast<std::uint32_t>(__builtin_ctz(present));
+      index[terms] = k + bit;
+      value[terms] = static_cast<double>(left[k + bit]);
+      ++terms;
+      present &= present - 1;
+    }
+  }
+  for (; k < inner; ++k) {
+    if (left[k] == 0) continue;
+    index[terms] = k;
+    value[terms] = static_cast<double>(left[k]);
+    ++terms;
+  }
+  return terms;
+}
+
+std::uint32_t gatherFast(const double* left, std::uint32_t inner, std::uint32_t* index,
+                         double* value) {
+  return gatherTerms(left, inner, index, value);
+}
+std::uint32_t gatherFast(const std::int32_t* left, std::uint32_t inner, std::uint32_t* index,
+                         double* value) {
+  return gatherTermsAvx2(left, inner, index, value);
+}
+
 template <class T>
 void sparseStrip(const T* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
                  double* c) {
@@ -91,13 +142,9 @@ void sparseStrip(const T* a, std::size_t lda, std::uint32_t rows, const Matrix<d
   std::vector<double> value(inner);
   for (std::uint32_t r = 0; r < rows; ++r) {
     const T* left = a + r * lda;
-    std::uint32_t terms = 0;
-    for (std::uint32_t k = 0; k < inner; ++k) {
-      if (left[k] == 0) continue;
-      index[terms] = k;
-      value[terms] = static_cast<double>(left[k]);
-      ++terms;
-    }
+    // The fused kernels run only where AVX2 is present.
+    const std::uint32_t terms = fused ? gatherFast(left, inner, index.data(), value.data())
+                                      : gatherTerms(left, inner, index.data(), value.data());
     double* out = c + static_cast<std::size_t>(r) * p;
     if (fused) {
       fusedRow(index.data(), value.data(), terms, b, out);
