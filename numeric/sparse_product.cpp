@@ -95,7 +95,25 @@ std::uint32_t gatherTerms(const T* left, std::uint32_t inner, std::uint32_t* ind
   return terms;
 }
 
-// The same for integers, eight at a time: one comparison finds the zeros.
+// For each pattern of 8 present lanes, the positions of the present ones
+// first, in order.
+struct LanePositions {
+  alignas(8) std::uint8_t at[256][8];
+  LanePositions() {
+    for (unsigned mask = 0; mask < 256; ++mask) {
+      unsigned n = 0;
+      for (unsigned lane = 0; lane < 8; ++lane)
+        if ((mask >> lane) & 1u) at[mask][n++] = static_cast<std::uint8_t>(lane);
+      while (n < 8) at[mask][n++] = 0;
+    }
+  }
+};
+const LanePositions kLanePositions;
+
+// The same for integers, eight at a time and without branches on the data:
+// one comparison finds the zeros, a table packs the rest to the front and
+// all eight lanes are stored, of which the present ones are kept (index and
+// value hold inner + 8 entries).
 __attribute__((target("avx2"))) std::uint32_t gatherTermsAvx2(const std::int32_t* left,
                                                               std::uint32_t inner,
                                                               std::uint32_t* index, double* value) {
@@ -105,14 +123,15 @@ __attribute__((target("avx2"))) std::uint32_t gatherTermsAvx2(const std::int32_t
   for (; k + 8 <= inner; k += 8) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + k));
     const int zeros = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
-    auto present = static_cast<unsigned>(~zeros & 0xFF);
-    while (present != 0) {
-      const auto bit = static_cast<std::uint32_t>(__builtin_ctz(present));
-      index[terms] = k + bit;
-      value[terms] = static_cast<double>(left[k + bit]);
-      ++terms;
-      present &= present - 1;
-    }
+    const auto present = static_cast<unsigned>(~zeros & 0xFF);
+    const __m256i lanes = _mm256_cvtepu8_epi32(
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kLanePositions.at[present])));
+    const __m256i packed = _mm256_permutevar8x32_epi32(v, lanes);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(index + terms),
+                        _mm256_add_epi32(lanes, _mm256_set1_epi32(static_cast<int>(k))));
+    _mm256_storeu_pd(value + terms, _mm256_cvtepi32_pd(_mm256_castsi256_si128(packed)));
+    _mm256_storeu_pd(value + terms + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(packed, 1)));
+    terms += static_cast<std::uint32_t>(__builtin_popcount(present));
   }
   for (; k < inner; ++k) {
     if (left[k] == 0) continue;
@@ -138,8 +157,9 @@ void sparseStrip(const T* a, std::size_t lda, std::uint32_t rows, const Matrix<d
   const std::uint32_t inner = b.rows();
   const std::uint32_t p = b.cols();
   const bool fused = activeProductKernel() != ProductKernel::Portable;
-  std::vector<std::uint32_t> index(inner);
-  std::vector<double> value(inner);
+  // Eight spare entries for the branch-free gathering.
+  std::vector<std::uint32_t> index(inner + 8);
+  std::vector<double> value(inner + 8);
   for (std::uint32_t r = 0; r < rows; ++r) {
     const T* left = a + r * lda;
     // The fused kernels run only where AVX2 is present.
