@@ -120,6 +120,13 @@ inline bool matchCode(const HuffmanDecoderTable& table, std::uint64_t window, st
   return false;
 }
 
+// A look-up entry with its symbol's action folded in, so that a short
+// code costs one load: length 0 when the code is longer (or absent).
+struct ShortCode {
+  Action action;
+  std::uint8_t length = 0;
+};
+
 // The fast reader: symbols through the look-up table, value bits from the
 // window the symbol came from.
 class FastSymbols {
@@ -129,10 +136,25 @@ class FastSymbols {
       : cursor_(stream),
         table_(table),
         actions_(actions),
-        usable_(table.lookup.size() == kLookupSize) {}
+        usable_(table.lookup.size() == kLookupSize) {
+    if (!usable_) return;
+    for (std::uint32_t i = 0; i < kLookupSize; ++i) {
+      const std::uint32_t entry = table.lookup[i];
+      if (entry == 0) continue;
+      shortCodes_[i].action = actions[entry >> 8];
+      shortCodes_[i].length = static_cast<std::uint8_t>(entry & 0xFF);
+    }
+  }
 
   Status next(Action& action) {
     window_ = cursor_.peek();
+    const ShortCode& code = shortCodes_[window_ >> (64 - kLookupBits)];
+    if (code.length != 0 && cursor_.canTake(code.length)) {
+      cursor_.skip(code.length);
+      window_ <<= code.length;
+      action = code.action;
+      return status::Success;
+    }
     std::uint32_t index = 0;
     std::uint32_t length = 0;
     if (!usable_ || !matchCode(table_, window_, index, length) || !cursor_.canTake(length)) {
@@ -156,6 +178,7 @@ class FastSymbols {
   const std::vector<Action>& actions_;
   bool usable_;
   std::uint64_t window_ = 0;
+  ShortCode shortCodes_[kLookupSize];  // all length 0 when the table is unusable
 };
 
 // The reference reader: decodeSymbol and getBits.
