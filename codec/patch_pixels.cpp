@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "codec/colorspace.h"
 
 namespace {
@@ -18,28 +20,53 @@ __attribute__((target("avx2"))) __m128i bytesOf(__m256d v, __m256d mean) {
   return _mm256_cvttpd_epi32(_mm256_min_pd(low, _mm256_set1_pd(255.0)));
 }
 
+// One line of count values into bytes.
+__attribute__((target("avx2"), always_inline)) inline void lineBytesAvx2(const double* values,
+                                                                         __m256d m,
+                                                                         std::uint32_t count,
+                                                                         std::uint8_t* out) {
+  std::uint32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m128i a = bytesOf(_mm256_loadu_pd(values + i), m);
+    const __m128i b = bytesOf(_mm256_loadu_pd(values + i + 4), m);
+    const __m128i c = bytesOf(_mm256_loadu_pd(values + i + 8), m);
+    const __m128i d = bytesOf(_mm256_loadu_pd(values + i + 12), m);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+  for (; i + 8 <= count; i += 8) {
+    const __m128i a = bytesOf(_mm256_loadu_pd(values + i), m);
+    const __m128i b = bytesOf(_mm256_loadu_pd(values + i + 4), m);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), bytes);
+  }
+  const double mean = _mm256_cvtsd_f64(m);
+  for (; i < count; ++i) out[i] = channelToByte(values[i] + mean);
+}
+
 __attribute__((target("avx2"))) void channelBytesAvx2(const double* values, std::size_t valueStride,
                                                       double mean, std::uint32_t count,
                                                       std::uint32_t rows, std::uint8_t* out,
                                                       std::size_t outStride) {
   const __m256d m = _mm256_set1_pd(mean);
-  for (std::uint32_t y = 0; y < rows; ++y, values += valueStride, out += outStride) {
-    std::uint32_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-      const __m128i a = bytesOf(_mm256_loadu_pd(values + i), m);
-      const __m128i b = bytesOf(_mm256_loadu_pd(values + i + 4), m);
-      const __m128i c = bytesOf(_mm256_loadu_pd(values + i + 8), m);
-      const __m128i d = bytesOf(_mm256_loadu_pd(values + i + 12), m);
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+  for (std::uint32_t y = 0; y < rows; ++y, values += valueStride, out += outStride)
+    lineBytesAvx2(values, m, count, out);
+}
+
+__attribute__((target("avx2"))) void stripToPlanesAvx2(const PatchStrip& strip,
+                                                       std::uint8_t* planes) {
+  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
+    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
+    const std::uint32_t x0 = gx * strip.pw;
+    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    for (std::uint32_t c = 0; c < 3; ++c) {
+      const __m256d m = _mm256_set1_pd(strip.means[c][gx]);
+      const double* values = patch + static_cast<std::size_t>(c) * strip.n;
+      std::uint8_t* out = planes + c * planeSize + x0;
+      for (std::uint32_t y = 0; y < strip.rows; ++y, values += strip.pw, out += strip.width)
+        lineBytesAvx2(values, m, cols, out);
     }
-    for (; i + 8 <= count; i += 8) {
-      const __m128i a = bytesOf(_mm256_loadu_pd(values + i), m);
-      const __m128i b = bytesOf(_mm256_loadu_pd(values + i + 4), m);
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_setzero_si128());
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), bytes);
-    }
-    for (; i < count; ++i) out[i] = channelToByte(values[i] + mean);
   }
 }
 
@@ -93,6 +120,28 @@ void interleaveBgrScalar(const std::uint8_t* blue, const std::uint8_t* green,
     out[0] = blue[i];
     out[1] = green[i];
     out[2] = red[i];
+  }
+}
+
+void stripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes) {
+  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
+    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
+    const std::uint32_t x0 = gx * strip.pw;
+    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    for (std::uint32_t c = 0; c < 3; ++c) {
+      channelBytesScalar(patch + static_cast<std::size_t>(c) * strip.n, strip.pw,
+                         strip.means[c][gx], cols, strip.rows, planes + c * planeSize + x0,
+                         strip.width);
+    }
+  }
+}
+
+void stripToPlanes(const PatchStrip& strip, std::uint8_t* planes) {
+  if (haveAvx2()) {
+    stripToPlanesAvx2(strip, planes);
+  } else {
+    stripToPlanesScalar(strip, planes);
   }
 }
 

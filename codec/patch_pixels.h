@@ -17,7 +17,25 @@ void channelBytes(const double* values, std::size_t valueStride, double mean, st
 void interleaveBgr(const std::uint8_t* blue, const std::uint8_t* green, const std::uint8_t* red,
                    std::uint32_t count, std::uint8_t* out);
 
-// The scalar forms of the two, which the vector code must match.
+// One grid row of patches of an RGB image, as the decoder multiplies it out:
+// patch gx holds its red, green and blue planes of n values each (lines of
+// pw values) from values + gx * 3n; means[c][gx] is the mean of channel c.
+struct PatchStrip {
+  const double* values = nullptr;
+  const double* means[3] = {nullptr, nullptr, nullptr};
+  std::uint32_t columns = 0;  // patches
+  std::uint32_t pw = 0;
+  std::uint32_t n = 0;
+  std::uint32_t rows = 0;   // lines of the image in this grid row (at most ph)
+  std::uint32_t width = 0;  // of the image; the last patch may be cut
+};
+
+// The three byte planes of a strip (red, then green, then blue; each width
+// x rows bytes): channelBytes of every patch line at its place.
+void stripToPlanes(const PatchStrip& strip, std::uint8_t* planes);
+
+// The scalar forms of the three, which the vector code must match.
+void stripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes);
 void channelBytesScalar(const double* values, std::size_t valueStride, double mean,
                         std::uint32_t count, std::uint32_t rows, std::uint8_t* out,
                         std::size_t outStride);

@@ -54,17 +54,15 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
                  std::uint32_t width, std::uint8_t* planes, std::uint8_t* firstLine,
                  std::ptrdiff_t pitch) {
   const std::size_t planeSize = static_cast<std::size_t>(width) * rows;
-  for (std::uint32_t gx = 0; gx < columns; ++gx) {
-    const double* patch = strip + static_cast<std::size_t>(gx) * 3 * n;
-    const std::uint32_t x0 = gx * pw;
-    const std::uint32_t cols = std::min(pw, width - x0);
-    for (std::uint32_t c = 0; c < 3; ++c) {
-      const double mean = averages[c][first + gx];
-      std::uint8_t* plane = planes + c * planeSize + x0;
-      const double* values = patch + static_cast<std::size_t>(c) * n;
-      channelBytes(values, pw, mean, cols, rows, plane, width);
-    }
-  }
+  PatchStrip patches;
+  patches.values = strip;
+  for (std::uint32_t c = 0; c < 3; ++c) patches.means[c] = averages[c] + first;
+  patches.columns = columns;
+  patches.pw = pw;
+  patches.n = n;
+  patches.rows = rows;
+  patches.width = width;
+  stripToPlanes(patches, planes);
   for (std::uint32_t y = 0; y < rows; ++y) {
     const std::size_t at = static_cast<std::size_t>(y) * width;
     interleaveBgr(planes + 2 * planeSize + at, planes + planeSize + at, planes + at, width,

@@ -75,6 +75,52 @@ TEST(PatchPixels, ChannelBytesMatchTheScalarConversion) {
   }
 }
 
+struct StripShape {
+  std::uint32_t columns, pw, ph, rows, width;
+};
+
+// Whole patches, a cut last patch, cut lines, one-pixel patches.
+const StripShape kStrips[] = {{3, 8, 8, 8, 24},  {4, 8, 8, 5, 30}, {2, 5, 3, 3, 9},
+                              {5, 16, 2, 1, 77}, {7, 1, 1, 1, 7},  {3, 3, 7, 7, 9}};
+
+TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
+  for (const StripShape& shape : kStrips) {
+    SCOPED_TRACE(testing::Message() << shape.columns << " patches of " << shape.pw << "x"
+                                    << shape.ph << ", width " << shape.width);
+    const std::uint32_t n = shape.pw * shape.ph;
+    const std::vector<double> values = edgeValues(static_cast<std::size_t>(shape.columns) * 3 * n);
+    std::vector<double> means[3];
+    for (std::uint32_t c = 0; c < 3; ++c)
+      for (std::uint32_t gx = 0; gx < shape.columns; ++gx) means[c].push_back(c * 40.0 + gx - 3.5);
+    PatchStrip strip;
+    strip.values = values.data();
+    for (std::uint32_t c = 0; c < 3; ++c) strip.means[c] = means[c].data();
+    strip.columns = shape.columns;
+    strip.pw = shape.pw;
+    strip.n = n;
+    strip.rows = shape.rows;
+    strip.width = shape.width;
+    const std::size_t planeSize = static_cast<std::size_t>(shape.width) * shape.rows;
+    std::vector<std::uint8_t> fast(3 * planeSize, 0xAA);
+    std::vector<std::uint8_t> slow(3 * planeSize, 0x55);
+    stripToPlanes(strip, fast.data());
+    stripToPlanesScalar(strip, slow.data());
+    EXPECT_EQ(fast, slow);
+    // Every byte is the conversion of its patch value (none left unwritten).
+    for (std::uint32_t c = 0; c < 3; ++c) {
+      for (std::uint32_t y = 0; y < shape.rows; ++y) {
+        for (std::uint32_t x = 0; x < shape.width; ++x) {
+          const std::uint32_t gx = x / shape.pw;
+          const double v =
+              values[(static_cast<std::size_t>(gx) * 3 + c) * n + y * shape.pw + x % shape.pw];
+          ASSERT_EQ(slow[c * planeSize + y * shape.width + x], channelToByte(v + means[c][gx]))
+              << c << " " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 TEST(PatchPixels, InterleaveWritesBlueGreenRedForEveryLength) {
   for (std::uint32_t count : {0u, 1u, 15u, 16u, 17u, 33u, 48u, 1920u}) {
     SCOPED_TRACE(count);
