@@ -2,7 +2,9 @@
 // coder's truncation to integers is their quantisation.
 #include <cmath>
 
+#include "codec/component_guard.h"
 #include "codec/components.h"
+#include "codec/huffman.h"
 
 void CCoeff::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
   rows = patchCount(h);
@@ -28,4 +30,27 @@ Status CCoeff::quantize() {
     }
   }
   return status::Success;
+}
+
+bool CCoeff::integersAvailable() const { return mode == 0 && parameters.precisionBits <= 31; }
+
+Status CCoeff::decodeIntegers(KPX::Matrix<std::int32_t>& values) {
+  return guardComponent([&] {
+    // The steps of decode(): the coefficients have no step table and no
+    // prediction, and their steps live in the dequantised bases.
+    if (mode != 0 && mode != 1) return status::UnsupportedVersion;
+    Status s = checkParameterBlock(stream.capacity());
+    if (s != status::Success) return s;
+    if (!integersAvailable()) return status::InvalidValues;
+    HuffmanDecoderTable table;
+    s = readHuffmanTable(table);
+    if (s != status::Success) return s;
+    std::uint32_t rows = 0;
+    std::uint32_t cols = 0;
+    shapeFor(header, rows, cols);
+    values.resize(rows, cols);
+    KPX::fill(values, std::int32_t{0});
+    return decodeZeroedIntegers(stream, values, table, parameters.precisionBits,
+                                parameters.maxZeroRun);
+  });
 }

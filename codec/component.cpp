@@ -31,14 +31,14 @@ std::int32_t getLittleEndian(const std::uint8_t* p) {
 
 CRIMComponent::CRIMComponent() = default;
 
-Status CRIMComponent::setShapeFromHeader(const RIMHeader& h) {
+Status CRIMComponent::setShapeFromHeader(const RIMHeader& h, bool storage) {
   const Status valid = validateHeader(h);
   if (valid != status::Success) return valid;
   return guardComponent([&] {
     std::uint32_t rows = 0;
     std::uint32_t cols = 0;
     shapeFor(h, rows, cols);
-    resize(rows, cols);
+    resize(rows, storage ? cols : 0);
     KPX::fill(*this, 0.0);
     header = h;
     return status::Success;
@@ -115,6 +115,13 @@ Status CRIMComponent::encodeHuffman() {
 }
 
 Status CRIMComponent::decodeHuffman() {
+  HuffmanDecoderTable table;
+  const Status s = readHuffmanTable(table);
+  if (s != status::Success) return s;
+  return decodeMatrix(stream, *this, table, parameters.precisionBits, parameters.maxZeroRun);
+}
+
+Status CRIMComponent::readHuffmanTable(HuffmanDecoderTable& table) {
   std::vector<std::uint32_t> bits;
   std::vector<std::uint32_t> huffval;
   Status s = readTable(stream, parameters.codeLengthCount, parameters.codeLengthBits, bits);
@@ -131,10 +138,7 @@ Status CRIMComponent::decodeHuffman() {
     codes += bits[l];
   }
   if (codes == 0 || codes > huffval.size()) return status::InvalidValues;
-  HuffmanDecoderTable table;
-  s = buildDecoderTable(bits, huffval, table);
-  if (s != status::Success) return s;
-  return decodeMatrix(stream, *this, table, parameters.precisionBits, parameters.maxZeroRun);
+  return buildDecoderTable(bits, huffval, table);
 }
 
 Status CRIMComponent::deflateMatrix() {

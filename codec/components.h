@@ -32,8 +32,9 @@ class CRIMComponent : public KPX::Matrix<double> {
 
   // Sizes the matrix for the header and keeps a copy of it; the matrix is
   // zero-filled. 22 when the header fails validateHeader, 7 when memory runs
-  // out.
-  Status setShapeFromHeader(const RIMHeader& header);
+  // out. Without storage the matrix gets its rows but no columns, for a
+  // decoder that keeps the values elsewhere.
+  Status setShapeFromHeader(const RIMHeader& header, bool storage = true);
   virtual Status setCompressionParameters(const CompressionParameters& parameters) = 0;
 
   // quantize, writeSteps, then predict and the coder of the mode.
@@ -84,6 +85,8 @@ class CRIMComponent : public KPX::Matrix<double> {
   // Step tables shared by the averages and the bases.
   Status writeStepTable(const KPX::Vector<std::uint32_t>& steps);
   Status readStepTable(KPX::Vector<std::uint32_t>& steps);
+  // The code tables at the start of an entropy-coded payload, checked.
+  Status readHuffmanTable(HuffmanDecoderTable& table);
 
  private:
   Status encodeHuffman();
@@ -140,6 +143,15 @@ class CCoeff : public CRIMComponent {
   Status setCompressionParameters(const CompressionParameters& parameters) override;
   Status quantize() override;
   std::uint32_t expectedStepCount() const override { return 0; }
+
+  // Whether decodeIntegers can read this section: entropy-coded, with
+  // values of at most 31 bits.
+  bool integersAvailable() const;
+  // The decoder's form: the coefficients as the integers they are coded as
+  // (N x D, a quarter of the memory of doubles, the same values), read from
+  // a section loaded after setShapeFromHeader (with or without storage).
+  // The statuses of decode(); the matrix of doubles is left alone.
+  Status decodeIntegers(KPX::Matrix<std::int32_t>& values);
 
  protected:
   void shapeFor(const RIMHeader& header, std::uint32_t& rows, std::uint32_t& cols) const override;

@@ -50,7 +50,9 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
     if (s != status::Success) return s;
     s = average.setShapeFromHeader(header);
     if (s == status::Success) s = base.setShapeFromHeader(header);
-    if (s == status::Success) s = coeff.setShapeFromHeader(header);
+    // The coefficients are sized once their section shows how they are
+    // coded (integers where they fit, doubles otherwise).
+    if (s == status::Success) s = coeff.setShapeFromHeader(header, false);
     if (s != status::Success) return s;
     s = readSections(file.get());
     if (s != status::Success) return s;
@@ -60,7 +62,16 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   start = platform::counterNow();
   Status s = average.decode(true);
   if (s == status::Success) s = base.decode(true);
-  if (s == status::Success) s = coeff.decode(true);
+  KPX::Matrix<std::int32_t> integers;
+  const bool asIntegers = coeff.integersAvailable();
+  if (s == status::Success) {
+    if (asIntegers) {
+      s = coeff.decodeIntegers(integers);
+    } else {
+      s = coeff.setShapeFromHeader(header);
+      if (s == status::Success) s = coeff.decode(true);
+    }
+  }
   if (s != status::Success) return s;
   printTiming("  expand time = ", platform::secondsSince(start));
 
@@ -73,6 +84,10 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   start = platform::counterNow();
   StripTimes times;
   s = guardComponent([&] {
+    if (asIntegers) {
+      return reconstructImage(header.colorSpace, header.patchWidth, header.patchHeight, integers,
+                              base, average, target, times);
+    }
     return reconstructImage(header.colorSpace, header.patchWidth, header.patchHeight, coeff, base,
                             average, target, times);
   });

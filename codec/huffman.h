@@ -100,6 +100,13 @@ Status decodeSymbolFast(BitStream& stream, const HuffmanDecoderTable& table, std
 Status decodeMatrix(BitStream& stream, KPX::Matrix<double>& matrix,
                     const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
+// decodeMatrix into integers, for a matrix already filled with zeros: the
+// stream's zeros are skipped, not written again. Same statuses as
+// decodeMatrix, and 22 for a precision above 31 bits (values that would not
+// fit).
+Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix,
+                            const HuffmanDecoderTable& table, std::uint32_t precisionBits,
+                            std::uint32_t maxZeroRun);
 // decodeMatrix through decodeSymbol and getBits only: the reference the fast
 // decoder is checked against.
 Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,

@@ -120,6 +120,13 @@ inline bool matchCode(const HuffmanDecoderTable& table, std::uint64_t window, st
   return false;
 }
 
+// A look-up entry with its symbol's action folded in, so that a short
+// code costs one load: length 0 when the code is longer (or absent).
+struct ShortCode {
+  Action action;
+  std::uint8_t length = 0;
+};
+
 // The fast reader: symbols through the look-up table, value bits from the
 // window the symbol came from.
 class FastSymbols {
@@ -129,10 +136,25 @@ class FastSymbols {
       : cursor_(stream),
         table_(table),
         actions_(actions),
-        usable_(table.lookup.size() == kLookupSize) {}
+        usable_(table.lookup.size() == kLookupSize) {
+    if (!usable_) return;
+    for (std::uint32_t i = 0; i < kLookupSize; ++i) {
+      const std::uint32_t entry = table.lookup[i];
+      if (entry == 0) continue;
+      shortCodes_[i].action = actions[entry >> 8];
+      shortCodes_[i].length = static_cast<std::uint8_t>(entry & 0xFF);
+    }
+  }
 
   Status next(Action& action) {
     window_ = cursor_.peek();
+    const ShortCode& code = shortCodes_[window_ >> (64 - kLookupBits)];
+    if (code.length != 0 && cursor_.canTake(code.length)) {
+      cursor_.skip(code.length);
+      window_ <<= code.length;
+      action = code.action;
+      return status::Success;
+    }
     std::uint32_t index = 0;
     std::uint32_t length = 0;
     if (!usable_ || !matchCode(table_, window_, index, length) || !cursor_.canTake(length)) {
@@ -156,6 +178,7 @@ class FastSymbols {
   const std::vector<Action>& actions_;
   bool usable_;
   std::uint64_t window_ = 0;
+  ShortCode shortCodes_[kLookupSize];  // all length 0 when the table is unusable
 };
 
 // The reference reader: decodeSymbol and getBits.
@@ -181,11 +204,13 @@ class ReferenceSymbols {
   std::uint32_t z_;
 };
 
-template <class Symbols>
-Status decodeRows(Symbols& symbols, KPX::Matrix<double>& matrix, std::uint32_t z) {
+// Decodes every row of matrix. Zeroed: the matrix is already all zeros and
+// the stream's zeros are skipped rather than written.
+template <bool Zeroed, class Symbols, class T>
+Status decodeRows(Symbols& symbols, KPX::Matrix<T>& matrix, std::uint32_t z) {
   const std::uint32_t cols = matrix.cols();
   for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    double* out = matrix[row];
+    T* out = matrix[row];
     std::uint32_t e = 0;
     while (e < cols) {
       Action a;
@@ -193,23 +218,23 @@ Status decodeRows(Symbols& symbols, KPX::Matrix<double>& matrix, std::uint32_t z
       if (st != status::Success) return st;
       switch (a.kind) {
         case Kind::EndOfRow:
-          std::fill(out + e, out + cols, 0.0);
+          if (!Zeroed) std::fill(out + e, out + cols, T(0));
           e = cols;
           break;
         case Kind::ZeroRun:
           if (z > cols - e) return status::OutOfRange;
-          std::fill_n(out + e, z, 0.0);
+          if (!Zeroed) std::fill_n(out + e, z, T(0));
           e += z;
           break;
         case Kind::Value: {
           if (a.size > 32) return status::InvalidValues;
           if (a.run >= cols - e) return status::OutOfRange;
-          std::fill_n(out + e, a.run, 0.0);
+          if (!Zeroed) std::fill_n(out + e, a.run, T(0));
           e += a.run;
           std::uint32_t raw = 0;
           st = symbols.bits(a.size, raw);
           if (st != status::Success) return st;
-          out[e] = static_cast<double>(extend(raw, a.size));
+          out[e] = static_cast<T>(extend(raw, a.size));
           ++e;
           break;
         }
@@ -217,6 +242,22 @@ Status decodeRows(Symbols& symbols, KPX::Matrix<double>& matrix, std::uint32_t z
           return status::OutOfRange;
       }
     }
+  }
+  return status::Success;
+}
+
+// The actions of the table's symbols, in table order.
+Status actionsOf(const HuffmanDecoderTable& table, std::uint32_t p, std::uint32_t z,
+                 std::vector<Action>& actions) {
+  Status st = checkSymbols(table, p, z);
+  if (st != status::Success) return st;
+  try {
+    actions.resize(table.codeCount);
+  } catch (const std::bad_alloc&) {
+    return status::NoMemory;
+  }
+  for (std::uint32_t k = 0; k < table.codeCount; ++k) {
+    actions[k] = classify(table.huffval[k], p, z);
   }
   return status::Success;
 }
@@ -317,19 +358,23 @@ Status decodeSymbolFast(BitStream& stream, const HuffmanDecoderTable& table,
 Status decodeMatrix(BitStream& stream, KPX::Matrix<double>& matrix,
                     const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun) {
-  Status st = checkSymbols(table, precisionBits, maxZeroRun);
-  if (st != status::Success) return st;
   std::vector<Action> actions;
-  try {
-    actions.resize(table.codeCount);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  for (std::uint32_t k = 0; k < table.codeCount; ++k) {
-    actions[k] = classify(table.huffval[k], precisionBits, maxZeroRun);
-  }
+  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
+  if (st != status::Success) return st;
   FastSymbols symbols(stream, table, actions);
-  return decodeRows(symbols, matrix, maxZeroRun);
+  return decodeRows<false>(symbols, matrix, maxZeroRun);
+}
+
+Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix,
+                            const HuffmanDecoderTable& table, std::uint32_t precisionBits,
+                            std::uint32_t maxZeroRun) {
+  // 32-bit values reach +-(2^32 - 1), beyond an int32.
+  if (precisionBits > 31) return status::InvalidValues;
+  std::vector<Action> actions;
+  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
+  if (st != status::Success) return st;
+  FastSymbols symbols(stream, table, actions);
+  return decodeRows<true>(symbols, matrix, maxZeroRun);
 }
 
 Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
@@ -338,5 +383,5 @@ Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
   const Status st = checkSymbols(table, precisionBits, maxZeroRun);
   if (st != status::Success) return st;
   ReferenceSymbols symbols(stream, table, precisionBits, maxZeroRun);
-  return decodeRows(symbols, matrix, maxZeroRun);
+  return decodeRows<false>(symbols, matrix, maxZeroRun);
 }

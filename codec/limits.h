@@ -3,12 +3,13 @@
 // limit fails with a status before anything is allocated for it, and the
 // encoder refuses to write a file the decoder would refuse to read.
 //
-// The defaults let photographs of up to about 89 megapixels be encoded and
-// decoded: the decoder's patch matrix holds 3 doubles per pixel (24 bytes),
-// and 2^31 / 24 pixels is 89.4 million. Larger images (up to maxPixels) can
-// still be loaded and shown, but not coded. With patches of 2 x 2 pixels or
-// more the matrix limit binds before the patch limit; the patch limit keeps
-// degenerate 1 x 1 patch files to 33.5 million patches.
+// The defaults let photographs of up to about 179 megapixels be encoded and
+// decoded with 8 x 8 patches and 96 bases: the coefficients are held as
+// doubles by the encoder (8 bytes each, 1.5 bytes a pixel), and 2^31 / 12
+// pixels is 179 million. Neither side forms the whole patch matrix, so it
+// is not limited. Larger images (up to maxPixels) can still be loaded and
+// shown, but not coded. The patch limit keeps degenerate 1 x 1 patch files
+// to 33.5 million patches.
 #pragma once
 
 #include <cstdint>

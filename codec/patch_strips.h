@@ -26,3 +26,8 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t patchWidth,
                         std::uint32_t patchHeight, const KPX::Matrix<double>& coefficients,
                         const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,
                         CImage& target, StripTimes& times);
+// The same from the coefficients as integers (the decoder's form).
+Status reconstructImage(std::uint16_t colorSpace, std::uint32_t patchWidth,
+                        std::uint32_t patchHeight, const KPX::Matrix<std::int32_t>& coefficients,
+                        const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,
+                        CImage& target, StripTimes& times);

@@ -140,8 +140,10 @@ Status validateHeader(const RIMHeader& h, std::uint64_t fileSize) {
   if (static_cast<std::uint64_t>(h.imageWidth) * h.imageHeight > limits.maxPixels)
     return status::InvalidValues;
   if (s.patches > limits.maxPatches) return status::InvalidValues;
-  // averages, bases, coefficients, then the patch matrix of decoding
-  for (std::size_t i = 2; i < sizeof(counts) / sizeof(counts[0]); ++i) {
+  // The averages, the bases and the coefficients are the matrices a file
+  // makes the codec hold whole; the patch matrix (last count) is only ever
+  // formed strip by strip, so it is bounded by its 32-bit index alone.
+  for (std::size_t i = 2; i + 1 < sizeof(counts) / sizeof(counts[0]); ++i) {
     if (counts[i] * sizeof(double) > limits.maxMatrixBytes) return status::InvalidValues;
   }
   // Learning the bases takes a P x P covariance, so no encoder writes a

@@ -16,5 +16,8 @@ namespace KPX {
 // 0 * b, which change no sum of finite values.
 void multiplySparseStrip(const double* a, std::size_t lda, std::uint32_t rows,
                          const Matrix<double>& b, double* c);
+// The same for integer coefficients, each converted to double exactly.
+void multiplySparseStrip(const std::int32_t* a, std::size_t lda, std::uint32_t rows,
+                         const Matrix<double>& b, double* c);
 
 }  // namespace KPX

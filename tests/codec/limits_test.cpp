@@ -77,23 +77,26 @@ ChildOutcome readAllInChild(const std::string& path, Status expected) {
 
 }  // namespace
 
-TEST(CodecLimits, DefaultsCodePhotographsOfUpTo89Megapixels) {
+TEST(CodecLimits, DefaultsCodePhotographsOfUpTo179Megapixels) {
   const CodecLimits defaults;
   EXPECT_EQ(defaults.maxPixels, UINT64_C(1) << 28);
   EXPECT_EQ(defaults.maxPatches, UINT64_C(1) << 25);
   EXPECT_EQ(defaults.maxMatrixBytes, UINT64_C(1) << 31);
   EXPECT_EQ(defaults.maxBasesFileBytes, UINT64_C(1) << 26);
 
-  // 11584 x 7720 = 89.4 million pixels: the patch matrix of decoding is
-  // 24 bytes a pixel, just under 2 GiB.
-  EXPECT_EQ(validateHeader(photoHeader(11584, 7720)), status::Success);
-  EXPECT_EQ(validateHeader(photoHeader(11584, 7728)), status::InvalidValues);
-  // 90 million pixels are over the matrix limit ...
-  EXPECT_EQ(validateHeader(photoHeader(10000, 9000)), status::InvalidValues);
+  // 16384 x 10920 = 178.9 million pixels: 2048 x 1365 patches of 96
+  // coefficients, 8 bytes each, just under 2 GiB; one more grid row is over.
+  EXPECT_EQ(validateHeader(photoHeader(16384, 10920)), status::Success);
+  EXPECT_EQ(validateHeader(photoHeader(16384, 10928)), status::InvalidValues);
+  // The whole patch matrix (24 bytes a pixel) is never formed: 90 million
+  // pixels, once over the limit through it, pass.
+  EXPECT_EQ(validateHeader(photoHeader(10000, 9000)), status::Success);
+  // 200 million pixels are over the matrix limit ...
+  EXPECT_EQ(validateHeader(photoHeader(20000, 10000)), status::InvalidValues);
   // ... and only over it.
   const CodecLimits saved = codecLimits();
   codecLimits().maxMatrixBytes = UINT64_C(1) << 32;
-  EXPECT_EQ(validateHeader(photoHeader(10000, 9000)), status::Success);
+  EXPECT_EQ(validateHeader(photoHeader(20000, 10000)), status::Success);
   codecLimits() = saved;
 
   // With 2 x 2 patches a 20-megapixel photograph (5 million patches) passes.
@@ -190,7 +193,7 @@ TEST(CodecLimits, EncoderRefusesWhatTheDecoderWouldRefuse) {
   const CImage image = patternImage(300, 300);  // 1444 patches of 192 values
 
   const CodecLimits saved = codecLimits();
-  codecLimits().maxMatrixBytes = 1 << 20;  // the 2.2 MB patch matrix is over it
+  codecLimits().maxMatrixBytes = 1 << 20;  // the 1.1 MB of coefficients are over it
   {
     TraceCapture trace;
     CRIMCodec codec;

@@ -54,9 +54,35 @@ TEST_P(SparseProduct, BitForBitTheDenseStripWithEveryKernel) {
   KPX::setProductKernel(saved);
 }
 
+TEST_P(SparseProduct, IntegerCoefficientsGiveTheSameStrip) {
+  const Case c = GetParam();
+  const ProductKernel saved = KPX::activeProductKernel();
+  const Matrix<double> a = sparseIntegers(c.rows, c.inner, c.zeroShare, c.rows * c.inner);
+  Matrix<std::int32_t> integers(c.rows, c.inner);
+  for (std::uint32_t k = 0; k < a.count(); ++k)
+    integers.data()[k] = static_cast<std::int32_t>(a.data()[k]);
+  const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols + 1);
+  for (ProductKernel kernel :
+       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
+    if (!KPX::setProductKernel(kernel)) continue;
+    std::vector<double> fromDoubles(static_cast<std::size_t>(c.rows) * c.cols + 1, -1.0);
+    std::vector<double> fromIntegers(fromDoubles.size(), -2.0);
+    KPX::multiplySparseStrip(a.data(), a.cols(), c.rows, b, fromDoubles.data());
+    KPX::multiplySparseStrip(integers.data(), integers.cols(), c.rows, b, fromIntegers.data());
+    for (std::size_t k = 0; k + 1 < fromDoubles.size(); ++k) {
+      ASSERT_EQ(fromDoubles[k], fromIntegers[k])
+          << KPX::productKernelName(kernel) << " element " << k;
+    }
+    EXPECT_EQ(fromIntegers.back(), -2.0);
+  }
+  KPX::setProductKernel(saved);
+}
+
+// Widths that reach every column block of the kernels: 48, 16, 4 and single.
 INSTANTIATE_TEST_SUITE_P(Shapes, SparseProduct,
                          ::testing::Values(Case{1, 1, 1, 0.5}, Case{7, 96, 192, 0.8},
                                            Case{13, 300, 7, 0.0}, Case{5, 45, 45, 1.0},
-                                           Case{40, 108, 108, 0.6}));
+                                           Case{40, 108, 108, 0.6}, Case{9, 30, 100, 0.7},
+                                           Case{6, 64, 65, 0.5}, Case{3, 20, 48, 0.9}));
 
 }  // namespace

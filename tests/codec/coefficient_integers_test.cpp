@@ -1,0 +1,174 @@
+// The decoder holds coefficients as the integers they are coded as: the
+// same values, statuses and stream positions as the decoding into doubles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include "codec/components.h"
+#include "codec/huffman.h"
+
+namespace {
+
+RIMHeader coefficientHeader() {
+  RIMHeader h;
+  h.imageWidth = 41;
+  h.imageHeight = 23;
+  h.patchWidth = h.patchHeight = 4;  // N = 11 x 6 = 66 patches
+  h.dimension = 20;
+  return h;
+}
+
+// Writes the section of an encoded component and reads it back into to.
+Status throughSection(const CRIMComponent& from, CRIMComponent& to) {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return status::CannotOpenFile;
+  Status s = from.writeSection(file);
+  if (s == status::Success) {
+    std::rewind(file);
+    s = to.readSection(file);
+  }
+  std::fclose(file);
+  return s;
+}
+
+// Values of both signs up to the precision's limit, and runs of zeros of
+// every length, whole zero rows included.
+void fillCoefficients(KPX::Matrix<double>& m, std::uint32_t precision) {
+  const double limit = std::pow(2.0, static_cast<double>(precision)) - 1.0;
+  std::mt19937 rng(precision);
+  for (std::uint32_t k = 0; k < m.count(); ++k) {
+    const std::uint32_t row = k / m.cols();
+    double v = 0;
+    if (row % 7 != 3 && rng() % 3 == 0) {
+      switch (rng() % 4) {
+        case 0:
+          v = limit;
+          break;
+        case 1:
+          v = -limit;
+          break;
+        default:
+          v = std::floor(limit * ((rng() % 2001) / 1000.0 - 1.0));
+          break;
+      }
+    }
+    m.data()[k] = v;
+  }
+}
+
+struct Coding {
+  std::uint32_t precision;
+  std::uint32_t zeroRun;
+};
+
+const Coding kCodings[] = {{1, 1}, {2, 4}, {8, 16}, {16, 3}, {24, 16}, {31, 2}, {31, 16}};
+
+TEST(CoefficientIntegers, DecodeToTheValuesOfTheDoubleDecoding) {
+  const RIMHeader h = coefficientHeader();
+  for (const Coding& c : kCodings) {
+    SCOPED_TRACE(testing::Message() << "p " << c.precision << " z " << c.zeroRun);
+    CompressionParameters parameters;
+    parameters.PrecisionBit = c.precision;
+    parameters.MaxZeroRun = c.zeroRun;
+    CCoeff from;
+    ASSERT_EQ(from.setShapeFromHeader(h), 0);
+    ASSERT_EQ(from.setCompressionParameters(parameters), 0);
+    fillCoefficients(from, c.precision);
+    from.mode = 0;
+    ASSERT_EQ(from.encode(), 0);
+
+    CCoeff asDoubles;
+    ASSERT_EQ(asDoubles.setShapeFromHeader(h), 0);
+    ASSERT_EQ(throughSection(from, asDoubles), 0);
+    ASSERT_EQ(asDoubles.decode(true), 0);
+
+    CCoeff asIntegers;
+    ASSERT_EQ(asIntegers.setShapeFromHeader(h, false), 0);
+    EXPECT_EQ(asIntegers.rows(), asDoubles.rows());
+    EXPECT_EQ(asIntegers.count(), 0u);  // no doubles held
+    ASSERT_EQ(throughSection(from, asIntegers), 0);
+    ASSERT_TRUE(asIntegers.integersAvailable());
+    KPX::Matrix<std::int32_t> values;
+    ASSERT_EQ(asIntegers.decodeIntegers(values), 0);
+    ASSERT_EQ(values.rows(), asDoubles.rows());
+    ASSERT_EQ(values.cols(), asDoubles.cols());
+    int nonZero = 0;
+    for (std::uint32_t k = 0; k < values.count(); ++k) {
+      ASSERT_EQ(static_cast<double>(values.data()[k]), asDoubles.data()[k]) << k;
+      nonZero += values.data()[k] != 0;
+    }
+    EXPECT_GT(nonZero, 50);
+    EXPECT_EQ(asIntegers.stream.bitPosition(), asDoubles.stream.bitPosition());
+  }
+}
+
+TEST(CoefficientIntegers, DeflatedAnd32BitSectionsStayDoubles) {
+  const RIMHeader h = coefficientHeader();
+  struct Case {
+    std::uint32_t mode;
+    std::uint32_t precision;
+    bool integers;
+  };
+  for (const Case& c : {Case{0, 31, true}, Case{0, 32, false}, Case{1, 16, false}}) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << " p " << c.precision);
+    CompressionParameters parameters;
+    parameters.PrecisionBit = c.precision;
+    parameters.MaxZeroRun = 16;
+    CCoeff from;
+    ASSERT_EQ(from.setShapeFromHeader(h), 0);
+    ASSERT_EQ(from.setCompressionParameters(parameters), 0);
+    fillCoefficients(from, c.precision);
+    from.mode = c.mode;
+    ASSERT_EQ(from.encode(), 0);
+    CCoeff to;
+    ASSERT_EQ(to.setShapeFromHeader(h, false), 0);
+    ASSERT_EQ(throughSection(from, to), 0);
+    EXPECT_EQ(to.integersAvailable(), c.integers);
+    KPX::Matrix<std::int32_t> values;
+    EXPECT_EQ(to.decodeIntegers(values), c.integers ? status::Success : status::InvalidValues);
+  }
+}
+
+// Random tables over random bytes: both decoders agree on every outcome.
+TEST(CoefficientIntegers, HuffmanIntegersEqualDoublesOnGarbage) {
+  std::mt19937 rng(99);
+  int succeeded = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const std::uint32_t p = 1 + rng() % 5, z = 1 + rng() % 4;
+    const std::uint32_t alphabet = z * p + 3;
+    // A complete code: symbol k gets a code of length about log2(alphabet).
+    std::vector<std::uint32_t> huffval(alphabet);
+    for (std::uint32_t k = 0; k < alphabet; ++k) huffval[k] = (k * 7 + round) % alphabet;
+    std::vector<std::uint32_t> bits(17, 0);
+    std::uint32_t length = 1;
+    while ((1u << length) < alphabet) ++length;
+    bits[length] = alphabet;
+    HuffmanDecoderTable table;
+    ASSERT_EQ(buildDecoderTable(bits, huffval, table), 0);
+    std::vector<std::uint8_t> bytes(1 + rng() % 64);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    const std::uint32_t rows = 1 + rng() % 6, cols = 1 + rng() % 9;
+    KPX::Matrix<double> doubles(rows, cols);
+    KPX::Matrix<std::int32_t> integers(rows, cols);
+    KPX::fill(doubles, -7.0);
+    KPX::fill(integers, std::int32_t{0});
+    BitStream a;
+    BitStream b;
+    ASSERT_EQ(a.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+    ASSERT_EQ(b.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+    const Status sa = decodeMatrix(a, doubles, table, p, z);
+    const Status sb = decodeZeroedIntegers(b, integers, table, p, z);
+    ASSERT_EQ(sa, sb) << "round " << round;
+    if (sa != 0) continue;
+    ++succeeded;
+    ASSERT_EQ(a.bitPosition(), b.bitPosition());
+    for (std::uint32_t k = 0; k < rows * cols; ++k)
+      ASSERT_EQ(static_cast<double>(integers.data()[k]), doubles.data()[k]) << k;
+  }
+  EXPECT_GT(succeeded, 100);
+}
+
+}  // namespace
