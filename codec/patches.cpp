@@ -45,6 +45,44 @@ void fetchRow(const CImage& image, std::uint32_t y, std::uint32_t width, std::ui
   }
 }
 
+// Row y of every patch of a grid row in RGB, from image row sy of a 24 or
+// 32-bit image; counts receives the integer plane sums (three per patch).
+void copyRgbRow(const CImage& image, std::uint32_t sy, std::uint32_t width, std::uint32_t pw,
+                std::uint32_t n, std::uint32_t y, std::uint32_t columns, double* firstPatch,
+                std::size_t rowValues, std::uint32_t* counts) {
+  const std::size_t step = static_cast<std::size_t>(image.GetBPP() / 8);
+  const std::uint8_t* const line =
+      image.GetBits() + static_cast<std::ptrdiff_t>(sy) * image.GetPitch();
+  const std::uint8_t* const last = line + (width - 1) * step;
+  for (std::uint32_t gx = 0; gx < columns; ++gx) {
+    double* const c0 = firstPatch + gx * rowValues + static_cast<std::size_t>(y) * pw;
+    double* const c1 = c0 + n;
+    double* const c2 = c1 + n;
+    const std::uint32_t x0 = gx * pw;
+    // Columns past the right edge repeat the last image column.
+    const std::uint32_t inside = std::min(pw, width - x0);
+    const std::uint8_t* p = line + static_cast<std::size_t>(x0) * step;
+    std::uint32_t s0 = 0;
+    std::uint32_t s1 = 0;
+    std::uint32_t s2 = 0;
+    for (std::uint32_t x = 0; x < pw; ++x) {
+      const std::uint8_t* const q = x < inside ? p + x * step : last;
+      const std::uint32_t red = q[2];
+      const std::uint32_t green = q[1];
+      const std::uint32_t blue = q[0];
+      c0[x] = static_cast<double>(red);
+      c1[x] = static_cast<double>(green);
+      c2[x] = static_cast<double>(blue);
+      s0 += red;
+      s1 += green;
+      s2 += blue;
+    }
+    counts[3 * gx] += s0;
+    counts[3 * gx + 1] += s1;
+    counts[3 * gx + 2] += s2;
+  }
+}
+
 void subtractMeans(double* row, std::uint32_t n, const ColorTriple& means) {
   double* const p0 = row;
   double* const p1 = row + n;
@@ -70,6 +108,11 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
   const auto patchRow = [&](std::uint32_t k) {
     return out + static_cast<std::size_t>(k - firstOut) * rowValues;
   };
+  // Red, green and blue of 24 and 32-bit rows are the channel bytes
+  // themselves: they are copied and summed without a colour word between.
+  const bool direct = Convert == &colorspace_inline::rgbForward &&
+                      (source.GetBPP() == 24 || source.GetBPP() == 32) && width > 0 &&
+                      n <= (UINT32_MAX / 255u);
   PixelAccess access(source);
   // Grid rows are independent of one another: they are shared among the
   // threads, each with its own row of colour words and plane sums.
@@ -82,14 +125,21 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
         const std::uint64_t endRow = rowBegin + endIndex;
         std::vector<std::uint32_t> words(width);
         std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
+        std::vector<std::uint32_t> counts(direct ? sums.size() : 0);
         std::uint32_t fetchedRow = UINT32_MAX;
         for (std::uint64_t row = firstRow; row < endRow; ++row) {
           const auto gy = static_cast<std::uint32_t>(row);
           const std::uint32_t firstPatch = gy * grid.columns;
           std::fill(sums.begin(), sums.end(), 0.0);
+          std::fill(counts.begin(), counts.end(), 0u);
           for (std::uint32_t y = 0; y < ph; ++y) {
             // Rows past the bottom edge repeat the last image row.
             const std::uint32_t sy = std::min(gy * ph + y, height - 1);
+            if (direct) {
+              copyRgbRow(source, sy, width, pw, n, y, grid.columns, patchRow(firstPatch), rowValues,
+                         counts.data());
+              continue;
+            }
             if (sy != fetchedRow) {
               fetchRow(source, sy, width, words.data());
               fetchedRow = sy;
@@ -122,6 +172,9 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
               sums[3 * gx + 2] = s2;
             }
           }
+          // Integer sums of byte channels are exact, as every partial double
+          // sum of them is: the same values as the running double sums.
+          for (std::size_t i = 0; i < counts.size(); ++i) sums[i] = static_cast<double>(counts[i]);
           // The grid row's patches are still in cache: remove their means now.
           const double divisor = static_cast<double>(n);
           for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
