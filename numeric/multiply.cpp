@@ -320,6 +320,21 @@ void mirrorUpperTriangle(Matrix<double>& c) {
   }
 }
 
+void accumulateAtB(const double* a, std::size_t lda, std::uint32_t rows, const double* b,
+                   std::size_t ldb, Matrix<double>& c, bool continueChains) {
+  const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
+  const std::uint32_t m = c.rows();
+  const std::uint32_t p = c.cols();
+  const std::uint64_t perRow = std::max<std::uint64_t>(1, std::uint64_t{rows} * p);
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(kernels.mr, (kParallelWork + perRow - 1) / perRow);
+  parallelFor(m, minRows, [&](std::uint64_t begin, std::uint64_t end) {
+    multiplyBlocks(kernels, Operand{a + begin, lda, true}, Operand{b, ldb, false},
+                   static_cast<std::uint32_t>(end - begin), rows, p,
+                   c.data() + begin * std::uint64_t{p}, p, continueChains);
+  });
+}
+
 Matrix<double> multiplyAtA(const Matrix<double>& a) {
   Matrix<double> result(a.cols(), a.cols(), a.hasRowViews());
   accumulateGram(a.data(), a.rows(), a.cols(), result, false);

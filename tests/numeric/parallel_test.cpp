@@ -131,6 +131,28 @@ TEST(ProductThreads, GramInStripsEqualsTheFullProduct) {
   }
 }
 
+// a^T b built strip by strip is bit for bit multiplyAtB over the whole
+// matrices, whatever the strips and the thread count.
+TEST(ProductThreads, AtBInStripsEqualsTheFullProduct) {
+  struct Case {
+    std::uint32_t rows, m, p, strip;
+  };
+  for (const Case& c : {Case{700, 96, 96, 256}, Case{301, 13, 37, 100}, Case{20, 7, 5, 3}}) {
+    const Matrix<double> a = randomMatrix(c.rows, c.m, c.m + 3 * c.rows);
+    const Matrix<double> b = randomMatrix(c.rows, c.p, c.p + 5 * c.rows);
+    const Matrix<double> expected = KPX::multiplyAtB(a, b);
+    for (std::uint32_t threads : {1u, 2u, 3u}) {
+      ThreadScope scope(threads);
+      Matrix<double> product(c.m, c.p);
+      for (std::uint32_t first = 0; first < c.rows; first += c.strip) {
+        const std::uint32_t count = std::min(c.strip, c.rows - first);
+        KPX::accumulateAtB(a[first], c.m, count, b[first], c.p, product, first > 0);
+      }
+      expectBitEqual(expected, product);
+    }
+  }
+}
+
 TEST(ProductThreads, StripEqualsTheSameRowsOfTheProduct) {
   const Matrix<double> a = randomMatrix(50, 96, 31);
   const Matrix<double> b = randomMatrix(96, 192, 32);
