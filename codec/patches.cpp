@@ -45,42 +45,69 @@ void fetchRow(const CImage& image, std::uint32_t y, std::uint32_t width, std::ui
   }
 }
 
+// Image row sy of a 24 or 32-bit image as three planes of doubles (red,
+// green, blue, padded wide each), the columns past the right edge repeating
+// the last image column.
+template <std::size_t Step>
+void spreadRow(const std::uint8_t* line, std::uint32_t width, std::size_t padded, double* planes) {
+  double* const red = planes;
+  double* const green = red + padded;
+  double* const blue = green + padded;
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint8_t* const q = line + x * Step;
+    red[x] = q[2];
+    green[x] = q[1];
+    blue[x] = q[0];
+  }
+  for (std::size_t x = width; x < padded; ++x) {
+    red[x] = red[width - 1];
+    green[x] = green[width - 1];
+    blue[x] = blue[width - 1];
+  }
+}
+
+// Row y of every patch of a grid row from the three planes, added to the
+// plane sums. Width is the patch width when known at compile time (the
+// default 8), 0 otherwise.
+template <std::uint32_t Width>
+void copyPatchRows(const double* planes, std::size_t padded, std::uint32_t pw, std::uint32_t n,
+                   std::uint32_t y, std::uint32_t columns, double* firstPatch,
+                   std::size_t rowValues, double* sums) {
+  const std::uint32_t w = Width != 0 ? Width : pw;
+  for (std::uint32_t gx = 0; gx < columns; ++gx) {
+    double* const dst = firstPatch + gx * rowValues + static_cast<std::size_t>(y) * w;
+    const std::size_t x0 = static_cast<std::size_t>(gx) * w;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double* const src = planes + c * padded + x0;
+      double* const out = dst + c * n;
+      double sum = 0.0;
+      for (std::uint32_t x = 0; x < w; ++x) {
+        out[x] = src[x];
+        sum += src[x];
+      }
+      sums[3 * gx + c] += sum;
+    }
+  }
+}
+
 // Row y of every patch of a grid row in RGB, from image row sy of a 24 or
-// 32-bit image; counts receives the integer plane sums (three per patch).
+// 32-bit image, added to the plane sums (three per patch). The channels are
+// integers, so every partial sum is exact: the sums do not depend on their
+// order and equal those of the colour-word path.
 void copyRgbRow(const CImage& image, std::uint32_t sy, std::uint32_t width, std::uint32_t pw,
                 std::uint32_t n, std::uint32_t y, std::uint32_t columns, double* firstPatch,
-                std::size_t rowValues, std::uint32_t* counts) {
-  const std::size_t step = static_cast<std::size_t>(image.GetBPP() / 8);
+                std::size_t rowValues, double* planes, double* sums) {
   const std::uint8_t* const line =
       image.GetBits() + static_cast<std::ptrdiff_t>(sy) * image.GetPitch();
-  const std::uint8_t* const last = line + (width - 1) * step;
-  for (std::uint32_t gx = 0; gx < columns; ++gx) {
-    double* const c0 = firstPatch + gx * rowValues + static_cast<std::size_t>(y) * pw;
-    double* const c1 = c0 + n;
-    double* const c2 = c1 + n;
-    const std::uint32_t x0 = gx * pw;
-    // Columns past the right edge repeat the last image column.
-    const std::uint32_t inside = std::min(pw, width - x0);
-    const std::uint8_t* p = line + static_cast<std::size_t>(x0) * step;
-    std::uint32_t s0 = 0;
-    std::uint32_t s1 = 0;
-    std::uint32_t s2 = 0;
-    for (std::uint32_t x = 0; x < pw; ++x) {
-      const std::uint8_t* const q = x < inside ? p + x * step : last;
-      const std::uint32_t red = q[2];
-      const std::uint32_t green = q[1];
-      const std::uint32_t blue = q[0];
-      c0[x] = static_cast<double>(red);
-      c1[x] = static_cast<double>(green);
-      c2[x] = static_cast<double>(blue);
-      s0 += red;
-      s1 += green;
-      s2 += blue;
-    }
-    counts[3 * gx] += s0;
-    counts[3 * gx + 1] += s1;
-    counts[3 * gx + 2] += s2;
-  }
+  const std::size_t padded = static_cast<std::size_t>(columns) * pw;
+  if (image.GetBPP() == 24)
+    spreadRow<3>(line, width, padded, planes);
+  else
+    spreadRow<4>(line, width, padded, planes);
+  if (pw == 8)
+    copyPatchRows<8>(planes, padded, 8, n, y, columns, firstPatch, rowValues, sums);
+  else
+    copyPatchRows<0>(planes, padded, pw, n, y, columns, firstPatch, rowValues, sums);
 }
 
 void subtractMeans(double* row, std::uint32_t n, const ColorTriple& means) {
@@ -125,19 +152,18 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
         const std::uint64_t endRow = rowBegin + endIndex;
         std::vector<std::uint32_t> words(width);
         std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
-        std::vector<std::uint32_t> counts(direct ? sums.size() : 0);
+        std::vector<double> planes(direct ? 3 * static_cast<std::size_t>(grid.columns) * pw : 0);
         std::uint32_t fetchedRow = UINT32_MAX;
         for (std::uint64_t row = firstRow; row < endRow; ++row) {
           const auto gy = static_cast<std::uint32_t>(row);
           const std::uint32_t firstPatch = gy * grid.columns;
           std::fill(sums.begin(), sums.end(), 0.0);
-          std::fill(counts.begin(), counts.end(), 0u);
           for (std::uint32_t y = 0; y < ph; ++y) {
             // Rows past the bottom edge repeat the last image row.
             const std::uint32_t sy = std::min(gy * ph + y, height - 1);
             if (direct) {
               copyRgbRow(source, sy, width, pw, n, y, grid.columns, patchRow(firstPatch), rowValues,
-                         counts.data());
+                         planes.data(), sums.data());
               continue;
             }
             if (sy != fetchedRow) {
@@ -172,9 +198,6 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
               sums[3 * gx + 2] = s2;
             }
           }
-          // Integer sums of byte channels are exact, as every partial double
-          // sum of them is: the same values as the running double sums.
-          for (std::size_t i = 0; i < counts.size(); ++i) sums[i] = static_cast<double>(counts[i]);
           // The grid row's patches are still in cache: remove their means now.
           const double divisor = static_cast<double>(n);
           for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
