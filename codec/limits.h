@@ -20,8 +20,9 @@ struct CodecLimits {
   std::uint64_t maxMatrixBytes = UINT64_C(1) << 31;     // one matrix of doubles
   std::uint64_t maxBasesFileBytes = UINT64_C(1) << 26;  // the doubles of a stored bases file
   // The encoder keeps an image's whole patch matrix up to this size and
-  // cuts larger images into patches strip by strip (same file either way).
-  std::uint64_t maxWholePatchBytes = UINT64_C(1) << 26;
+  // cuts larger images into patches strip by strip (same file either way;
+  // a strip is still cached when the products read it, a whole matrix not).
+  std::uint64_t maxWholePatchBytes = UINT64_C(3) << 19;
   // Patches per strip then (whole grid rows, at least one).
   std::uint32_t stripPatches = 8192;
 };

@@ -5,6 +5,13 @@
 #include <new>
 
 #include "codec/limits.h"
+#include "numeric/parallel.h"
+
+namespace {
+
+constexpr std::uint32_t kCachedStripPatches = 1024;
+
+}  // namespace
 
 ImagePatchRows::ImagePatchRows(std::uint16_t colorSpace, const CImage& source,
                                std::uint32_t patchWidth, std::uint32_t patchHeight,
@@ -43,8 +50,12 @@ void ImagePatchRows::forEachStrip(const StripFn& f) const {
     if (whole_.rows() > 0) f(0, whole_.rows(), whole_.data());
     return;
   }
-  const std::uint32_t stripRows =
-      std::max<std::uint32_t>(1, codecLimits().stripPatches / grid_.columns);
+  // About 1.5 MB of patches per thread: a strip is still in the cache when
+  // the product that follows its cutting reads it.
+  const std::uint64_t cached = std::uint64_t{kCachedStripPatches} * KPX::threadCount();
+  const auto patchesPerStrip =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(codecLimits().stripPatches, cached));
+  const std::uint32_t stripRows = std::max<std::uint32_t>(1, patchesPerStrip / grid_.columns);
   const std::size_t values =
       static_cast<std::size_t>(stripRows) * grid_.columns * 3 * patchWidth_ * patchHeight_;
   std::unique_ptr<double[]> strip(new (std::nothrow) double[values]);

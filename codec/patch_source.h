@@ -14,7 +14,8 @@
 class ImagePatchRows : public KPX::RowSource {
  public:
   // Patch matrices up to codecLimits().maxWholePatchBytes are kept whole,
-  // larger ones are cut in strips of codecLimits().stripPatches.
+  // larger ones are cut in strips of codecLimits().stripPatches (at most
+  // 1024 per thread, so that a strip stays in the cache).
 
   // averages (3 x patch count) receives the means on every pass.
   ImagePatchRows(std::uint16_t colorSpace, const CImage& source, std::uint32_t patchWidth,

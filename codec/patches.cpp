@@ -45,6 +45,71 @@ void fetchRow(const CImage& image, std::uint32_t y, std::uint32_t width, std::ui
   }
 }
 
+// Image row sy of a 24 or 32-bit image as three planes of doubles (red,
+// green, blue, padded wide each), the columns past the right edge repeating
+// the last image column.
+template <std::size_t Step>
+void spreadRow(const std::uint8_t* line, std::uint32_t width, std::size_t padded, double* planes) {
+  double* const red = planes;
+  double* const green = red + padded;
+  double* const blue = green + padded;
+  for (std::uint32_t x = 0; x < width; ++x) {
+    const std::uint8_t* const q = line + x * Step;
+    red[x] = q[2];
+    green[x] = q[1];
+    blue[x] = q[0];
+  }
+  for (std::size_t x = width; x < padded; ++x) {
+    red[x] = red[width - 1];
+    green[x] = green[width - 1];
+    blue[x] = blue[width - 1];
+  }
+}
+
+// Row y of every patch of a grid row from the three planes, added to the
+// plane sums. Width is the patch width when known at compile time (the
+// default 8), 0 otherwise.
+template <std::uint32_t Width>
+void copyPatchRows(const double* planes, std::size_t padded, std::uint32_t pw, std::uint32_t n,
+                   std::uint32_t y, std::uint32_t columns, double* firstPatch,
+                   std::size_t rowValues, double* sums) {
+  const std::uint32_t w = Width != 0 ? Width : pw;
+  for (std::uint32_t gx = 0; gx < columns; ++gx) {
+    double* const dst = firstPatch + gx * rowValues + static_cast<std::size_t>(y) * w;
+    const std::size_t x0 = static_cast<std::size_t>(gx) * w;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double* const src = planes + c * padded + x0;
+      double* const out = dst + c * n;
+      double sum = 0.0;
+      for (std::uint32_t x = 0; x < w; ++x) {
+        out[x] = src[x];
+        sum += src[x];
+      }
+      sums[3 * gx + c] += sum;
+    }
+  }
+}
+
+// Row y of every patch of a grid row in RGB, from image row sy of a 24 or
+// 32-bit image, added to the plane sums (three per patch). The channels are
+// integers, so every partial sum is exact: the sums do not depend on their
+// order and equal those of the colour-word path.
+void copyRgbRow(const CImage& image, std::uint32_t sy, std::uint32_t width, std::uint32_t pw,
+                std::uint32_t n, std::uint32_t y, std::uint32_t columns, double* firstPatch,
+                std::size_t rowValues, double* planes, double* sums) {
+  const std::uint8_t* const line =
+      image.GetBits() + static_cast<std::ptrdiff_t>(sy) * image.GetPitch();
+  const std::size_t padded = static_cast<std::size_t>(columns) * pw;
+  if (image.GetBPP() == 24)
+    spreadRow<3>(line, width, padded, planes);
+  else
+    spreadRow<4>(line, width, padded, planes);
+  if (pw == 8)
+    copyPatchRows<8>(planes, padded, 8, n, y, columns, firstPatch, rowValues, sums);
+  else
+    copyPatchRows<0>(planes, padded, pw, n, y, columns, firstPatch, rowValues, sums);
+}
+
 void subtractMeans(double* row, std::uint32_t n, const ColorTriple& means) {
   double* const p0 = row;
   double* const p1 = row + n;
@@ -70,6 +135,11 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
   const auto patchRow = [&](std::uint32_t k) {
     return out + static_cast<std::size_t>(k - firstOut) * rowValues;
   };
+  // Red, green and blue of 24 and 32-bit rows are the channel bytes
+  // themselves: they are copied and summed without a colour word between.
+  const bool direct = Convert == &colorspace_inline::rgbForward &&
+                      (source.GetBPP() == 24 || source.GetBPP() == 32) && width > 0 &&
+                      n <= (UINT32_MAX / 255u);
   PixelAccess access(source);
   // Grid rows are independent of one another: they are shared among the
   // threads, each with its own row of colour words and plane sums.
@@ -82,6 +152,7 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
         const std::uint64_t endRow = rowBegin + endIndex;
         std::vector<std::uint32_t> words(width);
         std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
+        std::vector<double> planes(direct ? 3 * static_cast<std::size_t>(grid.columns) * pw : 0);
         std::uint32_t fetchedRow = UINT32_MAX;
         for (std::uint64_t row = firstRow; row < endRow; ++row) {
           const auto gy = static_cast<std::uint32_t>(row);
@@ -90,6 +161,11 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
           for (std::uint32_t y = 0; y < ph; ++y) {
             // Rows past the bottom edge repeat the last image row.
             const std::uint32_t sy = std::min(gy * ph + y, height - 1);
+            if (direct) {
+              copyRgbRow(source, sy, width, pw, n, y, grid.columns, patchRow(firstPatch), rowValues,
+                         planes.data(), sums.data());
+              continue;
+            }
             if (sy != fetchedRow) {
               fetchRow(source, sy, width, words.data());
               fetchedRow = sy;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "numeric/parallel.h"
 #include "numeric/product_kernels.h"
@@ -224,22 +225,90 @@ Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
 void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix<double>& c,
                     bool continueChains) {
   const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
-  // Row block [r0, r1) of the upper triangle: columns r0 .. m-1. Element
-  // (i, j) is the chain of a(k, i) * a(k, j) over k, and so is (j, i): a
-  // product does not depend on the order of its factors, and neither does
-  // its rounding. The lower triangle is therefore a mirror, not an
-  // approximation.
-  const std::uint32_t block = std::max<std::uint32_t>(kernels.mr, 48 / kernels.mr * kernels.mr);
-  const std::uint32_t blocks = (m + block - 1) / block;
-  const std::uint64_t perBlock = std::max<std::uint64_t>(1, std::uint64_t{rows} * m * block / 2);
-  const std::uint64_t minBlocks = std::max<std::uint64_t>(1, kParallelWork / perBlock);
+  if (m == 0) return;
+  if (rows == 0) {
+    if (!continueChains) fill(c, 0.0);
+    return;
+  }
+  // Element (i, j) is the chain of a(k, i) * a(k, j) over k, and so is
+  // (j, i): a product does not depend on the order of its factors, and
+  // neither does its rounding. Only the tiles that reach the upper triangle
+  // are computed (the lower one is a mirror, not an approximation). The rows
+  // are taken kKc at a time: that slice of a stays in the second-level cache
+  // while it is packed once per thread and met by every tile of the thread.
+  const std::uint32_t mr = kernels.mr;
+  const std::uint32_t nr = kernels.nr;
+  const std::uint32_t tiles = (m + mr - 1) / mr;
+  const auto firstColumn = [&](std::uint32_t tile) { return tile * mr / nr * nr; };
+  // Tiles go to the threads in contiguous runs of about equal work (a tile's
+  // work is its width from its first panel to the last column).
+  std::vector<std::uint64_t> workBefore(tiles + 1, 0);
+  for (std::uint32_t t = 0; t < tiles; ++t)
+    workBefore[t + 1] = workBefore[t] + (m - firstColumn(t));
+  const std::uint64_t total = workBefore[tiles];
+  const std::uint64_t perPart = std::max<std::uint64_t>(1, kParallelWork / rows / mr);
+  const std::uint64_t parts =
+      std::max<std::uint64_t>(1, std::min<std::uint64_t>(tiles, total / perPart));
   double* out = c.data();
-  parallelFor(blocks, minBlocks, [&](std::uint64_t first, std::uint64_t end) {
-    for (std::uint64_t blk = first; blk < end; ++blk) {
-      const std::uint32_t r0 = static_cast<std::uint32_t>(blk) * block;
-      const std::uint32_t height = std::min(block, m - r0);
-      multiplyBlocks(kernels, Operand{a + r0, m, true}, Operand{a + r0, m, false}, height, rows,
-                     m - r0, out + static_cast<std::size_t>(r0) * m + r0, m, continueChains);
+  parallelFor(parts, 1, [&](std::uint64_t firstPart, std::uint64_t endPart) {
+    const auto tileAt = [&](std::uint64_t part) {
+      const std::uint64_t goal = total * part / parts;
+      return static_cast<std::uint32_t>(
+          std::lower_bound(workBefore.begin(), workBefore.end(), goal) - workBefore.begin());
+    };
+    const std::uint32_t t0 = tileAt(firstPart);
+    const std::uint32_t t1 = endPart == parts ? tiles : tileAt(endPart);
+    if (t0 >= t1) return;
+    const std::uint32_t j0 = firstColumn(t0);
+    const std::uint32_t width = m - j0;
+    const std::uint32_t kcMax = std::min(kKc, rows);
+    AlignedBuffer packed(static_cast<std::size_t>(kcMax) * ((width + nr - 1) / nr * nr));
+    AlignedBuffer edgeRows(static_cast<std::size_t>(mr) * kcMax);
+    alignas(64) double tile[product::kMaxTileElements];
+    const Operand source{a, m, false};
+    for (std::uint32_t pc = 0; pc < rows; pc += kcMax) {
+      const std::uint32_t kc = std::min(kcMax, rows - pc);
+      const bool accumulate = continueChains || pc > 0;
+      packRight(source, pc, kc, j0, width, nr, packed.get());
+      for (std::uint32_t t = t0; t < t1; ++t) {
+        const std::uint32_t ir = t * mr;
+        const std::uint32_t height = std::min(mr, m - ir);
+        const double* left = a + static_cast<std::size_t>(pc) * m + ir;
+        std::size_t lda = m;
+        product::KernelFn kernel = kernels.transposedA;
+        if (height < mr) {
+          // The last rows, padded with zero rows to a full tile.
+          double* e = edgeRows.get();
+          for (std::uint32_t r = 0; r < mr; ++r) {
+            for (std::uint32_t k = 0; k < kc; ++k) {
+              e[r * kc + k] = r < height ? a[(static_cast<std::size_t>(pc) + k) * m + ir + r] : 0.0;
+            }
+          }
+          left = e;
+          lda = kc;
+          kernel = kernels.rowMajorA;
+        }
+        for (std::uint32_t jr = firstColumn(t); jr < m; jr += nr) {
+          const std::uint32_t cols = std::min(nr, m - jr);
+          const double* panel = packed.get() + static_cast<std::size_t>(jr - j0) * kc;
+          double* target = out + static_cast<std::size_t>(ir) * m + jr;
+          if (height == mr && cols == nr) {
+            kernel(kc, left, lda, panel, target, m, accumulate);
+            continue;
+          }
+          // A partial tile goes through a full-size buffer.
+          for (std::uint32_t r = 0; r < mr; ++r) {
+            for (std::uint32_t q = 0; q < nr; ++q) {
+              tile[r * nr + q] = accumulate && r < height && q < cols ? target[r * m + q] : 0.0;
+            }
+          }
+          kernel(kc, left, lda, panel, tile, nr, accumulate);
+          for (std::uint32_t r = 0; r < height; ++r) {
+            std::memcpy(target + static_cast<std::size_t>(r) * m, tile + r * nr,
+                        cols * sizeof(double));
+          }
+        }
+      }
     }
   });
 }
@@ -249,6 +318,21 @@ void mirrorUpperTriangle(Matrix<double>& c) {
   for (std::uint32_t i = 0; i < m; ++i) {
     for (std::uint32_t j = 0; j < i; ++j) c[i][j] = c[j][i];
   }
+}
+
+void accumulateAtB(const double* a, std::size_t lda, std::uint32_t rows, const double* b,
+                   std::size_t ldb, Matrix<double>& c, bool continueChains) {
+  const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
+  const std::uint32_t m = c.rows();
+  const std::uint32_t p = c.cols();
+  const std::uint64_t perRow = std::max<std::uint64_t>(1, std::uint64_t{rows} * p);
+  const std::uint64_t minRows =
+      std::max<std::uint64_t>(kernels.mr, (kParallelWork + perRow - 1) / perRow);
+  parallelFor(m, minRows, [&](std::uint64_t begin, std::uint64_t end) {
+    multiplyBlocks(kernels, Operand{a + begin, lda, true}, Operand{b, ldb, false},
+                   static_cast<std::uint32_t>(end - begin), rows, p,
+                   c.data() + begin * std::uint64_t{p}, p, continueChains);
+  });
 }
 
 Matrix<double> multiplyAtA(const Matrix<double>& a) {

@@ -52,6 +52,14 @@ void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix
                     bool continueChains);
 void mirrorUpperTriangle(Matrix<double>& c);
 
+// a^T b of tall matrices handed over in strips: each call adds the strip a
+// (rows x m, row stride lda) against b (rows x c.cols(), row stride ldb) to c
+// (m x c.cols()); continueChains is false for the first strip (c is then
+// overwritten). The rows of c are shared among the threads. Every element is
+// the same chain as multiplyAtB() over the whole matrices, whatever the strips.
+void accumulateAtB(const double* a, std::size_t lda, std::uint32_t rows, const double* b,
+                   std::size_t ldb, Matrix<double>& c, bool continueChains);
+
 // The instruction-set level of the product's kernels. The best one the
 // processor supports is chosen on first use.
 enum class ProductKernel { Portable, Avx2, Avx512 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 #include <vector>
@@ -103,6 +104,51 @@ TEST(ProductThreads, GramMatrixEqualsTheFullProduct) {
     for (std::uint32_t cols : {1u, 5u, 48u, 97u, 192u}) {
       const Matrix<double> a = randomMatrix(301, cols, cols);
       expectBitEqual(KPX::multiplyAtB(a, a), KPX::multiplyAtA(a));
+    }
+  }
+}
+
+// The Gram matrix built strip by strip (chains continued across calls) is
+// bit for bit a^T a, for shapes that leave partial tiles and panels, and for
+// thread counts that split the triangle unevenly.
+TEST(ProductThreads, GramInStripsEqualsTheFullProduct) {
+  struct Case {
+    std::uint32_t rows, cols, strip;
+  };
+  for (const Case& c : {Case{700, 192, 300}, Case{513, 37, 256}, Case{40, 13, 7}, Case{9, 6, 9}}) {
+    const Matrix<double> a = randomMatrix(c.rows, c.cols, c.cols + c.rows);
+    const Matrix<double> expected = KPX::multiplyAtB(a, a);
+    for (std::uint32_t threads : {1u, 2u, 3u}) {
+      ThreadScope scope(threads);
+      Matrix<double> gram(c.cols, c.cols);
+      for (std::uint32_t first = 0; first < c.rows; first += c.strip) {
+        const std::uint32_t count = std::min(c.strip, c.rows - first);
+        KPX::accumulateGram(a[first], count, c.cols, gram, first > 0);
+      }
+      KPX::mirrorUpperTriangle(gram);
+      expectBitEqual(expected, gram);
+    }
+  }
+}
+
+// a^T b built strip by strip is bit for bit multiplyAtB over the whole
+// matrices, whatever the strips and the thread count.
+TEST(ProductThreads, AtBInStripsEqualsTheFullProduct) {
+  struct Case {
+    std::uint32_t rows, m, p, strip;
+  };
+  for (const Case& c : {Case{700, 96, 96, 256}, Case{301, 13, 37, 100}, Case{20, 7, 5, 3}}) {
+    const Matrix<double> a = randomMatrix(c.rows, c.m, c.m + 3 * c.rows);
+    const Matrix<double> b = randomMatrix(c.rows, c.p, c.p + 5 * c.rows);
+    const Matrix<double> expected = KPX::multiplyAtB(a, b);
+    for (std::uint32_t threads : {1u, 2u, 3u}) {
+      ThreadScope scope(threads);
+      Matrix<double> product(c.m, c.p);
+      for (std::uint32_t first = 0; first < c.rows; first += c.strip) {
+        const std::uint32_t count = std::min(c.strip, c.rows - first);
+        KPX::accumulateAtB(a[first], c.m, count, b[first], c.p, product, first > 0);
+      }
+      expectBitEqual(expected, product);
     }
   }
 }
