@@ -28,9 +28,8 @@ CImageEx::CImageEx(const CImageEx& other)
   imageio::rasterCreated();
 }
 
-CImageEx& CImageEx::operator=(const CImageEx& other) {
-  if (this == &other) return *this;
-  CImage::operator=(other);
+// Everything but the pixels, which the base class copies or moves.
+void CImageEx::copyFields(const CImageEx& other) {
   m_nBaseType = other.m_nBaseType;
   m_nDrawX = other.m_nDrawX;
   m_nDrawY = other.m_nDrawY;
@@ -39,20 +38,19 @@ CImageEx& CImageEx::operator=(const CImageEx& other) {
   m_nFullWidth = other.m_nFullWidth;
   m_nFullHeight = other.m_nFullHeight;
   m_nReduction = other.m_nReduction;
+}
+
+CImageEx& CImageEx::operator=(const CImageEx& other) {
+  if (this == &other) return *this;
+  CImage::operator=(other);
+  copyFields(other);
   return *this;
 }
 
 CImageEx& CImageEx::operator=(CImageEx&& other) noexcept {
   if (this == &other) return *this;
   CImage::operator=(std::move(other));
-  m_nBaseType = other.m_nBaseType;
-  m_nDrawX = other.m_nDrawX;
-  m_nDrawY = other.m_nDrawY;
-  m_nDrawWidth = other.m_nDrawWidth;
-  m_nDrawHeight = other.m_nDrawHeight;
-  m_nFullWidth = other.m_nFullWidth;
-  m_nFullHeight = other.m_nFullHeight;
-  m_nReduction = other.m_nReduction;
+  copyFields(other);
   return *this;
 }
 

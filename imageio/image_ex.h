@@ -65,6 +65,7 @@ class CImageEx : public CImage {
   int m_nDrawHeight = 0;
 
  private:
+  void copyFields(const CImageEx& other);
   int m_nFullWidth = 0;
   int m_nFullHeight = 0;
   int m_nReduction = 1;

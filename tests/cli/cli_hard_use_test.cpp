@@ -23,6 +23,7 @@
 using testing_support::binPath;
 using testing_support::examplesPath;
 using testing_support::readFileBytes;
+using testing_support::tagOrientation;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
@@ -136,20 +137,6 @@ std::string pngHeaderOnly(std::uint32_t width, std::uint32_t height) {
   const std::string idat = "IDAT" + std::string("\x78\x9c\x63\x00\x00\x00\x01\x00\x01", 9);
   return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc(ihdr)) + be32(9) + idat +
          be32(crc(idat)) + be32(0) + "IEND" + be32(crc("IEND"));
-}
-
-// The JPEG at path with an orientation tag inserted after its start marker.
-void tagOrientation(const std::string& path, int orientation) {
-  const std::string tiff = std::string("II*\0\x08\0\0\0", 8) + std::string("\x01\0", 2) +
-                           std::string("\x12\x01\x03\0\x01\0\0\0", 8) +
-                           std::string(1, static_cast<char>(orientation)) + std::string(3, '\0') +
-                           std::string(4, '\0');
-  const std::string payload = std::string("Exif\0\0", 6) + tiff;
-  const std::size_t length = payload.size() + 2;
-  const std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
-                           static_cast<char>(length & 0xFF) + payload;
-  const std::string jpeg = readFileBytes(path);
-  writeFileBytes(path, jpeg.substr(0, 2) + app1 + jpeg.substr(2));
 }
 
 RIMHeader headerOf(const std::string& path) {

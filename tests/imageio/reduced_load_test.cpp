@@ -25,18 +25,8 @@ void writePhotograph(const std::string& path, int w, int h, const char* format, 
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   ASSERT_TRUE(picture.save(&buffer, format, 92));
-  if (turned) {
-    // APP1 "Exif": a big-endian TIFF header and one entry, orientation = 6.
-    const char exif[] =
-        "\xFF\xE1\x00\x22"
-        "Exif\x00\x00"
-        "MM\x00\x2A\x00\x00\x00\x08"
-        "\x00\x01"
-        "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
-        "\x00\x00\x00\x00";
-    bytes.insert(2, QByteArray(exif, sizeof exif - 1));
-  }
   testing_support::writeFileBytes(path, bytes.toStdString());
+  if (turned) testing_support::tagOrientation(path, 6);
 }
 
 TEST(CoveringReduction, LargestScaleThatStillCoversTheFittedPicture) {

@@ -76,16 +76,8 @@ void writeTurnedPhotograph(const std::string& path, int w, int h) {
   QBuffer buffer(&jpeg);
   buffer.open(QIODevice::WriteOnly);
   ASSERT_TRUE(picture.save(&buffer, "JPEG", 92));
-  // APP1 "Exif": a big-endian TIFF header and one entry, orientation = 6.
-  const char exif[] =
-      "\xFF\xE1\x00\x22"
-      "Exif\x00\x00"
-      "MM\x00\x2A\x00\x00\x00\x08"
-      "\x00\x01"
-      "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
-      "\x00\x00\x00\x00";
-  jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
   testing_support::writeFileBytes(path, jpeg.toStdString());
+  testing_support::tagOrientation(path, 6);
 }
 
 TEST_F(ThumbnailListTest, LargePhotographsArriveInListOrderAndUpright) {

@@ -12,7 +12,9 @@
 
 namespace testing_support {
 
-std::string dataPath(const std::string& name) { return std::string(FOLIM_TEST_DATA_DIR) + "/" + name; }
+std::string dataPath(const std::string& name) {
+  return std::string(FOLIM_TEST_DATA_DIR) + "/" + name;
+}
 
 std::string corpusPath(const std::string& name) { return dataPath("corpus/" + name); }
 
@@ -54,6 +56,19 @@ std::string readFileBytes(const std::string& path) {
 void writeFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void tagOrientation(const std::string& path, int orientation) {
+  const std::string tiff = std::string("II*\0\x08\0\0\0", 8) + std::string("\x01\0", 2) +
+                           std::string("\x12\x01\x03\0\x01\0\0\0", 8) +
+                           std::string(1, static_cast<char>(orientation)) + std::string(3, '\0') +
+                           std::string(4, '\0');
+  const std::string payload = std::string("Exif\0\0", 6) + tiff;
+  const std::size_t length = payload.size() + 2;
+  const std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>(length >> 8) +
+                           static_cast<char>(length & 0xFF) + payload;
+  const std::string jpeg = readFileBytes(path);
+  writeFileBytes(path, jpeg.substr(0, 2) + app1 + jpeg.substr(2));
 }
 
 }  // namespace testing_support

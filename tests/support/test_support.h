@@ -51,4 +51,8 @@ class TraceCapture {
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);
 
+// Inserts an EXIF orientation tag (1 to 8) after the start marker of the
+// JPEG at path.
+void tagOrientation(const std::string& path, int orientation);
+
 }  // namespace testing_support
