@@ -75,6 +75,27 @@ void packRight(const Operand& b, std::size_t pc, std::uint32_t kc, std::size_t j
   }
 }
 
+// One mr x nr tile of the target: straight into it when whole, through a
+// full-size buffer when the tile sticks out past the target's rows or columns.
+void runTile(product::KernelFn kernel, std::uint32_t kc, const double* left, std::size_t lda,
+             const double* panel, double* target, std::size_t ld, std::uint32_t mr,
+             std::uint32_t nr, std::uint32_t rows, std::uint32_t cols, bool accumulate,
+             double* tile) {
+  if (rows == mr && cols == nr) {
+    kernel(kc, left, lda, panel, target, ld, accumulate);
+    return;
+  }
+  for (std::uint32_t r = 0; r < mr; ++r) {
+    for (std::uint32_t q = 0; q < nr; ++q) {
+      tile[r * nr + q] = accumulate && r < rows && q < cols ? target[r * ld + q] : 0.0;
+    }
+  }
+  kernel(kc, left, lda, panel, tile, nr, accumulate);
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    std::memcpy(target + static_cast<std::size_t>(r) * ld, tile + r * nr, cols * sizeof(double));
+  }
+}
+
 // c (m x p, row stride ldc) = op(a) (m x n) * op(b) (n x p).
 void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b, std::uint32_t m,
                     std::uint32_t n, std::uint32_t p, double* c, std::size_t ldc,
@@ -128,21 +149,7 @@ void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b
           const std::uint32_t cols = std::min(nr, nc - jr);
           const double* panel = packed.get() + static_cast<std::size_t>(jr) * kc;
           double* target = c + static_cast<std::size_t>(ir) * ldc + jc + jr;
-          if (rows == mr && cols == nr) {
-            kernel(kc, left, lda, panel, target, ldc, accumulate);
-            continue;
-          }
-          // A partial tile goes through a full-size buffer.
-          for (std::uint32_t r = 0; r < mr; ++r) {
-            for (std::uint32_t q = 0; q < nr; ++q) {
-              tile[r * nr + q] = accumulate && r < rows && q < cols ? target[r * ldc + q] : 0.0;
-            }
-          }
-          kernel(kc, left, lda, panel, tile, nr, accumulate);
-          for (std::uint32_t r = 0; r < rows; ++r) {
-            std::memcpy(target + static_cast<std::size_t>(r) * ldc, tile + r * nr,
-                        cols * sizeof(double));
-          }
+          runTile(kernel, kc, left, lda, panel, target, ldc, mr, nr, rows, cols, accumulate, tile);
         }
       }
     }
@@ -292,21 +299,7 @@ void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix
           const std::uint32_t cols = std::min(nr, m - jr);
           const double* panel = packed.get() + static_cast<std::size_t>(jr - j0) * kc;
           double* target = out + static_cast<std::size_t>(ir) * m + jr;
-          if (height == mr && cols == nr) {
-            kernel(kc, left, lda, panel, target, m, accumulate);
-            continue;
-          }
-          // A partial tile goes through a full-size buffer.
-          for (std::uint32_t r = 0; r < mr; ++r) {
-            for (std::uint32_t q = 0; q < nr; ++q) {
-              tile[r * nr + q] = accumulate && r < height && q < cols ? target[r * m + q] : 0.0;
-            }
-          }
-          kernel(kc, left, lda, panel, tile, nr, accumulate);
-          for (std::uint32_t r = 0; r < height; ++r) {
-            std::memcpy(target + static_cast<std::size_t>(r) * m, tile + r * nr,
-                        cols * sizeof(double));
-          }
+          runTile(kernel, kc, left, lda, panel, target, m, mr, nr, height, cols, accumulate, tile);
         }
       }
     }
