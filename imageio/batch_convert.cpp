@@ -1,5 +1,6 @@
 #include "imageio/batch_convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "imageio/image_library.h"
 #include "imageio/library_io.h"
 #include "imageio/ordered_jobs.h"
+#include "numeric/parallel.h"
 #include "platform/directory.h"
 #include "platform/regular_file.h"
 
@@ -212,6 +214,11 @@ void runJob(BatchReport& report, const std::vector<ListedImage>& items,
   const bool keepTrace = threaded && !traceDiscarded();
   std::vector<std::ostringstream> traces(keepTrace ? count : 0);
   if (threaded) imageio::loadImagePlugins();
+  // Files side by side already fill the cores: each file's own loops get a
+  // share of them (one core each by default), so that threads do not fight.
+  const std::size_t side = std::min<std::size_t>(imageio::batchThreads(jobs), count);
+  const auto share = static_cast<std::uint32_t>(
+      std::max<std::size_t>(1, KPX::threadCount() / std::max<std::size_t>(1, side)));
 
   imageio::OrderedJobs steps;
   steps.after = [&](std::size_t i) { return earlier[i]; };
@@ -227,7 +234,11 @@ void runJob(BatchReport& report, const std::vector<ListedImage>& items,
   };
   steps.work = [&](std::size_t i) {
     std::unique_ptr<ThreadTraceTarget> apart;
-    if (threaded) apart = std::make_unique<ThreadTraceTarget>(keepTrace ? &traces[i] : nullptr);
+    std::unique_ptr<KPX::ThreadLimit> limit;
+    if (threaded) {
+      apart = std::make_unique<ThreadTraceTarget>(keepTrace ? &traces[i] : nullptr);
+      limit = std::make_unique<KPX::ThreadLimit>(share);
+    }
     results[i] = convertOne(std::move(plan[i]));
   };
   steps.finish = [&](std::size_t i) {

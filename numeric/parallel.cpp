@@ -15,15 +15,23 @@ std::atomic<std::uint32_t>& configured() {
   return threads;
 }
 
+thread_local std::uint32_t threadLimit = 0;
+
 }  // namespace
+
+ThreadLimit::ThreadLimit(std::uint32_t threads) : previous_(threadLimit) { threadLimit = threads; }
+
+ThreadLimit::~ThreadLimit() { threadLimit = previous_; }
 
 void setThreadCount(std::uint32_t threads) { configured().store(threads); }
 
 std::uint32_t threadCount() {
-  const std::uint32_t set = configured().load();
-  if (set != 0) return set;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1u : cores;
+  std::uint32_t threads = configured().load();
+  if (threads == 0) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    threads = cores == 0 ? 1u : cores;
+  }
+  return threadLimit != 0 ? std::min(threads, threadLimit) : threads;
 }
 
 void parallelFor(std::uint64_t count, std::uint64_t minChunk,

@@ -14,6 +14,21 @@ namespace KPX {
 void setThreadCount(std::uint32_t threads);
 std::uint32_t threadCount();
 
+// Caps threadCount() for the loops the calling thread starts, while the
+// object lives: a batch that already runs one image per core gives each
+// image a share of the cores instead of oversubscribing them. 0 lifts the
+// cap. Results do not change, only the threads that compute them.
+class ThreadLimit {
+ public:
+  explicit ThreadLimit(std::uint32_t threads);
+  ~ThreadLimit();
+  ThreadLimit(const ThreadLimit&) = delete;
+  ThreadLimit& operator=(const ThreadLimit&) = delete;
+
+ private:
+  std::uint32_t previous_;
+};
+
 // Calls body(begin, end) on disjoint ranges that cover [0, count), each at
 // least minChunk long (except when count is smaller), on up to threadCount()
 // threads; the calling thread runs the first range. Returns when all are

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "numeric/matrix_ops.h"
@@ -74,6 +75,31 @@ TEST(ParallelForThreads, AnExceptionReachesTheCaller) {
                                   if (begin > 0) throw std::runtime_error("worker");
                                 }),
                std::runtime_error);
+}
+
+TEST(ParallelForThreads, ALimitCapsOnlyTheLoopsOfItsOwnThread) {
+  ThreadScope scope(4);
+  const auto parts = [] {
+    std::atomic<int> calls{0};
+    KPX::parallelFor(1000, 1, [&](std::uint64_t, std::uint64_t) { ++calls; });
+    return calls.load();
+  };
+  {
+    const KPX::ThreadLimit one(1);
+    EXPECT_EQ(KPX::threadCount(), 1u);
+    EXPECT_EQ(parts(), 1);
+    {
+      const KPX::ThreadLimit three(3);
+      EXPECT_EQ(parts(), 3);
+    }
+    EXPECT_EQ(parts(), 1);
+    int other = 0;
+    std::thread([&] { other = parts(); }).join();
+    EXPECT_EQ(other, 4);
+    const KPX::ThreadLimit wider(8);  // a cap never adds threads
+    EXPECT_EQ(KPX::threadCount(), 4u);
+  }
+  EXPECT_EQ(parts(), 4);
 }
 
 TEST(ProductThreads, EveryThreadCountGivesTheSameBits) {
