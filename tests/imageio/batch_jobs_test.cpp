@@ -52,7 +52,8 @@ void PrintTo(const Outcome& o, std::ostream* out) {
   *out << "\n  " << o.written.size() << " files written, " << o.trace.size() << " trace bytes";
 }
 
-const std::regex kTiming("[0-9]+\\.[0-9]+(e[+-]?[0-9]+)?");
+// Step timings as a stream prints them: 0.0123, 1.5e-05, and 1e-05 too.
+const std::regex kTiming("[0-9]+(\\.[0-9]+)?e[+-]?[0-9]+|[0-9]+\\.[0-9]+");
 
 std::string cutShort(const std::string& path) {
   const std::string bytes = readFileBytes(path);
