@@ -38,19 +38,18 @@ Status decorrelate(Matrix<double>& w) {
   return status::Success;
 }
 
-namespace {
-
-// One step with the whitened data already held in floats.
-Status step(const KPX::IcaPass& pass, IcaLearner& learner) {
+Status iterate(IcaLearner& learner) {
   try {
     const Matrix<double>& old = learner.unmixing;
-    const std::uint32_t n = pass.rows();
+    const std::uint32_t n = learner.whitened.rows();
     const std::uint32_t k = old.rows();
 
     if (n == 0) throw KPX::MatrixException{KPX::kDividedByZero};
+    // U = tanh(Y)^T Z and the sums of sech^2 = 1 - tanh^2, which reuses the
+    // tangent instead of a second transcendental per element.
     Matrix<double> u;
     std::vector<double> derivative;
-    pass.run(old, u, derivative);
+    KPX::icaSums(learner.whitened, old, u, derivative);
     for (double& m : derivative) m /= n;
     // U / N, row i the mean of tanh(y_ni) z_n.
     Matrix<double> w = KPX::divide(u, n);
@@ -72,16 +71,6 @@ Status step(const KPX::IcaPass& pass, IcaLearner& learner) {
     const double mean = k > 0 ? delta / k : 0.0;
     learner.unmixing = std::move(w);
     return mean < learner.conversionCondition ? 1 : 0;
-  } catch (...) {
-    return status::NoMemory;
-  }
-}
-
-}  // namespace
-
-Status iterate(IcaLearner& learner) {
-  try {
-    return step(KPX::IcaPass(learner.whitened), learner);
   } catch (...) {
     return status::NoMemory;
   }
@@ -113,14 +102,9 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
         learner, patches, maxIterations == 0 ? WhitenedData::Skip : WhitenedData::Keep);
     if (prepared != status::Success) return prepared;
     std::uint32_t i = 0;
-    if (maxIterations > 0) {
-      // The steps read the whitened data in floats only.
-      const KPX::IcaPass pass(learner.whitened);
-      learner.whitened = Matrix<double>();
-      for (; i < maxIterations; ++i) {
-        tracef(".");
-        if (step(pass, learner) == 1) break;
-      }
+    for (; i < maxIterations; ++i) {
+      tracef(".");
+      if (iterate(learner) == 1) break;
     }
     // Passes run when the loop stopped on convergence, maxIterations + 1
     // when it never converged.

@@ -99,8 +99,7 @@ TEST(Iterate, MatchesAPlainStepWithCosh) {
   learner.unmixing = polarFactor(randomMatrix(4, 4, 33));
   const Matrix<double> expected = referenceStep(learner.whitened, learner.unmixing);
   ASSERT_EQ(iterate(learner), 0);
-  // The projections and their sums run in single precision.
-  EXPECT_LT(maxDifference(learner.unmixing, expected), 2e-6);
+  EXPECT_LT(maxDifference(learner.unmixing, expected), 1e-12);
 }
 
 TEST(Iterate, FixedPointConvergesOnlyForAPositiveCondition) {
