@@ -34,9 +34,17 @@ __attribute__((target("avx2,fma"))) __m256d tanh4(__m256d x) {
                                     _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
   __m256d r = _mm256_fmadd_pd(n, _mm256_set1_pd(-kLn2High), v);
   r = _mm256_fmadd_pd(n, _mm256_set1_pd(-kLn2Low), r);
-  __m256d c = _mm256_set1_pd(kExpm1[9]);
-  for (int i = 8; i >= 0; --i) c = _mm256_fmadd_pd(c, r, _mm256_set1_pd(kExpm1[i]));
-  const __m256d em1r = _mm256_fmadd_pd(_mm256_mul_pd(r, r), c, r);
+  // c(r) by Estrin's scheme: short dependency chains.
+  const __m256d r2 = _mm256_mul_pd(r, r);
+  const __m256d r4 = _mm256_mul_pd(r2, r2);
+  __m256d pair[5];
+  for (int i = 0; i < 5; ++i)
+    pair[i] = _mm256_fmadd_pd(_mm256_set1_pd(kExpm1[2 * i + 1]), r, _mm256_set1_pd(kExpm1[2 * i]));
+  const __m256d c03 = _mm256_fmadd_pd(pair[1], r2, pair[0]);
+  const __m256d c47 = _mm256_fmadd_pd(pair[3], r2, pair[2]);
+  const __m256d c07 = _mm256_fmadd_pd(c47, r4, c03);
+  const __m256d c = _mm256_fmadd_pd(pair[4], _mm256_mul_pd(r4, r4), c07);
+  const __m256d em1r = _mm256_fmadd_pd(r2, c, r);
   // 2^n from its exponent bits (-64 <= n <= 0).
   const __m256i whole = _mm256_castpd_si256(_mm256_add_pd(n, _mm256_set1_pd(kShifter)));
   const __m256d scale =
@@ -63,9 +71,14 @@ double tanhScalar(double x) {
   const double n = std::nearbyint(v * kLog2E);
   double r = std::fma(n, -kLn2High, v);
   r = std::fma(n, -kLn2Low, r);
-  double c = kExpm1[9];
-  for (int i = 8; i >= 0; --i) c = std::fma(c, r, kExpm1[i]);
-  const double em1r = std::fma(r * r, c, r);
+  const double r2 = r * r;
+  const double r4 = r2 * r2;
+  const auto pair = [&](int i) { return std::fma(kExpm1[i + 1], r, kExpm1[i]); };
+  const double c03 = std::fma(pair(2), r2, pair(0));
+  const double c47 = std::fma(pair(6), r2, pair(4));
+  const double c07 = std::fma(c47, r4, c03);
+  const double c = std::fma(pair(8), r4 * r4, c07);
+  const double em1r = std::fma(r2, c, r);
   const double scale = std::ldexp(1.0, static_cast<int>(n));
   const double m = std::fma(scale, em1r, scale - 1.0);
   return std::copysign(std::fabs(m / (2.0 + m)), x);
