@@ -3,9 +3,9 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "numeric/parallel.h"
-#include "numeric/tanh_vector.h"
 
 namespace KPX {
 namespace {
@@ -88,9 +88,14 @@ __attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::ui
 
 }  // namespace
 
+bool icaKernelsVectorised() {
+  static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return have;
+}
+
 void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
              std::size_t aStep, const double* b, double* c, bool accumulate, bool vectorise) {
-  if (!(vectorise && haveAvx2Fma())) {
+  if (!(vectorise && icaKernelsVectorised())) {
     tilePortable(m, kc, a, aRow, aStep, b, c, accumulate);
     return;
   }
@@ -122,7 +127,7 @@ void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u
   const std::uint32_t k = z.cols();
   const std::size_t ld = k;
   const std::uint32_t tiles = (k + kWidth - 1) / kWidth;
-  const bool vector = vectorise && haveAvx2Fma();
+  const bool vector = vectorise && icaKernelsVectorised();
   Matrix<double> sums(k, k);
   std::vector<double> derivativeSums(k, 0.0);
   // Each thread takes whole tiles of components and walks all the blocks: a
@@ -149,7 +154,11 @@ void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u
         for (std::uint32_t r = 0; r < rows; r += kMaxTileRows)
           icaTile(std::min(kMaxTileRows, rows - r), k, zb + r * ld, ld, 1, panel,
                   y.data() + static_cast<std::size_t>(r) * kWidth, false, vector);
-        tanhInPlace(y.data(), static_cast<std::size_t>(rows) * kWidth, vector);
+        // The library's tangent: a vector form would round differently, and
+        // FastICA's path through its saddle points amplifies differences of
+        // one unit in the last place into other bases.
+        for (std::size_t e = 0; e < static_cast<std::size_t>(rows) * kWidth; ++e)
+          y[e] = std::tanh(y[e]);
         if (vector)
           addDerivativesAvx2(y.data(), rows, dsum.data() + t * kWidth);
         else

@@ -19,10 +19,15 @@ constexpr std::uint32_t kIcaTileComponents = 8;
 // Every element is one chain in a fixed order (w_i^T z_n over the columns,
 // the sums over n), each step a fused multiply-add with AVX2 and FMA or a
 // multiply and an add on the portable path (vectorise false, or an older
-// processor). Components are shared among the threads: results do not depend
-// on the thread count. Throws MatrixException when memory runs out.
+// processor): the same chains as multiplyRowsInto and accumulateAtB, so the
+// same results bit for bit as those products with the same kernel level. Components are shared
+// among the threads: results do not depend on the thread count. Throws MatrixException when memory
+// runs out.
 void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
              std::vector<double>& derivative, bool vectorise = true);
+
+// Whether the processor has AVX2 and FMA (the vector form of the tiles).
+bool icaKernelsVectorised();
 
 // The tile both products use: c (m x 8, row stride 8) = sum over p < kc of
 // a[r * aRow + p * aStep] * b[p * 8 + col], one chain per element in

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "numeric/multiply.h"
 #include "numeric/parallel.h"
-#include "numeric/tanh_vector.h"
 #include "numeric_helpers.h"
 
 using KPX::Matrix;
@@ -75,8 +75,33 @@ TEST(IcaSums, MatchPlainLoopsWithTheLibraryTangent) {
   }
 }
 
+// The fused pass against the two library products with the tangents in
+// between, as the step computed them before it was fused.
+TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
+  const bool fused = KPX::activeProductKernel() != KPX::ProductKernel::Portable;
+  if (fused && !KPX::icaKernelsVectorised()) GTEST_SKIP() << "no AVX2 and FMA";
+  for (const Shape& s : kShapes) {
+    const Matrix<double> z = whitened(s);
+    const Matrix<double> w = randomMatrix(s.k, s.k, 60 + s.k);
+    std::vector<double> t(static_cast<std::size_t>(s.rows) * s.k);
+    KPX::multiplyRowsInto(z.data(), s.k, s.rows, w, true, t.data());
+    std::vector<double> derivative(s.k, 0.0);
+    for (std::uint32_t n = 0; n < s.rows; ++n) {
+      for (std::uint32_t i = 0; i < s.k; ++i) {
+        double& v = t[static_cast<std::size_t>(n) * s.k + i];
+        v = std::tanh(v);
+        derivative[i] += (1.0 - v) * (1.0 + v);
+      }
+    }
+    Matrix<double> u(s.k, s.k);
+    KPX::accumulateAtB(t.data(), s.k, s.rows, z.data(), s.k, u, false);
+    Sums expected{u, derivative};
+    EXPECT_TRUE(bitEqual(expected, run(z, w, fused))) << s.rows << "x" << s.k;
+  }
+}
+
 TEST(IcaSums, TileEqualsFusedChains) {
-  if (!KPX::haveAvx2Fma()) GTEST_SKIP() << "no AVX2 and FMA";
+  if (!KPX::icaKernelsVectorised()) GTEST_SKIP() << "no AVX2 and FMA";
   constexpr std::uint32_t kc = 37;
   const Matrix<double> a = randomMatrix(6, kc, 3);
   const Matrix<double> b = randomMatrix(kc, KPX::kIcaTileComponents, 4);
