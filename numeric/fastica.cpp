@@ -5,45 +5,14 @@
 #include <vector>
 
 #include "numeric/eigen.h"
+#include "numeric/ica_pass.h"
 #include "numeric/inverse.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
-#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 using KPX::Matrix;
 using KPX::Vector;
-
-namespace {
-
-// Rows taken at a time by an iteration: their projections, tangents and
-// products stay in the cache instead of going through an N x k matrix.
-constexpr std::uint32_t kStripRows = 2048;
-
-// Replaces every element of the strip y (rows x k) by its hyperbolic tangent
-// and adds the derivative sech^2 = 1 - tanh^2 of each column to sums. The
-// derivative reuses the tangent instead of a second transcendental per
-// element; (1 - t)(1 + t) keeps it accurate near |t| = 1, and the means agree
-// with 1 / cosh^2 to within a few units in the last place.
-void tanhStrip(double* y, std::uint32_t rows, std::uint32_t k, std::vector<double>& sums) {
-  // The columns are shared among the threads, so that each sum still runs
-  // over the rows in order, strip after strip.
-  KPX::parallelFor(k, 1, [&](std::uint64_t first, std::uint64_t end) {
-    std::vector<double> partial(sums.begin() + static_cast<std::ptrdiff_t>(first),
-                                sums.begin() + static_cast<std::ptrdiff_t>(end));
-    for (std::uint32_t r = 0; r < rows; ++r) {
-      double* row = y + static_cast<std::size_t>(r) * k;
-      for (std::uint64_t i = first; i < end; ++i) {
-        const double t = std::tanh(row[i]);
-        row[i] = t;
-        partial[i - first] += (1.0 - t) * (1.0 + t);
-      }
-    }
-    std::copy(partial.begin(), partial.end(), sums.begin() + static_cast<std::ptrdiff_t>(first));
-  });
-}
-
-}  // namespace
 
 Status decorrelate(Matrix<double>& w) {
   if (w.rows() == 0 || w.cols() == 0) return status::Success;
@@ -71,23 +40,16 @@ Status decorrelate(Matrix<double>& w) {
 
 Status iterate(IcaLearner& learner) {
   try {
-    const Matrix<double>& z = learner.whitened;
     const Matrix<double>& old = learner.unmixing;
-    const std::uint32_t n = z.rows();
+    const std::uint32_t n = learner.whitened.rows();
     const std::uint32_t k = old.rows();
 
     if (n == 0) throw KPX::MatrixException{KPX::kDividedByZero};
-    // Strip by strip: y_ni = <w_i, z_n>, its tangent, and U = tanh(Y)^T Z
-    // continued over the strip's rows.
-    std::vector<double> derivative(k, 0.0);
-    Matrix<double> u(k, z.cols());
-    std::vector<double> y(static_cast<std::size_t>(std::min(kStripRows, n)) * k);
-    for (std::uint32_t first = 0; first < n; first += kStripRows) {
-      const std::uint32_t rows = std::min(kStripRows, n - first);
-      KPX::multiplyRowsInto(z[first], z.cols(), rows, old, true, y.data());
-      tanhStrip(y.data(), rows, k, derivative);
-      KPX::accumulateAtB(y.data(), k, rows, z[first], z.cols(), u, first > 0);
-    }
+    // U = tanh(Y)^T Z and the sums of sech^2 = 1 - tanh^2, which reuses the
+    // tangent instead of a second transcendental per element.
+    Matrix<double> u;
+    std::vector<double> derivative;
+    KPX::icaSums(learner.whitened, old, u, derivative);
     for (double& m : derivative) m /= n;
     // U / N, row i the mean of tanh(y_ni) z_n.
     Matrix<double> w = KPX::divide(u, n);

@@ -1,0 +1,184 @@
+#include "numeric/ica_pass.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "numeric/parallel.h"
+
+namespace KPX {
+namespace {
+
+constexpr std::uint32_t kWidth = kIcaTileComponents;
+constexpr std::uint32_t kMaxTileRows = 6;
+// Rows of Z whose projections, tangents and products stay in the cache.
+constexpr std::uint32_t kBlockRows = 240;
+
+// 6 x 8 tile: 12 accumulators of four lanes, two loads of b and one broadcast
+// of a per row and step.
+template <std::uint32_t M>
+__attribute__((target("avx2,fma"))) void tileAvx2(std::uint32_t kc, const double* a,
+                                                  std::size_t aRow, std::size_t aStep,
+                                                  const double* b, double* c, bool accumulate) {
+  __m256d acc[M][2];
+#pragma GCC unroll 8
+  for (std::uint32_t r = 0; r < M; ++r) {
+    acc[r][0] = accumulate ? _mm256_loadu_pd(c + r * kWidth) : _mm256_setzero_pd();
+    acc[r][1] = accumulate ? _mm256_loadu_pd(c + r * kWidth + 4) : _mm256_setzero_pd();
+  }
+  for (std::uint32_t p = 0; p < kc; ++p) {
+    const __m256d b0 = _mm256_loadu_pd(b + static_cast<std::size_t>(p) * kWidth);
+    const __m256d b1 = _mm256_loadu_pd(b + static_cast<std::size_t>(p) * kWidth + 4);
+    const double* ap = a + static_cast<std::size_t>(p) * aStep;
+#pragma GCC unroll 8
+    for (std::uint32_t r = 0; r < M; ++r) {
+      const __m256d av = _mm256_broadcast_sd(ap + r * aRow);
+      acc[r][0] = _mm256_fmadd_pd(av, b0, acc[r][0]);
+      acc[r][1] = _mm256_fmadd_pd(av, b1, acc[r][1]);
+    }
+  }
+#pragma GCC unroll 8
+  for (std::uint32_t r = 0; r < M; ++r) {
+    _mm256_storeu_pd(c + r * kWidth, acc[r][0]);
+    _mm256_storeu_pd(c + r * kWidth + 4, acc[r][1]);
+  }
+}
+
+// Baseline x86-64 has no fused multiply-add: product and sum round apart.
+void tilePortable(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+                  std::size_t aStep, const double* b, double* c, bool accumulate) {
+  double acc[kMaxTileRows][kWidth] = {};
+  if (accumulate) {
+    for (std::uint32_t r = 0; r < m; ++r) std::copy(c + r * kWidth, c + (r + 1) * kWidth, acc[r]);
+  }
+  for (std::uint32_t p = 0; p < kc; ++p) {
+    const double* bp = b + static_cast<std::size_t>(p) * kWidth;
+    for (std::uint32_t r = 0; r < m; ++r) {
+      const double av = a[static_cast<std::size_t>(p) * aStep + r * aRow];
+      for (std::uint32_t q = 0; q < kWidth; ++q) acc[r][q] += av * bp[q];
+    }
+  }
+  for (std::uint32_t r = 0; r < m; ++r) std::copy(acc[r], acc[r] + kWidth, c + r * kWidth);
+}
+
+// The derivative sums of a block, each component's chain in row order.
+void addDerivatives(const double* t, std::uint32_t rows, double* sums) {
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    const double* row = t + static_cast<std::size_t>(r) * kWidth;
+    for (std::uint32_t q = 0; q < kWidth; ++q) sums[q] += (1.0 - row[q]) * (1.0 + row[q]);
+  }
+}
+
+// The same four lanes at a time: the same operations on every element.
+__attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::uint32_t rows,
+                                                        double* sums) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  __m256d acc0 = _mm256_loadu_pd(sums);
+  __m256d acc1 = _mm256_loadu_pd(sums + 4);
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    const __m256d x0 = _mm256_loadu_pd(t + static_cast<std::size_t>(r) * kWidth);
+    const __m256d x1 = _mm256_loadu_pd(t + static_cast<std::size_t>(r) * kWidth + 4);
+    acc0 = _mm256_add_pd(acc0, _mm256_mul_pd(_mm256_sub_pd(one, x0), _mm256_add_pd(one, x0)));
+    acc1 = _mm256_add_pd(acc1, _mm256_mul_pd(_mm256_sub_pd(one, x1), _mm256_add_pd(one, x1)));
+  }
+  _mm256_storeu_pd(sums, acc0);
+  _mm256_storeu_pd(sums + 4, acc1);
+}
+
+}  // namespace
+
+bool icaKernelsVectorised() {
+  static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return have;
+}
+
+void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+             std::size_t aStep, const double* b, double* c, bool accumulate, bool vectorise) {
+  if (!(vectorise && icaKernelsVectorised())) {
+    tilePortable(m, kc, a, aRow, aStep, b, c, accumulate);
+    return;
+  }
+  switch (m) {
+    case 1:
+      tileAvx2<1>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+    case 2:
+      tileAvx2<2>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+    case 3:
+      tileAvx2<3>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+    case 4:
+      tileAvx2<4>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+    case 5:
+      tileAvx2<5>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+    default:
+      tileAvx2<6>(kc, a, aRow, aStep, b, c, accumulate);
+      break;
+  }
+}
+
+void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
+             std::vector<double>& derivative, bool vectorise) {
+  const std::uint32_t n = z.rows();
+  const std::uint32_t k = z.cols();
+  const std::size_t ld = k;
+  const std::uint32_t tiles = (k + kWidth - 1) / kWidth;
+  const bool vector = vectorise && icaKernelsVectorised();
+  Matrix<double> sums(k, k);
+  std::vector<double> derivativeSums(k, 0.0);
+  // Each thread takes whole tiles of components and walks all the blocks: a
+  // component's sums never depend on which thread ran it.
+  parallelFor(tiles, 1, [&](std::uint64_t first, std::uint64_t end) {
+    const std::size_t count = static_cast<std::size_t>(end - first);
+    // Per tile: W's rows transposed (k x 8, zero past the last component),
+    // U^T (k x 8) and the derivatives.
+    std::vector<double> panels(count * k * kWidth, 0.0);
+    std::vector<double> ut(count * k * kWidth, 0.0);
+    std::vector<double> dsum(count * kWidth, 0.0);
+    std::vector<double> y(static_cast<std::size_t>(kBlockRows) * kWidth);
+    for (std::size_t t = 0; t < count; ++t) {
+      const std::uint32_t i0 = static_cast<std::uint32_t>(first + t) * kWidth;
+      for (std::uint32_t q = 0; q < kWidth && i0 + q < k; ++q) {
+        for (std::uint32_t p = 0; p < k; ++p) panels[(t * k + p) * kWidth + q] = w[i0 + q][p];
+      }
+    }
+    for (std::uint32_t b = 0; b < n; b += kBlockRows) {
+      const std::uint32_t rows = std::min(kBlockRows, n - b);
+      const double* zb = z[b];
+      for (std::size_t t = 0; t < count; ++t) {
+        const double* panel = panels.data() + t * k * kWidth;
+        for (std::uint32_t r = 0; r < rows; r += kMaxTileRows)
+          icaTile(std::min(kMaxTileRows, rows - r), k, zb + r * ld, ld, 1, panel,
+                  y.data() + static_cast<std::size_t>(r) * kWidth, false, vector);
+        // The library's tangent: a vector form would round differently, and
+        // FastICA's path through its saddle points amplifies differences of
+        // one unit in the last place into other bases.
+        for (std::size_t e = 0; e < static_cast<std::size_t>(rows) * kWidth; ++e)
+          y[e] = std::tanh(y[e]);
+        if (vector)
+          addDerivativesAvx2(y.data(), rows, dsum.data() + t * kWidth);
+        else
+          addDerivatives(y.data(), rows, dsum.data() + t * kWidth);
+        double* out = ut.data() + t * k * kWidth;
+        for (std::uint32_t j = 0; j < k; j += kMaxTileRows)
+          icaTile(std::min(kMaxTileRows, k - j), rows, zb + j, 1, ld, y.data(),
+                  out + static_cast<std::size_t>(j) * kWidth, b > 0, vector);
+      }
+    }
+    for (std::size_t t = 0; t < count; ++t) {
+      const std::uint32_t i0 = static_cast<std::uint32_t>(first + t) * kWidth;
+      for (std::uint32_t q = 0; q < kWidth && i0 + q < k; ++q) {
+        derivativeSums[i0 + q] = dsum[t * kWidth + q];
+        for (std::uint32_t j = 0; j < k; ++j) sums[i0 + q][j] = ut[(t * k + j) * kWidth + q];
+      }
+    }
+  });
+  u = std::move(sums);
+  derivative = std::move(derivativeSums);
+}
+
+}  // namespace KPX
