@@ -17,18 +17,57 @@ Status CCoeff::setCompressionParameters(const CompressionParameters& p) {
   return status::Success;
 }
 
+namespace {
+
+double precisionLimit(std::uint32_t precisionBits) {
+  return std::pow(2.0, static_cast<double>(precisionBits)) - 1.0;
+}
+
+// Selections rather than branches, so that the loop runs on vectors.
+double clampToPrecision(double x, double limit) {
+  x = x > limit ? limit : x;
+  x = x < -limit ? -limit : x;
+  return x == x ? x : 0.0;  // a NaN has no integer to become
+}
+
+}  // namespace
+
 Status CCoeff::quantize() {
-  const double limit = std::pow(2.0, static_cast<double>(parameters.precisionBits)) - 1.0;
+  const double limit = precisionLimit(parameters.precisionBits);
   double* v = data();
   const std::uint32_t n = count();
-  // Selections rather than branches, so that the loop runs on vectors.
-  for (std::uint32_t k = 0; k < n; ++k) {
-    double x = v[k];
-    x = x > limit ? limit : x;
-    x = x < -limit ? -limit : x;
-    v[k] = x == x ? x : 0.0;  // a NaN has no integer to become
+  for (std::uint32_t k = 0; k < n; ++k) v[k] = clampToPrecision(v[k], limit);
+  return status::Success;
+}
+
+Status CCoeff::prepareIntegers(std::uint32_t rows, std::uint32_t cols) {
+  if (!integersAvailable()) return status::InvalidValues;
+  try {
+    integers.resize(rows, cols);
+  } catch (...) {
+    return status::NoMemory;
   }
   return status::Success;
+}
+
+void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32_t count) {
+  // Within 31 bits: the clamped value truncates to an int32 as the coder
+  // truncates it.
+  if (count == 0) return;
+  const double limit = precisionLimit(parameters.precisionBits);
+  const std::size_t n = static_cast<std::size_t>(count) * integers.cols();
+  std::int32_t* out = integers[first];
+  for (std::size_t k = 0; k < n; ++k)
+    out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
+}
+
+Status CCoeff::encodeIntegers() {
+  return guardComponent([&] {
+    // The steps of encode(): the coefficients have no step table and no
+    // prediction.
+    if (!integersAvailable()) return status::InvalidValues;
+    return encodeHuffman(integers);
+  });
 }
 
 bool CCoeff::integersAvailable() const { return mode == 0 && parameters.precisionBits <= 31; }

@@ -30,6 +30,20 @@ bool codedValue(double value, std::uint32_t p, std::int64_t& integer, std::uint3
   return size <= p;
 }
 
+// The same for a value already an integer.
+bool codedValue(std::int32_t value, std::uint32_t p, std::int64_t& integer, std::uint32_t& size) {
+  integer = value;
+  const std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  size = magnitude == 0 ? 0 : 32 - static_cast<std::uint32_t>(__builtin_clz(magnitude));
+  return size <= p;
+}
+
+// Values that only lengthen a zero run: those truncating to zero (a NaN
+// fails both comparisons and takes the full path).
+bool truncatesToZero(double x) { return x > -1.0 && x < 1.0; }
+bool truncatesToZero(std::int32_t x) { return x == 0; }
+
 // The s raw bits of a non-zero value: v itself when positive, v - 1 in two's
 // complement when negative.
 std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
@@ -43,19 +57,18 @@ std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
 // to emit(symbol, bits, size); a value that cannot be coded goes to bad().
 // The zero run r survives only within a row: every row ends with a value or
 // an end of row, both of which reset it.
-template <class Emit, class Bad>
-Status walkSymbols(const KPX::Matrix<double>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
+template <class T, class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<T>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
                    Bad bad) {
   const std::uint32_t zeroRun = z * p + 1;
   std::uint32_t r = 0;
   for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    const double* values = matrix[row];
+    const T* values = matrix[row];
     const std::uint32_t cols = matrix.cols();
     for (std::uint32_t col = 0; col < cols; ++col) {
-      // Most values truncate to zero: they only lengthen the run (a NaN
-      // fails both comparisons and takes the full path).
-      const double x = values[col];
-      if (x > -1.0 && x < 1.0 && col + 1 != cols) {
+      // Most values truncate to zero: they only lengthen the run.
+      const T x = values[col];
+      if (truncatesToZero(x) && col + 1 != cols) {
         ++r;
         continue;
       }
@@ -175,8 +188,11 @@ std::int64_t extendValue(std::uint32_t bits, std::uint32_t size) {
   return b >= half ? b : b - (INT64_C(1) << size) + 1;
 }
 
-std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
-                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+namespace {
+
+template <class T>
+std::vector<std::uint32_t> countSymbolsOf(const KPX::Matrix<T>& matrix, std::uint32_t precisionBits,
+                                          std::uint32_t maxZeroRun) {
   if (!usableAlphabet(precisionBits, maxZeroRun)) return {};
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   std::vector<std::uint32_t> frequencies(size, 0);
@@ -189,6 +205,18 @@ std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
       },
       [] { return status::Success; });
   return frequencies;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  return countSymbolsOf(matrix, precisionBits, maxZeroRun);
+}
+
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<std::int32_t>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  return countSymbolsOf(matrix, precisionBits, maxZeroRun);
 }
 
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies,
@@ -278,9 +306,12 @@ Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
   return status::Success;
 }
 
-Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
-                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
-                    std::uint32_t maxZeroRun) {
+namespace {
+
+template <class T>
+Status encodeMatrixOf(BitStream& stream, const KPX::Matrix<T>& matrix,
+                      const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                      std::uint32_t maxZeroRun) {
   if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   if (table.ehufco.size() < size || table.ehufsi.size() < size) return status::InvalidValues;
@@ -315,4 +346,18 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
       [] { return status::InvalidValues; });
   if (st != status::Success || pendingBits == 0) return st;
   return stream.putBits(static_cast<std::uint32_t>(pending), pendingBits);
+}
+
+}  // namespace
+
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun) {
+  return encodeMatrixOf(stream, matrix, table, precisionBits, maxZeroRun);
+}
+
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun) {
+  return encodeMatrixOf(stream, matrix, table, precisionBits, maxZeroRun);
 }
