@@ -2,11 +2,14 @@
 // table storage and the coding of a matrix.
 #include "codec/huffman.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <queue>
+#include <vector>
 
 namespace {
 
@@ -42,7 +45,6 @@ bool codedValue(std::int32_t value, std::uint32_t p, std::int64_t& integer, std:
 // Values that only lengthen a zero run: those truncating to zero (a NaN
 // fails both comparisons and takes the full path).
 bool truncatesToZero(double x) { return x > -1.0 && x < 1.0; }
-bool truncatesToZero(std::int32_t x) { return x == 0; }
 
 // The s raw bits of a non-zero value: v itself when positive, v - 1 in two's
 // complement when negative.
@@ -168,7 +170,91 @@ void limitCodeLengths(std::vector<std::uint32_t>& bits) {
   if (i > 0) bits[i] -= 1;
 }
 
+bool& vectorWalk() {
+  static bool enabled = __builtin_cpu_supports("avx2") != 0;
+  return enabled;
+}
+
+// Bit c % 64 of masks[c / 64] tells whether column c of the row is not zero.
+void nonZeroMaskScalar(const std::int32_t* values, std::uint32_t cols, std::uint64_t* masks) {
+  for (std::uint32_t w = 0; w < (cols + 63) / 64; ++w) masks[w] = 0;
+  for (std::uint32_t c = 0; c < cols; ++c)
+    masks[c / 64] |= static_cast<std::uint64_t>(values[c] != 0) << (c % 64);
+}
+
+__attribute__((target("avx2"))) void nonZeroMaskAvx2(const std::int32_t* values, std::uint32_t cols,
+                                                     std::uint64_t* masks) {
+  for (std::uint32_t w = 0; w < (cols + 63) / 64; ++w) masks[w] = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  std::uint32_t c = 0;
+  for (; c + 8 <= cols; c += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + c));
+    const auto zeros = static_cast<std::uint32_t>(
+        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero))));
+    masks[c / 64] |= static_cast<std::uint64_t>(~zeros & 0xFFu) << (c % 64);
+  }
+  for (; c < cols; ++c) masks[c / 64] |= static_cast<std::uint64_t>(values[c] != 0) << (c % 64);
+}
+
+// walkSymbols for integers: the non-zero values of a row are found from a
+// bit mask instead of one test per value, with the same symbols in the same
+// order (a value that cannot be coded is skipped without ending the run,
+// and a row ending in zero gets its end of row).
+template <class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std::uint32_t z,
+                   Emit emit, Bad bad) {
+  const std::uint32_t zeroRun = z * p + 1;
+  const std::uint32_t cols = matrix.cols();
+  if (cols == 0) return status::Success;
+  std::vector<std::uint64_t> masks((cols + 63) / 64);
+  const bool vector = vectorWalk();
+  // A row ending in a value that cannot be coded carries its run over.
+  std::uint32_t r = 0;
+  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
+    const std::int32_t* values = matrix[row];
+    if (vector)
+      nonZeroMaskAvx2(values, cols, masks.data());
+    else
+      nonZeroMaskScalar(values, cols, masks.data());
+    std::uint32_t next = 0;  // the first column not yet counted
+    for (std::uint32_t w = 0; w < masks.size(); ++w) {
+      for (std::uint64_t m = masks[w]; m != 0; m &= m - 1) {
+        const std::uint32_t col = w * 64 + static_cast<std::uint32_t>(__builtin_ctzll(m));
+        r += col - next;
+        next = col + 1;
+        std::int64_t v = 0;
+        std::uint32_t s = 0;
+        if (!codedValue(values[col], p, v, s)) {
+          const Status st = bad();
+          if (st != status::Success) return st;
+          continue;
+        }
+        while (r >= z) {
+          const Status st = emit(zeroRun, 0u, 0u);
+          if (st != status::Success) return st;
+          r -= z;
+        }
+        const Status st = emit(r * p + s, valueBits(v, s), s);
+        if (st != status::Success) return st;
+        r = 0;
+      }
+    }
+    if (values[cols - 1] == 0) {
+      const Status st = emit(0u, 0u, 0u);
+      if (st != status::Success) return st;
+      r = 0;
+    }
+  }
+  return status::Success;
+}
+
 }  // namespace
+
+bool useVectorWalk(bool enable) {
+  if (enable && __builtin_cpu_supports("avx2") == 0) return false;
+  vectorWalk() = enable;
+  return true;
+}
 
 std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
   const std::uint64_t size = static_cast<std::uint64_t>(maxZeroRun) * precisionBits + 3;
