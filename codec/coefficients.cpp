@@ -1,5 +1,7 @@
 // The coefficients component: N x D weights, clamped to the precision; the
 // coder's truncation to integers is their quantisation.
+#include <immintrin.h>
+
 #include <cmath>
 
 #include "codec/component_guard.h"
@@ -30,6 +32,27 @@ double clampToPrecision(double x, double limit) {
   return x == x ? x : 0.0;  // a NaN has no integer to become
 }
 
+bool haveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2") != 0;
+  return have;
+}
+
+// clampToPrecision and the truncation, four values at a time: min and max
+// keep a NaN (their second operand), the ordered mask then zeroes it.
+__attribute__((target("avx2"))) std::size_t quantizeAvx2(const double* values, std::size_t n,
+                                                         double limit, std::int32_t* out) {
+  const __m256d high = _mm256_set1_pd(limit);
+  const __m256d low = _mm256_set1_pd(-limit);
+  std::size_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    __m256d x = _mm256_loadu_pd(values + k);
+    x = _mm256_max_pd(low, _mm256_min_pd(high, x));
+    x = _mm256_and_pd(x, _mm256_cmp_pd(x, x, _CMP_ORD_Q));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_cvttpd_epi32(x));
+  }
+  return k;
+}
+
 }  // namespace
 
 Status CCoeff::quantize() {
@@ -57,8 +80,8 @@ void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32
   const double limit = precisionLimit(parameters.precisionBits);
   const std::size_t n = static_cast<std::size_t>(count) * integers.cols();
   std::int32_t* out = integers[first];
-  for (std::size_t k = 0; k < n; ++k)
-    out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
+  std::size_t k = haveAvx2() ? quantizeAvx2(values, n, limit, out) : 0;
+  for (; k < n; ++k) out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
 }
 
 Status CCoeff::encodeIntegers() {
