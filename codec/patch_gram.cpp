@@ -49,6 +49,17 @@ void packGridRow(const CImage& image, std::uint32_t gy, std::uint32_t pw, std::u
       std::uint32_t* const dst = out + static_cast<std::size_t>(q) * stride + y * pw;
       const bool second = 2 * q + 1 < columns;
       const std::uint32_t x0 = 2 * q * pw;
+      if (x0 + 2 * pw <= width) {
+        // Both patches inside the image: no edge to repeat.
+        const std::uint8_t* const a = line + static_cast<std::size_t>(x0) * Step;
+        const std::uint8_t* const c = a + static_cast<std::size_t>(pw) * Step;
+        for (std::uint32_t x = 0; x < pw; ++x) {
+          dst[x] = a[x * Step + 2] | std::uint32_t{c[x * Step + 2]} << 16;
+          dst[n + x] = a[x * Step + 1] | std::uint32_t{c[x * Step + 1]} << 16;
+          dst[2 * n + x] = a[x * Step] | std::uint32_t{c[x * Step]} << 16;
+        }
+        continue;
+      }
       for (std::uint32_t x = 0; x < pw; ++x) {
         const std::uint8_t* const a = line + std::min(x0 + x, width - 1) * Step;
         std::uint32_t r = a[2];
