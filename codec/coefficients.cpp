@@ -1,5 +1,7 @@
 // The coefficients component: N x D weights, clamped to the precision; the
 // coder's truncation to integers is their quantisation.
+#include <immintrin.h>
+
 #include <cmath>
 
 #include "codec/component_guard.h"
@@ -17,18 +19,78 @@ Status CCoeff::setCompressionParameters(const CompressionParameters& p) {
   return status::Success;
 }
 
+namespace {
+
+double precisionLimit(std::uint32_t precisionBits) {
+  return std::pow(2.0, static_cast<double>(precisionBits)) - 1.0;
+}
+
+// Selections rather than branches, so that the loop runs on vectors.
+double clampToPrecision(double x, double limit) {
+  x = x > limit ? limit : x;
+  x = x < -limit ? -limit : x;
+  return x == x ? x : 0.0;  // a NaN has no integer to become
+}
+
+bool haveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2") != 0;
+  return have;
+}
+
+// clampToPrecision and the truncation, four values at a time: min and max
+// keep a NaN (their second operand), the ordered mask then zeroes it.
+__attribute__((target("avx2"))) std::size_t quantizeAvx2(const double* values, std::size_t n,
+                                                         double limit, std::int32_t* out) {
+  const __m256d high = _mm256_set1_pd(limit);
+  const __m256d low = _mm256_set1_pd(-limit);
+  std::size_t k = 0;
+  for (; k + 4 <= n; k += 4) {
+    __m256d x = _mm256_loadu_pd(values + k);
+    x = _mm256_max_pd(low, _mm256_min_pd(high, x));
+    x = _mm256_and_pd(x, _mm256_cmp_pd(x, x, _CMP_ORD_Q));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm256_cvttpd_epi32(x));
+  }
+  return k;
+}
+
+}  // namespace
+
 Status CCoeff::quantize() {
-  const double limit = std::pow(2.0, static_cast<double>(parameters.precisionBits)) - 1.0;
+  const double limit = precisionLimit(parameters.precisionBits);
   double* v = data();
   const std::uint32_t n = count();
-  // Selections rather than branches, so that the loop runs on vectors.
-  for (std::uint32_t k = 0; k < n; ++k) {
-    double x = v[k];
-    x = x > limit ? limit : x;
-    x = x < -limit ? -limit : x;
-    v[k] = x == x ? x : 0.0;  // a NaN has no integer to become
+  for (std::uint32_t k = 0; k < n; ++k) v[k] = clampToPrecision(v[k], limit);
+  return status::Success;
+}
+
+Status CCoeff::prepareIntegers(std::uint32_t rows, std::uint32_t cols) {
+  if (!integersAvailable()) return status::InvalidValues;
+  try {
+    integers.resize(rows, cols);
+  } catch (...) {
+    return status::NoMemory;
   }
   return status::Success;
+}
+
+void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32_t count) {
+  // Within 31 bits: the clamped value truncates to an int32 as the coder
+  // truncates it.
+  if (count == 0) return;
+  const double limit = precisionLimit(parameters.precisionBits);
+  const std::size_t n = static_cast<std::size_t>(count) * integers.cols();
+  std::int32_t* out = integers[first];
+  std::size_t k = haveAvx2() ? quantizeAvx2(values, n, limit, out) : 0;
+  for (; k < n; ++k) out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
+}
+
+Status CCoeff::encodeIntegers() {
+  return guardComponent([&] {
+    // The steps of encode(): the coefficients have no step table and no
+    // prediction.
+    if (!integersAvailable()) return status::InvalidValues;
+    return encodeHuffman(integers);
+  });
 }
 
 bool CCoeff::integersAvailable() const { return mode == 0 && parameters.precisionBits <= 31; }

@@ -96,12 +96,17 @@ Status CRIMComponent::decode(bool dequantise) {
   });
 }
 
-Status CRIMComponent::encodeHuffman() {
+namespace {
+
+// Count, build the code, store its tables, code the values.
+template <class T>
+Status encodeHuffmanOf(const KPX::Matrix<T>& values, SectionParameters& parameters,
+                       BitStream& stream) {
   const std::uint32_t p = parameters.precisionBits;
   const std::uint32_t z = parameters.maxZeroRun;
-  if (p == 0 || p > 32 || z == 0 || std::uint64_t{z} * p + 3 > kMaxAlphabet)
+  if (p == 0 || p > 32 || z == 0 || std::uint64_t{z} * p + 3 > CRIMComponent::kMaxAlphabet)
     return status::InvalidValues;
-  const std::vector<std::uint32_t> frequencies = countSymbols(*this, p, z);
+  const std::vector<std::uint32_t> frequencies = countSymbols(values, p, z);
   HuffmanEncoderTable table;
   Status s = buildEncoderTable(frequencies, table);
   // The symbol search that ends the construction reports "not found".
@@ -111,7 +116,15 @@ Status CRIMComponent::encodeHuffman() {
   if (s != status::Success) return s;
   s = writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits);
   if (s != status::Success) return s;
-  return encodeMatrix(stream, *this, table, p, z);
+  return encodeMatrix(stream, values, table, p, z);
+}
+
+}  // namespace
+
+Status CRIMComponent::encodeHuffman() { return encodeHuffmanOf(*this, parameters, stream); }
+
+Status CRIMComponent::encodeHuffman(const KPX::Matrix<std::int32_t>& values) {
+  return encodeHuffmanOf(values, parameters, stream);
 }
 
 Status CRIMComponent::decodeHuffman() {

@@ -87,6 +87,8 @@ class CRIMComponent : public KPX::Matrix<double> {
   Status readStepTable(KPX::Vector<std::uint32_t>& steps);
   // The code tables at the start of an entropy-coded payload, checked.
   Status readHuffmanTable(HuffmanDecoderTable& table);
+  // The entropy-coded payload of integers standing for the matrix.
+  Status encodeHuffman(const KPX::Matrix<std::int32_t>& values);
 
  private:
   Status encodeHuffman();
@@ -152,6 +154,17 @@ class CCoeff : public CRIMComponent {
   // a section loaded after setShapeFromHeader (with or without storage).
   // The statuses of decode(); the matrix of doubles is left alone.
   Status decodeIntegers(KPX::Matrix<std::int32_t>& values);
+
+  // The encoder's form where integersAvailable(): the coefficients held as
+  // the integers they are coded as (half the memory of doubles). Sizes
+  // integers (N x D, 7 when memory runs out); then quantizeRows takes the
+  // rows [first, first + count) computed in doubles (count x D) through
+  // quantize's clamp and the coder's truncation, and encodeIntegers codes
+  // them: the bytes encode() gives for the same doubles.
+  Status prepareIntegers(std::uint32_t rows, std::uint32_t cols);
+  void quantizeRows(const double* values, std::uint32_t first, std::uint32_t count);
+  Status encodeIntegers();
+  KPX::Matrix<std::int32_t> integers;
 
  protected:
   void shapeFor(const RIMHeader& header, std::uint32_t& rows, std::uint32_t& cols) const override;

@@ -1,5 +1,6 @@
 // The RIM encoder: parameters taken over by the codec object, then one image
 // encoded in six timed steps.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,8 @@ namespace {
 constexpr std::uint32_t kMaxPatchSide = 256;
 constexpr std::uint32_t kMaxPrecisionBits = 31;
 constexpr std::uint32_t kMaxZeroRunLimit = 65535;
+// Coefficient rows computed in doubles at a time before they become integers.
+constexpr std::uint32_t kCoefficientBlockRows = 2048;
 
 Status checkRanges(const CommonParameters& common, const CompressionParameters& compression) {
   if (common.PatchWidth == 0 || common.PatchHeight == 0 || common.PatchWidth > kMaxPatchSide ||
@@ -126,7 +129,24 @@ Status CRIMCodec::checkImageSize(std::uint32_t width, std::uint32_t height) cons
 }
 
 Status CRIMCodec::computeCoefficients(const KPX::RowSource& patches,
-                                      const KPX::Matrix<double>& analysis) {
+                                      const KPX::Matrix<double>& analysis, bool asIntegers) {
+  if (asIntegers) {
+    // Computed in doubles a block at a time and kept only as the integers
+    // they are coded as.
+    const Status s = coeff.prepareIntegers(patches.rows(), analysis.cols());
+    if (s != status::Success) return s;
+    KPX::Matrix<double> block(std::min(kCoefficientBlockRows, patches.rows()), analysis.cols());
+    patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
+      for (std::uint32_t done = 0; done < count;) {
+        const std::uint32_t part = std::min(kCoefficientBlockRows, count - done);
+        KPX::multiplyRowsInto(rows + static_cast<std::size_t>(done) * patches.cols(),
+                              patches.cols(), part, analysis, false, block.data());
+        coeff.quantizeRows(block.data(), first + done, part);
+        done += part;
+      }
+    });
+    return status::Success;
+  }
   KPX::Matrix<double>& coefficients = coeff;
   coefficients.resize(patches.rows(), analysis.cols());
   patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
@@ -166,8 +186,10 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     if (s != status::Success) return s;
     timer.report("  pre - convert...");
 
+    // The rate optimisation works on the coefficients in doubles.
+    const bool asIntegers = !rd.optimise && coeff.integersAvailable();
     timer.restart();
-    s = computeCoefficients(patches, analysis);
+    s = computeCoefficients(patches, analysis, asIntegers);
     if (s != status::Success) return s;
     timer.report("  multiply...");
 
@@ -182,7 +204,7 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     timer.restart();
     s = average.encode();
     if (s == status::Success) s = base.encode();
-    if (s == status::Success) s = coeff.encode();
+    if (s == status::Success) s = asIntegers ? coeff.encodeIntegers() : coeff.encode();
     if (s != status::Success) return s;
     timer.report("  compressing...");
 

@@ -2,11 +2,14 @@
 // table storage and the coding of a matrix.
 #include "codec/huffman.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <queue>
+#include <vector>
 
 namespace {
 
@@ -30,6 +33,19 @@ bool codedValue(double value, std::uint32_t p, std::int64_t& integer, std::uint3
   return size <= p;
 }
 
+// The same for a value already an integer.
+bool codedValue(std::int32_t value, std::uint32_t p, std::int64_t& integer, std::uint32_t& size) {
+  integer = value;
+  const std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  size = magnitude == 0 ? 0 : 32 - static_cast<std::uint32_t>(__builtin_clz(magnitude));
+  return size <= p;
+}
+
+// Values that only lengthen a zero run: those truncating to zero (a NaN
+// fails both comparisons and takes the full path).
+bool truncatesToZero(double x) { return x > -1.0 && x < 1.0; }
+
 // The s raw bits of a non-zero value: v itself when positive, v - 1 in two's
 // complement when negative.
 std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
@@ -43,19 +59,18 @@ std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
 // to emit(symbol, bits, size); a value that cannot be coded goes to bad().
 // The zero run r survives only within a row: every row ends with a value or
 // an end of row, both of which reset it.
-template <class Emit, class Bad>
-Status walkSymbols(const KPX::Matrix<double>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
+template <class T, class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<T>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
                    Bad bad) {
   const std::uint32_t zeroRun = z * p + 1;
   std::uint32_t r = 0;
   for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    const double* values = matrix[row];
+    const T* values = matrix[row];
     const std::uint32_t cols = matrix.cols();
     for (std::uint32_t col = 0; col < cols; ++col) {
-      // Most values truncate to zero: they only lengthen the run (a NaN
-      // fails both comparisons and takes the full path).
-      const double x = values[col];
-      if (x > -1.0 && x < 1.0 && col + 1 != cols) {
+      // Most values truncate to zero: they only lengthen the run.
+      const T x = values[col];
+      if (truncatesToZero(x) && col + 1 != cols) {
         ++r;
         continue;
       }
@@ -155,7 +170,91 @@ void limitCodeLengths(std::vector<std::uint32_t>& bits) {
   if (i > 0) bits[i] -= 1;
 }
 
+bool& vectorWalk() {
+  static bool enabled = __builtin_cpu_supports("avx2") != 0;
+  return enabled;
+}
+
+// Bit c % 64 of masks[c / 64] tells whether column c of the row is not zero.
+void nonZeroMaskScalar(const std::int32_t* values, std::uint32_t cols, std::uint64_t* masks) {
+  for (std::uint32_t w = 0; w < (cols + 63) / 64; ++w) masks[w] = 0;
+  for (std::uint32_t c = 0; c < cols; ++c)
+    masks[c / 64] |= static_cast<std::uint64_t>(values[c] != 0) << (c % 64);
+}
+
+__attribute__((target("avx2"))) void nonZeroMaskAvx2(const std::int32_t* values, std::uint32_t cols,
+                                                     std::uint64_t* masks) {
+  for (std::uint32_t w = 0; w < (cols + 63) / 64; ++w) masks[w] = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  std::uint32_t c = 0;
+  for (; c + 8 <= cols; c += 8) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + c));
+    const auto zeros = static_cast<std::uint32_t>(
+        _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero))));
+    masks[c / 64] |= static_cast<std::uint64_t>(~zeros & 0xFFu) << (c % 64);
+  }
+  for (; c < cols; ++c) masks[c / 64] |= static_cast<std::uint64_t>(values[c] != 0) << (c % 64);
+}
+
+// walkSymbols for integers: the non-zero values of a row are found from a
+// bit mask instead of one test per value, with the same symbols in the same
+// order (a value that cannot be coded is skipped without ending the run,
+// and a row ending in zero gets its end of row).
+template <class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std::uint32_t z,
+                   Emit emit, Bad bad) {
+  const std::uint32_t zeroRun = z * p + 1;
+  const std::uint32_t cols = matrix.cols();
+  if (cols == 0) return status::Success;
+  std::vector<std::uint64_t> masks((cols + 63) / 64);
+  const bool vector = vectorWalk();
+  // A row ending in a value that cannot be coded carries its run over.
+  std::uint32_t r = 0;
+  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
+    const std::int32_t* values = matrix[row];
+    if (vector)
+      nonZeroMaskAvx2(values, cols, masks.data());
+    else
+      nonZeroMaskScalar(values, cols, masks.data());
+    std::uint32_t next = 0;  // the first column not yet counted
+    for (std::uint32_t w = 0; w < masks.size(); ++w) {
+      for (std::uint64_t m = masks[w]; m != 0; m &= m - 1) {
+        const std::uint32_t col = w * 64 + static_cast<std::uint32_t>(__builtin_ctzll(m));
+        r += col - next;
+        next = col + 1;
+        std::int64_t v = 0;
+        std::uint32_t s = 0;
+        if (!codedValue(values[col], p, v, s)) {
+          const Status st = bad();
+          if (st != status::Success) return st;
+          continue;
+        }
+        while (r >= z) {
+          const Status st = emit(zeroRun, 0u, 0u);
+          if (st != status::Success) return st;
+          r -= z;
+        }
+        const Status st = emit(r * p + s, valueBits(v, s), s);
+        if (st != status::Success) return st;
+        r = 0;
+      }
+    }
+    if (values[cols - 1] == 0) {
+      const Status st = emit(0u, 0u, 0u);
+      if (st != status::Success) return st;
+      r = 0;
+    }
+  }
+  return status::Success;
+}
+
 }  // namespace
+
+bool useVectorWalk(bool enable) {
+  if (enable && __builtin_cpu_supports("avx2") == 0) return false;
+  vectorWalk() = enable;
+  return true;
+}
 
 std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
   const std::uint64_t size = static_cast<std::uint64_t>(maxZeroRun) * precisionBits + 3;
@@ -175,8 +274,11 @@ std::int64_t extendValue(std::uint32_t bits, std::uint32_t size) {
   return b >= half ? b : b - (INT64_C(1) << size) + 1;
 }
 
-std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
-                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+namespace {
+
+template <class T>
+std::vector<std::uint32_t> countSymbolsOf(const KPX::Matrix<T>& matrix, std::uint32_t precisionBits,
+                                          std::uint32_t maxZeroRun) {
   if (!usableAlphabet(precisionBits, maxZeroRun)) return {};
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   std::vector<std::uint32_t> frequencies(size, 0);
@@ -189,6 +291,18 @@ std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
       },
       [] { return status::Success; });
   return frequencies;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  return countSymbolsOf(matrix, precisionBits, maxZeroRun);
+}
+
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<std::int32_t>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
+  return countSymbolsOf(matrix, precisionBits, maxZeroRun);
 }
 
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies,
@@ -278,9 +392,12 @@ Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
   return status::Success;
 }
 
-Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
-                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
-                    std::uint32_t maxZeroRun) {
+namespace {
+
+template <class T>
+Status encodeMatrixOf(BitStream& stream, const KPX::Matrix<T>& matrix,
+                      const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                      std::uint32_t maxZeroRun) {
   if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   if (table.ehufco.size() < size || table.ehufsi.size() < size) return status::InvalidValues;
@@ -315,4 +432,18 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
       [] { return status::InvalidValues; });
   if (st != status::Success || pendingBits == 0) return st;
   return stream.putBits(static_cast<std::uint32_t>(pending), pendingBits);
+}
+
+}  // namespace
+
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun) {
+  return encodeMatrixOf(stream, matrix, table, precisionBits, maxZeroRun);
+}
+
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun) {
+  return encodeMatrixOf(stream, matrix, table, precisionBits, maxZeroRun);
 }

@@ -61,6 +61,14 @@ std::int64_t extendValue(std::uint32_t bits, std::uint32_t size);
 // refuses them.
 std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
                                         std::uint32_t precisionBits, std::uint32_t maxZeroRun);
+// The same for values already integers (the encoder's quantised coefficients).
+std::vector<std::uint32_t> countSymbols(const KPX::Matrix<std::int32_t>& matrix,
+                                        std::uint32_t precisionBits, std::uint32_t maxZeroRun);
+// The integer forms of countSymbols and encodeMatrix find non-zero values with AVX2
+// where the processor has it. Tests turn that off (false) to check the
+// scalar form; turning it on without AVX2 is refused (returns false).
+bool useVectorWalk(bool enable);
+
 // Builds the code from the frequencies (A entries); 22 for no entries or
 // more than kMaxTableEntries.
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies, HuffmanEncoderTable& table);
@@ -79,6 +87,10 @@ Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
 // does not fit the alphabet, a value that cannot be coded (wider than p bits,
 // not finite) or a symbol without a code.
 Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
+                    const HuffmanEncoderTable& table, std::uint32_t precisionBits,
+                    std::uint32_t maxZeroRun);
+// The same bits for values already integers.
+Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
                     const HuffmanEncoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "codec/limits.h"
+#include "codec/patch_gram.h"
 #include "numeric/parallel.h"
 
 namespace {
@@ -67,4 +68,8 @@ void ImagePatchRows::forEachStrip(const StripFn& f) const {
     if (s != status::Success) throw KPX::MatrixException{KPX::kTooFewMemory};
     f(row * grid_.columns, (end - row) * grid_.columns, strip.get());
   }
+}
+
+bool ImagePatchRows::gramMatrix(KPX::Matrix<double>& gram) const {
+  return integerPatchGram(colorSpace_, source_, patchWidth_, patchHeight_, gram);
 }

@@ -29,6 +29,8 @@ class ImagePatchRows : public KPX::RowSource {
   std::uint32_t rows() const override { return grid_.count(); }
   std::uint32_t cols() const override { return 3 * patchWidth_ * patchHeight_; }
   void forEachStrip(const StripFn& f) const override;
+  // RGB images with power-of-two patch sizes: from the pixels, in integers.
+  bool gramMatrix(KPX::Matrix<double>& gram) const override;
 
  private:
   std::uint16_t colorSpace_;

@@ -41,8 +41,10 @@ class CRIMCodec {
   Status setBases(const char* basesPath, const PatchMatrix& patches);
   Status setBases(const char* basesPath, const KPX::RowSource& patches);
   // Coefficients = patches x analysis (N x D) into the coefficient
-  // component, strip by strip.
-  Status computeCoefficients(const KPX::RowSource& patches, const KPX::Matrix<double>& analysis);
+  // component, strip by strip; asIntegers: quantised into its integers
+  // instead (see CCoeff::prepareIntegers).
+  Status computeCoefficients(const KPX::RowSource& patches, const KPX::Matrix<double>& analysis,
+                             bool asIntegers = false);
 
   // Decodes a RIM file into a 24-bit raster.
   Status decodeFile(CImage& target, const std::string& path);

@@ -53,10 +53,12 @@ Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData w
   if (n == 0) return status::DividedByZero;
   try {
     Matrix<double> gram(d, d);
-    patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
-      KPX::accumulateGram(rows, count, d, gram, first > 0);
-    });
-    KPX::mirrorUpperTriangle(gram);
+    if (!patches.gramMatrix(gram)) {
+      patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
+        KPX::accumulateGram(rows, count, d, gram, first > 0);
+      });
+      KPX::mirrorUpperTriangle(gram);
+    }
     Matrix<double> covariance = KPX::divide(gram, n);
     Vector<double> eigenvalues;
     // A decomposition that did not converge is used as it stands.

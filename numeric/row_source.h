@@ -22,6 +22,10 @@ class RowSource {
   // Calls f for consecutive strips covering every row once, in order. May
   // throw MatrixException when memory runs out.
   virtual void forEachStrip(const StripFn& f) const = 0;
+  // A source that can form the Gram matrix of its rows (cols() x cols(),
+  // both triangles) by other means, bit for bit the matrix accumulateGram and
+  // mirrorUpperTriangle give over its strips, does so and returns true.
+  virtual bool gramMatrix(Matrix<double>& /*gram*/) const { return false; }
 };
 
 // A matrix in memory: one strip, no copy.

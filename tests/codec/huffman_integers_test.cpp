@@ -1,0 +1,96 @@
+// The integer walks of the Huffman coder against the walks over doubles of
+// the same values: the same counts, statuses and bits, with and without the
+// vector search for non-zero values.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/huffman.h"
+
+namespace {
+
+struct Shape {
+  const char* name;
+  std::uint32_t rows;
+  std::uint32_t cols;
+  std::uint32_t precision;
+  std::uint32_t zeroRun;
+  bool uncodable;  // some values wider than the precision
+};
+
+const Shape kShapes[] = {
+    {"one_column", 40, 1, 4, 2, false},    {"seven_columns", 30, 7, 8, 16, false},
+    {"sixty_four", 20, 64, 5, 3, false},   {"sixty_five", 20, 65, 12, 16, false},
+    {"ninety_six", 50, 96, 16, 16, false}, {"wide_sparse", 9, 130, 31, 1, false},
+    {"uncodable", 60, 24, 6, 4, true},     {"uncodable_wide", 25, 100, 3, 16, true},
+};
+
+// Mostly zeros with runs of every length, zero rows, rows ending in zero and
+// in values; values up to the precision's limit, and past it when asked.
+KPX::Matrix<std::int32_t> sample(const Shape& s) {
+  KPX::Matrix<std::int32_t> m(s.rows, s.cols);
+  std::mt19937 rng(s.rows * 131u + s.cols);
+  const std::int64_t limit = (std::int64_t{1} << s.precision) - 1;
+  for (std::uint32_t r = 0; r < s.rows; ++r) {
+    for (std::uint32_t c = 0; c < s.cols; ++c) {
+      std::int64_t v = 0;
+      if (r % 5 != 2 && rng() % 4 == 0) {
+        v = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(limit)) + 1;
+        if (s.uncodable && rng() % 6 == 0) v = limit + 1 + rng() % 50;
+        if (rng() % 2 == 0) v = -v;
+      }
+      if (s.uncodable && c + 1 == s.cols && r % 3 == 0) v = limit + 7;  // a row ending uncodable
+      m[r][c] = static_cast<std::int32_t>(v);
+    }
+  }
+  return m;
+}
+
+KPX::Matrix<double> asDoubles(const KPX::Matrix<std::int32_t>& m) {
+  KPX::Matrix<double> d(m.rows(), m.cols());
+  for (std::uint32_t k = 0; k < m.count(); ++k) d.data()[k] = m.data()[k];
+  return d;
+}
+
+std::vector<std::uint8_t> streamBytes(const BitStream& s) {
+  return std::vector<std::uint8_t>(s.data(), s.data() + s.byteCount());
+}
+
+class HuffmanIntegers : public ::testing::TestWithParam<Shape> {
+ protected:
+  void TearDown() override { useVectorWalk(true); }
+};
+
+TEST_P(HuffmanIntegers, CountAndCodeAsTheDoubles) {
+  const Shape& s = GetParam();
+  const KPX::Matrix<std::int32_t> ints = sample(s);
+  const KPX::Matrix<double> doubles = asDoubles(ints);
+  const std::vector<std::uint32_t> expected = countSymbols(doubles, s.precision, s.zeroRun);
+  ASSERT_FALSE(expected.empty());
+  HuffmanEncoderTable table;
+  const Status built = buildEncoderTable(expected, table);
+  ASSERT_TRUE(built == status::Success || built == status::ValueNotFound);
+  BitStream reference;
+  const Status coded = encodeMatrix(reference, doubles, table, s.precision, s.zeroRun);
+  EXPECT_EQ(coded == status::Success, !s.uncodable);
+  for (const bool vector : {true, false}) {
+    if (!useVectorWalk(vector)) continue;  // no AVX2 here
+    SCOPED_TRACE(vector ? "vector" : "scalar");
+    EXPECT_EQ(countSymbols(ints, s.precision, s.zeroRun), expected);
+    BitStream stream;
+    EXPECT_EQ(encodeMatrix(stream, ints, table, s.precision, s.zeroRun), coded);
+    if (coded == status::Success) {
+      EXPECT_EQ(streamBytes(stream), streamBytes(reference));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, HuffmanIntegers, ::testing::ValuesIn(kShapes),
+                         [](const testing::TestParamInfo<Shape>& p) {
+                           return std::string(p.param.name);
+                         });
+
+}  // namespace
