@@ -5,7 +5,9 @@
 // fail with the same statuses.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "codec/huffman.h"
 
@@ -204,44 +206,75 @@ class ReferenceSymbols {
   std::uint32_t z_;
 };
 
+// Where a decoded row goes: a dense row (zeros written unless Zeroed says
+// the row is already zero) or the row's non-zero entries.
+template <bool Zeroed, class T>
+struct DenseRow {
+  T* out;
+  void zeros(std::uint32_t at, std::uint32_t count) {
+    if (!Zeroed) std::fill_n(out + at, count, T(0));
+  }
+  void put(std::uint32_t at, std::int64_t v) { out[at] = static_cast<T>(v); }
+};
+
+struct SparseRow {
+  std::uint32_t* index;
+  double* value;
+  std::uint32_t count = 0;
+  void zeros(std::uint32_t, std::uint32_t) {}
+  // Every coded value is non-zero (extend never gives 0).
+  void put(std::uint32_t at, std::int64_t v) {
+    index[count] = at;
+    value[count] = static_cast<double>(v);
+    ++count;
+  }
+};
+
+// Decodes one row of cols entries.
+template <class Symbols, class Row>
+Status decodeRow(Symbols& symbols, Row& row, std::uint32_t cols, std::uint32_t z) {
+  std::uint32_t e = 0;
+  while (e < cols) {
+    Action a;
+    Status st = symbols.next(a);
+    if (st != status::Success) return st;
+    switch (a.kind) {
+      case Kind::EndOfRow:
+        row.zeros(e, cols - e);
+        e = cols;
+        break;
+      case Kind::ZeroRun:
+        if (z > cols - e) return status::OutOfRange;
+        row.zeros(e, z);
+        e += z;
+        break;
+      case Kind::Value: {
+        if (a.size > 32) return status::InvalidValues;
+        if (a.run >= cols - e) return status::OutOfRange;
+        row.zeros(e, a.run);
+        e += a.run;
+        std::uint32_t raw = 0;
+        st = symbols.bits(a.size, raw);
+        if (st != status::Success) return st;
+        row.put(e, extend(raw, a.size));
+        ++e;
+        break;
+      }
+      case Kind::Invalid:
+        return status::OutOfRange;
+    }
+  }
+  return status::Success;
+}
+
 // Decodes every row of matrix. Zeroed: the matrix is already all zeros and
 // the stream's zeros are skipped rather than written.
 template <bool Zeroed, class Symbols, class T>
 Status decodeRows(Symbols& symbols, KPX::Matrix<T>& matrix, std::uint32_t z) {
-  const std::uint32_t cols = matrix.cols();
-  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    T* out = matrix[row];
-    std::uint32_t e = 0;
-    while (e < cols) {
-      Action a;
-      Status st = symbols.next(a);
-      if (st != status::Success) return st;
-      switch (a.kind) {
-        case Kind::EndOfRow:
-          if (!Zeroed) std::fill(out + e, out + cols, T(0));
-          e = cols;
-          break;
-        case Kind::ZeroRun:
-          if (z > cols - e) return status::OutOfRange;
-          if (!Zeroed) std::fill_n(out + e, z, T(0));
-          e += z;
-          break;
-        case Kind::Value: {
-          if (a.size > 32) return status::InvalidValues;
-          if (a.run >= cols - e) return status::OutOfRange;
-          if (!Zeroed) std::fill_n(out + e, a.run, T(0));
-          e += a.run;
-          std::uint32_t raw = 0;
-          st = symbols.bits(a.size, raw);
-          if (st != status::Success) return st;
-          out[e] = static_cast<T>(extend(raw, a.size));
-          ++e;
-          break;
-        }
-        case Kind::Invalid:
-          return status::OutOfRange;
-      }
-    }
+  for (std::uint32_t r = 0; r < matrix.rows(); ++r) {
+    DenseRow<Zeroed, T> row{matrix[r]};
+    const Status st = decodeRow(symbols, row, matrix.cols(), z);
+    if (st != status::Success) return st;
   }
   return status::Success;
 }
@@ -384,4 +417,49 @@ Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
   if (st != status::Success) return st;
   ReferenceSymbols symbols(stream, table, precisionBits, maxZeroRun);
   return decodeRows<false>(symbols, matrix, maxZeroRun);
+}
+
+struct HuffmanRowReader::Reader {
+  Reader(BitStream& stream, const HuffmanDecoderTable& decoder, std::vector<Action> list)
+      : table(decoder), actions(std::move(list)), symbols(stream, table, actions) {}
+  HuffmanDecoderTable table;
+  std::vector<Action> actions;
+  FastSymbols symbols;
+};
+
+HuffmanRowReader::HuffmanRowReader() = default;
+HuffmanRowReader::~HuffmanRowReader() = default;
+
+Status HuffmanRowReader::start(BitStream& stream, const HuffmanDecoderTable& table,
+                               std::uint32_t precisionBits, std::uint32_t maxZeroRun,
+                               std::uint32_t cols) {
+  reader_.reset();
+  if (precisionBits > 31) return status::InvalidValues;
+  std::vector<Action> actions;
+  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
+  if (st != status::Success) return st;
+  reader_ = std::make_unique<Reader>(stream, table, std::move(actions));
+  cols_ = cols;
+  z_ = maxZeroRun;
+  return status::Success;
+}
+
+Status HuffmanRowReader::read(std::uint32_t rows, KPX::SparseRows& out) {
+  if (!reader_) return status::InconsistentParameters;
+  // Each row holds at most cols entries.
+  const std::size_t room = static_cast<std::size_t>(rows) * cols_;
+  if (out.index.size() < room) {
+    out.index.resize(room);
+    out.value.resize(room);
+  }
+  out.end.resize(rows);
+  std::uint32_t used = 0;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    SparseRow row{out.index.data() + used, out.value.data() + used};
+    const Status st = decodeRow(reader_->symbols, row, cols_, z_);
+    if (st != status::Success) return st;
+    used += row.count;
+    out.end[r] = used;
+  }
+  return status::Success;
 }

@@ -70,82 +70,132 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
   }
 }
 
+// The image's grid and the sizes the strips need, from checked arguments.
+struct Layout {
+  InverseConversion inverse = nullptr;
+  PatchGrid grid;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t n = 0;      // pixels of a patch
+  std::uint32_t count = 0;  // patches
+};
+
+// The checks every reconstruction makes before it writes a pixel; rows and
+// cols are the coefficients' shape. done is set when there is nothing to
+// write (an unknown colour space or no patches) and the status is 0.
+Status checkLayout(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph, std::uint64_t rows,
+                   std::uint64_t cols, bool hasCoefficients, const KPX::Matrix<double>& bases,
+                   const KPX::Matrix<double>& averages, const CImage& target, Layout& layout,
+                   bool& done) {
+  done = true;
+  layout.inverse = inverseConversion(colorSpace);
+  if (layout.inverse == nullptr) return status::Success;
+  if (pw == 0 || ph == 0) return status::InvalidArguments;
+  if (target.IsNull() || target.GetBPP() != 24) return status::InconsistentParameters;
+  layout.width = static_cast<std::uint32_t>(target.GetWidth());
+  layout.height = static_cast<std::uint32_t>(target.GetHeight());
+  layout.grid = patchGrid(layout.width, layout.height, pw, ph);
+  const std::uint64_t n64 = static_cast<std::uint64_t>(pw) * ph;
+  const std::uint64_t count64 = static_cast<std::uint64_t>(layout.grid.columns) * layout.grid.rows;
+  if (3 * n64 > UINT32_MAX || count64 > UINT32_MAX) return status::InconsistentParameters;
+  layout.n = static_cast<std::uint32_t>(n64);
+  layout.count = static_cast<std::uint32_t>(count64);
+  // Matrices that do not cover the grid (a damaged file) would be read out
+  // of bounds: refuse them before any pixel is written.
+  if (layout.count > 0 &&
+      (rows < layout.count || cols != bases.rows() || bases.cols() != 3 * layout.n ||
+       averages.rows() < 3 || averages.cols() < layout.count ||
+       (bases.rows() > 0 && (!hasCoefficients || bases.data() == nullptr)) ||
+       averages.data() == nullptr))
+    return status::InconsistentParameters;
+  done = layout.count == 0;
+  return status::Success;
+}
+
+// Means added and pixels written for grid row gy, whose strip holds the
+// patches' values (patch after patch, 3 x n each). planes: 3 x width x ph
+// bytes, used for RGB.
+void arrangeGridRow(const Layout& layout, bool rgb, std::uint32_t pw, std::uint32_t ph,
+                    std::uint64_t gy, double* strip, const KPX::Matrix<double>& averages,
+                    std::uint8_t* planes, CImage& target) {
+  const auto first = static_cast<std::uint32_t>(gy * layout.grid.columns);
+  const auto y0 = static_cast<std::uint32_t>(gy * ph);
+  const std::uint32_t rows = std::min(ph, layout.height - y0);
+  const std::ptrdiff_t pitch = target.GetPitch();
+  std::uint8_t* const firstLine = target.GetBits() + static_cast<std::ptrdiff_t>(y0) * pitch;
+  const std::uint32_t n = layout.n;
+  if (rgb) {
+    writeRgbRow(strip, averages, first, layout.grid.columns, pw, n, rows, layout.width, planes,
+                firstLine, pitch);
+    return;
+  }
+  for (std::uint32_t gx = 0; gx < layout.grid.columns; ++gx) {
+    double* row = strip + static_cast<std::size_t>(gx) * 3 * n;
+    const std::uint32_t k = first + gx;
+    ColorTriple means;
+    means.c0 = averages[0][k];
+    means.c1 = averages[1][k];
+    means.c2 = averages[2][k];
+    addPatchMean(row, n, means);
+    const std::uint32_t x0 = gx * pw;
+    const std::uint32_t cols = std::min(pw, layout.width - x0);
+    writePatch(row, n, pw, rows, cols, firstLine + static_cast<std::ptrdiff_t>(x0) * 3, pitch,
+               layout.inverse);
+  }
+}
+
+// A strip of grid.columns patches and, for RGB, the byte planes of a grid
+// row; std::bad_alloc when memory runs out.
+struct StripBuffers {
+  StripBuffers(const Layout& layout, bool rgb, std::uint32_t ph)
+      : values(static_cast<std::size_t>(layout.grid.columns) * 3 * layout.n),
+        strip(new (std::nothrow) double[values]),
+        planes(rgb ? new (std::nothrow)
+                         std::uint8_t[static_cast<std::size_t>(3) * layout.width * ph]
+                   : nullptr) {
+    if (!strip || (rgb && !planes)) throw std::bad_alloc();
+  }
+  std::size_t values;
+  std::unique_ptr<double[]> strip;
+  std::unique_ptr<std::uint8_t[]> planes;
+};
+
 template <class T>
 Status reconstruct(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
                    const KPX::Matrix<T>& coefficients, const KPX::Matrix<double>& bases,
                    const KPX::Matrix<double>& averages, CImage& target, StripTimes& times) {
-  const InverseConversion inverse = inverseConversion(colorSpace);
-  if (inverse == nullptr) return status::Success;
-  if (pw == 0 || ph == 0) return status::InvalidArguments;
-  if (target.IsNull() || target.GetBPP() != 24) return status::InconsistentParameters;
-  const auto width = static_cast<std::uint32_t>(target.GetWidth());
-  const auto height = static_cast<std::uint32_t>(target.GetHeight());
-  const PatchGrid grid = patchGrid(width, height, pw, ph);
-  const std::uint64_t n64 = static_cast<std::uint64_t>(pw) * ph;
-  const std::uint64_t count64 = static_cast<std::uint64_t>(grid.columns) * grid.rows;
-  if (3 * n64 > UINT32_MAX || count64 > UINT32_MAX) return status::InconsistentParameters;
-  const auto n = static_cast<std::uint32_t>(n64);
-  const auto count = static_cast<std::uint32_t>(count64);
-  // Matrices that do not cover the grid (a damaged file) would be read out
-  // of bounds: refuse them before any pixel is written.
-  if (count > 0 &&
-      (coefficients.rows() < count || coefficients.cols() != bases.rows() ||
-       bases.cols() != 3 * n || averages.rows() < 3 || averages.cols() < count ||
-       (bases.rows() > 0 && (coefficients.data() == nullptr || bases.data() == nullptr)) ||
-       averages.data() == nullptr))
-    return status::InconsistentParameters;
-  if (count == 0) return status::Success;
+  Layout layout;
+  bool done = false;
+  const Status s =
+      checkLayout(colorSpace, pw, ph, coefficients.rows(), coefficients.cols(),
+                  coefficients.data() != nullptr, bases, averages, target, layout, done);
+  if (s != status::Success || done) return s;
 
   const bool rgb = colorSpace == kColorSpaceRGB;
-  const std::size_t stripValues = static_cast<std::size_t>(grid.columns) * 3 * n;
-  const std::size_t planeBytes = static_cast<std::size_t>(3) * width * ph;
-  std::uint8_t* const top = target.GetBits();
-  const std::ptrdiff_t pitch = target.GetPitch();
+  const PatchGrid& grid = layout.grid;
   std::mutex timesLock;
 
   // A grid row is worth a thread of its own from a few thousand pixels on.
-  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * n;
+  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * layout.n;
   const std::uint64_t minRows =
       std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
   KPX::parallelFor(grid.rows, minRows, [&](std::uint64_t firstRow, std::uint64_t endRow) {
-    std::unique_ptr<double[]> strip(new (std::nothrow) double[stripValues]);
-    std::unique_ptr<std::uint8_t[]> planes(rgb ? new (std::nothrow) std::uint8_t[planeBytes]
-                                               : nullptr);
-    if (!strip || (rgb && !planes)) throw std::bad_alloc();
+    StripBuffers buffers(layout, rgb, ph);
+    double* const strip = buffers.strip.get();
     double multiplySeconds = 0;
     double arrangeSeconds = 0;
     for (std::uint64_t gy = firstRow; gy < endRow; ++gy) {
       const auto first = static_cast<std::uint32_t>(gy * grid.columns);
       const Clock::time_point start = Clock::now();
       if (bases.rows() == 0) {
-        std::fill(strip.get(), strip.get() + stripValues, 0.0);
+        std::fill(strip, strip + buffers.values, 0.0);
       } else {
         // Most decoded coefficients are 0: their terms are skipped.
         KPX::multiplySparseStrip(coefficients[first], coefficients.cols(), grid.columns, bases,
-                                 strip.get());
+                                 strip);
       }
       const Clock::time_point multiplied = Clock::now();
-      const auto y0 = static_cast<std::uint32_t>(gy * ph);
-      const std::uint32_t rows = std::min(ph, height - y0);
-      std::uint8_t* const firstLine = top + static_cast<std::ptrdiff_t>(y0) * pitch;
-      if (rgb) {
-        writeRgbRow(strip.get(), averages, first, grid.columns, pw, n, rows, width, planes.get(),
-                    firstLine, pitch);
-      } else {
-        for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-          double* row = strip.get() + static_cast<std::size_t>(gx) * 3 * n;
-          const std::uint32_t k = first + gx;
-          ColorTriple means;
-          means.c0 = averages[0][k];
-          means.c1 = averages[1][k];
-          means.c2 = averages[2][k];
-          addPatchMean(row, n, means);
-          const std::uint32_t x0 = gx * pw;
-          const std::uint32_t cols = std::min(pw, width - x0);
-          writePatch(row, n, pw, rows, cols, firstLine + static_cast<std::ptrdiff_t>(x0) * 3, pitch,
-                     inverse);
-        }
-      }
+      arrangeGridRow(layout, rgb, pw, ph, gy, strip, averages, buffers.planes.get(), target);
       multiplySeconds += secondsBetween(start, multiplied);
       arrangeSeconds += secondsBetween(multiplied, Clock::now());
     }
@@ -169,4 +219,45 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_
                         const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,
                         CImage& target, StripTimes& times) {
   return reconstruct(colorSpace, pw, ph, coefficients, bases, averages, target, times);
+}
+
+Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
+                           std::uint64_t coefficientRows, std::uint64_t coefficientCols,
+                           const SparseRowSource& source, const KPX::Matrix<double>& bases,
+                           const KPX::Matrix<double>& averages, CImage& target, StripTimes& times) {
+  Layout layout;
+  bool done = false;
+  const Status s = checkLayout(colorSpace, pw, ph, coefficientRows, coefficientCols, true, bases,
+                               averages, target, layout, done);
+  if (s != status::Success || done) return s;
+
+  const bool rgb = colorSpace == kColorSpaceRGB;
+  const std::uint32_t columns = layout.grid.columns;
+  const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
+  StripBuffers buffers(layout, rgb, ph);
+  double* const strip = buffers.strip.get();
+  KPX::SparseRows terms;
+  for (std::uint64_t gy = 0; gy < layout.grid.rows; ++gy) {
+    const Clock::time_point start = Clock::now();
+    const Status read = source(columns, terms);
+    if (read != status::Success) return read;
+    const Clock::time_point decoded = Clock::now();
+    std::uint32_t from = 0;
+    for (std::uint32_t gx = 0; gx < columns; ++gx) {
+      double* const out = strip + gx * patchValues;
+      if (bases.rows() == 0) {
+        std::fill(out, out + patchValues, 0.0);
+      } else {
+        KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from,
+                                 terms.end[gx] - from, bases, out);
+      }
+      from = terms.end[gx];
+    }
+    const Clock::time_point multiplied = Clock::now();
+    arrangeGridRow(layout, rgb, pw, ph, gy, strip, averages, buffers.planes.get(), target);
+    times.expand += secondsBetween(start, decoded);
+    times.multiply += secondsBetween(decoded, multiplied);
+    times.arrange += secondsBetween(multiplied, Clock::now());
+  }
+  return status::Success;
 }

@@ -46,6 +46,11 @@ class CRIMCodec {
 
   // Decodes a RIM file into a 24-bit raster.
   Status decodeFile(CImage& target, const std::string& path);
+  // decodeFile's coefficients and pixels on one thread, a grid row of
+  // patches at a time, after the averages and bases (start: when their
+  // decoding began). streamed false: nothing was read, the whole-matrix
+  // path is to run.
+  Status decodeStreamed(CImage& target, std::int64_t start, bool& streamed);
   // Reads the header and averages only and draws one pixel per patch.
   Status renderAveragePreview(CImage& target, const std::string& path);
 
