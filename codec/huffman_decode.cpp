@@ -92,6 +92,18 @@ class BitCursor {
   }
   bool canTake(std::uint32_t n) const { return pos_ + n < limit_; }
   void skip(std::uint32_t n) { pos_ += n; }
+  // Whether the next 64 bits lie inside the stream: then every read of a
+  // symbol and its value (at most 48 bits) succeeds, and peekInside is
+  // enough.
+  bool roomForSymbol() const { return pos_ + 64 <= limit_; }
+  std::uint64_t peekInside() const {
+    std::uint64_t window = 0;
+    std::memcpy(&window, data_ + (pos_ >> 3), 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    window = __builtin_bswap64(window);
+#endif
+    return window << (pos_ & 7);
+  }
 
  private:
   BitStream& stream_;
@@ -123,11 +135,63 @@ inline bool matchCode(const HuffmanDecoderTable& table, std::uint64_t window, st
 }
 
 // A look-up entry with its symbol's action folded in, so that a short
-// code costs one load: length 0 when the code is longer (or absent).
+// code costs one load: length 0 when the code is longer (or absent). When
+// the value's bits follow the code inside the looked-up bits, the value is
+// folded in too and folded gives code and value bits together.
 struct ShortCode {
   Action action;
+  std::int32_t value = 0;
   std::uint8_t length = 0;
+  std::uint8_t folded = 0;
 };
+
+// What one decoded action does to the row being decoded (e: its next
+// entry); window holds the bits after the code. The steps of the
+// reference decoder, in its order.
+template <class Symbols, class Row>
+Status apply(const Action& a, Symbols& symbols, Row& row, std::uint32_t& e, std::uint32_t cols,
+             std::uint32_t z) {
+  switch (a.kind) {
+    case Kind::EndOfRow:
+      row.zeros(e, cols - e);
+      e = cols;
+      return status::Success;
+    case Kind::ZeroRun:
+      if (z > cols - e) return status::OutOfRange;
+      row.zeros(e, z);
+      e += z;
+      return status::Success;
+    case Kind::Value: {
+      if (a.size > 32) return status::InvalidValues;
+      if (a.run >= cols - e) return status::OutOfRange;
+      row.zeros(e, a.run);
+      e += a.run;
+      std::uint32_t raw = 0;
+      const Status st = symbols.bits(a.size, raw);
+      if (st != status::Success) return st;
+      row.put(e, extend(raw, a.size));
+      ++e;
+      return status::Success;
+    }
+    case Kind::Invalid:
+      break;
+  }
+  return status::OutOfRange;
+}
+
+// Decodes one row of cols entries one symbol at a time.
+template <class Symbols, class Row>
+Status decodeRow(Symbols& symbols, Row& row, std::uint32_t cols, std::uint32_t z) {
+  std::uint32_t e = 0;
+  while (e < cols) {
+    Action a;
+    const Status st = symbols.next(a);
+    if (st != status::Success) return st;
+    const Status applied = apply(a, symbols, row, e, cols, z);
+    if (applied != status::Success) return applied;
+  }
+  return status::Success;
+}
 
 // The fast reader: symbols through the look-up table, value bits from the
 // window the symbol came from.
@@ -143,8 +207,15 @@ class FastSymbols {
     for (std::uint32_t i = 0; i < kLookupSize; ++i) {
       const std::uint32_t entry = table.lookup[i];
       if (entry == 0) continue;
-      shortCodes_[i].action = actions[entry >> 8];
-      shortCodes_[i].length = static_cast<std::uint8_t>(entry & 0xFF);
+      ShortCode& code = shortCodes_[i];
+      code.action = actions[entry >> 8];
+      code.length = static_cast<std::uint8_t>(entry & 0xFF);
+      const std::uint32_t bits = code.length + code.action.size;
+      if (code.action.kind == Kind::Value && bits <= kLookupBits) {
+        const std::uint32_t raw = (i >> (kLookupBits - bits)) & ((1u << code.action.size) - 1);
+        code.value = static_cast<std::int32_t>(extend(raw, code.action.size));
+        code.folded = static_cast<std::uint8_t>(bits);
+      }
     }
   }
 
@@ -157,6 +228,59 @@ class FastSymbols {
       action = code.action;
       return status::Success;
     }
+    return nextLong(action);
+  }
+  Status bits(std::uint32_t n, std::uint32_t& value) {
+    if (!cursor_.canTake(n)) return status::OutOfRange;
+    value = static_cast<std::uint32_t>(window_ >> (64 - n));  // 1 <= n <= 32
+    cursor_.skip(n);
+    return status::Success;
+  }
+
+  // decodeRow, with the bound checks left out while the stream holds the
+  // next 64 bits and a short code's value taken from its entry.
+  template <class Row>
+  Status row(Row& row, std::uint32_t cols, std::uint32_t z) {
+    std::uint32_t e = 0;
+    while (e < cols) {
+      Action a;
+      if (cursor_.roomForSymbol()) {
+        window_ = cursor_.peekInside();
+        const ShortCode& code = shortCodes_[window_ >> (64 - kLookupBits)];
+        if (code.folded != 0) {
+          const std::uint32_t run = code.action.run;
+          if (run >= cols - e) {
+            cursor_.skip(code.length);
+            return status::OutOfRange;
+          }
+          row.zeros(e, run);
+          e += run;
+          row.put(e, code.value);
+          ++e;
+          cursor_.skip(code.folded);
+          continue;
+        }
+        if (code.length != 0) {
+          cursor_.skip(code.length);
+          window_ <<= code.length;
+          a = code.action;
+        } else {
+          const Status st = nextLong(a);
+          if (st != status::Success) return st;
+        }
+      } else {
+        const Status st = next(a);
+        if (st != status::Success) return st;
+      }
+      const Status applied = apply(a, *this, row, e, cols, z);
+      if (applied != status::Success) return applied;
+    }
+    return status::Success;
+  }
+
+ private:
+  // A code longer than the look-up table's (or none), from window_.
+  Status nextLong(Action& action) {
     std::uint32_t index = 0;
     std::uint32_t length = 0;
     if (!usable_ || !matchCode(table_, window_, index, length) || !cursor_.canTake(length)) {
@@ -167,14 +291,7 @@ class FastSymbols {
     action = actions_[index];
     return status::Success;
   }
-  Status bits(std::uint32_t n, std::uint32_t& value) {
-    if (!cursor_.canTake(n)) return status::OutOfRange;
-    value = static_cast<std::uint32_t>(window_ >> (64 - n));  // 1 <= n <= 32
-    cursor_.skip(n);
-    return status::Success;
-  }
 
- private:
   BitCursor cursor_;
   const HuffmanDecoderTable& table_;
   const std::vector<Action>& actions_;
@@ -198,6 +315,10 @@ class ReferenceSymbols {
     return status::Success;
   }
   Status bits(std::uint32_t n, std::uint32_t& value) { return stream_.getBits(n, value); }
+  template <class Row>
+  Status row(Row& row, std::uint32_t cols, std::uint32_t z) {
+    return decodeRow(*this, row, cols, z);
+  }
 
  private:
   BitStream& stream_;
@@ -230,50 +351,13 @@ struct SparseRow {
   }
 };
 
-// Decodes one row of cols entries.
-template <class Symbols, class Row>
-Status decodeRow(Symbols& symbols, Row& row, std::uint32_t cols, std::uint32_t z) {
-  std::uint32_t e = 0;
-  while (e < cols) {
-    Action a;
-    Status st = symbols.next(a);
-    if (st != status::Success) return st;
-    switch (a.kind) {
-      case Kind::EndOfRow:
-        row.zeros(e, cols - e);
-        e = cols;
-        break;
-      case Kind::ZeroRun:
-        if (z > cols - e) return status::OutOfRange;
-        row.zeros(e, z);
-        e += z;
-        break;
-      case Kind::Value: {
-        if (a.size > 32) return status::InvalidValues;
-        if (a.run >= cols - e) return status::OutOfRange;
-        row.zeros(e, a.run);
-        e += a.run;
-        std::uint32_t raw = 0;
-        st = symbols.bits(a.size, raw);
-        if (st != status::Success) return st;
-        row.put(e, extend(raw, a.size));
-        ++e;
-        break;
-      }
-      case Kind::Invalid:
-        return status::OutOfRange;
-    }
-  }
-  return status::Success;
-}
-
 // Decodes every row of matrix. Zeroed: the matrix is already all zeros and
 // the stream's zeros are skipped rather than written.
 template <bool Zeroed, class Symbols, class T>
 Status decodeRows(Symbols& symbols, KPX::Matrix<T>& matrix, std::uint32_t z) {
   for (std::uint32_t r = 0; r < matrix.rows(); ++r) {
     DenseRow<Zeroed, T> row{matrix[r]};
-    const Status st = decodeRow(symbols, row, matrix.cols(), z);
+    const Status st = symbols.row(row, matrix.cols(), z);
     if (st != status::Success) return st;
   }
   return status::Success;
@@ -456,7 +540,7 @@ Status HuffmanRowReader::read(std::uint32_t rows, KPX::SparseRows& out) {
   std::uint32_t used = 0;
   for (std::uint32_t r = 0; r < rows; ++r) {
     SparseRow row{out.index.data() + used, out.value.data() + used};
-    const Status st = decodeRow(reader_->symbols, row, cols_, z_);
+    const Status st = reader_->symbols.row(row, cols_, z_);
     if (st != status::Success) return st;
     used += row.count;
     out.end[r] = used;
