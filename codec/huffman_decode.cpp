@@ -246,24 +246,33 @@ class FastSymbols {
       Action a;
       if (cursor_.roomForSymbol()) {
         window_ = cursor_.peekInside();
-        const ShortCode& code = shortCodes_[window_ >> (64 - kLookupBits)];
-        if (code.folded != 0) {
-          const std::uint32_t run = code.action.run;
+        // At least 57 of the window's bits are the stream's: folded values
+        // are taken from it one after the other while a whole short code
+        // and its value surely remain.
+        std::uint32_t used = 0;
+        const ShortCode* code = &shortCodes_[window_ >> (64 - kLookupBits)];
+        while (code->folded != 0) {
+          const std::uint32_t run = code->action.run;
           if (run >= cols - e) {
-            cursor_.skip(code.length);
+            cursor_.skip(used + code->length);
             return status::OutOfRange;
           }
           row.zeros(e, run);
           e += run;
-          row.put(e, code.value);
+          row.put(e, code->value);
           ++e;
-          cursor_.skip(code.folded);
+          used += code->folded;
+          if (e == cols || used > 57 - kLookupBits) break;
+          code = &shortCodes_[(window_ << used) >> (64 - kLookupBits)];
+        }
+        if (used != 0) {
+          cursor_.skip(used);
           continue;
         }
-        if (code.length != 0) {
-          cursor_.skip(code.length);
-          window_ <<= code.length;
-          a = code.action;
+        if (code->length != 0) {
+          cursor_.skip(code->length);
+          window_ <<= code->length;
+          a = code->action;
         } else {
           const Status st = nextLong(a);
           if (st != status::Success) return st;
