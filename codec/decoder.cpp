@@ -10,7 +10,6 @@
 #include "codec/rim_codec.h"
 #include "codec/rim_file.h"
 #include "codec/trace.h"
-#include "numeric/parallel.h"
 #include "platform/clock.h"
 
 namespace {
@@ -65,7 +64,7 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   Status s = average.decode(true);
   if (s == status::Success) s = base.decode(true);
   const bool asIntegers = coeff.integersAvailable();
-  if (s == status::Success && asIntegers && KPX::threadCount() == 1) {
+  if (s == status::Success && asIntegers && streamCoefficients) {
     bool streamed = false;
     s = decodeStreamed(target, start, streamed);
     if (streamed) return s;
@@ -130,6 +129,7 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
   };
   StripTimes times;
   const double setup = platform::secondsSince(start);
+  const std::int64_t rebuilt = platform::counterNow();
   Status s = guardComponent([&] {
     return reconstructStreamed(header.colorSpace, header.patchWidth, header.patchHeight,
                                coeff.rows(), header.dimension, source, base, average, image, times);
@@ -148,9 +148,15 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
   }
   if (s == status::Success && !started) s = guardComponent([&] { return source(0, rest); });
   if (s != status::Success) return s;
+  // The time not spent reading is shared between the product and the
+  // arrangement in proportion to the work of each (with several threads
+  // the reading overlaps them).
+  const double remaining = std::max(0.0, platform::secondsSince(rebuilt) - times.expand);
+  const double busy = times.multiply + times.arrange;
+  const double multiplyShare = busy > 0 ? remaining * times.multiply / busy : 0.0;
   printTiming("  expand time = ", setup + times.expand);
-  printTiming("  multiply time = ", times.multiply);
-  printTiming("  arrange time = ", times.arrange);
+  printTiming("  multiply time = ", multiplyShare);
+  printTiming("  arrange time = ", remaining - multiplyShare);
   traceStream() << '\n';
   traceStream().flush();
   target = std::move(image);

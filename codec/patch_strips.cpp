@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include "codec/colorspace.h"
 #include "codec/patch_pixels.h"
@@ -221,6 +223,116 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_
   return reconstruct(colorSpace, pw, ph, coefficients, bases, averages, target, times);
 }
 
+namespace {
+
+// The strip of one grid row from its patches' terms: columns patches from
+// firstPatch on, patch after patch (3 x n values each).
+void multiplyGridRow(const KPX::SparseRows& terms, std::uint32_t firstPatch, std::uint32_t columns,
+                     const KPX::Matrix<double>& bases, std::size_t patchValues, double* strip) {
+  std::uint32_t from = firstPatch == 0 ? 0 : terms.end[firstPatch - 1];
+  for (std::uint32_t gx = 0; gx < columns; ++gx) {
+    double* const out = strip + gx * patchValues;
+    const std::uint32_t end = terms.end[firstPatch + gx];
+    if (bases.rows() == 0) {
+      std::fill(out, out + patchValues, 0.0);
+    } else {
+      KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from, end - from,
+                               bases, out);
+    }
+    from = end;
+  }
+}
+
+// Strip buffers handed to whichever thread runs next, so that each is
+// allocated (and its pages touched) once.
+class BufferPool {
+ public:
+  BufferPool(const Layout& layout, bool rgb, std::uint32_t ph)
+      : layout_(layout), rgb_(rgb), ph_(ph) {}
+  std::unique_ptr<StripBuffers> take() {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      if (!free_.empty()) {
+        std::unique_ptr<StripBuffers> b = std::move(free_.back());
+        free_.pop_back();
+        return b;
+      }
+    }
+    return std::make_unique<StripBuffers>(layout_, rgb_, ph_);
+  }
+  void give(std::unique_ptr<StripBuffers> b) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    free_.push_back(std::move(b));
+  }
+
+ private:
+  const Layout& layout_;
+  bool rgb_;
+  std::uint32_t ph_;
+  std::mutex lock_;
+  std::vector<std::unique_ptr<StripBuffers>> free_;
+};
+
+// Several threads: the calling thread reads the coefficients of the next
+// chunk of grid rows while the others multiply and arrange the chunk just
+// read, each grid row on one thread (the pixels do not depend on which).
+Status reconstructPipelined(const Layout& layout, bool rgb, std::uint32_t pw, std::uint32_t ph,
+                            const SparseRowSource& source, const KPX::Matrix<double>& bases,
+                            const KPX::Matrix<double>& averages, CImage& target,
+                            StripTimes& times) {
+  const std::uint64_t total = layout.grid.rows;
+  const std::uint32_t columns = layout.grid.columns;
+  const std::uint64_t chunk = std::max<std::uint64_t>(KPX::threadCount(), (total + 15) / 16);
+  const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
+  BufferPool pool(layout, rgb, ph);
+  std::mutex timesLock;
+  KPX::SparseRows terms[2];
+
+  const auto read = [&](std::uint64_t first, KPX::SparseRows& out) {
+    const auto rows = static_cast<std::uint32_t>(std::min(chunk, total - first) * columns);
+    const Clock::time_point start = Clock::now();
+    const Status s = source(rows, out);
+    times.expand += secondsBetween(start, Clock::now());
+    return s;
+  };
+  const auto work = [&](std::uint64_t first, const KPX::SparseRows& in) {
+    const std::uint64_t rows = std::min(chunk, total - first);
+    KPX::parallelFor(rows, 1, [&](std::uint64_t begin, std::uint64_t end) {
+      std::unique_ptr<StripBuffers> buffers = pool.take();
+      double multiplySeconds = 0;
+      double arrangeSeconds = 0;
+      for (std::uint64_t r = begin; r < end; ++r) {
+        const Clock::time_point start = Clock::now();
+        multiplyGridRow(in, static_cast<std::uint32_t>(r * columns), columns, bases, patchValues,
+                        buffers->strip.get());
+        const Clock::time_point multiplied = Clock::now();
+        arrangeGridRow(layout, rgb, pw, ph, first + r, buffers->strip.get(), averages,
+                       buffers->planes.get(), target);
+        multiplySeconds += secondsBetween(start, multiplied);
+        arrangeSeconds += secondsBetween(multiplied, Clock::now());
+      }
+      pool.give(std::move(buffers));
+      const std::lock_guard<std::mutex> hold(timesLock);
+      times.multiply += multiplySeconds;
+      times.arrange += arrangeSeconds;
+    });
+  };
+
+  Status s = read(0, terms[0]);
+  if (s != status::Success) return s;
+  for (std::uint64_t first = 0, c = 0; first < total; first += chunk, ++c) {
+    // Run here instead when no thread can be had.
+    std::future<void> running = std::async(std::launch::async | std::launch::deferred, work, first,
+                                           std::cref(terms[c % 2]));
+    if (first + chunk < total) s = read(first + chunk, terms[(c + 1) % 2]);
+    running.get();
+    if (s != status::Success) return s;
+  }
+  return status::Success;
+}
+
+}  // namespace
+
 Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
                            std::uint64_t coefficientRows, std::uint64_t coefficientCols,
                            const SparseRowSource& source, const KPX::Matrix<double>& bases,
@@ -232,6 +344,8 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
   if (s != status::Success || done) return s;
 
   const bool rgb = colorSpace == kColorSpaceRGB;
+  if (KPX::threadCount() > 1 && layout.grid.rows > 1)
+    return reconstructPipelined(layout, rgb, pw, ph, source, bases, averages, target, times);
   const std::uint32_t columns = layout.grid.columns;
   const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
   StripBuffers buffers(layout, rgb, ph);
@@ -242,17 +356,7 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
     const Status read = source(columns, terms);
     if (read != status::Success) return read;
     const Clock::time_point decoded = Clock::now();
-    std::uint32_t from = 0;
-    for (std::uint32_t gx = 0; gx < columns; ++gx) {
-      double* const out = strip + gx * patchValues;
-      if (bases.rows() == 0) {
-        std::fill(out, out + patchValues, 0.0);
-      } else {
-        KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from,
-                                 terms.end[gx] - from, bases, out);
-      }
-      from = terms.end[gx];
-    }
+    multiplyGridRow(terms, 0, columns, bases, patchValues, strip);
     const Clock::time_point multiplied = Clock::now();
     arrangeGridRow(layout, rgb, pw, ph, gy, strip, averages, buffers.planes.get(), target);
     times.expand += secondsBetween(start, decoded);

@@ -39,10 +39,12 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t patchWidth,
 // a non-zero status stops the reconstruction with that status.
 using SparseRowSource = std::function<Status(std::uint32_t rows, KPX::SparseRows& out)>;
 
-// The same, on the calling thread, with the coefficients (of the shape
-// given) read from source one grid row of patches at a time, just before
-// they are multiplied: the whole coefficient matrix is never held. The
-// shape is checked before source is first called.
+// The same with the coefficients (of the shape given) read from source
+// just before they are multiplied: the whole coefficient matrix is never
+// held. On one thread a grid row of patches at a time; on several, the
+// calling thread reads the next chunk of grid rows while the others
+// multiply and arrange the last one. source is called from the calling
+// thread only, in order; the shape is checked before it is first called.
 Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t patchWidth,
                            std::uint32_t patchHeight, std::uint64_t coefficientRows,
                            std::uint64_t coefficientCols, const SparseRowSource& source,
