@@ -539,15 +539,17 @@ Status HuffmanRowReader::start(BitStream& stream, const HuffmanDecoderTable& tab
 
 Status HuffmanRowReader::read(std::uint32_t rows, KPX::SparseRows& out) {
   if (!reader_) return status::InconsistentParameters;
-  // Each row holds at most cols entries.
-  const std::size_t room = static_cast<std::size_t>(rows) * cols_;
-  if (out.index.size() < room) {
-    out.index.resize(room);
-    out.value.resize(room);
-  }
   out.end.resize(rows);
   std::uint32_t used = 0;
   for (std::uint32_t r = 0; r < rows; ++r) {
+    // A row holds at most cols entries; the buffers grow with the entries
+    // actually met (most are zeros and take no room).
+    if (out.index.size() < static_cast<std::size_t>(used) + cols_) {
+      const std::size_t room =
+          std::max<std::size_t>(static_cast<std::size_t>(used) + cols_, 2 * out.index.size());
+      out.index.resize(room);
+      out.value.resize(room);
+    }
     SparseRow row{out.index.data() + used, out.value.data() + used};
     const Status st = reader_->symbols.row(row, cols_, z_);
     if (st != status::Success) return st;
