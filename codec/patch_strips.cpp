@@ -12,6 +12,7 @@
 #include "codec/colorspace.h"
 #include "codec/patch_pixels.h"
 #include "codec/patches.h"
+#include "codec/ycc_pixels.h"
 #include "numeric/parallel.h"
 #include "numeric/sparse_product.h"
 
@@ -47,14 +48,24 @@ void writePatch(const double* row, std::uint32_t n, std::uint32_t pw, std::uint3
   }
 }
 
-// Writes the rows lines of one grid row of an RGB image from its strip
-// (patch after patch, each its red, green and blue planes of n values):
-// every channel becomes bytes in a plane as wide as the image, then the
-// three planes are woven into the raster's lines.
-void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::uint32_t first,
-                 std::uint32_t columns, std::uint32_t pw, std::uint32_t n, std::uint32_t rows,
-                 std::uint32_t width, std::uint8_t* planes, std::uint8_t* firstLine,
-                 std::ptrdiff_t pitch) {
+// The conversion of a strip into red, green and blue byte planes, for the
+// colour spaces converted a plane at a time.
+using PlaneConversion = void (*)(const PatchStrip&, std::uint8_t*);
+
+PlaneConversion planeConversion(std::uint16_t colorSpace) {
+  if (colorSpace == kColorSpaceRGB) return stripToPlanes;
+  if (colorSpace == kColorSpaceYCC) return yccStripToPlanes;
+  return nullptr;
+}
+
+// Writes the rows lines of one grid row from its strip (patch after patch,
+// each its three channel planes of n values): the pixels become red, green
+// and blue byte planes as wide as the image, then the three planes are
+// woven into the raster's lines.
+void writePlanarRow(PlaneConversion toPlanes, const double* strip,
+                    const KPX::Matrix<double>& averages, std::uint32_t first, std::uint32_t columns,
+                    std::uint32_t pw, std::uint32_t n, std::uint32_t rows, std::uint32_t width,
+                    std::uint8_t* planes, std::uint8_t* firstLine, std::ptrdiff_t pitch) {
   const std::size_t planeSize = static_cast<std::size_t>(width) * rows;
   PatchStrip patches;
   patches.values = strip;
@@ -64,7 +75,7 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
   patches.n = n;
   patches.rows = rows;
   patches.width = width;
-  stripToPlanes(patches, planes);
+  toPlanes(patches, planes);
   for (std::uint32_t y = 0; y < rows; ++y) {
     const std::size_t at = static_cast<std::size_t>(y) * width;
     interleaveBgr(planes + 2 * planeSize + at, planes + planeSize + at, planes + at, width,
@@ -75,6 +86,7 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
 // The image's grid and the sizes the strips need, from checked arguments.
 struct Layout {
   InverseConversion inverse = nullptr;
+  PlaneConversion toPlanes = nullptr;  // null: pixel by pixel through inverse
   PatchGrid grid;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
@@ -92,6 +104,7 @@ Status checkLayout(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
   done = true;
   layout.inverse = inverseConversion(colorSpace);
   if (layout.inverse == nullptr) return status::Success;
+  layout.toPlanes = planeConversion(colorSpace);
   if (pw == 0 || ph == 0) return status::InvalidArguments;
   if (target.IsNull() || target.GetBPP() != 24) return status::InconsistentParameters;
   layout.width = static_cast<std::uint32_t>(target.GetWidth());
@@ -116,8 +129,8 @@ Status checkLayout(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
 
 // Means added and pixels written for grid row gy, whose strip holds the
 // patches' values (patch after patch, 3 x n each). planes: 3 x width x ph
-// bytes, used for RGB.
-void arrangeGridRow(const Layout& layout, bool rgb, std::uint32_t pw, std::uint32_t ph,
+// bytes, used by the colour spaces converted a plane at a time.
+void arrangeGridRow(const Layout& layout, bool planar, std::uint32_t pw, std::uint32_t ph,
                     std::uint64_t gy, double* strip, const KPX::Matrix<double>& averages,
                     std::uint8_t* planes, CImage& target) {
   const auto first = static_cast<std::uint32_t>(gy * layout.grid.columns);
@@ -126,9 +139,9 @@ void arrangeGridRow(const Layout& layout, bool rgb, std::uint32_t pw, std::uint3
   const std::ptrdiff_t pitch = target.GetPitch();
   std::uint8_t* const firstLine = target.GetBits() + static_cast<std::ptrdiff_t>(y0) * pitch;
   const std::uint32_t n = layout.n;
-  if (rgb) {
-    writeRgbRow(strip, averages, first, layout.grid.columns, pw, n, rows, layout.width, planes,
-                firstLine, pitch);
+  if (planar) {
+    writePlanarRow(layout.toPlanes, strip, averages, first, layout.grid.columns, pw, n, rows,
+                   layout.width, planes, firstLine, pitch);
     return;
   }
   for (std::uint32_t gx = 0; gx < layout.grid.columns; ++gx) {
@@ -149,13 +162,13 @@ void arrangeGridRow(const Layout& layout, bool rgb, std::uint32_t pw, std::uint3
 // A strip of grid.columns patches and, for RGB, the byte planes of a grid
 // row; std::bad_alloc when memory runs out.
 struct StripBuffers {
-  StripBuffers(const Layout& layout, bool rgb, std::uint32_t ph)
+  StripBuffers(const Layout& layout, bool planar, std::uint32_t ph)
       : values(static_cast<std::size_t>(layout.grid.columns) * 3 * layout.n),
         strip(new (std::nothrow) double[values]),
-        planes(rgb ? new (std::nothrow)
-                         std::uint8_t[static_cast<std::size_t>(3) * layout.width * ph]
-                   : nullptr) {
-    if (!strip || (rgb && !planes)) throw std::bad_alloc();
+        planes(planar ? new (std::nothrow)
+                            std::uint8_t[static_cast<std::size_t>(3) * layout.width * ph]
+                      : nullptr) {
+    if (!strip || (planar && !planes)) throw std::bad_alloc();
   }
   std::size_t values;
   std::unique_ptr<double[]> strip;
@@ -173,7 +186,7 @@ Status reconstruct(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
                   coefficients.data() != nullptr, bases, averages, target, layout, done);
   if (s != status::Success || done) return s;
 
-  const bool rgb = colorSpace == kColorSpaceRGB;
+  const bool planar = layout.toPlanes != nullptr;
   const PatchGrid& grid = layout.grid;
   std::mutex timesLock;
 
@@ -182,7 +195,7 @@ Status reconstruct(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
   const std::uint64_t minRows =
       std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
   KPX::parallelFor(grid.rows, minRows, [&](std::uint64_t firstRow, std::uint64_t endRow) {
-    StripBuffers buffers(layout, rgb, ph);
+    StripBuffers buffers(layout, planar, ph);
     double* const strip = buffers.strip.get();
     double multiplySeconds = 0;
     double arrangeSeconds = 0;
@@ -197,7 +210,7 @@ Status reconstruct(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
                                  strip);
       }
       const Clock::time_point multiplied = Clock::now();
-      arrangeGridRow(layout, rgb, pw, ph, gy, strip, averages, buffers.planes.get(), target);
+      arrangeGridRow(layout, planar, pw, ph, gy, strip, averages, buffers.planes.get(), target);
       multiplySeconds += secondsBetween(start, multiplied);
       arrangeSeconds += secondsBetween(multiplied, Clock::now());
     }
@@ -247,8 +260,8 @@ void multiplyGridRow(const KPX::SparseRows& terms, std::uint32_t firstPatch, std
 // allocated (and its pages touched) once.
 class BufferPool {
  public:
-  BufferPool(const Layout& layout, bool rgb, std::uint32_t ph)
-      : layout_(layout), rgb_(rgb), ph_(ph) {}
+  BufferPool(const Layout& layout, bool planar, std::uint32_t ph)
+      : layout_(layout), planar_(planar), ph_(ph) {}
   std::unique_ptr<StripBuffers> take() {
     {
       const std::lock_guard<std::mutex> hold(lock_);
@@ -258,7 +271,7 @@ class BufferPool {
         return b;
       }
     }
-    return std::make_unique<StripBuffers>(layout_, rgb_, ph_);
+    return std::make_unique<StripBuffers>(layout_, planar_, ph_);
   }
   void give(std::unique_ptr<StripBuffers> b) {
     const std::lock_guard<std::mutex> hold(lock_);
@@ -267,7 +280,7 @@ class BufferPool {
 
  private:
   const Layout& layout_;
-  bool rgb_;
+  bool planar_;
   std::uint32_t ph_;
   std::mutex lock_;
   std::vector<std::unique_ptr<StripBuffers>> free_;
@@ -276,7 +289,7 @@ class BufferPool {
 // Several threads: the calling thread reads the coefficients of the next
 // chunk of grid rows while the others multiply and arrange the chunk just
 // read, each grid row on one thread (the pixels do not depend on which).
-Status reconstructPipelined(const Layout& layout, bool rgb, std::uint32_t pw, std::uint32_t ph,
+Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw, std::uint32_t ph,
                             const SparseRowSource& source, const KPX::Matrix<double>& bases,
                             const KPX::Matrix<double>& averages, CImage& target,
                             StripTimes& times) {
@@ -284,7 +297,7 @@ Status reconstructPipelined(const Layout& layout, bool rgb, std::uint32_t pw, st
   const std::uint32_t columns = layout.grid.columns;
   const std::uint64_t chunk = std::max<std::uint64_t>(KPX::threadCount(), (total + 15) / 16);
   const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
-  BufferPool pool(layout, rgb, ph);
+  BufferPool pool(layout, planar, ph);
   std::mutex timesLock;
   KPX::SparseRows terms[2];
 
@@ -306,7 +319,7 @@ Status reconstructPipelined(const Layout& layout, bool rgb, std::uint32_t pw, st
         multiplyGridRow(in, static_cast<std::uint32_t>(r * columns), columns, bases, patchValues,
                         buffers->strip.get());
         const Clock::time_point multiplied = Clock::now();
-        arrangeGridRow(layout, rgb, pw, ph, first + r, buffers->strip.get(), averages,
+        arrangeGridRow(layout, planar, pw, ph, first + r, buffers->strip.get(), averages,
                        buffers->planes.get(), target);
         multiplySeconds += secondsBetween(start, multiplied);
         arrangeSeconds += secondsBetween(multiplied, Clock::now());
@@ -343,12 +356,12 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
                                averages, target, layout, done);
   if (s != status::Success || done) return s;
 
-  const bool rgb = colorSpace == kColorSpaceRGB;
+  const bool planar = layout.toPlanes != nullptr;
   if (KPX::threadCount() > 1 && layout.grid.rows > 1)
-    return reconstructPipelined(layout, rgb, pw, ph, source, bases, averages, target, times);
+    return reconstructPipelined(layout, planar, pw, ph, source, bases, averages, target, times);
   const std::uint32_t columns = layout.grid.columns;
   const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
-  StripBuffers buffers(layout, rgb, ph);
+  StripBuffers buffers(layout, planar, ph);
   double* const strip = buffers.strip.get();
   KPX::SparseRows terms;
   for (std::uint64_t gy = 0; gy < layout.grid.rows; ++gy) {
@@ -358,7 +371,7 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
     const Clock::time_point decoded = Clock::now();
     multiplyGridRow(terms, 0, columns, bases, patchValues, strip);
     const Clock::time_point multiplied = Clock::now();
-    arrangeGridRow(layout, rgb, pw, ph, gy, strip, averages, buffers.planes.get(), target);
+    arrangeGridRow(layout, planar, pw, ph, gy, strip, averages, buffers.planes.get(), target);
     times.expand += secondsBetween(start, decoded);
     times.multiply += secondsBetween(decoded, multiplied);
     times.arrange += secondsBetween(multiplied, Clock::now());
