@@ -95,16 +95,30 @@ Status CCoeff::encodeIntegers() {
 
 bool CCoeff::integersAvailable() const { return mode == 0 && parameters.precisionBits <= 31; }
 
+Status CCoeff::readIntegerTable(HuffmanDecoderTable& table) {
+  // The steps of decode(): the coefficients have no step table and no
+  // prediction, and their steps live in the dequantised bases.
+  if (mode != 0 && mode != 1) return status::UnsupportedVersion;
+  const Status s = checkParameterBlock(stream.capacity());
+  if (s != status::Success) return s;
+  if (!integersAvailable()) return status::InvalidValues;
+  return readHuffmanTable(table);
+}
+
+Status CCoeff::startRows(HuffmanRowReader& reader) {
+  return guardComponent([&] {
+    HuffmanDecoderTable table;
+    const Status s = readIntegerTable(table);
+    if (s != status::Success) return s;
+    return reader.start(stream, table, parameters.precisionBits, parameters.maxZeroRun,
+                        header.dimension);
+  });
+}
+
 Status CCoeff::decodeIntegers(KPX::Matrix<std::int32_t>& values) {
   return guardComponent([&] {
-    // The steps of decode(): the coefficients have no step table and no
-    // prediction, and their steps live in the dequantised bases.
-    if (mode != 0 && mode != 1) return status::UnsupportedVersion;
-    Status s = checkParameterBlock(stream.capacity());
-    if (s != status::Success) return s;
-    if (!integersAvailable()) return status::InvalidValues;
     HuffmanDecoderTable table;
-    s = readHuffmanTable(table);
+    const Status s = readIntegerTable(table);
     if (s != status::Success) return s;
     std::uint32_t rows = 0;
     std::uint32_t cols = 0;

@@ -154,6 +154,9 @@ class CCoeff : public CRIMComponent {
   // a section loaded after setShapeFromHeader (with or without storage).
   // The statuses of decode(); the matrix of doubles is left alone.
   Status decodeIntegers(KPX::Matrix<std::int32_t>& values);
+  // decodeIntegers a few rows at a time: the same checks and statuses up to
+  // the rows, which reader then gives in order.
+  Status startRows(HuffmanRowReader& reader);
 
   // The encoder's form where integersAvailable(): the coefficients held as
   // the integers they are coded as (half the memory of doubles). Sizes
@@ -168,6 +171,10 @@ class CCoeff : public CRIMComponent {
 
  protected:
   void shapeFor(const RIMHeader& header, std::uint32_t& rows, std::uint32_t& cols) const override;
+
+ private:
+  // The checks of decodeIntegers and the code tables.
+  Status readIntegerTable(HuffmanDecoderTable& table);
 };
 
 // The sections of a RIM file, in file order.

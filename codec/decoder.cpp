@@ -1,5 +1,6 @@
 // Decoding a RIM file into a 24-bit raster, and the one-pixel-per-patch
 // preview drawn from the averages alone.
+#include <algorithm>
 #include <locale>
 #include <sstream>
 
@@ -62,8 +63,13 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   start = platform::counterNow();
   Status s = average.decode(true);
   if (s == status::Success) s = base.decode(true);
-  KPX::Matrix<std::int32_t> integers;
   const bool asIntegers = coeff.integersAvailable();
+  if (s == status::Success && asIntegers && streamCoefficients) {
+    bool streamed = false;
+    s = decodeStreamed(target, start, streamed);
+    if (streamed) return s;
+  }
+  KPX::Matrix<std::int32_t> integers;
   if (s == status::Success) {
     if (asIntegers) {
       s = coeff.decodeIntegers(integers);
@@ -99,6 +105,61 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   printTiming("  arrange time = ", elapsed - multiplyShare);
   traceStream() << '\n';
   traceStream().flush();
+  return status::Success;
+}
+
+Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& streamed) {
+  streamed = false;
+  // Pixels go to an image of their own, handed over only when every row
+  // decoded: damage leaves the target as it was.
+  CImage image;
+  if (!image.Create(static_cast<int>(header.imageWidth), static_cast<int>(header.imageHeight), 24))
+    return status::Success;  // the whole-matrix path reports it in its order
+  HuffmanRowReader reader;
+  bool started = false;
+  std::uint64_t rowsRead = 0;
+  const auto source = [&](std::uint32_t rows, KPX::SparseRows& out) {
+    if (!started) {
+      started = true;
+      const Status s = coeff.startRows(reader);
+      if (s != status::Success) return s;
+    }
+    rowsRead += rows;
+    return reader.read(rows, out);
+  };
+  StripTimes times;
+  const double setup = platform::secondsSince(start);
+  const std::int64_t rebuilt = platform::counterNow();
+  Status s = guardComponent([&] {
+    return reconstructStreamed(header.colorSpace, header.patchWidth, header.patchHeight,
+                               coeff.rows(), header.dimension, source, base, average, image, times);
+  });
+  // A refusal before the first row: the whole-matrix path gives its
+  // statuses in their order.
+  if (!started && s != status::Success) return status::Success;
+  streamed = true;
+  // Rows beyond the grid (none in a well-formed file) are decoded too, for
+  // the statuses of the whole-matrix decoding.
+  KPX::SparseRows rest;
+  while (s == status::Success && rowsRead < coeff.rows()) {
+    const auto rows =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(coeff.rows() - rowsRead, 256));
+    s = guardComponent([&] { return source(rows, rest); });
+  }
+  if (s == status::Success && !started) s = guardComponent([&] { return source(0, rest); });
+  if (s != status::Success) return s;
+  // The time not spent reading is shared between the product and the
+  // arrangement in proportion to the work of each (with several threads
+  // the reading overlaps them).
+  const double remaining = std::max(0.0, platform::secondsSince(rebuilt) - times.expand);
+  const double busy = times.multiply + times.arrange;
+  const double multiplyShare = busy > 0 ? remaining * times.multiply / busy : 0.0;
+  printTiming("  expand time = ", setup + times.expand);
+  printTiming("  multiply time = ", multiplyShare);
+  printTiming("  arrange time = ", remaining - multiplyShare);
+  traceStream() << '\n';
+  traceStream().flush();
+  target = std::move(image);
   return status::Success;
 }
 

@@ -11,11 +11,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "codec/bitstream.h"
 #include "codec/status.h"
 #include "numeric/matrix.h"
+#include "numeric/sparse_product.h"
 
 // Longest table (and largest alphabet) the coder writes or accepts: a stored
 // table with more entries is taken as damaged.
@@ -124,3 +126,29 @@ Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix
 Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
                              const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                              std::uint32_t maxZeroRun);
+
+// decodeZeroedIntegers a few rows at a time, each row as its non-zero
+// entries: the same values, statuses and stream positions, without the
+// whole matrix. The stream's position is written back when the reader goes.
+class HuffmanRowReader {
+ public:
+  HuffmanRowReader();
+  ~HuffmanRowReader();
+  HuffmanRowReader(const HuffmanRowReader&) = delete;
+  HuffmanRowReader& operator=(const HuffmanRowReader&) = delete;
+
+  // Readies the reading of rows of cols entries from stream (which must
+  // outlive the reader): 22 for a precision above 31 bits, 4 for a table
+  // with symbols outside the alphabet, as decodeZeroedIntegers.
+  Status start(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t precisionBits,
+               std::uint32_t maxZeroRun, std::uint32_t cols);
+  // Decodes the next rows rows into out (its earlier rows replaced); the
+  // statuses of decodeZeroedIntegers, 17 before start succeeded.
+  Status read(std::uint32_t rows, KPX::SparseRows& out);
+
+ private:
+  struct Reader;
+  std::unique_ptr<Reader> reader_;
+  std::uint32_t cols_ = 0;
+  std::uint32_t z_ = 0;
+};

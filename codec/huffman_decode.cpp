@@ -5,7 +5,9 @@
 // fail with the same statuses.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "codec/huffman.h"
 
@@ -90,6 +92,18 @@ class BitCursor {
   }
   bool canTake(std::uint32_t n) const { return pos_ + n < limit_; }
   void skip(std::uint32_t n) { pos_ += n; }
+  // Whether the next 64 bits lie inside the stream: then every read of a
+  // symbol and its value (at most 48 bits) succeeds, and peekInside is
+  // enough.
+  bool roomForSymbol() const { return pos_ + 64 <= limit_; }
+  std::uint64_t peekInside() const {
+    std::uint64_t window = 0;
+    std::memcpy(&window, data_ + (pos_ >> 3), 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    window = __builtin_bswap64(window);
+#endif
+    return window << (pos_ & 7);
+  }
 
  private:
   BitStream& stream_;
@@ -121,11 +135,63 @@ inline bool matchCode(const HuffmanDecoderTable& table, std::uint64_t window, st
 }
 
 // A look-up entry with its symbol's action folded in, so that a short
-// code costs one load: length 0 when the code is longer (or absent).
+// code costs one load: length 0 when the code is longer (or absent). When
+// the value's bits follow the code inside the looked-up bits, the value is
+// folded in too and folded gives code and value bits together.
 struct ShortCode {
   Action action;
+  std::int32_t value = 0;
   std::uint8_t length = 0;
+  std::uint8_t folded = 0;
 };
+
+// What one decoded action does to the row being decoded (e: its next
+// entry); window holds the bits after the code. The steps of the
+// reference decoder, in its order.
+template <class Symbols, class Row>
+Status apply(const Action& a, Symbols& symbols, Row& row, std::uint32_t& e, std::uint32_t cols,
+             std::uint32_t z) {
+  switch (a.kind) {
+    case Kind::EndOfRow:
+      row.zeros(e, cols - e);
+      e = cols;
+      return status::Success;
+    case Kind::ZeroRun:
+      if (z > cols - e) return status::OutOfRange;
+      row.zeros(e, z);
+      e += z;
+      return status::Success;
+    case Kind::Value: {
+      if (a.size > 32) return status::InvalidValues;
+      if (a.run >= cols - e) return status::OutOfRange;
+      row.zeros(e, a.run);
+      e += a.run;
+      std::uint32_t raw = 0;
+      const Status st = symbols.bits(a.size, raw);
+      if (st != status::Success) return st;
+      row.put(e, extend(raw, a.size));
+      ++e;
+      return status::Success;
+    }
+    case Kind::Invalid:
+      break;
+  }
+  return status::OutOfRange;
+}
+
+// Decodes one row of cols entries one symbol at a time.
+template <class Symbols, class Row>
+Status decodeRow(Symbols& symbols, Row& row, std::uint32_t cols, std::uint32_t z) {
+  std::uint32_t e = 0;
+  while (e < cols) {
+    Action a;
+    const Status st = symbols.next(a);
+    if (st != status::Success) return st;
+    const Status applied = apply(a, symbols, row, e, cols, z);
+    if (applied != status::Success) return applied;
+  }
+  return status::Success;
+}
 
 // The fast reader: symbols through the look-up table, value bits from the
 // window the symbol came from.
@@ -141,8 +207,15 @@ class FastSymbols {
     for (std::uint32_t i = 0; i < kLookupSize; ++i) {
       const std::uint32_t entry = table.lookup[i];
       if (entry == 0) continue;
-      shortCodes_[i].action = actions[entry >> 8];
-      shortCodes_[i].length = static_cast<std::uint8_t>(entry & 0xFF);
+      ShortCode& code = shortCodes_[i];
+      code.action = actions[entry >> 8];
+      code.length = static_cast<std::uint8_t>(entry & 0xFF);
+      const std::uint32_t bits = code.length + code.action.size;
+      if (code.action.kind == Kind::Value && bits <= kLookupBits) {
+        const std::uint32_t raw = (i >> (kLookupBits - bits)) & ((1u << code.action.size) - 1);
+        code.value = static_cast<std::int32_t>(extend(raw, code.action.size));
+        code.folded = static_cast<std::uint8_t>(bits);
+      }
     }
   }
 
@@ -155,6 +228,68 @@ class FastSymbols {
       action = code.action;
       return status::Success;
     }
+    return nextLong(action);
+  }
+  Status bits(std::uint32_t n, std::uint32_t& value) {
+    if (!cursor_.canTake(n)) return status::OutOfRange;
+    value = static_cast<std::uint32_t>(window_ >> (64 - n));  // 1 <= n <= 32
+    cursor_.skip(n);
+    return status::Success;
+  }
+
+  // decodeRow, with the bound checks left out while the stream holds the
+  // next 64 bits and a short code's value taken from its entry.
+  template <class Row>
+  Status row(Row& row, std::uint32_t cols, std::uint32_t z) {
+    std::uint32_t e = 0;
+    while (e < cols) {
+      Action a;
+      if (cursor_.roomForSymbol()) {
+        window_ = cursor_.peekInside();
+        // At least 57 of the window's bits are the stream's: folded values
+        // are taken from it one after the other while a whole short code
+        // and its value surely remain.
+        std::uint32_t used = 0;
+        const ShortCode* code = &shortCodes_[window_ >> (64 - kLookupBits)];
+        while (code->folded != 0) {
+          const std::uint32_t run = code->action.run;
+          if (run >= cols - e) {
+            cursor_.skip(used + code->length);
+            return status::OutOfRange;
+          }
+          row.zeros(e, run);
+          e += run;
+          row.put(e, code->value);
+          ++e;
+          used += code->folded;
+          if (e == cols || used > 57 - kLookupBits) break;
+          code = &shortCodes_[(window_ << used) >> (64 - kLookupBits)];
+        }
+        if (used != 0) {
+          cursor_.skip(used);
+          continue;
+        }
+        if (code->length != 0) {
+          cursor_.skip(code->length);
+          window_ <<= code->length;
+          a = code->action;
+        } else {
+          const Status st = nextLong(a);
+          if (st != status::Success) return st;
+        }
+      } else {
+        const Status st = next(a);
+        if (st != status::Success) return st;
+      }
+      const Status applied = apply(a, *this, row, e, cols, z);
+      if (applied != status::Success) return applied;
+    }
+    return status::Success;
+  }
+
+ private:
+  // A code longer than the look-up table's (or none), from window_.
+  Status nextLong(Action& action) {
     std::uint32_t index = 0;
     std::uint32_t length = 0;
     if (!usable_ || !matchCode(table_, window_, index, length) || !cursor_.canTake(length)) {
@@ -165,14 +300,7 @@ class FastSymbols {
     action = actions_[index];
     return status::Success;
   }
-  Status bits(std::uint32_t n, std::uint32_t& value) {
-    if (!cursor_.canTake(n)) return status::OutOfRange;
-    value = static_cast<std::uint32_t>(window_ >> (64 - n));  // 1 <= n <= 32
-    cursor_.skip(n);
-    return status::Success;
-  }
 
- private:
   BitCursor cursor_;
   const HuffmanDecoderTable& table_;
   const std::vector<Action>& actions_;
@@ -196,6 +324,10 @@ class ReferenceSymbols {
     return status::Success;
   }
   Status bits(std::uint32_t n, std::uint32_t& value) { return stream_.getBits(n, value); }
+  template <class Row>
+  Status row(Row& row, std::uint32_t cols, std::uint32_t z) {
+    return decodeRow(*this, row, cols, z);
+  }
 
  private:
   BitStream& stream_;
@@ -204,44 +336,38 @@ class ReferenceSymbols {
   std::uint32_t z_;
 };
 
+// Where a decoded row goes: a dense row (zeros written unless Zeroed says
+// the row is already zero) or the row's non-zero entries.
+template <bool Zeroed, class T>
+struct DenseRow {
+  T* out;
+  void zeros(std::uint32_t at, std::uint32_t count) {
+    if (!Zeroed) std::fill_n(out + at, count, T(0));
+  }
+  void put(std::uint32_t at, std::int64_t v) { out[at] = static_cast<T>(v); }
+};
+
+struct SparseRow {
+  std::uint32_t* index;
+  double* value;
+  std::uint32_t count = 0;
+  void zeros(std::uint32_t, std::uint32_t) {}
+  // Every coded value is non-zero (extend never gives 0).
+  void put(std::uint32_t at, std::int64_t v) {
+    index[count] = at;
+    value[count] = static_cast<double>(v);
+    ++count;
+  }
+};
+
 // Decodes every row of matrix. Zeroed: the matrix is already all zeros and
 // the stream's zeros are skipped rather than written.
 template <bool Zeroed, class Symbols, class T>
 Status decodeRows(Symbols& symbols, KPX::Matrix<T>& matrix, std::uint32_t z) {
-  const std::uint32_t cols = matrix.cols();
-  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    T* out = matrix[row];
-    std::uint32_t e = 0;
-    while (e < cols) {
-      Action a;
-      Status st = symbols.next(a);
-      if (st != status::Success) return st;
-      switch (a.kind) {
-        case Kind::EndOfRow:
-          if (!Zeroed) std::fill(out + e, out + cols, T(0));
-          e = cols;
-          break;
-        case Kind::ZeroRun:
-          if (z > cols - e) return status::OutOfRange;
-          if (!Zeroed) std::fill_n(out + e, z, T(0));
-          e += z;
-          break;
-        case Kind::Value: {
-          if (a.size > 32) return status::InvalidValues;
-          if (a.run >= cols - e) return status::OutOfRange;
-          if (!Zeroed) std::fill_n(out + e, a.run, T(0));
-          e += a.run;
-          std::uint32_t raw = 0;
-          st = symbols.bits(a.size, raw);
-          if (st != status::Success) return st;
-          out[e] = static_cast<T>(extend(raw, a.size));
-          ++e;
-          break;
-        }
-        case Kind::Invalid:
-          return status::OutOfRange;
-      }
-    }
+  for (std::uint32_t r = 0; r < matrix.rows(); ++r) {
+    DenseRow<Zeroed, T> row{matrix[r]};
+    const Status st = symbols.row(row, matrix.cols(), z);
+    if (st != status::Success) return st;
   }
   return status::Success;
 }
@@ -384,4 +510,51 @@ Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
   if (st != status::Success) return st;
   ReferenceSymbols symbols(stream, table, precisionBits, maxZeroRun);
   return decodeRows<false>(symbols, matrix, maxZeroRun);
+}
+
+struct HuffmanRowReader::Reader {
+  Reader(BitStream& stream, const HuffmanDecoderTable& decoder, std::vector<Action> list)
+      : table(decoder), actions(std::move(list)), symbols(stream, table, actions) {}
+  HuffmanDecoderTable table;
+  std::vector<Action> actions;
+  FastSymbols symbols;
+};
+
+HuffmanRowReader::HuffmanRowReader() = default;
+HuffmanRowReader::~HuffmanRowReader() = default;
+
+Status HuffmanRowReader::start(BitStream& stream, const HuffmanDecoderTable& table,
+                               std::uint32_t precisionBits, std::uint32_t maxZeroRun,
+                               std::uint32_t cols) {
+  reader_.reset();
+  if (precisionBits > 31) return status::InvalidValues;
+  std::vector<Action> actions;
+  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
+  if (st != status::Success) return st;
+  reader_ = std::make_unique<Reader>(stream, table, std::move(actions));
+  cols_ = cols;
+  z_ = maxZeroRun;
+  return status::Success;
+}
+
+Status HuffmanRowReader::read(std::uint32_t rows, KPX::SparseRows& out) {
+  if (!reader_) return status::InconsistentParameters;
+  out.end.resize(rows);
+  std::uint32_t used = 0;
+  for (std::uint32_t r = 0; r < rows; ++r) {
+    // A row holds at most cols entries; the buffers grow with the entries
+    // actually met (most are zeros and take no room).
+    if (out.index.size() < static_cast<std::size_t>(used) + cols_) {
+      const std::size_t room =
+          std::max<std::size_t>(static_cast<std::size_t>(used) + cols_, 2 * out.index.size());
+      out.index.resize(room);
+      out.value.resize(room);
+    }
+    SparseRow row{out.index.data() + used, out.value.data() + used};
+    const Status st = reader_->symbols.row(row, cols_, z_);
+    if (st != status::Success) return st;
+    used += row.count;
+    out.end[r] = used;
+  }
+  return status::Success;
 }

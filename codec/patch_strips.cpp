@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include "codec/colorspace.h"
 #include "codec/patch_pixels.h"
 #include "codec/patches.h"
+#include "codec/ycc_pixels.h"
 #include "numeric/parallel.h"
 #include "numeric/sparse_product.h"
 
@@ -45,14 +48,24 @@ void writePatch(const double* row, std::uint32_t n, std::uint32_t pw, std::uint3
   }
 }
 
-// Writes the rows lines of one grid row of an RGB image from its strip
-// (patch after patch, each its red, green and blue planes of n values):
-// every channel becomes bytes in a plane as wide as the image, then the
-// three planes are woven into the raster's lines.
-void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::uint32_t first,
-                 std::uint32_t columns, std::uint32_t pw, std::uint32_t n, std::uint32_t rows,
-                 std::uint32_t width, std::uint8_t* planes, std::uint8_t* firstLine,
-                 std::ptrdiff_t pitch) {
+// The conversion of a strip into red, green and blue byte planes, for the
+// colour spaces converted a plane at a time.
+using PlaneConversion = void (*)(const PatchStrip&, std::uint8_t*);
+
+PlaneConversion planeConversion(std::uint16_t colorSpace) {
+  if (colorSpace == kColorSpaceRGB) return stripToPlanes;
+  if (colorSpace == kColorSpaceYCC) return yccStripToPlanes;
+  return nullptr;
+}
+
+// Writes the rows lines of one grid row from its strip (patch after patch,
+// each its three channel planes of n values): the pixels become red, green
+// and blue byte planes as wide as the image, then the three planes are
+// woven into the raster's lines.
+void writePlanarRow(PlaneConversion toPlanes, const double* strip,
+                    const KPX::Matrix<double>& averages, std::uint32_t first, std::uint32_t columns,
+                    std::uint32_t pw, std::uint32_t n, std::uint32_t rows, std::uint32_t width,
+                    std::uint8_t* planes, std::uint8_t* firstLine, std::ptrdiff_t pitch) {
   const std::size_t planeSize = static_cast<std::size_t>(width) * rows;
   PatchStrip patches;
   patches.values = strip;
@@ -62,7 +75,7 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
   patches.n = n;
   patches.rows = rows;
   patches.width = width;
-  stripToPlanes(patches, planes);
+  toPlanes(patches, planes);
   for (std::uint32_t y = 0; y < rows; ++y) {
     const std::size_t at = static_cast<std::size_t>(y) * width;
     interleaveBgr(planes + 2 * planeSize + at, planes + planeSize + at, planes + at, width,
@@ -70,82 +83,134 @@ void writeRgbRow(const double* strip, const KPX::Matrix<double>& averages, std::
   }
 }
 
+// The image's grid and the sizes the strips need, from checked arguments.
+struct Layout {
+  InverseConversion inverse = nullptr;
+  PlaneConversion toPlanes = nullptr;  // null: pixel by pixel through inverse
+  PatchGrid grid;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint32_t n = 0;      // pixels of a patch
+  std::uint32_t count = 0;  // patches
+};
+
+// The checks every reconstruction makes before it writes a pixel; rows and
+// cols are the coefficients' shape. done is set when there is nothing to
+// write (an unknown colour space or no patches) and the status is 0.
+Status checkLayout(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph, std::uint64_t rows,
+                   std::uint64_t cols, bool hasCoefficients, const KPX::Matrix<double>& bases,
+                   const KPX::Matrix<double>& averages, const CImage& target, Layout& layout,
+                   bool& done) {
+  done = true;
+  layout.inverse = inverseConversion(colorSpace);
+  if (layout.inverse == nullptr) return status::Success;
+  layout.toPlanes = planeConversion(colorSpace);
+  if (pw == 0 || ph == 0) return status::InvalidArguments;
+  if (target.IsNull() || target.GetBPP() != 24) return status::InconsistentParameters;
+  layout.width = static_cast<std::uint32_t>(target.GetWidth());
+  layout.height = static_cast<std::uint32_t>(target.GetHeight());
+  layout.grid = patchGrid(layout.width, layout.height, pw, ph);
+  const std::uint64_t n64 = static_cast<std::uint64_t>(pw) * ph;
+  const std::uint64_t count64 = static_cast<std::uint64_t>(layout.grid.columns) * layout.grid.rows;
+  if (3 * n64 > UINT32_MAX || count64 > UINT32_MAX) return status::InconsistentParameters;
+  layout.n = static_cast<std::uint32_t>(n64);
+  layout.count = static_cast<std::uint32_t>(count64);
+  // Matrices that do not cover the grid (a damaged file) would be read out
+  // of bounds: refuse them before any pixel is written.
+  if (layout.count > 0 &&
+      (rows < layout.count || cols != bases.rows() || bases.cols() != 3 * layout.n ||
+       averages.rows() < 3 || averages.cols() < layout.count ||
+       (bases.rows() > 0 && (!hasCoefficients || bases.data() == nullptr)) ||
+       averages.data() == nullptr))
+    return status::InconsistentParameters;
+  done = layout.count == 0;
+  return status::Success;
+}
+
+// Means added and pixels written for grid row gy, whose strip holds the
+// patches' values (patch after patch, 3 x n each). planes: 3 x width x ph
+// bytes, used by the colour spaces converted a plane at a time.
+void arrangeGridRow(const Layout& layout, bool planar, std::uint32_t pw, std::uint32_t ph,
+                    std::uint64_t gy, double* strip, const KPX::Matrix<double>& averages,
+                    std::uint8_t* planes, CImage& target) {
+  const auto first = static_cast<std::uint32_t>(gy * layout.grid.columns);
+  const auto y0 = static_cast<std::uint32_t>(gy * ph);
+  const std::uint32_t rows = std::min(ph, layout.height - y0);
+  const std::ptrdiff_t pitch = target.GetPitch();
+  std::uint8_t* const firstLine = target.GetBits() + static_cast<std::ptrdiff_t>(y0) * pitch;
+  const std::uint32_t n = layout.n;
+  if (planar) {
+    writePlanarRow(layout.toPlanes, strip, averages, first, layout.grid.columns, pw, n, rows,
+                   layout.width, planes, firstLine, pitch);
+    return;
+  }
+  for (std::uint32_t gx = 0; gx < layout.grid.columns; ++gx) {
+    double* row = strip + static_cast<std::size_t>(gx) * 3 * n;
+    const std::uint32_t k = first + gx;
+    ColorTriple means;
+    means.c0 = averages[0][k];
+    means.c1 = averages[1][k];
+    means.c2 = averages[2][k];
+    addPatchMean(row, n, means);
+    const std::uint32_t x0 = gx * pw;
+    const std::uint32_t cols = std::min(pw, layout.width - x0);
+    writePatch(row, n, pw, rows, cols, firstLine + static_cast<std::ptrdiff_t>(x0) * 3, pitch,
+               layout.inverse);
+  }
+}
+
+// A strip of grid.columns patches and, for RGB, the byte planes of a grid
+// row; std::bad_alloc when memory runs out.
+struct StripBuffers {
+  StripBuffers(const Layout& layout, bool planar, std::uint32_t ph)
+      : values(static_cast<std::size_t>(layout.grid.columns) * 3 * layout.n),
+        strip(new (std::nothrow) double[values]),
+        planes(planar ? new (std::nothrow)
+                            std::uint8_t[static_cast<std::size_t>(3) * layout.width * ph]
+                      : nullptr) {
+    if (!strip || (planar && !planes)) throw std::bad_alloc();
+  }
+  std::size_t values;
+  std::unique_ptr<double[]> strip;
+  std::unique_ptr<std::uint8_t[]> planes;
+};
+
 template <class T>
 Status reconstruct(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
                    const KPX::Matrix<T>& coefficients, const KPX::Matrix<double>& bases,
                    const KPX::Matrix<double>& averages, CImage& target, StripTimes& times) {
-  const InverseConversion inverse = inverseConversion(colorSpace);
-  if (inverse == nullptr) return status::Success;
-  if (pw == 0 || ph == 0) return status::InvalidArguments;
-  if (target.IsNull() || target.GetBPP() != 24) return status::InconsistentParameters;
-  const auto width = static_cast<std::uint32_t>(target.GetWidth());
-  const auto height = static_cast<std::uint32_t>(target.GetHeight());
-  const PatchGrid grid = patchGrid(width, height, pw, ph);
-  const std::uint64_t n64 = static_cast<std::uint64_t>(pw) * ph;
-  const std::uint64_t count64 = static_cast<std::uint64_t>(grid.columns) * grid.rows;
-  if (3 * n64 > UINT32_MAX || count64 > UINT32_MAX) return status::InconsistentParameters;
-  const auto n = static_cast<std::uint32_t>(n64);
-  const auto count = static_cast<std::uint32_t>(count64);
-  // Matrices that do not cover the grid (a damaged file) would be read out
-  // of bounds: refuse them before any pixel is written.
-  if (count > 0 &&
-      (coefficients.rows() < count || coefficients.cols() != bases.rows() ||
-       bases.cols() != 3 * n || averages.rows() < 3 || averages.cols() < count ||
-       (bases.rows() > 0 && (coefficients.data() == nullptr || bases.data() == nullptr)) ||
-       averages.data() == nullptr))
-    return status::InconsistentParameters;
-  if (count == 0) return status::Success;
+  Layout layout;
+  bool done = false;
+  const Status s =
+      checkLayout(colorSpace, pw, ph, coefficients.rows(), coefficients.cols(),
+                  coefficients.data() != nullptr, bases, averages, target, layout, done);
+  if (s != status::Success || done) return s;
 
-  const bool rgb = colorSpace == kColorSpaceRGB;
-  const std::size_t stripValues = static_cast<std::size_t>(grid.columns) * 3 * n;
-  const std::size_t planeBytes = static_cast<std::size_t>(3) * width * ph;
-  std::uint8_t* const top = target.GetBits();
-  const std::ptrdiff_t pitch = target.GetPitch();
+  const bool planar = layout.toPlanes != nullptr;
+  const PatchGrid& grid = layout.grid;
   std::mutex timesLock;
 
   // A grid row is worth a thread of its own from a few thousand pixels on.
-  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * n;
+  const std::uint64_t rowPixels = static_cast<std::uint64_t>(grid.columns) * layout.n;
   const std::uint64_t minRows =
       std::max<std::uint64_t>(1, 65536 / std::max<std::uint64_t>(1, rowPixels));
   KPX::parallelFor(grid.rows, minRows, [&](std::uint64_t firstRow, std::uint64_t endRow) {
-    std::unique_ptr<double[]> strip(new (std::nothrow) double[stripValues]);
-    std::unique_ptr<std::uint8_t[]> planes(rgb ? new (std::nothrow) std::uint8_t[planeBytes]
-                                               : nullptr);
-    if (!strip || (rgb && !planes)) throw std::bad_alloc();
+    StripBuffers buffers(layout, planar, ph);
+    double* const strip = buffers.strip.get();
     double multiplySeconds = 0;
     double arrangeSeconds = 0;
     for (std::uint64_t gy = firstRow; gy < endRow; ++gy) {
       const auto first = static_cast<std::uint32_t>(gy * grid.columns);
       const Clock::time_point start = Clock::now();
       if (bases.rows() == 0) {
-        std::fill(strip.get(), strip.get() + stripValues, 0.0);
+        std::fill(strip, strip + buffers.values, 0.0);
       } else {
         // Most decoded coefficients are 0: their terms are skipped.
         KPX::multiplySparseStrip(coefficients[first], coefficients.cols(), grid.columns, bases,
-                                 strip.get());
+                                 strip);
       }
       const Clock::time_point multiplied = Clock::now();
-      const auto y0 = static_cast<std::uint32_t>(gy * ph);
-      const std::uint32_t rows = std::min(ph, height - y0);
-      std::uint8_t* const firstLine = top + static_cast<std::ptrdiff_t>(y0) * pitch;
-      if (rgb) {
-        writeRgbRow(strip.get(), averages, first, grid.columns, pw, n, rows, width, planes.get(),
-                    firstLine, pitch);
-      } else {
-        for (std::uint32_t gx = 0; gx < grid.columns; ++gx) {
-          double* row = strip.get() + static_cast<std::size_t>(gx) * 3 * n;
-          const std::uint32_t k = first + gx;
-          ColorTriple means;
-          means.c0 = averages[0][k];
-          means.c1 = averages[1][k];
-          means.c2 = averages[2][k];
-          addPatchMean(row, n, means);
-          const std::uint32_t x0 = gx * pw;
-          const std::uint32_t cols = std::min(pw, width - x0);
-          writePatch(row, n, pw, rows, cols, firstLine + static_cast<std::ptrdiff_t>(x0) * 3, pitch,
-                     inverse);
-        }
-      }
+      arrangeGridRow(layout, planar, pw, ph, gy, strip, averages, buffers.planes.get(), target);
       multiplySeconds += secondsBetween(start, multiplied);
       arrangeSeconds += secondsBetween(multiplied, Clock::now());
     }
@@ -169,4 +234,147 @@ Status reconstructImage(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_
                         const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,
                         CImage& target, StripTimes& times) {
   return reconstruct(colorSpace, pw, ph, coefficients, bases, averages, target, times);
+}
+
+namespace {
+
+// The strip of one grid row from its patches' terms: columns patches from
+// firstPatch on, patch after patch (3 x n values each).
+void multiplyGridRow(const KPX::SparseRows& terms, std::uint32_t firstPatch, std::uint32_t columns,
+                     const KPX::Matrix<double>& bases, std::size_t patchValues, double* strip) {
+  std::uint32_t from = firstPatch == 0 ? 0 : terms.end[firstPatch - 1];
+  for (std::uint32_t gx = 0; gx < columns; ++gx) {
+    double* const out = strip + gx * patchValues;
+    const std::uint32_t end = terms.end[firstPatch + gx];
+    if (bases.rows() == 0) {
+      std::fill(out, out + patchValues, 0.0);
+    } else {
+      KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from, end - from,
+                               bases, out);
+    }
+    from = end;
+  }
+}
+
+// Strip buffers handed to whichever thread runs next, so that each is
+// allocated (and its pages touched) once.
+class BufferPool {
+ public:
+  BufferPool(const Layout& layout, bool planar, std::uint32_t ph)
+      : layout_(layout), planar_(planar), ph_(ph) {}
+  std::unique_ptr<StripBuffers> take() {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      if (!free_.empty()) {
+        std::unique_ptr<StripBuffers> b = std::move(free_.back());
+        free_.pop_back();
+        return b;
+      }
+    }
+    return std::make_unique<StripBuffers>(layout_, planar_, ph_);
+  }
+  void give(std::unique_ptr<StripBuffers> b) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    free_.push_back(std::move(b));
+  }
+
+ private:
+  const Layout& layout_;
+  bool planar_;
+  std::uint32_t ph_;
+  std::mutex lock_;
+  std::vector<std::unique_ptr<StripBuffers>> free_;
+};
+
+// Several threads: the calling thread reads the coefficients of the next
+// chunk of grid rows while the others multiply and arrange the chunk just
+// read, each grid row on one thread (the pixels do not depend on which).
+Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw, std::uint32_t ph,
+                            const SparseRowSource& source, const KPX::Matrix<double>& bases,
+                            const KPX::Matrix<double>& averages, CImage& target,
+                            StripTimes& times) {
+  const std::uint64_t total = layout.grid.rows;
+  const std::uint32_t columns = layout.grid.columns;
+  const std::uint64_t chunk = std::max<std::uint64_t>(KPX::threadCount(), (total + 15) / 16);
+  const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
+  BufferPool pool(layout, planar, ph);
+  std::mutex timesLock;
+  KPX::SparseRows terms[2];
+
+  const auto read = [&](std::uint64_t first, KPX::SparseRows& out) {
+    const auto rows = static_cast<std::uint32_t>(std::min(chunk, total - first) * columns);
+    const Clock::time_point start = Clock::now();
+    const Status s = source(rows, out);
+    times.expand += secondsBetween(start, Clock::now());
+    return s;
+  };
+  const auto work = [&](std::uint64_t first, const KPX::SparseRows& in) {
+    const std::uint64_t rows = std::min(chunk, total - first);
+    KPX::parallelFor(rows, 1, [&](std::uint64_t begin, std::uint64_t end) {
+      std::unique_ptr<StripBuffers> buffers = pool.take();
+      double multiplySeconds = 0;
+      double arrangeSeconds = 0;
+      for (std::uint64_t r = begin; r < end; ++r) {
+        const Clock::time_point start = Clock::now();
+        multiplyGridRow(in, static_cast<std::uint32_t>(r * columns), columns, bases, patchValues,
+                        buffers->strip.get());
+        const Clock::time_point multiplied = Clock::now();
+        arrangeGridRow(layout, planar, pw, ph, first + r, buffers->strip.get(), averages,
+                       buffers->planes.get(), target);
+        multiplySeconds += secondsBetween(start, multiplied);
+        arrangeSeconds += secondsBetween(multiplied, Clock::now());
+      }
+      pool.give(std::move(buffers));
+      const std::lock_guard<std::mutex> hold(timesLock);
+      times.multiply += multiplySeconds;
+      times.arrange += arrangeSeconds;
+    });
+  };
+
+  Status s = read(0, terms[0]);
+  if (s != status::Success) return s;
+  for (std::uint64_t first = 0, c = 0; first < total; first += chunk, ++c) {
+    // Run here instead when no thread can be had.
+    std::future<void> running = std::async(std::launch::async | std::launch::deferred, work, first,
+                                           std::cref(terms[c % 2]));
+    if (first + chunk < total) s = read(first + chunk, terms[(c + 1) % 2]);
+    running.get();
+    if (s != status::Success) return s;
+  }
+  return status::Success;
+}
+
+}  // namespace
+
+Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph,
+                           std::uint64_t coefficientRows, std::uint64_t coefficientCols,
+                           const SparseRowSource& source, const KPX::Matrix<double>& bases,
+                           const KPX::Matrix<double>& averages, CImage& target, StripTimes& times) {
+  Layout layout;
+  bool done = false;
+  const Status s = checkLayout(colorSpace, pw, ph, coefficientRows, coefficientCols, true, bases,
+                               averages, target, layout, done);
+  if (s != status::Success || done) return s;
+
+  const bool planar = layout.toPlanes != nullptr;
+  if (KPX::threadCount() > 1 && layout.grid.rows > 1)
+    return reconstructPipelined(layout, planar, pw, ph, source, bases, averages, target, times);
+  const std::uint32_t columns = layout.grid.columns;
+  const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
+  StripBuffers buffers(layout, planar, ph);
+  double* const strip = buffers.strip.get();
+  KPX::SparseRows terms;
+  for (std::uint64_t gy = 0; gy < layout.grid.rows; ++gy) {
+    const Clock::time_point start = Clock::now();
+    const Status read = source(columns, terms);
+    if (read != status::Success) return read;
+    const Clock::time_point decoded = Clock::now();
+    multiplyGridRow(terms, 0, columns, bases, patchValues, strip);
+    const Clock::time_point multiplied = Clock::now();
+    arrangeGridRow(layout, planar, pw, ph, gy, strip, averages, buffers.planes.get(), target);
+    times.expand += secondsBetween(start, decoded);
+    times.multiply += secondsBetween(decoded, multiplied);
+    times.arrange += secondsBetween(multiplied, Clock::now());
+  }
+  return status::Success;
 }

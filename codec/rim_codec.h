@@ -48,6 +48,11 @@ class CRIMCodec {
 
   // Decodes a RIM file into a 24-bit raster.
   Status decodeFile(CImage& target, const std::string& path);
+  // decodeFile's coefficients and pixels, read and multiplied a chunk of
+  // grid rows of patches at a time, after the averages and bases (start: when their
+  // decoding began). streamed false: nothing was read, the whole-matrix
+  // path is to run.
+  Status decodeStreamed(CImage& target, std::int64_t start, bool& streamed);
   // Reads the header and averages only and draws one pixel per patch.
   Status renderAveragePreview(CImage& target, const std::string& path);
 
@@ -59,6 +64,11 @@ class CRIMCodec {
 
   void printHeader() const;
   void printFileSizes() const;
+
+  // Whether decodeFile reads entropy-coded coefficients of up to 31 bits as
+  // it multiplies them (the default) rather than as a whole matrix first;
+  // both give the same pixels and statuses.
+  bool streamCoefficients = true;
 
   // Optional rate-distortion optimisation of this encode (off by default).
   RdOptions rd{};

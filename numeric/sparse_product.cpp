@@ -181,6 +181,15 @@ void multiplySparseStrip(const double* a, std::size_t lda, std::uint32_t rows,
   sparseStrip(a, lda, rows, b, c);
 }
 
+void multiplySparseTerms(const std::uint32_t* index, const double* value, std::uint32_t terms,
+                         const Matrix<double>& b, double* out) {
+  if (activeProductKernel() != ProductKernel::Portable) {
+    fusedRow(index, value, terms, b, out);
+  } else {
+    separateRow(index, value, terms, b, out);
+  }
+}
+
 void multiplySparseStrip(const std::int32_t* a, std::size_t lda, std::uint32_t rows,
                          const Matrix<double>& b, double* c) {
   sparseStrip(a, lda, rows, b, c);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "numeric/matrix.h"
 
@@ -19,5 +20,20 @@ void multiplySparseStrip(const double* a, std::size_t lda, std::uint32_t rows,
 // The same for integer coefficients, each converted to double exactly.
 void multiplySparseStrip(const std::int32_t* a, std::size_t lda, std::uint32_t rows,
                          const Matrix<double>& b, double* c);
+
+// The non-zero entries of consecutive rows of a left operand: row r's are
+// index[end[r - 1]] .. index[end[r] - 1] (from 0 for the first row), with
+// their values, in increasing column order.
+struct SparseRows {
+  std::vector<std::uint32_t> index;
+  std::vector<double> value;
+  std::vector<std::uint32_t> end;
+};
+
+// out (b.cols() values) = the row whose non-zero entries are the terms
+// times b, with the kernel and the order of multiplySparseStrip: the same
+// bits as that row of its result.
+void multiplySparseTerms(const std::uint32_t* index, const double* value, std::uint32_t terms,
+                         const Matrix<double>& b, double* out);
 
 }  // namespace KPX

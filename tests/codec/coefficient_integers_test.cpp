@@ -2,6 +2,7 @@
 // same values, statuses and stream positions as the decoding into doubles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -132,22 +133,28 @@ TEST(CoefficientIntegers, DeflatedAnd32BitSectionsStayDoubles) {
   }
 }
 
+// A complete code over the alphabet of precision p and zero run z: symbol
+// k gets a code of length about log2(alphabet).
+HuffmanDecoderTable garbageTable(std::uint32_t p, std::uint32_t z, int round) {
+  const std::uint32_t alphabet = z * p + 3;
+  std::vector<std::uint32_t> huffval(alphabet);
+  for (std::uint32_t k = 0; k < alphabet; ++k) huffval[k] = (k * 7 + round) % alphabet;
+  std::vector<std::uint32_t> bits(17, 0);
+  std::uint32_t length = 1;
+  while ((1u << length) < alphabet) ++length;
+  bits[length] = alphabet;
+  HuffmanDecoderTable table;
+  EXPECT_EQ(buildDecoderTable(bits, huffval, table), 0);
+  return table;
+}
+
 // Random tables over random bytes: both decoders agree on every outcome.
 TEST(CoefficientIntegers, HuffmanIntegersEqualDoublesOnGarbage) {
   std::mt19937 rng(99);
   int succeeded = 0;
   for (int round = 0; round < 1500; ++round) {
     const std::uint32_t p = 1 + rng() % 5, z = 1 + rng() % 4;
-    const std::uint32_t alphabet = z * p + 3;
-    // A complete code: symbol k gets a code of length about log2(alphabet).
-    std::vector<std::uint32_t> huffval(alphabet);
-    for (std::uint32_t k = 0; k < alphabet; ++k) huffval[k] = (k * 7 + round) % alphabet;
-    std::vector<std::uint32_t> bits(17, 0);
-    std::uint32_t length = 1;
-    while ((1u << length) < alphabet) ++length;
-    bits[length] = alphabet;
-    HuffmanDecoderTable table;
-    ASSERT_EQ(buildDecoderTable(bits, huffval, table), 0);
+    const HuffmanDecoderTable table = garbageTable(p, z, round);
     std::vector<std::uint8_t> bytes(1 + rng() % 64);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
     const std::uint32_t rows = 1 + rng() % 6, cols = 1 + rng() % 9;
@@ -169,6 +176,74 @@ TEST(CoefficientIntegers, HuffmanIntegersEqualDoublesOnGarbage) {
       ASSERT_EQ(static_cast<double>(integers.data()[k]), doubles.data()[k]) << k;
   }
   EXPECT_GT(succeeded, 100);
+}
+
+// The rows read a few at a time are the non-zero entries of the matrix,
+// with the same status and the same final position.
+TEST(CoefficientIntegers, RowReaderEqualsTheWholeMatrixOnGarbage) {
+  std::mt19937 rng(7);
+  int succeeded = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const std::uint32_t p = 1 + rng() % 5, z = 1 + rng() % 4;
+    const HuffmanDecoderTable table = garbageTable(p, z, round);
+    std::vector<std::uint8_t> bytes(1 + rng() % 64);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    const std::uint32_t rows = 1 + rng() % 12, cols = 1 + rng() % 9;
+    KPX::Matrix<std::int32_t> integers(rows, cols);
+    KPX::fill(integers, std::int32_t{0});
+    BitStream a;
+    BitStream b;
+    ASSERT_EQ(a.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+    ASSERT_EQ(b.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+    const Status whole = decodeZeroedIntegers(a, integers, table, p, z);
+    KPX::Matrix<std::int32_t> rebuilt(rows, cols);
+    KPX::fill(rebuilt, std::int32_t{0});
+    Status streamed = status::Success;
+    {
+      HuffmanRowReader reader;
+      ASSERT_EQ(reader.start(b, table, p, z, cols), 0);
+      KPX::SparseRows sparse;
+      for (std::uint32_t row = 0; row < rows && streamed == status::Success;) {
+        const std::uint32_t chunk = std::min<std::uint32_t>(rows - row, 1 + rng() % 4);
+        streamed = reader.read(chunk, sparse);
+        if (streamed != status::Success) break;
+        ASSERT_EQ(sparse.end.size(), chunk);
+        std::uint32_t from = 0;
+        for (std::uint32_t r = 0; r < chunk; ++r, ++row) {
+          for (std::uint32_t t = from; t < sparse.end[r]; ++t) {
+            ASSERT_LT(sparse.index[t], cols);
+            ASSERT_NE(sparse.value[t], 0.0);
+            if (t > from) {
+              ASSERT_GT(sparse.index[t], sparse.index[t - 1]);
+            }
+            rebuilt[row][sparse.index[t]] = static_cast<std::int32_t>(sparse.value[t]);
+          }
+          from = sparse.end[r];
+        }
+      }
+    }
+    ASSERT_EQ(streamed, whole) << "round " << round;
+    if (whole != 0) continue;
+    ++succeeded;
+    ASSERT_EQ(a.bitPosition(), b.bitPosition());
+    for (std::uint32_t k = 0; k < rows * cols; ++k)
+      ASSERT_EQ(rebuilt.data()[k], integers.data()[k]) << k;
+  }
+  EXPECT_GT(succeeded, 100);
+}
+
+// The reader refuses what decodeZeroedIntegers refuses before any row.
+TEST(CoefficientIntegers, RowReaderRefusesWideValuesAndReadsOnlyAfterStart) {
+  const HuffmanDecoderTable table = garbageTable(3, 2, 0);
+  std::vector<std::uint8_t> bytes(8, 0x55);
+  BitStream stream;
+  ASSERT_EQ(stream.loadFromMemory(bytes.data(), 8), 0);
+  HuffmanRowReader reader;
+  KPX::SparseRows sparse;
+  EXPECT_EQ(reader.read(1, sparse), status::InconsistentParameters);
+  EXPECT_EQ(reader.start(stream, table, 32, 2, 4), status::InvalidValues);
+  EXPECT_EQ(reader.read(1, sparse), status::InconsistentParameters);
+  EXPECT_EQ(reader.start(stream, table, 2, 2, 4), status::OutOfRange);  // symbols above 2 x 2 + 2
 }
 
 }  // namespace

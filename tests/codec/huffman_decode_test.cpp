@@ -184,6 +184,55 @@ TEST(HuffmanDecoder, FastMatrixDecodingEqualsTheReferenceOnGarbage) {
   EXPECT_GT(succeeded, 100);  // the comparison covered real decodes too
 }
 
+// Long streams under short codes: most values are taken whole from the
+// look-up entry, far from the stream's end; the integer decoding agrees too.
+TEST(HuffmanDecoder, FoldedValuesEqualTheReferenceOnLongStreams) {
+  std::mt19937 rng(4321);
+  int succeeded = 0;
+  for (int round = 0; round < 600; ++round) {
+    const std::uint32_t p = 1 + rng() % 6, z = 1 + rng() % 8;
+    const std::uint32_t alphabet = alphabetSize(p, z);
+    // A complete code of one length (2..7), a quarter of it ends of rows and
+    // none the reserved symbol: each value's bits fit beside most codes.
+    std::uint32_t length = 2;
+    while ((1u << length) < alphabet) ++length;
+    std::vector<std::uint32_t> bits(length + 1, 0), huffval(1u << length);
+    bits[length] = 1u << length;
+    for (std::uint32_t k = 0; k < huffval.size(); ++k)
+      huffval[k] = k % 4 == 0 ? 0 : 1 + (k * 5 + round) % (alphabet - 2);
+    HuffmanDecoderTable t;
+    ASSERT_EQ(buildDecoderTable(bits, huffval, t), 0);
+    std::vector<std::uint8_t> bytes(64 + rng() % 400);
+    for (auto& b : bytes) b = rng();
+    const std::uint32_t rows = 1 + rng() % 40, cols = 1 + rng() % 30;
+    KPX::Matrix<double> m[2] = {KPX::Matrix<double>(rows, cols), KPX::Matrix<double>(rows, cols)};
+    KPX::Matrix<std::int32_t> integers(rows, cols);
+    KPX::fill(integers, std::int32_t{0});
+    Status st[3];
+    std::uint64_t pos[3];
+    for (int decoder = 0; decoder < 3; ++decoder) {
+      BitStream s;
+      ASSERT_EQ(s.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
+      if (decoder < 2) KPX::fill(m[decoder], -7.0);
+      st[decoder] = decoder == 0   ? decodeMatrix(s, m[0], t, p, z)
+                    : decoder == 1 ? decodeMatrixReference(s, m[1], t, p, z)
+                                   : decodeZeroedIntegers(s, integers, t, p, z);
+      pos[decoder] = s.bitPosition();
+    }
+    ASSERT_EQ(st[0], st[1]) << "round " << round;
+    ASSERT_EQ(st[2], st[1]) << "round " << round;
+    if (st[0] != 0) continue;
+    ++succeeded;
+    ASSERT_EQ(pos[0], pos[1]);
+    ASSERT_EQ(pos[2], pos[1]);
+    for (std::uint32_t k = 0; k < rows * cols; ++k) {
+      ASSERT_EQ(m[0].data()[k], m[1].data()[k]);
+      ASSERT_EQ(static_cast<double>(integers.data()[k]), m[1].data()[k]);
+    }
+  }
+  EXPECT_GT(succeeded, 30);
+}
+
 TEST(HuffmanDecoder, DamagedSymbolsStopDecoding) {
   const HuffmanDecoderTable t = exampleTable();
   KPX::Matrix<double> m;

@@ -9,6 +9,8 @@
 
 #include "codec/colorspace.h"
 #include "codec/patch_pixels.h"
+#include "codec/raster.h"
+#include "codec/ycc_pixels.h"
 
 namespace {
 
@@ -116,6 +118,51 @@ TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
           ASSERT_EQ(slow[c * planeSize + y * shape.width + x], channelToByte(v + means[c][gx]))
               << c << " " << x << "," << y;
         }
+      }
+    }
+  }
+}
+
+// YCbCr strips: the vector form matches the scalar one, which converts each
+// pixel (channels plus means) with yccInverse.
+TEST(PatchPixels, YccStripPlanesMatchThePixelConversion) {
+  for (const StripShape& shape : kStrips) {
+    SCOPED_TRACE(testing::Message() << shape.columns << " patches of " << shape.pw << "x"
+                                    << shape.ph << ", width " << shape.width);
+    const std::uint32_t n = shape.pw * shape.ph;
+    const std::vector<double> values = edgeValues(static_cast<std::size_t>(shape.columns) * 3 * n);
+    std::vector<double> means[3];
+    for (std::uint32_t c = 0; c < 3; ++c)
+      for (std::uint32_t gx = 0; gx < shape.columns; ++gx)
+        means[c].push_back((c == 0 ? 20.0 : 128.0) + gx * 9.5 - 30.25 * c);
+    PatchStrip strip;
+    strip.values = values.data();
+    for (std::uint32_t c = 0; c < 3; ++c) strip.means[c] = means[c].data();
+    strip.columns = shape.columns;
+    strip.pw = shape.pw;
+    strip.n = n;
+    strip.rows = shape.rows;
+    strip.width = shape.width;
+    const std::size_t planeSize = static_cast<std::size_t>(shape.width) * shape.rows;
+    std::vector<std::uint8_t> fast(3 * planeSize, 0xAA);
+    std::vector<std::uint8_t> slow(3 * planeSize, 0x55);
+    yccStripToPlanes(strip, fast.data());
+    yccStripToPlanesScalar(strip, slow.data());
+    EXPECT_EQ(fast, slow);
+    for (std::uint32_t y = 0; y < shape.rows; ++y) {
+      for (std::uint32_t x = 0; x < shape.width; ++x) {
+        const std::uint32_t gx = x / shape.pw;
+        const std::size_t at = static_cast<std::size_t>(gx) * 3 * n + y * shape.pw + x % shape.pw;
+        ColorTriple t;
+        t.c0 = values[at] + means[0][gx];
+        t.c1 = values[at + n] + means[1][gx];
+        t.c2 = values[at + 2 * n] + means[2][gx];
+        std::uint32_t colour = 0;
+        yccInverse(t, colour);
+        const std::size_t pixel = static_cast<std::size_t>(y) * shape.width + x;
+        ASSERT_EQ(slow[pixel], colorRed(colour)) << x << "," << y;
+        ASSERT_EQ(slow[planeSize + pixel], colorGreen(colour)) << x << "," << y;
+        ASSERT_EQ(slow[2 * planeSize + pixel], colorBlue(colour)) << x << "," << y;
       }
     }
   }
