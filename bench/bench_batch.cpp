@@ -3,7 +3,9 @@
 // scaled up, four of them mirrored) to RIM files, and those back to BMP.
 // Each iteration times --jobs 1 then --jobs 2 on the same files, so that
 // other load on the machine falls on both alike; the counters give the
-// seconds of each and their ratio.
+// seconds of each and their ratio. --jobs 1 spreads each image over every
+// core; the one-thread figures (each image on one core, one file at a time)
+// show what running files side by side adds on its own.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
@@ -16,6 +18,7 @@
 
 #include "imageio/batch_convert.h"
 #include "imageio/listing.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 #include "support/test_support.h"
 
@@ -101,16 +104,20 @@ void scaling(benchmark::State& state, bool toRim) {
       return convertToBmp(items, out, options).succeeded();
     };
   };
-  double one = 0, two = 0;
+  double one = 0, two = 0, serial = 0;
   for (auto _ : state) {
     one += timed(job(1), f.root / "out1");
     two += timed(job(2), f.root / "out2");
+    const KPX::ThreadLimit oneCore(1);
+    serial += timed(job(1), f.root / "out3");
   }
   const double n = static_cast<double>(state.iterations());
   state.counters["files"] = static_cast<double>(items.size());
   state.counters["jobs1_s"] = one / n;
   state.counters["jobs2_s"] = two / n;
   state.counters["speedup"] = two > 0 ? one / two : 0;
+  state.counters["jobs1_1thread_s"] = serial / n;
+  state.counters["speedup_1thread"] = two > 0 ? serial / two : 0;
 }
 
 void BM_BatchToRimJobs1VsJobs2(benchmark::State& state) { scaling(state, true); }
