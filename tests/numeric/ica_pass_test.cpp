@@ -12,6 +12,7 @@
 
 using KPX::Matrix;
 using numeric_test::randomMatrix;
+using numeric_test::ThreadScope;
 
 namespace {
 
@@ -124,19 +125,6 @@ TEST(IcaSums, TileEqualsFusedChains) {
     }
   }
 }
-
-class ThreadScope {
- public:
-  explicit ThreadScope(std::uint32_t threads) : saved_(KPX::threadCount()) {
-    KPX::setThreadCount(threads);
-  }
-  ~ThreadScope() { KPX::setThreadCount(saved_); }
-  ThreadScope(const ThreadScope&) = delete;
-  ThreadScope& operator=(const ThreadScope&) = delete;
-
- private:
-  std::uint32_t saved_;
-};
 
 TEST(IcaSumsThreads, SameBitsForEveryThreadCount) {
   for (const Shape& s : kShapes) {

@@ -7,8 +7,23 @@
 #include <random>
 
 #include "numeric/matrix.h"
+#include "numeric/parallel.h"
 
 namespace numeric_test {
+
+// Sets the process-wide thread count for one test and restores it after.
+class ThreadScope {
+ public:
+  explicit ThreadScope(std::uint32_t threads) : saved_(KPX::threadCount()) {
+    KPX::setThreadCount(threads);
+  }
+  ~ThreadScope() { KPX::setThreadCount(saved_); }
+  ThreadScope(const ThreadScope&) = delete;
+  ThreadScope& operator=(const ThreadScope&) = delete;
+
+ private:
+  std::uint32_t saved_;
+};
 
 inline KPX::Matrix<double> fromRows(std::initializer_list<std::initializer_list<double>> rows) {
   const auto r = static_cast<std::uint32_t>(rows.size());

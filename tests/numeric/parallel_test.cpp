@@ -14,22 +14,9 @@
 
 using KPX::Matrix;
 using numeric_test::randomMatrix;
+using numeric_test::ThreadScope;
 
 namespace {
-
-// Restores the process-wide thread count after each test.
-class ThreadScope {
- public:
-  explicit ThreadScope(std::uint32_t threads) : saved_(KPX::threadCount()) {
-    KPX::setThreadCount(threads);
-  }
-  ~ThreadScope() { KPX::setThreadCount(saved_); }
-  ThreadScope(const ThreadScope&) = delete;
-  ThreadScope& operator=(const ThreadScope&) = delete;
-
- private:
-  std::uint32_t saved_;
-};
 
 void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual) {
   ASSERT_EQ(expected.rows(), actual.rows());
