@@ -2,12 +2,14 @@
 // and a matrix decoded with them, from a stream whose parameters come from
 // the first bytes. The fast decoder must agree with the bit-by-bit reference
 // on every stream, and whatever decodes must code back to the same matrix.
+#include <algorithm>
 #include <cstdlib>
 
 #include "codec/bitstream.h"
 #include "codec/huffman.h"
 #include "fuzz/fuzz_support.h"
 #include "numeric/matrix.h"
+#include "numeric/sparse_product.h"
 
 namespace {
 
@@ -16,6 +18,39 @@ bool sameMatrix(const KPX::Matrix<double>& a, const KPX::Matrix<double>& b) {
   for (std::uint32_t k = 0; k < a.count(); ++k)
     if (a.data()[k] != b.data()[k]) return false;
   return true;
+}
+
+// Reads whole's rows through HuffmanRowReader, three at a time, from stream:
+// true when it ends with the whole-matrix decoder's status and, when that is
+// a success, gives the same entries and leaves the stream at the same place
+// (the reader hands its position back when it goes).
+bool sameAsRowReader(BitStream& stream, const KPX::Matrix<std::int32_t>& whole,
+                     const HuffmanDecoderTable& table, std::uint32_t p, std::uint32_t z,
+                     Status expected, std::uint32_t expectedPosition) {
+  Status s = status::Success;
+  bool same = true;
+  {
+    HuffmanRowReader reader;
+    s = reader.start(stream, table, p, z, whole.cols());
+    KPX::SparseRows sparse;
+    for (std::uint32_t row = 0; s == status::Success && row < whole.rows(); row += 3) {
+      const std::uint32_t chunk = std::min<std::uint32_t>(3, whole.rows() - row);
+      s = reader.read(chunk, sparse);
+      if (s != status::Success) break;
+      if (sparse.end.size() != chunk) return false;
+      std::uint32_t t = 0;
+      for (std::uint32_t r = 0; r < chunk; ++r) {
+        for (std::uint32_t col = 0; col < whole.cols(); ++col) {
+          const bool listed = t < sparse.end[r] && sparse.index[t] == col;
+          const double value = listed ? sparse.value[t++] : 0.0;
+          same = same && value == static_cast<double>(whole[row + r][col]);
+        }
+        same = same && t == sparse.end[r];
+      }
+    }
+  }
+  if (s != expected) return false;
+  return s != status::Success || (same && stream.bitPosition() == expectedPosition);
 }
 
 }  // namespace
@@ -53,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   BitStream reference = stream;
   BitStream integral = stream;
+  BitStream streamed = stream;
   KPX::Matrix<double> fast(rows, cols);
   KPX::Matrix<double> slow(rows, cols);
   KPX::fill(fast, 0.0);
@@ -70,6 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (std::uint32_t k = 0; k < fast.count(); ++k)
         if (static_cast<double>(integers.data()[k]) != fast.data()[k]) std::abort();
     }
+    // So does the streamed decoder, reading the rows a few at a time.
+    if (!sameAsRowReader(streamed, integers, table, p, z, a, integral.bitPosition())) std::abort();
   }
   if (a != status::Success) return 0;
   if (!sameMatrix(fast, slow) || stream.bitPosition() != reference.bitPosition()) std::abort();
