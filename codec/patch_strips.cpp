@@ -241,19 +241,13 @@ namespace {
 // The strip of one grid row from its patches' terms: columns patches from
 // firstPatch on, patch after patch (3 x n values each).
 void multiplyGridRow(const KPX::SparseRows& terms, std::uint32_t firstPatch, std::uint32_t columns,
-                     const KPX::Matrix<double>& bases, std::size_t patchValues, double* strip) {
-  std::uint32_t from = firstPatch == 0 ? 0 : terms.end[firstPatch - 1];
-  for (std::uint32_t gx = 0; gx < columns; ++gx) {
-    double* const out = strip + gx * patchValues;
-    const std::uint32_t end = terms.end[firstPatch + gx];
-    if (bases.rows() == 0) {
-      std::fill(out, out + patchValues, 0.0);
-    } else {
-      KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from, end - from,
-                               bases, out);
-    }
-    from = end;
+                     const KPX::Matrix<double>& bases, const KPX::SparsePanels& panels,
+                     std::size_t patchValues, double* strip) {
+  if (bases.rows() == 0) {
+    std::fill(strip, strip + columns * patchValues, 0.0);
+    return;
   }
+  KPX::multiplySparseRows(terms, firstPatch, columns, bases, panels, strip, patchValues);
 }
 
 // Strip buffers handed to whichever thread runs next, so that each is
@@ -291,8 +285,8 @@ class BufferPool {
 // read, each grid row on one thread (the pixels do not depend on which).
 Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw, std::uint32_t ph,
                             const SparseRowSource& source, const KPX::Matrix<double>& bases,
-                            const KPX::Matrix<double>& averages, CImage& target,
-                            StripTimes& times) {
+                            const KPX::SparsePanels& panels, const KPX::Matrix<double>& averages,
+                            CImage& target, StripTimes& times) {
   const std::uint64_t total = layout.grid.rows;
   const std::uint32_t columns = layout.grid.columns;
   const std::uint64_t chunk = std::max<std::uint64_t>(KPX::threadCount(), (total + 15) / 16);
@@ -316,8 +310,8 @@ Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw,
       double arrangeSeconds = 0;
       for (std::uint64_t r = begin; r < end; ++r) {
         const Clock::time_point start = Clock::now();
-        multiplyGridRow(in, static_cast<std::uint32_t>(r * columns), columns, bases, patchValues,
-                        buffers->strip.get());
+        multiplyGridRow(in, static_cast<std::uint32_t>(r * columns), columns, bases, panels,
+                        patchValues, buffers->strip.get());
         const Clock::time_point multiplied = Clock::now();
         arrangeGridRow(layout, planar, pw, ph, first + r, buffers->strip.get(), averages,
                        buffers->planes.get(), target);
@@ -357,8 +351,10 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
   if (s != status::Success || done) return s;
 
   const bool planar = layout.toPlanes != nullptr;
+  const KPX::SparsePanels panels(bases);
   if (KPX::threadCount() > 1 && layout.grid.rows > 1)
-    return reconstructPipelined(layout, planar, pw, ph, source, bases, averages, target, times);
+    return reconstructPipelined(layout, planar, pw, ph, source, bases, panels, averages, target,
+                                times);
   const std::uint32_t columns = layout.grid.columns;
   const std::size_t patchValues = static_cast<std::size_t>(3) * layout.n;
   StripBuffers buffers(layout, planar, ph);
@@ -369,7 +365,7 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
     const Status read = source(columns, terms);
     if (read != status::Success) return read;
     const Clock::time_point decoded = Clock::now();
-    multiplyGridRow(terms, 0, columns, bases, patchValues, strip);
+    multiplyGridRow(terms, 0, columns, bases, panels, patchValues, strip);
     const Clock::time_point multiplied = Clock::now();
     arrangeGridRow(layout, planar, pw, ph, gy, strip, averages, buffers.planes.get(), target);
     times.expand += secondsBetween(start, decoded);

@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <new>
 #include <vector>
 
 #include "numeric/multiply.h"
@@ -174,7 +176,90 @@ void sparseStrip(const T* a, std::size_t lda, std::uint32_t rows, const Matrix<d
   }
 }
 
+constexpr std::uint32_t kPanelColumns = 32;
+// The first-level data cache of the smaller cores.
+constexpr std::size_t kPanelBytes = 32 * 1024;
+
+// Rows first .. first + count - 1 of terms times one panel: each element is
+// the chain of fusedRow, eight accumulators at a time. Only the panel's
+// first `columns` columns are stored.
+__attribute__((target("avx2,fma"))) void panelRows(const SparseRows& terms, std::uint32_t first,
+                                                   std::uint32_t count, const double* panel,
+                                                   std::uint32_t columns, double* c,
+                                                   std::size_t ldc) {
+  constexpr int kAccumulators = kPanelColumns / 4;
+  const std::uint32_t* index = terms.index.data();
+  const double* value = terms.value.data();
+  std::uint32_t from = first == 0 ? 0 : terms.end[first - 1];
+  alignas(32) double partial[kPanelColumns];
+  for (std::uint32_t r = 0; r < count; ++r) {
+    const std::uint32_t end = terms.end[first + r];
+    __m256d acc[kAccumulators];
+    for (__m256d& a : acc) a = _mm256_setzero_pd();
+    for (std::uint32_t t = from; t < end; ++t) {
+      const __m256d x = _mm256_broadcast_sd(value + t);
+      const double* row = panel + static_cast<std::size_t>(index[t]) * kPanelColumns;
+      for (int k = 0; k < kAccumulators; ++k)
+        acc[k] = _mm256_fmadd_pd(x, _mm256_load_pd(row + 4 * k), acc[k]);
+    }
+    double* out = c + r * ldc;
+    if (columns == kPanelColumns) {
+      for (int k = 0; k < kAccumulators; ++k) _mm256_storeu_pd(out + 4 * k, acc[k]);
+    } else {
+      for (int k = 0; k < kAccumulators; ++k) _mm256_store_pd(partial + 4 * k, acc[k]);
+      std::copy(partial, partial + columns, out);
+    }
+    from = end;
+  }
+}
+
 }  // namespace
+
+void SparsePanels::Free::operator()(double* p) const {
+  ::operator delete[](p, std::align_val_t{32});
+}
+
+SparsePanels::SparsePanels(const Matrix<double>& b) : rows_(b.rows()) {
+  const std::uint32_t p = b.cols();
+  if (rows_ == 0 || p == 0 || std::size_t{rows_} * kPanelColumns * sizeof(double) > kPanelBytes)
+    return;
+  const std::uint32_t panels = (p + kPanelColumns - 1) / kPanelColumns;
+  const std::size_t count = std::size_t{panels} * rows_ * kPanelColumns;
+  data_.reset(static_cast<double*>(
+      ::operator new[](count * sizeof(double), std::align_val_t{32}, std::nothrow)));
+  if (!data_) return;  // the product runs row by row instead
+  double* to = data_.get();
+  for (std::uint32_t j = 0; j < p; j += kPanelColumns) {
+    const std::uint32_t width = std::min(kPanelColumns, p - j);
+    for (std::uint32_t k = 0; k < rows_; ++k, to += kPanelColumns) {
+      std::copy(b[k] + j, b[k] + j + width, to);
+      std::fill(to + width, to + kPanelColumns, 0.0);
+    }
+  }
+}
+
+const double* SparsePanels::panel(std::uint32_t k) const {
+  return data_.get() + std::size_t{k} * rows_ * kPanelColumns;
+}
+
+void multiplySparseRows(const SparseRows& terms, std::uint32_t first, std::uint32_t count,
+                        const Matrix<double>& b, const SparsePanels& panels, double* c,
+                        std::size_t ldc) {
+  const std::uint32_t p = b.cols();
+  // The portable kernel rounds product and sum apart: only the row path has it.
+  if (panels.empty() || activeProductKernel() == ProductKernel::Portable) {
+    std::uint32_t from = first == 0 ? 0 : terms.end[first - 1];
+    for (std::uint32_t r = 0; r < count; ++r) {
+      const std::uint32_t end = terms.end[first + r];
+      multiplySparseTerms(terms.index.data() + from, terms.value.data() + from, end - from, b,
+                          c + r * ldc);
+      from = end;
+    }
+    return;
+  }
+  for (std::uint32_t j = 0, k = 0; j < p; j += kPanelColumns, ++k)
+    panelRows(terms, first, count, panels.panel(k), std::min(kPanelColumns, p - j), c + j, ldc);
+}
 
 void multiplySparseStrip(const double* a, std::size_t lda, std::uint32_t rows,
                          const Matrix<double>& b, double* c) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "numeric/matrix.h"
@@ -35,5 +36,30 @@ struct SparseRows {
 // bits as that row of its result.
 void multiplySparseTerms(const std::uint32_t* index, const double* value, std::uint32_t terms,
                          const Matrix<double>& b, double* out);
+
+// b cut into panels of 32 columns, each panel's rows one after another (the
+// last panel padded with zero columns), so that a panel stays in the
+// first-level cache while the terms of many rows run past it. Made only
+// where a panel fits that cache; otherwise empty.
+class SparsePanels {
+ public:
+  explicit SparsePanels(const Matrix<double>& b);
+  bool empty() const { return data_ == nullptr; }
+  const double* panel(std::uint32_t k) const;
+
+ private:
+  struct Free {
+    void operator()(double* p) const;
+  };
+  std::unique_ptr<double, Free> data_;
+  std::uint32_t rows_ = 0;
+};
+
+// Rows first .. first + count - 1 of terms times b into c (row stride ldc),
+// panel by panel where panels (made from b) are not empty: the same bits
+// as multiplySparseTerms row by row.
+void multiplySparseRows(const SparseRows& terms, std::uint32_t first, std::uint32_t count,
+                        const Matrix<double>& b, const SparsePanels& panels, double* c,
+                        std::size_t ldc);
 
 }  // namespace KPX

@@ -78,6 +78,43 @@ TEST_P(SparseProduct, IntegerCoefficientsGiveTheSameStrip) {
   KPX::setProductKernel(saved);
 }
 
+// The panel product over a run of rows (not starting at the first) against
+// multiplySparseTerms row by row; inner sizes past a panel's cache budget
+// take the row path.
+TEST_P(SparseProduct, PanelRowsGiveTheRowByRowBits) {
+  const Case c = GetParam();
+  const ProductKernel saved = KPX::activeProductKernel();
+  const Matrix<double> a = sparseIntegers(c.rows + 2, c.inner, c.zeroShare, c.rows + 7 * c.inner);
+  const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols + 2);
+  KPX::SparseRows terms;
+  for (std::uint32_t r = 0; r < a.rows(); ++r) {
+    for (std::uint32_t k = 0; k < a.cols(); ++k) {
+      if (a[r][k] == 0.0) continue;
+      terms.index.push_back(k);
+      terms.value.push_back(a[r][k]);
+    }
+    terms.end.push_back(static_cast<std::uint32_t>(terms.index.size()));
+  }
+  const KPX::SparsePanels panels(b);
+  EXPECT_EQ(panels.empty(), c.inner > 128);
+  const std::size_t ldc = c.cols + 3;  // a wider target: its gaps stay untouched
+  for (ProductKernel kernel :
+       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
+    if (!KPX::setProductKernel(kernel)) continue;
+    std::vector<double> byRow(c.rows * ldc, -1.0);
+    std::vector<double> byPanel(byRow.size(), -1.0);
+    for (std::uint32_t r = 0; r < c.rows; ++r) {
+      const std::uint32_t from = terms.end[r];  // rows 1 .. rows of a
+      KPX::multiplySparseTerms(terms.index.data() + from, terms.value.data() + from,
+                               terms.end[r + 1] - from, b, byRow.data() + r * ldc);
+    }
+    KPX::multiplySparseRows(terms, 1, c.rows, b, panels, byPanel.data(), ldc);
+    for (std::size_t k = 0; k < byRow.size(); ++k)
+      ASSERT_EQ(byRow[k], byPanel[k]) << KPX::productKernelName(kernel) << " element " << k;
+  }
+  KPX::setProductKernel(saved);
+}
+
 // Widths that reach every column block of the kernels: 48, 16, 4 and single.
 INSTANTIATE_TEST_SUITE_P(Shapes, SparseProduct,
                          ::testing::Values(Case{1, 1, 1, 0.5}, Case{7, 96, 192, 0.8},
