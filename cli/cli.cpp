@@ -33,9 +33,9 @@ const char* const kFooter =
     "(defaults when none is there; `folim-cli params` names the file read).\n"
     "Exit status: 0 success, 1 failed job, 2 bad usage.\n";
 
-void printOverview(std::ostream& out) {
+void printOverview(std::ostream& out, const std::vector<Command>& table) {
   out << kOverview;
-  for (const Command& c : commands()) {
+  for (const Command& c : table) {
     std::string name = c.name;
     name.resize(std::max<std::size_t>(name.size(), 16), ' ');
     out << "  " << name << c.synopsis << "\n";
@@ -124,14 +124,15 @@ ParsedArgs parseArgs(const std::vector<std::string>& args,
   return parsed;
 }
 
-int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runCommands(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const std::vector<Command>& table) {
   std::size_t i = 0;
   bool quiet = false;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     if (args[i] == "--quiet") {
       quiet = true;
     } else if (args[i] == "--help" || args[i] == "-h") {
-      printOverview(out);
+      printOverview(out, table);
       return kExitOk;
     } else if (args[i] == "--threads") {
       char* end = nullptr;
@@ -148,27 +149,27 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kExitOk;
     } else {
       err << "folim-cli: unknown option " << args[i] << "\n";
-      printOverview(err);
+      printOverview(err, table);
       return kExitUsage;
     }
   }
   if (i >= args.size()) {
-    printOverview(err);
+    printOverview(err, table);
     return kExitUsage;
   }
   const std::string name = args[i];
   if (name == "help") {
     if (i + 1 < args.size()) {
-      for (const Command& c : commands())
+      for (const Command& c : table)
         if (args[i + 1] == c.name) {
           out << c.help;
           return kExitOk;
         }
     }
-    printOverview(out);
+    printOverview(out, table);
     return kExitOk;
   }
-  for (const Command& c : commands()) {
+  for (const Command& c : table) {
     if (name != c.name) continue;
     std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
     if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
@@ -187,7 +188,7 @@ int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return checkOutput(out, err, name, code);
   }
   err << "folim-cli: unknown command '" << name << "'\n\n";
-  printOverview(err);
+  printOverview(err, table);
   return kExitUsage;
 }
 

@@ -34,6 +34,9 @@ const std::vector<Command>& commands();
 
 // Runs the program with its full argument list (argv[0] excluded).
 int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The same with the given commands only (their overview, their dispatch).
+int runCommands(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const std::vector<Command>& table);
 
 // Helpers for sub-commands: splits options from positional arguments.
 // Options take the forms --name VALUE, --name=VALUE or --flag.

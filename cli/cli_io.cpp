@@ -17,29 +17,6 @@
 
 namespace cli {
 
-std::string inputFileProblem(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0)
-    return errno == ENOENT ? "no such file" : std::string(std::strerror(errno));
-  if (S_ISDIR(info.st_mode)) return "is a folder, not an image file";
-  if (!S_ISREG(info.st_mode)) return "is not a regular file";
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return std::strerror(errno);
-  std::fclose(file);
-  if (info.st_size == 0) return "the file is empty";
-  return {};
-}
-
-std::string outputFileProblem(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return "is a folder";
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  if (!std::filesystem::exists(folder, error)) return "its folder does not exist";
-  if (!std::filesystem::is_directory(folder, error)) return "its folder is not a folder";
-  return {};
-}
-
 std::string configFileProblem(const std::string& path) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
@@ -62,28 +39,6 @@ std::string basesFileProblem(const std::string& path) {
   if (readBasesFile(path, bases) != status::Success)
     return "is not a readable bases file (it is left untouched)";
   return {};
-}
-
-std::string folderProblem(const std::string& path) {
-  struct stat info {};
-  if (path.empty()) return "no folder given";
-  if (::stat(path.c_str(), &info) != 0)
-    return errno == ENOENT ? "no such folder" : std::string(std::strerror(errno));
-  if (!S_ISDIR(info.st_mode)) return "is not a folder";
-  return {};
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-std::string statusLine(Status code) {
-  std::string text = statusMessage(code);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (code == status::InvalidFileType) text += " (not a RIM file)";
-  if (code == status::ReadFailed) text += " (the file is cut short)";
-  return text + "\n";
 }
 
 bool loadInputImage(const std::string& path, CImageEx& image, const std::string& prefix,

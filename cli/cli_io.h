@@ -6,20 +6,12 @@
 #include <iosfwd>
 #include <string>
 
+#include "cli/file_checks.h"
 #include "codec/parameters.h"
 #include "codec/raster.h"
 #include "imageio/image_ex.h"
 
 namespace cli {
-
-// Why path cannot serve as an input file ("" when it can be opened and is a
-// non-empty regular file): missing, a folder, not a regular file, empty,
-// unreadable.
-std::string inputFileProblem(const std::string& path);
-
-// Why path cannot be written as an output file (""  when it can be tried):
-// its folder is missing or is not a folder, or path names a folder.
-std::string outputFileProblem(const std::string& path);
 
 // Why a --config FILE cannot be read ("" when it can, or when none was
 // given). A missing file gives the defaults, as config.ini beside the
@@ -31,16 +23,6 @@ std::string configFileProblem(const std::string& path);
 // learned bases are then stored in it) or a readable bases file; anything
 // else is refused, so that no other file is ever written over.
 std::string basesFileProblem(const std::string& path);
-
-// Why path cannot serve as a folder ("" when it is one).
-std::string folderProblem(const std::string& path);
-
-// True when the two paths name the same file (the second may not exist).
-bool sameFile(const std::string& a, const std::string& b);
-
-// A status message on one line, with a hint for the statuses a wrong input
-// gives ("Invalid file type. (not a RIM file)").
-std::string statusLine(Status code);
 
 // Loads an input image: RIM files (by name) through the decoder, other
 // files through the image library. On failure writes one line to err,

@@ -1,5 +1,6 @@
 // The table of sub-commands.
 #include "cli/cli.h"
+#include "cli/decode_command.h"
 #include "cli/encoder_options.h"
 
 namespace cli {
@@ -54,12 +55,7 @@ const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
       {"params", "print the conversion parameters config.ini gives", paramsHelp.c_str(), runParams},
       {"encode", "convert one image file to a RIM file", encodeHelp.c_str(), runEncode},
-      {"decode", "convert a RIM file to an ordinary image file",
-       "Usage: folim-cli decode INPUT.rim OUTPUT.bmp|png|jpg|tif...\n"
-       "\n"
-       "Decodes INPUT and writes it in the format that OUTPUT's extension names\n"
-       "(compared without regard to case). The step timings go to standard output.\n",
-       runDecode},
+      decodeCommand(runDecode),
       {"preview", "draw a RIM file's patch averages, one pixel per patch",
        "Usage: folim-cli preview INPUT.rim OUTPUT.png\n"
        "\n"
@@ -158,6 +154,10 @@ const std::vector<Command>& commands() {
        runCompare},
   };
   return table;
+}
+
+int runCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return runCommands(args, out, err, commands());
 }
 
 }  // namespace cli

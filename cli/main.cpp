@@ -1,10 +1,86 @@
+// folim-cli. Decoding a RIM file to BMP, what scripts do most, runs here
+// directly; every other job runs in the full command set, loaded on demand
+// with the image library it needs. Loading that library takes longer than
+// the rest of the start-up, so a program that always carried it would pay
+// for it on every small decoding.
+#include <dlfcn.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/decode_command.h"
+#include "platform/paths.h"
+
+namespace {
+
+// "[--quiet] [--threads N] decode [--quiet] INPUT OUTPUT.bmp" and nothing
+// else: a decoding that the BMP writer alone finishes exactly as the full
+// command set would. Anything unusual (help, other options, "--") is left to
+// the full set, which also gives its messages.
+bool decodesToBmp(const std::vector<std::string>& args) {
+  std::size_t i = 0;
+  while (i < args.size()) {
+    if (args[i] == "--quiet") {
+      ++i;
+    } else if (args[i] == "--threads" && i + 1 < args.size() &&
+               cli::parseCount(args[i + 1], 1, 256) > 0) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  if (i >= args.size() || args[i] != "decode") return false;
+  std::size_t positional = 0;
+  bool bmpOutput = false;
+  for (++i; i < args.size(); ++i) {
+    if (args[i] == "--quiet") continue;
+    if (args[i].rfind('-', 0) == 0) return false;
+    bmpOutput = ++positional == 2 && cli::namesBmp(args[i]);
+  }
+  return positional == 2 && bmpOutput;
+}
+
+int decodeToBmp(cli::Invocation& inv) {
+  return cli::decodeOrPreview(inv, cli::Rendering::Full, nullptr);
+}
+
+// Where the full command set lies: beside the program in the build tree,
+// in the library folder when installed.
+std::vector<std::string> modulePaths() {
+  const std::string name = "/folim-cli-full.so";
+  const std::string here = platform::programDirectory();
+  std::vector<std::string> paths;
+  if (!here.empty()) {
+    paths.push_back(here + name);
+    paths.push_back(here + "/" FOLIM_CLI_MODULE_FROM_BIN + name);
+  }
+  paths.push_back(FOLIM_CLI_MODULE_DIR + name);
+  return paths;
+}
+
+int runFull(int argc, char** argv) {
+  std::string why;
+  for (const std::string& path : modulePaths()) {
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      if (why.empty()) why = ::dlerror();
+      continue;
+    }
+    auto* run = reinterpret_cast<int (*)(int, char**)>(::dlsym(module, "folimCliMain"));
+    if (run != nullptr) return run(argc, argv);
+    why = path + ": no entry point";
+  }
+  std::cerr << "folim-cli: the command set cannot be loaded (" << why << ")\n";
+  return cli::kExitFailed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return cli::runCli(args, std::cout, std::cerr);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (decodesToBmp(args))
+    return cli::runCommands(args, std::cout, std::cerr, {cli::decodeCommand(decodeToBmp)});
+  return runFull(argc, argv);
 }

@@ -9,12 +9,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/bmp_file.h"
 #include "codec/limits.h"
-#include "imageio/bmp_writer.h"
 #include "imageio/gif_palette.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
 #include "platform/atomic_file.h"
+#include "platform/paths.h"
 #include "platform/regular_file.h"
 
 namespace {
@@ -175,12 +176,7 @@ bool LoadReducedWithImageLibrary(const std::string& path, int boxWidth, int boxH
   return loadThroughReader(path, image, error, &box, &load);
 }
 
-std::string targetExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = last.find_last_of('.');
-  return dot == std::string::npos ? std::string() : last.substr(dot);
-}
+std::string targetExtension(const std::string& path) { return platform::fileExtension(path); }
 
 std::string writerFormatFor(const std::string& path) {
   const std::string extension = targetExtension(path);
@@ -220,21 +216,22 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   }
   // 24-bit BMP, what every decoded RIM file becomes, goes straight from the
   // rows without Qt's writer.
-  const bool directBmp = format == "bmp" && imageio::directBmpWritable(image);
-  if (!directBmp &&
-      !QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
+  if (format == "bmp" && bmp::writable(image)) {
+    int why = 0;
+    if (bmp::save(image, path, &why)) return true;
+    setError(error, "cannot write: " + std::string(std::strerror(why)));
+    return false;
+  }
+  if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
     setError(error, "no writer for the format '" + format + "'");
     return false;
   }
   // With alpha the raster becomes a 32-bit alpha image; otherwise its own
   // depth and colour table are handed over.
-  QImage pixels;
-  if (!directBmp) {
-    pixels = imageio::qimageFromRaster(image);
-    if (pixels.isNull()) {
-      setError(error, "there is no image to write");
-      return false;
-    }
+  const QImage pixels = imageio::qimageFromRaster(image);
+  if (pixels.isNull()) {
+    setError(error, "there is no image to write");
+    return false;
   }
 
   // The temporary file is named and created by its bytes, so the target's
@@ -251,14 +248,9 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
       return false;
     }
     QImageWriter writer;
-    bool written = false;
-    if (directBmp) {
-      written = imageio::writeBmp24(image, file);
-    } else {
-      writer.setDevice(&file);
-      writer.setFormat(QByteArray::fromStdString(format));
-      written = writer.write(pixels);
-    }
+    writer.setDevice(&file);
+    writer.setFormat(QByteArray::fromStdString(format));
+    const bool written = writer.write(pixels);
     const bool flushed = file.flush();
     if (!written || !flushed) {
       const QString why =

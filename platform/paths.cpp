@@ -19,4 +19,11 @@ std::string currentDirectory() {
   return cwd.string();
 }
 
+std::string fileExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return path.substr(dot);
+}
+
 }  // namespace platform

@@ -74,6 +74,14 @@ for n in "${names[@]}"; do
 done
 echo "(ratio: folim-cli on one thread over the libjpeg-turbo tool; -sample 1x1 -quality 95)"
 
+# What every run pays before any pixel: loading the program and its
+# libraries (the command line links the Qt image library).
+for ((r = 0; r < rounds; r++)); do
+  t[start.cli]+="$(millis "$cli" --version) "
+  t[start.djpeg]+="$(millis djpeg -version) "
+done
+echo "== start-up alone: folim-cli --version $(med start.cli) ms, djpeg -version $(med start.djpeg) ms"
+
 echo "== ICA, 100 iterations, ${names[0]} 1920x1080"
 for threads in 1 0; do
   opt=(); label="all cores"

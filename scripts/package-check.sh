@@ -39,6 +39,7 @@ folim-cli --help >/dev/null
 folim-cli params | tail -n 1
 folim-cli --quiet encode examples/aqua.jpg "$work/aqua.rim"
 folim-cli --quiet decode "$work/aqua.rim" "$work/aqua.png"
+folim-cli --quiet decode "$work/aqua.rim" "$work/aqua.bmp"
 folim-thumbnailer -s 128 "$work/aqua.rim" "$work/thumb.png"
 [ -s "$work/thumb.png" ] || { echo "the thumbnailer wrote nothing" >&2; exit 1; }
 cp "$work/aqua.rim" "$work/renamed"

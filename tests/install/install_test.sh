@@ -46,6 +46,7 @@ rm -r "$XDG_CONFIG_HOME/folim"
 # A RIM file, decoded, and a copy without its extension.
 "$cli" --quiet encode "$src/examples/aqua.jpg" "$work/aqua.rim"
 "$cli" --quiet decode "$work/aqua.rim" "$work/aqua.png"
+"$cli" --quiet decode "$work/aqua.rim" "$work/aqua.bmp"
 cp "$work/aqua.rim" "$work/renamed"
 
 # The MIME type by content, as shared-mime-info sees it.

@@ -1,0 +1,30 @@
+// The checks of input and output paths that every image command shares,
+// with clear messages, and the status line of a failed decoding.
+#pragma once
+
+#include <string>
+
+#include "codec/status.h"
+
+namespace cli {
+
+// Why path cannot serve as an input file ("" when it can be opened and is a
+// non-empty regular file): missing, a folder, not a regular file, empty,
+// unreadable.
+std::string inputFileProblem(const std::string& path);
+
+// Why path cannot be written as an output file (""  when it can be tried):
+// its folder is missing or is not a folder, or path names a folder.
+std::string outputFileProblem(const std::string& path);
+
+// Why path cannot serve as a folder ("" when it is one).
+std::string folderProblem(const std::string& path);
+
+// True when the two paths name the same file (the second may not exist).
+bool sameFile(const std::string& a, const std::string& b);
+
+// A status message on one line, with a hint for the statuses a wrong input
+// gives ("Invalid file type. (not a RIM file)").
+std::string statusLine(Status code);
+
+}  // namespace cli
