@@ -83,13 +83,9 @@ int runEncode(Invocation& inv) {
   const std::string& input = args.positional[0];
   const std::string& output = args.positional[1];
 
-  const std::string outputProblem = outputFileProblem(output);
+  const std::string outputProblem = outputProblemFor(input, output);
   if (!outputProblem.empty()) {
     inv.err << prefix << output << ": " << outputProblem << "\n";
-    return kExitFailed;
-  }
-  if (sameFile(input, output)) {
-    inv.err << prefix << output << ": the output would overwrite the input\n";
     return kExitFailed;
   }
   const std::string config = args.value("config");

@@ -50,13 +50,9 @@ int decodeOrPreview(Invocation& inv, Rendering rendering, const ImageWriters* wr
             << usage;
     return kExitUsage;
   }
-  const std::string outputProblem = outputFileProblem(output);
+  const std::string outputProblem = outputProblemFor(input, output);
   if (!outputProblem.empty()) {
     inv.err << prefix << output << ": " << outputProblem << "\n";
-    return kExitFailed;
-  }
-  if (sameFile(input, output)) {
-    inv.err << prefix << output << ": the output would overwrite the input\n";
     return kExitFailed;
   }
   const std::string inputProblem = inputFileProblem(input);

@@ -32,6 +32,12 @@ std::string outputFileProblem(const std::string& path) {
   return {};
 }
 
+std::string outputProblemFor(const std::string& input, const std::string& output) {
+  const std::string problem = outputFileProblem(output);
+  if (!problem.empty()) return problem;
+  return sameFile(input, output) ? "the output would overwrite the input" : std::string();
+}
+
 std::string folderProblem(const std::string& path) {
   struct stat info {};
   if (path.empty()) return "no folder given";

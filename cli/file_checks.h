@@ -17,6 +17,10 @@ std::string inputFileProblem(const std::string& path);
 // its folder is missing or is not a folder, or path names a folder.
 std::string outputFileProblem(const std::string& path);
 
+// outputFileProblem, or "the output would overwrite the input" when output
+// names the same file as input.
+std::string outputProblemFor(const std::string& input, const std::string& output);
+
 // Why path cannot serve as a folder ("" when it is one).
 std::string folderProblem(const std::string& path);
 
