@@ -55,6 +55,21 @@ std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
   return static_cast<std::uint32_t>(raw & mask);
 }
 
+// Reports a non-zero value v of size category s that follows a run of r
+// zeros: one zero-run symbol for every z zeros of the run, then the value's
+// own symbol with its bits. The run starts again after the value.
+template <class Emit>
+inline Status emitValue(Emit& emit, std::int64_t v, std::uint32_t s, std::uint32_t p,
+                        std::uint32_t z, std::uint32_t& r) {
+  for (; r >= z; r -= z) {
+    const Status st = emit(z * p + 1, 0u, 0u);
+    if (st != status::Success) return st;
+  }
+  const Status st = emit(r * p + s, valueBits(v, s), s);
+  r = 0;
+  return st;
+}
+
 // Walks the matrix row by row and reports each symbol, with its value bits,
 // to emit(symbol, bits, size); a value that cannot be coded goes to bad().
 // The zero run r survives only within a row: every row ends with a value or
@@ -62,7 +77,6 @@ std::uint32_t valueBits(std::int64_t v, std::uint32_t s) {
 template <class T, class Emit, class Bad>
 Status walkSymbols(const KPX::Matrix<T>& matrix, std::uint32_t p, std::uint32_t z, Emit emit,
                    Bad bad) {
-  const std::uint32_t zeroRun = z * p + 1;
   std::uint32_t r = 0;
   for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
     const T* values = matrix[row];
@@ -82,14 +96,8 @@ Status walkSymbols(const KPX::Matrix<T>& matrix, std::uint32_t p, std::uint32_t 
         continue;
       }
       if (v != 0) {
-        while (r >= z) {
-          const Status st = emit(zeroRun, 0u, 0u);
-          if (st != status::Success) return st;
-          r -= z;
-        }
-        const Status st = emit(r * p + s, valueBits(v, s), s);
+        const Status st = emitValue(emit, v, s, p, z, r);
         if (st != status::Success) return st;
-        r = 0;
       } else if (col + 1 == cols) {
         const Status st = emit(0u, 0u, 0u);
         if (st != status::Success) return st;
@@ -203,7 +211,6 @@ __attribute__((target("avx2"))) void nonZeroMaskAvx2(const std::int32_t* values,
 template <class Emit, class Bad>
 Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std::uint32_t z,
                    Emit emit, Bad bad) {
-  const std::uint32_t zeroRun = z * p + 1;
   const std::uint32_t cols = matrix.cols();
   if (cols == 0) return status::Success;
   std::vector<std::uint64_t> masks((cols + 63) / 64);
@@ -229,14 +236,8 @@ Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std
           if (st != status::Success) return st;
           continue;
         }
-        while (r >= z) {
-          const Status st = emit(zeroRun, 0u, 0u);
-          if (st != status::Success) return st;
-          r -= z;
-        }
-        const Status st = emit(r * p + s, valueBits(v, s), s);
+        const Status st = emitValue(emit, v, s, p, z, r);
         if (st != status::Success) return st;
-        r = 0;
       }
     }
     if (values[cols - 1] == 0) {

@@ -2,8 +2,6 @@
 
 #include <immintrin.h>
 
-#include <algorithm>
-
 #include "codec/colorspace.h"
 
 namespace {
@@ -55,17 +53,15 @@ __attribute__((target("avx2"))) void channelBytesAvx2(const double* values, std:
 
 __attribute__((target("avx2"))) void stripToPlanesAvx2(const PatchStrip& strip,
                                                        std::uint8_t* planes) {
-  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  const std::size_t planeSize = stripPlaneSize(strip);
   for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
-    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
-    const std::uint32_t x0 = gx * strip.pw;
-    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    const StripPatch patch = stripPatch(strip, gx);
     for (std::uint32_t c = 0; c < 3; ++c) {
       const __m256d m = _mm256_set1_pd(strip.means[c][gx]);
-      const double* values = patch + static_cast<std::size_t>(c) * strip.n;
-      std::uint8_t* out = planes + c * planeSize + x0;
+      const double* values = patch.values + static_cast<std::size_t>(c) * strip.n;
+      std::uint8_t* out = planes + c * planeSize + patch.x0;
       for (std::uint32_t y = 0; y < strip.rows; ++y, values += strip.pw, out += strip.width)
-        lineBytesAvx2(values, m, cols, out);
+        lineBytesAvx2(values, m, patch.cols, out);
     }
   }
 }
@@ -124,15 +120,13 @@ void interleaveBgrScalar(const std::uint8_t* blue, const std::uint8_t* green,
 }
 
 void stripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes) {
-  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  const std::size_t planeSize = stripPlaneSize(strip);
   for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
-    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
-    const std::uint32_t x0 = gx * strip.pw;
-    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    const StripPatch patch = stripPatch(strip, gx);
     for (std::uint32_t c = 0; c < 3; ++c) {
-      channelBytesScalar(patch + static_cast<std::size_t>(c) * strip.n, strip.pw,
-                         strip.means[c][gx], cols, strip.rows, planes + c * planeSize + x0,
-                         strip.width);
+      channelBytesScalar(patch.values + static_cast<std::size_t>(c) * strip.n, strip.pw,
+                         strip.means[c][gx], patch.cols, strip.rows,
+                         planes + c * planeSize + patch.x0, strip.width);
     }
   }
 }

@@ -4,6 +4,7 @@
 // the processor has it and give the same bytes as the scalar code.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,6 +30,25 @@ struct PatchStrip {
   std::uint32_t rows = 0;   // lines of the image in this grid row (at most ph)
   std::uint32_t width = 0;  // of the image; the last patch may be cut
 };
+
+// Patch gx of a strip: where its values start, its first image column and
+// how many of its pw columns lie in the image.
+struct StripPatch {
+  const double* values = nullptr;
+  std::uint32_t x0 = 0;
+  std::uint32_t cols = 0;
+};
+
+inline StripPatch stripPatch(const PatchStrip& strip, std::uint32_t gx) {
+  const std::uint32_t x0 = gx * strip.pw;
+  return {strip.values + static_cast<std::size_t>(gx) * 3 * strip.n, x0,
+          std::min(strip.pw, strip.width - x0)};
+}
+
+// The bytes of one output plane of a strip.
+inline std::size_t stripPlaneSize(const PatchStrip& strip) {
+  return static_cast<std::size_t>(strip.width) * strip.rows;
+}
 
 // The three byte planes of a strip (red, then green, then blue; each width
 // x rows bytes): channelBytes of every patch line at its place.

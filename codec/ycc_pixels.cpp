@@ -2,7 +2,6 @@
 
 #include <immintrin.h>
 
-#include <algorithm>
 #include <cstddef>
 
 #include "codec/colorspace.h"
@@ -60,31 +59,29 @@ __attribute__((target("avx2"))) Rgb4 convertFour(const double* y, const double* 
 }
 
 __attribute__((target("avx2"))) void stripAvx2(const PatchStrip& strip, std::uint8_t* planes) {
-  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  const std::size_t planeSize = stripPlaneSize(strip);
   for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
-    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
-    const std::uint32_t x0 = gx * strip.pw;
-    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    const StripPatch patch = stripPatch(strip, gx);
     const double means[3] = {strip.means[0][gx], strip.means[1][gx], strip.means[2][gx]};
     const __m256d my = _mm256_set1_pd(means[0]);
     const __m256d mcb = _mm256_set1_pd(means[1]);
     const __m256d mcr = _mm256_set1_pd(means[2]);
     for (std::uint32_t line = 0; line < strip.rows; ++line) {
-      const double* y = patch + static_cast<std::size_t>(line) * strip.pw;
+      const double* y = patch.values + static_cast<std::size_t>(line) * strip.pw;
       const double* cb = y + strip.n;
       const double* cr = cb + strip.n;
-      std::uint8_t* red = planes + static_cast<std::size_t>(line) * strip.width + x0;
+      std::uint8_t* red = planes + static_cast<std::size_t>(line) * strip.width + patch.x0;
       std::uint8_t* green = red + planeSize;
       std::uint8_t* blue = green + planeSize;
       std::uint32_t i = 0;
-      for (; i + 8 <= cols; i += 8) {
+      for (; i + 8 <= patch.cols; i += 8) {
         const Rgb4 a = convertFour(y + i, cb + i, cr + i, my, mcb, mcr);
         const Rgb4 b = convertFour(y + i + 4, cb + i + 4, cr + i + 4, my, mcb, mcr);
         storeEight(a.red, b.red, red + i);
         storeEight(a.green, b.green, green + i);
         storeEight(a.blue, b.blue, blue + i);
       }
-      for (; i < cols; ++i)
+      for (; i < patch.cols; ++i)
         pixel(y[i] + means[0], cb[i] + means[1], cr[i] + means[2], red + i, green + i, blue + i);
     }
   }
@@ -93,15 +90,13 @@ __attribute__((target("avx2"))) void stripAvx2(const PatchStrip& strip, std::uin
 }  // namespace
 
 void yccStripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes) {
-  const std::size_t planeSize = static_cast<std::size_t>(strip.width) * strip.rows;
+  const std::size_t planeSize = stripPlaneSize(strip);
   for (std::uint32_t gx = 0; gx < strip.columns; ++gx) {
-    const double* patch = strip.values + static_cast<std::size_t>(gx) * 3 * strip.n;
-    const std::uint32_t x0 = gx * strip.pw;
-    const std::uint32_t cols = std::min(strip.pw, strip.width - x0);
+    const StripPatch patch = stripPatch(strip, gx);
     for (std::uint32_t line = 0; line < strip.rows; ++line) {
-      const double* y = patch + static_cast<std::size_t>(line) * strip.pw;
-      std::uint8_t* red = planes + static_cast<std::size_t>(line) * strip.width + x0;
-      for (std::uint32_t i = 0; i < cols; ++i) {
+      const double* y = patch.values + static_cast<std::size_t>(line) * strip.pw;
+      std::uint8_t* red = planes + static_cast<std::size_t>(line) * strip.width + patch.x0;
+      for (std::uint32_t i = 0; i < patch.cols; ++i) {
         pixel(y[i] + strip.means[0][gx], y[i + strip.n] + strip.means[1][gx],
               y[i + 2 * static_cast<std::size_t>(strip.n)] + strip.means[2][gx], red + i,
               red + planeSize + i, red + 2 * planeSize + i);

@@ -60,6 +60,20 @@ void fillCoefficients(KPX::Matrix<double>& m, std::uint32_t precision) {
   }
 }
 
+// Shapes from the test header, fills with values for the precision and
+// encodes with the given zero run and mode.
+void encodeFilled(CCoeff& from, std::uint32_t precision, std::uint32_t zeroRun,
+                  std::uint32_t mode) {
+  CompressionParameters parameters;
+  parameters.PrecisionBit = precision;
+  parameters.MaxZeroRun = zeroRun;
+  ASSERT_EQ(from.setShapeFromHeader(coefficientHeader()), 0);
+  ASSERT_EQ(from.setCompressionParameters(parameters), 0);
+  fillCoefficients(from, precision);
+  from.mode = mode;
+  ASSERT_EQ(from.encode(), 0);
+}
+
 struct Coding {
   std::uint32_t precision;
   std::uint32_t zeroRun;
@@ -71,15 +85,8 @@ TEST(CoefficientIntegers, DecodeToTheValuesOfTheDoubleDecoding) {
   const RIMHeader h = coefficientHeader();
   for (const Coding& c : kCodings) {
     SCOPED_TRACE(testing::Message() << "p " << c.precision << " z " << c.zeroRun);
-    CompressionParameters parameters;
-    parameters.PrecisionBit = c.precision;
-    parameters.MaxZeroRun = c.zeroRun;
     CCoeff from;
-    ASSERT_EQ(from.setShapeFromHeader(h), 0);
-    ASSERT_EQ(from.setCompressionParameters(parameters), 0);
-    fillCoefficients(from, c.precision);
-    from.mode = 0;
-    ASSERT_EQ(from.encode(), 0);
+    ASSERT_NO_FATAL_FAILURE(encodeFilled(from, c.precision, c.zeroRun, 0));
 
     CCoeff asDoubles;
     ASSERT_EQ(asDoubles.setShapeFromHeader(h), 0);
@@ -115,15 +122,8 @@ TEST(CoefficientIntegers, DeflatedAnd32BitSectionsStayDoubles) {
   };
   for (const Case& c : {Case{0, 31, true}, Case{0, 32, false}, Case{1, 16, false}}) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " p " << c.precision);
-    CompressionParameters parameters;
-    parameters.PrecisionBit = c.precision;
-    parameters.MaxZeroRun = 16;
     CCoeff from;
-    ASSERT_EQ(from.setShapeFromHeader(h), 0);
-    ASSERT_EQ(from.setCompressionParameters(parameters), 0);
-    fillCoefficients(from, c.precision);
-    from.mode = c.mode;
-    ASSERT_EQ(from.encode(), 0);
+    ASSERT_NO_FATAL_FAILURE(encodeFilled(from, c.precision, 16, c.mode));
     CCoeff to;
     ASSERT_EQ(to.setShapeFromHeader(h, false), 0);
     ASSERT_EQ(throughSection(from, to), 0);
@@ -148,30 +148,46 @@ HuffmanDecoderTable garbageTable(std::uint32_t p, std::uint32_t z, int round) {
   return table;
 }
 
+// One round of random input: an alphabet, a complete table over it and up
+// to 64 random bytes, with two streams reading them.
+struct GarbageInput {
+  std::uint32_t p = 0;
+  std::uint32_t z = 0;
+  HuffmanDecoderTable table;
+  std::vector<std::uint8_t> bytes;
+  BitStream a;
+  BitStream b;
+};
+
+void drawGarbage(std::mt19937& rng, int round, GarbageInput& in) {
+  in.p = 1 + rng() % 5;
+  in.z = 1 + rng() % 4;
+  in.table = garbageTable(in.p, in.z, round);
+  in.bytes.resize(1 + rng() % 64);
+  for (auto& b : in.bytes) b = static_cast<std::uint8_t>(rng());
+  const auto length = static_cast<std::uint32_t>(in.bytes.size());
+  ASSERT_EQ(in.a.loadFromMemory(in.bytes.data(), length), 0);
+  ASSERT_EQ(in.b.loadFromMemory(in.bytes.data(), length), 0);
+}
+
 // Random tables over random bytes: both decoders agree on every outcome.
 TEST(CoefficientIntegers, HuffmanIntegersEqualDoublesOnGarbage) {
   std::mt19937 rng(99);
   int succeeded = 0;
   for (int round = 0; round < 1500; ++round) {
-    const std::uint32_t p = 1 + rng() % 5, z = 1 + rng() % 4;
-    const HuffmanDecoderTable table = garbageTable(p, z, round);
-    std::vector<std::uint8_t> bytes(1 + rng() % 64);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    GarbageInput in;
+    ASSERT_NO_FATAL_FAILURE(drawGarbage(rng, round, in));
     const std::uint32_t rows = 1 + rng() % 6, cols = 1 + rng() % 9;
     KPX::Matrix<double> doubles(rows, cols);
     KPX::Matrix<std::int32_t> integers(rows, cols);
     KPX::fill(doubles, -7.0);
     KPX::fill(integers, std::int32_t{0});
-    BitStream a;
-    BitStream b;
-    ASSERT_EQ(a.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
-    ASSERT_EQ(b.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
-    const Status sa = decodeMatrix(a, doubles, table, p, z);
-    const Status sb = decodeZeroedIntegers(b, integers, table, p, z);
+    const Status sa = decodeMatrix(in.a, doubles, in.table, in.p, in.z);
+    const Status sb = decodeZeroedIntegers(in.b, integers, in.table, in.p, in.z);
     ASSERT_EQ(sa, sb) << "round " << round;
     if (sa != 0) continue;
     ++succeeded;
-    ASSERT_EQ(a.bitPosition(), b.bitPosition());
+    ASSERT_EQ(in.a.bitPosition(), in.b.bitPosition());
     for (std::uint32_t k = 0; k < rows * cols; ++k)
       ASSERT_EQ(static_cast<double>(integers.data()[k]), doubles.data()[k]) << k;
   }
@@ -184,24 +200,18 @@ TEST(CoefficientIntegers, RowReaderEqualsTheWholeMatrixOnGarbage) {
   std::mt19937 rng(7);
   int succeeded = 0;
   for (int round = 0; round < 1500; ++round) {
-    const std::uint32_t p = 1 + rng() % 5, z = 1 + rng() % 4;
-    const HuffmanDecoderTable table = garbageTable(p, z, round);
-    std::vector<std::uint8_t> bytes(1 + rng() % 64);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    GarbageInput in;
+    ASSERT_NO_FATAL_FAILURE(drawGarbage(rng, round, in));
     const std::uint32_t rows = 1 + rng() % 12, cols = 1 + rng() % 9;
     KPX::Matrix<std::int32_t> integers(rows, cols);
     KPX::fill(integers, std::int32_t{0});
-    BitStream a;
-    BitStream b;
-    ASSERT_EQ(a.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
-    ASSERT_EQ(b.loadFromMemory(bytes.data(), static_cast<std::uint32_t>(bytes.size())), 0);
-    const Status whole = decodeZeroedIntegers(a, integers, table, p, z);
+    const Status whole = decodeZeroedIntegers(in.a, integers, in.table, in.p, in.z);
     KPX::Matrix<std::int32_t> rebuilt(rows, cols);
     KPX::fill(rebuilt, std::int32_t{0});
     Status streamed = status::Success;
     {
       HuffmanRowReader reader;
-      ASSERT_EQ(reader.start(b, table, p, z, cols), 0);
+      ASSERT_EQ(reader.start(in.b, in.table, in.p, in.z, cols), 0);
       KPX::SparseRows sparse;
       for (std::uint32_t row = 0; row < rows && streamed == status::Success;) {
         const std::uint32_t chunk = std::min<std::uint32_t>(rows - row, 1 + rng() % 4);
@@ -225,7 +235,7 @@ TEST(CoefficientIntegers, RowReaderEqualsTheWholeMatrixOnGarbage) {
     ASSERT_EQ(streamed, whole) << "round " << round;
     if (whole != 0) continue;
     ++succeeded;
-    ASSERT_EQ(a.bitPosition(), b.bitPosition());
+    ASSERT_EQ(in.a.bitPosition(), in.b.bitPosition());
     for (std::uint32_t k = 0; k < rows * cols; ++k)
       ASSERT_EQ(rebuilt.data()[k], integers.data()[k]) << k;
   }

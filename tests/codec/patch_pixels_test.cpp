@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "codec/colorspace.h"
@@ -85,16 +86,24 @@ struct StripShape {
 const StripShape kStrips[] = {{3, 8, 8, 8, 24},  {4, 8, 8, 5, 30}, {2, 5, 3, 3, 9},
                               {5, 16, 2, 1, 77}, {7, 1, 1, 1, 7},  {3, 3, 7, 7, 9}};
 
-TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
-  for (const StripShape& shape : kStrips) {
-    SCOPED_TRACE(testing::Message() << shape.columns << " patches of " << shape.pw << "x"
-                                    << shape.ph << ", width " << shape.width);
-    const std::uint32_t n = shape.pw * shape.ph;
-    const std::vector<double> values = edgeValues(static_cast<std::size_t>(shape.columns) * 3 * n);
-    std::vector<double> means[3];
+std::string describe(const StripShape& shape) {
+  return (testing::Message() << shape.columns << " patches of " << shape.pw << "x" << shape.ph
+                             << ", width " << shape.width)
+      .GetString();
+}
+
+// A strip of the given shape over edge values, channel c of patch gx with
+// the mean meanOf(c, gx), and two output buffers filled with different
+// bytes, so that a byte one conversion leaves unwritten shows as a mismatch.
+struct StripCase {
+  StripCase(const StripShape& shape, double (*meanOf)(std::uint32_t c, std::uint32_t gx))
+      : n(shape.pw * shape.ph),
+        values(edgeValues(static_cast<std::size_t>(shape.columns) * 3 * n)),
+        planeSize(static_cast<std::size_t>(shape.width) * shape.rows),
+        fast(3 * planeSize, 0xAA),
+        slow(3 * planeSize, 0x55) {
     for (std::uint32_t c = 0; c < 3; ++c)
-      for (std::uint32_t gx = 0; gx < shape.columns; ++gx) means[c].push_back(c * 40.0 + gx - 3.5);
-    PatchStrip strip;
+      for (std::uint32_t gx = 0; gx < shape.columns; ++gx) means[c].push_back(meanOf(c, gx));
     strip.values = values.data();
     for (std::uint32_t c = 0; c < 3; ++c) strip.means[c] = means[c].data();
     strip.columns = shape.columns;
@@ -102,20 +111,33 @@ TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
     strip.n = n;
     strip.rows = shape.rows;
     strip.width = shape.width;
-    const std::size_t planeSize = static_cast<std::size_t>(shape.width) * shape.rows;
-    std::vector<std::uint8_t> fast(3 * planeSize, 0xAA);
-    std::vector<std::uint8_t> slow(3 * planeSize, 0x55);
-    stripToPlanes(strip, fast.data());
-    stripToPlanesScalar(strip, slow.data());
-    EXPECT_EQ(fast, slow);
+  }
+
+  const std::uint32_t n;
+  const std::vector<double> values;
+  std::vector<double> means[3];
+  PatchStrip strip;
+  const std::size_t planeSize;
+  std::vector<std::uint8_t> fast;
+  std::vector<std::uint8_t> slow;
+};
+
+TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
+  for (const StripShape& shape : kStrips) {
+    SCOPED_TRACE(describe(shape));
+    StripCase t(shape, [](std::uint32_t c, std::uint32_t gx) { return c * 40.0 + gx - 3.5; });
+    stripToPlanes(t.strip, t.fast.data());
+    stripToPlanesScalar(t.strip, t.slow.data());
+    EXPECT_EQ(t.fast, t.slow);
     // Every byte is the conversion of its patch value (none left unwritten).
     for (std::uint32_t c = 0; c < 3; ++c) {
       for (std::uint32_t y = 0; y < shape.rows; ++y) {
         for (std::uint32_t x = 0; x < shape.width; ++x) {
           const std::uint32_t gx = x / shape.pw;
           const double v =
-              values[(static_cast<std::size_t>(gx) * 3 + c) * n + y * shape.pw + x % shape.pw];
-          ASSERT_EQ(slow[c * planeSize + y * shape.width + x], channelToByte(v + means[c][gx]))
+              t.values[(static_cast<std::size_t>(gx) * 3 + c) * t.n + y * shape.pw + x % shape.pw];
+          ASSERT_EQ(t.slow[c * t.planeSize + y * shape.width + x],
+                    channelToByte(v + t.means[c][gx]))
               << c << " " << x << "," << y;
         }
       }
@@ -127,42 +149,27 @@ TEST(PatchPixels, StripPlanesMatchTheScalarConversion) {
 // pixel (channels plus means) with yccInverse.
 TEST(PatchPixels, YccStripPlanesMatchThePixelConversion) {
   for (const StripShape& shape : kStrips) {
-    SCOPED_TRACE(testing::Message() << shape.columns << " patches of " << shape.pw << "x"
-                                    << shape.ph << ", width " << shape.width);
-    const std::uint32_t n = shape.pw * shape.ph;
-    const std::vector<double> values = edgeValues(static_cast<std::size_t>(shape.columns) * 3 * n);
-    std::vector<double> means[3];
-    for (std::uint32_t c = 0; c < 3; ++c)
-      for (std::uint32_t gx = 0; gx < shape.columns; ++gx)
-        means[c].push_back((c == 0 ? 20.0 : 128.0) + gx * 9.5 - 30.25 * c);
-    PatchStrip strip;
-    strip.values = values.data();
-    for (std::uint32_t c = 0; c < 3; ++c) strip.means[c] = means[c].data();
-    strip.columns = shape.columns;
-    strip.pw = shape.pw;
-    strip.n = n;
-    strip.rows = shape.rows;
-    strip.width = shape.width;
-    const std::size_t planeSize = static_cast<std::size_t>(shape.width) * shape.rows;
-    std::vector<std::uint8_t> fast(3 * planeSize, 0xAA);
-    std::vector<std::uint8_t> slow(3 * planeSize, 0x55);
-    yccStripToPlanes(strip, fast.data());
-    yccStripToPlanesScalar(strip, slow.data());
-    EXPECT_EQ(fast, slow);
+    SCOPED_TRACE(describe(shape));
+    StripCase t(shape, [](std::uint32_t c, std::uint32_t gx) {
+      return (c == 0 ? 20.0 : 128.0) + gx * 9.5 - 30.25 * c;
+    });
+    yccStripToPlanes(t.strip, t.fast.data());
+    yccStripToPlanesScalar(t.strip, t.slow.data());
+    EXPECT_EQ(t.fast, t.slow);
     for (std::uint32_t y = 0; y < shape.rows; ++y) {
       for (std::uint32_t x = 0; x < shape.width; ++x) {
         const std::uint32_t gx = x / shape.pw;
-        const std::size_t at = static_cast<std::size_t>(gx) * 3 * n + y * shape.pw + x % shape.pw;
-        ColorTriple t;
-        t.c0 = values[at] + means[0][gx];
-        t.c1 = values[at + n] + means[1][gx];
-        t.c2 = values[at + 2 * n] + means[2][gx];
+        const std::size_t at = static_cast<std::size_t>(gx) * 3 * t.n + y * shape.pw + x % shape.pw;
+        ColorTriple ycc;
+        ycc.c0 = t.values[at] + t.means[0][gx];
+        ycc.c1 = t.values[at + t.n] + t.means[1][gx];
+        ycc.c2 = t.values[at + 2 * t.n] + t.means[2][gx];
         std::uint32_t colour = 0;
-        yccInverse(t, colour);
+        yccInverse(ycc, colour);
         const std::size_t pixel = static_cast<std::size_t>(y) * shape.width + x;
-        ASSERT_EQ(slow[pixel], colorRed(colour)) << x << "," << y;
-        ASSERT_EQ(slow[planeSize + pixel], colorGreen(colour)) << x << "," << y;
-        ASSERT_EQ(slow[2 * planeSize + pixel], colorBlue(colour)) << x << "," << y;
+        ASSERT_EQ(t.slow[pixel], colorRed(colour)) << x << "," << y;
+        ASSERT_EQ(t.slow[t.planeSize + pixel], colorGreen(colour)) << x << "," << y;
+        ASSERT_EQ(t.slow[2 * t.planeSize + pixel], colorBlue(colour)) << x << "," << y;
       }
     }
   }
