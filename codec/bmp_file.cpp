@@ -67,6 +67,13 @@ bool write(const CImage& image, std::FILE* file) {
   if (std::fwrite(header.data(), 1, kHeaderBytes, file) != kHeaderBytes) return false;
   const auto height = static_cast<std::uint32_t>(image.GetHeight());
   const std::uint32_t stride = rowBytes(image);
+  if (image.GetPitch() == -static_cast<int>(stride) &&
+      stride == 3u * static_cast<std::uint32_t>(image.GetWidth())) {
+    // Bottom-up rows without padding are the file's bytes as they lie.
+    const std::size_t bytes = static_cast<std::size_t>(stride) * height;
+    return std::fwrite(image.GetPixelAddress(0, static_cast<int>(height) - 1), 1, bytes, file) ==
+           bytes;
+  }
   const std::uint32_t rowsPerChunk = std::max<std::uint32_t>(1, kChunkBytes / stride);
   std::vector<std::uint8_t> chunk(static_cast<std::size_t>(rowsPerChunk) * stride);
   for (std::uint32_t done = 0; done < height;) {

@@ -147,7 +147,7 @@ bool CImage::Create(int width, int height, int bitsPerPixel, unsigned flags) {
 }
 
 void CImage::Destroy() {
-  std::vector<std::uint8_t>().swap(pixels_);
+  decltype(pixels_)().swap(pixels_);
   std::vector<std::uint32_t>().swap(colorTable_);
   topRow_ = nullptr;
   width_ = 0;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/large_pages.h"
+
 class CImage {
  public:
   enum CreateFlags : unsigned {
@@ -87,7 +89,7 @@ class CImage {
  private:
   void rebindTopRow();
 
-  std::vector<std::uint8_t> pixels_;
+  std::vector<std::uint8_t, platform::LargePageAllocator<std::uint8_t>> pixels_;
   std::uint8_t* topRow_ = nullptr;
   int width_ = 0;
   int height_ = 0;

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
+
+#include "platform/large_pages.h"
 
 namespace KPX {
 
@@ -26,15 +29,25 @@ inline constexpr const char* kDividedByZero = "devided by 0";
 
 namespace detail {
 
+// Elements live in memory from platform::allocateLarge (large pages for
+// large buffers); they are plain numbers, never constructed or destroyed.
+struct FreeLarge {
+  void operator()(void* p) const { platform::freeLarge(p); }
+};
+template <class T>
+using Buffer = std::unique_ptr<T[], FreeLarge>;
+
 // A buffer whose byte size does not fit in 32 bits is refused like a failed
 // allocation: this keeps every size and offset of the codec in 32 bits.
 template <class T>
-std::unique_ptr<T[]> allocate(std::uint64_t count) {
+Buffer<T> allocate(std::uint64_t count) {
+  static_assert(std::is_trivially_default_constructible_v<T> &&
+                std::is_trivially_destructible_v<T>);
   if (count == 0) return nullptr;
   if (count > (UINT64_C(0xFFFFFFFF) / sizeof(T))) throw MatrixException{kTooFewMemory};
-  T* p = new (std::nothrow) T[static_cast<std::size_t>(count)];
+  T* p = static_cast<T*>(platform::allocateLarge(static_cast<std::size_t>(count) * sizeof(T)));
   if (p == nullptr) throw MatrixException{kTooFewMemory};
-  return std::unique_ptr<T[]>(p);
+  return Buffer<T>(p);
 }
 
 }  // namespace detail
@@ -88,7 +101,7 @@ class Vector {
     for (std::uint32_t i = 0; i < count_; ++i) data_[i] = other.data_[i];
   }
 
-  std::unique_ptr<T[]> data_;
+  detail::Buffer<T> data_;
   std::uint32_t count_ = 0;
 };
 
@@ -169,7 +182,7 @@ class Matrix {
     for (std::uint32_t k = 0; k < count_; ++k) data_[k] = other.data_[k];
   }
 
-  std::unique_ptr<T[]> data_;
+  detail::Buffer<T> data_;
   std::uint32_t rows_ = 0;
   std::uint32_t cols_ = 0;
   std::uint32_t count_ = 0;
