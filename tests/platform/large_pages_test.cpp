@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
 
-std::string readAll(const char* path) {
+[[maybe_unused]] std::string readAll(const char* path) {
   std::ifstream in(path);
   std::ostringstream text;
   text << in.rdbuf();
@@ -24,7 +24,7 @@ std::string readAll(const char* path) {
 
 // Kilobytes of large pages behind the mapping that holds p (its AnonHugePages line in
 // /proc/self/smaps).
-long largePageKilobytesAt(const void* p) {
+[[maybe_unused]] long largePageKilobytesAt(const void* p) {
   std::istringstream smaps(readAll("/proc/self/smaps"));
   const auto at = reinterpret_cast<std::uintptr_t>(p);
   bool inside = false;
