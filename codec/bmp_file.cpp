@@ -1,14 +1,18 @@
 #include "codec/bmp_file.h"
 
-#include "platform/atomic_file.h"
-
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace bmp {
 namespace {
 
+constexpr std::uint32_t kHeaderBytes = 14 + 40;
+using Header = std::array<std::uint8_t, kHeaderBytes>;
 // Qt's default resolution, 100 dots per inch, in dots per metre.
 constexpr std::uint32_t kDotsPerMetre = 3937;
 // Rows go to the file a few hundred kilobytes at a time.
@@ -23,12 +27,9 @@ void put32(std::uint8_t* p, std::uint32_t v) {
   put16(p + 2, v >> 16);
 }
 
-}  // namespace
-
-bool writable(const CImage& image) { return !image.IsNull() && image.GetBPP() == 24; }
-
 std::uint32_t rowBytes(const CImage& image) { return CImage::RowBytes(image.GetWidth(), 24); }
 
+// The file and information headers; false when the file would pass 4 GiB.
 bool makeHeader(const CImage& image, Header& header) {
   const auto width = static_cast<std::uint32_t>(image.GetWidth());
   const auto height = static_cast<std::uint32_t>(image.GetHeight());
@@ -50,6 +51,8 @@ bool makeHeader(const CImage& image, Header& header) {
   return true;
 }
 
+// Rows last - 1 down to last - count of image, as they follow each other in
+// the file, into out (count x rowBytes bytes; the padding is zeroed).
 void rowsUpwards(const CImage& image, std::uint32_t last, std::uint32_t count, std::uint8_t* out) {
   const std::uint32_t stride = rowBytes(image);
   const std::size_t pixelBytes = static_cast<std::size_t>(3) * image.GetWidth();
@@ -60,6 +63,10 @@ void rowsUpwards(const CImage& image, std::uint32_t last, std::uint32_t count, s
     std::fill(dst + pixelBytes, dst + stride, std::uint8_t{0});
   }
 }
+
+}  // namespace
+
+bool writable(const CImage& image) { return !image.IsNull() && image.GetBPP() == 24; }
 
 bool write(const CImage& image, std::FILE* file) {
   Header header;
