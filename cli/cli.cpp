@@ -50,7 +50,7 @@ int checkOutput(std::ostream& out, std::ostream& err, const std::string& name, i
   out.flush();
   if (out) return code;
   const int error = errno;
-  err << "folim-cli " << name << ": cannot write the output"
+  err << "folim-cli" << (name.empty() ? "" : " ") << name << ": cannot write the output"
       << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
   return kExitFailed;
 }
@@ -133,7 +133,7 @@ int runCommands(const std::vector<std::string>& args, std::ostream& out, std::os
       quiet = true;
     } else if (args[i] == "--help" || args[i] == "-h") {
       printOverview(out, table);
-      return kExitOk;
+      return checkOutput(out, err, "", kExitOk);
     } else if (args[i] == "--threads") {
       char* end = nullptr;
       const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
@@ -146,7 +146,7 @@ int runCommands(const std::vector<std::string>& args, std::ostream& out, std::os
       ++i;
     } else if (args[i] == "--version") {
       out << "folim-cli 0.1.0\n";
-      return kExitOk;
+      return checkOutput(out, err, "", kExitOk);
     } else {
       err << "folim-cli: unknown option " << args[i] << "\n";
       printOverview(err, table);
@@ -163,11 +163,11 @@ int runCommands(const std::vector<std::string>& args, std::ostream& out, std::os
       for (const Command& c : table)
         if (args[i + 1] == c.name) {
           out << c.help;
-          return kExitOk;
+          return checkOutput(out, err, "help", kExitOk);
         }
     }
     printOverview(out, table);
-    return kExitOk;
+    return checkOutput(out, err, "help", kExitOk);
   }
   for (const Command& c : table) {
     if (name != c.name) continue;
@@ -175,7 +175,7 @@ int runCommands(const std::vector<std::string>& args, std::ostream& out, std::os
     if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
         std::find(rest.begin(), rest.end(), "-h") != rest.end()) {
       out << c.help;
-      return kExitOk;
+      return checkOutput(out, err, name, kExitOk);
     }
     if (std::find(rest.begin(), rest.end(), "--quiet") != rest.end()) {
       quiet = true;

@@ -18,8 +18,7 @@
 namespace cli {
 
 std::string configFileProblem(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
+  if (path.empty()) return "no such file";
   std::string why;
   const int fd = platform::openRegularFile(path, &why);
   if (fd < 0) return why;

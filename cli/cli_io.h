@@ -13,10 +13,10 @@
 
 namespace cli {
 
-// Why a --config FILE cannot be read ("" when it can, or when none was
-// given). A missing file gives the defaults, as config.ini beside the
-// program does; a file that exists but is not a readable regular file (a
-// FIFO would block) is refused.
+// Why a --config FILE cannot be read ("" when it can). A file named on the
+// command line must be there: a misspelt name would otherwise convert with
+// the defaults without a word. A file that is not a readable regular file (a
+// FIFO would block) is refused too.
 std::string configFileProblem(const std::string& path);
 
 // Why a --bases FILE cannot be used ("" when it can): it may be missing (the

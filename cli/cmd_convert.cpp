@@ -81,7 +81,8 @@ int convertFolder(Invocation& inv, Target target) {
     return kExitFailed;
   }
 
-  const std::string configProblem = toRim ? configFileProblem(args.value("config")) : std::string();
+  const std::string configProblem =
+      toRim && args.has("config") ? configFileProblem(args.value("config")) : std::string();
   if (!configProblem.empty()) {
     inv.err << prefix << args.value("config") << ": " << configProblem << "\n";
     return kExitFailed;

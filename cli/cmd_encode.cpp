@@ -4,6 +4,7 @@
 #include "cli/cli.h"
 #include "cli/cli_io.h"
 #include "cli/encoder_options.h"
+#include "codec/parameter_checks.h"
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "imageio/file_kind.h"
@@ -88,8 +89,8 @@ int runEncode(Invocation& inv) {
     inv.err << prefix << output << ": " << outputProblem << "\n";
     return kExitFailed;
   }
-  const std::string config = args.value("config");
-  const std::string configProblem = configFileProblem(config);
+  const std::string config = args.has("config") ? args.value("config") : configPath();
+  const std::string configProblem = args.has("config") ? configFileProblem(config) : std::string();
   if (!configProblem.empty()) {
     inv.err << prefix << config << ": " << configProblem << "\n";
     return kExitFailed;
@@ -108,10 +109,7 @@ int runEncode(Invocation& inv) {
   CommonParameters common;
   LearningParameters learning;
   CompressionParameters compression;
-  if (args.has("config"))
-    loadConversionParameters(config, common, learning, compression);
-  else
-    loadConversionParameters(common, learning, compression);
+  loadConversionParameters(config, common, learning, compression);
   applyMethod(method, learning);
   const RdOptions rd = applyEncoderSettings(settings, common, learning, compression);
 
@@ -120,6 +118,9 @@ int runEncode(Invocation& inv) {
   Status result = codec.setParameters(&common, &learning, &compression);
   if (result != status::Success) {
     inv.err << prefix << "the conversion parameters were refused: " << statusLine(result);
+    const std::string cause =
+        describeParameterFault(findParameterFault(common, learning, compression), config);
+    if (!cause.empty()) inv.err << prefix << cause << "\n";
     return kExitFailed;
   }
   CImageEx image;

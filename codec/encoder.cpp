@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "codec/limits.h"
+#include "codec/parameter_checks.h"
 #include "codec/patch_source.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
@@ -18,27 +19,8 @@
 
 namespace {
 
-// Parameter ranges the coder can work with; anything else would divide by
-// zero, loop forever or allocate without bound further down.
-constexpr std::uint32_t kMaxPatchSide = 256;
-constexpr std::uint32_t kMaxPrecisionBits = 31;
-constexpr std::uint32_t kMaxZeroRunLimit = 65535;
 // Coefficient rows computed in doubles at a time before they become integers.
 constexpr std::uint32_t kCoefficientBlockRows = 2048;
-
-Status checkRanges(const CommonParameters& common, const CompressionParameters& compression) {
-  if (common.PatchWidth == 0 || common.PatchHeight == 0 || common.PatchWidth > kMaxPatchSide ||
-      common.PatchHeight > kMaxPatchSide)
-    return status::InvalidConfigValue;
-  if (compression.CoeffQuantizeStep == 0 || compression.AverageQuantizeStep == 0)
-    return status::InvalidConfigValue;
-  if (compression.PrecisionBit == 0 || compression.PrecisionBit > kMaxPrecisionBits ||
-      compression.BasePrecisionBit > kMaxPrecisionBits)
-    return status::InvalidConfigValue;
-  if (compression.MaxZeroRun == 0 || compression.MaxZeroRun > kMaxZeroRunLimit)
-    return status::InvalidConfigValue;
-  return status::Success;
-}
 
 // The header this encode will write, checked like a header read from a
 // file: an image whose matrices (the covariance of learning included) are
@@ -79,16 +61,8 @@ Status CRIMCodec::setParameters(const CommonParameters* commonRecord,
   learning = *learningRecord;
   compression = *compressionRecord;
 
-  // Unsigned 32-bit arithmetic, as the records carry it.
-  if (common.PatchWidth * common.PatchHeight * 3u < learning.DimensionReduction)
-    return status::InconsistentParameters;
-  const Status range = checkRanges(common, compression);
-  if (range != status::Success) return range;
-  // FastICA stops when its change falls below the threshold: zero, a
-  // negative number or NaN would let it run every iteration it is allowed.
-  if (learning.MaxIterations > 0 &&
-      !(std::isfinite(learning.ConversionCondition) && learning.ConversionCondition > 0.0))
-    return status::InvalidConfigValue;
+  const ParameterFault fault = findParameterFault(common, learning, compression);
+  if (fault.status != status::Success) return fault.status;
 
   Status s = average.setCompressionParameters(compression);
   if (s == status::Success) s = base.setCompressionParameters(compression);

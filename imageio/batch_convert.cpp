@@ -10,6 +10,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "codec/parameter_checks.h"
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
@@ -108,6 +109,7 @@ struct RimJob {
   LearningParameters learning;
   CompressionParameters compression;
   RdOptions rd;
+  std::string configFile;  // the file the parameters came from
 };
 
 // One file to RIM: the checks that need no pixels, then the load and the
@@ -123,6 +125,9 @@ ConversionResult convertOneToRim(PlannedFile planned, const RimJob& job) {
   result.status = codec->setParameters(&job.common, &job.learning, &job.compression);
   if (result.status != status::Success) {
     result.reason = "the conversion parameters were refused: " + reasonOf(result.status);
+    const std::string cause = describeParameterFault(
+        findParameterFault(job.common, job.learning, job.compression), job.configFile);
+    if (!cause.empty()) result.reason += " (" + cause + ")";
     return result;
   }
   std::string why;
@@ -311,10 +316,8 @@ BatchReport convertToRim(const std::vector<ListedImage>& items, const std::strin
   }
 
   RimJob job;
-  if (options.configFile.empty())
-    loadConversionParameters(job.common, job.learning, job.compression);
-  else
-    loadConversionParameters(options.configFile, job.common, job.learning, job.compression);
+  job.configFile = options.configFile.empty() ? configPath() : options.configFile;
+  loadConversionParameters(job.configFile, job.common, job.learning, job.compression);
   if (options.method == "PCA") {
     job.learning.MaxIterations = 0;
   } else if (options.method == "ICA" && job.learning.MaxIterations == 0) {

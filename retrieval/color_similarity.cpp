@@ -240,7 +240,7 @@ Status ColorSimilarity::ColorStructureHistogram(KPX::Vector<double>& H,
   try {
     H.resize(static_cast<std::uint32_t>(bins));
     KPX::fill(H, 0.0);
-    if (columns <= kWindow || rows <= kWindow) return status::Success;
+    if (columns == 0 || rows == 0) return status::Success;
 
     // Level widths in floating point: 64 for e = 4, and no division by zero
     // for e above 256.
@@ -260,17 +260,24 @@ Status ColorSimilarity::ColorStructureHistogram(KPX::Vector<double>& H,
       bin[k] = static_cast<std::uint32_t>(b);
     }
 
-    // Each window counts every colour it contains once. A window never
-    // reaches the last patch row or column (y0 < rows - 8, x0 < columns - 8).
+    // Each window counts every colour it contains once. Along a side of more
+    // than 8 patches a window never reaches the last patch row or column
+    // (y0 < rows - 8, x0 < columns - 8); a side of 8 patches or fewer is one
+    // window as long as the side, so that a small picture still has colours
+    // (and scores 1 against itself) instead of an empty histogram.
+    const std::uint32_t windowWidth = columns > kWindow ? kWindow : columns;
+    const std::uint32_t windowHeight = rows > kWindow ? kWindow : rows;
+    const std::uint32_t lastX0 = columns > kWindow ? columns - kWindow : 1;
+    const std::uint32_t lastY0 = rows > kWindow ? rows - kWindow : 1;
     std::vector<std::uint32_t> seenIn(static_cast<std::size_t>(bins), 0);
     std::uint32_t window = 0;
     double total = 0.0;
-    for (std::uint32_t y0 = 0; y0 < rows - kWindow; y0 += kWindowStep) {
-      for (std::uint32_t x0 = 0; x0 < columns - kWindow; x0 += kWindowStep) {
+    for (std::uint32_t y0 = 0; y0 < lastY0; y0 += kWindowStep) {
+      for (std::uint32_t x0 = 0; x0 < lastX0; x0 += kWindowStep) {
         ++window;
-        for (std::uint32_t y = y0; y < y0 + kWindow; ++y) {
+        for (std::uint32_t y = y0; y < y0 + windowHeight; ++y) {
           const std::uint32_t* line = &bin[static_cast<std::size_t>(y) * columns];
-          for (std::uint32_t x = x0; x < x0 + kWindow; ++x) {
+          for (std::uint32_t x = x0; x < x0 + windowWidth; ++x) {
             const std::uint32_t b = line[x];
             if (seenIn[b] == window) continue;
             seenIn[b] = window;

@@ -179,19 +179,31 @@ TEST(BlockMeans, RejectsAveragesSmallerThanTheGrid) {
   EXPECT_EQ(ColorSimilarity::ColorStructureHistogram(H, uniform(4, 4, 1, 1, 1), 9, 9, 4), 22);
 }
 
-TEST(ColorStructure, SmallGridsGiveAnEmptyHistogram) {
+TEST(ColorStructure, ASideOfEightPatchesOrFewerIsOneWindowLong) {
+  // 8 x 20 patches: one window column 8 wide, windows at y0 = 0, 4, 8; a
+  // window of the full grid for 3 x 2. Each sees its one colour.
   KPX::Vector<double> H;
-  ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, uniform(8, 20, 255, 0, 0), 8, 20, 4), 0);
-  ASSERT_EQ(H.count(), 128u);
-  EXPECT_EQ(sum(H), 0.0);
-  ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, uniform(20, 8, 255, 0, 0), 20, 8, 4), 0);
-  EXPECT_EQ(sum(H), 0.0);
-  // Its intersection with anything is 0.
   KPX::Vector<double> full;
   ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(full, uniform(9, 9, 255, 0, 0), 9, 9, 4), 0);
-  EXPECT_EQ(ColorSimilarity::HistogramIntersection(H, full), 0.0);
-  EXPECT_EQ(ColorSimilarity::HistogramIntersection(full, H), 0.0);
-  EXPECT_DOUBLE_EQ(ColorSimilarity::HistogramIntersection(full, full), 1.0);
+  for (const auto& [columns, rows] : {std::pair{8u, 20u}, {20u, 8u}, {3u, 2u}, {1u, 1u}}) {
+    ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, uniform(columns, rows, 255, 0, 0),
+                                                       columns, rows, 4),
+              0);
+    ASSERT_EQ(H.count(), 128u);
+    EXPECT_DOUBLE_EQ(sum(H), 1.0) << columns << " x " << rows;
+    EXPECT_DOUBLE_EQ(ColorSimilarity::HistogramIntersection(H, H), 1.0);
+    // The same colour as a larger picture's.
+    EXPECT_DOUBLE_EQ(ColorSimilarity::HistogramIntersection(H, full), 1.0);
+  }
+  // Two colours side by side in a 4 x 2 grid: one window holds both.
+  KPX::Matrix<double> a = uniform(4, 2, 255, 0, 0);
+  for (std::uint32_t y = 0; y < 2; ++y) {
+    a[0][y * 4 + 3] = 0;
+    a[2][y * 4 + 3] = 255;
+  }
+  ASSERT_EQ(ColorSimilarity::ColorStructureHistogram(H, a, 4, 2, 4), 0);
+  EXPECT_DOUBLE_EQ(sum(H), 1.0);
+  EXPECT_DOUBLE_EQ(ColorSimilarity::HistogramIntersection(H, full), 0.5);
 }
 
 TEST(ColorStructure, WindowsNeverTouchTheLastRowOrColumn) {
