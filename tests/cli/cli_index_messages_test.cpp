@@ -355,26 +355,4 @@ INSTANTIATE_TEST_SUITE_P(Cases, IndexMessages, ::testing::ValuesIn(kCases),
                            return std::string(p.param.name);
                          });
 
-// The default index and the folders made for it are private; a cache
-// folder the user already has keeps its mode.
-TEST(IndexFiles, AreMadePrivateToTheUser) {
-  const mode_t previous = ::umask(022);
-  Scene fresh;
-  const Outcome made = fresh.cli({"index", "pics"});
-  EXPECT_EQ(made.code, 0) << made.err;
-  EXPECT_EQ(modeOf(fresh.file("home/.cache")), 0700u);
-  EXPECT_EQ(modeOf(fresh.file("home/.cache/folim")), 0700u);
-  EXPECT_EQ(modeOf(fresh.defaultIndex()), 0600u);
-
-  Scene existing;
-  fs::create_directory(existing.file("home/.cache"));
-  ::chmod(existing.file("home/.cache").c_str(), 0755);
-  const Outcome into = existing.cli({"index", "pics"});
-  ::umask(previous);
-  EXPECT_EQ(into.code, 0) << into.err;
-  EXPECT_EQ(modeOf(existing.file("home/.cache")), 0755u);
-  EXPECT_EQ(modeOf(existing.file("home/.cache/folim")), 0700u);
-  EXPECT_EQ(modeOf(existing.defaultIndex()), 0600u);
-}
-
 }  // namespace
