@@ -309,7 +309,8 @@ TEST_F(CliIndex, PicturesOfAnyDateAreIndexedSearchedAndGrouped) {
                                                        {"dune.jpg", "1960-01-01"},
                                                        {"storm.jpg", "2300-06-01 12:00:00.5"}};
   for (const auto& [name, date] : dates) {
-    const testing_support::ProgramRun touched = runProgram("/usr/bin/touch", {"-d", date, dir.file(name)});
+    const testing_support::ProgramRun touched =
+        runProgram("/usr/bin/touch", {"-d", date, dir.file(name)});
     ASSERT_EQ(touched.exitCode, 0) << touched.err;
   }
   const CliRun built = run({"index", "--index", index(), dir.path()});
