@@ -75,7 +75,9 @@ bool makeIndex(const std::string& file, const std::string& dir, std::size_t n,
       const Signature s = perturbed(sources[k % sources.size()], random);
       char name[64];
       std::snprintf(name, sizeof name, "/%06zu.jpg", k);
-      if (!index.Put(dir + name, params, 1000, 1000, 0, &s)) return false;
+      FileStamp stamp;
+      stamp.size = stamp.mtime = 1000;
+      if (!index.Put(dir + name, params, stamp, 0, &s)) return false;
     }
     if (!index.Commit()) return false;
   }
@@ -239,8 +241,9 @@ void buildIndex(benchmark::State& state, const std::string& name,
     request.files.push_back(request.dir + "/" + std::filesystem::path(f).filename().string());
   request.params = signatureParametersKey(parameters);
   request.jobs = jobs;
-  const SignatureSource source = [&parameters](const std::string& path, Signature& signature) {
-    return FileSignature(path, parameters, signature);
+  const SignatureSource source = [&parameters](const std::string& path, Signature& signature,
+                                               std::string& cause) {
+    return FileSignature(path, parameters, signature, &cause);
   };
   const std::string file = "bench-build/" + name + ".sqlite";
   TraceTarget quiet(nullptr);

@@ -62,30 +62,51 @@ int runDuplicates(Invocation& inv) {
     inv.err << prefix << dir << ": " << problem << "\n";
     return kExitFailed;
   }
-  std::string file = args.value("index");
-  if (file == "default") file.clear();
   SignatureIndex index;
-  if (!openIndex(index, file, prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   request.dir = indexFolder(dir);
   request.recursive = args.has("recursive");
   request.params = signatureParametersKey(parameters);
   request.threads = jobs;
-  if (!args.has("no-refresh")) {
-    RefreshCounts counts;
-    if (!refreshIndexedFolder(index, request.dir, request.recursive, jobs, parameters, prefix,
-                              inv.err, counts))
-      return kExitFailed;
-    if (counts.interrupted) {
-      inv.err << prefix << "interrupted\n";
-      return 130;
-    }
-  }
+  const bool refresh = !args.has("no-refresh");
   std::vector<DuplicateGroup> groups;
-  std::string error;
-  if (!FindDuplicates(index, request, groups, error)) {
-    inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
-    return kExitFailed;
+  // A second round follows when the first found damage: after a rebuild,
+  // or after damaged entries were dropped, which the refresh learns again.
+  for (int round = 0; round < 2; ++round) {
+    const bool again = round == 0;
+    if (refresh) {
+      RefreshCounts counts;
+      if (!refreshIndexedFolder(index, request.dir, request.recursive, jobs, parameters, prefix,
+                                inv.err, counts))
+        return kExitFailed;
+      if (counts.interrupted) {
+        inv.err << prefix << "interrupted\n";
+        return 130;
+      }
+    }
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    if (!FindDuplicates(index, request, groups, error, &damaged)) {
+      if (again && index.damaged()) {
+        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
+        continue;
+      }
+      inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
+      return kExitFailed;
+    }
+    if (damaged.empty()) break;
+    inv.err << prefix << damaged.size() << " damaged index entries dropped\n";
+    if (!index.DropRows(damaged)) {
+      if (again && index.damaged()) {
+        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
+        continue;
+      }
+      inv.err << prefix << "cannot update the index " << index.file() << ": " << index.lastError()
+              << "\n";
+      return kExitFailed;
+    }
+    if (!refresh) break;
   }
   const bool json = args.has("json");
   if (json) inv.out << "[";
@@ -100,8 +121,11 @@ int runDuplicates(Invocation& inv) {
       const ImageEntry& e = members[m];
       const std::string path = asSpelled(e.path, request.dir, dir);
       if (json) {
+        // "colour" as search --json spells it; "color" stays for the scripts
+        // written against the first spelling.
         inv.out << (m == 0 ? "\n" : ",\n") << "    {\"path\": " << jsonString(path)
                 << ", \"score\": " << number(e.score) << ", \"edge\": " << number(e.edgeSimilarity)
+                << ", \"colour\": " << number(e.colorSimilarity)
                 << ", \"color\": " << number(e.colorSimilarity) << "}";
       } else {
         inv.out << number(e.score) << " " << number(e.edgeSimilarity) << " "

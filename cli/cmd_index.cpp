@@ -62,7 +62,8 @@ int runIndex(Invocation& inv) {
     inv.err << prefix << "interrupted; the next run completes the index\n";
     return 130;
   }
-  return kExitOk;
+  // The failed pictures were listed with their causes as they were stored.
+  return total.failed == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace cli

@@ -63,55 +63,70 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
     inv.err << prefix << request.queryPath << ": " << problem << "\n";
     return kExitFailed;
   }
-  std::string file = args.value("index");
-  if (file == "default") file.clear();
   SignatureIndex index;
-  if (!openIndex(index, file, prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   const std::string params = signatureParametersKey(parameters);
   const std::string folder = indexFolder(dir);
   const bool recursive = args.has("recursive");
-  if (!args.has("no-refresh")) {
-    RefreshCounts counts;
-    if (!refreshIndexedFolder(index, folder, recursive, request.threads, parameters, prefix,
-                              inv.err, counts))
-      return kExitFailed;
-    if (counts.interrupted) {
-      inv.err << prefix << "interrupted\n";
-      return 130;
-    }
-  }
-
+  const bool refresh = !args.has("no-refresh");
   IndexedQuery query;
-  const Status status = QuerySignature(
-      index, indexFolder(request.queryPath), params,
-      [&parameters](const std::string& path, Signature& signature) {
-        TraceTarget quiet(nullptr);
-        return FileSignature(path, parameters, signature);
-      },
-      query.query);
-  if (status != status::Success) {
-    inv.err << prefix << request.queryPath << ": " << statusLine(status);
-    return kExitFailed;
-  }
   query.colorMode = request.colorMode;
   query.colorWeight = ColorWeightFromText(request.colorWeightText);
   query.shortlist = shortlist;
   query.threads = request.threads;
   std::vector<ImageEntry> ranking;
-  std::vector<std::int64_t> damaged;
-  std::string error;
-  if (!RankIndexed(index, folder, recursive, params, query, ranking, damaged, error)) {
-    inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
-    return kExitFailed;
-  }
-  if (!damaged.empty()) {
-    // Dropped rows are made again by the next refresh.
-    if (index.Begin()) {
-      for (std::int64_t id : damaged) index.RemoveId(id);
-      index.Commit();
+  // A second round follows when the first found damage: after a rebuild,
+  // or after damaged entries were dropped, which the refresh learns again.
+  for (int round = 0; round < 2; ++round) {
+    const bool again = round == 0;
+    if (refresh) {
+      RefreshCounts counts;
+      if (!refreshIndexedFolder(index, folder, recursive, request.threads, parameters, prefix,
+                                inv.err, counts))
+        return kExitFailed;
+      if (counts.interrupted) {
+        inv.err << prefix << "interrupted\n";
+        return 130;
+      }
     }
+    std::string cause;
+    const Status status = QuerySignature(
+        index, indexFolder(request.queryPath), params,
+        [&parameters](const std::string& path, Signature& signature, std::string& why) {
+          TraceTarget quiet(nullptr);
+          return FileSignature(path, parameters, signature, &why);
+        },
+        query.query, &cause);
+    if (status != status::Success) {
+      // As the search without the index says it.
+      inv.err << prefix << "The query cannot be read: " << request.queryPath << ": "
+              << failureCause({request.queryPath, status, cause}) << "\n";
+      return kExitFailed;
+    }
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    if (!RankIndexed(index, folder, recursive, params, query, ranking, damaged, error)) {
+      if (again && index.damaged()) {
+        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
+        continue;
+      }
+      inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
+      return kExitFailed;
+    }
+    if (damaged.empty()) break;
+    // Dropped rows are made again by the refresh.
     inv.err << prefix << damaged.size() << " damaged index entries dropped\n";
+    if (!index.DropRows(damaged)) {
+      if (again && index.damaged()) {
+        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
+        continue;
+      }
+      inv.err << prefix << "cannot update the index " << index.file() << ": " << index.lastError()
+              << "\n";
+      return kExitFailed;
+    }
+    if (!refresh) break;
   }
   if (ranking.empty()) {
     inv.err << prefix << "no picture of " << dir << " can be ranked against the query\n";

@@ -127,13 +127,16 @@ const std::vector<Command>& commands() {
        "--recursive): new pictures are added, changed ones refreshed, vanished ones\n"
        "removed. RIM files give the signature they hold; other images are learned\n"
        "in memory under config.ini's parameters. Files that cannot be read are\n"
-       "remembered and not tried again until they change. Prints a summary; a\n"
-       "progress line goes to standard error on a terminal. Ctrl-C stops after the\n"
-       "files in work and keeps every finished one; the next run completes it.\n"
+       "remembered and not tried again until they change; each one is listed on\n"
+       "standard error with the cause, and the exit status is then 1. Prints a\n"
+       "summary; a progress line goes to standard error on a terminal. Ctrl-C\n"
+       "stops after the files in work and keeps every finished one; the next run\n"
+       "completes it.\n"
        "\n"
        "  --jobs N              work on N threads (default: all cores)\n"
        "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
-       "                        index.sqlite)\n",
+       "                        index.sqlite, also chosen by the word default); an\n"
+       "                        existing FILE must be a Folim index or empty\n",
        runIndex},
       {"duplicates", "list groups of near-duplicate pictures of a folder",
        "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE]\n"
@@ -143,7 +146,9 @@ const std::vector<Command>& commands() {
        "against each other is at least S (default 0.65), one block per group\n"
        "separated by blank lines: the picture most alike to the others first,\n"
        "then the others, best first, each as score, edge and colour similarity\n"
-       "and path. --json prints an array of groups of {path, score, edge, color}.\n",
+       "and path. --json prints an array of groups of {path, score, edge, colour,\n"
+       "color}: colour as search --json spells it, color (the same value) for\n"
+       "scripts written before.\n",
        runDuplicates},
       {"compare", "print the PSNR between two images of the same size",
        "Usage: folim-cli compare IMAGE_A IMAGE_B\n"

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/file_checks.h"
 #include "numeric/trace.h"
 
 namespace cli {
@@ -53,14 +54,39 @@ std::string minutesSeconds(double seconds) {
 
 bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
                std::ostream& err) {
-  const std::string path = file.empty() ? defaultIndexPath() : file;
+  const bool ownFile = file.empty() || file == "default";
+  const std::string path = ownFile ? defaultIndexPath() : file;
+  if (path.empty()) {
+    err << prefix
+        << "no place for the index: neither XDG_CACHE_HOME nor HOME names an absolute folder;"
+           " name a file with --index FILE\n";
+    return false;
+  }
   std::string notice, error;
-  if (!index.Open(path, notice, error)) {
+  if (!index.Open(path, ownFile ? IndexOwner::Folim : IndexOwner::User, notice, error)) {
     err << prefix << "cannot open the index " << path << ": " << error << "\n";
     return false;
   }
   if (!notice.empty()) err << prefix << notice << "\n";
   return true;
+}
+
+bool rebuildDamagedIndex(SignatureIndex& index, const std::string& prefix, std::ostream& err) {
+  std::string notice, error;
+  if (!index.Rebuild(index.lastError(), notice, error)) {
+    err << prefix << "cannot open the index " << index.file() << ": " << error << "\n";
+    return false;
+  }
+  if (!notice.empty()) err << prefix << notice << "\n";
+  return true;
+}
+
+std::string failureCause(const RefreshFailure& failure) {
+  if (failure.status == status::CannotOpenFile && !failure.cause.empty())
+    return "not a readable image (" + failure.cause + ")";
+  std::string line = statusLine(failure.status);
+  line.pop_back();  // its newline
+  return line;
 }
 
 unsigned defaultJobs() {
@@ -106,12 +132,24 @@ bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool
   // an index user needs.
   TraceTarget quiet(nullptr);
   InterruptGuard guard;
-  SignatureSource source = [&parameters](const std::string& path, Signature& signature) {
-    return FileSignature(path, parameters, signature);
+  SignatureSource source = [&parameters](const std::string& path, Signature& signature,
+                                         std::string& cause) {
+    return FileSignature(path, parameters, signature, &cause);
   };
   std::string error;
-  const bool ok = RefreshFolder(index, request, source, report, counts, error);
+  bool ok = RefreshFolder(index, request, source, report, counts, error);
   if (drawn) err << "\n";
+  if (!ok && index.damaged()) {
+    // Damage SQLite found: the index is made afresh and the folder again.
+    if (!rebuildDamagedIndex(index, prefix, err)) return false;
+    drawn = false;
+    firstSeen = false;
+    ok = RefreshFolder(index, request, source, report, counts, error);
+    if (drawn) err << "\n";
+  }
+  // Each picture that failed and why, as the batch conversions list them.
+  for (const RefreshFailure& f : counts.failures)
+    err << prefix << f.path << ": " << failureCause(f) << "\n";
   if (!ok) {
     err << prefix << "cannot update the index " << index.file() << ": " << error << "\n";
     return false;

@@ -15,10 +15,19 @@
 
 namespace cli {
 
-// Opens the index (the default one for an empty file), reporting a rebuild
-// on err. False after writing the reason to err.
+// Opens the index (the default one for an empty file or "default"),
+// reporting a rebuild on err. A file named by the user is used only when it
+// is a Folim index, empty or missing. False after writing the reason to err.
 bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
                std::ostream& err);
+
+// After a step failed on an index SQLite found damaged: keeps the file
+// aside and makes it afresh, reported on err. False after writing the
+// reason to err.
+bool rebuildDamagedIndex(SignatureIndex& index, const std::string& prefix, std::ostream& err);
+
+// Why a picture could not be indexed, as a failure list says it.
+std::string failureCause(const RefreshFailure& failure);
 
 // The number of worker threads: all cores unless told otherwise.
 unsigned defaultJobs();
@@ -26,7 +35,9 @@ unsigned defaultJobs();
 // Lists the image files of folder (absolute) and brings the index up to
 // date with them. A progress line goes to standard error when it is a
 // terminal; Ctrl-C stops the refresh after the files in work, which are
-// kept. False after writing the reason to err.
+// kept. Each picture that failed is listed on err with its cause. An index
+// found damaged is rebuilt and the folder refreshed once more. False after
+// writing the reason to err.
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,
                           const std::string& prefix, std::ostream& err, RefreshCounts& counts);

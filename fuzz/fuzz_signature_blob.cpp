@@ -16,8 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   CompactSignature c;
   if (DecodeCompact(data, size, c)) {
+    // A current blob writes back as its own bytes; one of the first
+    // version (no checksum) as the same fields with one.
     const std::vector<std::uint8_t> again = EncodeCompact(c);
-    if (again.size() != size || std::memcmp(again.data(), data, size) != 0) std::abort();
+    if (again.size() == size ? std::memcmp(again.data(), data, size) != 0
+                             : again.size() != size + 4)
+      std::abort();
   }
   return 0;
 }

@@ -5,13 +5,17 @@
 #include <system_error>
 
 std::string defaultIndexPath() {
+  // Relative values are ignored, as the base directory rules ask: the index
+  // would land in whatever folder the program was started in, often the
+  // picture folder itself.
   const char* cache = std::getenv("XDG_CACHE_HOME");
   std::string base;
   if (cache != nullptr && cache[0] == '/') {
     base = cache;
   } else {
     const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : ".") + "/.cache";
+    if (home == nullptr || home[0] != '/') return {};
+    base = std::string(home) + "/.cache";
   }
   return base + "/folim/index.sqlite";
 }

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// $XDG_CACHE_HOME/folim/index.sqlite, or ~/.cache/folim/index.sqlite.
+// $XDG_CACHE_HOME/folim/index.sqlite, or ~/.cache/folim/index.sqlite; empty
+// when neither names an absolute folder (no place for a default index).
 std::string defaultIndexPath();
 
 // The folder as the index names it: absolute, normalised, no trailing "/".

@@ -114,12 +114,12 @@ std::vector<std::string> listIndexablePictures(const std::string& dir, bool recu
 }
 
 Status FileSignature(const std::string& path, const SignatureParameters& parameters,
-                     Signature& signature) {
+                     Signature& signature, std::string* why) {
   const std::size_t slash = path.find_last_of('/');
   if (GetFileKind(slash == std::string::npos ? path : path.substr(slash + 1)) == kFileKindRim)
     return ReadRimSignature(path, signature);
   CImage image;
-  if (!LoadForSignature(path, parameters.maxSide, image)) return status::CannotOpenFile;
+  if (!LoadForSignature(path, parameters.maxSide, image, why)) return status::CannotOpenFile;
   return LearnSignature(image, parameters.common, parameters.learning, parameters.compression,
                         signature);
 }

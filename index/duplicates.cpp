@@ -104,13 +104,29 @@ class Candidates {
 
 // The groups among rows of one learning method.
 bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t learning,
-              std::vector<DuplicateGroup>& groups, std::string& error) {
+              std::vector<DuplicateGroup>& groups, std::vector<std::int64_t>& damaged,
+              std::string& error) {
   std::vector<CompactRow> rows;
-  std::vector<std::int64_t> damaged;
-  if (!index.LoadCompact(r.dir, r.params, learning, rows, damaged)) {
+  std::vector<std::int64_t> undecodable;
+  if (!index.LoadCompact(r.dir, r.params, learning, rows, undecodable)) {
     error = index.lastError();
     return false;
   }
+  damaged.insert(damaged.end(), undecodable.begin(), undecodable.end());
+  // A signature that does not decode is listed in damaged; a database that
+  // cannot be read ends the search.
+  auto load = [&](std::size_t i, Signature& s, bool& failed) {
+    bool unreadable = false;
+    const bool ok = index.LoadSignature(rows[i].id, s, &unreadable);
+    if (unreadable) {
+      error = index.lastError();
+      failed = true;
+    } else if (!ok) {
+      damaged.push_back(rows[i].id);
+    }
+    return ok;
+  };
+  bool failed = false;
   if (!r.recursive)
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [&](const CompactRow& c) { return !DirectlyIn(c.path, r.dir); }),
@@ -157,8 +173,8 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
     std::map<std::size_t, bool> readable;
     for (std::size_t k = start; k < end; ++k)
       for (std::size_t i : {pairs[k].a, pairs[k].b})
-        if (readable.find(i) == readable.end())
-          readable[i] = index.LoadSignature(rows[i].id, loaded[i]);
+        if (readable.find(i) == readable.end()) readable[i] = load(i, loaded[i], failed);
+    if (failed) return false;
     for (std::size_t k = start; k < end; ++k)
       usable[k] = readable[pairs[k].a] && readable[pairs[k].b];
     ParallelFor(end - start, r.threads, [&](std::size_t offset) {
@@ -192,7 +208,10 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
                                             : rows[x].path > rows[y].path;
         });
     Signature leader;
-    if (!index.LoadSignature(rows[lead].id, leader)) continue;  // read above: not expected
+    if (!load(lead, leader, failed)) {
+      if (failed) return false;
+      continue;  // read above: not expected
+    }
     auto entryOf = [&](std::size_t i, const Signature& s) {
       ImageEntry e;
       e.path = rows[i].path;
@@ -203,8 +222,8 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
     std::vector<ImageEntry> others;
     for (std::size_t i : list) {
       Signature member;
-      if (i != lead && index.LoadSignature(rows[i].id, member))
-        others.push_back(entryOf(i, member));
+      if (i != lead && load(i, member, failed)) others.push_back(entryOf(i, member));
+      if (failed) return false;
     }
     SortLikeListing(others);
     SortByScore(others);
@@ -219,10 +238,15 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
 }  // namespace
 
 bool FindDuplicates(SignatureIndex& index, const DuplicateRequest& request,
-                    std::vector<DuplicateGroup>& groups, std::string& error) {
+                    std::vector<DuplicateGroup>& groups, std::string& error,
+                    std::vector<std::int64_t>* damaged) {
   groups.clear();
+  std::vector<std::int64_t> found;
   for (std::uint16_t learning : {std::uint16_t{0}, std::uint16_t{1}})
-    if (!groupsOf(index, request, learning, groups, error)) return false;
+    if (!groupsOf(index, request, learning, groups, found, error)) return false;
+  std::sort(found.begin(), found.end());
+  found.erase(std::unique(found.begin(), found.end()), found.end());
+  if (damaged != nullptr) *damaged = std::move(found);
   std::sort(groups.begin(), groups.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
     return a.members.front().path < b.members.front().path;
   });

@@ -38,7 +38,10 @@ struct DuplicateGroup {
   std::vector<ImageEntry> members;
 };
 
-// Groups in the order of their first member's path. False with error set
-// when the index cannot be read.
+// Groups in the order of their first member's path. Rows whose blobs do not
+// decode are left out and listed in damaged (when given). False with error
+// set when the index cannot be read (index.damaged() tells whether the file
+// is damaged).
 bool FindDuplicates(SignatureIndex& index, const DuplicateRequest& request,
-                    std::vector<DuplicateGroup>& groups, std::string& error);
+                    std::vector<DuplicateGroup>& groups, std::string& error,
+                    std::vector<std::int64_t>* damaged = nullptr);

@@ -123,7 +123,12 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
     scored.assign(count, ImageEntry());
     loaded.assign(count, 0);
     for (std::size_t k = 0; k < count; ++k) {
-      loaded[k] = index.LoadSignature(rows[chosen[start + k]].id, signatures[k]) ? 1 : 0;
+      bool unreadable = false;
+      loaded[k] = index.LoadSignature(rows[chosen[start + k]].id, signatures[k], &unreadable);
+      if (unreadable) {
+        error = index.lastError();
+        return false;
+      }
       if (!loaded[k]) damaged.push_back(rows[chosen[start + k]].id);
     }
     ParallelFor(count, q.threads, [&](std::size_t k) {
@@ -141,6 +146,22 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
       scored[k].baseType = static_cast<std::int16_t>(q.query.learningMethod);
       ranking.push_back(std::move(scored[k]));
     }
+  }
+  // Files that could not be read rank last with -1, as the search without
+  // the index ranks a damaged candidate.
+  std::vector<std::string> unreadable;
+  if (!index.FailedUnder(dir, params, unreadable)) {
+    error = index.lastError();
+    return false;
+  }
+  for (std::string& path : unreadable) {
+    if (!recursive && !DirectlyIn(path, dir)) continue;
+    ImageEntry e;
+    e.name = nameOf(path);
+    e.path = std::move(path);
+    e.baseType = static_cast<std::int16_t>(q.query.learningMethod);
+    e.score = e.edgeSimilarity = e.colorSimilarity = -1.0;
+    ranking.push_back(std::move(e));
   }
   SortLikeListing(ranking);
   SortByScore(ranking);

@@ -40,10 +40,11 @@ void ScoreSignature(const Signature& query, const Signature& target, std::int32_
 void SortLikeListing(std::vector<ImageEntry>& entries);
 
 // Ranks the entries of dir (with recursive, of its sub-folders too) whose
-// bases were learned like the query's, best first. Rows whose blobs do not
-// decode are left out and listed in damaged. False with error set when the
-// index cannot be read. When the query's stop is set, it returns early with
-// an empty ranking, within one chunk of exact scores.
+// bases were learned like the query's, best first, then the files that
+// could not be read, scored -1. Rows whose blobs do not decode are left out
+// and listed in damaged. False with error set when the index cannot be read
+// (index.damaged() tells whether the file is damaged). When the query's stop is set, it returns
+// early with an empty ranking, within one chunk of exact scores.
 bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
                  const std::string& params, const IndexedQuery& query,
                  std::vector<ImageEntry>& ranking, std::vector<std::int64_t>& damaged,

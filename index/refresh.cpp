@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
@@ -19,14 +18,14 @@ constexpr auto kBatchTime = std::chrono::milliseconds(500);
 
 struct WorkItem {
   std::string path;
-  std::int64_t size = 0;
-  std::int64_t mtime = 0;
+  FileStamp stamp;
   bool known = false;  // a row exists: refreshed, not added
 };
 
 struct Result {
   const WorkItem* item = nullptr;
   Status status = status::Success;
+  std::string cause;
   Signature signature;
 };
 
@@ -39,8 +38,8 @@ bool writeBatch(SignatureIndex& index, const std::string& params, std::deque<Res
   }
   for (const Result& r : batch) {
     const bool ok = r.status == status::Success;
-    if (!index.Put(r.item->path, params, r.item->size, r.item->mtime,
-                   static_cast<std::int32_t>(r.status), ok ? &r.signature : nullptr)) {
+    if (!index.Put(r.item->path, params, r.item->stamp, static_cast<std::int32_t>(r.status),
+                   ok ? &r.signature : nullptr)) {
       error = index.lastError();
       index.Rollback();
       return false;
@@ -51,9 +50,11 @@ bool writeBatch(SignatureIndex& index, const std::string& params, std::deque<Res
     index.Rollback();
     return false;
   }
-  for (const Result& r : batch) {
+  for (Result& r : batch) {
     ++(r.item->known ? counts.refreshed : counts.added);
-    if (r.status != status::Success) ++counts.failed;
+    if (r.status == status::Success) continue;
+    ++counts.failed;
+    counts.failures.push_back({r.item->path, r.status, std::move(r.cause)});
   }
   batch.clear();
   return true;
@@ -61,16 +62,8 @@ bool writeBatch(SignatureIndex& index, const std::string& params, std::deque<Res
 
 }  // namespace
 
-bool FileStamp(const std::string& path, std::int64_t& size, std::int64_t& mtime) {
-  std::error_code ec;
-  const std::uintmax_t bytes = std::filesystem::file_size(path, ec);
-  if (ec) return false;
-  const auto time = std::filesystem::last_write_time(path, ec);
-  if (ec) return false;
-  size = static_cast<std::int64_t>(bytes);
-  mtime = static_cast<std::int64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count());
-  return true;
+bool Unchanged(const IndexRow& row, const FileStamp& now) {
+  return row.wholeStamp ? row.stamp == now : row.stamp.sameSizeAndTime(now);
 }
 
 bool DirectlyIn(const std::string& path, const std::string& dir) {
@@ -91,14 +84,34 @@ bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
   std::map<std::string, const IndexRow*> known;
   for (const IndexRow& row : rows) known.emplace(row.path, &row);
 
-  // Vanished files go first, in one transaction.
   const std::set<std::string> listed(request.files.begin(), request.files.end());
   std::vector<std::string> vanished;
   for (const IndexRow& row : rows) {
     if (!request.recursive && !DirectlyIn(row.path, request.dir)) continue;
     if (listed.count(row.path) == 0) vanished.push_back(row.path);
   }
-  if (!vanished.empty()) {
+  std::vector<WorkItem> work;
+  // Rows carried over from schema 1 whose file is unchanged: their whole
+  // stamp is stored, nothing is learned again.
+  std::vector<std::pair<std::int64_t, FileStamp>> restamp;
+  for (const std::string& path : listed) {
+    WorkItem item;
+    item.path = path;
+    if (!ReadFileStamp(path, item.stamp)) continue;  // gone meanwhile
+    const auto it = known.find(path);
+    if (it != known.end()) {
+      item.known = true;
+      if (Unchanged(*it->second, item.stamp)) {
+        ++counts.unchanged;
+        if (!it->second->wholeStamp) restamp.emplace_back(it->second->id, item.stamp);
+        continue;
+      }
+    }
+    work.push_back(std::move(item));
+  }
+
+  // Vanished files and new stamps go first, in one transaction.
+  if (!vanished.empty() || !restamp.empty()) {
     if (!index.Begin()) {
       error = index.lastError();
       return false;
@@ -110,28 +123,19 @@ bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
         return false;
       }
     }
+    for (const auto& [id, stamp] : restamp) {
+      if (!index.Restamp(id, stamp)) {
+        error = index.lastError();
+        index.Rollback();
+        return false;
+      }
+    }
     if (!index.Commit()) {
       error = index.lastError();
       index.Rollback();
       return false;
     }
     counts.removed = vanished.size();
-  }
-
-  std::vector<WorkItem> work;
-  for (const std::string& path : listed) {
-    WorkItem item;
-    item.path = path;
-    if (!FileStamp(path, item.size, item.mtime)) continue;  // gone meanwhile
-    const auto it = known.find(path);
-    if (it != known.end()) {
-      item.known = true;
-      if (it->second->size == item.size && it->second->mtime == item.mtime) {
-        ++counts.unchanged;
-        continue;
-      }
-    }
-    work.push_back(std::move(item));
   }
   const std::size_t total = counts.unchanged + work.size();
   if (report) report(counts.unchanged, total);
@@ -153,7 +157,7 @@ bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
       }
       Result r;
       r.item = item;
-      r.status = source(item->path, r.signature);
+      r.status = source(item->path, r.signature, r.cause);
       std::lock_guard<std::mutex> lock(mutex);
       finished.push_back(std::move(r));
       ready.notify_one();

@@ -1,15 +1,60 @@
 #include "index/signature_blob.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
+
+#include <zlib.h>
 
 #include "codec/rimformat.h"
 
 namespace {
 
-constexpr std::uint32_t kSignatureMagic = 0x31475346;  // "FSG1"
-constexpr std::uint32_t kCompactMagic = 0x31435346;    // "FSC1"
+// Version 2 of each blob ends in the CRC-32 of the bytes before it: damage
+// inside a page of the index file that leaves every field plausible (a
+// colour feature turned into another finite number) is found as well.
+// Version 1 blobs, without it, are still read.
+constexpr std::uint32_t kSignatureMagicV1 = 0x31475346;  // "FSG1"
+constexpr std::uint32_t kSignatureMagic = 0x32475346;    // "FSG2"
+constexpr std::uint32_t kCompactMagicV1 = 0x31435346;    // "FSC1"
+constexpr std::uint32_t kCompactMagic = 0x32435346;      // "FSC2"
+constexpr std::size_t kCrcBytes = 4;
+
+std::uint32_t crcOf(const std::uint8_t* data, std::size_t size) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // zlib takes lengths as uInt; a blob is far below its range, but a long
+  // one is fed in parts all the same.
+  while (size > 0) {
+    const uInt part = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+    crc = crc32(crc, data, part);
+    data += part;
+    size -= part;
+  }
+  return static_cast<std::uint32_t>(crc);
+}
+
+std::uint32_t u32At(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+// The length of the fields of a blob of the given magics (v1 or v2): 0
+// when it is neither, or a v2 blob whose checksum does not match.
+std::size_t checkedLength(const std::uint8_t* data, std::size_t size, std::uint32_t v1,
+                          std::uint32_t v2) {
+  if (size < 4) return 0;
+  const std::uint32_t magic = u32At(data);
+  if (magic == v1) return size;
+  if (magic != v2 || size < 4 + kCrcBytes) return 0;
+  const std::size_t fields = size - kCrcBytes;
+  return crcOf(data, fields) == u32At(data + fields) ? fields : 0;
+}
+
+void appendCrc(std::vector<std::uint8_t>& bytes) {
+  const std::uint32_t crc = crcOf(bytes.data(), bytes.size());
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
+}
 
 class Writer {
  public:
@@ -128,13 +173,16 @@ std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
   writeDoubles(w, s.blockMeans.data(), s.blockMeans.count());
   writeDoubles(w, s.histogram.data(), s.histogram.count());
   writeDoubles(w, s.structure.data(), s.structure.count());
+  appendCrc(w.bytes);
   return w.bytes;
 }
 
 bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
-  Reader r(data, size);
+  const std::size_t fields = checkedLength(data, size, kSignatureMagicV1, kSignatureMagic);
+  if (fields == 0) return false;
+  Reader r(data, fields);
   if (!r.has(44)) return false;
-  if (r.u32() != kSignatureMagic) return false;
+  r.u32();  // the magic, checked
   Signature s;
   s.learningMethod = r.u16();
   const unsigned width = r.u16();
@@ -199,15 +247,17 @@ std::vector<std::uint8_t> EncodeCompact(const CompactSignature& c) {
   for (float v : c.histogram) w.f32(v);
   for (float v : c.structure) w.f32(v);
   for (float v : c.edgeProfile) w.f32(v);
+  appendCrc(w.bytes);
   return w.bytes;
 }
 
 bool DecodeCompact(const std::uint8_t* data, std::size_t size, CompactSignature& compact) {
   constexpr std::size_t kFloats =
       kCompactBlockMeans + kCompactHistogram + kCompactStructure + kCompactBands;
-  if (size != 8 + kFloats * 4) return false;
-  Reader r(data, size);
-  if (r.u32() != kCompactMagic) return false;
+  const std::size_t fields = checkedLength(data, size, kCompactMagicV1, kCompactMagic);
+  if (fields != 8 + kFloats * 4) return false;
+  Reader r(data, fields);
+  r.u32();  // the magic, checked
   CompactSignature c;
   c.learningMethod = r.u16();
   if (c.learningMethod > 1 || r.u16() != 0) return false;

@@ -1,7 +1,8 @@
 // Signatures as bytes for the index: the whole signature, and the compact
 // descriptor the first stage of a ranking keeps in memory. Blobs come from a
 // file on disk that anything may have damaged, so reading checks every field
-// and length before sizing anything from it.
+// and length before sizing anything from it, and a checksum over the whole
+// blob finds damage that leaves every field plausible.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,8 @@ std::vector<std::uint8_t> EncodeSignature(const Signature& signature);
 // written: another magic, a header the codec would refuse, bases of another
 // shape than the header says, feature sizes other than the search's, a
 // length that is not exactly what the fields announce, values that are not
-// finite.
+// finite, a checksum that does not match (blobs of the first version, which
+// had none, are read without it).
 bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature);
 
 std::vector<std::uint8_t> EncodeCompact(const CompactSignature& compact);

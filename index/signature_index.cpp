@@ -8,47 +8,32 @@
 #include <system_error>
 #include <thread>
 
+#include "index/index_file.h"
+#include "index/index_schema.h"
 #include "index/signature_blob.h"
+#include "index/sqlite_statement.h"
 
 namespace {
 
-constexpr int kApplicationId = 1181707369;  // "Foli"
+constexpr int kApplicationId = kIndexApplicationId;
 // Another process may hold the write lock for one batch; waiting this long
 // covers any batch.
 constexpr int kBusyTimeoutMs = 60000;
 
-// A prepared statement finalised when it goes out of scope.
-class Statement {
- public:
-  explicit Statement(sqlite3_stmt* s) : s_(s) {}
-  ~Statement() { sqlite3_finalize(s_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return s_; }
-  explicit operator bool() const { return s_ != nullptr; }
-  void text(int i, const std::string& v) {
-    sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-  }
-  void blob(int i, const std::string& v) {
-    sqlite3_bind_blob(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-  }
-  void blob(int i, const std::vector<std::uint8_t>& v) {
-    sqlite3_bind_blob(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-  }
-  void integer(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
-  std::string columnBytes(int i) const {
-    const void* p = sqlite3_column_blob(s_, i);
-    const int n = sqlite3_column_bytes(s_, i);
-    return p == nullptr ? std::string() : std::string(static_cast<const char*>(p), n);
-  }
-
- private:
-  sqlite3_stmt* s_;
-};
+// The columns of a row's stamp, in the order IndexStatement::readStamp takes
+// them.
+#define FOLIM_STAMP_COLUMNS "size, mtime, mtime_ns, ctime, ctime_ns, inode"
 
 bool isDamage(int code) {
   code &= 0xff;
   return code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_FORMAT;
+}
+
+// Failures whose cause lies in the file system: which file or folder and
+// why is found there.
+bool isAccess(int code) {
+  code &= 0xff;
+  return code == SQLITE_CANTOPEN || code == SQLITE_READONLY || code == SQLITE_PERM;
 }
 
 }  // namespace
@@ -65,21 +50,43 @@ void SignatureIndex::close() {
   db_ = nullptr;
 }
 
+// SQLite says only "unable to open database file"; the file system can
+// tell which file or folder and why.
+std::string SignatureIndex::withCause(const std::string& message) const {
+  const std::string cause = CannotOpenCause(file_);
+  return cause.empty() ? message : message + " (" + cause + ")";
+}
+
+// Keeps the message of the last failure and whether it was the file's damage.
+bool SignatureIndex::failed() {
+  const int code = sqlite3_extended_errcode(db_);
+  error_ = sqlite3_errmsg(db_);
+  if (isDamage(code)) damaged_ = true;
+  if (isAccess(code)) error_ = withCause(error_);
+  return false;
+}
+
 bool SignatureIndex::exec(const char* sql) {
   char* message = nullptr;
   const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
     error_ = message != nullptr ? message : sqlite3_errstr(rc);
     sqlite3_free(message);
+    if (isDamage(rc)) damaged_ = true;
+    if (isAccess(rc)) error_ = withCause(error_);
     return false;
   }
   return true;
 }
 
+bool SignatureIndex::step(sqlite3_stmt* statement) {
+  return sqlite3_step(statement) == SQLITE_DONE || failed();
+}
+
 sqlite3_stmt* SignatureIndex::prepare(const char* sql) {
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) {
-    error_ = sqlite3_errmsg(db_);
+    failed();
     return nullptr;
   }
   return s;
@@ -92,6 +99,7 @@ bool SignatureIndex::openFresh(std::string& error) {
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     error = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    if (isAccess(rc)) error = withCause(error);
     close();
     return false;
   }
@@ -102,6 +110,36 @@ bool SignatureIndex::openFresh(std::string& error) {
   return true;
 }
 
+// What lies at the path, before SQLite touches it: no FIFO or device is
+// opened as a database (nothing is made beside it), a file of the user is
+// used only when it is a Folim index or empty, and a missing index is made
+// private (SQLite gives its companion files the index's mode).
+bool SignatureIndex::prepareFile(std::string& error) {
+  std::string why;
+  switch (InspectIndexFile(file_, why)) {
+    case IndexFileKind::NotRegular:
+    case IndexFileKind::Unreadable:
+      error = why;
+      return false;
+    case IndexFileKind::Other:
+      if (owner_ == IndexOwner::User) {
+        error = "not a Folim index (" + why + "); it is left as it is";
+        return false;
+      }
+      break;
+    case IndexFileKind::Missing:
+      if (!MakePrivateFolders(std::filesystem::path(file_).parent_path().string(), error) ||
+          !CreatePrivateFile(file_, error))
+        return false;
+      break;
+    case IndexFileKind::Empty:
+    case IndexFileKind::FolimIndex:
+      break;
+  }
+  if (owner_ == IndexOwner::Folim) KeepPrivate(file_);
+  return MendCompanionFiles(file_, error);
+}
+
 // A failed read of the schema: damage gives a reason to rebuild, anything
 // else (a lock held too long, no permission) is an error.
 bool SignatureIndex::failedRead(std::string& reason) {
@@ -109,14 +147,14 @@ bool SignatureIndex::failedRead(std::string& reason) {
   if (isDamage(code))
     reason = sqlite3_errmsg(db_);
   else
-    error_ = sqlite3_errmsg(db_);
+    failed();
   return false;
 }
 
-bool SignatureIndex::damaged() const { return db_ != nullptr && isDamage(sqlite3_errcode(db_)); }
-
 bool SignatureIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {
-  return moveAsideAndCreate(reason, notice, error);
+  notice.clear();
+  error.clear();
+  return moveAsideAndCreate(reason, true, notice, error);
 }
 
 // The header values that tell a fresh, a Folim and a foreign file apart.
@@ -125,10 +163,13 @@ struct SignatureIndex::SchemaState {
   int version = 0;
   int tables = 0;
   bool fresh() const { return applicationId == 0 && version == 0 && tables == 0; }
+  bool older() const {
+    return applicationId == kApplicationId && version >= 1 && version < kSchemaVersion;
+  }
 };
 
 bool SignatureIndex::readInt(const char* sql, int& value) {
-  Statement s(prepare(sql));
+  IndexStatement s(prepare(sql));
   if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return false;
   value = sqlite3_column_int(s.get(), 0);
   return true;
@@ -150,45 +191,43 @@ bool SignatureIndex::readSchemaState(const char* begin, SchemaState& state, std:
   return false;
 }
 
-bool SignatureIndex::createTables() {
-  return exec(
-             "CREATE TABLE entries ("
-             " id INTEGER PRIMARY KEY,"
-             " path BLOB NOT NULL,"
-             " params TEXT NOT NULL,"
-             " size INTEGER NOT NULL,"
-             " mtime INTEGER NOT NULL,"
-             " status INTEGER NOT NULL,"
-             " learning INTEGER NOT NULL DEFAULT 0,"
-             " compact BLOB,"
-             " UNIQUE (path, params))") &&
-         // The whole signatures apart, so that the first stage of a ranking
-         // reads the small rows only.
-         exec("CREATE TABLE signatures (id INTEGER PRIMARY KEY, data BLOB NOT NULL)") &&
-         exec("PRAGMA application_id=1181707369") && exec("PRAGMA user_version=1");
+// Makes the tables of a fresh file, or migrates an older one, under the
+// write lock after looking again: another process may have done either
+// since. One transaction: a migration cut short leaves the old file.
+bool SignatureIndex::createOrMigrate(SchemaState& state, std::string& reason) {
+  if (!readSchemaState("BEGIN IMMEDIATE", state, reason)) return false;
+  std::string error;
+  bool ok = true;
+  const bool made = state.fresh() || state.older();
+  if (state.fresh())
+    ok = CreateIndexSchema(db_, error);
+  else if (state.older())
+    ok = MigrateIndexSchema(db_, state.version, error);
+  if (!ok) {
+    const int code = sqlite3_errcode(db_);
+    if (isDamage(code))
+      reason = error;
+    else
+      error_ = (state.fresh() ? "cannot make the index: " : "cannot bring the index up to date: ") +
+               (isAccess(code) ? withCause(error) : error);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  }
+  if (made) {
+    state.applicationId = kApplicationId;
+    state.version = kSchemaVersion;
+  }
+  return exec("COMMIT");
 }
 
-// Reads or makes the schema. reason is set (and false returned) when the
-// file is damaged or foreign; error_ holds other failures. An empty file,
-// or one another process is making or holds locked, is neither: the lock
-// is waited for.
+// Reads, makes or migrates the schema. reason is set (and false returned)
+// when the file is damaged or foreign; error_ holds other failures. An
+// empty file, or one another process is making or holds locked, is neither:
+// the lock is waited for.
 bool SignatureIndex::prepareSchema(std::string& reason) {
   SchemaState state;
   if (!readSchemaState("BEGIN", state, reason) || !exec("COMMIT")) return false;
-  if (state.fresh()) {
-    // Made under the write lock, after looking again: another process may
-    // have made it since.
-    if (!readSchemaState("BEGIN IMMEDIATE", state, reason)) return false;
-    if (state.fresh()) {
-      if (!createTables()) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        return false;
-      }
-      state.applicationId = kApplicationId;
-      state.version = kSchemaVersion;
-    }
-    if (!exec("COMMIT")) return false;
-  }
+  if ((state.fresh() || state.older()) && !createOrMigrate(state, reason)) return false;
   if (state.applicationId != kApplicationId) {
     reason = "not a Folim index";
     return false;
@@ -197,8 +236,10 @@ bool SignatureIndex::prepareSchema(std::string& reason) {
     error_ = "made by a newer version of Folim (schema " + std::to_string(state.version) + ")";
     return false;
   }
-  // Schema 1 is the first; later versions migrate older files here, step by
-  // step inside one transaction.
+  if (state.version < 1) {
+    reason = "no schema version";
+    return false;
+  }
   return ensureWal();
 }
 
@@ -212,7 +253,7 @@ bool SignatureIndex::ensureWal() {
   for (;;) {
     int rc;
     {
-      Statement s(prepare("PRAGMA journal_mode=WAL"));
+      IndexStatement s(prepare("PRAGMA journal_mode=WAL"));
       if (!s) return false;
       rc = sqlite3_step(s.get());
       if (rc == SQLITE_ROW) {
@@ -221,10 +262,7 @@ bool SignatureIndex::ensureWal() {
         rc = SQLITE_BUSY;  // left in the old mode: another connection was busy
       }
     }
-    if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) {
-      error_ = sqlite3_errmsg(db_);
-      return false;
-    }
+    if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) return failed();
     if (std::chrono::steady_clock::now() > deadline) {
       error_ = "the index stays locked by another process";
       return false;
@@ -233,36 +271,57 @@ bool SignatureIndex::ensureWal() {
   }
 }
 
-bool SignatureIndex::Open(const std::string& file, std::string& notice, std::string& error) {
+bool SignatureIndex::Open(const std::string& file, IndexOwner owner, std::string& notice,
+                          std::string& error) {
+  close();
   file_ = file;
+  owner_ = owner;
+  damaged_ = false;
   notice.clear();
   error.clear();
-  std::error_code ec;
-  const std::filesystem::path parent = std::filesystem::path(file).parent_path();
-  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-  if (!openFresh(error)) return false;
+  if (!prepareFile(error) || !openFresh(error)) return false;
   std::string reason;
-  if (prepareSchema(reason)) return true;
+  if (prepareSchema(reason)) {
+    FileIdentity(file_, device_, inode_);
+    return true;
+  }
   if (reason.empty()) {
     error = error_;
     close();
     return false;
   }
-  return moveAsideAndCreate(reason, notice, error);
+  return moveAsideAndCreate(reason, false, notice, error);
 }
 
-bool SignatureIndex::moveAsideAndCreate(const std::string& reason, std::string& notice,
+// Damaged or foreign: keep it for inspection and start afresh. Unless
+// another process has just done so: then its fresh index is the one. At
+// opening, a file that reads well now is such a new index; once opened,
+// damage found later is told from a new index by the file's identity.
+bool SignatureIndex::moveAsideAndCreate(const std::string& reason, bool force, std::string& notice,
                                         std::string& error) {
-  // Damaged or foreign: keep it for inspection and start afresh. Unless
-  // another process has just done so: then its fresh index is the one.
   close();
-  std::string ignored;
-  if (openFresh(ignored)) {
-    std::string again;
-    if (prepareSchema(again)) return true;
+  damaged_ = false;
+  unsigned long long device = 0, inode = 0;
+  const bool replaced =
+      force && FileIdentity(file_, device, inode) && (device != device_ || inode != inode_);
+  if (!force || replaced) {
+    std::string ignored;
+    if (openFresh(ignored)) {
+      std::string again;
+      if (prepareSchema(again)) {
+        FileIdentity(file_, device_, inode_);
+        return true;
+      }
+    }
+    close();
   }
-  close();
   const std::string& file = file_;
+  std::string why;
+  if (owner_ == IndexOwner::User && InspectIndexFile(file, why) != IndexFileKind::FolimIndex) {
+    error = "the index " + file + " is damaged (" + reason +
+            ") and is not recognisably a Folim index; it is left as it is";
+    return false;
+  }
   std::error_code ec;
   const std::string aside = DamagedCopyPath(file);
   std::filesystem::rename(file, aside, ec);
@@ -272,22 +331,22 @@ bool SignatureIndex::moveAsideAndCreate(const std::string& reason, std::string& 
   }
   for (const char* suffix : {"-wal", "-shm"}) std::filesystem::remove(file + suffix, ec);
   notice = "the index " + file + " was damaged (" + reason + "); kept as " + aside + " and rebuilt";
-  if (!openFresh(error)) return false;
+  if (!prepareFile(error) || !openFresh(error)) return false;
   std::string again;
   if (!prepareSchema(again)) {
     error = again.empty() ? error_ : again;
     close();
     return false;
   }
+  FileIdentity(file_, device_, inode_);
   return true;
 }
 
 bool SignatureIndex::RowsUnder(const std::string& dir, const std::string& params,
                                std::vector<IndexRow>& rows) {
   rows.clear();
-  Statement s(
-      prepare("SELECT id, path, size, mtime, status FROM entries"
-              " WHERE path >= ?1 AND path < ?2 AND params = ?3 ORDER BY path"));
+  IndexStatement s(prepare("SELECT id, path, " FOLIM_STAMP_COLUMNS ", status FROM entries"
+                           " WHERE path >= ?1 AND path < ?2 AND params = ?3 ORDER BY path"));
   if (!s) return false;
   s.blob(1, PathRangeLow(dir));
   s.blob(2, PathRangeHigh(dir));
@@ -295,109 +354,124 @@ bool SignatureIndex::RowsUnder(const std::string& dir, const std::string& params
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
     IndexRow row;
-    row.id = sqlite3_column_int64(s.get(), 0);
+    row.id = s.columnInteger(0);
     row.path = s.columnBytes(1);
-    row.size = sqlite3_column_int64(s.get(), 2);
-    row.mtime = sqlite3_column_int64(s.get(), 3);
-    row.status = sqlite3_column_int(s.get(), 4);
+    row.wholeStamp = s.readStamp(2, row.stamp);
+    row.status = sqlite3_column_int(s.get(), 8);
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(db_);
-  return rc == SQLITE_DONE;
+  return rc == SQLITE_DONE || failed();
 }
 
 bool SignatureIndex::Find(const std::string& path, const std::string& params, IndexRow& row) {
-  Statement s(
-      prepare("SELECT id, size, mtime, status FROM entries WHERE path = ?1 AND params = ?2"));
+  IndexStatement s(prepare("SELECT id, " FOLIM_STAMP_COLUMNS
+                           ", status FROM entries WHERE path = ?1 AND params = ?2"));
   if (!s) return false;
   s.blob(1, path);
   s.text(2, params);
-  if (sqlite3_step(s.get()) != SQLITE_ROW) return false;
-  row.id = sqlite3_column_int64(s.get(), 0);
+  const int rc = sqlite3_step(s.get());
+  if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? false : failed();
+  row.id = s.columnInteger(0);
   row.path = path;
-  row.size = sqlite3_column_int64(s.get(), 1);
-  row.mtime = sqlite3_column_int64(s.get(), 2);
-  row.status = sqlite3_column_int(s.get(), 3);
+  row.wholeStamp = s.readStamp(1, row.stamp);
+  row.status = sqlite3_column_int(s.get(), 7);
   return true;
+}
+
+bool SignatureIndex::FailedUnder(const std::string& dir, const std::string& params,
+                                 std::vector<std::string>& paths) {
+  paths.clear();
+  IndexStatement s(
+      prepare("SELECT path FROM entries WHERE path >= ?1 AND path < ?2 AND params = ?3"
+              " AND status != 0 ORDER BY path"));
+  if (!s) return false;
+  s.blob(1, PathRangeLow(dir));
+  s.blob(2, PathRangeHigh(dir));
+  s.text(3, params);
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) paths.push_back(s.columnBytes(0));
+  return rc == SQLITE_DONE || failed();
 }
 
 bool SignatureIndex::Begin() { return exec("BEGIN IMMEDIATE"); }
 bool SignatureIndex::Commit() { return exec("COMMIT"); }
 bool SignatureIndex::Rollback() { return exec("ROLLBACK"); }
 
-bool SignatureIndex::Put(const std::string& path, const std::string& params, std::int64_t size,
-                         std::int64_t mtime, std::int32_t status, const Signature* signature) {
-  Statement s(prepare(
-      "INSERT INTO entries (path, params, size, mtime, status, learning, compact)"
-      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"
+bool SignatureIndex::Put(const std::string& path, const std::string& params, const FileStamp& stamp,
+                         std::int32_t status, const Signature* signature) {
+  IndexStatement s(prepare(
+      "INSERT INTO entries (path, params, " FOLIM_STAMP_COLUMNS
+      ", status, learning, compact)"
+      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"
       " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size, mtime = excluded.mtime,"
-      " status = excluded.status, learning = excluded.learning, compact = excluded.compact"
+      " mtime_ns = excluded.mtime_ns, ctime = excluded.ctime, ctime_ns = excluded.ctime_ns,"
+      " inode = excluded.inode, status = excluded.status, learning = excluded.learning,"
+      " compact = excluded.compact"
       " RETURNING id"));
   if (!s) return false;
   s.blob(1, path);
   s.text(2, params);
-  s.integer(3, size);
-  s.integer(4, mtime);
-  s.integer(5, status);
-  s.integer(6, signature != nullptr ? signature->learningMethod : 0);
-  if (signature != nullptr) s.blob(7, EncodeCompact(MakeCompact(*signature)));
-  if (sqlite3_step(s.get()) != SQLITE_ROW) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  const std::int64_t id = sqlite3_column_int64(s.get(), 0);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  Statement d(signature != nullptr
-                  ? prepare("INSERT OR REPLACE INTO signatures (id, data) VALUES (?1, ?2)")
-                  : prepare("DELETE FROM signatures WHERE id = ?1"));
+  s.stamp(3, stamp);
+  s.integer(9, status);
+  s.integer(10, signature != nullptr ? signature->learningMethod : 0);
+  if (signature != nullptr) s.blob(11, EncodeCompact(MakeCompact(*signature)));
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return failed();
+  const std::int64_t id = s.columnInteger(0);
+  if (!step(s.get())) return false;
+  IndexStatement d(signature != nullptr
+                       ? prepare("INSERT OR REPLACE INTO signatures (id, data) VALUES (?1, ?2)")
+                       : prepare("DELETE FROM signatures WHERE id = ?1"));
   if (!d) return false;
   d.integer(1, id);
   if (signature != nullptr) d.blob(2, EncodeSignature(*signature));
-  if (sqlite3_step(d.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  return true;
+  return step(d.get());
+}
+
+bool SignatureIndex::Restamp(std::int64_t id, const FileStamp& stamp) {
+  IndexStatement s(
+      prepare("UPDATE entries SET size = ?1, mtime = ?2, mtime_ns = ?3, ctime = ?4,"
+              " ctime_ns = ?5, inode = ?6 WHERE id = ?7"));
+  if (!s) return false;
+  s.stamp(1, stamp);
+  s.integer(7, id);
+  return step(s.get());
 }
 
 bool SignatureIndex::Remove(const std::string& path) {
-  Statement g(
+  IndexStatement g(
       prepare("DELETE FROM signatures WHERE id IN (SELECT id FROM entries WHERE path = ?1)"));
   if (!g) return false;
   g.blob(1, path);
-  if (sqlite3_step(g.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  Statement s(prepare("DELETE FROM entries WHERE path = ?1"));
+  if (!step(g.get())) return false;
+  IndexStatement s(prepare("DELETE FROM entries WHERE path = ?1"));
   if (!s) return false;
   s.blob(1, path);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  return true;
+  return step(s.get());
 }
 
 bool SignatureIndex::RemoveId(std::int64_t id) {
-  Statement g(prepare("DELETE FROM signatures WHERE id = ?1"));
+  IndexStatement g(prepare("DELETE FROM signatures WHERE id = ?1"));
   if (!g) return false;
   g.integer(1, id);
-  if (sqlite3_step(g.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
-  }
-  Statement s(prepare("DELETE FROM entries WHERE id = ?1"));
+  if (!step(g.get())) return false;
+  IndexStatement s(prepare("DELETE FROM entries WHERE id = ?1"));
   if (!s) return false;
   s.integer(1, id);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) {
-    error_ = sqlite3_errmsg(db_);
-    return false;
+  return step(s.get());
+}
+
+bool SignatureIndex::DropRows(const std::vector<std::int64_t>& ids) {
+  if (ids.empty()) return true;
+  if (!Begin()) return false;
+  for (std::int64_t id : ids) {
+    if (!RemoveId(id)) {
+      const std::string error = error_;
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      error_ = error;
+      return false;
+    }
   }
-  return true;
+  return Commit();
 }
 
 bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& params,
@@ -405,7 +479,7 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
                                  std::vector<std::int64_t>& damaged) {
   rows.clear();
   damaged.clear();
-  Statement s(
+  IndexStatement s(
       prepare("SELECT id, path, compact FROM entries WHERE path >= ?1 AND path < ?2 AND params = ?3"
               " AND status = 0 AND learning = ?4"));
   if (!s) return false;
@@ -417,7 +491,7 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
     if (rows.capacity() == rows.size()) rows.reserve(rows.size() * 2 + 1024);
     CompactRow row;
-    row.id = sqlite3_column_int64(s.get(), 0);
+    row.id = s.columnInteger(0);
     const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 2));
     const int n = sqlite3_column_bytes(s.get(), 2);
     if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
@@ -428,15 +502,24 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
     row.path = s.columnBytes(1);
     rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) error_ = sqlite3_errmsg(db_);
-  return rc == SQLITE_DONE;
+  return rc == SQLITE_DONE || failed();
 }
 
-bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature) {
-  Statement s(prepare("SELECT data FROM signatures WHERE id = ?1"));
-  if (!s) return false;
+bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
+  if (databaseError != nullptr) *databaseError = false;
+  auto failure = [&] {
+    if (databaseError != nullptr) *databaseError = true;
+    return false;
+  };
+  IndexStatement s(prepare("SELECT data FROM signatures WHERE id = ?1"));
+  if (!s) return failure();
   s.integer(1, id);
-  if (sqlite3_step(s.get()) != SQLITE_ROW) return false;
+  const int rc = sqlite3_step(s.get());
+  if (rc != SQLITE_ROW) {
+    if (rc == SQLITE_DONE) return false;
+    failed();
+    return failure();
+  }
   const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
   const int n = sqlite3_column_bytes(s.get(), 0);
   return blob != nullptr && DecodeSignature(blob, static_cast<std::size_t>(n), signature);

@@ -377,6 +377,10 @@ This file cannot be found.</source>
         <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
     </message>
     <message>
+        <source>There is no place for the index: HOME and XDG_CACHE_HOME are not set to an absolute folder.</source>
+        <translation>インデックスを置く場所がありません: HOME も XDG_CACHE_HOME も絶対パスのフォルダーを指していません。</translation>
+    </message>
+    <message>
         <source>Cannot open the index %1: %2</source>
         <translation>インデックス %1 を開けません: %2</translation>
     </message>

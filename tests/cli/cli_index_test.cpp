@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -185,14 +186,26 @@ TEST_F(CliIndex, DuplicatesEscapesOddNamesAsTheSearchDoes) {
       << json.out;
 }
 
+// A Folim index (its header names it one) whose other header fields are
+// garbage.
+std::string damagedFolimIndex(const std::string& scratch) {
+  const std::string path = scratch + "/whole.sqlite";
+  EXPECT_EQ(run({"index", "--index", path, scratch}).code, 0);
+  std::string bytes = readFileBytes(path);
+  for (std::size_t i = 16; i < 68; ++i) bytes[i] = '\x17';
+  return bytes;
+}
+
 TEST_F(CliIndex, ADamagedIndexIsReportedAndRebuilt) {
   mixedFolder();
-  writeFileBytes(index(), std::string(5000, '\x17'));
+  TempDir scratch;
+  const std::string damaged = damagedFolimIndex(scratch.path());
+  writeFileBytes(index(), damaged);
   const CliRun built = run({"index", "--index", index(), dir.path()});
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_NE(built.err.find("damaged"), std::string::npos);
   EXPECT_EQ(built.out, "added 6, refreshed 0, removed 0, failed 0, unchanged 0\n");
-  EXPECT_EQ(readFileBytes(index() + ".damaged"), std::string(5000, '\x17'));
+  EXPECT_EQ(readFileBytes(index() + ".damaged"), damaged);
 }
 
 TEST_F(CliIndex, UnreadableQueriesAndBadOptionsAreReported) {
@@ -208,6 +221,124 @@ TEST_F(CliIndex, UnreadableQueriesAndBadOptionsAreReported) {
   EXPECT_EQ(run({"index", "--jobs", "0", dir.path()}).code, 2);
   EXPECT_EQ(run({"index", "--index", index()}).code, 2);
   EXPECT_EQ(run({"duplicates", "--threshold", "2", dir.path()}).code, 2);
+}
+
+// Random bytes written into any one page of a real index: whatever SQLite's
+// own checks or the blobs' checksums find is learned again (or the index
+// rebuilt) within the same search, and the next search finds nothing amiss.
+// The exact copies of the query are never missing.
+TEST_F(CliIndex, DamageInAnyPageOfTheIndexIsRepaired) {
+  mixedFolder();
+  std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("aqua-copy.jpg"));
+  const CliRun built = run({"index", "--index", index(), dir.path()});
+  ASSERT_EQ(built.code, 0) << built.err;
+  const std::string pristine = readFileBytes(index());
+  constexpr std::size_t kPage = 4096;
+  ASSERT_EQ(pristine.size() % kPage, 0u);
+  const std::string exact = "1.000000 1.000000 1.000000 ";
+  std::mt19937 random(27);
+  for (std::size_t page = 1; page < pristine.size() / kPage; ++page) {
+    std::string bytes = pristine;
+    for (std::size_t i = 500; i < 3500; ++i)
+      bytes[page * kPage + i] = static_cast<char>(random() & 0xff);
+    for (const char* suffix : {"", "-wal", "-shm", ".damaged"})
+      std::filesystem::remove(index() + suffix);
+    writeFileBytes(index(), bytes);
+    for (int round = 0; round < 2; ++round) {
+      const CliRun found = run({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+      ASSERT_EQ(found.code, 0) << "page " << page << ": " << found.err;
+      EXPECT_NE(found.out.find(exact + dir.file("aqua.jpg") + "\n"), std::string::npos)
+          << "page " << page << " round " << round << "\n"
+          << found.out << found.err;
+      EXPECT_NE(found.out.find(exact + dir.file("aqua-copy.jpg") + "\n"), std::string::npos)
+          << "page " << page << " round " << round << "\n"
+          << found.out << found.err;
+      EXPECT_EQ(linesOf(found.out).size(), 7u) << "page " << page << "\n" << found.out;
+      if (round == 1) {
+        EXPECT_EQ(found.err, "") << "page " << page;
+      }
+    }
+    if (HasFailure()) break;
+  }
+}
+
+// A picture that cannot be read ranks last with -1, as the search without
+// the index ranks a damaged candidate; index names it and why, and fails.
+TEST_F(CliIndex, AnUnreadablePictureIsListedByIndexAndRankedMinusOneBySearch) {
+  for (const char* name : {"aqua.jpg", "dune.jpg"}) {
+    const std::string stem = std::string(name).substr(0, std::string(name).find('.'));
+    ASSERT_EQ(run({"--quiet", "encode", examplesPath(name), dir.file(stem + ".rim")}).code, 0);
+  }
+  const std::string bytes = readFileBytes(dir.file("dune.rim"));
+  // The header whole, the sections cut.
+  writeFileBytes(dir.file("cut.rim"), bytes.substr(0, 1000));
+  writeFileBytes(dir.file("broken.jpg"), "no picture");
+  const CliRun built = run({"index", "--index", index(), dir.path()});
+  EXPECT_EQ(built.code, 1);
+  EXPECT_EQ(built.out, "added 4, refreshed 0, removed 0, failed 2, unchanged 0\n");
+  EXPECT_NE(
+      built.err.find("folim-cli index: " + dir.file("broken.jpg") + ": not a readable image ("),
+      std::string::npos)
+      << built.err;
+  EXPECT_NE(built.err.find("folim-cli index: " + dir.file("cut.rim") + ": "), std::string::npos)
+      << built.err;
+
+  const CliRun direct = run({"search", dir.file("aqua.rim"), dir.path()});
+  const CliRun indexed =
+      run({"search", "--index", index(), "--no-refresh", dir.file("aqua.rim"), dir.path()});
+  ASSERT_EQ(indexed.code, 0) << indexed.err;
+  const std::string minusOne = "-1.000000 -1.000000 -1.000000 ";
+  EXPECT_NE(direct.out.find(minusOne + dir.file("cut.rim") + "\n"), std::string::npos)
+      << direct.out;
+  const std::vector<std::string> lines = linesOf(indexed.out);
+  ASSERT_EQ(lines.size(), 4u) << indexed.out;
+  EXPECT_EQ(lines[2], minusOne + dir.file("broken.jpg"));
+  EXPECT_EQ(lines[3], minusOne + dir.file("cut.rim"));
+}
+
+// Pictures dated where nanoseconds since 1970 overflow 64 bits (after
+// 2262), or before 1970: every command counts them. The file system clamps
+// what it cannot store (ext4 keeps 1901 to 2446).
+TEST_F(CliIndex, PicturesOfAnyDateAreIndexedSearchedAndGrouped) {
+  save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
+  std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("aqua-copy.jpg"));
+  save(example("dune.jpg"), dir.file("dune.jpg"), "JPEG");
+  save(example("storm.jpg"), dir.file("storm.jpg"), "JPEG");
+  const std::pair<const char*, const char*> dates[] = {{"aqua.jpg", "2500-01-01"},
+                                                       {"aqua-copy.jpg", "9999-12-31"},
+                                                       {"dune.jpg", "1960-01-01"},
+                                                       {"storm.jpg", "2300-06-01 12:00:00.5"}};
+  for (const auto& [name, date] : dates) {
+    const testing_support::ProgramRun touched =
+        runProgram("/usr/bin/touch", {"-d", date, dir.file(name)});
+    ASSERT_EQ(touched.exitCode, 0) << touched.err;
+  }
+  const CliRun built = run({"index", "--index", index(), dir.path()});
+  EXPECT_EQ(built.out, "added 4, refreshed 0, removed 0, failed 0, unchanged 0\n") << built.err;
+  EXPECT_EQ(run({"index", "--index", index(), dir.path()}).out,
+            "added 0, refreshed 0, removed 0, failed 0, unchanged 4\n");
+  TempDir fresh;
+  const CliRun found =
+      run({"search", "--index", fresh.file("i.sqlite"), dir.file("aqua.jpg"), dir.path()});
+  EXPECT_EQ(linesOf(found.out).size(), 4u) << found.out << found.err;
+  TempDir other;
+  const CliRun groups = run({"duplicates", "--index", other.file("i.sqlite"), dir.path()});
+  EXPECT_EQ(linesOf(groups.out).size(), 2u) << groups.out << groups.err;
+}
+
+// One spelling of the colour key in the JSON of search and duplicates; the
+// first spelling of duplicates stays for the scripts written against it.
+TEST_F(CliIndex, DuplicatesSpellColourAsSearchDoes) {
+  save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
+  std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("aqua-copy.jpg"));
+  const CliRun groups = run({"duplicates", "--json", "--index", index(), dir.path()});
+  ASSERT_EQ(groups.code, 0) << groups.err;
+  const CliRun found =
+      run({"search", "--json", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+  ASSERT_EQ(found.code, 0) << found.err;
+  EXPECT_NE(found.out.find("\"colour\":1.000000"), std::string::npos) << found.out;
+  EXPECT_NE(groups.out.find("\"colour\": 1.000000, \"color\": 1.000000}"), std::string::npos)
+      << groups.out;
 }
 
 // Starts folim-cli with its output in files; returns its process id.

@@ -22,7 +22,8 @@ class DuplicateGroups : public IndexFixture {
       ASSERT_EQ(ReadRimSignature(writeRim("d" + std::to_string(i) + ".rim", i), s),
                 status::Success);
       for (const char* copy : {"a", "b"})
-        ASSERT_TRUE(index.Put(folder.file(copy + std::to_string(i) + ".jpg"), "test", 1, 1, 0, &s));
+        ASSERT_TRUE(index.Put(folder.file(copy + std::to_string(i) + ".jpg"), "test", stampOf(1, 1),
+                              0, &s));
     }
     ASSERT_TRUE(index.Commit());
   }

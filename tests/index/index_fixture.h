@@ -12,6 +12,14 @@
 #include "retrieval/synthetic_rim.h"
 #include "support/test_support.h"
 
+// A stamp of a size and a modification time (seconds), for rows made by hand.
+inline FileStamp stampOf(std::int64_t size, std::int64_t mtime) {
+  FileStamp stamp;
+  stamp.size = size;
+  stamp.mtime = mtime;
+  return stamp;
+}
+
 class IndexFixture : public ::testing::Test {
  protected:
   // name.rim in the folder (or in sub), a random file of a seed.
@@ -42,7 +50,8 @@ class IndexFixture : public ::testing::Test {
     request.params = "test";
     request.jobs = jobs;
     request.stop = stop;
-    SignatureSource source = [this, stop, stopAfter](const std::string& path, Signature& s) {
+    SignatureSource source = [this, stop, stopAfter](const std::string& path, Signature& s,
+                                                     std::string&) {
       const std::size_t n = ++calls;
       if (stop != nullptr && n >= stopAfter) const_cast<std::atomic<bool>*>(stop)->store(true);
       return ReadRimSignature(path, s);

@@ -17,7 +17,8 @@ class QuerySignatureTest : public IndexFixture {
   std::size_t made(SignatureIndex& index, const std::string& path, const std::string& params,
                    Signature& s) {
     std::size_t madeCalls = 0;
-    const SignatureSource source = [&madeCalls](const std::string& p, Signature& out) {
+    const SignatureSource source = [&madeCalls](const std::string& p, Signature& out,
+                                                std::string&) {
       ++madeCalls;
       return ReadRimSignature(p, out);
     };
@@ -52,7 +53,7 @@ TEST_F(QuerySignatureTest, AFileThatCouldNotBeReadIsTriedAgain) {
   open(index);
   refresh(index, {bad});
   std::size_t madeCalls = 0;
-  const SignatureSource source = [&madeCalls](const std::string& p, Signature& out) {
+  const SignatureSource source = [&madeCalls](const std::string& p, Signature& out, std::string&) {
     ++madeCalls;
     return ReadRimSignature(p, out);
   };

@@ -1,14 +1,20 @@
 // Refreshing a folder: added, refreshed, removed and failed files, files that
 // failed are not retried until they change, an interrupted refresh is
-// completed by the next.
+// completed by the next, any time a file system stores, files replaced
+// behind the same size and time.
 #include "index/refresh.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "index/signature_blob.h"
 #include "index_fixture.h"
 
+using testing_support::readFileBytes;
 using testing_support::writeFileBytes;
 
 namespace {
@@ -104,6 +110,132 @@ TEST(DirectlyIn, TellsFilesOfTheFolderFromDeeperOnes) {
   EXPECT_FALSE(DirectlyIn("/a/s/b.jpg", "/a"));
   EXPECT_FALSE(DirectlyIn("/ab/c.jpg", "/a"));
   EXPECT_FALSE(DirectlyIn("/a/", "/a"));
+}
+
+// Seconds since 1970 of midnight, 1 January of a year (proleptic Gregorian).
+std::int64_t startOfYear(std::int64_t year) {
+  std::int64_t days = 0;
+  auto leap = [](std::int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; };
+  for (std::int64_t y = 1970; y < year; ++y) days += leap(y) ? 366 : 365;
+  for (std::int64_t y = year; y < 1970; ++y) days -= leap(y) ? 366 : 365;
+  return days * 86400;
+}
+
+void setModificationTime(const std::string& path, std::int64_t seconds, long nanoseconds) {
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(seconds);
+  times[0].tv_nsec = times[1].tv_nsec = nanoseconds;
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// Modification times the file system may hold however far from 1970 (it
+// clamps what it cannot store: ext4 keeps 1901 to 2446, tmpfs any year):
+// files are indexed, found unchanged, and refreshed when their time moves.
+class FarTimes : public IndexFixture, public ::testing::WithParamInterface<std::int64_t> {};
+
+TEST_P(FarTimes, AreIndexedComparedAndRefreshed) {
+  const std::string path = writeRim("far.rim", 1);
+  setModificationTime(path, startOfYear(GetParam()), 123456789);
+  FileStamp stamp;
+  ASSERT_TRUE(ReadFileStamp(path, stamp));
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(stamp.mtime, static_cast<std::int64_t>(info.st_mtim.tv_sec));
+  EXPECT_EQ(stamp.mtimeNsec, static_cast<std::int64_t>(info.st_mtim.tv_nsec));
+
+  SignatureIndex index;
+  open(index);
+  RefreshCounts c = refresh(index, {path});
+  EXPECT_EQ(c.added, 1u);
+  EXPECT_EQ(c.failed, 0u);
+  c = refresh(index, {path});
+  EXPECT_EQ(c.unchanged, 1u);
+  IndexRow row;
+  ASSERT_TRUE(index.Find(path, "test", row));
+  EXPECT_EQ(row.stamp, stamp);
+  setModificationTime(path, startOfYear(GetParam()) + 86400, 5);
+  EXPECT_EQ(refresh(index, {path}).refreshed, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Years, FarTimes, ::testing::Values(1000, 1960, 2300, 2500, 9999),
+                         [](const ::testing::TestParamInfo<std::int64_t>& p) {
+                           return "year_" + std::to_string(p.param);
+                         });
+
+// A file replaced by another of the same size and modification time: its
+// change time and, when it is a new file, its inode tell.
+struct Replacement {
+  const char* name;
+  bool newInode;  // renamed over the old one, or written into it
+};
+
+class SameSizeAndTime : public IndexFixture, public ::testing::WithParamInterface<Replacement> {};
+
+TEST_P(SameSizeAndTime, IsLearnedAgain) {
+  const std::string a = writeRim("a.rim", 1), b = writeRim("b.rim", 2);
+  std::string bytesA = readFileBytes(a), bytesB = readFileBytes(b);
+  ASSERT_NE(bytesA, bytesB);
+  // Trailing bytes after the last section are not read.
+  const std::size_t size = std::max(bytesA.size(), bytesB.size());
+  bytesA.resize(size, '\0');
+  bytesB.resize(size, '\0');
+  writeFileBytes(a, bytesA);
+  setModificationTime(a, 1600000000, 0);
+  SignatureIndex index;
+  open(index);
+  ASSERT_EQ(refresh(index, {a}).added, 1u);
+  IndexRow before;
+  ASSERT_TRUE(index.Find(a, "test", before));
+  ASSERT_EQ(before.status, 0);
+
+  if (GetParam().newInode) {
+    writeFileBytes(b, bytesB);
+    std::filesystem::rename(b, a);
+  } else {
+    writeFileBytes(a, bytesB);
+  }
+  setModificationTime(a, 1600000000, 0);
+  FileStamp now;
+  ASSERT_TRUE(ReadFileStamp(a, now));
+  ASSERT_TRUE(now.sameSizeAndTime(before.stamp));
+
+  const RefreshCounts c = refresh(index, {a});
+  EXPECT_EQ(c.refreshed, 1u);
+  Signature stored, fromFile;
+  IndexRow after;
+  ASSERT_TRUE(index.Find(a, "test", after));
+  ASSERT_TRUE(index.LoadSignature(after.id, stored));
+  ASSERT_EQ(ReadRimSignature(a, fromFile), status::Success);
+  EXPECT_EQ(EncodeSignature(stored), EncodeSignature(fromFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, SameSizeAndTime,
+                         ::testing::Values(Replacement{"renamed_over", true},
+                                           Replacement{"written_in_place", false}),
+                         [](const ::testing::TestParamInfo<Replacement>& p) {
+                           return std::string(p.param.name);
+                         });
+
+// What the source says of a failure is kept with the failure.
+TEST_F(FolderRefresh, ListsEachFailureWithItsStatusAndCause) {
+  SignatureIndex index;
+  open(index);
+  RefreshRequest request;
+  request.dir = folder.path();
+  request.files = files;
+  request.params = "test";
+  SignatureSource source = [](const std::string& path, Signature& s, std::string& cause) {
+    const Status st = ReadRimSignature(path, s);
+    if (st != status::Success) cause = "what the reader said";
+    return st;
+  };
+  RefreshCounts counts;
+  std::string error;
+  ASSERT_TRUE(RefreshFolder(index, request, source, {}, counts, error)) << error;
+  ASSERT_EQ(counts.failures.size(), 1u);
+  EXPECT_EQ(counts.failures[0].path, folder.file("broken.rim"));
+  EXPECT_NE(counts.failures[0].status, status::Success);
+  EXPECT_EQ(counts.failures[0].cause, "what the reader said");
 }
 
 }  // namespace

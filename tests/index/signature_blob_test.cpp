@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 
+#include <zlib.h>
+
 #include "retrieval/synthetic_rim.h"
 #include "support/test_support.h"
 
@@ -75,11 +77,27 @@ void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+// A blob's fields without the checksum that ends it.
+std::vector<std::uint8_t> fieldsOf(std::vector<std::uint8_t> blob) {
+  blob.resize(blob.size() - 4);
+  return blob;
+}
+
+// The fields with a checksum that matches them, so that a damage reaches
+// the checks of the fields themselves.
+std::vector<std::uint8_t> sealed(std::vector<std::uint8_t> fields) {
+  const std::uint32_t crc = static_cast<std::uint32_t>(
+      crc32(crc32(0L, Z_NULL, 0), fields.data(), static_cast<uInt>(fields.size())));
+  for (int i = 0; i < 4; ++i) fields.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
+  return fields;
+}
+
 class DamagedSignatureBlob : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedSignatureBlob, IsRefusedAndLeavesTheSignatureAlone) {
-  std::vector<std::uint8_t> blob = EncodeSignature(sampleSignature());
-  GetParam().apply(blob);
+  std::vector<std::uint8_t> fields = fieldsOf(EncodeSignature(sampleSignature()));
+  GetParam().apply(fields);
+  const std::vector<std::uint8_t> blob = sealed(fields);
   Signature s;
   s.dimension = 77;
   EXPECT_FALSE(DecodeSignature(blob.data(), blob.size(), s));
@@ -130,21 +148,56 @@ TEST(CompactBlob, ReadsBackWhatWasWritten) {
 }
 
 TEST(CompactBlob, RefusesDamage) {
-  const std::vector<std::uint8_t> good = EncodeCompact(MakeCompact(sampleSignature()));
+  const std::vector<std::uint8_t> good = fieldsOf(EncodeCompact(MakeCompact(sampleSignature())));
   CompactSignature c;
   std::vector<std::uint8_t> b = good;
   b.pop_back();
-  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  EXPECT_FALSE(DecodeCompact(sealed(b).data(), sealed(b).size(), c));
   b = good;
   b[1] ^= 4;
-  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  EXPECT_FALSE(DecodeCompact(sealed(b).data(), sealed(b).size(), c));
   b = good;
   b[4] = 9;  // learning flag
-  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  EXPECT_FALSE(DecodeCompact(sealed(b).data(), sealed(b).size(), c));
   b = good;
   const float inf = INFINITY;
   std::memcpy(&b[12], &inf, 4);
-  EXPECT_FALSE(DecodeCompact(b.data(), b.size(), c));
+  EXPECT_FALSE(DecodeCompact(sealed(b).data(), sealed(b).size(), c));
+}
+
+// Damage that leaves every field plausible (a feature turned into another
+// finite number) is found by the checksum, in either blob, wherever it lies.
+TEST(Blobs, AChangedByteAnywhereIsRefused) {
+  const Signature s = sampleSignature();
+  const std::vector<std::uint8_t> blobs[] = {EncodeSignature(s), EncodeCompact(MakeCompact(s))};
+  for (const std::vector<std::uint8_t>& good : blobs) {
+    for (std::size_t at = 0; at < good.size(); at += 7) {
+      std::vector<std::uint8_t> b = good;
+      b[at] ^= 0x10;
+      Signature back;
+      CompactSignature compact;
+      EXPECT_FALSE(DecodeSignature(b.data(), b.size(), back)) << at;
+      EXPECT_FALSE(DecodeCompact(b.data(), b.size(), compact)) << at;
+    }
+  }
+}
+
+// Blobs written before the checksum (version 1) are still read.
+TEST(Blobs, FirstVersionBlobsWithoutAChecksumAreRead) {
+  const Signature s = sampleSignature();
+  std::vector<std::uint8_t> signature = fieldsOf(EncodeSignature(s));
+  std::vector<std::uint8_t> compact = fieldsOf(EncodeCompact(MakeCompact(s)));
+  signature[3] = compact[3] = '1';  // "FSG1", "FSC1"
+  Signature back;
+  ASSERT_TRUE(DecodeSignature(signature.data(), signature.size(), back));
+  expectEqual(s, back);
+  CompactSignature c;
+  ASSERT_TRUE(DecodeCompact(compact.data(), compact.size(), c));
+  EXPECT_EQ(c.structure, MakeCompact(s).structure);
+  // Without a checksum, a version 1 blob that carries one is too long.
+  std::vector<std::uint8_t> both = EncodeSignature(s);
+  both[3] = '1';
+  EXPECT_FALSE(DecodeSignature(both.data(), both.size(), back));
 }
 
 TEST(CompactSignature, EstimatesOneForItselfAndLessForAnother) {

@@ -26,9 +26,9 @@ TEST_F(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
   ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), s), status::Success);
   ASSERT_TRUE(index.Begin());
   for (const char* path : {"/p/a.jpg", "/p/sub/b.jpg", "/pq/c.jpg", "/p.jpg", "/q/d.jpg"})
-    ASSERT_TRUE(index.Put(path, "k", 10, 20, 0, &s));
-  ASSERT_TRUE(index.Put("/p/other.jpg", "other key", 10, 20, 0, &s));
-  ASSERT_TRUE(index.Put("/p/bad.jpg", "k", 1, 2, 8, nullptr));
+    ASSERT_TRUE(index.Put(path, "k", stampOf(10, 20), 0, &s));
+  ASSERT_TRUE(index.Put("/p/other.jpg", "other key", stampOf(10, 20), 0, &s));
+  ASSERT_TRUE(index.Put("/p/bad.jpg", "k", stampOf(1, 2), 8, nullptr));
   ASSERT_TRUE(index.Commit());
 
   std::vector<IndexRow> rows;
@@ -40,8 +40,8 @@ TEST_F(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
 
   IndexRow row;
   ASSERT_TRUE(index.Find("/p/a.jpg", "k", row));
-  EXPECT_EQ(row.size, 10);
-  EXPECT_EQ(row.mtime, 20);
+  EXPECT_EQ(row.stamp.size, 10);
+  EXPECT_EQ(row.stamp.mtime, 20);
   Signature back;
   ASSERT_TRUE(index.LoadSignature(row.id, back));
   EXPECT_EQ(back.dimension, s.dimension);
@@ -62,7 +62,7 @@ TEST_F(SignatureIndexFile, PathsAreBytes) {
   open(index);
   const std::string odd = std::string("/p/caf\xe9\x01 \xff.jpg", 15);
   ASSERT_TRUE(index.Begin());
-  ASSERT_TRUE(index.Put(odd, "k", 1, 1, 8, nullptr));
+  ASSERT_TRUE(index.Put(odd, "k", stampOf(1, 1), 8, nullptr));
   ASSERT_TRUE(index.Commit());
   std::vector<IndexRow> rows;
   ASSERT_TRUE(index.RowsUnder("/p", "k", rows));
@@ -110,7 +110,7 @@ TEST_P(BadIndexFile, IsMovedAsideAndRebuilt) {
   EXPECT_EQ(readFileBytes(indexFile() + ".damaged"), bytes);
   // The fresh index works.
   ASSERT_TRUE(index.Begin());
-  ASSERT_TRUE(index.Put("/p/a.jpg", "k", 1, 1, 8, nullptr));
+  ASSERT_TRUE(index.Put("/p/a.jpg", "k", stampOf(1, 1), 8, nullptr));
   ASSERT_TRUE(index.Commit());
   IndexRow row;
   EXPECT_TRUE(index.Find("/p/a.jpg", "k", row));
@@ -156,7 +156,8 @@ TEST_F(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
     for (int batch = 0; ok && batch < 20; ++batch) {
       ok = index.Begin();
       for (int i = 0; ok && i < 10; ++i)
-        ok = index.Put(dir + "/" + std::to_string(batch * 10 + i) + ".jpg", "k", 1, 1, 0, &s);
+        ok = index.Put(dir + "/" + std::to_string(batch * 10 + i) + ".jpg", "k", stampOf(1, 1), 0,
+                       &s);
       ok = ok && index.Commit();
     }
   };
@@ -198,7 +199,7 @@ TEST_F(SignatureIndexFile, ManyFirstOpensAtOnceShareOneFreshIndex) {
       else if (!notice.empty())
         failures[k] = "notice: " + notice;
       else if (!index.Begin() ||
-               !index.Put("/p/" + std::to_string(k) + ".jpg", "k", 1, 1, 8, nullptr) ||
+               !index.Put("/p/" + std::to_string(k) + ".jpg", "k", stampOf(1, 1), 8, nullptr) ||
                !index.Commit())
         failures[k] = "write: " + index.lastError();
     };
