@@ -219,7 +219,7 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   if (format == "bmp" && bmp::writable(image)) {
     int why = 0;
     if (bmp::save(image, path, &why)) return true;
-    setError(error, "cannot write: " + std::string(std::strerror(why)));
+    setError(error, "cannot write: " + platform::writeErrorText(why));
     return false;
   }
   if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
@@ -238,7 +238,7 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   // name reaches the disk unchanged whatever its encoding.
   platform::AtomicFile output(path);
   if (!output.open()) {
-    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    setError(error, "cannot write: " + platform::writeErrorText(output.lastError()));
     return false;
   }
   {
@@ -260,7 +260,7 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
     }
   }
   if (!output.commit()) {
-    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    setError(error, "cannot write: " + platform::writeErrorText(output.lastError()));
     return false;
   }
   return true;
