@@ -116,10 +116,11 @@ std::string temporaryPattern(const std::string& target) {
 int targetRefusal(const std::string& target) {
   // Renaming over a device node would take it from the system, and what is
   // meant for a FIFO or socket would never reach it.
+  // A folder makes the rename fail by itself.
   struct stat info {};
   if (::lstat(target.c_str(), &info) != 0) return 0;
-  if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) return 0;
-  return S_ISDIR(info.st_mode) ? EISDIR : kTargetNotRegular;
+  if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) || S_ISDIR(info.st_mode)) return 0;
+  return kTargetNotRegular;
 }
 
 std::string writeErrorText(int error) {

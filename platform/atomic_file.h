@@ -5,9 +5,9 @@
 // (unless the program set its own action for that signal).
 //
 // Only a regular file or a symbolic link at the target is replaced (the link
-// itself, never what it points to). A device, FIFO, socket or folder of that
-// name is refused and left as it is, both when the file is opened and just
-// before the rename.
+// itself, never what it points to). A device, FIFO or socket of that name is
+// refused and left as it is, both when the file is opened and just before the
+// rename; over a folder the rename fails (EISDIR).
 #pragma once
 
 #include <cerrno>
@@ -17,11 +17,10 @@
 namespace platform {
 
 // The errno of a target refused because a device, FIFO or socket has its
-// name (a folder gives EISDIR).
+// name.
 inline constexpr int kTargetNotRegular = EEXIST;
 
-// 0 when an AtomicFile may replace target (missing, a regular file, a
-// symbolic link), else the errno it refuses it with.
+// kTargetNotRegular when a device, FIFO or socket has target's name, else 0.
 int targetRefusal(const std::string& target);
 
 // The reason of a failed write with the errno an AtomicFile left: that of

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QImageWriter>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -68,12 +67,13 @@ bool localPath(const std::string& argument, std::string& path) {
 
 // Why output cannot take the picture of input ("" when it can be tried).
 std::string outputProblem(const std::string& input, const std::string& output) {
+  std::error_code error;
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(output, error)))
+    return "is a folder";
   const int refusal = platform::targetRefusal(output);
-  if (refusal == EISDIR) return "is a folder";
   if (refusal != 0) return platform::writeErrorText(refusal);
   // The same file by device and inode, however it is spelt (a hard link, a
   // symbolic link, ./x.rim).
-  std::error_code error;
   if (std::filesystem::equivalent(input, output, error) && !error)
     return "the output would overwrite the input";
   return {};

@@ -115,11 +115,12 @@ INSTANTIATE_TEST_SUITE_P(Kinds, AtomicFileSpecialTarget,
                          testing::ValuesIn(testing_support::kSpecialFiles),
                          testing_support::specialFileTestName);
 
-TEST(AtomicFileTarget, FolderIsRefusedAndLinkIsReplacedNotFollowed) {
+TEST(AtomicFileTarget, FolderStaysAndLinkIsReplacedNotFollowed) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("folder.rim"));
   platform::AtomicFile intoFolder(dir.file("folder.rim"));
-  EXPECT_FALSE(intoFolder.open());
+  ASSERT_TRUE(intoFolder.open());
+  EXPECT_FALSE(intoFolder.commit());
   EXPECT_EQ(intoFolder.lastError(), EISDIR);
   EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder.rim")));
 
