@@ -7,6 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/atomic_file.h"
+#include "platform/regular_file.h"
+
 namespace cli {
 
 std::string inputFileProblem(const std::string& path) {
@@ -25,6 +28,10 @@ std::string inputFileProblem(const std::string& path) {
 std::string outputFileProblem(const std::string& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) return "is a folder";
+  // A device, FIFO or socket of that name is never replaced by the output
+  // (a symbolic link is: the link itself, not what it points to).
+  if (platform::targetRefusal(path) == platform::kTargetNotRegular)
+    return platform::kNotRegularFile;
   std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (folder.empty()) folder = ".";
   if (!std::filesystem::exists(folder, error)) return "its folder does not exist";

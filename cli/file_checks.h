@@ -14,7 +14,8 @@ namespace cli {
 std::string inputFileProblem(const std::string& path);
 
 // Why path cannot be written as an output file (""  when it can be tried):
-// its folder is missing or is not a folder, or path names a folder.
+// its folder is missing or is not a folder, or path names a folder, or a
+// device, FIFO or socket that an output never replaces.
 std::string outputFileProblem(const std::string& path);
 
 // outputFileProblem, or "the output would overwrite the input" when output

@@ -20,6 +20,7 @@
 #include "imageio/library_io.h"
 #include "imageio/ordered_jobs.h"
 #include "numeric/parallel.h"
+#include "platform/atomic_file.h"
 #include "platform/directory.h"
 #include "platform/regular_file.h"
 
@@ -54,7 +55,7 @@ std::string reasonOf(Status code) {
 // The reason of a file that could not be written, from the errno its
 // writer left.
 std::string writeFailure(Status code, int error) {
-  if (error != 0) return "cannot write: " + std::string(std::strerror(error));
+  if (error != 0) return "cannot write: " + platform::writeErrorText(error);
   return "cannot write: " + reasonOf(code);
 }
 
@@ -83,6 +84,10 @@ std::vector<PlannedFile> planOutputs(const std::vector<ListedImage>& items,
     file.result.output = batchOutputPath(saveDir, fileNameOf(item), extension);
     file.identity = pathIdentity(file.result.output);
     if (sources.count(file.identity) != 0) file.refusal = kReasonOverwrite;
+    // A device, FIFO or socket in the way fails before any work on the file.
+    if (const int refusal = platform::targetRefusal(file.result.output);
+        file.refusal.empty() && refusal != 0)
+      file.refusal = "cannot write: " + platform::writeErrorText(refusal);
     plan.push_back(std::move(file));
   }
   return plan;

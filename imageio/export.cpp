@@ -1,7 +1,6 @@
 #include "imageio/export.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
@@ -9,6 +8,7 @@
 #include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
 #include "imageio/library_io.h"
+#include "platform/atomic_file.h"
 
 void LoadForExport(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,
                    const MessageFunction& message) {
@@ -97,7 +97,7 @@ bool SaveAsRim(const CImage& image, const std::string& destinationPath, std::str
   const int error = errno;
   if (result == status::Success) return true;
   if ((result == status::CannotOpenFile || result == status::WriteFailed) && error != 0)
-    why = "cannot write: " + std::string(std::strerror(error));
+    why = "cannot write: " + platform::writeErrorText(error);
   else
     why = statusText(result);
   return false;

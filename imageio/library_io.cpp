@@ -11,6 +11,7 @@
 
 #include "codec/bmp_file.h"
 #include "codec/limits.h"
+#include "codec/rimformat.h"
 #include "imageio/gif_palette.h"
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
@@ -25,11 +26,21 @@ void setError(std::string* error, const std::string& text) {
 }
 
 // The lower-case extension of a path's last component, which Qt takes as the
-// first guess of the format (as it does for a file opened by name).
+// first guess of the format (as it does for a file opened by name). ".rim"
+// gives none: RIM files are the codec's, and a reader for them among Qt's
+// plugins (ours, once installed) must not change what is read here.
 QByteArray formatHint(const std::string& path) {
   const std::string extension = targetExtension(path);
-  return extension.size() > 1 ? QByteArray::fromStdString(extension.substr(1)).toLower()
-                              : QByteArray();
+  if (extension.size() <= 1) return {};
+  const QByteArray hint = QByteArray::fromStdString(extension.substr(1)).toLower();
+  return hint == "rim" ? QByteArray() : hint;
+}
+
+// A file whose first bytes are those of a RIM file, whatever its name.
+bool holdsRimData(QFile& file) {
+  const QByteArray start = file.peek(2);
+  return start.size() == 2 && (static_cast<std::uint8_t>(start[0]) |
+                               static_cast<std::uint8_t>(start[1]) << 8) == kRimMagic;
 }
 
 // A file opened by its bytes: names that are not valid in the locale's
@@ -44,6 +55,21 @@ bool openForReading(const std::string& path, QFile& file, std::string* error) {
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
     setError(error, file.errorString().toStdString());
+    return false;
+  }
+  return true;
+}
+
+// openForReading for a QImageReader, with the format hint. RIM data is
+// refused with the words Qt has for a format none of its readers knows, as
+// when no RIM plugin is installed.
+bool openForImageReader(const std::string& path, QFile& file, QByteArray& format,
+                        std::string* error) {
+  format = formatHint(path);
+  if (!openForReading(path, file, error)) return false;
+  if (holdsRimData(file)) {
+    file.close();
+    setError(error, "Unsupported image format");
     return false;
   }
   return true;
@@ -67,8 +93,9 @@ bool ReadImageSize(const std::string& path, int& width, int& height, std::string
     return false;
   }
   QFile file;
-  if (!openForReading(path, file, error)) return false;
-  QImageReader reader(&file, formatHint(path));
+  QByteArray format;
+  if (!openForImageReader(path, file, format, error)) return false;
+  QImageReader reader(&file, format);
   reader.setAutoTransform(true);
   const QSize size = uprightSize(reader);
   if (!size.isValid()) {
@@ -94,8 +121,9 @@ bool loadThroughReader(const std::string& path, CImage& image, std::string* erro
     return false;
   }
   QFile file;
-  if (!openForReading(path, file, error)) return false;
-  QImageReader reader(&file, formatHint(path));
+  QByteArray format;
+  if (!openForImageReader(path, file, format, error)) return false;
+  QImageReader reader(&file, format);
   // Photographs are shown and converted upright, as their orientation tag
   // says.
   reader.setAutoTransform(true);
@@ -219,7 +247,7 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   if (format == "bmp" && bmp::writable(image)) {
     int why = 0;
     if (bmp::save(image, path, &why)) return true;
-    setError(error, "cannot write: " + std::string(std::strerror(why)));
+    setError(error, "cannot write: " + platform::writeErrorText(why));
     return false;
   }
   if (!QImageWriter::supportedImageFormats().contains(QByteArray::fromStdString(format))) {
@@ -238,7 +266,7 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
   // name reaches the disk unchanged whatever its encoding.
   platform::AtomicFile output(path);
   if (!output.open()) {
-    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    setError(error, "cannot write: " + platform::writeErrorText(output.lastError()));
     return false;
   }
   {
@@ -260,13 +288,12 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
     }
   }
   if (!output.commit()) {
-    setError(error, "cannot write: " + std::string(std::strerror(output.lastError())));
+    setError(error, "cannot write: " + platform::writeErrorText(output.lastError()));
     return false;
   }
   return true;
 }
 
 bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format, std::string* error) {
-  format = formatHint(path);
-  return openForReading(path, file, error);
+  return openForImageReader(path, file, format, error);
 }

@@ -68,5 +68,9 @@ std::string targetExtension(const std::string& path);
 
 // Opens an image file by its bytes for a QImageReader (only regular files),
 // with the format its extension suggests. False with the reason in error.
+// A file that holds RIM data, whatever its name, is refused here and by every
+// load above with "Unsupported image format", as Qt refuses it when it has no
+// RIM reader: RIM files go through the codec, and what is read does not
+// depend on the plugins installed.
 bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format,
                    std::string* error = nullptr);

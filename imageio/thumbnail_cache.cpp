@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +26,7 @@
 #include "imageio/image_library.h"
 #include "imageio/qimage_raster.h"
 #include "imageio/rim_thumbnail.h"
+#include "platform/atomic_file.h"
 
 namespace imageio {
 namespace {
@@ -221,13 +222,13 @@ bool ThumbnailCache::store(const std::string& path, const QImage& thumbnail,
                              {kMTimeKey, QByteArray::number(stamp.mtime)},
                              {kSizeKey, QByteArray::number(stamp.size)},
                              {"Software", "Folim"}});
-  QSaveFile file(target);
-  if (png.isEmpty() || !file.open(QIODevice::WriteOnly)) return false;
-  file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-  if (file.write(png) != png.size()) {
-    file.cancelWriting();
-    return false;
-  }
+  // Through the atomic writer: a link planted at the entry's name is
+  // replaced, never written through.
+  platform::AtomicFile file(QFile::encodeName(target).toStdString(),
+                            platform::AtomicFile::Readers::OwnerOnly);
+  if (png.isEmpty() || !file.open()) return false;
+  const auto bytes = static_cast<std::size_t>(png.size());
+  if (std::fwrite(png.constData(), 1, bytes, file.file()) != bytes) return false;
   return file.commit();
 }
 

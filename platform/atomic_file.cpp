@@ -113,12 +113,33 @@ std::string temporaryPattern(const std::string& target) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {}
+int targetRefusal(const std::string& target) {
+  // Renaming over a device node would take it from the system, and what is
+  // meant for a FIFO or socket would never reach it.
+  // A folder makes the rename fail by itself.
+  struct stat info {};
+  if (::lstat(target.c_str(), &info) != 0) return 0;
+  if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) || S_ISDIR(info.st_mode)) return 0;
+  return kTargetNotRegular;
+}
+
+std::string writeErrorText(int error) {
+  if (error == kTargetNotRegular) return "is not a regular file";
+  return std::strerror(error);
+}
+
+AtomicFile::AtomicFile(std::string target, Readers readers)
+    : target_(std::move(target)), readers_(readers) {}
 
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::open() {
   discard();
+  error_ = targetRefusal(target_);
+  if (error_ != 0) {
+    errno = error_;
+    return false;
+  }
   installSignalCleanup();
   // The temporary name ends in ".tmp", which no listing takes for an image.
   std::string pattern = temporaryPattern(target_);
@@ -130,7 +151,7 @@ bool AtomicFile::open() {
   slot_ = claimTemporarySlot(pattern);
   // mkstemps creates the file 0600; give it the permissions a plain fopen
   // would have given, so converted images stay readable by others.
-  fchmod(fd, static_cast<mode_t>(0666) & ~creationMask());
+  if (readers_ == Readers::ByCreationMask) fchmod(fd, static_cast<mode_t>(0666) & ~creationMask());
   file_ = fdopen(fd, "wb");
   if (file_ == nullptr) {
     error_ = errno;
@@ -157,6 +178,11 @@ bool AtomicFile::commit() {
     error_ = errno;
   }
   file_ = nullptr;
+  // Checked again: the target may have been swapped since open().
+  if (ok) {
+    error_ = targetRefusal(target_);
+    ok = error_ == 0;
+  }
   if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
     ok = false;
     error_ = errno;

@@ -132,7 +132,7 @@ void CListViewEx::dropEvent(QDropEvent* event) {
   QStringList paths;
   for (const QUrl& url : event->mimeData()->urls()) {
     // Something that is not a local file counts, but is no image file here.
-    paths << (url.isLocalFile() ? url.toLocalFile() : QString());
+    paths << fromLocalFileUrl(url);
   }
   event->acceptProposedAction();
   DropFiles(paths);

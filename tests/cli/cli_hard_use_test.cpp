@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "codec/rim_codec.h"
+#include "support/special_files.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;
@@ -524,5 +525,73 @@ TEST_F(HardUse, FailureListsNameTheSourceAndTheCause) {
             "src/b.png: the output would overwrite a listed source file\n"
             "src/b.rim: the output would overwrite a listed source file\n");
 }
+
+// A device, FIFO or socket at an output's name is refused with a message and
+// left as it is, by every command that writes a picture; the batch jobs
+// fail that file and go on.
+class SpecialOutputs : public HardUse,
+                       public ::testing::WithParamInterface<testing_support::SpecialFile> {
+ protected:
+  void SetUp() override {
+    HardUse::SetUp();
+    const std::string why = testing_support::cannotMake(GetParam());
+    if (!why.empty()) GTEST_SKIP() << why;
+  }
+  void place(const std::string& name) {
+    ASSERT_TRUE(testing_support::makeSpecialFile(dir.file(name), GetParam())) << name;
+  }
+  bool kept(const std::string& name) const {
+    return testing_support::isSpecialFile(dir.file(name), GetParam());
+  }
+};
+
+TEST_P(SpecialOutputs, AreRefusedAndKept) {
+  makeRim("q");
+  writePicture(dir.file("in.png"), 48, 40, "PNG");
+  struct Case {
+    std::vector<std::string> args;
+    std::string output;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"encode", "in.png", "e.rim"}, "e.rim", "folim-cli encode: e.rim: is not a regular file"},
+      {{"decode", "q.rim", "d.png"}, "d.png", "folim-cli decode: d.png: is not a regular file"},
+      {{"decode", "q.rim", "d.bmp"}, "d.bmp", "folim-cli decode: d.bmp: is not a regular file"},
+      {{"preview", "q.rim", "p.png"}, "p.png", "folim-cli preview: p.png: is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    place(c.output);
+    std::vector<std::string> args = {"--quiet"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun r = cli(args, here());
+    EXPECT_EQ(r.code, 1) << c.output << r.err;
+    EXPECT_EQ(r.err, c.message + "\n") << c.output;
+    EXPECT_TRUE(kept(c.output)) << c.output;
+  }
+
+  folder("src");
+  folder("rims");
+  folder("bmps");
+  writePicture(dir.file("src/a.png"), 40, 32, "PNG");
+  writePicture(dir.file("src/b.png"), 40, 32, "PNG", 1);
+  place("rims/a.rim");
+  CliRun r = cli({"--quiet", "convert-to-rim", "src", "rims"}, here());
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out,
+            "Failed conversion of these images!\nsrc/a.png: cannot write: is not a regular file\n");
+  EXPECT_TRUE(kept("rims/a.rim"));
+  EXPECT_TRUE(fs::is_regular_file(dir.file("rims/b.rim")));
+
+  fs::remove(dir.file("rims/a.rim"));
+  place("bmps/b.bmp");
+  r = cli({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out,
+            "Failed conversion of these files!\nrims/b.rim: cannot write: is not a regular file\n");
+  EXPECT_TRUE(kept("bmps/b.bmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SpecialOutputs, ::testing::ValuesIn(testing_support::kSpecialFiles),
+                         testing_support::specialFileTestName);
 
 }  // namespace

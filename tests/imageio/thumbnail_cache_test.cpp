@@ -124,6 +124,20 @@ TEST_F(ThumbnailCacheTest, FirstFetchStoresAnEntryWithTheKeysTheSecondUsesIt) {
   EXPECT_EQ(again.size(), made.size());
 }
 
+// A link planted at an entry's name is replaced by the entry; the file it
+// points to keeps its bytes.
+TEST_F(ThumbnailCacheTest, StoreReplacesALinkAtTheEntry) {
+  const std::string path = photo("linked.jpg");
+  const std::string entry = entryOf(path).toStdString();
+  std::filesystem::create_directories(std::filesystem::path(entry).parent_path());
+  writeFileBytes(files.file("victim"), "not a thumbnail");
+  std::filesystem::create_symlink(files.file("victim"), entry);
+  ASSERT_FALSE(cache.fetch(path, ThumbnailFlavour::Normal).isNull());
+  EXPECT_EQ(readFileBytes(files.file("victim")), "not a thumbnail");
+  EXPECT_FALSE(std::filesystem::is_symlink(entry));
+  EXPECT_FALSE(QImage(QString::fromStdString(entry), "png").isNull());
+}
+
 TEST_F(ThumbnailCacheTest, StaleAndDamagedEntriesAreReplaced) {
   const std::string path = photo("p.jpg");
   ASSERT_FALSE(cache.fetch(path, ThumbnailFlavour::Normal).isNull());

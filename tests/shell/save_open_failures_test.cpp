@@ -9,6 +9,7 @@
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell_fixture.h"
+#include "support/special_files.h"
 
 namespace shell_testing {
 namespace {
@@ -58,6 +59,32 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"noextension", "no image format for the extension ''", false},
                       SaveCase{"missing/x.rim", "cannot write: No such file or directory", false},
                       SaveCase{"missing/x.bmp", "cannot write: No such file or directory", false}));
+
+// A device, FIFO or socket at the chosen name is left as it is.
+class SaveOverSpecialFile : public ShellTest,
+                            public ::testing::WithParamInterface<testing_support::SpecialFile> {};
+
+TEST_P(SaveOverSpecialFile, IsRefusedAndKept) {
+  const std::string why = testing_support::cannotMake(GetParam());
+  if (!why.empty()) GTEST_SKIP() << why;
+  writeImage(temp.file("pic.png"), 64, 48);
+  doc->SelectImage(QString::fromStdString(temp.file("pic.png")));
+  for (const char* name : {"x.rim", "x.png", "x.bmp"}) {
+    const std::string target = temp.file(name);
+    ASSERT_TRUE(testing_support::makeSpecialFile(target, GetParam())) << name;
+    messages.clear();
+    dialogAnswers << QString::fromStdString(target);
+    testing_support::TraceCapture quiet;
+    doc->OnFileSave();
+    EXPECT_EQ(messages, QStringList{QString::fromStdString(
+                            "Cannot save " + target + ": cannot write: is not a regular file")});
+    EXPECT_TRUE(testing_support::isSpecialFile(target, GetParam())) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SaveOverSpecialFile,
+                         ::testing::ValuesIn(testing_support::kSpecialFiles),
+                         testing_support::specialFileTestName);
 
 TEST_F(SaveFailures, DamagedSourceIsNamedWithItsCause) {
   // A photograph cut short: the viewer shows what decodes, a save refuses.

@@ -11,6 +11,7 @@
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
+#include "shell/native_path.h"
 #include "shell/original_image.h"
 #include "shell/query_box.h"
 #include "shell/retrieval_view.h"
@@ -31,9 +32,12 @@ class ThumbnailListTest : public ShellTest {
   COriginalImage* fullSize() { return list()->fullSizeWindow(); }
 
   void drop(const QStringList& paths) {
-    QMimeData data;
     QList<QUrl> urls;
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    dropUrls(urls);
+  }
+  void dropUrls(const QList<QUrl>& urls) {
+    QMimeData data;
     data.setUrls(urls);
     const QPointF at(10, 10);
     QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -195,6 +199,26 @@ TEST_F(ThumbnailListTest, DroppingOneImageSelectsAndOpensIt) {
   EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("dropped.png"));
   EXPECT_EQ(doc->m_currentImage.GetWidth(), 20);
   EXPECT_TRUE(fullSize()->isVisible());
+}
+
+// A name that is no UTF-8 is listed with its picture, opens when selected,
+// and opens when dropped as a URL with the byte escaped.
+TEST_F(ThumbnailListTest, NamesThatAreNotUtf8AreListedAndOpened) {
+  const std::string latin1 = temp.file("caf\xe9.rim");
+  writeRimFile(latin1, 192, 96, false);
+  chooseFolder(temp.path());
+  ASSERT_EQ(list()->count(), 1);
+  EXPECT_EQ(iconCorner(list()->item(0)), QColor(127, 0, 0));
+  EXPECT_EQ(doc->m_entries[0].baseType, 0);
+  list()->setCurrentRow(0);
+  EXPECT_EQ(toNativePath(doc->m_currentPath), latin1);
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 192);
+
+  doc->SelectImage(QString());
+  dropUrls({QUrl::fromEncoded(QByteArray::fromStdString("file://" + temp.path() + "/caf%E9.rim"))});
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_EQ(toNativePath(doc->m_currentPath), latin1);
+  EXPECT_EQ(doc->m_currentImage.GetWidth(), 192);
 }
 
 TEST_F(ThumbnailListTest, DroppingOtherFilesOnlyExplains) {

@@ -1,0 +1,71 @@
+#include "support/special_files.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace testing_support {
+
+std::string cannotMake(SpecialFile kind) {
+  if (kind == SpecialFile::CharacterDevice && ::geteuid() != 0) return "device nodes need root";
+  return {};
+}
+
+const char* specialFileName(SpecialFile kind) {
+  switch (kind) {
+    case SpecialFile::Fifo:
+      return "Fifo";
+    case SpecialFile::Socket:
+      return "Socket";
+    case SpecialFile::CharacterDevice:
+      return "CharacterDevice";
+  }
+  return "?";
+}
+
+std::string specialFileTestName(const ::testing::TestParamInfo<SpecialFile>& info) {
+  return specialFileName(info.param);
+}
+
+bool makeSpecialFile(const std::string& path, SpecialFile kind) {
+  switch (kind) {
+    case SpecialFile::Fifo:
+      return ::mkfifo(path.c_str(), 0666) == 0;
+    case SpecialFile::CharacterDevice:
+      return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    case SpecialFile::Socket: {
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      if (path.size() >= sizeof(address.sun_path)) return false;
+      std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (fd < 0) return false;
+      // The socket's file stays when the socket is closed.
+      const bool bound =
+          ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+      ::close(fd);
+      return bound;
+    }
+  }
+  return false;
+}
+
+bool isSpecialFile(const std::string& path, SpecialFile kind) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return false;
+  switch (kind) {
+    case SpecialFile::Fifo:
+      return S_ISFIFO(info.st_mode);
+    case SpecialFile::Socket:
+      return S_ISSOCK(info.st_mode);
+    case SpecialFile::CharacterDevice:
+      return S_ISCHR(info.st_mode) && info.st_rdev == makedev(1, 3);
+  }
+  return false;
+}
+
+}  // namespace testing_support
