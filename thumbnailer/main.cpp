@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,8 +108,11 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "-h" || a == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
+      // Help that did not reach its reader (a full disk) is a failure.
+      errno = 0;
+      if (std::fputs(kUsage, stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+      std::fprintf(stderr, "folim-thumbnailer: cannot write the help: %s\n", std::strerror(errno));
+      return 1;
     }
     if (a == "-s" || a == "--size") {
       if (i + 1 >= argc) return usage("-s needs a size");

@@ -1,9 +1,11 @@
 // folim-thumbnailer as file managers and hostile neighbours run it: what it
 // writes, what it never writes over, and which names it reads.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QImage>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -131,3 +133,13 @@ TEST_F(Thumbnailer, ReadsAndWritesNamesAsBytes) {
 }
 
 }  // namespace
+
+// Help that cannot be written (a full disk) fails, as every other output.
+TEST(ThumbnailerHelp, ThatCannotBeWrittenFails) {
+  const std::string command =
+      "'" + binPath("folim-thumbnailer") + "' --help >/dev/full 2>/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(testing_support::runProgram(binPath("folim-thumbnailer"), {"--help"}).exitCode, 0);
+}
