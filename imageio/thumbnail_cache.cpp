@@ -71,11 +71,11 @@ bool openCacheFile(const QString& path, QFile& file) {
 // An ordinary picture is thumbnailed when decoding it fits the thumbnail
 // budget at four bytes a pixel: Qt's readers decode every pixel even when
 // they scale as they read, except JPEG's, which decodes at an eighth of the
-// size in the transform itself.
-bool fitsThumbnailBudget(QImageReader& reader, const QSize& size) {
+// size in the transform itself. What the file holds decides, not its name.
+bool fitsThumbnailBudget(const QSize& size, bool jpeg) {
   std::uint64_t width = static_cast<std::uint64_t>(size.width());
   std::uint64_t height = static_cast<std::uint64_t>(size.height());
-  if (reader.format() == "jpeg") {
+  if (jpeg) {
     width = (width + 7) / 8;
     height = (height + 7) / 8;
   }
@@ -279,12 +279,14 @@ QImage makeThumbnailPicture(const std::string& path, int box) {
   QFile file;
   QByteArray format;
   if (!OpenImageFile(path, file, format)) return {};
+  // Told by its contents before a reader moves on in the file.
+  const bool jpeg = QImageReader::imageFormat(&file) == "jpeg";
   QImageReader reader(&file, format);
   // Photographs are shown upright, as their EXIF orientation says.
   reader.setAutoTransform(true);
   const QSize size = reader.size();
   if (size.isValid()) {
-    if (!fitsThumbnailBudget(reader, size)) return {};
+    if (!fitsThumbnailBudget(size, jpeg)) return {};
     // Readers that can decode at a reduced size (JPEG) do much less work.
     reader.setScaledSize(fitInBox(size, box));
   }
