@@ -28,7 +28,9 @@ using testing_support::writeStretchedRim;
 
 namespace {
 
-// The figure every reader for someone else keeps, for the whole process.
+// The figure every reader for someone else keeps, for the whole process;
+// the time as processor time of all its threads, which a busy machine
+// does not inflate (on an idle one the wall time is less).
 constexpr long kFigureKb = 256 * 1024;
 constexpr double kFigureSeconds = 2.0;
 

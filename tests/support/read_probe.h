@@ -15,7 +15,7 @@ struct ProbeRead {
   bool grey = false;     // every pixel the grey 100 of the stretched files
   long growthKb = 0;     // peak resident memory the read added
   long peakKb = 0;       // the whole process's peak
-  double seconds = 0.0;  // the read's wall time
+  double seconds = 0.0;  // the read's processor time (user and system, all threads)
   std::string err;       // standard error (run: the program's)
 };
 
@@ -23,7 +23,7 @@ struct ProbeRead {
 ProbeRead runReadProbe(const std::vector<std::string>& args);
 
 // Runs program with args under the probe: status is its exit code, peakKb
-// its own peak resident memory, seconds its wall time.
+// its own peak resident memory, seconds its processor time.
 ProbeRead runMeasured(const std::string& program, const std::vector<std::string>& args);
 
 }  // namespace testing_support
