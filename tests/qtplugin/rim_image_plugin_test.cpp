@@ -114,12 +114,14 @@ TEST_F(RimImagePlugin, AHugeFlatFileCostsAScaledReadLittleAndIsRefusedWhole) {
   EXPECT_EQ(scaled.status, 0);
   EXPECT_EQ(scaled.width, 128);
   EXPECT_TRUE(scaled.grey);
-  EXPECT_LT(scaled.peakKb, kFigureKb);
-  EXPECT_LT(scaled.seconds, 2.0);
+  if (testing_support::kProbeCostsAreReal) {
+    EXPECT_LT(scaled.peakKb, kFigureKb);
+    EXPECT_LT(scaled.seconds, 2.0);
+  }
   const ProbeRead whole = runReadProbe({"plugin", FOLIM_QT_PLUGIN, rim, "0", "0", "128"});
   ASSERT_TRUE(whole.ran);
   EXPECT_EQ(whole.status, 1);
-  EXPECT_LT(whole.peakKb, kFigureKb);
+  if (testing_support::kProbeCostsAreReal) EXPECT_LT(whole.peakKb, kFigureKb);
 }
 
 }  // namespace
