@@ -121,7 +121,9 @@ TEST_F(RimImagePlugin, AHugeFlatFileCostsAScaledReadLittleAndIsRefusedWhole) {
   const ProbeRead whole = runReadProbe({"plugin", FOLIM_QT_PLUGIN, rim, "0", "0", "128"});
   ASSERT_TRUE(whole.ran);
   EXPECT_EQ(whole.status, 1);
-  if (testing_support::kProbeCostsAreReal) EXPECT_LT(whole.peakKb, kFigureKb);
+  if (testing_support::kProbeCostsAreReal) {
+    EXPECT_LT(whole.peakKb, kFigureKb);
+  }
 }
 
 }  // namespace
