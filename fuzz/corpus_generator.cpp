@@ -114,10 +114,61 @@ bool makeRimSeeds(const fs::path& out, const fs::path& scratch) {
     }
     const Bytes file = readBytes(rim);
     for (const char* target : {"fuzz_rim_decode", "fuzz_rim_preview", "fuzz_rim_sections",
-                               "fuzz_rim_search", "fuzz_image_file"})
+                               "fuzz_rim_search", "fuzz_image_file", "fuzz_rim_thumbnail"})
       writeBytes(out / target / (std::string(seed.name) + ".rim"), file);
     writeBytes(out / "fuzz_bases_file" / (std::string(seed.name) + ".bases"), readBytes(bases));
   }
+  return true;
+}
+
+// A flat picture written from its components: every patch mean 100, one
+// unit base, zero coefficients. Small files of large pictures, whose
+// thumbnails come from the averages (or, cut or changed, from a decode).
+bool writeFlatRim(const fs::path& path, std::uint32_t width, std::uint32_t height,
+                  std::uint32_t coeffMode) {
+  CRIMCodec codec;
+  CompressionParameters compression;
+  setDefaultParameters(codec.common, codec.learning, compression);
+  codec.common.PatchWidth = codec.common.PatchHeight = 8;
+  codec.learning.DimensionReduction = 1;
+  compression.AverageQuantizeStep = 1;
+  compression.BasePrecisionBit = 16;
+  if (codec.average.setCompressionParameters(compression) != status::Success ||
+      codec.base.setCompressionParameters(compression) != status::Success ||
+      codec.coeff.setCompressionParameters(compression) != status::Success)
+    return false;
+  const std::uint32_t patches = ((width + 7) / 8) * ((height + 7) / 8);
+  codec.average.resize(3, patches);
+  KPX::fill(codec.average, 100.0);
+  codec.base.resize(1, 192);
+  KPX::fill(codec.base, 0.0);
+  codec.base[0][0] = 1;
+  codec.base.steps.resize(1);
+  codec.base.steps[0] = 1;
+  codec.coeff.resize(patches, 1);
+  KPX::fill(codec.coeff, 0.0);
+  codec.coeff.mode = coeffMode;
+  if (codec.average.encode() != status::Success || codec.base.encode() != status::Success ||
+      codec.coeff.encode() != status::Success)
+    return false;
+  CImage source;
+  if (!source.Create(static_cast<int>(width), static_cast<int>(height), 24)) return false;
+  fs::create_directories(path.parent_path());
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  if (file == nullptr) return false;
+  Status s = codec.writeHeader(file, source);
+  if (s == status::Success) s = codec.writeSections(file);
+  return std::fclose(file) == 0 && s == status::Success;
+}
+
+bool makeThumbnailSeeds(const fs::path& dir) {
+  if (!writeFlatRim(dir / "flat-1200x900.rim", 1200, 900, 0) ||
+      !writeFlatRim(dir / "flat-zlib-2400x1600.rim", 2400, 1600, 1))
+    return false;
+  // Bytes after the coefficients, which the decoder ignores.
+  Bytes longer = readBytes(dir / "flat-1200x900.rim");
+  longer.push_back(0x5A);
+  writeBytes(dir / "flat-trailing-byte.rim", longer);
   return true;
 }
 
@@ -336,6 +387,7 @@ int main(int argc, char** argv) {
   fs::create_directories(scratch);
 
   bool ok = makeRimSeeds(out, scratch);
+  ok = ok && makeThumbnailSeeds(out / "fuzz_rim_thumbnail");
   ok = ok && makeHuffmanSeeds(out / "fuzz_huffman");
   makeConfigSeeds(out / "fuzz_config_ini");
   makeRasterSeeds(out / "fuzz_qimage_raster");

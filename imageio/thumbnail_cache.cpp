@@ -1,6 +1,7 @@
 #include "imageio/thumbnail_cache.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -24,9 +25,11 @@
 #include "imageio/file_kind.h"
 #include "imageio/image_ex.h"
 #include "imageio/image_library.h"
+#include "imageio/library_io.h"
 #include "imageio/qimage_raster.h"
 #include "imageio/rim_thumbnail.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace imageio {
 namespace {
@@ -34,8 +37,6 @@ namespace {
 const char* const kUriKey = "Thumb::URI";
 const char* const kMTimeKey = "Thumb::MTime";
 const char* const kSizeKey = "Thumb::Size";
-
-QString qtPath(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
 std::string absolutePath(const std::string& path) {
   std::error_code error;
@@ -58,6 +59,29 @@ FileStamp stampOf(const std::string& path) {
 
 // RIM files are told by their names, as everywhere in the listing.
 bool isRimFile(const std::string& path) { return GetFileKind(path) == kFileKindRim; }
+
+// Opens a file of the cache for reading, only when it is a regular file.
+bool openCacheFile(const QString& path, QFile& file) {
+  const int fd = platform::openRegularFile(QFile::encodeName(path).toStdString());
+  if (fd < 0) return false;
+  if (file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) return true;
+  ::close(fd);
+  return false;
+}
+
+// An ordinary picture is thumbnailed when decoding it fits the thumbnail
+// budget at four bytes a pixel: Qt's readers decode every pixel even when
+// they scale as they read, except JPEG's, which decodes at an eighth of the
+// size in the transform itself. What the file holds decides, not its name.
+bool fitsThumbnailBudget(const QSize& size, bool jpeg) {
+  std::uint64_t width = static_cast<std::uint64_t>(size.width());
+  std::uint64_t height = static_cast<std::uint64_t>(size.height());
+  if (jpeg) {
+    width = (width + 7) / 8;
+    height = (height + 7) / 8;
+  }
+  return 4 * width * height <= kThumbnailBudgetBytes;
+}
 
 std::uint32_t bigEndian32(const char* p) {
   const auto* b = reinterpret_cast<const unsigned char*>(p);
@@ -108,8 +132,8 @@ std::map<QByteArray, QByteArray> pngTextChunks(const QString& path) {
   // every key of the convention has two; so the chunks are read here. Qt
   // writes longer texts compressed (zTXt).
   std::map<QByteArray, QByteArray> texts;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.read(8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
+  QFile file;
+  if (!openCacheFile(path, file) || file.read(8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
     return texts;
   constexpr std::uint32_t kLargestChunk = 1u << 20;
   for (int chunks = 0; chunks < 256; ++chunks) {
@@ -194,7 +218,9 @@ QImage ThumbnailCache::lookup(const std::string& path, ThumbnailFlavour flavour)
     return {};
   const QByteArray size = text(kSizeKey);
   if (!size.isEmpty() && size != QByteArray::number(stamp.size)) return {};
-  const QImage image(entry, "png");
+  QFile file;
+  if (!openCacheFile(entry, file)) return {};
+  const QImage image = QImageReader(&file, "png").read();
   const int limit = flavourSize(flavour);
   if (image.width() > limit || image.height() > limit) return {};
   return image;
@@ -249,12 +275,22 @@ QImage makeThumbnailPicture(const std::string& path, int box) {
     return image;
   }
   if (!startImageLibrary()) return {};
-  QImageReader reader(qtPath(path));
+  // By its bytes, and only a regular file: a FIFO under a picture's name
+  // would hold the open for ever.
+  QFile file;
+  QByteArray format;
+  if (!OpenImageFile(path, file, format)) return {};
+  // Told by its contents before a reader moves on in the file.
+  const bool jpeg = QImageReader::imageFormat(&file) == "jpeg";
+  QImageReader reader(&file, format);
   // Photographs are shown upright, as their EXIF orientation says.
   reader.setAutoTransform(true);
   const QSize size = reader.size();
-  // Readers that can decode at a reduced size (JPEG) do much less work.
-  if (size.isValid()) reader.setScaledSize(fitInBox(size, box));
+  if (size.isValid()) {
+    if (!fitsThumbnailBudget(size, jpeg)) return {};
+    // Readers that can decode at a reduced size (JPEG) do much less work.
+    reader.setScaledSize(fitInBox(size, box));
+  }
   QImage image = reader.read();
   if (image.isNull()) return {};
   const QSize fitted = fitInBox(image.size(), box);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QTemporaryFile>
 #include <QVariant>
 #include <cstdint>
@@ -19,6 +20,15 @@ bool peekHeader(QIODevice* device, RIMHeader& header) {
   if (bytes.size() != static_cast<int>(kRimHeaderSize)) return false;
   header = decodeHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()));
   return header.fileType == kRimMagic && validateHeader(header) == status::Success;
+}
+
+// The host's allocation limit bounds the whole read, as it bounds Qt's own
+// readers: the picture handed out and the decoder's working memory (and its
+// work in proportion). A limit of 0 lifts it.
+imageio::ReadBudget hostBudget() {
+  const int megabytes = QImageReader::allocationLimit();
+  if (megabytes <= 0) return {};
+  return imageio::ReadBudget::ofMemory(static_cast<std::uint64_t>(megabytes) << 20);
 }
 
 }  // namespace
@@ -53,7 +63,7 @@ bool RimImageHandler::read(QImage* image) {
   const QSize full(static_cast<int>(header.imageWidth), static_cast<int>(header.imageHeight));
   const QSize target = scaledSize_.isValid() && !scaledSize_.isEmpty() ? scaledSize_ : full;
   QImage picture;
-  if (imageio::readRimScaled(path, target, picture) != status::Success) return false;
+  if (imageio::readRimScaled(path, target, picture, hostBudget()) != status::Success) return false;
   // A caller reading a sequence of images finds the device past this one.
   if (plainFile) file->seek(file->size());
   *image = picture;

@@ -1,6 +1,6 @@
 // Reading one RIM image for Qt: its size from the header, its pixels from
 // the decoder, or from the patch averages when a small scaled picture is
-// asked for.
+// asked for; within Qt's allocation limit.
 #pragma once
 
 #include <QImageIOHandler>

@@ -1,5 +1,6 @@
 // Scaled pictures of RIM files for other programs: from the averages when
-// they are large enough and the file is whole, from the decoder otherwise.
+// they are large enough and the file is whole as the decoder reads it, from
+// the decoder otherwise.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -7,6 +8,7 @@
 
 #include "codec/rim_codec.h"
 #include "imageio/qimage_raster.h"
+#include "imageio/rim_read_cost.h"
 #include "imageio/rim_thumbnail.h"
 #include "support/rim_files.h"
 #include "support/small_rim.h"
@@ -128,4 +130,44 @@ TEST_F(RimScaledRead, DamagedFilesGiveAStatusAndNoPicture) {
   }
   QImage image;
   EXPECT_EQ(imageio::readRimScaled(dir.file("missing.rim"), QSize(16, 10), image), 8);
+}
+
+TEST_F(RimScaledRead, BytesAfterTheCoefficientsDoNotForceADecode) {
+  // The decoder ignores what follows the coefficients; so does the choice.
+  const std::string bytes = readFileBytes(rim);
+  for (const std::size_t extra : {std::size_t{1}, std::size_t{4096}}) {
+    writeFileBytes(dir.file("longer.rim"), bytes + std::string(extra, 'x'));
+    QImage image;
+    ASSERT_EQ(imageio::readRimScaled(dir.file("longer.rim"), QSize(16, 10), image), 0);
+    EXPECT_EQ(image, averagesScaledTo(QSize(16, 10))) << extra;
+  }
+}
+
+TEST_F(RimScaledRead, TheLayoutIsWholeWhereTheDecoderReadsTheFile) {
+  const std::string bytes = readFileBytes(rim);
+  imageio::RimLayout layout;
+  ASSERT_EQ(imageio::readRimLayout(rim, layout), 0);
+  const std::size_t coeffAt = layout.header.coeffOffset;
+  std::string unknownMode = bytes;
+  unknownMode[coeffAt] = 7;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool whole;
+  };
+  const Case cases[] = {
+      {"as written", bytes, true},
+      {"bytes after it", bytes + "trailing", true},
+      {"cut by a byte", bytes.substr(0, bytes.size() - 1), false},
+      {"no coefficient section", bytes.substr(0, coeffAt), false},
+      {"coefficients of an unknown mode", unknownMode, false},
+  };
+  for (const Case& c : cases) {
+    writeFileBytes(dir.file("case.rim"), c.bytes);
+    ASSERT_EQ(imageio::readRimLayout(dir.file("case.rim"), layout), 0) << c.name;
+    EXPECT_EQ(layout.whole, c.whole) << c.name;
+    EXPECT_EQ(layout.fileSize, c.bytes.size()) << c.name;
+    CImage decoded;
+    EXPECT_EQ(CRIMCodec().decodeFile(decoded, dir.file("case.rim")) == 0, c.whole) << c.name;
+  }
 }

@@ -1,23 +1,29 @@
 // The shared thumbnail cache: entry names and keys as desktop programs write
 // them, fresh entries used, stale and damaged ones replaced, and a folder
-// listed the second time from the cache.
+// listed the second time from the cache. Pictures are made only from
+// regular files, and ordinary pictures only when decoding them fits the
+// thumbnail budget.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <zlib.h>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <future>
 
 #include "codec/base_type.h"
 #include "imageio/image_ex.h"
 #include "imageio/thumbnail_cache.h"
 #include "support/rim_files.h"
 #include "support/small_rim.h"
+#include "support/special_files.h"
 #include "support/test_support.h"
 
 using imageio::ThumbnailCache;
@@ -223,4 +229,89 @@ TEST_F(ThumbnailCacheTest, SecondListingOfFiftyPhotographsComesFromTheCache) {
   }
   EXPECT_EQ(QDir(root.path().c_str()).entryList({"*.png"}, QDir::Files).size(), 0);
   EXPECT_EQ(QDir((root.path() + "/normal").c_str()).entryList({"*.png"}, QDir::Files).size(), 50);
+}
+
+namespace {
+
+void appendBigEndian(std::string& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift & 0xFF);
+}
+
+// A grey PNG (8-bit grey, rows of 100) of any size, its rows deflated as
+// they are made.
+void writeGreyPng(const std::string& path, std::uint32_t width, std::uint32_t height) {
+  std::string png("\x89PNG\r\n\x1a\n", 8);
+  const auto chunk = [&png](const char* type, const std::string& data) {
+    appendBigEndian(png, static_cast<std::uint32_t>(data.size()));
+    const std::string body = std::string(type, 4) + data;
+    png += body;
+    appendBigEndian(
+        png, static_cast<std::uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                static_cast<uInt>(body.size()))));
+  };
+  std::string header;
+  appendBigEndian(header, width);
+  appendBigEndian(header, height);
+  header += std::string("\x08\x00\x00\x00\x00", 5);
+  chunk("IHDR", header);
+  z_stream z{};
+  ASSERT_EQ(deflateInit(&z, Z_BEST_SPEED), Z_OK);
+  std::string row(width + 1, static_cast<char>(100));
+  row[0] = 0;  // no filter
+  std::string data;
+  std::string out(1 << 16, '\0');
+  for (std::uint32_t y = 0; y <= height; ++y) {
+    const bool last = y == height;
+    z.next_in = reinterpret_cast<Bytef*>(last ? nullptr : &row[0]);
+    z.avail_in = last ? 0 : static_cast<uInt>(row.size());
+    int result = Z_OK;
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+      z.avail_out = static_cast<uInt>(out.size());
+      result = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+      data.append(out, 0, out.size() - z.avail_out);
+    } while (z.avail_out == 0 || (last && result != Z_STREAM_END));
+  }
+  deflateEnd(&z);
+  chunk("IDAT", data);
+  chunk("IEND", "");
+  writeFileBytes(path, png);
+}
+
+}  // namespace
+
+TEST(ThumbnailPictures, OrdinaryPicturesAreMadeOnlyWhereDecodingThemFitsTheBudget) {
+  // Qt decodes every pixel of a PNG even when it scales as it reads: 36
+  // million of them took seconds. JPEG decodes at an eighth of the size.
+  TempDir dir;
+  writeGreyPng(dir.file("over.png"), 6000, 6000);   // 144 MB at four bytes a pixel
+  writeGreyPng(dir.file("under.png"), 4000, 4000);  // 64 MB
+  QImage large(6000, 6000, QImage::Format_Grayscale8);
+  large.fill(100);
+  ASSERT_TRUE(large.save(QString::fromStdString(dir.file("large.jpg")), "jpeg", 50));
+  EXPECT_TRUE(imageio::makeThumbnailPicture(dir.file("over.png"), 128).isNull());
+  for (const char* name : {"under.png", "large.jpg"}) {
+    const QImage picture = imageio::makeThumbnailPicture(dir.file(name), 128);
+    EXPECT_EQ(picture.size(), QSize(128, 128)) << name;
+    EXPECT_NEAR(qGray(picture.pixel(64, 64)), 100, 2) << name;
+  }
+}
+
+TEST(ThumbnailPictures, FilesThatAreNotRegularAreRefusedAtOnce) {
+  // A FIFO under a picture's name once held a thumbnail worker for good.
+  TempDir dir;
+  ASSERT_TRUE(testing_support::makeFifo(dir.file("x.jpg")));
+  ASSERT_TRUE(testing_support::makeFifo(dir.file("y.rim")));
+  ASSERT_TRUE(testing_support::makeSocket(dir.file("z.png")));
+  const ThumbnailCache cache(QString::fromStdString(dir.file("cache")));
+  for (const char* name : {"x.jpg", "y.rim", "z.png"}) {
+    const std::string path = dir.file(name);
+    testing_support::FifoWatchdog watchdog({path}, 5000);
+    auto made = std::async(std::launch::async, [&] {
+      CImageEx image;
+      return !imageio::LoadThumbnailSource(cache, path, image) && image.IsNull();
+    });
+    EXPECT_TRUE(made.get()) << name;
+    EXPECT_FALSE(watchdog.stop()) << name << " blocked its reader";
+  }
 }

@@ -17,7 +17,9 @@
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
 #include "shell/thumbnail_loader.h"
+#include "shell/tree_view_ex.h"
 #include "shell_fixture.h"
+#include "support/special_files.h"
 
 namespace shell_testing {
 namespace {
@@ -117,6 +119,37 @@ TEST_F(ThumbnailListTest, AFileThatCannotBeReadShowsABrokenPicture) {
     EXPECT_EQ(icon.pixelColor(48, 48), brokenImageMark()) << row;
   }
   EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48), brokenImageMark());
+}
+
+TEST_F(ThumbnailListTest, FifosAndSocketsUnderPictureNamesShowABrokenPictureAtOnce) {
+  // A FIFO named like a picture once held a thumbnail worker for good: the
+  // first page never completed.
+  const std::vector<std::string> fifos = {temp.file("a_pipe.jpg"), temp.file("c_pipe.rim")};
+  for (const std::string& fifo : fifos) ASSERT_TRUE(testing_support::makeFifo(fifo));
+  ASSERT_TRUE(testing_support::makeSocket(temp.file("b_socket.png")));
+  writeImage(temp.file("d_fine.png"), 96, 96);
+  {
+    // Lets a blocked worker go after 5 s, so that a fault fails the test
+    // instead of hanging it.
+    testing_support::FifoWatchdog watchdog(fifos, 5000);
+    frame->treeView()->SelectFolder(QString::fromStdString(temp.path()));
+    EXPECT_TRUE(waitUntil([&] { return !doc->IsLoadingThumbnails(); }, 10000));
+    EXPECT_FALSE(watchdog.stop()) << "a thumbnail worker blocked";
+  }
+  ASSERT_EQ(list()->count(), 4);
+  for (int row : {0, 1, 2}) {
+    EXPECT_EQ(list()->item(row)->icon().pixmap(96, 96).toImage().pixelColor(48, 48),
+              brokenImageMark())
+        << row;
+  }
+  EXPECT_NE(list()->item(3)->icon().pixmap(96, 96).toImage().pixelColor(48, 48), brokenImageMark());
+
+  // Opened in the window: a message naming it, at once.
+  testing_support::FifoWatchdog watchdog(fifos, 5000);
+  doc->OpenImage(QString::fromStdString(fifos[0]));
+  EXPECT_FALSE(watchdog.stop()) << "opening blocked";
+  EXPECT_EQ(messages, QStringList{QString::fromStdString("Cannot open " + fifos[0] +
+                                                         ": is not a regular file")});
 }
 
 TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {

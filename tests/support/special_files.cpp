@@ -1,12 +1,15 @@
 #include "support/special_files.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace testing_support {
 
@@ -66,6 +69,40 @@ bool isSpecialFile(const std::string& path, SpecialFile kind) {
       return S_ISCHR(info.st_mode) && info.st_rdev == makedev(1, 3);
   }
   return false;
+}
+
+bool makeFifo(const std::string& path) { return makeSpecialFile(path, SpecialFile::Fifo); }
+bool makeSocket(const std::string& path) { return makeSpecialFile(path, SpecialFile::Socket); }
+
+void releaseFifoReaders(const std::vector<std::string>& fifos) {
+  for (const std::string& fifo : fifos) {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  }
+}
+
+FifoWatchdog::FifoWatchdog(std::vector<std::string> fifos, int limitMs)
+    : fifos_(std::move(fifos)), thread_([this, limitMs] {
+        std::unique_lock<std::mutex> hold(lock_);
+        if (wake_.wait_for(hold, std::chrono::milliseconds(limitMs), [this] { return stopped_; }))
+          return;
+        fired_ = true;
+        while (!stopped_) {
+          releaseFifoReaders(fifos_);
+          wake_.wait_for(hold, std::chrono::milliseconds(50), [this] { return stopped_; });
+        }
+      }) {}
+
+FifoWatchdog::~FifoWatchdog() { stop(); }
+
+bool FifoWatchdog::stop() {
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    stopped_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  return fired_;
 }
 
 }  // namespace testing_support
