@@ -296,6 +296,31 @@ TEST_F(CliIndex, AnUnreadablePictureIsListedByIndexAndRankedMinusOneBySearch) {
   EXPECT_EQ(lines[3], minusOne + dir.file("cut.rim"));
 }
 
+// A picture that could not be read and was repaired since is searched and
+// grouped again once the index is refreshed: its row is readable again, not
+// only its signature new.
+TEST_F(CliIndex, ARepairedPictureIsSearchedAndGroupedAgain) {
+  save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
+  save(example("dune.jpg"), dir.file("dune.jpg"), "JPEG");
+  writeFileBytes(dir.file("repaired.jpg"), "no picture yet");
+  EXPECT_EQ(run({"index", "--index", index(), dir.path()}).out,
+            "added 3, refreshed 0, removed 0, failed 1, unchanged 0\n");
+  std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("repaired.jpg"),
+                             std::filesystem::copy_options::overwrite_existing);
+  const CliRun found = run({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+  ASSERT_EQ(found.code, 0) << found.err;
+  const std::vector<std::string> lines = linesOf(found.out);
+  ASSERT_EQ(lines.size(), 3u) << found.out;
+  const std::string exact = "1.000000 1.000000 1.000000 ";
+  EXPECT_NE(found.out.find(exact + dir.file("repaired.jpg") + "\n"), std::string::npos)
+      << found.out;
+  const CliRun groups = run({"duplicates", "--no-refresh", "--index", index(), dir.path()});
+  ASSERT_EQ(groups.code, 0) << groups.err;
+  EXPECT_NE(groups.out.find(exact + dir.file("repaired.jpg") + "\n"), std::string::npos)
+      << groups.out;
+  EXPECT_EQ(linesOf(groups.out).size(), 2u) << groups.out;
+}
+
 // Pictures dated where nanoseconds since 1970 overflow 64 bits (after
 // 2262), or before 1970: every command counts them. The file system clamps
 // what it cannot store (ext4 keeps 1901 to 2446).

@@ -31,6 +31,13 @@ class IndexFixture : public ::testing::Test {
     return path;
   }
 
+  // The signature of a random file of a seed, read from scratch.rim.
+  Signature signatureOf(unsigned seed, std::uint16_t learning = 0, std::uint32_t width = 96) {
+    Signature s;
+    EXPECT_EQ(ReadRimSignature(writeRim("scratch.rim", seed, learning, width), s), status::Success);
+    return s;
+  }
+
   void open(SignatureIndex& index) {
     std::string notice, error;
     ASSERT_TRUE(index.Open(indexFile(), notice, error)) << error;
