@@ -22,8 +22,10 @@
 #include "support/test_support.h"
 
 using testing_support::binPath;
+using testing_support::contains;
 using testing_support::examplesPath;
 using testing_support::readFileBytes;
+using testing_support::runningAsRoot;
 using testing_support::tagOrientation;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
@@ -46,8 +48,6 @@ struct Launch {
   bool unprivileged = false;
   int timeoutSeconds = 60;
 };
-
-bool runningAsRoot() { return ::geteuid() == 0; }
 
 CliRun cli(const std::vector<std::string>& args, const Launch& how = {}) {
   TempDir capture;
@@ -95,10 +95,6 @@ CliRun cli(const std::vector<std::string>& args, const Launch& how = {}) {
   if (how.stdoutPath.empty()) run.out = readFileBytes(outPath);
   run.err = readFileBytes(capture.file("err"));
   return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 std::size_t count(const std::string& text, char c) {

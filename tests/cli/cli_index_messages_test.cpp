@@ -19,11 +19,15 @@
 #include <map>
 #include <thread>
 
+#include "support/index_sql.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;
 using testing_support::examplesPath;
+using testing_support::modeOf;
 using testing_support::readFileBytes;
+using testing_support::runningAsRoot;
+using testing_support::sql;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
@@ -32,8 +36,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
-
-bool runningAsRoot() { return ::geteuid() == 0; }
 
 struct Outcome {
   int code = -1;  // -1: killed (a hang) or did not exit
@@ -122,21 +124,6 @@ class Scene {
   TempDir root;
   bool handedOver_ = false;
 };
-
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
-
-void sql(const std::string& file, const char* text) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  char* message = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, text, nullptr, nullptr, &message), SQLITE_OK)
-      << (message != nullptr ? message : "");
-  sqlite3_free(message);
-  sqlite3_close(db);
-}
 
 // The default index, made of the pictures (as the scene's user).
 void madeIndex(Scene& s, bool unprivileged = false) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "codec/colorspace.h"
@@ -13,7 +12,10 @@
 #include "numeric/pair_gram.h"
 #include "numeric/parallel.h"
 #include "support/bmp_file.h"
+#include "support/matrices.h"
 #include "support/test_support.h"
+
+using testing_support::expectBitEqual;
 
 namespace {
 
@@ -93,15 +95,6 @@ KPX::Matrix<double> doubleGram(const CImage& image, std::uint32_t pw, std::uint3
   KPX::accumulateGram(patches.data(), patches.rows(), patches.cols(), gram, false);
   KPX::mirrorUpperTriangle(gram);
   return gram;
-}
-
-void expectBitEqual(const KPX::Matrix<double>& a, const KPX::Matrix<double>& b) {
-  ASSERT_EQ(a.rows(), b.rows());
-  ASSERT_EQ(a.cols(), b.cols());
-  for (std::uint32_t i = 0; i < a.rows(); ++i)
-    for (std::uint32_t j = 0; j < a.cols(); ++j)
-      ASSERT_EQ(std::memcmp(&a[i][j], &b[i][j], sizeof(double)), 0)
-          << "(" << i << ", " << j << "): " << a[i][j] << " vs " << b[i][j];
 }
 
 class PatchGram : public ::testing::TestWithParam<Case> {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
 #include <memory>
@@ -11,7 +10,11 @@
 
 #include "shell/folim_doc.h"
 #include "shell/job_runner.h"
+#include "support/qt_events.h"
 #include "support/test_support.h"
+
+using testing_support::waitUntil;
+using testing_support::writeUnreadableImages;
 
 namespace {
 
@@ -33,24 +36,6 @@ class CoreApplication : public ::testing::Environment {
 ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new CoreApplication);
 
-template <typename Done>
-bool waitUntil(Done done, int limitMs = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
-// n files that are listed as images (named prefix000.jpg ...) in dir.
-void writeListedFiles(const std::string& dir, int n, const std::string& prefix) {
-  for (int i = 0; i < n; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%03d.jpg", prefix.c_str(), i);
-    testing_support::writeFileBytes(dir + "/" + name, "");
-  }
-}
-
 class DocumentTest : public ::testing::Test {
  protected:
   QString folder(const testing_support::TempDir& dir) const {
@@ -71,7 +56,7 @@ class DocumentTest : public ::testing::Test {
 };
 
 TEST_F(DocumentTest, ListingAFolderSignalsItsPagingAndThumbnailsInOrder) {
-  writeListedFiles(temp.path(), 51, "img");
+  writeUnreadableImages(temp.path(), 51, "img");
   QSignalSpy folder(&doc, &CFolimDoc::folderChanged);
   QSignalSpy paging(&doc, &CFolimDoc::pagingChanged);
   QSignalSpy cleared(&doc, &CFolimDoc::thumbnailsCleared);
@@ -103,7 +88,7 @@ TEST_F(DocumentTest, ListingAFolderSignalsItsPagingAndThumbnailsInOrder) {
 }
 
 TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
-  writeListedFiles(temp.path(), 60, "img");
+  writeUnreadableImages(temp.path(), 60, "img");
   doc.ListFolder(folder(temp));
   doc.ChoosePage(1);
   waitForPage();
@@ -118,9 +103,9 @@ TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
 }
 
 TEST_F(DocumentTest, ThumbnailsOfAnAbandonedListingNeverArrive) {
-  writeListedFiles(temp.path(), 40, "old");
+  writeUnreadableImages(temp.path(), 40, "old");
   testing_support::TempDir other;
-  writeListedFiles(other.path(), 3, "new");
+  writeUnreadableImages(other.path(), 3, "new");
   QSignalSpy added(&doc, &CFolimDoc::thumbnailAdded);
   doc.ListFolder(folder(temp));
   doc.ListFolder(folder(other));
@@ -131,7 +116,7 @@ TEST_F(DocumentTest, ThumbnailsOfAnAbandonedListingNeverArrive) {
 }
 
 TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
-  writeListedFiles(temp.path(), 5, "img");
+  writeUnreadableImages(temp.path(), 5, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
   std::vector<ImageEntry> ranking(2);
@@ -156,7 +141,7 @@ TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
 }
 
 TEST_F(DocumentTest, StepsThroughTheListingAcrossPages) {
-  writeListedFiles(temp.path(), 52, "img");
+  writeUnreadableImages(temp.path(), 52, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
   doc.SelectRow(49);
@@ -174,17 +159,17 @@ TEST_F(DocumentTest, StepsThroughTheListingAcrossPages) {
 }
 
 TEST_F(DocumentTest, RefreshListsTheFolderAgain) {
-  writeListedFiles(temp.path(), 2, "img");
+  writeUnreadableImages(temp.path(), 2, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
-  writeListedFiles(temp.path(), 3, "img");
+  writeUnreadableImages(temp.path(), 3, "img");
   doc.Refresh();
   waitForPage();
   EXPECT_EQ(doc.m_entries.size(), 3u);
 }
 
 TEST_F(DocumentTest, TheWorkListIsTheListingUntilReleased) {
-  writeListedFiles(temp.path(), 2, "img");
+  writeUnreadableImages(temp.path(), 2, "img");
   doc.ListFolder(folder(temp));
   const std::vector<ListedImage> items = doc.TakeWorkList();
   ASSERT_EQ(items.size(), 2u);

@@ -26,8 +26,7 @@ class IndexFixture : public ::testing::Test {
   std::string writeRim(const std::string& name, unsigned seed, std::uint16_t learning = 0,
                        std::uint32_t width = 96) {
     const std::string path = folder.file(name);
-    const RIMHeader h = synthetic::header(width, 80, 8, 24, learning);
-    EXPECT_EQ(synthetic::write(path, synthetic::randomRim(h, seed)), 0);
+    synthetic::writeRandomRim(path, learning, seed, width);
     return path;
   }
 

@@ -12,6 +12,7 @@ using KPX::Matrix;
 using KPX::ProductKernel;
 using numeric_test::fromRows;
 using numeric_test::randomMatrix;
+using testing_support::expectBitEqual;
 
 namespace {
 
@@ -57,16 +58,6 @@ Matrix<double> referenceProduct(const Matrix<double>& a, const Matrix<double>& b
   return c;
 }
 
-void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual,
-                    const char* what) {
-  ASSERT_EQ(expected.rows(), actual.rows()) << what;
-  ASSERT_EQ(expected.cols(), actual.cols()) << what;
-  for (std::uint32_t k = 0; k < expected.count(); ++k) {
-    ASSERT_EQ(expected.data()[k], actual.data()[k])
-        << what << " element " << k / expected.cols() << "," << k % expected.cols();
-  }
-}
-
 struct Shape {
   std::uint32_t m, n, p;
 };
@@ -90,7 +81,7 @@ TEST(Multiply, EveryKernelMatchesTheChainedSumOnOddShapes) {
       const std::string what = std::string(KPX::productKernelName(kernel)) + " " +
                                std::to_string(s.m) + "x" + std::to_string(s.n) + "x" +
                                std::to_string(s.p);
-      expectBitEqual(referenceProduct(a, b, fused), KPX::multiply(a, b), what.c_str());
+      expectBitEqual(referenceProduct(a, b, fused), KPX::multiply(a, b), what);
     }
   }
 }

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <random>
 
 #include "numeric/matrix.h"
 #include "numeric/parallel.h"
+#include "support/matrices.h"
 
 namespace numeric_test {
 
@@ -25,18 +25,7 @@ class ThreadScope {
   std::uint32_t saved_;
 };
 
-inline KPX::Matrix<double> fromRows(std::initializer_list<std::initializer_list<double>> rows) {
-  const auto r = static_cast<std::uint32_t>(rows.size());
-  const auto c = r == 0 ? 0u : static_cast<std::uint32_t>(rows.begin()->size());
-  KPX::Matrix<double> m(r, c);
-  std::uint32_t i = 0;
-  for (const auto& row : rows) {
-    std::uint32_t j = 0;
-    for (double v : row) m[i][j++] = v;
-    ++i;
-  }
-  return m;
-}
+using testing_support::fromRows;
 
 // Uniform elements in [-1, 1), the same for the same seed.
 inline KPX::Matrix<double> randomMatrix(std::uint32_t rows, std::uint32_t cols,

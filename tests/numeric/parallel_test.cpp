@@ -15,16 +15,9 @@
 using KPX::Matrix;
 using numeric_test::randomMatrix;
 using numeric_test::ThreadScope;
+using testing_support::expectBitEqual;
 
 namespace {
-
-void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual) {
-  ASSERT_EQ(expected.rows(), actual.rows());
-  ASSERT_EQ(expected.cols(), actual.cols());
-  for (std::uint32_t k = 0; k < expected.count(); ++k) {
-    ASSERT_EQ(expected.data()[k], actual.data()[k]) << "element " << k;
-  }
-}
 
 struct Split {
   std::uint64_t count;

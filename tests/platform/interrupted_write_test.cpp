@@ -17,19 +17,11 @@
 #include "platform/regular_file.h"
 #include "support/test_support.h"
 
+using testing_support::filesIn;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 
 namespace {
-
-std::size_t filesIn(const std::string& dir) {
-  std::size_t n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    (void)entry;
-    ++n;
-  }
-  return n;
-}
 
 // A folder under root whose path is at least length bytes long, made of
 // folders of 50-byte names.

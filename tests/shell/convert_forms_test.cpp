@@ -27,24 +27,19 @@
 #include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
 #include "shell_fixture.h"
+#include "support/rim_files.h"
 
 namespace shell_testing {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::learningMethodOf;
 
 // A small photograph: a corner of one of the corpus pictures.
 void writePhoto(const std::string& path, const std::string& corpusName, int size = 96) {
   const QImage photo(QString::fromStdString(testing_support::corpusPath(corpusName)));
   ASSERT_FALSE(photo.isNull()) << corpusName;
   ASSERT_TRUE(photo.copy(0, 0, size, size * 3 / 4).save(QString::fromStdString(path)));
-}
-
-int learningMethodOf(const std::string& path) {
-  CRIMCodec codec;
-  std::uint16_t method = 0;
-  if (codec.readLearningMethod(path, method) != 0) return -1;
-  return method;
 }
 
 class ConvertFormsTest : public ShellTest {

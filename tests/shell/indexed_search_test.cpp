@@ -27,8 +27,6 @@ namespace {
 
 class IndexedSearchTest : public ShellTest {
  protected:
-  CRetrievalView* form() { return frame->tabView()->retrievalView(); }
-
   // Copies the example photographs into the folder under new names.
   void copyPhotos(const std::string& dir, int copies) {
     const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
@@ -41,8 +39,8 @@ class IndexedSearchTest : public ShellTest {
   }
 
   void search() {
-    QSignalSpy finished(form(), &CRetrievalView::searchFinished);
-    QTest::mouseClick(form()->searchButton(), Qt::LeftButton);
+    QSignalSpy finished(retrievalForm(), &CRetrievalView::searchFinished);
+    QTest::mouseClick(retrievalForm()->searchButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
   }
 
@@ -91,7 +89,7 @@ TEST_F(IndexedSearchTest, CancelWhileIndexingLeavesTheListAndAConsistentIndex) {
   chooseFolder(temp.path());
   const std::vector<ImageEntry> before = doc->m_entries;
   doc->SelectImage(QString::fromStdString(temp.file("p100.jpg")));
-  form()->searchThreads = 1;
+  retrievalForm()->searchThreads = 1;
   CProgressDialog* progress = frame->listView()->progressDialog();
   // Cancel as soon as the refresh reports, the way the progress window does.
   auto cancelOnce = QObject::connect(&doc->jobs(), &CJobRunner::progress, progress,
@@ -214,7 +212,7 @@ TEST_F(IndexedSearchTest, CaptionsAndMessagesFollowTheLocale) {
     testing_support::writeFileBytes(defaultIndexPath(), "no index");
     messages.clear();
     doc->SelectImage(QString());
-    QTest::mouseClick(form()->searchButton(), Qt::LeftButton);  // answered at once
+    QTest::mouseClick(retrievalForm()->searchButton(), Qt::LeftButton);  // answered at once
     EXPECT_EQ(messages, QStringList{QString::fromUtf8(language.noQuery)});
     messages.clear();
     doc->SelectImage(QString::fromStdString(temp.file("p101.jpg")));

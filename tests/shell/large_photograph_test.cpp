@@ -32,7 +32,6 @@ class LargePhotographTest : public ShellTest {
     ASSERT_TRUE(picture.save(path, "JPEG", 92));
   }
 
-  COriginalImage* fullSize() { return frame->listView()->fullSizeWindow(); }
   const CImageEx& shown() const { return doc->m_fullSizeImage; }
 
   void press(int key) { QTest::keyClick(fullSize(), static_cast<Qt::Key>(key)); }

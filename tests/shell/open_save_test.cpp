@@ -21,11 +21,6 @@ class OpenSaveTest : public ShellTest {
     frame->listView()->setCurrentRow(0);
     ASSERT_EQ(doc->m_currentPath.toStdString(), temp.file("pic.png"));
   }
-  void saveAs(const std::string& path) {
-    dialogAnswers << QString::fromStdString(path);
-    testing_support::TraceCapture quiet;
-    doc->OnFileSave();
-  }
 };
 
 TEST_F(OpenSaveTest, SaveWithoutSelectionAsksForOne) {

@@ -30,11 +30,6 @@ class SaveFailures : public ShellTest, public ::testing::WithParamInterface<Save
     }
     FAIL() << name << " is not listed";
   }
-  void saveAs(const std::string& path) {
-    dialogAnswers << QString::fromStdString(path);
-    testing_support::TraceCapture quiet;
-    doc->OnFileSave();
-  }
 };
 
 TEST_P(SaveFailures, SayWhatWentWrong) {

@@ -30,9 +30,6 @@ QColor iconCorner(const QListWidgetItem* item) {
 
 class ThumbnailListTest : public ShellTest {
  protected:
-  CListViewEx* list() { return frame->listView(); }
-  COriginalImage* fullSize() { return list()->fullSizeWindow(); }
-
   void drop(const QStringList& paths) {
     QList<QUrl> urls;
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);

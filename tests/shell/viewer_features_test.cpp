@@ -27,8 +27,6 @@ namespace {
 
 class ViewerTest : public ShellTest {
  protected:
-  CListViewEx* list() { return frame->listView(); }
-  COriginalImage* fullSize() { return list()->fullSizeWindow(); }
   // n small pictures pic000.png ... in the temporary folder.
   void writePictures(int n) {
     for (int i = 0; i < n; ++i) {

@@ -1,5 +1,7 @@
 #include "support/rim_files.h"
 
+#include <gtest/gtest.h>
+
 #include "codec/parameters.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
@@ -33,6 +35,13 @@ Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t 
   Status result = codec.setParameters(&common, &learning, &compression);
   if (result == status::Success) result = codec.encodeFile(path, image, nullptr);
   return result;
+}
+
+std::uint16_t learningMethodOf(const std::string& path) {
+  CRIMCodec codec;
+  std::uint16_t method = 99;
+  EXPECT_EQ(codec.readLearningMethod(path, method), 0) << path;
+  return method;
 }
 
 }  // namespace testing_support

@@ -18,4 +18,8 @@ CImage patternImage(int width, int height);
 Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t colorSpace = 0,
                     std::uint32_t maxIterations = 0);
 
+// The learning flag of the RIM file at path (1: ICA bases, 0: PCA); 99
+// with a failed expectation when it cannot be read.
+std::uint16_t learningMethodOf(const std::string& path);
+
 }  // namespace testing_support

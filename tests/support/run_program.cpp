@@ -56,4 +56,8 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
   return run;
 }
 
+ProgramRun runCliProgram(const std::vector<std::string>& args, const std::string& workDir) {
+  return runProgram(binPath("folim-cli"), args, workDir);
+}
+
 }  // namespace testing_support

@@ -16,5 +16,7 @@ struct ProgramRun {
 // workDir when it is not empty; waits for it to end.
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir = {});
+// The built folim-cli, run so.
+ProgramRun runCliProgram(const std::vector<std::string>& args, const std::string& workDir = {});
 
 }  // namespace testing_support
