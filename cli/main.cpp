@@ -5,8 +5,6 @@
 // for it on every small decoding.
 #include <dlfcn.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -71,16 +69,7 @@ int runFull(int argc, char** argv) {
       continue;
     }
     auto* run = reinterpret_cast<int (*)(int, char**)>(::dlsym(module, "folimCliMain"));
-    if (run != nullptr) {
-      const int code = run(argc, argv);
-      // Every file is closed and every result written by now. The image
-      // library's plug-ins, loaded behind the command set, do not survive
-      // the clean-up at exit in this order: leave without it.
-      std::cout.flush();
-      std::cerr.flush();
-      std::fflush(nullptr);
-      std::_Exit(code);
-    }
+    if (run != nullptr) return run(argc, argv);
     why = path + ": no entry point";
   }
   std::cerr << "folim-cli: the command set cannot be loaded (" << why << ")\n";
