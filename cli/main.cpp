@@ -11,6 +11,7 @@
 
 #include "cli/cli.h"
 #include "cli/decode_command.h"
+#include "cli/global_options.h"
 #include "platform/paths.h"
 
 namespace {
@@ -20,21 +21,11 @@ namespace {
 // command set would. Anything unusual (help, other options, "--") is left to
 // the full set, which also gives its messages.
 bool decodesToBmp(const std::vector<std::string>& args) {
-  std::size_t i = 0;
-  while (i < args.size()) {
-    if (args[i] == "--quiet") {
-      ++i;
-    } else if (args[i] == "--threads" && i + 1 < args.size() &&
-               cli::parseCount(args[i + 1], 1, 256) > 0) {
-      i += 2;
-    } else {
-      break;
-    }
-  }
-  if (i >= args.size() || args[i] != "decode") return false;
+  const cli::GlobalOptions global = cli::parseGlobalOptions(args);
+  if (global.end != cli::GlobalOptions::End::Command || args[global.next] != "decode") return false;
   std::size_t positional = 0;
   bool bmpOutput = false;
-  for (++i; i < args.size(); ++i) {
+  for (std::size_t i = global.next + 1; i < args.size(); ++i) {
     if (args[i] == "--quiet") continue;
     if (args[i].rfind('-', 0) == 0) return false;
     bmpOutput = ++positional == 2 && cli::namesBmp(args[i]);
