@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "imageio/index_location.h"
+#include "index/index_location.h"
 #include "imageio/signature_source.h"
 #include "index/query_signature.h"
 #include "index/ranking.h"

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <set>
 
-#include "imageio/index_location.h"
+#include "index/index_location.h"
 #include "imageio/signature_source.h"
 #include "index/signature_index.h"
 #include "retrieval/search.h"
