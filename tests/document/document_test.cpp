@@ -3,44 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
 #include <memory>
 #include <string>
 
+#include "core_application.h"
 #include "shell/folim_doc.h"
 #include "shell/job_runner.h"
 #include "support/test_support.h"
 
 namespace {
 
-// The one application object of this program: no GUI at all.
-class CoreApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "document_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QCoreApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QCoreApplication> app_;
-};
-
-::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new CoreApplication);
-
-template <typename Done>
-bool waitUntil(Done done, int limitMs = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+using document_testing::waitUntil;
 
 // n files that are listed as images (named prefix000.jpg ...) in dir.
 void writeListedFiles(const std::string& dir, int n, const std::string& prefix) {
