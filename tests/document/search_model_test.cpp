@@ -49,16 +49,7 @@ void writeRim(const std::string& path, int width, bool ica) {
       << path;
 }
 
-// Copies example photographs into dir as p100.jpg, p101.jpg, ...
-void copyPhotos(const std::string& dir, int copies) {
-  const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
-  for (int i = 0; i < copies; ++i) {
-    const std::string name = names[i % 4];
-    testing_support::writeFileBytes(
-        dir + "/p" + std::to_string(100 + i) + name.substr(name.size() - 4),
-        testing_support::readFileBytes(testing_support::examplesPath(name)));
-  }
-}
+using testing_support::copyExamplePhotos;
 
 class SearchModelTest : public ::testing::Test {
  protected:
@@ -155,9 +146,9 @@ TEST_P(IndexOrNot, FollowsTheQueryAndTheListing) {
   const IndexCase& c = GetParam();
   writeRim(temp.file("pca.rim"), 64, false);
   writeRim(temp.file("ica.rim"), 64, true);
-  copyPhotos(temp.path(), c.pictureListed ? 1 : 0);
+  copyExamplePhotos(temp.path(), c.pictureListed ? 1 : 0);
   testing_support::TempDir elsewhere;
-  copyPhotos(elsewhere.path(), 1);
+  copyExamplePhotos(elsewhere.path(), 1);
   list(temp.path());
   const std::string q = c.query;
   query(q == "photo" ? elsewhere.file("p100.jpg") : temp.file(q));
@@ -191,7 +182,7 @@ TEST_F(SearchModelTest, RimFilesAreRankedWithTheWeightShown) {
 }
 
 TEST_F(SearchModelTest, OrdinaryPicturesAreRankedOverTheIndex) {
-  copyPhotos(temp.path(), 4);
+  copyExamplePhotos(temp.path(), 4);
   list(temp.path());
   query(temp.file("p102.jpg"));
   ASSERT_TRUE(model.NeedsIndex());
@@ -223,7 +214,7 @@ TEST_F(SearchModelTest, NothingToRankIsToldAndTheListStays) {
 }
 
 TEST_F(SearchModelTest, ADamagedIndexIsToldAfterTheRanking) {
-  copyPhotos(temp.path(), 4);
+  copyExamplePhotos(temp.path(), 4);
   const std::string index = defaultIndexPath();
   std::filesystem::create_directories(std::filesystem::path(index).parent_path());
   for (const char* suffix : {"-wal", "-shm"}) std::filesystem::remove(index + suffix);
@@ -240,7 +231,7 @@ TEST_F(SearchModelTest, ADamagedIndexIsToldAfterTheRanking) {
 }
 
 TEST_F(SearchModelTest, CancelLeavesTheListAsItWas) {
-  copyPhotos(temp.path(), 16);
+  copyExamplePhotos(temp.path(), 16);
   list(temp.path());
   const std::vector<std::string> before = paths();
   query(temp.file("p100.jpg"));

@@ -31,13 +31,7 @@ class IndexedSearchTest : public ShellTest {
 
   // Copies the example photographs into the folder under new names.
   void copyPhotos(const std::string& dir, int copies) {
-    const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
-    for (int i = 0; i < copies; ++i) {
-      const std::string name = names[i % 4];
-      testing_support::writeFileBytes(
-          dir + "/p" + std::to_string(100 + i) + name.substr(name.size() - 4),
-          testing_support::readFileBytes(testing_support::examplesPath(name)));
-    }
+    testing_support::copyExamplePhotos(dir, copies);
   }
 
   void search() {
