@@ -78,7 +78,7 @@ class SearchConsole : public IndexedSearchObserver {
 
  private:
   std::ostream& err_;
-  const std::string& prefix_;
+  const std::string prefix_;
   RefreshConsole refresh_;
 };
 
@@ -103,8 +103,8 @@ std::string indexedFailure(const IndexedSearchResult& result, const SignatureInd
     default:
       break;
   }
-  // The entries found damaged are made again by the next refresh only once
-  // they are gone.
+  // Damaged entries stay in the index: the ranking stands without them, but
+  // the index could not be mended.
   if (!result.dropError.empty()) return "cannot update the index " + file + ": " + result.dropError;
   if (result.outcome == IndexedSearchOutcome::NothingRanked)
     return "no picture of " + dir + " can be ranked against the query";

@@ -53,50 +53,53 @@ bool CSearchModel::Start(const SearchSettings& settings, QString* refusal) {
     if (refusal != nullptr) *refusal = why;
     return false;
   }
+  auto run = std::make_shared<Run>();
+  run->pageWasLoading = doc_.IsLoadingThumbnails();
+  doc_.StopLoadingThumbnails();
+  CJobRunner::Work work =
+      NeedsIndex() ? searchOverIndex(settings, run) : searchRimFiles(settings, run);
+  searching_ = true;
+  emit started();
+  doc_.jobs().start(std::move(work), this, [this, run](bool cancelled) { onDone(run, cancelled); });
+  return true;
+}
+
+CJobRunner::Work CSearchModel::searchRimFiles(const SearchSettings& settings,
+                                              const std::shared_ptr<Run>& run) const {
   SearchRequest request;
   request.queryPath = toNativePath(doc_.currentPath());
   request.queryBaseType = doc_.currentImage().m_nBaseType;
   request.colorMode = settings.colorMode;
   request.colorWeightText = settings.colorPercentText.toStdString();
   request.threads = settings.threads;
+  auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.entries());
+  return [request, entries, run](const CJobRunner::Control& control) {
+    SearchRequest cancellable = request;
+    cancellable.cancel = control.cancelFlag();
+    run->result =
+        RunSearch(cancellable, *entries, [&control](const std::string& caption, int percent) {
+          control.report(percent, 100, QString::fromStdString(caption));
+        });
+  };
+}
 
-  auto run = std::make_shared<Run>();
-  run->pageWasLoading = doc_.IsLoadingThumbnails();
-  doc_.StopLoadingThumbnails();
-  CJobRunner::Work work;
-  if (NeedsIndex()) {
-    IndexedSearchRequest indexed;
-    indexed.queryPath = request.queryPath;
-    indexed.folder = toNativePath(doc_.currentDir());
-    indexed.recursive = doc_.includeSubDirs();
-    indexed.colorMode = *ColorModeOf(settings.colorMode);
-    indexed.colorWeight = ColorWeightFromText(request.colorWeightText);
-    indexed.threads = request.threads;
-    work = [indexed, run](const CJobRunner::Control& control) {
-      IndexedSearchRequest stoppable = indexed;
-      stoppable.stop = control.cancelFlag();
-      run->result = RunWindowIndexedSearch(
-          stoppable,
-          [&control](int percent, const QString& caption) {
-            control.report(percent, 100, caption);
-          },
-          run->notes);
-    };
-  } else {
-    auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.entries());
-    work = [request, entries, run](const CJobRunner::Control& control) {
-      SearchRequest cancellable = request;
-      cancellable.cancel = control.cancelFlag();
-      run->result =
-          RunSearch(cancellable, *entries, [&control](const std::string& caption, int percent) {
-            control.report(percent, 100, QString::fromStdString(caption));
-          });
-    };
-  }
-  searching_ = true;
-  emit started();
-  doc_.jobs().start(std::move(work), this, [this, run](bool cancelled) { onDone(run, cancelled); });
-  return true;
+CJobRunner::Work CSearchModel::searchOverIndex(const SearchSettings& settings,
+                                               const std::shared_ptr<Run>& run) const {
+  IndexedSearchRequest request;
+  request.queryPath = toNativePath(doc_.currentPath());
+  request.folder = toNativePath(doc_.currentDir());
+  request.recursive = doc_.includeSubDirs();
+  request.colorMode = *ColorModeOf(settings.colorMode);
+  request.colorWeight = ColorWeightFromText(settings.colorPercentText.toStdString());
+  request.threads = settings.threads;
+  return [request, run](const CJobRunner::Control& control) {
+    IndexedSearchRequest stoppable = request;
+    stoppable.stop = control.cancelFlag();
+    run->result = RunWindowIndexedSearch(
+        stoppable,
+        [&control](int percent, const QString& caption) { control.report(percent, 100, caption); },
+        run->notes);
+  };
 }
 
 void CSearchModel::Cancel() {

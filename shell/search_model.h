@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "retrieval/search.h"
+#include "shell/job_runner.h"
 
 class CFolimDoc;
 
@@ -59,6 +60,12 @@ class CSearchModel : public QObject {
 
  private:
   struct Run;
+  // The work of each search, its request made from the document and the
+  // settings; its outcome goes into run.
+  CJobRunner::Work searchRimFiles(const SearchSettings& settings,
+                                  const std::shared_ptr<Run>& run) const;
+  CJobRunner::Work searchOverIndex(const SearchSettings& settings,
+                                   const std::shared_ptr<Run>& run) const;
   void onDone(const std::shared_ptr<Run>& run, bool cancelled);
 
   CFolimDoc& doc_;
