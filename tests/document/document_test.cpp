@@ -8,33 +8,15 @@
 #include <memory>
 #include <string>
 
+#include "core_application.h"
 #include "shell/folim_doc.h"
 #include "shell/job_runner.h"
 #include "support/qt_events.h"
 #include "support/test_support.h"
 
-using testing_support::waitUntil;
 using testing_support::writeUnreadableImages;
 
 namespace {
-
-// The one application object of this program: no GUI at all.
-class CoreApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "document_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QCoreApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QCoreApplication> app_;
-};
-
-::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new CoreApplication);
 
 class DocumentTest : public ::testing::Test {
  protected:
@@ -83,8 +65,8 @@ TEST_F(DocumentTest, ListingAFolderSignalsItsPagingAndThumbnailsInOrder) {
   EXPECT_EQ(added.at(50).at(1).toString(), "img050.jpg");
   EXPECT_EQ(paging.last().at(0).toInt(), 1);
   // The entry count and the page count stay as the listing left them.
-  EXPECT_EQ(doc.m_paging.entryCount, 51u);
-  EXPECT_EQ(doc.m_paging.pageCount, 2);
+  EXPECT_EQ(doc.paging().entryCount, 51u);
+  EXPECT_EQ(doc.paging().pageCount, 2);
 }
 
 TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
@@ -95,7 +77,7 @@ TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
   QSignalSpy current(&doc, &CFolimDoc::currentImageChanged);
   doc.SelectRow(2);
   ASSERT_EQ(current.count(), 1);
-  EXPECT_EQ(doc.m_currentPath.toStdString(), temp.file("img052.jpg"));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("img052.jpg"));
   EXPECT_EQ(doc.CurrentEntry(), 52);
   // A row past the page selects nothing.
   doc.SelectRow(10);
@@ -132,8 +114,8 @@ TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
   QSignalSpy added(&doc, &CFolimDoc::thumbnailAdded);
   doc.ShowRanking(ranking);
   waitForPage();
-  EXPECT_EQ(doc.m_entries.size(), 2u);
-  EXPECT_EQ(doc.m_paging.entryCount, 2u);
+  EXPECT_EQ(doc.entries().size(), 2u);
+  EXPECT_EQ(doc.paging().entryCount, 2u);
   EXPECT_EQ(paging.count(), 1);
   EXPECT_EQ(captionsOf(added), (QStringList{"img003.jpg\n#1  0.850", "img001.jpg\n#2  0.250"}));
   EXPECT_EQ(added.at(0).at(3).toString().toStdString(),
@@ -149,13 +131,13 @@ TEST_F(DocumentTest, StepsThroughTheListingAcrossPages) {
   EXPECT_TRUE(doc.StepImage(1));
   EXPECT_EQ(doc.CurrentEntry(), 50);
   // The thumbnails follow onto the page of the image shown.
-  EXPECT_EQ(doc.m_paging.page, 1);
+  EXPECT_EQ(doc.paging().page, 1);
   EXPECT_EQ(paging.count(), 1);
   EXPECT_TRUE(doc.StepImage(1));
   EXPECT_FALSE(doc.StepImage(1));
   EXPECT_EQ(doc.CurrentEntry(), 51);
   EXPECT_TRUE(doc.StepImage(-1));
-  EXPECT_EQ(doc.m_currentPath.toStdString(), temp.file("img050.jpg"));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("img050.jpg"));
 }
 
 TEST_F(DocumentTest, RefreshListsTheFolderAgain) {
@@ -165,7 +147,7 @@ TEST_F(DocumentTest, RefreshListsTheFolderAgain) {
   writeUnreadableImages(temp.path(), 3, "img");
   doc.Refresh();
   waitForPage();
-  EXPECT_EQ(doc.m_entries.size(), 3u);
+  EXPECT_EQ(doc.entries().size(), 3u);
 }
 
 TEST_F(DocumentTest, TheWorkListIsTheListingUntilReleased) {
@@ -174,9 +156,9 @@ TEST_F(DocumentTest, TheWorkListIsTheListingUntilReleased) {
   const std::vector<ListedImage> items = doc.TakeWorkList();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[1].path, temp.file("img001.jpg"));
-  EXPECT_EQ(doc.m_convertNames, (QStringList{"img000.jpg", "img001.jpg"}));
+  EXPECT_EQ(doc.convertNames(), (QStringList{"img000.jpg", "img001.jpg"}));
   doc.ReleaseWorkList();
-  EXPECT_TRUE(doc.m_convertPaths.isEmpty());
+  EXPECT_TRUE(doc.convertPaths().isEmpty());
 }
 
 TEST_F(DocumentTest, ThumbnailsOfThreadedLoadingKeepListOrder) {

@@ -141,7 +141,7 @@ TEST_F(RetrievalFormTest, DefaultButtonRestoresThePresetOfTheMeasure) {
     EXPECT_EQ(retrievalForm()->colorModeCombo()->currentIndex(), c.measure);
   }
   // The listing is left alone.
-  EXPECT_EQ(doc->m_entries.size(), 3u);
+  EXPECT_EQ(doc->entries().size(), 3u);
   EXPECT_EQ(list()->count(), 3);
   EXPECT_TRUE(messages.isEmpty());
 }
@@ -165,7 +165,7 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
     QTest::keyClick(slider, c.key);
     waitForThumbnails();
     EXPECT_EQ(slider->value(), c.page) << c.key;
-    EXPECT_EQ(doc->m_paging.page, c.page) << c.key;
+    EXPECT_EQ(doc->paging().page, c.page) << c.key;
     EXPECT_EQ(retrievalForm()->pageEdit()->text(), QString::number(c.page + 1)) << c.key;
   }
   EXPECT_EQ(list()->count(), 50);
@@ -175,9 +175,9 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(slider, &wheel);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, slider->value());
-  EXPECT_NE(doc->m_paging.page, 1);
-  EXPECT_EQ(retrievalForm()->pageEdit()->text(), QString::number(doc->m_paging.page + 1));
+  EXPECT_EQ(doc->paging().page, slider->value());
+  EXPECT_NE(doc->paging().page, 1);
+  EXPECT_EQ(retrievalForm()->pageEdit()->text(), QString::number(doc->paging().page + 1));
 
   // Dragging the thumb: nothing while it moves, the page where it is let go.
   slider->setValue(1);
@@ -185,10 +185,10 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
   waitForThumbnails();
   slider->setSliderDown(true);
   slider->setSliderPosition(2);
-  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(doc->paging().page, 1);
   slider->setSliderDown(false);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, 2);
+  EXPECT_EQ(doc->paging().page, 2);
   EXPECT_EQ(retrievalForm()->pageEdit()->text(), "3");
   EXPECT_EQ(list()->count(), 20);
 }
@@ -209,11 +209,11 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   writeRimFile(temp.file("pca.rim"), 64, 64, false);
   writeRimFile(temp.file("pca2.rim"), 32, 32, false);
   chooseFolder(temp.path());
-  const std::vector<ImageEntry> before = doc->m_entries;
+  const std::vector<ImageEntry> before = doc->entries();
   auto unchanged = [&] {
-    ASSERT_EQ(doc->m_entries.size(), before.size());
+    ASSERT_EQ(doc->entries().size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i)
-      EXPECT_EQ(doc->m_entries[i].path, before[i].path);
+      EXPECT_EQ(doc->entries()[i].path, before[i].path);
   };
 
   // Nothing chosen yet: there is no query.
@@ -226,7 +226,7 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   testing_support::TempDir elsewhere;
   writeRimFile(elsewhere.file("ica.rim"), 64, 64, true);
   doc->SelectImage(QString::fromStdString(elsewhere.file("ica.rim")));
-  ASSERT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  ASSERT_EQ(doc->currentImage().m_nBaseType, 1);
   list()->ShowFullSizeImage();
   ASSERT_TRUE(list()->fullSizeWindow()->isVisible());
   messages.clear();
@@ -251,7 +251,7 @@ TEST_F(RetrievalFormTest, TextTypedIntoTheMeasureFieldSelectsNoMeasure) {
   EXPECT_EQ(retrievalForm()->colorMode, -1);
   // Nothing else changes, not even the full-size window.
   EXPECT_TRUE(list()->fullSizeWindow()->isVisible());
-  EXPECT_EQ(doc->m_entries.front().score, 0.0);
+  EXPECT_EQ(doc->entries().front().score, 0.0);
   expectWeight(70);
 
   // Choosing a measure again makes the search work.
@@ -279,34 +279,34 @@ TEST_F(RetrievalFormTest, SearchRanksTheQueryFirstWithTheWeightShown) {
   QTest::keyClick(retrievalForm()->weightSlider(), Qt::Key_Home);
   clickSearch();
   EXPECT_TRUE(messages.isEmpty());
-  ASSERT_EQ(doc->m_entries.size(), 2u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("b_query.rim"));
-  EXPECT_EQ(doc->m_entries[1].path, temp.file("a_other.rim"));
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].edgeSimilarity, 1.0);
-  for (const ImageEntry& e : doc->m_entries) EXPECT_DOUBLE_EQ(e.score, e.edgeSimilarity);
+  ASSERT_EQ(doc->entries().size(), 2u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("b_query.rim"));
+  EXPECT_EQ(doc->entries()[1].path, temp.file("a_other.rim"));
+  EXPECT_DOUBLE_EQ(doc->entries()[0].edgeSimilarity, 1.0);
+  for (const ImageEntry& e : doc->entries()) EXPECT_DOUBLE_EQ(e.score, e.edgeSimilarity);
   EXPECT_TRUE(captions.contains("Calculating similarity 0 / 2 ..."));
   EXPECT_TRUE(captions.contains("Calculating similarity 1 / 2 ..."));
   EXPECT_TRUE(captions.contains("Replacing thumbnails 1 / 2 ..."));
   EXPECT_TRUE(captions.filter("Loading images ").size() >= 2);
-  EXPECT_EQ(doc->m_paging.entryCount, 2u);
+  EXPECT_EQ(doc->paging().entryCount, 2u);
   EXPECT_EQ(retrievalForm()->pageCountLabel()->text(), "/ 1 pages");
 
   waitForThumbnails();
   ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(0)->text().section('\n', 0, 0), "b_query.rim");
   // The thumbnails loaded tell the base types of the first page.
-  EXPECT_EQ(doc->m_entries[1].baseType, 1);
+  EXPECT_EQ(doc->entries()[1].baseType, 1);
   EXPECT_FALSE(progress->isVisible());
   EXPECT_TRUE(retrievalForm()->searchButton()->isEnabled());
 
   // The weight shown is the weight used: 25 % edge, 75 % colour.
   retrievalForm()->colorModeCombo()->setCurrentIndex(1);
   clickSearch();
-  ASSERT_EQ(doc->m_entries.size(), 2u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("b_query.rim"));
-  for (const ImageEntry& e : doc->m_entries)
+  ASSERT_EQ(doc->entries().size(), 2u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("b_query.rim"));
+  for (const ImageEntry& e : doc->entries())
     EXPECT_DOUBLE_EQ(e.score, 0.25 * e.edgeSimilarity + 0.75 * e.colorSimilarity);
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].colorSimilarity, 1.0);
+  EXPECT_DOUBLE_EQ(doc->entries()[0].colorSimilarity, 1.0);
 }
 
 TEST_F(RetrievalFormTest, FiftyOneCandidatesMakeTwoResultPages) {
@@ -318,8 +318,8 @@ TEST_F(RetrievalFormTest, FiftyOneCandidatesMakeTwoResultPages) {
   list()->setCurrentRow(0);
   clickSearch();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_entries.size(), 51u);
-  EXPECT_EQ(doc->m_paging.pageCount, 2);
+  EXPECT_EQ(doc->entries().size(), 51u);
+  EXPECT_EQ(doc->paging().pageCount, 2);
   EXPECT_EQ(retrievalForm()->pageCountLabel()->text(), "/ 2 pages");
   EXPECT_EQ(retrievalForm()->pageEdit()->text(), "1");
   EXPECT_EQ(retrievalForm()->pageSlider()->maximum(), 1);

@@ -162,7 +162,7 @@ void ShellTest::chooseFolder(const std::string& dir) {
 void ShellTest::saveAs(const std::string& path) {
   dialogAnswers << QString::fromStdString(path);
   testing_support::TraceCapture quiet;
-  doc->OnFileSave();
+  frame->OnFileSave();
 }
 
 CListViewEx* ShellTest::list() { return frame->listView(); }

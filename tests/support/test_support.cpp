@@ -34,6 +34,15 @@ std::string examplesPath(const std::string& name) {
   return std::string(FOLIM_EXAMPLES_DIR) + "/" + name;
 }
 
+void copyExamplePhotos(const std::string& dir, int copies) {
+  const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
+  for (int i = 0; i < copies; ++i) {
+    const std::string name = names[i % 4];
+    writeFileBytes(dir + "/p" + std::to_string(100 + i) + name.substr(name.size() - 4),
+                   readFileBytes(examplesPath(name)));
+  }
+}
+
 std::string binPath(const std::string& name) { return std::string(FOLIM_BIN_DIR) + "/" + name; }
 
 TempDir::TempDir() {

@@ -16,6 +16,9 @@ std::string corpusPath(const std::string& name);
 std::vector<std::string> corpusPhotographs();
 // Path of a file under examples/.
 std::string examplesPath(const std::string& name);
+// Copies example photographs into dir under new names, p100.jpg, p101.jpg,
+// ..., JPEG and PNG files in turn, each with its own extension.
+void copyExamplePhotos(const std::string& dir, int copies);
 // Path of a built program (build/bin).
 std::string binPath(const std::string& name);
 
