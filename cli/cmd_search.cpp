@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <ostream>
 #include <system_error>
-#include <thread>
 
 #include "cli/cli.h"
 #include "cli/cli_io.h"
@@ -15,6 +14,7 @@
 #include "imageio/listing.h"
 #include "index/query_signature.h"
 #include "index/ranking.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 #include "retrieval/search.h"
 
@@ -190,8 +190,7 @@ int runSearch(Invocation& inv) {
     top = parseCount(args.value("top"), 1, 999999999);
     if (top < 0) return usageError(inv, "--top expects a positive whole number");
   }
-  const unsigned cores = std::thread::hardware_concurrency();
-  request.threads = cores == 0 ? 1 : cores;
+  request.threads = KPX::coreCount();
   if (args.has("threads")) {
     const long threads = parseCount(args.value("threads"), 1, 256);
     if (threads < 0) return usageError(inv, "--threads expects a number from 1 to 256");

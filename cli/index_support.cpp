@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
-#include <thread>
 
 #include "cli/file_checks.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 namespace cli {
@@ -89,10 +89,7 @@ std::string failureCause(const RefreshFailure& failure) {
   return line;
 }
 
-unsigned defaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
-}
+unsigned defaultJobs() { return KPX::coreCount(); }
 
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,

@@ -5,8 +5,8 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <memory>
-#include <thread>
 
+#include "numeric/parallel.h"
 #include "retrieval/search.h"
 #include "shell/folim_doc.h"
 #include "shell/indexed_search.h"
@@ -30,7 +30,7 @@ int percentOf(std::size_t k, std::size_t n) {
 
 CRetrievalView::CRetrievalView(CFolimDoc& doc, QWidget* parent)
     : CJobForm(doc, parent),
-      searchThreads(std::max(1u, std::thread::hardware_concurrency())),
+      searchThreads(KPX::coreCount()),
       ui_(std::make_unique<Ui::CRetrievalView>()) {
   ui_->setupUi(this);
   ui_->queryBox->setDocument(&doc);
