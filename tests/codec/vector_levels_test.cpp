@@ -16,6 +16,7 @@
 #include "codec/rim_codec.h"
 #include "numeric/numeric_helpers.h"
 #include "support/bmp_file.h"
+#include "support/rim_files.h"
 #include "support/test_support.h"
 
 using KPX::VectorLevel;
@@ -167,15 +168,12 @@ TEST(VectorLevelsQuantise, CoefficientsAreTheSameAtEveryLevel) {
 
 struct CodecCase {
   const char* name;
-  std::uint16_t colorSpace;
-  std::uint32_t patchSide;
-  std::uint32_t dimension;
-  std::uint32_t iterations;  // 0: principal components, else independent ones
+  testing_support::RimSetting setting;
 };
 
 const CodecCase kCodecCases[] = {
-    {"rgb_pca_8", kColorSpaceRGB, 8, 96, 0},
-    {"ycc_ica_6", kColorSpaceYCC, 6, 60, 5},
+    {"rgb_pca_8", {kColorSpaceRGB, 8, 96, 0}},
+    {"ycc_ica_6", {kColorSpaceYCC, 6, 60, 5}},
 };
 
 class VectorLevelsCodec : public ::testing::TestWithParam<CodecCase> {};
@@ -183,28 +181,15 @@ class VectorLevelsCodec : public ::testing::TestWithParam<CodecCase> {};
 TEST_P(VectorLevelsCodec, FusedLevelsWriteTheSameFileAndPixels) {
   const std::vector<VectorLevel> levels = fusedLevels();
   if (levels.size() < 2) GTEST_SKIP() << "fewer than two levels with fused multiply-add here";
-  const CodecCase& c = GetParam();
   const CImage source = photograph(24);
   TempDir dir;
   expectSameBytes(levels, [&] {
-    CommonParameters common;
-    LearningParameters learning;
-    CompressionParameters compression;
-    setDefaultParameters(common, learning, compression);
-    common.ColorSpace = c.colorSpace;
-    common.PatchWidth = common.PatchHeight = c.patchSide;
-    learning.DimensionReduction = c.dimension;
-    learning.MaxIterations = c.iterations;
-    compression.AverageQuantizeStep =
-        deriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
     const std::string path =
         dir.file(std::string(KPX::vectorLevelName(KPX::vectorLevel())) + ".rim");
+    EXPECT_EQ(testing_support::writeRimFile(path, source, GetParam().setting), status::Success);
     CImage decoded;
     {
       TraceCapture quiet;
-      CRIMCodec encoder;
-      EXPECT_EQ(encoder.setParameters(&common, &learning, &compression), status::Success);
-      EXPECT_EQ(encoder.encodeFile(path, source), status::Success);
       CRIMCodec decoder;
       EXPECT_EQ(decoder.decodeFile(decoded, path), status::Success);
     }
