@@ -14,7 +14,7 @@ packages=(
   xvfb xauth fonts-ipafont-gothic
   desktop-file-utils appstream shared-mime-info libglib2.0-bin help2man dpkg-dev python3-pyqt6
   python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
-  mate-backgrounds time
+  mate-backgrounds time lintian
 )
 
 missing=()
