@@ -15,6 +15,7 @@
 #include "codec/rim_codec.h"
 #include "imageio/listing.h"
 #include "index/search_pipeline.h"
+#include "numeric/parallel.h"
 #include "retrieval/color_mode.h"
 #include "retrieval/search.h"
 
@@ -199,7 +200,7 @@ int runSearch(Invocation& inv) {
     top = parseCount(args.value("top"), 1, 999999999);
     if (top < 0) return usageError(inv, "--top expects a positive whole number");
   }
-  request.threads = defaultJobs();
+  request.threads = KPX::coreCount();
   if (args.has("threads")) {
     const long threads = parseCount(args.value("threads"), 1, 256);
     if (threads < 0) return usageError(inv, "--threads expects a number from 1 to 256");

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "cli/file_checks.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 namespace cli {
@@ -67,10 +67,7 @@ std::string failureCause(const RefreshFailure& failure) {
   return line;
 }
 
-unsigned defaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
-}
+unsigned defaultJobs() { return KPX::coreCount(); }
 
 // Ctrl-C asks the refresh to stop while this lives; a second one ends the
 // program at once, as usual.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -328,11 +327,10 @@ Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw,
   Status s = read(0, terms[0]);
   if (s != status::Success) return s;
   for (std::uint64_t first = 0, c = 0; first < total; first += chunk, ++c) {
-    // Run here instead when no thread can be had.
-    std::future<void> running = std::async(std::launch::async | std::launch::deferred, work, first,
-                                           std::cref(terms[c % 2]));
-    if (first + chunk < total) s = read(first + chunk, terms[(c + 1) % 2]);
-    running.get();
+    KPX::runBeside([&] { work(first, terms[c % 2]); },
+                   [&] {
+                     if (first + chunk < total) s = read(first + chunk, terms[(c + 1) % 2]);
+                   });
     if (s != status::Success) return s;
   }
   return status::Success;

@@ -4,8 +4,9 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <thread>
+#include <memory>
 
+#include "numeric/parallel.h"
 #include "retrieval/color_mode.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
@@ -24,7 +25,7 @@ int percentOf(int k, int n) {
 
 CRetrievalView::CRetrievalView(CFolimDoc& doc, QWidget* parent)
     : CJobForm(doc, parent),
-      searchThreads(std::max(1u, std::thread::hardware_concurrency())),
+      searchThreads(KPX::coreCount()),
       ui_(std::make_unique<Ui::CRetrievalView>()),
       search_(new CSearchModel(doc, this)) {
   ui_->setupUi(this);

@@ -9,6 +9,7 @@
 #include "codec/patch_gram.h"
 #include "codec/patches.h"
 #include "numeric/multiply.h"
+#include "numeric/numeric_helpers.h"
 #include "numeric/pair_gram.h"
 #include "numeric/parallel.h"
 #include "support/bmp_file.h"
@@ -108,11 +109,12 @@ TEST_P(PatchGram, EqualsTheDoubleProductBitForBit) {
   makeImage(c, image);
   const KPX::Matrix<double> expected = doubleGram(image, c.pw, c.ph);
   for (const std::uint32_t threads : {1u, 2u}) {
-    for (const bool portable : {false, true}) {
+    for (const KPX::VectorLevel level : numeric_test::supportedLevels()) {
+      const numeric_test::LevelScope scope(level);
       KPX::setThreadCount(threads);
       KPX::Matrix<double> gram;
-      ASSERT_TRUE(integerPatchGram(kColorSpaceRGB, image, c.pw, c.ph, gram, portable));
-      SCOPED_TRACE(testing::Message() << threads << " threads, portable " << portable);
+      ASSERT_TRUE(integerPatchGram(kColorSpaceRGB, image, c.pw, c.ph, gram));
+      SCOPED_TRACE(testing::Message() << threads << " threads, " << KPX::vectorLevelName(level));
       expectBitEqual(gram, expected);
     }
   }

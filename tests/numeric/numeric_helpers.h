@@ -4,12 +4,40 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/matrix.h"
 #include "numeric/parallel.h"
 #include "support/matrices.h"
 
 namespace numeric_test {
+
+// Selects a vector level for one test (or part of one) and restores the
+// level before. selected() is false, and nothing changes, where the
+// processor lacks the level.
+class LevelScope {
+ public:
+  explicit LevelScope(KPX::VectorLevel level)
+      : saved_(KPX::vectorLevel()), selected_(KPX::setVectorLevel(level)) {}
+  ~LevelScope() { KPX::setVectorLevel(saved_); }
+  LevelScope(const LevelScope&) = delete;
+  LevelScope& operator=(const LevelScope&) = delete;
+  bool selected() const { return selected_; }
+
+ private:
+  KPX::VectorLevel saved_;
+  bool selected_;
+};
+
+// The levels this processor runs, portable first.
+inline std::vector<KPX::VectorLevel> supportedLevels() {
+  std::vector<KPX::VectorLevel> levels;
+  for (KPX::VectorLevel level :
+       {KPX::VectorLevel::Portable, KPX::VectorLevel::Avx2, KPX::VectorLevel::Avx512})
+    if (KPX::vectorLevelSupported(level)) levels.push_back(level);
+  return levels;
+}
 
 // Sets the process-wide thread count for one test and restores it after.
 class ThreadScope {

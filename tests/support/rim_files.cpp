@@ -24,12 +24,25 @@ CImage patternImage(int width, int height) {
 
 Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t colorSpace,
                     std::uint32_t maxIterations) {
+  RimSetting setting;
+  setting.colorSpace = colorSpace;
+  setting.maxIterations = maxIterations;
+  return writeRimFile(path, image, setting);
+}
+
+Status writeRimFile(const std::string& path, const CImage& image, const RimSetting& setting) {
   CommonParameters common;
   LearningParameters learning;
   CompressionParameters compression;
   setDefaultParameters(common, learning, compression);
-  common.ColorSpace = colorSpace;
-  learning.MaxIterations = maxIterations;
+  common.ColorSpace = setting.colorSpace;
+  if (setting.patchSide != 0) {
+    common.PatchWidth = common.PatchHeight = setting.patchSide;
+    compression.AverageQuantizeStep =
+        deriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
+  }
+  if (setting.dimension != 0) learning.DimensionReduction = setting.dimension;
+  learning.MaxIterations = setting.maxIterations;
   TraceTarget quiet(nullptr);
   CRIMCodec codec;
   Status result = codec.setParameters(&common, &learning, &compression);
