@@ -14,6 +14,7 @@
 #include "support/qt_events.h"
 #include "support/test_support.h"
 
+using testing_support::waitUntil;
 using testing_support::writeUnreadableImages;
 
 namespace {
