@@ -84,6 +84,7 @@ COriginalImage::COriginalImage(CFolimDoc& doc)
           [this](int turns) { view_->setPicture(&doc_.fullSizeImage(), turns); });
   connect(rotation_, &CRotationModel::messageRaised, this,
           [](const QString& text) { showMessage(text); });
+  connect(view_, &CPictureView::zoomWheeled, this, &COriginalImage::zoomByWheel);
   createActions();
   // Any key pauses the slideshow, whichever of the two has the focus.
   installEventFilter(this);
@@ -395,14 +396,15 @@ void COriginalImage::wheelEvent(QWheelEvent* event) {
     QDialog::wheelEvent(event);
     return;
   }
-  // About the cursor: the picture point under it stays there.
-  const QPointF anchor = view_->viewport()->mapFrom(this, event->position());
-  const double scale = view_->zoomPan().scale();
-  if (event->angleDelta().y() > 0)
-    setZoom(std::min(scale * ZoomPan::kStep, ZoomPan::kMaxZoom), anchor);
-  if (event->angleDelta().y() < 0)
-    setZoom(std::max(scale / ZoomPan::kStep, ZoomPan::kMinZoom), anchor);
+  zoomByWheel(view_->viewport()->mapFrom(this, event->position()), event->angleDelta().y());
   event->accept();
+}
+
+void COriginalImage::zoomByWheel(const QPointF& anchor, int delta) {
+  // About the cursor: the picture point under it stays there.
+  const double scale = view_->zoomPan().scale();
+  if (delta > 0) setZoom(std::min(scale * ZoomPan::kStep, ZoomPan::kMaxZoom), anchor);
+  if (delta < 0) setZoom(std::max(scale / ZoomPan::kStep, ZoomPan::kMinZoom), anchor);
 }
 
 void COriginalImage::keyPressEvent(QKeyEvent* event) {

@@ -94,6 +94,8 @@ class COriginalImage : public QDialog {
   // picture when the zoom needs it.
   void setZoom(double zoom, const QPointF& anchor);
   QPointF viewCentre() const;
+  // Ctrl+wheel at anchor (view coordinates): delta > 0 zooms in.
+  void zoomByWheel(const QPointF& anchor, int delta);
   // Right/Left/Up/Down: a pan step when the picture reaches past the window
   // that way; Right and Left step through the listing otherwise.
   void panOrStep(int dx, int dy);

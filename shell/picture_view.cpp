@@ -177,9 +177,10 @@ void CPictureView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CPictureView::wheelEvent(QWheelEvent* event) {
-  // Ctrl+wheel zooms: the window does that, about the cursor.
   if (event->modifiers() & Qt::ControlModifier) {
-    event->ignore();
+    // The window zooms, about the cursor.
+    emit zoomWheeled(event->position(), event->angleDelta().y());
+    event->accept();
     return;
   }
   QAbstractScrollArea::wheelEvent(event);

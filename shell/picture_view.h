@@ -32,6 +32,10 @@ class CPictureView : public QAbstractScrollArea {
   void setNote(const QString& note);
   QLabel* zoomLabel() const { return label_; }
 
+ signals:
+  // Ctrl+wheel at `at` (viewport coordinates): delta > 0 zooms in.
+  void zoomWheeled(const QPointF& at, int delta);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
