@@ -297,9 +297,11 @@ void COriginalImage::zoomOut() {
   setZoom(std::max(view_->zoomPan().scale() / ZoomPan::kStep, ZoomPan::kMinZoom), viewCentre());
 }
 
-void COriginalImage::zoomToActualSize() { setZoom(1.0, viewCentre()); }
+void COriginalImage::zoomToActualSize() { zoomTo(1.0); }
 
-void COriginalImage::zoomToFit() { setZoom(0.0, viewCentre()); }
+void COriginalImage::zoomToFit() { zoomTo(0.0); }
+
+void COriginalImage::zoomTo(double zoom) { setZoom(zoom, viewCentre()); }
 
 void COriginalImage::step(int direction) {
   if (doc_.StepImage(direction)) ShowFullSizeImage(screen());

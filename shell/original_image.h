@@ -57,6 +57,8 @@ class COriginalImage : public QDialog {
   void zoomToFit();
   // One picture pixel to one screen pixel.
   void zoomToActualSize();
+  // To zoom (0 fits) about the middle of the window.
+  void zoomTo(double zoom);
   // The next (+1) or previous (-1) image of the listing.
   void step(int direction);
 
