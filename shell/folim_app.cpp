@@ -13,6 +13,7 @@
 
 #include "shell/about_dialog.h"
 #include "shell/folim_doc.h"
+#include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/messages.h"
@@ -20,6 +21,7 @@
 #include "shell/original_image.h"
 #include "shell/recent_files.h"
 #include "shell/retrieval_view.h"
+#include "shell/start_folder.h"
 #include "shell/tab_view.h"
 #include "shell/translations.h"
 #include "shell/tree_view_ex.h"
@@ -38,6 +40,7 @@ CFolimApp::CFolimApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Folim"));
   setApplicationDisplayName(QString());
   setWindowIcon(folimIcon());
+  setStyle(new CMenuTextStyle);
   applyFormFont(*this);
   installTranslations(QLocale::system());
 }
@@ -122,8 +125,9 @@ bool CFolimApp::OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& ar
   QString folder;
   QString file;
   if (argument.isEmpty()) {
-    folder = QSettings().value(QStringLiteral("lastFolder")).toString();
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+    // The first start, or a last folder that has gone, opens the pictures.
+    folder = StartFolder(QSettings().value(QStringLiteral("lastFolder")).toString());
+    if (folder.isEmpty()) return false;
   } else {
     const QFileInfo info(argument);
     if (!info.exists()) {

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -21,6 +20,7 @@
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
 #include "shell/job_form.h"
+#include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
 #include "shell/messages.h"
 #include "shell/original_image.h"
@@ -67,7 +67,7 @@ void CMainFrame::createActions() {
   connect(save_, &QAction::triggered, this, &CMainFrame::OnFileSave);
 
   // New has a key but no menu item.
-  new_ = new QAction(this);
+  new_ = new QAction(tr("New"), this);
   new_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   connect(new_, &QAction::triggered, this, &CMainFrame::OnFileNew);
   addAction(new_);
@@ -101,11 +101,28 @@ void CMainFrame::createActions() {
   refresh_->setStatusTip(tr("Lists the folder again"));
   connect(refresh_, &QAction::triggered, &doc_, &CFolimDoc::Refresh);
 
+  keys_ = new QAction(tr("&Keyboard Shortcuts..."), this);
+  keys_->setShortcut(QKeySequence(Qt::Key_F1));
+  keys_->setStatusTip(tr("Lists every key of the window"));
+  connect(keys_, &QAction::triggered, this,
+          [this] { CKeysDialog(ShortcutRows(allActions()), this).exec(); });
+
   // F6 and Shift+F6 move the focus to the next and the previous pane.
-  auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
-  connect(next, &QShortcut::activated, this, [this] { focusPane(1); });
-  auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
-  connect(previous, &QShortcut::activated, this, [this] { focusPane(-1); });
+  auto* next = new QAction(tr("Next Pane"), this);
+  next->setShortcut(QKeySequence(Qt::Key_F6));
+  connect(next, &QAction::triggered, this, [this] { focusPane(1); });
+  addAction(next);
+  auto* previous = new QAction(tr("Previous Pane"), this);
+  previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+  connect(previous, &QAction::triggered, this, [this] { focusPane(-1); });
+  addAction(previous);
+}
+
+QList<QAction*> CMainFrame::allActions() const {
+  QList<QAction*> actions = findChildren<QAction*>();
+  // The full-size window is a window of its own.
+  actions += list_->fullSizeWindow()->actions();
+  return actions;
 }
 
 void CMainFrame::createMenus() {
@@ -124,6 +141,7 @@ void CMainFrame::createMenus() {
   view->addAction(refresh_);
 
   helpMenu_ = menuBar()->addMenu(tr("&Help"));
+  helpMenu_->addAction(keys_);
   helpMenu_->addAction(about_);
 }
 

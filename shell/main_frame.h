@@ -55,6 +55,9 @@ class CMainFrame : public QMainWindow {
   QAction* statusBarAction() const { return toggleStatusBar_; }
   QAction* aboutAction() const { return about_; }
   QAction* refreshAction() const { return refresh_; }
+  QAction* keysAction() const { return keys_; }
+  // Every action of the window and of its full-size window (the keys).
+  QList<QAction*> allActions() const;
   QMenu* fileMenu() const { return fileMenu_; }
   QLabel* idleLabel() const { return idle_; }
   QList<QLabel*> indicators() const;
@@ -96,6 +99,7 @@ class CMainFrame : public QMainWindow {
   QAction* toggleStatusBar_ = nullptr;
   QAction* about_ = nullptr;
   QAction* refresh_ = nullptr;
+  QAction* keys_ = nullptr;
   QAction* recentSeparator_ = nullptr;
   QList<QAction*> recentActions_;
   QLabel* idle_ = nullptr;

@@ -46,6 +46,7 @@ struct LanguageCase {
   QStringList helpItems;
   QString ready;
   QString browse;
+  QString convert;
 };
 
 const LanguageCase kLanguages[] = {
@@ -53,17 +54,19 @@ const LanguageCase kLanguages[] = {
      {"&File", "&View", "&Help"},
      {"&Open...\tCtrl+O", "&Save\tCtrl+S", "-", "Recent Files", "-", "E&xit"},
      {"&Toolbar", "&Status Bar", "-", "&Refresh\tF5"},
-     {"&About Folim..."},
+     {"&Keyboard Shortcuts...", "&About Folim..."},
      "Ready",
-     "Browse..."},
+     "Browse...",
+     "Convert"},
     {"ja_JP",
      {"ファイル(&F)", "表示(&V)", "ヘルプ(&H)"},
      {"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
       "アプリケーションの終了(&X)"},
      {"ツール バー(&T)", "ステータス バー(&S)", "-", "最新の情報に更新\tF5(&R)"},
-     {"バージョン情報 Folim(&A)..."},
+     {"キーボード ショートカット(&K)...", "バージョン情報 Folim(&A)..."},
      "レディ",
-     "参照"},
+     "参照",
+     "変換"},
 };
 
 TEST_F(MainFrameTest, CaptionsFollowTheLocale) {
@@ -85,8 +88,7 @@ TEST_F(MainFrameTest, CaptionsFollowTheLocale) {
     EXPECT_EQ(captions(top[3]->menu()), language.helpItems);
     EXPECT_EQ(shown.idleLabel()->text(), language.ready);
     EXPECT_EQ(shown.tabView()->convert2RimView()->browseTargetButton()->text(), language.browse);
-    // The forms' own labels read the same in both languages.
-    EXPECT_EQ(shown.tabView()->convert2RimView()->convertButton()->text(), "Convert");
+    EXPECT_EQ(shown.tabView()->convert2RimView()->convertButton()->text(), language.convert);
   }
   installTranslations(QLocale(QLocale::English));
 }
