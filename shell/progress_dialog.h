@@ -1,9 +1,11 @@
 // The small modeless window with one progress bar (0 to 100, step 5) that
-// thumbnail loading and the search show while they run.
+// thumbnail loading and the search show while they run. Its title is the
+// caption of the work, also shown whole above the bar.
 #pragma once
 
 #include <QDialog>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -16,6 +18,7 @@ class CProgressDialog : public QDialog {
   ~CProgressDialog() override;
 
   QProgressBar* progressBar() const { return bar_; }
+  QLabel* captionLabel() const { return caption_; }
   // Shown while a job that can stop is reported (a search).
   QPushButton* cancelButton() const { return cancel_; }
   void setCancellable(bool cancellable);
@@ -33,8 +36,13 @@ class CProgressDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  // Wide enough for the caption, the bar under it, Cancel under the bar.
+  void fitToCaption();
+
+  QLabel* caption_;
   QProgressBar* bar_;
   QPushButton* cancel_;
   int step_ = 5;
