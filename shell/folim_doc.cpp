@@ -136,6 +136,25 @@ Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
   return 0;
 }
 
+QString CFolimDoc::EmptyListHint() const {
+  if (!m_entries.empty()) return QString();
+  if (m_isRanking)
+    return tr("No picture matched. Choose another query image or folder, then search again.");
+  if (m_currentDir.isEmpty()) {
+    return tr(
+        "Choose a folder on the left, or drop a picture here.\n"
+        "Then select a picture and press Search to find the ones that look like it.");
+  }
+  const QString where = QDir::toNativeSeparators(m_currentDir);
+  if (!m_includeSubDirs) {
+    return tr("No pictures in %1.\nChoose another folder, include its sub-folders, or drop a "
+              "picture here.")
+        .arg(where);
+  }
+  return tr("No pictures in %1 or its sub-folders.\nChoose another folder, or drop a picture here.")
+      .arg(where);
+}
+
 QString CFolimDoc::CaptionOf(std::size_t i) const {
   const ImageEntry& entry = m_entries[i];
   const QString path = fromNativePath(entry.path);
@@ -173,17 +192,19 @@ void CFolimDoc::SelectRow(int row) {
   SelectImage(fromNativePath(m_entries[static_cast<std::size_t>(entry)].path));
 }
 
-void CFolimDoc::SelectImage(const QString& path) {
+bool CFolimDoc::SelectImage(const QString& path) {
+  if (m_queryLocked) return false;
   m_currentPath = path;
   // Decoded only as far as the screen shows it: selecting a photograph of
   // 50 megapixels stays quick and small.
   m_currentImage.LoadImageFileForScreen(toNativePath(path), m_screenSize.width(),
                                         m_screenSize.height());
   emit currentImageChanged(path);
+  return true;
 }
 
 void CFolimDoc::OpenImage(const QString& path) {
-  SelectImage(path);
+  if (!SelectImage(path)) return;
   emit fullSizeRequested();
   emit fileUsed(path);
 }
@@ -247,9 +268,9 @@ bool CFolimDoc::StepImage(int step) {
   if (next < 0 || next >= static_cast<long long>(m_entries.size())) return false;
   // The thumbnails follow onto the page of the image shown.
   const int page = static_cast<int>(next / ITEMS_PER_PAGE);
+  if (m_queryLocked) return false;
   if (page != m_paging.page) ChoosePage(page);
-  SelectImage(fromNativePath(m_entries[static_cast<std::size_t>(next)].path));
-  return true;
+  return SelectImage(fromNativePath(m_entries[static_cast<std::size_t>(next)].path));
 }
 
 // --- Saving

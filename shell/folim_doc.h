@@ -60,8 +60,13 @@ class CFolimDoc : public QObject {
   // --- The current image
   // Row `row` of the page shown becomes the current image.
   void SelectRow(int row);
-  // path becomes the current image (loaded, shown in the query box).
-  void SelectImage(const QString& path);
+  // path becomes the current image (loaded, shown in the query box); false,
+  // and nothing changes, while the query is locked.
+  bool SelectImage(const QString& path);
+  // While a search ranks the current image it stays the query: choosing
+  // another one waits for the search's end.
+  void LockQuery(bool locked) { m_queryLocked = locked; }
+  bool IsQueryLocked() const { return m_queryLocked; }
   // path becomes the current image and opens at full size (Open, recent
   // files, a dropped file).
   void OpenImage(const QString& path);
@@ -106,6 +111,9 @@ class CFolimDoc : public QObject {
   // The file name with extension of path; status 3 and an empty name when
   // name and extension together exceed 260 characters.
   static Status GetDisplayName(const QString& path, QString& name);
+  // What an empty thumbnail list tells the user to do (no folder listed
+  // yet, or a folder without pictures); empty while the list has entries.
+  QString EmptyListHint() const;
   // The caption and tooltip of entry i's thumbnail.
   QString CaptionOf(std::size_t i) const;
   QString ToolTipOf(std::size_t i) const;
@@ -169,6 +177,7 @@ class CFolimDoc : public QObject {
   QStringList m_convertNames;
   QStringList m_convertPaths;
   bool m_isRanking = false;
+  bool m_queryLocked = false;
   QSize m_screenSize;
 
   CThumbnailLoader loader_;

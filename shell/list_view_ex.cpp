@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QUrl>
@@ -19,7 +20,8 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
     : QListWidget(parent),
       doc_(doc),
       fullSizeWindow_(std::make_unique<COriginalImage>(doc)),
-      progressDialog_(std::make_unique<CProgressDialog>()) {
+      progressDialog_(std::make_unique<CProgressDialog>()),
+      hint_(new QLabel(viewport())) {
   setObjectName(QStringLiteral("listView"));
   setViewMode(QListView::IconMode);
   setIconSize(QSize(THUMBNAIL_SIZE, THUMBNAIL_SIZE));
@@ -43,6 +45,13 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   setDragDropMode(QAbstractItemView::DropOnly);
   setDropIndicatorShown(false);
 
+  hint_->setObjectName(QStringLiteral("emptyListHint"));
+  hint_->setAlignment(Qt::AlignCenter);
+  hint_->setWordWrap(true);
+  hint_->setEnabled(false);
+  connect(&doc_, &CFolimDoc::folderChanged, this, &CListViewEx::updateHint);
+  connect(&doc_, &CFolimDoc::thumbnailsCleared, this, &CListViewEx::updateHint);
+  connect(&doc_, &CFolimDoc::pagingChanged, this, &CListViewEx::updateHint);
   connect(this, &QListWidget::itemSelectionChanged, this, &CListViewEx::SelectThumbnail);
   connect(this, &QListWidget::itemActivated, this, [this] {
     if (!selectedItems().isEmpty()) ShowFullSizeImage();
@@ -57,13 +66,29 @@ void CListViewEx::OnInitialUpdate() {
   clearThumbnails();
 }
 
-void CListViewEx::clearThumbnails() { clear(); }
+void CListViewEx::clearThumbnails() {
+  clear();
+  updateHint();
+}
+
+void CListViewEx::updateHint() {
+  const QString hint = count() == 0 ? doc_.EmptyListHint() : QString();
+  hint_->setText(hint);
+  hint_->setGeometry(viewport()->rect().adjusted(12, 12, -12, -12));
+  hint_->setVisible(!hint.isEmpty());
+}
+
+void CListViewEx::resizeEvent(QResizeEvent* event) {
+  QListWidget::resizeEvent(event);
+  hint_->setGeometry(viewport()->rect().adjusted(12, 12, -12, -12));
+}
 
 void CListViewEx::addThumbnail(int row, const QString& caption, const QImage& thumbnail,
                                const QString& toolTip) {
   auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), caption);
   item->setToolTip(toolTip);
   insertItem(std::min(row, count()), item);
+  hint_->hide();
   const int current = doc_.CurrentEntry();
   if (current >= 0 && doc_.paging().EntryOfRow(row, doc_.entries().size()) == current) {
     const QSignalBlocker blocker(this);
@@ -86,6 +111,13 @@ void CListViewEx::showCurrentImage() {
 void CListViewEx::SelectThumbnail() {
   const QList<QListWidgetItem*> selected = selectedItems();
   if (selected.isEmpty()) return;
+  if (doc_.IsQueryLocked()) {
+    // The search ranks the image selected before: the selection shows it.
+    const QSignalBlocker blocker(this);
+    clearSelection();
+    showCurrentImage();
+    return;
+  }
   QApplication::setOverrideCursor(Qt::WaitCursor);
   doc_.SelectRow(row(selected.first()));
   QApplication::restoreOverrideCursor();
@@ -104,8 +136,7 @@ void CListViewEx::DropFiles(const QStringList& paths) {
     showMessage(tr("This is not a image file!"));
     return;
   }
-  doc_.SelectImage(path);
-  doc_.ShowFullSize();
+  if (doc_.SelectImage(path)) doc_.ShowFullSize();
 }
 
 void CListViewEx::dragEnterEvent(QDragEnterEvent* event) {

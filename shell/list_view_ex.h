@@ -10,6 +10,7 @@
 class CFolimDoc;
 class COriginalImage;
 class CProgressDialog;
+class QLabel;
 
 class CListViewEx : public QListWidget {
   Q_OBJECT
@@ -41,10 +42,15 @@ class CListViewEx : public QListWidget {
   // One image file becomes the current image and opens at full size.
   void DropFiles(const QStringList& paths);
 
+  // What to do, shown over an empty list (hidden otherwise).
+  QLabel* hintLabel() const { return hint_; }
+  void updateHint();
+
   COriginalImage* fullSizeWindow() const { return fullSizeWindow_.get(); }
   CProgressDialog* progressDialog() const { return progressDialog_.get(); }
 
  protected:
+  void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -53,4 +59,5 @@ class CListViewEx : public QListWidget {
   CFolimDoc& doc_;
   std::unique_ptr<COriginalImage> fullSizeWindow_;
   std::unique_ptr<CProgressDialog> progressDialog_;
+  QLabel* hint_;
 };

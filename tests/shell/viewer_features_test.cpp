@@ -19,6 +19,7 @@
 #include "shell/main_frame.h"
 #include "shell/original_image.h"
 #include "shell/retrieval_view.h"
+#include "shell/start_folder.h"
 #include "shell/tab_view.h"
 #include "shell_fixture.h"
 
@@ -73,11 +74,13 @@ TEST_F(ViewerTest, StartingWithoutAPathOpensTheLastFolder) {
   EXPECT_TRUE(CFolimApp::OpenAtStart(next, again, QString()));
   EXPECT_EQ(next.currentDir().toStdString(), temp.path());
   EXPECT_EQ(next.entries().size(), 3u);
-  // A last folder that has gone opens nothing.
+  // A last folder that has gone opens the pictures folder, as the first start does.
   QSettings().setValue("lastFolder", QString::fromStdString(temp.file("gone")));
   CFolimDoc third;
   CMainFrame empty(third);
-  EXPECT_FALSE(CFolimApp::OpenAtStart(third, empty, QString()));
+  EXPECT_TRUE(CFolimApp::OpenAtStart(third, empty, QString()));
+  EXPECT_EQ(third.currentDir(), StartFolder(QString()));
+  EXPECT_NE(third.currentDir(), "/");
 }
 
 TEST_F(ViewerTest, WindowLayoutIsKeptBetweenSessions) {
