@@ -59,6 +59,7 @@ bool CSearchModel::Start(const SearchSettings& settings, QString* refusal) {
   CJobRunner::Work work =
       NeedsIndex() ? searchOverIndex(settings, run) : searchRimFiles(settings, run);
   searching_ = true;
+  doc_.LockQuery(true);
   emit started();
   doc_.jobs().start(std::move(work), this, [this, run](bool cancelled) { onDone(run, cancelled); });
   return true;
@@ -108,6 +109,7 @@ void CSearchModel::Cancel() {
 
 void CSearchModel::onDone(const std::shared_ptr<Run>& run, bool cancelled) {
   searching_ = false;
+  doc_.LockQuery(false);
   emit ended();
   const SearchResult& result = run->result;
   if (cancelled || result.outcome != SearchOutcome::Ranked) {

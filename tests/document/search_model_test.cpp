@@ -181,6 +181,28 @@ TEST_F(SearchModelTest, RimFilesAreRankedWithTheWeightShown) {
   for (const ImageEntry& e : doc.entries()) EXPECT_DOUBLE_EQ(e.score, e.edgeSimilarity);
 }
 
+TEST_F(SearchModelTest, TheQueryStaysWhileItIsRanked) {
+  writeRim(temp.file("b_query.rim"), 96, false);
+  writeRim(temp.file("a_other.rim"), 64, false);
+  list(temp.path());
+  query(temp.file("b_query.rim"));
+  QString refusal;
+  ASSERT_TRUE(model.Start({1, "50", 1}, &refusal)) << refusal.toStdString();
+  // A click on a thumbnail, a step or an open while it ranks changes nothing.
+  EXPECT_TRUE(doc.IsQueryLocked());
+  EXPECT_FALSE(doc.SelectImage(QString::fromStdString(temp.file("a_other.rim"))));
+  doc.SelectRow(0);
+  doc.OpenImage(QString::fromStdString(temp.file("a_other.rim")));
+  EXPECT_FALSE(doc.StepImage(-1));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("b_query.rim"));
+  ASSERT_TRUE(waitUntil([&] { return lines().contains("finished"); }));
+  EXPECT_EQ(doc.entries().front().path, temp.file("b_query.rim"));
+  // Afterwards the query can change again.
+  EXPECT_FALSE(doc.IsQueryLocked());
+  EXPECT_TRUE(doc.SelectImage(QString::fromStdString(temp.file("a_other.rim"))));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("a_other.rim"));
+}
+
 TEST_F(SearchModelTest, OrdinaryPicturesAreRankedOverTheIndex) {
   copyExamplePhotos(temp.path(), 4);
   list(temp.path());
@@ -242,6 +264,7 @@ TEST_F(SearchModelTest, CancelLeavesTheListAsItWas) {
   EXPECT_EQ(paths(), before);
   EXPECT_FALSE(doc.isRanking());
   EXPECT_FALSE(model.IsSearching());
+  EXPECT_FALSE(doc.IsQueryLocked());
 }
 
 }  // namespace
