@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imageio/batch_convert.h"
+#include "shell/batch_messages.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
@@ -23,13 +24,18 @@ CConvert2BMPView::~CConvert2BMPView() = default;
 void CConvert2BMPView::OnConvert() {
   if (IsConverting() || doc_.IsBusy()) return;
 
-  // The save folder is not checked here: when it is missing every file fails
+  // A missing save folder is offered to be made; declined, every file fails
   // and is named in the final message. An empty field stays empty rather
   // than becoming the root folder.
   const QString save = ui_->saveDirEdit->text();
+  if (!offerToCreateSaveDir(save)) return;
   const std::string saveDir = save.isEmpty() ? std::string() : toNativePath(withFinalSlash(save));
 
   std::vector<ListedImage> items = doc_.TakeWorkList();
+  if (!confirmExistingOutputs(items, save, "bmp")) {
+    doc_.ReleaseWorkList();
+    return;
+  }
   const int n = static_cast<int>(items.size());
   // A bar of range 0..0 would show a busy animation instead of a position.
   ui_->convertProgress->setRange(0, std::max(n, 1));
@@ -63,7 +69,7 @@ void CConvert2BMPView::showEnd(const BatchReport& report, bool cancelled, int at
     return;
   }
   setStatus(tr("%1 of %2 files converted.").arg(converted).arg(total));
-  showMessage(fromNativePath(report.message));
+  showMessage(translateBatchText(report.message));
 }
 
 QLineEdit* CConvert2BMPView::targetDirEdit() const { return ui_->targetDirEdit; }

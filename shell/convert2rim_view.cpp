@@ -6,11 +6,22 @@
 #include <vector>
 
 #include "imageio/batch_convert.h"
+#include "shell/batch_messages.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
 #include "shell/rim_conversion.h"
 #include "ui_convert2rim_view.h"
+
+namespace {
+
+// The presets' names as the list shows them; the conversion takes the
+// preset by its place.
+[[maybe_unused]] constexpr const char* kPresetNames[] = {
+    QT_TRANSLATE_NOOP("CConvert2RIMView", "archive"), QT_TRANSLATE_NOOP("CConvert2RIMView", "high"),
+    QT_TRANSLATE_NOOP("CConvert2RIMView", "normal"), QT_TRANSLATE_NOOP("CConvert2RIMView", "small")};
+
+}  // namespace
 
 CConvert2RIMView::CConvert2RIMView(CFolimDoc& doc, QWidget* parent)
     : CConvertForm(doc, parent), ui_(std::make_unique<Ui::CConvert2RIMView>()) {
@@ -30,7 +41,7 @@ void CConvert2RIMView::OnInitialUpdate() {
   ui_->qualityCombo->clear();
   ui_->qualityCombo->addItem(QStringLiteral("config.ini"));
   for (const QualityPreset& preset : qualityPresets())
-    ui_->qualityCombo->addItem(QString::fromUtf8(preset.name));
+    ui_->qualityCombo->addItem(tr(preset.name));
   ui_->qualityCombo->setCurrentIndex(0);
 }
 
@@ -44,6 +55,7 @@ void CConvert2RIMView::OnConvert() {
   if (IsConverting() || doc_.IsBusy()) return;
 
   const QString target = ui_->targetDirEdit->text();
+  if (!offerToCreateSaveDir(ui_->saveDirEdit->text())) return;
   const RimConversionPlan plan =
       PlanRimConversion({ui_->saveDirEdit->text(), ui_->basesCombo->currentIndex(),
                          ui_->qualityCombo->currentIndex()},
@@ -54,6 +66,10 @@ void CConvert2RIMView::OnConvert() {
   }
 
   std::vector<ListedImage> items = doc_.TakeWorkList();
+  if (!confirmExistingOutputs(items, plan.saveDir, "rim")) {
+    doc_.ReleaseWorkList();
+    return;
+  }
   m_saveDir = plan.saveDir;
   m_bases = plan.bases;
   m_quality = plan.quality;
@@ -61,7 +77,7 @@ void CConvert2RIMView::OnConvert() {
   // click on a thumbnail always refers to the list the document holds.
   if (!target.isEmpty()) doc_.ListFolder(target);
 
-  setStatus(QString::fromUtf8(kMsgStartConverting));
+  setStatus(translateBatchText(kMsgStartConverting));
   ui_->convertProgress->setRange(0, static_cast<int>(items.size()));
   ui_->convertProgress->setValue(0);
   ui_->convertProgress->show();
@@ -94,7 +110,7 @@ void CConvert2RIMView::showEnd(const BatchReport& report, bool cancelled, int at
     return;
   }
   setStatus(tr("%1 of %2 files converted.").arg(converted).arg(total));
-  showMessage(fromNativePath(report.message));
+  showMessage(translateBatchText(report.message));
 }
 
 QLineEdit* CConvert2RIMView::targetDirEdit() const { return ui_->targetDirEdit; }

@@ -1,14 +1,18 @@
 #include "shell/convert_form.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <memory>
 
 #include "imageio/batch_convert.h"
+#include "shell/batch_messages.h"
+#include "shell/convert_outputs.h"
 #include "shell/file_dialogs.h"
 #include "shell/folim_doc.h"
+#include "shell/messages.h"
 #include "shell/native_path.h"
 
 void CConvertForm::connectConvertControls() {
@@ -44,6 +48,35 @@ void CConvertForm::OnCancel() {
   doc_.jobs().cancel();
 }
 
+bool CConvertForm::offerToCreateSaveDir(const QString& saveDir) {
+  if (!IsMissingSaveDir(saveDir)) return true;
+  if (!askQuestion(tr("The Save Directory %1 does not exist. Create it?").arg(saveDir)))
+    return true;
+  if (QDir().mkpath(saveDir)) return true;
+  showMessage(tr("Cannot create the folder %1.").arg(saveDir));
+  return false;
+}
+
+bool CConvertForm::confirmExistingOutputs(std::vector<ListedImage>& items, const QString& saveDir,
+                                          const char* extension) {
+  const std::size_t existing = ItemsWithOutputs(items, saveDir, extension).size();
+  if (existing == 0) return true;
+  const QString question =
+      tr("%1 of the %2 files were converted into %3 before. Replace their outputs, skip those "
+         "files, or cancel?")
+          .arg(existing)
+          .arg(items.size())
+          .arg(saveDir);
+  const int answer = askChoice(question, {tr("Replace"), tr("Skip Existing"), tr("Cancel")});
+  const ExistingOutputs choice = answer == 0   ? ExistingOutputs::Replace
+                                 : answer == 1 ? ExistingOutputs::Skip
+                                               : ExistingOutputs::Cancel;
+  items = ApplyExistingChoice(std::move(items), saveDir, extension, choice);
+  if (choice == ExistingOutputs::Skip && items.empty())
+    showMessage(tr("Every file has its output in %1 already.").arg(saveDir));
+  return !items.empty();
+}
+
 void CConvertForm::setStatus(const QString& text) { jobStatusLabel()->setText(text); }
 
 void CConvertForm::setJobControlsEnabled(bool enabled) {
@@ -64,12 +97,12 @@ bool CConvertForm::startConversion(std::vector<ListedImage> items, Convert conve
   auto outcome = std::make_shared<Outcome>();
   auto work = [items = std::move(items), convert = std::move(convert),
                outcome](const CJobRunner::Control& control) {
-    outcome->report = convert(
-        items, control.cancelFlag(),
-        [&control, outcome](std::size_t i, std::size_t n, const ListedImage& item) {
-          outcome->attempted = static_cast<int>(i) + 1;
-          control.report(static_cast<int>(i), static_cast<int>(n), fromNativePath(item.name));
-        });
+    outcome->report =
+        convert(items, control.cancelFlag(),
+                [&control, outcome](std::size_t i, std::size_t n, const ListedImage& item) {
+                  outcome->attempted = static_cast<int>(i) + 1;
+                  control.report(static_cast<int>(i), static_cast<int>(n), SpelledName(item));
+                });
   };
   auto progress =
       connect(&doc_.jobs(), &CJobRunner::progress, this,
@@ -112,6 +145,6 @@ QString cancelledMessage(const BatchReport& report, int attempted, const char* f
   QString text = CConvertForm::tr("Conversion cancelled: %1 of %2 files converted.")
                      .arg(converted)
                      .arg(report.files.size());
-  if (!failures.isEmpty()) text += QLatin1Char('\n') + QString::fromUtf8(failedTitle) + failures;
+  if (!failures.isEmpty()) text += QLatin1Char('\n') + translateBatchText(failedTitle) + failures;
   return text;
 }

@@ -59,6 +59,15 @@ class CConvertForm : public CJobForm {
       const std::vector<ListedImage>& items, const std::atomic<bool>* cancel,
       const std::function<void(std::size_t, std::size_t, const ListedImage&)>& step)>;
   bool startConversion(std::vector<ListedImage> items, Convert convert);
+  // Offers to create saveDir when it does not exist. False when the user
+  // wanted it and it cannot be made (then that is shown); declining leaves
+  // the conversion to say the folder is missing.
+  bool offerToCreateSaveDir(const QString& saveDir);
+  // When outputs of items exist in saveDir already, asks whether to replace
+  // them, skip those files or cancel; false when nothing is to be converted
+  // (cancelled, or every file skipped).
+  bool confirmExistingOutputs(std::vector<ListedImage>& items, const QString& saveDir,
+                              const char* extension);
   // The job's controls: everything but Cancel off while it runs.
   virtual void setJobControlsEnabled(bool enabled);
   // Called on this thread for each file started, and at the end.

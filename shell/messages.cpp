@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <mutex>
 
@@ -10,6 +11,7 @@ namespace {
 std::mutex handlerMutex;
 MessageHandler currentHandler;
 QuestionHandler currentQuestionHandler;
+ChoiceHandler currentChoiceHandler;
 
 void showBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Folim"), text, QMessageBox::Ok,
@@ -60,4 +62,22 @@ bool askQuestion(const QString& text) {
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+ChoiceHandler setChoiceHandler(ChoiceHandler handler) {
+  ChoiceHandler previous = std::move(currentChoiceHandler);
+  currentChoiceHandler = std::move(handler);
+  return previous;
+}
+
+int askChoice(const QString& text, const QStringList& choices) {
+  if (currentChoiceHandler) return currentChoiceHandler(text, choices);
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Folim"), text, QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  QList<QAbstractButton*> buttons;
+  for (const QString& choice : choices) buttons << box.addButton(choice, QMessageBox::AcceptRole);
+  // The last choice is the careful one (Cancel), also taken by Esc.
+  if (!buttons.isEmpty()) box.setEscapeButton(buttons.last());
+  box.exec();
+  return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }

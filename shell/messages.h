@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Shows text in a modal message box with an OK button and returns when the
@@ -20,3 +21,10 @@ MessageHandler setMessageHandler(MessageHandler handler);
 bool askQuestion(const QString& text);
 using QuestionHandler = std::function<bool(const QString&)>;
 QuestionHandler setQuestionHandler(QuestionHandler handler);
+
+// Asks text with one button per choice in a modal box (user-interface
+// thread); the index of the choice taken, or -1 when the box is closed.
+// Tests answer through a handler instead.
+int askChoice(const QString& text, const QStringList& choices);
+using ChoiceHandler = std::function<int(const QString&, const QStringList&)>;
+ChoiceHandler setChoiceHandler(ChoiceHandler handler);

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "codec/encoder_settings.h"
+#include "shell/batch_messages.h"
 #include "shell/convert_form.h"
 #include "shell/native_path.h"
 
@@ -10,7 +11,7 @@ RimConversionPlan PlanRimConversion(const RimConversionChoice& choice, std::size
   RimConversionPlan plan;
   const std::string refusal = checkRimConversionStart(toNativePath(choice.saveDir), fileCount);
   if (!refusal.empty()) {
-    plan.refusal = QString::fromStdString(refusal);
+    plan.refusal = translateBatchText(refusal);
     return plan;
   }
   plan.saveDir = withFinalSlash(choice.saveDir);

@@ -22,6 +22,7 @@
 #include "shell/convert2bmp_view.h"
 #include "shell/convert2rim_view.h"
 #include "shell/folim_doc.h"
+#include "shell/job_runner.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/tab_view.h"
@@ -143,6 +144,8 @@ TEST_F(ConvertFormsTest, FolderPickersFillTheFieldsAndListTheTarget) {
 TEST_F(ConvertFormsTest, RimConversionRefusesAMissingSaveFolderOrAnEmptyListing) {
   writeImage(temp.file("source/a.png"), 16, 16);
   prepareRim(source(), temp.file("nowhere"));
+  // Declining to create the folder.
+  questionAnswer = false;
   QTest::mouseClick(rim()->convertButton(), Qt::LeftButton);
   EXPECT_EQ(messages, QStringList{"Specified destination dir isn't exist. Please specify a "
                                   "destination dir."});
@@ -446,7 +449,9 @@ TEST_F(ConvertFormsTest, BmpConversionOfNothingOrIntoNowhere) {
   // No busy animation is left on the bar.
   EXPECT_GT(bmp()->progressBar()->maximum(), 0);
 
-  // Without a save folder every file fails, and nothing lands anywhere else.
+  // Without a save folder (its making declined) every file fails, and
+  // nothing lands anywhere else.
+  questionAnswer = false;
   writeRimFile(temp.file("source/a.rim"), 32, 32, false);
   chooseFolder(source());
   for (const std::string& bad : {temp.file("nowhere"), std::string()}) {
@@ -458,6 +463,85 @@ TEST_F(ConvertFormsTest, BmpConversionOfNothingOrIntoNowhere) {
                                                  "/a.rim: the save folder does not exist\n")});
   }
   EXPECT_FALSE(fs::exists("/a.bmp"));
+}
+
+struct MissingFolderCase {
+  bool rim;
+  bool create;  // the answer to "Create it?"
+};
+
+TEST_F(ConvertFormsTest, AMissingSaveFolderIsOfferedToBeCreated) {
+  // A photograph to code, a RIM file to decode.
+  fs::create_directories(temp.file("photo"));
+  writePhoto(temp.file("photo/Sunset.PNG"), "storm.jpg");
+  writeRimFile(temp.file("source/Sunset.RIM"), 32, 32, false);
+  for (const MissingFolderCase c : {MissingFolderCase{true, true}, MissingFolderCase{false, true},
+                                    MissingFolderCase{true, false}}) {
+    SCOPED_TRACE(std::string(c.rim ? "rim " : "bmp ") + (c.create ? "created" : "declined"));
+    const std::string folder = temp.file(std::string("new/") + (c.rim ? "rim" : "bmp") +
+                                         (c.create ? "-made" : "-declined"));
+    CConvertForm* form = c.rim ? static_cast<CConvertForm*>(rim()) : bmp();
+    frame->tabView()->setCurrentIndex(c.rim ? CTabView::kConvertToRim : CTabView::kConvertToBmp);
+    chooseFolder(c.rim ? temp.file("photo") : source());
+    form->saveDirEdit()->setText(QString::fromStdString(folder));
+    questions.clear();
+    messages.clear();
+    questionAnswer = c.create;
+    convertAndWait(form);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QString::fromStdString(folder)))
+        << questions[0].toStdString();
+    EXPECT_EQ(fs::is_directory(folder), c.create);
+    if (c.create) {
+      EXPECT_TRUE(fs::exists(folder + (c.rim ? "/Sunset.rim" : "/Sunset.bmp")))
+          << messages.join("|").toStdString();
+      EXPECT_TRUE(choicesAsked.isEmpty());
+    }
+  }
+}
+
+struct ExistingCase {
+  int answer;  // 0 replace, 1 skip existing, 2 cancel
+  const char* name;
+  int converted;     // files whose output is written by this run
+  bool keptOldFile;  // the earlier output is left as it was
+};
+
+TEST_F(ConvertFormsTest, ConvertingAgainAsksToReplaceSkipOrCancel) {
+  for (const ExistingCase c :
+       {ExistingCase{0, "replace", 2, false}, ExistingCase{1, "skip", 1, true},
+        ExistingCase{2, "cancel", 0, true}}) {
+    SCOPED_TRACE(c.name);
+    testing_support::TempDir from;
+    testing_support::TempDir into;
+    writeRimFile(from.file("Earlier.rim"), 32, 32, false);
+    writeRimFile(from.file("Mixed Case.rim"), 32, 32, false);
+    // An earlier conversion left Earlier.bmp.
+    testing_support::writeFileBytes(into.file("Earlier.bmp"), "old");
+    frame->tabView()->setCurrentIndex(CTabView::kConvertToBmp);
+    chooseFolder(from.path());
+    bmp()->saveDirEdit()->setText(QString::fromStdString(into.path()));
+    choicesAsked.clear();
+    messages.clear();
+    choiceAnswer = c.answer;
+    QStringList steps;
+    const auto watching =
+        QObject::connect(&doc->jobs(), &CJobRunner::progress, bmp(),
+                         [&steps](int, int, const QString& name) { steps << name; });
+    convertAndWait(bmp());
+    ASSERT_EQ(choicesAsked.size(), 1);
+    EXPECT_TRUE(choicesAsked[0].startsWith("1 of the 2 files")) << choicesAsked[0].toStdString();
+    EXPECT_EQ(choiceOptions, (QStringList{"Replace", "Skip Existing", "Cancel"}));
+    EXPECT_EQ(steps.size(), c.converted);
+    // Progress names the files as they are spelled.
+    if (c.converted > 0) {
+      EXPECT_TRUE(steps.contains("Mixed Case.rim")) << steps.join(", ").toStdString();
+    }
+    EXPECT_EQ(fs::file_size(into.file("Earlier.bmp")) == 3, c.keptOldFile);
+    EXPECT_EQ(fs::exists(into.file("Mixed Case.bmp")), c.converted > 0);
+    EXPECT_EQ(messages.size(), c.converted > 0 ? 1 : 0) << messages.join("|").toStdString();
+    QObject::disconnect(watching);
+  }
 }
 
 }  // namespace

@@ -137,6 +137,11 @@ void ShellTest::SetUp() {
     questions << text;
     return questionAnswer;
   });
+  previousChoices_ = setChoiceHandler([this](const QString& text, const QStringList& options) {
+    choicesAsked << text;
+    choiceOptions = options;
+    return choiceAnswer;
+  });
   doc = std::make_unique<CFolimDoc>();
   frame = std::make_unique<CMainFrame>(*doc);
   frame->resize(1000, 700);
@@ -150,6 +155,7 @@ void ShellTest::TearDown() {
   setFileDialogHandler(previousDialogs_);
   setFolderDialogHandler(previousFolderDialogs_);
   setQuestionHandler(previousQuestions_);
+  setChoiceHandler(previousChoices_);
 }
 
 void ShellTest::waitForThumbnails() {

@@ -72,6 +72,11 @@ class ShellTest : public ::testing::Test {
   // Questions asked, and the answer every one gets.
   QStringList questions;
   bool questionAnswer = true;
+  // Choices asked (several buttons), the buttons of the last one, and the
+  // index every one gets.
+  QStringList choicesAsked;
+  QStringList choiceOptions;
+  int choiceAnswer = 0;
   // Messages that arrived on a thread other than the windows' own.
   std::atomic<int> messagesOffWindowThread{0};
   testing_support::TempDir temp;
@@ -81,6 +86,7 @@ class ShellTest : public ::testing::Test {
   FileDialogHandler previousDialogs_;
   FolderDialogHandler previousFolderDialogs_;
   QuestionHandler previousQuestions_;
+  ChoiceHandler previousChoices_;
 };
 
 }  // namespace shell_testing
