@@ -34,11 +34,11 @@ QIcon folimIcon() {
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent),
-      version_(new QLabel(QStringLiteral("Hobeka Version beta"))),
+      version_(new QLabel(tr("Hobeka Version beta"))),
       description_(
-          new QLabel(QStringLiteral("Image viewer with search by image similarity (RIM format)"))) {
+          new QLabel(tr("Image viewer with search by image similarity (RIM format)"))) {
   setObjectName(QStringLiteral("aboutDialog"));
-  setWindowTitle(QStringLiteral("Folim version information"));
+  setWindowTitle(tr("Folim version information"));
   setModal(true);
 
   auto* icon = new QLabel;
@@ -51,7 +51,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   texts->addStretch();
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
   auto* top = new QHBoxLayout;

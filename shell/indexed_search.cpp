@@ -26,7 +26,10 @@ int percentOf(std::size_t done, std::size_t total) {
 }
 
 QString damagedNotice(const std::string& file) {
-  return translated("The index %1 was damaged; it has been kept as %2 and a new one was built.")
+  return translated(
+             QT_TRANSLATE_NOOP(
+                 "CRetrievalView",
+                 "The index %1 was damaged; it has been kept as %2 and a new one was built."))
       .arg(fromNativePath(file), fromNativePath(DamagedCopyPath(file)));
 }
 
@@ -39,10 +42,13 @@ class Progress : public IndexedSearchObserver {
   void Indexing(std::size_t done, std::size_t total) override {
     if (report_)
       report_(percentOf(done, total),
-              translated("Indexing pictures %1 / %2 ...").arg(done).arg(total));
+              translated(QT_TRANSLATE_NOOP("CRetrievalView", "Indexing pictures %1 / %2 ..."))
+                  .arg(done)
+                  .arg(total));
   }
   void Ranking() override {
-    if (report_) report_(100, translated("Ranking pictures ..."));
+    if (report_)
+      report_(100, translated(QT_TRANSLATE_NOOP("CRetrievalView", "Ranking pictures ...")));
   }
   void Rebuilt(const std::string&) override { notice_ = damagedNotice(file_); }
 
@@ -59,11 +65,14 @@ QString failureMessage(const IndexedSearchResult& result, const std::string& fil
   const QString error = QString::fromStdString(result.error);
   switch (result.outcome) {
     case IndexedSearchOutcome::CannotUpdate:
-      return translated("Cannot update the index %1: %2").arg(index, error);
+      return translated(QT_TRANSLATE_NOOP("CRetrievalView", "Cannot update the index %1: %2"))
+          .arg(index, error);
     case IndexedSearchOutcome::CannotRead:
-      return translated("Cannot read the index %1: %2").arg(index, error);
+      return translated(QT_TRANSLATE_NOOP("CRetrievalView", "Cannot read the index %1: %2"))
+          .arg(index, error);
     case IndexedSearchOutcome::QueryUnreadable:
-      return translated("Cannot read the query image %1.").arg(fromNativePath(queryPath));
+      return translated(QT_TRANSLATE_NOOP("CRetrievalView", "Cannot read the query image %1."))
+          .arg(fromNativePath(queryPath));
     default:
       return translated(kMessageNothingRanked);
   }
@@ -79,12 +88,13 @@ SearchResult RunWindowIndexedSearch(IndexedSearchRequest request, const IndexedS
   const std::string& file = choice.path;
   if (file.empty())
     return refused(
-        translated("There is no place for the index: HOME and XDG_CACHE_HOME are not "
-                   "set to an absolute folder."));
+        translated(QT_TRANSLATE_NOOP("CRetrievalView",
+                                     "There is no place for the index: HOME and XDG_CACHE_HOME "
+                                     "are not set to an absolute folder.")));
   SignatureIndex index;
   std::string notice, error;
   if (!index.Open(file, choice.owner, notice, error))
-    return refused(translated("Cannot open the index %1: %2")
+    return refused(translated(QT_TRANSLATE_NOOP("CRetrievalView", "Cannot open the index %1: %2"))
                        .arg(fromNativePath(file), QString::fromStdString(error)));
   if (!notice.empty()) notes.notice = damagedNotice(file);
 

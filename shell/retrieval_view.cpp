@@ -92,8 +92,8 @@ void CRetrievalView::InitControls() {
   ui_->edgePercentEdit->setText(QStringLiteral("30"));
   ui_->colorModeCombo->clear();
   // Explicit positions: the order never depends on sorting.
-  ui_->colorModeCombo->insertItem(0, QStringLiteral("Block mean"));
-  ui_->colorModeCombo->insertItem(1, QStringLiteral("Histogram"));
+  ui_->colorModeCombo->insertItem(0, tr("Block mean"));
+  ui_->colorModeCombo->insertItem(1, tr("Histogram"));
   ui_->colorModeCombo->insertItem(2, QStringLiteral("MPEG-7 CSD"));
   ui_->colorModeCombo->setCurrentIndex(2);
 }
@@ -146,7 +146,7 @@ void CRetrievalView::showRankingArriving(int count) {
   const int n = count;
   progress_->show();
   for (int k = 0; k < n; ++k) {
-    progress_->setWindowTitle(QStringLiteral("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
+    progress_->setWindowTitle(tr("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
     progress_->SetPos(percentOf(k, n));
   }
   progress_->hide();

@@ -2,6 +2,76 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>BatchMessages</name>
+    <message>
+        <source>Specified destination dir isn&apos;t exist. Please specify a destination dir.</source>
+        <translation>指定された保存先フォルダーが存在しません。保存先フォルダーを指定してください。</translation>
+    </message>
+    <message>
+        <source>the output would overwrite a listed source file</source>
+        <translation>出力が一覧の元ファイルを上書きしてしまいます</translation>
+    </message>
+    <message>
+        <source>the output name is already produced by this job: </source>
+        <translation>この出力名はこの処理で既に作成されています: </translation>
+    </message>
+    <message>
+        <source>Start converting images, please wait...</source>
+        <translation>画像の変換を開始しました。お待ちください...</translation>
+    </message>
+    <message>
+        <source>there&apos;s no file in target directory</source>
+        <translation>対象フォルダーにファイルがありません</translation>
+    </message>
+    <message>
+        <source>finished conversion to RIM images!</source>
+        <translation>RIM 画像への変換が完了しました!</translation>
+    </message>
+    <message>
+        <source>Failed conversion of these images!
+</source>
+        <translation>次の画像の変換に失敗しました!
+</translation>
+    </message>
+    <message>
+        <source>Finished converting to BMP images!</source>
+        <translation>BMP 画像への変換が完了しました!</translation>
+    </message>
+    <message>
+        <source>Failed conversion of these files!
+</source>
+        <translation>次のファイルの変換に失敗しました!
+</translation>
+    </message>
+    <message>
+        <source>the save folder does not exist</source>
+        <translation>保存先フォルダーが存在しません</translation>
+    </message>
+    <message>
+        <source>the conversion was cancelled</source>
+        <translation>変換は中止されました</translation>
+    </message>
+</context>
+<context>
+    <name>CAboutDlg</name>
+    <message>
+        <source>Hobeka Version beta</source>
+        <translation>Hobeka バージョン ベータ版</translation>
+    </message>
+    <message>
+        <source>Image viewer with search by image similarity (RIM format)</source>
+        <translation>画像の類似度で検索できる画像ビューアー (RIM 形式)</translation>
+    </message>
+    <message>
+        <source>Folim version information</source>
+        <translation>Folim のバージョン情報</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
     <name>CConvert2BMPView</name>
     <message>
         <source>Cancel</source>
@@ -9,11 +79,11 @@
     </message>
     <message>
         <source>Convert to BMP format</source>
-        <translation>Convert to BMP format</translation>
+        <translation>BMP 形式に変換</translation>
     </message>
     <message>
         <source>Target Directory</source>
-        <translation>Target Directory</translation>
+        <translation>対象フォルダー</translation>
     </message>
     <message>
         <source>Browse...</source>
@@ -21,59 +91,23 @@
     </message>
     <message>
         <source>Save Directory</source>
-        <translation>Save Directory</translation>
+        <translation>保存先フォルダー</translation>
     </message>
     <message>
         <source>Convert</source>
-        <translation>Convert</translation>
+        <translation>変換</translation>
     </message>
     <message>
         <source>Include Sub Directory</source>
-        <translation>Include Sub Directory</translation>
+        <translation>サブフォルダーを含める</translation>
     </message>
     <message>
         <source>Result Page:</source>
-        <translation>Result Page:</translation>
+        <translation>結果ページ:</translation>
     </message>
     <message>
         <source>/All Pages</source>
-        <translation>/All Pages</translation>
-    </message>
-    <message>
-        <source>Please select an image as the query.</source>
-        <translation>クエリ画像を選択してください。</translation>
-    </message>
-    <message>
-        <source>No picture of this folder can be ranked against the query.</source>
-        <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
-    </message>
-    <message>
-        <source>Cannot open the index %1: %2</source>
-        <translation>インデックス %1 を開けません: %2</translation>
-    </message>
-    <message>
-        <source>The index %1 was damaged; it has been kept as %2 and a new one was built.</source>
-        <translation>インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。</translation>
-    </message>
-    <message>
-        <source>Indexing pictures %1 / %2 ...</source>
-        <translation>画像のインデックスを作成しています %1 / %2 ...</translation>
-    </message>
-    <message>
-        <source>Cannot update the index %1: %2</source>
-        <translation>インデックス %1 を更新できません: %2</translation>
-    </message>
-    <message>
-        <source>Ranking pictures ...</source>
-        <translation>画像を順位付けしています ...</translation>
-    </message>
-    <message>
-        <source>Cannot read the query image %1.</source>
-        <translation>クエリ画像 %1 を読み込めません。</translation>
-    </message>
-    <message>
-        <source>Cannot read the index %1: %2</source>
-        <translation>インデックス %1 を読み込めません: %2</translation>
+        <translation>/全ページ</translation>
     </message>
     <message>
         <source>%1 of %2 files converted.</source>
@@ -88,15 +122,15 @@
     </message>
     <message>
         <source>Convert to RIM format</source>
-        <translation>Convert to RIM format</translation>
+        <translation>RIM 形式に変換</translation>
     </message>
     <message>
         <source>Bases</source>
-        <translation>Bases</translation>
+        <translation>基底</translation>
     </message>
     <message>
         <source>Target Directory</source>
-        <translation>Target Directory</translation>
+        <translation>対象フォルダー</translation>
     </message>
     <message>
         <source>Browse...</source>
@@ -104,59 +138,23 @@
     </message>
     <message>
         <source>Save Directory</source>
-        <translation>Save Directory</translation>
+        <translation>保存先フォルダー</translation>
     </message>
     <message>
         <source>Convert</source>
-        <translation>Convert</translation>
+        <translation>変換</translation>
     </message>
     <message>
         <source>Include Sub Directory</source>
-        <translation>Include Sub Directory</translation>
+        <translation>サブフォルダーを含める</translation>
     </message>
     <message>
         <source>Result Page:</source>
-        <translation>Result Page:</translation>
+        <translation>結果ページ:</translation>
     </message>
     <message>
         <source>/All Pages</source>
-        <translation>/All Pages</translation>
-    </message>
-    <message>
-        <source>Please select an image as the query.</source>
-        <translation>クエリ画像を選択してください。</translation>
-    </message>
-    <message>
-        <source>No picture of this folder can be ranked against the query.</source>
-        <translation>このフォルダーには、クエリ画像と比べられる画像がありません。</translation>
-    </message>
-    <message>
-        <source>Cannot open the index %1: %2</source>
-        <translation>インデックス %1 を開けません: %2</translation>
-    </message>
-    <message>
-        <source>The index %1 was damaged; it has been kept as %2 and a new one was built.</source>
-        <translation>インデックス %1 は壊れていました。%2 として残し、新しいインデックスを作成しました。</translation>
-    </message>
-    <message>
-        <source>Indexing pictures %1 / %2 ...</source>
-        <translation>画像のインデックスを作成しています %1 / %2 ...</translation>
-    </message>
-    <message>
-        <source>Cannot update the index %1: %2</source>
-        <translation>インデックス %1 を更新できません: %2</translation>
-    </message>
-    <message>
-        <source>Ranking pictures ...</source>
-        <translation>画像を順位付けしています ...</translation>
-    </message>
-    <message>
-        <source>Cannot read the query image %1.</source>
-        <translation>クエリ画像 %1 を読み込めません。</translation>
-    </message>
-    <message>
-        <source>Cannot read the index %1: %2</source>
-        <translation>インデックス %1 を読み込めません: %2</translation>
+        <translation>/全ページ</translation>
     </message>
     <message>
         <source>Converting %1 / %2: %3</source>
@@ -166,12 +164,60 @@
         <source>%1 of %2 files converted.</source>
         <translation>%2 個中 %1 個のファイルを変換しました。</translation>
     </message>
+    <message>
+        <source>Quality</source>
+        <translation>画質</translation>
+    </message>
+    <message>
+        <source>archive</source>
+        <translation>保存用</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>高画質</translation>
+    </message>
+    <message>
+        <source>normal</source>
+        <translation>標準</translation>
+    </message>
+    <message>
+        <source>small</source>
+        <translation>小サイズ</translation>
+    </message>
 </context>
 <context>
     <name>CConvertForm</name>
     <message>
         <source>Conversion cancelled: %1 of %2 files converted.</source>
         <translation>変換を中止しました: %2 個中 %1 個のファイルを変換しました。</translation>
+    </message>
+    <message>
+        <source>The Save Directory %1 does not exist. Create it?</source>
+        <translation>保存先フォルダー %1 が存在しません。作成しますか?</translation>
+    </message>
+    <message>
+        <source>Cannot create the folder %1.</source>
+        <translation>フォルダー %1 を作成できません。</translation>
+    </message>
+    <message>
+        <source>%1 of the %2 files were converted into %3 before. Replace their outputs, skip those files, or cancel?</source>
+        <translation>%2 個中 %1 個のファイルは既に %3 に変換されています。出力を置き換えますか、それらのファイルをスキップしますか、それとも中止しますか?</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>置き換える</translation>
+    </message>
+    <message>
+        <source>Skip Existing</source>
+        <translation>既存をスキップ</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Every file has its output in %1 already.</source>
+        <translation>すべてのファイルの出力が既に %1 にあります。</translation>
     </message>
 </context>
 <context>
@@ -187,7 +233,7 @@ This file cannot be found.</source>
     <name>CFolimDoc</name>
     <message>
         <source>#%1  %2</source>
-        <translation>#%1  %2</translation>
+        <translation>第%1位  %2</translation>
     </message>
     <message>
         <source>Edge %1, colour %2, total %3</source>
@@ -195,25 +241,70 @@ This file cannot be found.</source>
     </message>
     <message>
         <source>please select item</source>
-        <translation>please select item</translation>
+        <translation>項目を選択してください</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>%1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>No picture matched. Choose another query image or folder, then search again.</source>
+        <translation>一致する画像がありません。別のクエリ画像かフォルダーを選んで、もう一度検索してください。</translation>
+    </message>
+    <message>
+        <source>Choose a folder on the left, or drop a picture here.
+Then select a picture and press Search to find the ones that look like it.</source>
+        <translation>左のフォルダーを選ぶか、ここに画像をドロップしてください。
+画像を選んで [検索] を押すと、似た画像が見つかります。</translation>
+    </message>
+    <message>
+        <source>No pictures in %1.
+Choose another folder, include its sub-folders, or drop a picture here.</source>
+        <translation>%1 に画像がありません。
+別のフォルダーを選ぶか、サブフォルダーを含めるか、ここに画像をドロップしてください。</translation>
+    </message>
+    <message>
+        <source>No pictures in %1 or its sub-folders.
+Choose another folder, or drop a picture here.</source>
+        <translation>%1 とそのサブフォルダーに画像がありません。
+別のフォルダーを選ぶか、ここに画像をドロップしてください。</translation>
     </message>
 </context>
 <context>
     <name>CJobForm</name>
     <message>
         <source>/ %1 pages</source>
-        <translation>/ %1 pages</translation>
+        <translation>/ %1 ページ</translation>
+    </message>
+</context>
+<context>
+    <name>CKeysDialog</name>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>キーボード ショートカット</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>操作</translation>
+    </message>
+    <message>
+        <source>Keys</source>
+        <translation>キー</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
     </message>
 </context>
 <context>
     <name>CListViewEx</name>
     <message>
         <source>You can drop one image file only.</source>
-        <translation>You can drop one image file only.</translation>
+        <translation>ドロップできる画像ファイルは 1 つだけです。</translation>
     </message>
     <message>
         <source>This is not a image file!</source>
-        <translation>This is not a image file!</translation>
+        <translation>画像ファイルではありません!</translation>
     </message>
 </context>
 <context>
@@ -314,6 +405,128 @@ This file cannot be found.</source>
         <source>A job is still running. Cancel it and close the window?</source>
         <translation>処理の実行中です。処理を中止してウィンドウを閉じますか?</translation>
     </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>&amp;Keyboard Shortcuts...</source>
+        <translation>キーボード ショートカット(&amp;K)...</translation>
+    </message>
+    <message>
+        <source>Lists every key of the window</source>
+        <translation>ウィンドウのすべてのキーを一覧表示します</translation>
+    </message>
+    <message>
+        <source>Next Pane</source>
+        <translation>次のペイン</translation>
+    </message>
+    <message>
+        <source>Previous Pane</source>
+        <translation>前のペイン</translation>
+    </message>
+    <message>
+        <source>&amp;Picture</source>
+        <translation>画像(&amp;P)</translation>
+    </message>
+</context>
+<context>
+    <name>COriginalImage</name>
+    <message>
+        <source>Next Picture</source>
+        <translation>次の画像</translation>
+    </message>
+    <message>
+        <source>Previous Picture</source>
+        <translation>前の画像</translation>
+    </message>
+    <message>
+        <source>Pan Right or Next Picture</source>
+        <translation>右へ移動または次の画像</translation>
+    </message>
+    <message>
+        <source>Pan Left or Previous Picture</source>
+        <translation>左へ移動または前の画像</translation>
+    </message>
+    <message>
+        <source>Pan Up</source>
+        <translation>上へ移動</translation>
+    </message>
+    <message>
+        <source>Pan Down</source>
+        <translation>下へ移動</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>拡大(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>縮小(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Fit to Window</source>
+        <translation>ウィンドウに合わせる(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Actual Size</source>
+        <translation>実際のサイズ(&amp;A)</translation>
+    </message>
+    <message>
+        <source>F&amp;ull Screen</source>
+        <translation>全画面表示(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Shows the picture on the whole screen</source>
+        <translation>画像を画面全体に表示します</translation>
+    </message>
+    <message>
+        <source>Slide&amp;show</source>
+        <translation>スライドショー(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Shows the listed pictures one after another; any key pauses, this key goes on</source>
+        <translation>一覧の画像を順に表示します。いずれかのキーで一時停止し、このキーで再開します</translation>
+    </message>
+    <message>
+        <source>Rotate &amp;Left</source>
+        <translation>左に回転(&amp;L)</translation>
+    </message>
+    <message>
+        <source>Turns the picture a quarter anticlockwise</source>
+        <translation>画像を反時計回りに 90 度回転します</translation>
+    </message>
+    <message>
+        <source>Rotate &amp;Right</source>
+        <translation>右に回転(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Turns the picture a quarter clockwise</source>
+        <translation>画像を時計回りに 90 度回転します</translation>
+    </message>
+    <message>
+        <source>Close (or Leave Full Screen, Stop the Slideshow)</source>
+        <translation>閉じる (全画面表示の解除、スライドショーの停止)</translation>
+    </message>
+    <message>
+        <source>Slideshow &amp;Interval</source>
+        <translation>スライドショーの間隔(&amp;I)</translation>
+    </message>
+    <message>
+        <source>%1 seconds</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>Slideshow paused (%1 goes on)</source>
+        <translation>スライドショー一時停止中 (%1 で再開)</translation>
+    </message>
+</context>
+<context>
+    <name>CPictureView</name>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
 </context>
 <context>
     <name>CProgressDialog</name>
@@ -321,24 +534,32 @@ This file cannot be found.</source>
         <source>Cancel</source>
         <translation>キャンセル</translation>
     </message>
+    <message>
+        <source>Progress...</source>
+        <translation>進行状況...</translation>
+    </message>
+    <message>
+        <source>Loading thumbnails %1 / %2 ...</source>
+        <translation>縮小画像を読み込んでいます %1 / %2 ...</translation>
+    </message>
 </context>
 <context>
     <name>CRetrievalView</name>
     <message>
         <source>Query Image</source>
-        <translation>Query Image</translation>
+        <translation>クエリ画像</translation>
     </message>
     <message>
         <source>Weight</source>
-        <translation>Weight</translation>
+        <translation>重み</translation>
     </message>
     <message>
         <source>Edge</source>
-        <translation>Edge</translation>
+        <translation>エッジ</translation>
     </message>
     <message>
         <source>Color</source>
-        <translation>Color</translation>
+        <translation>色</translation>
     </message>
     <message>
         <source>%</source>
@@ -346,31 +567,31 @@ This file cannot be found.</source>
     </message>
     <message>
         <source>Color Similarity</source>
-        <translation>Color Similarity</translation>
+        <translation>色の類似度</translation>
     </message>
     <message>
         <source>Search</source>
-        <translation>Search</translation>
+        <translation>検索</translation>
     </message>
     <message>
         <source>Target Directory</source>
-        <translation>Target Directory</translation>
+        <translation>対象フォルダー</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation>Default</translation>
+        <translation>既定値</translation>
     </message>
     <message>
         <source>Include Sub Directory</source>
-        <translation>Include Sub Directory</translation>
+        <translation>サブフォルダーを含める</translation>
     </message>
     <message>
         <source>Result Page:</source>
-        <translation>Result Page:</translation>
+        <translation>結果ページ:</translation>
     </message>
     <message>
         <source>/All Pages</source>
-        <translation>/All Pages</translation>
+        <translation>/全ページ</translation>
     </message>
     <message>
         <source>Please select an image as the query.</source>
@@ -412,20 +633,49 @@ This file cannot be found.</source>
         <source>Cannot read the index %1: %2</source>
         <translation>インデックス %1 を読み込めません: %2</translation>
     </message>
+    <message>
+        <source>Block mean</source>
+        <translation>ブロック平均</translation>
+    </message>
+    <message>
+        <source>Histogram</source>
+        <translation>ヒストグラム</translation>
+    </message>
+    <message>
+        <source>Replacing thumbnails %1 / %2 ...</source>
+        <translation>縮小画像を置き換えています %1 / %2 ...</translation>
+    </message>
+</context>
+<context>
+    <name>CRotationModel</name>
+    <message>
+        <source>%1 is shown turned. Save it turned?
+A JPEG keeps its picture data (only its orientation tag changes); other formats are written again.</source>
+        <translation>%1 は回転して表示されています。回転した状態で保存しますか?
+JPEG は画像データをそのまま保ちます (向きのタグだけが変わります)。その他の形式は書き直されます。</translation>
+    </message>
+    <message>
+        <source>Cannot save %1 turned: %2</source>
+        <translation>%1 を回転して保存できません: %2</translation>
+    </message>
+    <message>
+        <source>%1 was not saved turned: another job is running.</source>
+        <translation>%1 は回転して保存されませんでした: 別の処理を実行中です。</translation>
+    </message>
 </context>
 <context>
     <name>CTabView</name>
     <message>
         <source>Retrieval</source>
-        <translation>Retrieval</translation>
+        <translation>検索</translation>
     </message>
     <message>
         <source>Convert to RIM</source>
-        <translation>Convert to RIM</translation>
+        <translation>RIM に変換</translation>
     </message>
     <message>
         <source>Convert to BMP</source>
-        <translation>Convert to BMP</translation>
+        <translation>BMP に変換</translation>
     </message>
 </context>
 <context>
