@@ -12,7 +12,8 @@ namespace {
 FileDialogHandler currentHandler;
 FolderDialogHandler currentFolderHandler;
 
-QString runDialog(QWidget* parent, FileDialogKind kind, const QString& startDir) {
+QString runDialog(QWidget* parent, FileDialogKind kind, const QString& startDir,
+                  const QString& suggested = QString()) {
   if (currentHandler) return currentHandler(kind, startDir);
   QFileDialog dialog(parent);
   if (!startDir.isEmpty() && QFileInfo(startDir).isDir()) dialog.setDirectory(startDir);
@@ -22,6 +23,7 @@ QString runDialog(QWidget* parent, FileDialogKind kind, const QString& startDir)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("rim"));
+    if (!suggested.isEmpty()) dialog.selectFile(suggested);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -62,8 +64,8 @@ QString askOpenImagePath(QWidget* parent, const QString& startDir) {
   return runDialog(parent, FileDialogKind::Open, startDir);
 }
 
-QString askSaveImagePath(QWidget* parent, const QString& startDir) {
-  return runDialog(parent, FileDialogKind::Save, startDir);
+QString askSaveImagePath(QWidget* parent, const QString& startDir, const QString& suggested) {
+  return runDialog(parent, FileDialogKind::Save, startDir, suggested);
 }
 
 FileDialogHandler setFileDialogHandler(FileDialogHandler handler) {

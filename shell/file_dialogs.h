@@ -18,7 +18,9 @@ QString allImagesFilter();
 // start in startDir when it is given.
 QString askOpenImagePath(QWidget* parent, const QString& startDir = QString());
 // Default extension "rim"; the user confirms overwriting an existing file.
-QString askSaveImagePath(QWidget* parent, const QString& startDir = QString());
+// suggested (when given) is the name filled in.
+QString askSaveImagePath(QWidget* parent, const QString& startDir = QString(),
+                         const QString& suggested = QString());
 
 enum class FileDialogKind { Open, Save };
 using FileDialogHandler = std::function<QString(FileDialogKind, const QString& startDir)>;

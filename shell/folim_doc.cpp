@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 #include "imageio/export.h"
 #include "imageio/library_io.h"
@@ -279,7 +280,7 @@ QString CFolimDoc::SaveRefusal() const {
   return m_currentPath.isEmpty() ? tr("please select item") : QString();
 }
 
-QString CFolimDoc::SaveCurrentImage(const QString& path) {
+QString CFolimDoc::WriteImageAs(const QString& source, int baseType, const QString& path) {
   // Every failure names the file and its cause; nothing is written then.
   const std::string target = toNativePath(path);
   const auto failure = [&path](const std::string& cause) {
@@ -291,13 +292,52 @@ QString CFolimDoc::SaveCurrentImage(const QString& path) {
     return failure("no image format for the extension '" + targetExtension(target) + "'");
   CImageEx image;
   std::string why;
-  if (!LoadForSaving(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, why))
-    return failure(toNativePath(m_currentPath) + ": " + why);
+  if (!LoadForSaving(toNativePath(source), baseType, image, why))
+    return failure(toNativePath(source) + ": " + why);
   const bool saved = toRim ? SaveAsRim(image, target, why) : SaveByExtension(image, target, &why);
-  if (!saved) return failure(why);
+  return saved ? QString() : failure(why);
+}
+
+QString CFolimDoc::SaveCurrentImage(const QString& path) {
+  const QString failure = WriteImageAs(m_currentPath, m_currentImage.m_nBaseType, path);
+  if (failure.isEmpty()) finishSaving(path);
+  return failure;
+}
+
+QString CFolimDoc::SuggestedSavePath() const {
+  const QFileInfo current(m_currentPath);
+  const QString folder = m_currentDir.isEmpty() ? current.absolutePath() : m_currentDir;
+  const bool isRim = current.suffix().compare(QLatin1String("rim"), Qt::CaseInsensitive) == 0;
+  return QDir(folder).filePath(current.completeBaseName() +
+                               (isRim ? QStringLiteral(".png") : QStringLiteral(".rim")));
+}
+
+bool CFolimDoc::StartSavingCurrentImage(const QString& path) {
+  if (jobs_.isRunning() || m_currentPath.isEmpty()) return false;
+  auto failure = std::make_shared<QString>();
+  const QString source = m_currentPath;
+  const int baseType = m_currentImage.m_nBaseType;
+  const bool started = jobs_.start(
+      [failure, source, baseType, path](const CJobRunner::Control&) {
+        *failure = WriteImageAs(source, baseType, path);
+      },
+      this,
+      [this, failure, path](bool) {
+        m_saving = false;
+        // Told before the folder is listed again, whose loading shows its
+        // own progress.
+        emit saveFinished(path, *failure);
+        if (failure->isEmpty()) finishSaving(path);
+      });
+  if (!started) return false;
+  m_saving = true;
+  emit saveStarted(path);
+  return true;
+}
+
+void CFolimDoc::finishSaving(const QString& path) {
   emit fileUsed(path);
   refreshIfListed(path);
-  return QString();
 }
 
 void CFolimDoc::refreshIfListed(const QString& savedPath) {

@@ -99,6 +99,14 @@ class CFolimDoc : public QObject {
   // as used and shows up in the listed folder); else the message naming the
   // file and the cause, and nothing is written.
   QString SaveCurrentImage(const QString& path);
+  // Where Save suggests to write: in the listed folder (else the image's
+  // own), named after the image, as RIM (a RIM file as PNG).
+  QString SuggestedSavePath() const;
+  // SaveCurrentImage on the job runner: saveStarted now, saveFinished on
+  // this thread when it is written or has failed. False, and nothing
+  // starts, while another job runs.
+  bool StartSavingCurrentImage(const QString& path);
+  bool IsSaving() const { return m_saving; }
 
   // --- Batch conversions and the one long job
   // The listing becomes the work list (names and paths, cleared by
@@ -159,11 +167,19 @@ class CFolimDoc : public QObject {
   void fullSizeRequested();
   void folderChanged(const QString& dir);
   void busyChanged(bool busy);
+  void saveStarted(const QString& path);
+  // failure is empty when path has been written.
+  void saveFinished(const QString& path, const QString& failure);
   // A file was opened or saved (for the recent-file list).
   void fileUsed(const QString& path);
 
  private:
   void onThumbnailReady(int position, int index, int baseType, const QImage& thumbnail);
+  // Reads source again whole and writes it to path (RIM for "rim", else by
+  // the extension); the failure message, or empty. Any thread.
+  static QString WriteImageAs(const QString& source, int baseType, const QString& path);
+  // A saved file counts as used and shows up in the listed folder.
+  void finishSaving(const QString& path);
   // A saved file in the listed folder shows up there.
   void refreshIfListed(const QString& savedPath);
 
@@ -178,6 +194,7 @@ class CFolimDoc : public QObject {
   QStringList m_convertPaths;
   bool m_isRanking = false;
   bool m_queryLocked = false;
+  bool m_saving = false;
   QSize m_screenSize;
 
   CThumbnailLoader loader_;

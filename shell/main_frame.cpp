@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -285,6 +287,22 @@ void CMainFrame::wireDocument() {
        {&CFolimDoc::thumbnailsLoaded, &CFolimDoc::loadingStopped, &CFolimDoc::thumbnailsCleared}) {
     connect(&doc_, done, progress, &QWidget::hide);
   }
+  connect(&doc_, &CFolimDoc::saveStarted, progress, [progress](const QString& path) {
+    progress->setWindowTitle(tr("Saving %1 ...").arg(QDir::toNativeSeparators(path)));
+    // A RIM file is coded in one step: the bar only shows it is busy.
+    progress->progressBar()->setRange(0, 0);
+    progress->show();
+  });
+  connect(&doc_, &CFolimDoc::saveFinished, this,
+          [this, progress](const QString& path, const QString& failure) {
+            progress->hide();
+            progress->progressBar()->setRange(0, 100);
+            if (!failure.isEmpty()) {
+              showMessage(failure);
+              return;
+            }
+            statusBar()->showMessage(tr("Saved %1").arg(QDir::toNativeSeparators(path)));
+          });
   CRetrievalView* retrieval = tabs_->retrievalView();
   retrieval->setProgressWindow(progress);
   connect(retrieval, &CRetrievalView::searchStarted, fullSize, &QWidget::hide);
@@ -316,7 +334,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   // A turn the user saves now is written before the window goes.
   COriginalImage* fullSize = list_->fullSizeWindow();
   fullSize->settleTurn();
-  if (fullSize->rotation().IsSaving()) doc_.jobs().waitForDone();
+  if (fullSize->rotation().IsSaving() || doc_.IsSaving()) doc_.jobs().waitForDone();
   if (doc_.IsBusy()) {
     if (!askQuestion(tr("A job is still running. Cancel it and close the window?"))) {
       event->ignore();
@@ -368,8 +386,11 @@ void CMainFrame::OnFileSave() {
     showMessage(refusal);
     return;
   }
-  const QString chosen = askSaveImagePath(this, doc_.currentDir());
+  const QString chosen = askSaveImagePath(this, doc_.currentDir(), doc_.SuggestedSavePath());
   if (chosen.isEmpty()) return;
+  // In the background, unless another job runs: then here, as it is short
+  // next to a batch.
+  if (doc_.StartSavingCurrentImage(chosen)) return;
   const QString failure = doc_.SaveCurrentImage(chosen);
   if (!failure.isEmpty()) showMessage(failure);
 }

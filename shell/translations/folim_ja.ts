@@ -429,6 +429,14 @@ Choose another folder, or drop a picture here.</source>
         <source>&amp;Picture</source>
         <translation>画像(&amp;P)</translation>
     </message>
+    <message>
+        <source>Saving %1 ...</source>
+        <translation>%1 を保存しています ...</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 に保存しました</translation>
+    </message>
 </context>
 <context>
     <name>COriginalImage</name>

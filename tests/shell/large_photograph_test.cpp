@@ -118,6 +118,7 @@ TEST_F(LargePhotographTest, SavingWritesTheWholePicture) {
     const QString target = QString::fromStdString(temp.file(name));
     dialogAnswers << target;
     frame->OnFileSave();
+    waitForSaving();
     EXPECT_TRUE(messages.isEmpty());
     const QImage saved(target);
     EXPECT_EQ(saved.size(), QSize(kWidth, kHeight));

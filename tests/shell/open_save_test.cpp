@@ -2,12 +2,15 @@
 // told.
 #include <QFileInfo>
 #include <QImage>
+#include <QProgressBar>
+#include <QStatusBar>
 
 #include "imageio/image_ex.h"
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/original_image.h"
+#include "shell/progress_dialog.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -27,6 +30,56 @@ TEST_F(OpenSaveTest, SaveWithoutSelectionAsksForOne) {
   frame->OnFileSave();
   EXPECT_EQ(messages, QStringList{"please select item"});
   EXPECT_EQ(dialogsShown, 0);
+}
+
+TEST_F(OpenSaveTest, SavingRunsInTheBackgroundAndSaysWhereItSaved) {
+  selectPicture();
+  const QString target = QString::fromStdString(temp.file("pic.rim"));
+  dialogAnswers << target;
+  testing_support::TraceCapture quiet;
+  frame->OnFileSave();
+  // The window is free while the file is coded; the progress window says
+  // what it is doing.
+  EXPECT_TRUE(doc->IsSaving());
+  CProgressDialog* progress = frame->listView()->progressDialog();
+  EXPECT_TRUE(progress->isVisible());
+  EXPECT_EQ(progress->windowTitle(), "Saving " + target + " ...");
+  // One job at a time: a second save does not start under it.
+  EXPECT_FALSE(doc->StartSavingCurrentImage(target));
+  waitForSaving();
+  waitForThumbnails();
+  EXPECT_FALSE(progress->isVisible());
+  EXPECT_EQ(progress->progressBar()->maximum(), 100);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_EQ(frame->statusBar()->currentMessage(), "Saved " + target);
+  EXPECT_TRUE(QFileInfo::exists(target));
+  // It shows up in the listed folder.
+  EXPECT_EQ(doc->entries().size(), 2u);
+}
+
+TEST_F(OpenSaveTest, SaveSuggestsANameInTheListedFolder) {
+  selectPicture();
+  EXPECT_EQ(doc->SuggestedSavePath().toStdString(), temp.file("pic.rim"));
+  writeRimFile(temp.file("coded.RIM"), 16, 16, false);
+  doc->SelectImage(QString::fromStdString(temp.file("coded.RIM")));
+  EXPECT_EQ(doc->SuggestedSavePath().toStdString(), temp.file("coded.png"));
+  // Nothing listed: beside the image.
+  testing_support::TempDir elsewhere;
+  writeImage(elsewhere.file("far.jpg"), 8, 8);
+  CFolimDoc fresh;
+  fresh.SelectImage(QString::fromStdString(elsewhere.file("far.jpg")));
+  EXPECT_EQ(fresh.SuggestedSavePath().toStdString(), elsewhere.file("far.rim"));
+}
+
+TEST_F(OpenSaveTest, AFailedBackgroundSaveIsShown) {
+  selectPicture();
+  const QString target = QString::fromStdString(temp.file("missing/pic.png"));
+  dialogAnswers << target;
+  frame->OnFileSave();
+  waitForSaving();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("Cannot save " + target + ": ")) << messages[0].toStdString();
+  EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty());
 }
 
 TEST_F(OpenSaveTest, CancelledSaveWritesNothing) {

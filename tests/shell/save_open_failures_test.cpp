@@ -71,6 +71,7 @@ TEST_P(SaveOverSpecialFile, IsRefusedAndKept) {
     dialogAnswers << QString::fromStdString(target);
     testing_support::TraceCapture quiet;
     frame->OnFileSave();
+    waitForSaving();
     EXPECT_EQ(messages, QStringList{QString::fromStdString(
                             "Cannot save " + target + ": cannot write: is not a regular file")});
     EXPECT_TRUE(testing_support::isSpecialFile(target, GetParam())) << name;

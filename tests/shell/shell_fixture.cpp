@@ -172,6 +172,11 @@ void ShellTest::saveAs(const std::string& path) {
   dialogAnswers << QString::fromStdString(path);
   testing_support::TraceCapture quiet;
   frame->OnFileSave();
+  waitForSaving();
+}
+
+void ShellTest::waitForSaving() {
+  ASSERT_TRUE(waitUntil([&] { return !doc->IsSaving(); }, 20000)) << "still saving";
 }
 
 CListViewEx* ShellTest::list() { return frame->listView(); }

@@ -53,6 +53,8 @@ class ShellTest : public ::testing::Test {
   // Answers the next file dialog with path and saves the current image
   // there (path "" cancels).
   void saveAs(const std::string& path);
+  // Processes events until the image being saved is written (fails after 20 s).
+  void waitForSaving();
 
   CListViewEx* list();
   COriginalImage* fullSize();

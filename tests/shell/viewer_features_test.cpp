@@ -155,6 +155,7 @@ TEST_F(ViewerTest, RefreshAndSavingIntoTheFolderListItAgain) {
   list()->setCurrentRow(0);
   dialogAnswers << QString::fromStdString(temp.file("copy.bmp"));
   frame->saveAction()->trigger();
+  waitForSaving();
   waitForThumbnails();
   EXPECT_EQ(doc->entries().size(), 4u);
   EXPECT_EQ(list()->count(), 4);
