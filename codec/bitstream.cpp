@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <utility>
+
 #include "numeric/status_guard.h"
 
 namespace {

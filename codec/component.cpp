@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "codec/components.h"
 #include "codec/huffman.h"

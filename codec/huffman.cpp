@@ -1,7 +1,6 @@
 // Encoder side of the Huffman coder: symbol counting, code construction,
 // table storage and the coding of a matrix.
 #include "codec/huffman.h"
-#include "numeric/status_guard.h"
 
 #include <immintrin.h>
 
@@ -10,6 +9,8 @@
 #include <limits>
 #include <queue>
 #include <vector>
+
+#include "numeric/status_guard.h"
 
 namespace {
 

@@ -13,22 +13,16 @@
 #include <type_traits>
 
 class [[nodiscard]] Status {
-  // Exactly the code's own type: a bool, a size or another integer does not
-  // pass for a status, nor a status for one (`return status;` in a function
-  // that returns bool does not build).
-  template <class T>
-  using IfCode = std::enable_if_t<std::is_same_v<T, std::int32_t>, int>;
-
  public:
   constexpr Status() = default;
-  template <class T, IfCode<T> = 0>
+  // A number is a status (a test's expected 7), but only one of the code's
+  // own type: a bool or a size does not pass for a status. The other way
+  // there is no conversion at all: `return status;` in a function that
+  // returns bool or int does not build; code() gives the number.
+  template <class T, std::enable_if_t<std::is_same_v<T, std::int32_t>, int> = 0>
   constexpr Status(T code) : code_(code) {}
 
   constexpr std::int32_t code() const { return code_; }
-  template <class T, IfCode<T> = 0>
-  constexpr operator T() const {
-    return code_;
-  }
 
   // With the named codes and with numbers (a test's expected 7); ordered by
   // number, so that 0 <= s < status::Count says s has a message.
