@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 
+#include "numeric/cpu_features.h"
 #include "numeric/matrix.h"
 #include "numeric/multiply.h"
 
@@ -41,8 +42,8 @@ void setCounters(benchmark::State& state, const Shape& s) {
                  "x" + std::to_string(s.p));
 }
 
-void runOurs(benchmark::State& state, KPX::ProductKernel kernel) {
-  if (!KPX::setProductKernel(kernel)) {
+void runOurs(benchmark::State& state, KPX::VectorLevel kernel) {
+  if (!KPX::setVectorLevel(kernel)) {
     state.SkipWithError("kernel not supported by this processor");
     return;
   }
@@ -56,9 +57,9 @@ void runOurs(benchmark::State& state, KPX::ProductKernel kernel) {
   setCounters(state, s);
 }
 
-void BM_Multiply_Avx512(benchmark::State& state) { runOurs(state, KPX::ProductKernel::Avx512); }
-void BM_Multiply_Avx2(benchmark::State& state) { runOurs(state, KPX::ProductKernel::Avx2); }
-void BM_Multiply_Portable(benchmark::State& state) { runOurs(state, KPX::ProductKernel::Portable); }
+void BM_Multiply_Avx512(benchmark::State& state) { runOurs(state, KPX::VectorLevel::Avx512); }
+void BM_Multiply_Avx2(benchmark::State& state) { runOurs(state, KPX::VectorLevel::Avx2); }
+void BM_Multiply_Portable(benchmark::State& state) { runOurs(state, KPX::VectorLevel::Portable); }
 
 BENCHMARK(BM_Multiply_Avx512)->DenseRange(0, 2);
 BENCHMARK(BM_Multiply_Avx2)->DenseRange(0, 2);

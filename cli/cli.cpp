@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ostream>
 
+#include "cli/global_options.h"
 #include "codec/trace.h"
 #include "numeric/parallel.h"
 
@@ -126,37 +126,30 @@ ParsedArgs parseArgs(const std::vector<std::string>& args,
 
 int runCommands(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const std::vector<Command>& table) {
-  std::size_t i = 0;
-  bool quiet = false;
-  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-    if (args[i] == "--quiet") {
-      quiet = true;
-    } else if (args[i] == "--help" || args[i] == "-h") {
+  const GlobalOptions global = parseGlobalOptions(args);
+  if (global.threads != 0) KPX::setThreadCount(global.threads);
+  switch (global.end) {
+    case GlobalOptions::End::Command:
+      break;
+    case GlobalOptions::End::Help:
       printOverview(out, table);
       return checkOutput(out, err, "", kExitOk);
-    } else if (args[i] == "--threads") {
-      char* end = nullptr;
-      const char* text = i + 1 < args.size() ? args[i + 1].c_str() : "";
-      const unsigned long threads = std::strtoul(text, &end, 10);
-      if (*text == '\0' || *end != '\0' || threads == 0 || threads > 256) {
-        err << "folim-cli: --threads needs a number from 1 to 256\n";
-        return kExitUsage;
-      }
-      KPX::setThreadCount(static_cast<std::uint32_t>(threads));
-      ++i;
-    } else if (args[i] == "--version") {
+    case GlobalOptions::End::Version:
       out << "folim-cli 0.1.0\n";
       return checkOutput(out, err, "", kExitOk);
-    } else {
-      err << "folim-cli: unknown option " << args[i] << "\n";
+    case GlobalOptions::End::BadThreads:
+      err << "folim-cli: --threads needs a number from 1 to 256\n";
+      return kExitUsage;
+    case GlobalOptions::End::UnknownOption:
+      err << "folim-cli: unknown option " << args[global.next] << "\n";
       printOverview(err, table);
       return kExitUsage;
-    }
+    case GlobalOptions::End::NoCommand:
+      printOverview(err, table);
+      return kExitUsage;
   }
-  if (i >= args.size()) {
-    printOverview(err, table);
-    return kExitUsage;
-  }
+  const std::size_t i = global.next;
+  bool quiet = global.quiet;
   const std::string name = args[i];
   if (name == "help") {
     if (i + 1 < args.size()) {

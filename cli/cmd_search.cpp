@@ -1,11 +1,12 @@
 // folim-cli search: ranks the RIM files of a folder by similarity to a query
 // RIM file, with the same search the desktop application runs.
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
+#include <string>
 #include <system_error>
-#include <thread>
 
 #include "cli/cli.h"
 #include "cli/cli_io.h"
@@ -13,9 +14,9 @@
 #include "cli/search_output.h"
 #include "codec/rim_codec.h"
 #include "imageio/listing.h"
-#include "index/query_signature.h"
-#include "index/ranking.h"
-#include "numeric/trace.h"
+#include "index/search_pipeline.h"
+#include "numeric/parallel.h"
+#include "retrieval/color_mode.h"
 #include "retrieval/search.h"
 
 namespace cli {
@@ -26,113 +27,130 @@ const char* const kUsage =
     "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
     "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n";
 
+// The names --color-mode takes.
+struct ModeName {
+  const char* name;
+  ColorMode mode;
+};
+constexpr ModeName kModeNames[] = {
+    {"block", ColorMode::BlockMean},
+    {"histogram", ColorMode::Histogram},
+    {"csd", ColorMode::ColorStructure},
+};
+
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
   return kExitUsage;
 }
 
 void printRanking(Invocation& inv, const std::vector<ImageEntry>& ranking, long top,
-                  SearchFormat format, const std::string& folder, const std::string& spelled) {
+                  SearchFormat format) {
   std::size_t shown = 0;
   for (const ImageEntry& c : ranking) {
     if (top >= 0 && shown == static_cast<std::size_t>(top)) break;
-    if (folder.empty()) {
-      printSearchCandidate(inv.out, c, format);
-    } else {
-      ImageEntry spelledEntry = c;
-      spelledEntry.path = asSpelled(c.path, folder, spelled);
-      printSearchCandidate(inv.out, spelledEntry, format);
-    }
+    printSearchCandidate(inv.out, c, format);
     ++shown;
   }
 }
 
+// What the search over the index tells on standard error as it goes: the
+// refresh as the index command shows it, rebuilds and dropped entries.
+class SearchConsole : public IndexedSearchObserver {
+ public:
+  SearchConsole(std::ostream& err, const std::string& prefix)
+      : err_(err), prefix_(prefix), refresh_(err, prefix) {}
+
+  void RefreshStarted() override { refresh_.Start(); }
+  void Indexing(std::size_t done, std::size_t total) override { refresh_.Report(done, total); }
+  void Refreshed(const RefreshCounts& counts) override {
+    refresh_.End();
+    refresh_.ListFailures(counts);
+  }
+  void Rebuilt(const std::string& notice) override {
+    refresh_.End();
+    if (!notice.empty()) err_ << prefix_ << notice << "\n";
+  }
+  void RowsDropped(std::size_t count) override {
+    err_ << prefix_ << count << " damaged index entries dropped\n";
+  }
+
+  const std::atomic<bool>* stopFlag() const { return refresh_.stopFlag(); }
+  void End() { refresh_.End(); }
+
+ private:
+  std::ostream& err_;
+  const std::string prefix_;
+  RefreshConsole refresh_;
+};
+
+// Why the search over the index gave no ranking, as the index commands say
+// it; empty when it did.
+std::string indexedFailure(const IndexedSearchResult& result, const SignatureIndex& index,
+                           const IndexedSearchRequest& request, const std::string& dir) {
+  const std::string file = index.file();
+  if (!result.rebuildError.empty())
+    return "cannot open the index " + file + ": " + result.rebuildError;
+  switch (result.outcome) {
+    case IndexedSearchOutcome::CannotUpdate:
+      return "cannot update the index " + file + ": " + result.error;
+    case IndexedSearchOutcome::CannotRead:
+      return "cannot read the index " + file + ": " + result.error;
+    case IndexedSearchOutcome::QueryUnreadable:
+      // As the search without the index says it.
+      return "The query cannot be read: " + request.queryPath + ": " +
+             failureCause({request.queryPath, result.queryStatus, result.queryCause});
+    case IndexedSearchOutcome::Stopped:
+      return "interrupted";
+    default:
+      break;
+  }
+  // Damaged entries stay in the index: the ranking stands without them, but
+  // the index could not be mended.
+  if (!result.dropError.empty()) return "cannot update the index " + file + ": " + result.dropError;
+  if (result.outcome == IndexedSearchOutcome::NothingRanked)
+    return "no picture of " + dir + " can be ranked against the query";
+  return {};
+}
+
 // The search over the signature index: any image as the query, every
 // picture of the folder ranked, in two stages.
-int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& request,
+int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& plain,
                   const std::string& dir, long top, SearchFormat format) {
   const std::string prefix = "folim-cli search: ";
-  std::size_t shortlist = kDefaultShortlist;
+  IndexedSearchRequest request;
   if (args.has("shortlist")) {
     const long n = parseCount(args.value("shortlist"), 0, 999999999);
     if (n < 0) return usageError(inv, "--shortlist expects a whole number (0: every entry)");
-    shortlist = static_cast<std::size_t>(n);
+    request.shortlist = static_cast<std::size_t>(n);
   }
-  const std::string problem = inputFileProblem(request.queryPath);
+  const std::string problem = inputFileProblem(plain.queryPath);
   if (!problem.empty()) {
-    inv.err << prefix << request.queryPath << ": " << problem << "\n";
+    inv.err << prefix << plain.queryPath << ": " << problem << "\n";
     return kExitFailed;
   }
   SignatureIndex index;
   if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
-  const std::string params = signatureParametersKey(parameters);
-  const std::string folder = indexFolder(dir);
-  const bool recursive = args.has("recursive");
-  const bool refresh = !args.has("no-refresh");
-  IndexedQuery query;
-  query.colorMode = request.colorMode;
-  query.colorWeight = ColorWeightFromText(request.colorWeightText);
-  query.shortlist = shortlist;
-  query.threads = request.threads;
-  std::vector<ImageEntry> ranking;
-  // A second round follows when the first found damage: after a rebuild,
-  // or after damaged entries were dropped, which the refresh learns again.
-  for (int round = 0; round < 2; ++round) {
-    const bool again = round == 0;
-    if (refresh) {
-      RefreshCounts counts;
-      if (!refreshIndexedFolder(index, folder, recursive, request.threads, parameters, prefix,
-                                inv.err, counts))
-        return kExitFailed;
-      if (counts.interrupted) {
-        inv.err << prefix << "interrupted\n";
-        return 130;
-      }
-    }
-    std::string cause;
-    const Status status = QuerySignature(
-        index, indexFolder(request.queryPath), params,
-        [&parameters](const std::string& path, Signature& signature, std::string& why) {
-          TraceTarget quiet(nullptr);
-          return FileSignature(path, parameters, signature, &why);
-        },
-        query.query, &cause);
-    if (status != status::Success) {
-      // As the search without the index says it.
-      inv.err << prefix << "The query cannot be read: " << request.queryPath << ": "
-              << failureCause({request.queryPath, status, cause}) << "\n";
-      return kExitFailed;
-    }
-    std::vector<std::int64_t> damaged;
-    std::string error;
-    if (!RankIndexed(index, folder, recursive, params, query, ranking, damaged, error)) {
-      if (again && index.damaged()) {
-        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
-        continue;
-      }
-      inv.err << prefix << "cannot read the index " << index.file() << ": " << error << "\n";
-      return kExitFailed;
-    }
-    if (damaged.empty()) break;
-    // Dropped rows are made again by the refresh.
-    inv.err << prefix << damaged.size() << " damaged index entries dropped\n";
-    if (!index.DropRows(damaged)) {
-      if (again && index.damaged()) {
-        if (!rebuildDamagedIndex(index, prefix, inv.err)) return kExitFailed;
-        continue;
-      }
-      inv.err << prefix << "cannot update the index " << index.file() << ": " << index.lastError()
-              << "\n";
-      return kExitFailed;
-    }
-    if (!refresh) break;
+  request.queryPath = plain.queryPath;
+  request.folder = dir;
+  request.recursive = args.has("recursive");
+  request.colorMode = *ColorModeOf(plain.colorMode);
+  request.colorWeight = ColorWeightFromText(plain.colorWeightText);
+  request.threads = plain.threads;
+  request.refresh = !args.has("no-refresh");
+  request.params = signatureParametersKey(parameters);
+  request.listPictures = listIndexablePictures;
+  request.signatureOf = IndexSignatureSource(parameters);
+  SearchConsole console(inv.err, prefix);
+  request.stop = console.stopFlag();
+  const IndexedSearchResult result = RunIndexedSearch(index, request, console);
+  console.End();
+  const std::string failure = indexedFailure(result, index, request, dir);
+  if (!failure.empty()) {
+    inv.err << prefix << failure << "\n";
+    return result.outcome == IndexedSearchOutcome::Stopped ? 130 : kExitFailed;
   }
-  if (ranking.empty()) {
-    inv.err << prefix << "no picture of " << dir << " can be ranked against the query\n";
-    return kExitFailed;
-  }
-  printRanking(inv, ranking, top, format, folder, dir);
+  printRanking(inv, result.ranking, top, format);
   return kExitOk;
 }
 
@@ -155,24 +173,16 @@ int runSearch(Invocation& inv) {
   const std::string dir = args.positional[1];
 
   // The colour measure; choosing one presets its weight, as the form does.
-  request.colorMode = 2;
-  std::string presetWeight = "70";
+  ColorMode mode = kDefaultColorMode;
   if (args.has("color-mode")) {
-    const std::string mode = args.value("color-mode");
-    if (mode == "block") {
-      request.colorMode = 0;
-      presetWeight = "90";
-    } else if (mode == "histogram") {
-      request.colorMode = 1;
-      presetWeight = "75";
-    } else if (mode == "csd") {
-      request.colorMode = 2;
-      presetWeight = "70";
-    } else {
-      return usageError(inv, "unknown colour mode '" + mode + "'");
-    }
+    const std::string name = args.value("color-mode");
+    const auto named = std::find_if(std::begin(kModeNames), std::end(kModeNames),
+                                    [&name](const ModeName& m) { return name == m.name; });
+    if (named == std::end(kModeNames)) return usageError(inv, "unknown colour mode '" + name + "'");
+    mode = named->mode;
   }
-  request.colorWeightText = presetWeight;
+  request.colorMode = NumberOf(mode);
+  request.colorWeightText = std::to_string(PresetColorPercent(mode));
   if (args.has("color-weight")) {
     const std::string text = args.value("color-weight");
     // The form only offers 0 to 100; a typing error should not silently
@@ -190,8 +200,7 @@ int runSearch(Invocation& inv) {
     top = parseCount(args.value("top"), 1, 999999999);
     if (top < 0) return usageError(inv, "--top expects a positive whole number");
   }
-  const unsigned cores = std::thread::hardware_concurrency();
-  request.threads = cores == 0 ? 1 : cores;
+  request.threads = KPX::coreCount();
   if (args.has("threads")) {
     const long threads = parseCount(args.value("threads"), 1, 256);
     if (threads < 0) return usageError(inv, "--threads expects a number from 1 to 256");
@@ -217,20 +226,13 @@ int runSearch(Invocation& inv) {
 
   // The folder as the document lists it: image names only, in the
   // platform's order, sub-folders descended where they stand.
-  std::vector<ImageEntry> entries;
-  for (const ListedImage& listed : listImageFiles(dir, args.has("recursive"))) {
-    ImageEntry e;
-    e.name = listed.name;
-    e.path = listed.path;
-    e.baseType = kBaseTypeUninspected;
-    entries.push_back(std::move(e));
-  }
+  const std::vector<ImageEntry> entries = listImageEntries(dir, args.has("recursive"));
   const SearchResult result = RunSearch(request, entries);
   if (result.outcome != SearchOutcome::Ranked) {
     inv.err << result.message << "\n";
     return kExitFailed;
   }
-  printRanking(inv, result.candidates, top, format, std::string(), std::string());
+  printRanking(inv, result.candidates, top, format);
   return kExitOk;
 }
 

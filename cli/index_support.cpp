@@ -10,9 +10,10 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
-#include <thread>
+#include <utility>
 
 #include "cli/file_checks.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 
 namespace cli {
@@ -21,29 +22,6 @@ namespace {
 std::atomic<bool> interruptRequested{false};
 
 extern "C" void onInterrupt(int) { interruptRequested.store(true); }
-
-// Ctrl-C asks the refresh to stop while this lives; a second one ends the
-// program at once, as usual.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    interruptRequested.store(false);
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    installed_ = sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (installed_) sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
 
 std::string minutesSeconds(double seconds) {
   const long s = static_cast<long>(seconds + 0.5);
@@ -54,8 +32,8 @@ std::string minutesSeconds(double seconds) {
 
 bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
                std::ostream& err) {
-  const bool ownFile = file.empty() || file == "default";
-  const std::string path = ownFile ? defaultIndexPath() : file;
+  const IndexChoice choice = ChooseIndex(file);
+  const std::string& path = choice.path;
   if (path.empty()) {
     err << prefix
         << "no place for the index: neither XDG_CACHE_HOME nor HOME names an absolute folder;"
@@ -63,7 +41,7 @@ bool openIndex(SignatureIndex& index, const std::string& file, const std::string
     return false;
   }
   std::string notice, error;
-  if (!index.Open(path, ownFile ? IndexOwner::Folim : IndexOwner::User, notice, error)) {
+  if (!index.Open(path, choice.owner, notice, error)) {
     err << prefix << "cannot open the index " << path << ": " << error << "\n";
     return false;
   }
@@ -89,67 +67,106 @@ std::string failureCause(const RefreshFailure& failure) {
   return line;
 }
 
-unsigned defaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
+unsigned defaultJobs() { return KPX::coreCount(); }
+
+// Ctrl-C asks the refresh to stop while this lives; a second one ends the
+// program at once, as usual.
+class RefreshConsole::InterruptGuard {
+ public:
+  InterruptGuard() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+  }
+  ~InterruptGuard() {
+    if (installed_) sigaction(SIGINT, &previous_, nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+  bool installed_ = false;
+};
+
+RefreshConsole::RefreshConsole(std::ostream& err, std::string prefix)
+    : err_(err),
+      prefix_(std::move(prefix)),
+      terminal_(&err == &std::cerr && ::isatty(STDERR_FILENO) == 1),
+      start_(std::chrono::steady_clock::now()),
+      lastDraw_(start_ - std::chrono::seconds(1)) {
+  interruptRequested.store(false);
 }
+
+RefreshConsole::~RefreshConsole() { End(); }
+
+void RefreshConsole::Start() {
+  firstSeen_ = false;
+  drawn_ = false;
+  if (!guard_) guard_ = std::make_unique<InterruptGuard>();
+}
+
+void RefreshConsole::Report(std::size_t done, std::size_t total) {
+  if (!firstSeen_) {
+    firstDone_ = done;
+    firstSeen_ = true;
+  }
+  if (!terminal_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastDraw_ < std::chrono::milliseconds(200) && done != total) return;
+  lastDraw_ = now;
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  const double rate = seconds > 0.0 ? static_cast<double>(done - firstDone_) / seconds : 0.0;
+  std::string line = stringf("\r\033[K%zu / %zu files", done, total);
+  if (rate > 0.0)
+    line += stringf(", %.1f files/s, %s left", rate,
+                    minutesSeconds(static_cast<double>(total - done) / rate).c_str());
+  err_ << line << std::flush;
+  drawn_ = true;
+}
+
+void RefreshConsole::End() {
+  if (drawn_) err_ << "\n";
+  drawn_ = false;
+  guard_.reset();
+}
+
+void RefreshConsole::ListFailures(const RefreshCounts& counts) {
+  for (const RefreshFailure& f : counts.failures)
+    err_ << prefix_ << f.path << ": " << failureCause(f) << "\n";
+}
+
+const std::atomic<bool>* RefreshConsole::stopFlag() const { return &interruptRequested; }
 
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,
                           const std::string& prefix, std::ostream& err, RefreshCounts& counts) {
+  RefreshConsole console(err, prefix);
   RefreshRequest request;
   request.dir = folder;
   request.recursive = recursive;
   request.files = listIndexablePictures(folder, recursive);
   request.params = signatureParametersKey(parameters);
   request.jobs = jobs;
-  request.stop = &interruptRequested;
-
-  const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-  const auto start = std::chrono::steady_clock::now();
-  std::size_t firstDone = 0;
-  bool firstSeen = false, drawn = false;
-  auto lastDraw = start - std::chrono::seconds(1);
-  RefreshReport report = [&](std::size_t done, std::size_t total) {
-    if (!firstSeen) {
-      firstDone = done;
-      firstSeen = true;
-    }
-    if (!terminal) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastDraw < std::chrono::milliseconds(200) && done != total) return;
-    lastDraw = now;
-    const double seconds = std::chrono::duration<double>(now - start).count();
-    const double rate = seconds > 0.0 ? static_cast<double>(done - firstDone) / seconds : 0.0;
-    std::string line = stringf("\r\033[K%zu / %zu files", done, total);
-    if (rate > 0.0)
-      line += stringf(", %.1f files/s, %s left", rate,
-                      minutesSeconds(static_cast<double>(total - done) / rate).c_str());
-    err << line << std::flush;
-    drawn = true;
-  };
-  // The learner's trace would interleave from the workers; it says nothing
-  // an index user needs.
-  TraceTarget quiet(nullptr);
-  InterruptGuard guard;
-  SignatureSource source = [&parameters](const std::string& path, Signature& signature,
-                                         std::string& cause) {
-    return FileSignature(path, parameters, signature, &cause);
+  request.stop = console.stopFlag();
+  const SignatureSource source = IndexSignatureSource(parameters);
+  const RefreshReport report = [&console](std::size_t done, std::size_t total) {
+    console.Report(done, total);
   };
   std::string error;
+  console.Start();
   bool ok = RefreshFolder(index, request, source, report, counts, error);
-  if (drawn) err << "\n";
+  console.End();
   if (!ok && index.damaged()) {
     // Damage SQLite found: the index is made afresh and the folder again.
     if (!rebuildDamagedIndex(index, prefix, err)) return false;
-    drawn = false;
-    firstSeen = false;
+    console.Start();
     ok = RefreshFolder(index, request, source, report, counts, error);
-    if (drawn) err << "\n";
+    console.End();
   }
-  // Each picture that failed and why, as the batch conversions list them.
-  for (const RefreshFailure& f : counts.failures)
-    err << prefix << f.path << ": " << failureCause(f) << "\n";
+  console.ListFailures(counts);
   if (!ok) {
     err << prefix << "cannot update the index " << index.file() << ": " << error << "\n";
     return false;

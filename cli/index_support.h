@@ -3,13 +3,15 @@
 // folder with a progress line and an interruption by Ctrl-C.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <iosfwd>
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "imageio/index_location.h"
 #include "imageio/signature_source.h"
+#include "index/index_location.h"
 #include "index/refresh.h"
 #include "index/signature_index.h"
 
@@ -31,6 +33,35 @@ std::string failureCause(const RefreshFailure& failure);
 
 // The number of worker threads: all cores unless told otherwise.
 unsigned defaultJobs();
+
+// A refresh as the terminal shows it: while one runs (Start to End) Ctrl-C
+// asks it to stop after the files in work, which are kept, and a progress
+// line goes to err when it is standard error on a terminal.
+class RefreshConsole {
+ public:
+  RefreshConsole(std::ostream& err, std::string prefix);
+  ~RefreshConsole();
+  RefreshConsole(const RefreshConsole&) = delete;
+  RefreshConsole& operator=(const RefreshConsole&) = delete;
+
+  void Start();
+  void Report(std::size_t done, std::size_t total);
+  // Ends the line drawn and gives Ctrl-C back; nothing when no refresh runs.
+  void End();
+  // Each picture that failed and why, as the batch conversions list them.
+  void ListFailures(const RefreshCounts& counts);
+  const std::atomic<bool>* stopFlag() const;
+
+ private:
+  class InterruptGuard;
+  std::ostream& err_;
+  const std::string prefix_;
+  const bool terminal_;
+  std::unique_ptr<InterruptGuard> guard_;
+  std::chrono::steady_clock::time_point start_, lastDraw_;
+  std::size_t firstDone_ = 0;
+  bool firstSeen_ = false, drawn_ = false;
+};
 
 // Lists the image files of folder (absolute) and brings the index up to
 // date with them. A progress line goes to standard error when it is a

@@ -5,14 +5,13 @@
 // for it on every small decoding.
 #include <dlfcn.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/decode_command.h"
+#include "cli/global_options.h"
 #include "platform/paths.h"
 
 namespace {
@@ -22,21 +21,11 @@ namespace {
 // command set would. Anything unusual (help, other options, "--") is left to
 // the full set, which also gives its messages.
 bool decodesToBmp(const std::vector<std::string>& args) {
-  std::size_t i = 0;
-  while (i < args.size()) {
-    if (args[i] == "--quiet") {
-      ++i;
-    } else if (args[i] == "--threads" && i + 1 < args.size() &&
-               cli::parseCount(args[i + 1], 1, 256) > 0) {
-      i += 2;
-    } else {
-      break;
-    }
-  }
-  if (i >= args.size() || args[i] != "decode") return false;
+  const cli::GlobalOptions global = cli::parseGlobalOptions(args);
+  if (global.end != cli::GlobalOptions::End::Command || args[global.next] != "decode") return false;
   std::size_t positional = 0;
   bool bmpOutput = false;
-  for (++i; i < args.size(); ++i) {
+  for (std::size_t i = global.next + 1; i < args.size(); ++i) {
     if (args[i] == "--quiet") continue;
     if (args[i].rfind('-', 0) == 0) return false;
     bmpOutput = ++positional == 2 && cli::namesBmp(args[i]);
@@ -71,16 +60,7 @@ int runFull(int argc, char** argv) {
       continue;
     }
     auto* run = reinterpret_cast<int (*)(int, char**)>(::dlsym(module, "folimCliMain"));
-    if (run != nullptr) {
-      const int code = run(argc, argv);
-      // Every file is closed and every result written by now. The image
-      // library's plug-ins, loaded behind the command set, do not survive
-      // the clean-up at exit in this order: leave without it.
-      std::cout.flush();
-      std::cerr.flush();
-      std::fflush(nullptr);
-      std::_Exit(code);
-    }
+    if (run != nullptr) return run(argc, argv);
     why = path + ": no entry point";
   }
   std::cerr << "folim-cli: the command set cannot be loaded (" << why << ")\n";

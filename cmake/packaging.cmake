@@ -4,13 +4,15 @@ set(CPACK_PACKAGE_NAME folim)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "image viewer with search by similarity")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Folim browses folders of images as pages of thumbnails, opens images at full size and
-saves them in other formats. It converts folders of images into its own compressed format RIM
-(Retrieval-aware Image Format) and back, and ranks the RIM files of a folder by similarity to
-a query image without decoding them. The package holds the desktop application folim, the
-command-line tool folim-cli, a thumbnailer for file managers and a Qt image plugin that lets
-every Qt 6 program read RIM files.")
-set(CPACK_PACKAGE_CONTACT "The Folim developers" CACHE STRING "Package maintainer")
+    "Folim browses folders of images as pages of thumbnails, opens images at
+full size and saves them in other formats. It converts folders of images
+into its own compressed format RIM (Retrieval-aware Image Format) and back,
+and ranks the RIM files of a folder by similarity to a query image without
+decoding them. The package holds the desktop application folim, the
+command-line tool folim-cli, a thumbnailer for file managers and a Qt image
+plugin that lets every Qt 6 program read RIM files.")
+set(CPACK_PACKAGE_CONTACT "Folim developers <folim-devel@users.noreply.github.com>"
+    CACHE STRING "Package maintainer, as Debian spells it: name <address>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -24,4 +26,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, shared-mime-info
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_SOURCE_DIR}/cmake/debian/postinst ${CMAKE_SOURCE_DIR}/cmake/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+# CPack hands its scripts only the variables named CPACK_*.
+set(CPACK_FOLIM_OBJCOPY ${CMAKE_OBJCOPY})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/debian/remove-comments.cmake)
 include(CPack)

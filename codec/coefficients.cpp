@@ -6,6 +6,7 @@
 
 #include "codec/components.h"
 #include "codec/huffman.h"
+#include "numeric/cpu_features.h"
 #include "numeric/status_guard.h"
 
 void CCoeff::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
@@ -32,11 +33,6 @@ double clampToPrecision(double x, double limit) {
   return x == x ? x : 0.0;  // a NaN has no integer to become
 }
 
-bool haveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2") != 0;
-  return have;
-}
-
 // clampToPrecision and the truncation, four values at a time: min and max
 // keep a NaN (their second operand), the ordered mask then zeroes it.
 __attribute__((target("avx2"))) std::size_t quantizeAvx2(const double* values, std::size_t n,
@@ -52,6 +48,12 @@ __attribute__((target("avx2"))) std::size_t quantizeAvx2(const double* values, s
   }
   return k;
 }
+
+// The values quantised ahead of the common loop: none without vectors.
+using QuantizeHead = std::size_t (*)(const double* values, std::size_t n, double limit,
+                                     std::int32_t* out);
+std::size_t quantizeNone(const double*, std::size_t, double, std::int32_t*) { return 0; }
+const KPX::LevelKernel<QuantizeHead> kQuantizeHead{quantizeNone, quantizeAvx2};
 
 }  // namespace
 
@@ -75,7 +77,7 @@ void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32
   const double limit = precisionLimit(parameters.precisionBits);
   const std::size_t n = static_cast<std::size_t>(count) * integers.cols();
   std::int32_t* out = integers[first];
-  std::size_t k = haveAvx2() ? quantizeAvx2(values, n, limit, out) : 0;
+  std::size_t k = kQuantizeHead.current()(values, n, limit, out);
   for (; k < n; ++k) out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
 }
 

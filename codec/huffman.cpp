@@ -10,6 +10,7 @@
 #include <queue>
 #include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/status_guard.h"
 
 namespace {
@@ -175,11 +176,6 @@ void limitCodeLengths(std::vector<std::uint32_t>& bits) {
   if (i > 0) bits[i] -= 1;
 }
 
-bool& vectorWalk() {
-  static bool enabled = __builtin_cpu_supports("avx2") != 0;
-  return enabled;
-}
-
 // Bit c % 64 of masks[c / 64] tells whether column c of the row is not zero.
 void nonZeroMaskScalar(const std::int32_t* values, std::uint32_t cols, std::uint64_t* masks) {
   for (std::uint32_t w = 0; w < (cols + 63) / 64; ++w) masks[w] = 0;
@@ -201,6 +197,9 @@ __attribute__((target("avx2"))) void nonZeroMaskAvx2(const std::int32_t* values,
   for (; c < cols; ++c) masks[c / 64] |= static_cast<std::uint64_t>(values[c] != 0) << (c % 64);
 }
 
+using MaskKernel = void (*)(const std::int32_t* values, std::uint32_t cols, std::uint64_t* masks);
+const KPX::LevelKernel<MaskKernel> kNonZeroMask{nonZeroMaskScalar, nonZeroMaskAvx2};
+
 // walkSymbols for integers: the non-zero values of a row are found from a
 // bit mask instead of one test per value, with the same symbols in the same
 // order (a value that cannot be coded is skipped without ending the run,
@@ -211,15 +210,12 @@ Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std
   const std::uint32_t cols = matrix.cols();
   if (cols == 0) return status::Success;
   std::vector<std::uint64_t> masks((cols + 63) / 64);
-  const bool vector = vectorWalk();
+  const MaskKernel nonZeroMask = kNonZeroMask.current();
   // A row ending in a value that cannot be coded carries its run over.
   std::uint32_t r = 0;
   for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
     const std::int32_t* values = matrix[row];
-    if (vector)
-      nonZeroMaskAvx2(values, cols, masks.data());
-    else
-      nonZeroMaskScalar(values, cols, masks.data());
+    nonZeroMask(values, cols, masks.data());
     std::uint32_t next = 0;  // the first column not yet counted
     for (std::uint32_t w = 0; w < masks.size(); ++w) {
       for (std::uint64_t m = masks[w]; m != 0; m &= m - 1) {
@@ -244,12 +240,6 @@ Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std
 }
 
 }  // namespace
-
-bool useVectorWalk(bool enable) {
-  if (enable && __builtin_cpu_supports("avx2") == 0) return false;
-  vectorWalk() = enable;
-  return true;
-}
 
 std::uint32_t alphabetSize(std::uint32_t precisionBits, std::uint32_t maxZeroRun) {
   const std::uint64_t size = static_cast<std::uint64_t>(maxZeroRun) * precisionBits + 3;

@@ -66,10 +66,6 @@ std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
 // The same for values already integers (the encoder's quantised coefficients).
 std::vector<std::uint32_t> countSymbols(const KPX::Matrix<std::int32_t>& matrix,
                                         std::uint32_t precisionBits, std::uint32_t maxZeroRun);
-// The integer forms of countSymbols and encodeMatrix find non-zero values with AVX2
-// where the processor has it. Tests turn that off (false) to check the
-// scalar form; turning it on without AVX2 is refused (returns false).
-bool useVectorWalk(bool enable);
 
 // Builds the code from the frequencies (A entries); status::InvalidValues for
 // no entries or more than kMaxTableEntries.

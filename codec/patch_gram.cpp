@@ -82,7 +82,7 @@ void packGridRow(const CImage& image, std::uint32_t gy, std::uint32_t pw, std::u
 }  // namespace
 
 bool integerPatchGram(std::uint16_t colorSpace, const CImage& source, std::uint32_t pw,
-                      std::uint32_t ph, KPX::Matrix<double>& gram, bool portable) {
+                      std::uint32_t ph, KPX::Matrix<double>& gram) {
   if (colorSpace != kColorSpaceRGB || source.IsNull()) return false;
   if (source.GetBPP() != 24 && source.GetBPP() != 32) return false;
   if (source.GetWidth() <= 0 || source.GetHeight() <= 0) return false;
@@ -98,14 +98,14 @@ bool integerPatchGram(std::uint16_t colorSpace, const CImage& source, std::uint3
     return false;
 
   const std::uint32_t d = 3 * n;
-  KPX::PairGram total(d, portable);
+  KPX::PairGram total(d);
   const std::uint32_t stride = total.stride();
   const std::uint32_t pairs = (grid.columns + 1) / 2;
   std::mutex merging;
   source.BeginAccess();
   try {
     KPX::parallelFor(grid.rows, 1, [&](std::uint64_t begin, std::uint64_t end) {
-      KPX::PairGram part(d, portable);
+      KPX::PairGram part(d);
       // Zero once: the words past d and a missing last patch are never written.
       std::vector<std::uint32_t> packed(static_cast<std::size_t>(pairs) * stride, 0);
       for (std::uint64_t gy = begin; gy < end; ++gy) {

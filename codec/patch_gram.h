@@ -13,6 +13,6 @@
 // this one gives it bit for bit: RGB of a 24 or 32-bit image, pw * ph a power
 // of two up to 256, and patch count x 255^2 x (pw * ph)^2 below 2^53. Then
 // gram becomes the d x d matrix (d = 3 * pw * ph, both triangles) and the
-// result is true; otherwise false, gram untouched. portable: without AVX2.
+// result is true; otherwise false, gram untouched.
 bool integerPatchGram(std::uint16_t colorSpace, const CImage& source, std::uint32_t pw,
-                      std::uint32_t ph, KPX::Matrix<double>& gram, bool portable = false);
+                      std::uint32_t ph, KPX::Matrix<double>& gram);

@@ -3,13 +3,9 @@
 #include <immintrin.h>
 
 #include "codec/colorspace.h"
+#include "numeric/cpu_features.h"
 
 namespace {
-
-bool haveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2") != 0;
-  return have;
-}
 
 // max(v, 0) yields its second operand for NaN, so NaN becomes 0 as in
 // channelToByte; the truncating conversion then sees only [0, 255].
@@ -131,28 +127,29 @@ void stripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes) {
   }
 }
 
+// The versions of each conversion by vector level (numeric/cpu_features.h).
+namespace {
+using StripKernel = void (*)(const PatchStrip& strip, std::uint8_t* planes);
+const KPX::LevelKernel<StripKernel> kStripToPlanes{stripToPlanesScalar, stripToPlanesAvx2};
+using ChannelKernel = void (*)(const double* values, std::size_t valueStride, double mean,
+                               std::uint32_t count, std::uint32_t rows, std::uint8_t* out,
+                               std::size_t outStride);
+const KPX::LevelKernel<ChannelKernel> kChannelBytes{channelBytesScalar, channelBytesAvx2};
+using InterleaveKernel = void (*)(const std::uint8_t* blue, const std::uint8_t* green,
+                                  const std::uint8_t* red, std::uint32_t count, std::uint8_t* out);
+const KPX::LevelKernel<InterleaveKernel> kInterleaveBgr{interleaveBgrScalar, interleaveBgrAvx2};
+}  // namespace
+
 void stripToPlanes(const PatchStrip& strip, std::uint8_t* planes) {
-  if (haveAvx2()) {
-    stripToPlanesAvx2(strip, planes);
-  } else {
-    stripToPlanesScalar(strip, planes);
-  }
+  kStripToPlanes.current()(strip, planes);
 }
 
 void channelBytes(const double* values, std::size_t valueStride, double mean, std::uint32_t count,
                   std::uint32_t rows, std::uint8_t* out, std::size_t outStride) {
-  if (haveAvx2()) {
-    channelBytesAvx2(values, valueStride, mean, count, rows, out, outStride);
-  } else {
-    channelBytesScalar(values, valueStride, mean, count, rows, out, outStride);
-  }
+  kChannelBytes.current()(values, valueStride, mean, count, rows, out, outStride);
 }
 
 void interleaveBgr(const std::uint8_t* blue, const std::uint8_t* green, const std::uint8_t* red,
                    std::uint32_t count, std::uint8_t* out) {
-  if (haveAvx2()) {
-    interleaveBgrAvx2(blue, green, red, count, out);
-  } else {
-    interleaveBgrScalar(blue, green, red, count, out);
-  }
+  kInterleaveBgr.current()(blue, green, red, count, out);
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -328,12 +327,11 @@ Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw,
 
   FOLIM_RETURN_IF_ERROR(read(0, terms[0]));
   for (std::uint64_t first = 0, c = 0; first < total; first += chunk, ++c) {
-    // Run here instead when no thread can be had.
-    std::future<void> running = std::async(std::launch::async | std::launch::deferred, work, first,
-                                           std::cref(terms[c % 2]));
-    const Status next =
-        first + chunk < total ? read(first + chunk, terms[(c + 1) % 2]) : status::Success;
-    running.get();
+    Status next = status::Success;
+    KPX::runBeside([&] { work(first, terms[c % 2]); },
+                   [&] {
+                     if (first + chunk < total) next = read(first + chunk, terms[(c + 1) % 2]);
+                   });
     FOLIM_RETURN_IF_ERROR(next);
   }
   return status::Success;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
 #include "numeric/status_guard.h"
 
@@ -47,11 +48,6 @@ void fetchRow(const CImage& image, std::uint32_t y, std::uint32_t width, std::ui
   }
 }
 
-bool haveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2") != 0;
-  return have;
-}
-
 // spreadRow<4> for the pixels of whole groups of eight: the channel bytes
 // become doubles exactly, as in the scalar loop. Returns the pixels done.
 __attribute__((target("avx2"))) std::uint32_t spreadRow32Avx2(const std::uint8_t* line,
@@ -77,6 +73,13 @@ __attribute__((target("avx2"))) std::uint32_t spreadRow32Avx2(const std::uint8_t
   return x;
 }
 
+// The pixels of a 32-bit row spread ahead of the common loop: none without
+// vectors.
+using SpreadHead = std::uint32_t (*)(const std::uint8_t* line, std::uint32_t width,
+                                     std::size_t padded, double* planes);
+std::uint32_t spreadNone(const std::uint8_t*, std::uint32_t, std::size_t, double*) { return 0; }
+const KPX::LevelKernel<SpreadHead> kSpreadRow32{spreadNone, spreadRow32Avx2};
+
 // Image row sy of a 24 or 32-bit image as three planes of doubles (red,
 // green, blue, padded wide each), the columns past the right edge repeating
 // the last image column.
@@ -85,8 +88,7 @@ void spreadRow(const std::uint8_t* line, std::uint32_t width, std::size_t padded
   double* const red = planes;
   double* const green = red + padded;
   double* const blue = green + padded;
-  const std::uint32_t done =
-      Step == 4 && haveAvx2() ? spreadRow32Avx2(line, width, padded, planes) : 0;
+  const std::uint32_t done = Step == 4 ? kSpreadRow32.current()(line, width, padded, planes) : 0;
   for (std::uint32_t x = done; x < width; ++x) {
     const std::uint8_t* const q = line + x * Step;
     red[x] = q[2];

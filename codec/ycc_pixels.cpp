@@ -6,13 +6,9 @@
 
 #include "codec/colorspace.h"
 #include "codec/raster.h"
+#include "numeric/cpu_features.h"
 
 namespace {
-
-bool haveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2") != 0;
-  return have;
-}
 
 // One pixel as the per-pixel path converts it.
 inline void pixel(double y, double cb, double cr, std::uint8_t* red, std::uint8_t* green,
@@ -105,10 +101,12 @@ void yccStripToPlanesScalar(const PatchStrip& strip, std::uint8_t* planes) {
   }
 }
 
+namespace {
+// The versions by vector level (numeric/cpu_features.h).
+using StripKernel = void (*)(const PatchStrip& strip, std::uint8_t* planes);
+const KPX::LevelKernel<StripKernel> kYccStripToPlanes{yccStripToPlanesScalar, stripAvx2};
+}  // namespace
+
 void yccStripToPlanes(const PatchStrip& strip, std::uint8_t* planes) {
-  if (haveAvx2()) {
-    stripAvx2(strip, planes);
-  } else {
-    yccStripToPlanesScalar(strip, planes);
-  }
+  kYccStripToPlanes.current()(strip, planes);
 }

@@ -16,7 +16,6 @@
 #include "codec/trace.h"
 #include "imageio/image_damage.h"
 #include "imageio/image_ex.h"
-#include "imageio/image_library.h"
 #include "imageio/library_io.h"
 #include "imageio/ordered_jobs.h"
 #include "numeric/parallel.h"
@@ -223,7 +222,6 @@ void runJob(BatchReport& report, const std::vector<ListedImage>& items,
   const bool threaded = imageio::batchThreads(jobs) > 1 && count > 1;
   const bool keepTrace = threaded && !traceDiscarded();
   std::vector<std::ostringstream> traces(keepTrace ? count : 0);
-  if (threaded) imageio::loadImagePlugins();
   // Files side by side already fill the cores: each file's own loops get a
   // share of them (one core each by default), so that threads do not fight.
   const std::size_t side = std::min<std::size_t>(imageio::batchThreads(jobs), count);

@@ -1,7 +1,7 @@
 #include "imageio/image_library.h"
 
 #include <QImageReader>
-#include <QImageWriter>
+#include <QThread>
 #include <climits>
 #include <mutex>
 
@@ -18,6 +18,17 @@ std::mutex& libraryMutex() {
 bool g_started = false;
 int g_liveRasters = 0;
 int g_appliedLimit = -1;  // Qt's allocation limit as last set here
+
+// Qt takes the first thread that makes a Qt object for its main thread, and
+// at exit releases that thread's data once more, for the reference the main
+// thread holds while it runs. In a program without an application object
+// whose first picture is read on a worker (an index refresh, a conversion of
+// several files at once), that thread has ended and released its reference
+// already: the data is freed while the image plug-ins made on that thread
+// still use it, and their destruction at exit reads freed memory. This
+// library is loaded on the main thread (before main(), or by dlopen from
+// it), so Qt's main thread is claimed here for the process's own.
+[[maybe_unused]] const QThread* const g_qtMainThread = QThread::currentThread();
 
 }  // namespace
 
@@ -40,11 +51,6 @@ bool startImageLibrary() {
     g_started = true;
   }
   return true;
-}
-
-void loadImagePlugins() {
-  QImageReader::supportedImageFormats();
-  QImageWriter::supportedImageFormats();
 }
 
 bool imageLibraryStarted() {

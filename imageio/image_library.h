@@ -6,7 +6,9 @@
 // rule the rest of the system relies on: started on the first load or save,
 // stopped when the last raster object goes. One process-wide lock guards the
 // state and the count, since the conversion worker loads and saves while the
-// user-interface thread may do the same.
+// user-interface thread may do the same. Qt's main thread is the process's
+// main thread from the moment the library is loaded, whichever thread reads
+// the first picture (see image_library.cpp).
 #pragma once
 
 #include <cstdint>
@@ -16,11 +18,6 @@ namespace imageio {
 // Starts the library if it is not running; returns true when it runs.
 bool startImageLibrary();
 bool imageLibraryStarted();
-
-// Loads Qt's image format plugins on the calling thread. Their objects
-// belong to the thread that loads them first; loaded on a short-lived worker
-// they outlive its thread data and corrupt the heap at exit.
-void loadImagePlugins();
 
 // Called by every raster object of the shell when it is born and when it
 // dies; the last one to die stops the library.

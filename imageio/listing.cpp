@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "imageio/file_kind.h"
 #include "platform/directory.h"
@@ -38,4 +39,16 @@ std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
   std::set<std::string> visited;
   listInto(dir, recursive, visited, out, unreadable);
   return out;
+}
+
+std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive) {
+  std::vector<ImageEntry> entries;
+  for (ListedImage& listed : listImageFiles(dir, recursive)) {
+    ImageEntry e;
+    e.name = std::move(listed.name);
+    e.path = std::move(listed.path);
+    e.baseType = kBaseTypeUninspected;
+    entries.push_back(std::move(e));
+  }
+  return entries;
 }

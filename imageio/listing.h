@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "retrieval/search.h"
+
 // One listed image file: its name in lower case and its full path.
 struct ListedImage {
   std::string name;
@@ -26,3 +28,7 @@ struct UnreadableFolder {
 // receives each of them, so that a job can report them.
 std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
                                         std::vector<UnreadableFolder>* unreadable = nullptr);
+
+// The same listing as a search takes it: one entry per file, its base type
+// still to be inspected.
+std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive);

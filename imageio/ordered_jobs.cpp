@@ -7,13 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "numeric/parallel.h"
+
 namespace imageio {
 
-unsigned batchThreads(unsigned jobs) {
-  if (jobs != 0) return jobs;
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : cores;
-}
+unsigned batchThreads(unsigned jobs) { return jobs != 0 ? jobs : KPX::coreCount(); }
 
 namespace {
 
@@ -27,7 +25,10 @@ std::size_t runOnCallingThread(std::size_t count, const OrderedJobs& jobs) {
 }
 
 // The calling thread starts items and queues them; the workers take them in
-// queue order. One mutex guards the queue and the counters.
+// queue order. One mutex guards the queue and the counters. A queue and not
+// the parallel loop of numeric/parallel.h: items must start and finish in
+// index order, an item may have to wait for an earlier one's finish, and the
+// starting must pause while N items are under way.
 class Runner {
  public:
   Runner(std::size_t count, const OrderedJobs& jobs) : jobs_(jobs), done_(count, 0) {}

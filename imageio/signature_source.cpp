@@ -123,3 +123,11 @@ Status FileSignature(const std::string& path, const SignatureParameters& paramet
   return LearnSignature(image, parameters.common, parameters.learning, parameters.compression,
                         signature);
 }
+
+std::function<Status(const std::string& path, Signature& signature, std::string& cause)>
+IndexSignatureSource(const SignatureParameters& parameters) {
+  return [parameters](const std::string& path, Signature& signature, std::string& cause) {
+    ThreadTraceTarget quiet(nullptr);
+    return FileSignature(path, parameters, signature, &cause);
+  };
+}

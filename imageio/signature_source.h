@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,3 +52,9 @@ std::vector<std::string> listIndexablePictures(const std::string& dir, bool recu
 // else the statuses of reading a RIM file or of learning.
 Status FileSignature(const std::string& path, const SignatureParameters& parameters,
                      Signature& signature, std::string* why = nullptr);
+
+// FileSignature under parameters, as the index makes its signatures: the
+// learner's trace, which says nothing to a user of the index, is dropped on
+// each thread that learns. Safe to call on several threads at once.
+std::function<Status(const std::string& path, Signature& signature, std::string& cause)>
+IndexSignatureSource(const SignatureParameters& parameters);

@@ -8,6 +8,7 @@
 
 #include "index/ranking.h"
 #include "index/refresh.h"
+#include "numeric/parallel.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   // Each entry's likeliest partners by the estimate.
   const Candidates candidates(rows, r);
   std::vector<std::vector<std::size_t>> partners(n);
-  ParallelFor(n, r.threads, [&](std::size_t i) {
+  const auto findPartners = [&](std::size_t i) {
     std::vector<std::size_t> others;
     candidates.of(i, others);
     std::vector<std::pair<double, std::size_t>> estimates;
@@ -151,7 +152,11 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
                         return x.first != y.first ? x.first > y.first : x.second < y.second;
                       });
     for (std::size_t k = 0; k < keep; ++k) partners[i].push_back(estimates[k].second);
-  });
+  };
+  KPX::parallelFor(n, KPX::Schedule::dynamic(r.threads, 1),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     for (std::uint64_t i = begin; i < end; ++i) findPartners(i);
+                   });
 
   // Each unordered pair once, scored exactly from the lower index's side.
   std::vector<Pair> pairs;
@@ -177,13 +182,16 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
     if (failed) return false;
     for (std::size_t k = start; k < end; ++k)
       usable[k] = readable[pairs[k].a] && readable[pairs[k].b];
-    ParallelFor(end - start, r.threads, [&](std::size_t offset) {
-      const std::size_t k = start + offset;
-      if (!usable[k]) return;
-      ImageEntry e;
-      ScoreSignature(loaded.at(pairs[k].a), loaded.at(pairs[k].b), r.colorMode, r.colorWeight, e);
-      pairs[k].score = e.score;
-    });
+    KPX::parallelFor(end - start, KPX::Schedule::dynamic(r.threads, 1),
+                     [&](std::uint64_t first, std::uint64_t last) {
+                       for (std::size_t k = start + first; k < start + last; ++k) {
+                         if (!usable[k]) continue;
+                         ImageEntry e;
+                         ScoreSignature(loaded.at(pairs[k].a), loaded.at(pairs[k].b), r.colorMode,
+                                        r.colorWeight, e);
+                         pairs[k].score = e.score;
+                       }
+                     });
   }
 
   std::vector<std::size_t> parent(n);

@@ -1,11 +1,9 @@
 #include "index/ranking.h"
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
-#include <thread>
 
 #include "index/refresh.h"
+#include "numeric/parallel.h"
 #include "retrieval/edge_similarity.h"
 
 namespace {
@@ -29,25 +27,11 @@ std::string nameOf(const std::string& path) {
   return name;
 }
 
-}  // namespace
+// An estimate costs little next to taking the next index from a shared
+// counter: threads take them in runs of this many.
+constexpr std::uint64_t kEstimateGrain = 64;
 
-void ParallelFor(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& fn) {
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t i = next++; i < n; i = next++) fn(i);
-  };
-  std::vector<std::thread> helpers;
-  const std::size_t extra = threads > 1 ? std::min<std::size_t>(threads - 1, n) : 0;
-  for (std::size_t t = 0; t < extra; ++t) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads, same results
-    }
-  }
-  work();
-  for (std::thread& t : helpers) t.join();
-}
+}  // namespace
 
 double EstimateScore(const CompactSignature& query, const CompactSignature& target,
                      std::int32_t colorMode, double colorWeight) {
@@ -94,9 +78,12 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
   if (q.shortlist != 0 && rows.size() > q.shortlist) {
     const CompactSignature queryCompact = MakeCompact(q.query);
     std::vector<double> estimate(rows.size());
-    ParallelFor(rows.size(), q.threads, [&](std::size_t i) {
-      estimate[i] = EstimateScore(queryCompact, rows[i].compact, q.colorMode, q.colorWeight);
-    });
+    KPX::parallelFor(rows.size(), KPX::Schedule::dynamic(q.threads, kEstimateGrain),
+                     [&](std::uint64_t begin, std::uint64_t end) {
+                       for (std::uint64_t i = begin; i < end; ++i)
+                         estimate[i] = EstimateScore(queryCompact, rows[i].compact, q.colorMode,
+                                                     q.colorWeight);
+                     });
     std::nth_element(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(q.shortlist),
                      chosen.end(), [&](std::size_t a, std::size_t b) {
                        if (estimate[a] != estimate[b]) return estimate[a] > estimate[b];
@@ -131,14 +118,17 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
       }
       if (!loaded[k]) damaged.push_back(rows[chosen[start + k]].id);
     }
-    ParallelFor(count, q.threads, [&](std::size_t k) {
-      if (!loaded[k]) return;
-      ImageEntry& e = scored[k];
-      const Signature& t = signatures[k];
-      e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
-      e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
-      e.score = (1.0 - q.colorWeight) * e.edgeSimilarity + q.colorWeight * e.colorSimilarity;
-    });
+    KPX::parallelFor(
+        count, KPX::Schedule::dynamic(q.threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
+          for (std::uint64_t k = begin; k < end; ++k) {
+            if (!loaded[k]) continue;
+            ImageEntry& e = scored[k];
+            const Signature& t = signatures[k];
+            e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
+            e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
+            e.score = (1.0 - q.colorWeight) * e.edgeSimilarity + q.colorWeight * e.colorSimilarity;
+          }
+        });
     for (std::size_t k = 0; k < count; ++k) {
       if (!loaded[k]) continue;
       scored[k].path = rows[chosen[start + k]].path;

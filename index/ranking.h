@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +48,3 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
                  const std::string& params, const IndexedQuery& query,
                  std::vector<ImageEntry>& ranking, std::vector<std::int64_t>& damaged,
                  std::string& error);
-
-// Runs fn(i) for i in [0, n) on up to threads threads, the caller included.
-void ParallelFor(std::size_t n, unsigned threads, const std::function<void(std::size_t)>& fn);

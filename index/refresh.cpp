@@ -6,8 +6,8 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <system_error>
-#include <thread>
+
+#include "numeric/parallel.h"
 
 namespace {
 
@@ -140,82 +140,69 @@ bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
   const std::size_t total = counts.unchanged + work.size();
   if (report) report(counts.unchanged, total);
 
-  // Workers take items in order and hand finished results to this thread,
-  // the only one that touches the database.
+  // Signatures are made on the loop's threads while this thread, the only
+  // one that touches the database, stores them as they finish: the queue
+  // carries finished results to it, so that it can commit every few files
+  // or half second however long the others take.
   std::mutex mutex;
   std::condition_variable ready;
   std::deque<Result> finished;
-  std::size_t next = 0, running = 0;
+  bool making = true;
+  std::atomic<bool> unstorable{false};  // nothing more can be stored: skip the rest
   auto stopped = [&] { return request.stop != nullptr && request.stop->load(); };
-  auto worker = [&] {
-    for (;;) {
-      const WorkItem* item;
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (next >= work.size() || stopped()) break;
-        item = &work[next++];
-      }
-      Result r;
-      r.item = item;
-      r.status = source(item->path, r.signature, r.cause);
-      std::lock_guard<std::mutex> lock(mutex);
-      finished.push_back(std::move(r));
-      ready.notify_one();
-    }
+  const auto doneMaking = [&] {
     std::lock_guard<std::mutex> lock(mutex);
-    --running;
+    making = false;
     ready.notify_one();
   };
-  std::vector<std::thread> threads;
-  const unsigned jobs = request.jobs == 0 ? 1 : request.jobs;
-  for (unsigned t = 0; t < jobs && t < work.size(); ++t) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      ++running;
-    }
+  const auto makeSignatures = [&] {
+    const KPX::Schedule schedule = KPX::Schedule::dynamic(request.jobs, 1).until(request.stop);
     try {
-      threads.emplace_back(worker);
-    } catch (const std::system_error&) {
-      std::lock_guard<std::mutex> lock(mutex);
-      --running;
-      break;
+      KPX::parallelFor(work.size(), schedule, [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end && !unstorable.load(); ++i) {
+          Result r;
+          r.item = &work[i];
+          r.status = source(r.item->path, r.signature, r.cause);
+          std::lock_guard<std::mutex> lock(mutex);
+          finished.push_back(std::move(r));
+          ready.notify_one();
+        }
+      });
+    } catch (...) {
+      doneMaking();
+      throw;
     }
-  }
-  if (threads.empty() && !work.empty()) {
-    ++running;
-    worker();  // no thread could be started: work here
-  }
+    doneMaking();
+  };
 
-  std::deque<Result> batch;
-  auto lastWrite = std::chrono::steady_clock::now();
   bool ok = true;
-  std::size_t done = counts.unchanged;
-  for (;;) {
-    bool allDone;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      ready.wait_for(lock, kBatchTime, [&] { return !finished.empty() || running == 0; });
-      while (!finished.empty()) {
-        batch.push_back(std::move(finished.front()));
-        finished.pop_front();
-        ++done;
+  const auto storeResults = [&] {
+    std::deque<Result> batch;
+    auto lastWrite = std::chrono::steady_clock::now();
+    std::size_t done = counts.unchanged;
+    for (;;) {
+      bool allDone;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait_for(lock, kBatchTime, [&] { return !finished.empty() || !making; });
+        while (!finished.empty()) {
+          batch.push_back(std::move(finished.front()));
+          finished.pop_front();
+          ++done;
+        }
+        allDone = !making && finished.empty();
       }
-      allDone = running == 0 && finished.empty();
-    }
-    if (report) report(done, total);
-    const auto now = std::chrono::steady_clock::now();
-    if (ok && (allDone || batch.size() >= kBatchFiles || now - lastWrite >= kBatchTime)) {
-      ok = writeBatch(index, request.params, batch, counts, error);
-      lastWrite = now;
-      if (!ok) {
-        // Nothing more can be stored: let the workers end early.
-        std::lock_guard<std::mutex> lock(mutex);
-        next = work.size();
+      if (report) report(done, total);
+      const auto now = std::chrono::steady_clock::now();
+      if (ok && (allDone || batch.size() >= kBatchFiles || now - lastWrite >= kBatchTime)) {
+        ok = writeBatch(index, request.params, batch, counts, error);
+        lastWrite = now;
+        if (!ok) unstorable.store(true);  // let the others end early
       }
+      if (allDone) break;
     }
-    if (allDone) break;
-  }
-  for (std::thread& t : threads) t.join();
+  };
+  KPX::runBeside(makeSignatures, storeResults);
   counts.interrupted = stopped() && counts.added + counts.refreshed < work.size();
   return ok;
 }

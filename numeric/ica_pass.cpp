@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
 
 namespace KPX {
@@ -86,19 +87,9 @@ __attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::ui
   _mm256_storeu_pd(sums + 4, acc1);
 }
 
-}  // namespace
-
-bool icaKernelsVectorised() {
-  static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  return have;
-}
-
-void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
-             std::size_t aStep, const double* b, double* c, bool accumulate, bool vectorise) {
-  if (!(vectorise && icaKernelsVectorised())) {
-    tilePortable(m, kc, a, aRow, aStep, b, c, accumulate);
-    return;
-  }
+// The AVX2 tile for any m.
+void tileAvx2Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+                  std::size_t aStep, const double* b, double* c, bool accumulate) {
   switch (m) {
     case 1:
       tileAvx2<1>(kc, a, aRow, aStep, b, c, accumulate);
@@ -121,13 +112,29 @@ void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRo
   }
 }
 
+// The versions of each kernel by vector level (numeric/cpu_features.h).
+using TileKernel = void (*)(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+                            std::size_t aStep, const double* b, double* c, bool accumulate);
+const LevelKernel<TileKernel> kTile{tilePortable, tileAvx2Rows};
+using DerivativeKernel = void (*)(const double* t, std::uint32_t rows, double* sums);
+const LevelKernel<DerivativeKernel> kDerivatives{addDerivatives, addDerivativesAvx2};
+
+}  // namespace
+
+void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+             std::size_t aStep, const double* b, double* c, bool accumulate) {
+  kTile.current()(m, kc, a, aRow, aStep, b, c, accumulate);
+}
+
 void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
-             std::vector<double>& derivative, bool vectorise) {
+             std::vector<double>& derivative) {
   const std::uint32_t n = z.rows();
   const std::uint32_t k = z.cols();
   const std::size_t ld = k;
   const std::uint32_t tiles = (k + kWidth - 1) / kWidth;
-  const bool vector = vectorise && icaKernelsVectorised();
+  const VectorLevel level = vectorLevel();
+  const TileKernel tile = kTile.at(level);
+  const DerivativeKernel addDerivativeSums = kDerivatives.at(level);
   Matrix<double> sums(k, k);
   std::vector<double> derivativeSums(k, 0.0);
   // Each thread takes whole tiles of components and walks all the blocks: a
@@ -152,21 +159,18 @@ void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u
       for (std::size_t t = 0; t < count; ++t) {
         const double* panel = panels.data() + t * k * kWidth;
         for (std::uint32_t r = 0; r < rows; r += kMaxTileRows)
-          icaTile(std::min(kMaxTileRows, rows - r), k, zb + r * ld, ld, 1, panel,
-                  y.data() + static_cast<std::size_t>(r) * kWidth, false, vector);
+          tile(std::min(kMaxTileRows, rows - r), k, zb + r * ld, ld, 1, panel,
+               y.data() + static_cast<std::size_t>(r) * kWidth, false);
         // The library's tangent: a vector form would round differently, and
         // FastICA's path through its saddle points amplifies differences of
         // one unit in the last place into other bases.
         for (std::size_t e = 0; e < static_cast<std::size_t>(rows) * kWidth; ++e)
           y[e] = std::tanh(y[e]);
-        if (vector)
-          addDerivativesAvx2(y.data(), rows, dsum.data() + t * kWidth);
-        else
-          addDerivatives(y.data(), rows, dsum.data() + t * kWidth);
+        addDerivativeSums(y.data(), rows, dsum.data() + t * kWidth);
         double* out = ut.data() + t * k * kWidth;
         for (std::uint32_t j = 0; j < k; j += kMaxTileRows)
-          icaTile(std::min(kMaxTileRows, k - j), rows, zb + j, 1, ld, y.data(),
-                  out + static_cast<std::size_t>(j) * kWidth, b > 0, vector);
+          tile(std::min(kMaxTileRows, k - j), rows, zb + j, 1, ld, y.data(),
+               out + static_cast<std::size_t>(j) * kWidth, b > 0);
       }
     }
     for (std::size_t t = 0; t < count; ++t) {

@@ -17,22 +17,20 @@ constexpr std::uint32_t kIcaTileComponents = 8;
 //   u (k x k)        = sum_n tanh(W z_n) z_n^T
 //   derivative[i]    = sum_n (1 - tanh^2(w_i^T z_n))
 // Every element is one chain in a fixed order (w_i^T z_n over the columns,
-// the sums over n), each step a fused multiply-add with AVX2 and FMA or a
-// multiply and an add on the portable path (vectorise false, or an older
-// processor): the same chains as multiplyRowsInto and accumulateAtB, so the
-// same results bit for bit as those products with the same kernel level. Components are shared
-// among the threads: results do not depend on the thread count. Throws MatrixException when memory
-// runs out.
+// the sums over n), each step a fused multiply-add from the AVX2 level on or
+// a multiply and an add at the portable level: the same chains as
+// multiplyRowsInto and accumulateAtB, so the same results bit for bit as
+// those products at the same vector level. Components are shared among the
+// threads: results do not depend on the thread count. Throws MatrixException
+// when memory runs out.
 void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
-             std::vector<double>& derivative, bool vectorise = true);
-
-// Whether the processor has AVX2 and FMA (the vector form of the tiles).
-bool icaKernelsVectorised();
+             std::vector<double>& derivative);
 
 // The tile both products use: c (m x 8, row stride 8) = sum over p < kc of
 // a[r * aRow + p * aStep] * b[p * 8 + col], one chain per element in
-// increasing p, added to c's contents when accumulate is set. m is 1 to 6.
+// increasing p, added to c's contents when accumulate is set, at the vector
+// level in force. m is 1 to 6.
 void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
-             std::size_t aStep, const double* b, double* c, bool accumulate, bool vectorise);
+             std::size_t aStep, const double* b, double* c, bool accumulate);
 
 }  // namespace KPX

@@ -1,11 +1,11 @@
 #include "numeric/multiply.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
 #include "numeric/product_kernels.h"
 
@@ -156,40 +156,17 @@ void multiplyBlocks(const KernelSet& kernels, const Operand& a, const Operand& b
   }
 }
 
-const KernelSet& kernelSet(ProductKernel kernel) {
-  switch (kernel) {
-    case ProductKernel::Avx512:
+// The kernels of the level in force (numeric/cpu_features.h).
+const KernelSet& levelKernels() {
+  switch (vectorLevel()) {
+    case VectorLevel::Avx512:
       return product::avx512Kernels();
-    case ProductKernel::Avx2:
+    case VectorLevel::Avx2:
       return product::avx2Kernels();
-    case ProductKernel::Portable:
+    case VectorLevel::Portable:
       break;
   }
   return product::portableKernels();
-}
-
-bool supported(ProductKernel kernel) {
-  __builtin_cpu_init();
-  switch (kernel) {
-    case ProductKernel::Avx512:
-      return __builtin_cpu_supports("avx512f");
-    case ProductKernel::Avx2:
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    case ProductKernel::Portable:
-      return true;
-  }
-  return false;
-}
-
-ProductKernel bestKernel() {
-  if (supported(ProductKernel::Avx512)) return ProductKernel::Avx512;
-  if (supported(ProductKernel::Avx2)) return ProductKernel::Avx2;
-  return ProductKernel::Portable;
-}
-
-std::atomic<ProductKernel>& selected() {
-  static std::atomic<ProductKernel> kernel{bestKernel()};
-  return kernel;
 }
 
 // Multiply-adds below which a product is not worth a second thread.
@@ -212,8 +189,7 @@ void productInStrips(const KernelSet& kernels, const Operand& a, const Operand& 
 Matrix<double> run(const Operand& a, const Operand& b, std::uint32_t m, std::uint32_t n,
                    std::uint32_t p, bool hasRowViews) {
   Matrix<double> result(m, p, hasRowViews);
-  productInStrips(kernelSet(selected().load(std::memory_order_relaxed)), a, b, m, n, p,
-                  result.data());
+  productInStrips(levelKernels(), a, b, m, n, p, result.data());
   return result;
 }
 
@@ -231,7 +207,7 @@ Matrix<double> multiplyAtB(const Matrix<double>& a, const Matrix<double>& b) {
 
 void accumulateGram(const double* a, std::uint32_t rows, std::uint32_t m, Matrix<double>& c,
                     bool continueChains) {
-  const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
+  const KernelSet& kernels = levelKernels();
   if (m == 0) return;
   if (rows == 0) {
     if (!continueChains) fill(c, 0.0);
@@ -315,7 +291,7 @@ void mirrorUpperTriangle(Matrix<double>& c) {
 
 void accumulateAtB(const double* a, std::size_t lda, std::uint32_t rows, const double* b,
                    std::size_t ldb, Matrix<double>& c, bool continueChains) {
-  const KernelSet& kernels = kernelSet(selected().load(std::memory_order_relaxed));
+  const KernelSet& kernels = levelKernels();
   const std::uint32_t m = c.rows();
   const std::uint32_t p = c.cols();
   const std::uint64_t perRow = std::max<std::uint64_t>(1, std::uint64_t{rows} * p);
@@ -339,8 +315,8 @@ void multiplyRowsInto(const double* a, std::size_t lda, std::uint32_t rows, cons
                       bool transposeB, double* c) {
   const std::uint32_t n = transposeB ? b.cols() : b.rows();
   const std::uint32_t p = transposeB ? b.rows() : b.cols();
-  productInStrips(kernelSet(selected().load(std::memory_order_relaxed)), Operand{a, lda, false},
-                  Operand{b.data(), b.cols(), transposeB}, rows, n, p, c);
+  productInStrips(levelKernels(), Operand{a, lda, false}, Operand{b.data(), b.cols(), transposeB},
+                  rows, n, p, c);
 }
 
 Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {
@@ -350,20 +326,8 @@ Matrix<double> multiplyABt(const Matrix<double>& a, const Matrix<double>& b) {
 
 void multiplyStrip(const double* a, std::size_t lda, std::uint32_t rows, const Matrix<double>& b,
                    double* c) {
-  multiplyBlocks(kernelSet(selected().load(std::memory_order_relaxed)), Operand{a, lda, false},
-                 Operand{b.data(), b.cols(), false}, rows, b.rows(), b.cols(), c, b.cols());
+  multiplyBlocks(levelKernels(), Operand{a, lda, false}, Operand{b.data(), b.cols(), false}, rows,
+                 b.rows(), b.cols(), c, b.cols());
 }
-
-bool productKernelSupported(ProductKernel kernel) { return supported(kernel); }
-
-ProductKernel activeProductKernel() { return selected().load(); }
-
-bool setProductKernel(ProductKernel kernel) {
-  if (!productKernelSupported(kernel)) return false;
-  selected().store(kernel);
-  return true;
-}
-
-const char* productKernelName(ProductKernel kernel) { return kernelSet(kernel).name; }
 
 }  // namespace KPX

@@ -60,15 +60,4 @@ void mirrorUpperTriangle(Matrix<double>& c);
 void accumulateAtB(const double* a, std::size_t lda, std::uint32_t rows, const double* b,
                    std::size_t ldb, Matrix<double>& c, bool continueChains);
 
-// The instruction-set level of the product's kernels. The best one the
-// processor supports is chosen on first use.
-enum class ProductKernel { Portable, Avx2, Avx512 };
-
-bool productKernelSupported(ProductKernel kernel);
-ProductKernel activeProductKernel();
-// Selects a kernel for the whole process (tests and benchmarks compare them).
-// An unsupported kernel is refused: returns false and changes nothing.
-bool setProductKernel(ProductKernel kernel);
-const char* productKernelName(ProductKernel kernel);
-
 }  // namespace KPX

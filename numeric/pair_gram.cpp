@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "numeric/cpu_features.h"
+
 namespace KPX {
 namespace {
 
@@ -18,11 +20,6 @@ constexpr std::uint32_t kChunkBytes = 24576;
 constexpr std::uint32_t kTileRows = 4;
 constexpr std::uint32_t kTileVectors = 1;
 constexpr std::uint32_t kTileCols = 8 * kTileVectors;
-
-bool haveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2") != 0;
-  return have;
-}
 
 // Rows i0 .. i0 + R - 1 and columns j0 .. j0 + 8 V - 1 of the 32-bit sums,
 // each packed row read once.
@@ -94,10 +91,10 @@ void addPortable(const std::uint32_t* packed, std::uint32_t stride, std::uint32_
 
 }  // namespace
 
-PairGram::PairGram(std::uint32_t m, bool portable)
+PairGram::PairGram(std::uint32_t m)
     : m_(m),
       stride_((m + kTileCols - 1) / kTileCols * kTileCols),
-      vector_(!portable && haveAvx2()),
+      vector_(vectorLevel() >= VectorLevel::Avx2),
       sums32_(vector_ ? static_cast<std::size_t>(stride_) * stride_ : 0, 0),
       sums64_(static_cast<std::size_t>(stride_) * stride_, 0) {}
 

@@ -13,9 +13,9 @@ namespace KPX {
 
 class PairGram {
  public:
-  // Sums for m columns. The vector form is used where the processor has
-  // AVX2, unless portable is set (tests compare the two).
-  explicit PairGram(std::uint32_t m, bool portable = false);
+  // Sums for m columns, in the vector form from the AVX2 level on
+  // (numeric/cpu_features.h).
+  explicit PairGram(std::uint32_t m);
 
   std::uint32_t columns() const { return m_; }
   // Words per packed row (m rounded up; the words past m must be zero).

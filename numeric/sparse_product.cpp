@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/multiply.h"
 
 namespace KPX {
@@ -144,13 +145,20 @@ __attribute__((target("avx2"))) std::uint32_t gatherTermsAvx2(const std::int32_t
   return terms;
 }
 
-std::uint32_t gatherFast(const double* left, std::uint32_t inner, std::uint32_t* index,
-                         double* value) {
-  return gatherTerms(left, inner, index, value);
-}
-std::uint32_t gatherFast(const std::int32_t* left, std::uint32_t inner, std::uint32_t* index,
-                         double* value) {
-  return gatherTermsAvx2(left, inner, index, value);
+// The versions of each kernel by vector level (numeric/cpu_features.h).
+using RowKernel = void (*)(const std::uint32_t* index, const double* value, std::uint32_t terms,
+                           const Matrix<double>& b, double* out);
+const LevelKernel<RowKernel> kRow{separateRow, fusedRow};
+
+template <class T>
+using GatherKernel = std::uint32_t (*)(const T* left, std::uint32_t inner, std::uint32_t* index,
+                                       double* value);
+const LevelKernel<GatherKernel<double>> kGatherDoubles{gatherTerms<double>};
+const LevelKernel<GatherKernel<std::int32_t>> kGatherInts{gatherTerms<std::int32_t>,
+                                                          gatherTermsAvx2};
+const LevelKernel<GatherKernel<double>>& gatherKernel(const double*) { return kGatherDoubles; }
+const LevelKernel<GatherKernel<std::int32_t>>& gatherKernel(const std::int32_t*) {
+  return kGatherInts;
 }
 
 template <class T>
@@ -158,21 +166,15 @@ void sparseStrip(const T* a, std::size_t lda, std::uint32_t rows, const Matrix<d
                  double* c) {
   const std::uint32_t inner = b.rows();
   const std::uint32_t p = b.cols();
-  const bool fused = activeProductKernel() != ProductKernel::Portable;
+  const VectorLevel level = vectorLevel();
+  const GatherKernel<T> gather = gatherKernel(a).at(level);
+  const RowKernel row = kRow.at(level);
   // Eight spare entries for the branch-free gathering.
   std::vector<std::uint32_t> index(inner + 8);
   std::vector<double> value(inner + 8);
   for (std::uint32_t r = 0; r < rows; ++r) {
-    const T* left = a + r * lda;
-    // The fused kernels run only where AVX2 is present.
-    const std::uint32_t terms = fused ? gatherFast(left, inner, index.data(), value.data())
-                                      : gatherTerms(left, inner, index.data(), value.data());
-    double* out = c + static_cast<std::size_t>(r) * p;
-    if (fused) {
-      fusedRow(index.data(), value.data(), terms, b, out);
-    } else {
-      separateRow(index.data(), value.data(), terms, b, out);
-    }
+    const std::uint32_t terms = gather(a + r * lda, inner, index.data(), value.data());
+    row(index.data(), value.data(), terms, b, c + static_cast<std::size_t>(r) * p);
   }
 }
 
@@ -247,7 +249,7 @@ void multiplySparseRows(const SparseRows& terms, std::uint32_t first, std::uint3
                         std::size_t ldc) {
   const std::uint32_t p = b.cols();
   // The portable kernel rounds product and sum apart: only the row path has it.
-  if (panels.empty() || activeProductKernel() == ProductKernel::Portable) {
+  if (panels.empty() || vectorLevel() == VectorLevel::Portable) {
     std::uint32_t from = first == 0 ? 0 : terms.end[first - 1];
     for (std::uint32_t r = 0; r < count; ++r) {
       const std::uint32_t end = terms.end[first + r];
@@ -268,11 +270,7 @@ void multiplySparseStrip(const double* a, std::size_t lda, std::uint32_t rows,
 
 void multiplySparseTerms(const std::uint32_t* index, const double* value, std::uint32_t terms,
                          const Matrix<double>& b, double* out) {
-  if (activeProductKernel() != ProductKernel::Portable) {
-    fusedRow(index, value, terms, b, out);
-  } else {
-    separateRow(index, value, terms, b, out);
-  }
+  kRow.current()(index, value, terms, b, out);
 }
 
 void multiplySparseStrip(const std::int32_t* a, std::size_t lda, std::uint32_t rows,

@@ -4,10 +4,10 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <system_error>
 #include <thread>
 
 #include "codec/rim_codec.h"
+#include "numeric/parallel.h"
 #include "numeric/trace.h"
 #include "retrieval/color_similarity.h"
 #include "retrieval/edge_similarity.h"
@@ -37,31 +37,18 @@ void scoreCandidates(std::vector<ImageEntry>& candidates, const EdgeSimilarity& 
                      const ColorSimilarity& color, double w, unsigned threads,
                      const std::atomic<bool>* cancel, const SearchProgress& progress) {
   const std::size_t n = candidates.size();
-  auto scoreOne = [&](std::size_t j) {
-    ImageEntry& c = candidates[j];
-    c.colorSimilarity = color.Compare(c.path);
-    c.edgeSimilarity = edge.Compare(c.path);
-    c.score = (1.0 - w) * c.edgeSimilarity + w * c.colorSimilarity;
-  };
-  std::atomic<std::size_t> next{0};
-  auto stopped = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
-  auto work = [&] {
-    for (std::size_t j = next++; j < n && !stopped(); j = next++) scoreOne(j);
-  };
-  std::vector<std::thread> workers;
-  const std::size_t helpers = threads > 1 ? std::min<std::size_t>(threads - 1, n) : 0;
-  for (std::size_t t = 0; t < helpers; ++t) {
-    try {
-      workers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads, same results
-    }
-  }
-  for (std::size_t j = next++; j < n && !stopped(); j = next++) {
-    report(progress, "Calculating similarity %d / %d ...", j, n);
-    scoreOne(j);
-  }
-  for (std::thread& t : workers) t.join();
+  const std::thread::id caller = std::this_thread::get_id();
+  KPX::parallelFor(n, KPX::Schedule::dynamic(threads, 1).until(cancel),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     for (std::uint64_t j = begin; j < end; ++j) {
+                       if (std::this_thread::get_id() == caller)
+                         report(progress, "Calculating similarity %d / %d ...", j, n);
+                       ImageEntry& c = candidates[j];
+                       c.colorSimilarity = color.Compare(c.path);
+                       c.edgeSimilarity = edge.Compare(c.path);
+                       c.score = (1.0 - w) * c.edgeSimilarity + w * c.colorSimilarity;
+                     }
+                   });
 }
 
 }  // namespace

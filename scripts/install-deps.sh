@@ -10,11 +10,11 @@ packages=(
   libbenchmark-dev libopenblas-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev
   qt6-tools-dev qt6-l10n-tools
-  clang libclang-rt-dev
+  clang libclang-rt-dev valgrind
   xvfb xauth fonts-ipafont-gothic
   desktop-file-utils appstream shared-mime-info libglib2.0-bin help2man dpkg-dev python3-pyqt6
   python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
-  mate-backgrounds time
+  mate-backgrounds time lintian
 )
 
 missing=()

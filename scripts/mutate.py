@@ -82,8 +82,9 @@ def apply(text, m):
 
 
 def run(cmd, timeout=None, **kw):
+    # Tests print file names as bytes, which need not be UTF-8.
     return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                          timeout=timeout, **kw)
+                          errors="replace", timeout=timeout, **kw)
 
 
 class Workspace:

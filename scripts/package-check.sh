@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it, uses each installed program once
-# (folim-cli, the thumbnailer, the Qt image plugin from a PyQt6 client) and
-# removes the package again. Needs root or sudo.
+# (folim-cli, the thumbnailer, the Qt image plugin from a PyQt6 client), runs
+# the tests again while it is installed and removes the package again. lintian
+# must find no error and no warning in it. Needs root or sudo.
 # Usage: scripts/package-check.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +20,9 @@ rm -f "$log"
 deb=$(ls -t "$build"/folim_*.deb | head -n 1)
 echo "package-check: $deb"
 dpkg-deb --info "$deb" | grep -E '^ (Depends|Recommends):'
+# What a distribution would reject (errors) or ask to mend (warnings).
+lintian --pedantic --fail-on error,warning "$deb"
+echo "package-check: lintian reports no error and no warning"
 
 work=$(mktemp -d)
 cleanup() {
@@ -46,6 +50,11 @@ cp "$work/aqua.rim" "$work/renamed"
 type=$(gio info -a standard::content-type "$work/renamed" | sed -n 's/^ *standard::content-type: //p')
 [ "$type" = image/x-rim ] || { echo "a renamed RIM file is $type" >&2; exit 1; }
 /usr/bin/python3 tests/install/read_rim_with_qt.py "$work/aqua.rim" "$work/aqua.png" "$work/renamed"
+
+# With the package's Qt plugin in Qt's plugin folder, Folim's own programs
+# and tests must behave exactly as without it.
+echo "package-check: the tests again, with the package installed"
+make --no-print-directory test BUILD="$build"
 
 $sudo dpkg --purge folim >/dev/null
 if [ -e /usr/bin/folim-cli ]; then echo "folim-cli left after removal" >&2; exit 1; fi

@@ -15,8 +15,7 @@
 CConvert2BMPView::CConvert2BMPView(CFolimDoc& doc, QWidget* parent)
     : CConvertForm(doc, parent), ui_(std::make_unique<Ui::CConvert2BMPView>()) {
   ui_->setupUi(this);
-  // Cancel beside the box; the outcome below the save folder.
-  connectConvertControls(QRect(280, 112, 79, 24), QRect(12, 110, 100, 34));
+  connectConvertControls();
 }
 
 CConvert2BMPView::~CConvert2BMPView() = default;
@@ -76,5 +75,7 @@ QLineEdit* CConvert2BMPView::saveDirEdit() const { return ui_->saveDirEdit; }
 QPushButton* CConvert2BMPView::browseTargetButton() const { return ui_->browseTargetButton; }
 QPushButton* CConvert2BMPView::browseSaveButton() const { return ui_->browseSaveButton; }
 QPushButton* CConvert2BMPView::convertButton() const { return ui_->convertButton; }
+QPushButton* CConvert2BMPView::cancelButton() const { return ui_->cancelButton; }
+QLabel* CConvert2BMPView::jobStatusLabel() const { return ui_->jobStatusLabel; }
 QProgressBar* CConvert2BMPView::progressBar() const { return ui_->convertProgress; }
 QLabel* CConvert2BMPView::counterLabel() const { return ui_->counterLabel; }

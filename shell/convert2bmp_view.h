@@ -31,6 +31,8 @@ class CConvert2BMPView : public CConvertForm {
   QPushButton* browseTargetButton() const override;
   QPushButton* browseSaveButton() const override;
   QPushButton* convertButton() const override;
+  QPushButton* cancelButton() const override;
+  QLabel* jobStatusLabel() const override;
   QString pickerTitle() const override { return QStringLiteral("Convert to BMP"); }
   QProgressBar* progressBar() const;
   QLabel* counterLabel() const;

@@ -9,30 +9,23 @@
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
+#include "shell/rim_conversion.h"
 #include "ui_convert2rim_view.h"
 
 CConvert2RIMView::CConvert2RIMView(CFolimDoc& doc, QWidget* parent)
     : CConvertForm(doc, parent), ui_(std::make_unique<Ui::CConvert2RIMView>()) {
   ui_->setupUi(this);
   OnInitialUpdate();
-  // Below "Convert": Cancel; bottom left: what the job is doing, and its bar.
-  connectConvertControls(QRect(382, 112, 89, 24), QRect(12, 138, 205, 30));
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("convertProgress"));
-  progress_->setGeometry(12, 170, 205, 14);
-  progress_->setRange(0, 1);
-  progress_->setValue(0);
-  progress_->setTextVisible(false);
+  connectConvertControls();
   // Shown once a conversion has started.
-  progress_->hide();
+  ui_->convertProgress->hide();
 }
 
 CConvert2RIMView::~CConvert2RIMView() = default;
 
 void CConvert2RIMView::OnInitialUpdate() {
   ui_->basesCombo->clear();
-  ui_->basesCombo->insertItem(0, QStringLiteral("PCA"));
-  ui_->basesCombo->insertItem(1, QStringLiteral("ICA"));
+  for (const char* method : kBasesMethods) ui_->basesCombo->addItem(QString::fromUtf8(method));
   ui_->basesCombo->setCurrentIndex(0);
   ui_->qualityCombo->clear();
   ui_->qualityCombo->addItem(QStringLiteral("config.ini"));
@@ -51,29 +44,28 @@ void CConvert2RIMView::OnConvert() {
   if (IsConverting() || doc_.IsBusy()) return;
 
   const QString target = ui_->targetDirEdit->text();
-  const QString save = ui_->saveDirEdit->text();
-  const QString bases = ui_->basesCombo->currentText();
-  const std::string refusal = checkRimConversionStart(toNativePath(save), doc_.m_entries.size());
-  if (!refusal.empty()) {
-    showMessage(QString::fromStdString(refusal));
+  const RimConversionPlan plan =
+      PlanRimConversion({ui_->saveDirEdit->text(), ui_->basesCombo->currentIndex(),
+                         ui_->qualityCombo->currentIndex()},
+                        doc_.entries().size());
+  if (!plan.refusal.isEmpty()) {
+    showMessage(plan.refusal);
     return;
   }
 
   std::vector<ListedImage> items = doc_.TakeWorkList();
-  m_saveDir = withFinalSlash(save);
-  m_bases = bases;
-  m_quality = ui_->qualityCombo->currentIndex() > 0 ? ui_->qualityCombo->currentText() : QString();
+  m_saveDir = plan.saveDir;
+  m_bases = plan.bases;
+  m_quality = plan.quality;
   // The target folder is listed again, and the thumbnails with it, so that a
   // click on a thumbnail always refers to the list the document holds.
   if (!target.isEmpty()) doc_.ListFolder(target);
 
   setStatus(QString::fromUtf8(kMsgStartConverting));
-  progress_->setRange(0, static_cast<int>(items.size()));
-  progress_->setValue(0);
-  progress_->show();
-  RimConversionOptions options;
-  options.method = m_bases.toStdString();
-  options.settings.quality = m_quality.toStdString();
+  ui_->convertProgress->setRange(0, static_cast<int>(items.size()));
+  ui_->convertProgress->setValue(0);
+  ui_->convertProgress->show();
+  const RimConversionOptions options = plan.options;
   const std::string saveDir = toNativePath(m_saveDir);
   startConversion(std::move(items),
                   [options, saveDir](const std::vector<ListedImage>& list,
@@ -86,13 +78,13 @@ void CConvert2RIMView::OnConvert() {
 }
 
 void CConvert2RIMView::showStep(int index, int total, const QString& name) {
-  progress_->setRange(0, total);
-  progress_->setValue(index);
+  ui_->convertProgress->setRange(0, total);
+  ui_->convertProgress->setValue(index);
   setStatus(tr("Converting %1 / %2: %3").arg(index + 1).arg(total).arg(name));
 }
 
 void CConvert2RIMView::showEnd(const BatchReport& report, bool cancelled, int attempted) {
-  progress_->setValue(cancelled ? attempted : progress_->maximum());
+  ui_->convertProgress->setValue(cancelled ? attempted : ui_->convertProgress->maximum());
   const int total = static_cast<int>(report.files.size());
   const int converted = total - static_cast<int>(report.failedCount());
   if (cancelled) {
@@ -116,3 +108,6 @@ QPushButton* CConvert2RIMView::browseSaveButton() const { return ui_->browseSave
 QPushButton* CConvert2RIMView::convertButton() const { return ui_->convertButton; }
 QComboBox* CConvert2RIMView::basesCombo() const { return ui_->basesCombo; }
 QComboBox* CConvert2RIMView::qualityCombo() const { return ui_->qualityCombo; }
+QPushButton* CConvert2RIMView::cancelButton() const { return ui_->cancelButton; }
+QLabel* CConvert2RIMView::jobStatusLabel() const { return ui_->jobStatusLabel; }
+QProgressBar* CConvert2RIMView::progressBar() const { return ui_->convertProgress; }

@@ -40,8 +40,10 @@ class CConvert2RIMView : public CConvertForm {
   QPushButton* convertButton() const override;
   QString pickerTitle() const override { return QStringLiteral("Convert to RIM"); }
   QComboBox* basesCombo() const;
+  QPushButton* cancelButton() const override;
+  QLabel* jobStatusLabel() const override;
   QComboBox* qualityCombo() const;
-  QProgressBar* progressBar() const { return progress_; }
+  QProgressBar* progressBar() const;
 
   // The values of the last start.
   QString m_saveDir;  // "Save Directory", ending in "/"
@@ -55,5 +57,4 @@ class CConvert2RIMView : public CConvertForm {
 
  private:
   std::unique_ptr<Ui::CConvert2RIMView> ui_;
-  QProgressBar* progress_;
 };

@@ -11,21 +11,12 @@
 #include "shell/folim_doc.h"
 #include "shell/native_path.h"
 
-void CConvertForm::connectConvertControls(const QRect& cancelPlace, const QRect& statusPlace) {
+void CConvertForm::connectConvertControls() {
   connectSharedControls();
-  cancel_ = new QPushButton(tr("Cancel"), this);
-  cancel_->setObjectName(QStringLiteral("cancelButton"));
-  cancel_->setGeometry(cancelPlace);
-  cancel_->setEnabled(false);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("jobStatusLabel"));
-  status_->setGeometry(statusPlace);
-  status_->setWordWrap(true);
-  status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   connect(browseTargetButton(), &QPushButton::clicked, this, [this] { OnBrowseTarget(); });
   connect(browseSaveButton(), &QPushButton::clicked, this, [this] { OnBrowseSave(); });
   connect(convertButton(), &QPushButton::clicked, this, [this] { OnConvert(); });
-  connect(cancel_, &QPushButton::clicked, this, &CConvertForm::OnCancel);
+  connect(cancelButton(), &QPushButton::clicked, this, &CConvertForm::OnCancel);
   // One long job at a time.
   connect(&doc_, &CFolimDoc::busyChanged, this,
           [this](bool busy) { convertButton()->setEnabled(!busy); });
@@ -49,11 +40,11 @@ void CConvertForm::OnBrowseSave() {
 
 void CConvertForm::OnCancel() {
   if (!converting_) return;
-  cancel_->setEnabled(false);
+  cancelButton()->setEnabled(false);
   doc_.jobs().cancel();
 }
 
-void CConvertForm::setStatus(const QString& text) { status_->setText(text); }
+void CConvertForm::setStatus(const QString& text) { jobStatusLabel()->setText(text); }
 
 void CConvertForm::setJobControlsEnabled(bool enabled) {
   for (QWidget* control :
@@ -61,7 +52,7 @@ void CConvertForm::setJobControlsEnabled(bool enabled) {
                                        saveDirEdit(), browseSaveButton(), includeSubDirCheck()}) {
     control->setEnabled(enabled);
   }
-  cancel_->setEnabled(!enabled);
+  cancelButton()->setEnabled(!enabled);
 }
 
 bool CConvertForm::startConversion(std::vector<ListedImage> items, Convert convert) {

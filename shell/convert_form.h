@@ -16,7 +16,6 @@
 struct BatchReport;
 class QLabel;
 class QPushButton;
-class QRect;
 
 class CConvertForm : public CJobForm {
   Q_OBJECT
@@ -28,6 +27,10 @@ class CConvertForm : public CJobForm {
   virtual QPushButton* browseTargetButton() const = 0;
   virtual QPushButton* browseSaveButton() const = 0;
   virtual QPushButton* convertButton() const = 0;
+  // Stops the running conversion (enabled only while one runs).
+  virtual QPushButton* cancelButton() const = 0;
+  // What the last conversion came to ("5 of 12 images converted.").
+  virtual QLabel* jobStatusLabel() const = 0;
   // Title of the folder picker: "Convert to RIM" or "Convert to BMP".
   virtual QString pickerTitle() const = 0;
 
@@ -41,18 +44,14 @@ class CConvertForm : public CJobForm {
 
   bool IsConverting() const { return converting_; }
   bool IsRunningJob() const override { return converting_; }
-  QPushButton* cancelButton() const { return cancel_; }
-  // What the last conversion came to ("5 of 12 images converted.").
-  QLabel* jobStatusLabel() const { return status_; }
 
  signals:
   // The final message of a conversion has been shown.
   void conversionFinished();
 
  protected:
-  // Wires the shared controls and the buttons; the Cancel button and the
-  // status line go to the places given.
-  void connectConvertControls(const QRect& cancelPlace, const QRect& statusPlace);
+  // Wires the shared controls and the buttons.
+  void connectConvertControls();
   // Runs convert on the document's job runner with the listing as work
   // list; progress(done, total, name) arrives on this thread, and
   // finished(report, attempted) when it ends. False when a job runs.
@@ -68,8 +67,6 @@ class CConvertForm : public CJobForm {
   void setStatus(const QString& text);
 
  private:
-  QPushButton* cancel_ = nullptr;
-  QLabel* status_ = nullptr;
   bool converting_ = false;
 };
 

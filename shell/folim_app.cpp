@@ -125,8 +125,8 @@ bool CFolimApp::OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& ar
   if (file.isEmpty()) return true;
   // The page that holds the file, then the file itself at full size.
   const std::string wanted = toNativePath(file);
-  for (std::size_t i = 0; i < doc.m_entries.size(); ++i) {
-    if (doc.m_entries[i].path != wanted) continue;
+  for (std::size_t i = 0; i < doc.entries().size(); ++i) {
+    if (doc.entries()[i].path != wanted) continue;
     doc.ChoosePage(static_cast<int>(i / CFolimDoc::ITEMS_PER_PAGE));
     break;
   }

@@ -5,11 +5,10 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <iterator>
 
 #include "imageio/export.h"
 #include "imageio/library_io.h"
-#include "shell/file_dialogs.h"
-#include "shell/messages.h"
 #include "shell/native_path.h"
 
 namespace {
@@ -43,7 +42,7 @@ void CFolimDoc::Refresh() {
 }
 
 void CFolimDoc::SetIncludeSubDirs(bool include) {
-  m_includeSubDirs = include ? 1 : 0;
+  m_includeSubDirs = include;
   ListFolder(m_currentDir);
 }
 
@@ -58,13 +57,9 @@ void CFolimDoc::SetDirectory(const QString& dir) {
 }
 
 void CFolimDoc::ListDirectory(const QString& dir) {
-  for (const ListedImage& file : listImageFiles(toNativePath(dir), m_includeSubDirs != 0)) {
-    ImageEntry entry;
-    entry.name = file.name;
-    entry.path = file.path;
-    entry.baseType = kBaseTypeUninspected;
-    m_entries.push_back(std::move(entry));
-  }
+  std::vector<ImageEntry> listed = listImageEntries(toNativePath(dir), m_includeSubDirs);
+  m_entries.insert(m_entries.end(), std::make_move_iterator(listed.begin()),
+                   std::make_move_iterator(listed.end()));
 }
 
 void CFolimDoc::ResetPaging() {
@@ -150,7 +145,7 @@ QString CFolimDoc::CaptionOf(std::size_t i) const {
   if (m_isRanking) {
     caption +=
         QLatin1Char('\n') + tr("#%1  %2").arg(i + 1).arg(QString::number(entry.score, 'f', 3));
-  } else if (m_includeSubDirs != 0 && !m_currentDir.isEmpty()) {
+  } else if (m_includeSubDirs && !m_currentDir.isEmpty()) {
     // Which sub-folder it lies in, when that is not the listed one.
     const QString folder = QDir(m_currentDir).relativeFilePath(QFileInfo(path).path());
     if (folder != QLatin1String(".")) caption += QLatin1Char('\n') + folder;
@@ -198,28 +193,33 @@ void CFolimDoc::ShowFullSize() {
   if (!m_currentPath.isEmpty()) emit fullSizeRequested();
 }
 
-CImageEx& CFolimDoc::PrepareFullSizeImage(int boxWidth, int boxHeight) {
+namespace {
+
+QString cannotOpen(const QString& path, const std::string& why) {
+  return CFolimDoc::tr("Cannot open %1: %2")
+      .arg(path, fromNativePath(why.empty() ? "no image" : why));
+}
+
+}  // namespace
+
+CImageEx& CFolimDoc::PrepareFullSizeImage(int boxWidth, int boxHeight, QString* failure) {
   if (!m_currentImage.IsNull() && m_currentImage.CoversBox(boxWidth, boxHeight)) {
     m_fullSizeImage = m_currentImage;
   } else {
     std::string why;
     m_fullSizeImage.LoadImageFileForScreen(toNativePath(m_currentPath), boxWidth, boxHeight, &why);
-    if (m_fullSizeImage.IsNull())
-      showMessage(tr("Cannot open %1: %2")
-                      .arg(m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
+    if (m_fullSizeImage.IsNull() && failure != nullptr) *failure = cannotOpen(m_currentPath, why);
   }
   return m_fullSizeImage;
 }
 
-bool CFolimDoc::LoadFullSizePixels() {
+bool CFolimDoc::LoadFullSizePixels(QString* failure) {
   if (!m_fullSizeImage.IsReduced()) return !m_fullSizeImage.IsNull();
   CImageEx whole;
   std::string why;
   whole.LoadImageFile(toNativePath(m_currentPath), false, &why);
   if (whole.IsNull()) {
-    // The reduced picture stays on show.
-    showMessage(tr("Cannot open %1: %2")
-                    .arg(m_currentPath, fromNativePath(why.empty() ? "no image" : why)));
+    if (failure != nullptr) *failure = cannotOpen(m_currentPath, why);
     return false;
   }
   whole.SetDrawRect(m_fullSizeImage.m_nDrawX, m_fullSizeImage.m_nDrawY,
@@ -253,46 +253,31 @@ bool CFolimDoc::StepImage(int step) {
   return true;
 }
 
-// --- File menu
+// --- Saving
 
-void CFolimDoc::OnFileOpen(QWidget* parent) {
-  const QString path = askOpenImagePath(parent, m_currentDir);
-  if (path.isEmpty()) return;
-  OpenImage(path);
+QString CFolimDoc::SaveRefusal() const {
+  return m_currentPath.isEmpty() ? tr("please select item") : QString();
 }
 
-void CFolimDoc::OnFileSave(QWidget* parent) {
-  if (m_currentPath.isEmpty()) {
-    showMessage(tr("please select item"));
-    return;
-  }
-  const QString chosen = askSaveImagePath(parent, m_currentDir);
-  if (chosen.isEmpty()) return;
-
+QString CFolimDoc::SaveCurrentImage(const QString& path) {
   // Every failure names the file and its cause; nothing is written then.
-  const std::string target = toNativePath(chosen);
-  const auto fail = [&chosen](const std::string& cause) {
-    showMessage(QStringLiteral("Cannot save %1: %2").arg(chosen, fromNativePath(cause)));
+  const std::string target = toNativePath(path);
+  const auto failure = [&path](const std::string& cause) {
+    return QStringLiteral("Cannot save %1: %2").arg(path, fromNativePath(cause));
   };
   const bool toRim =
-      QFileInfo(chosen).suffix().compare(QLatin1String("rim"), Qt::CaseInsensitive) == 0;
-  if (!toRim && writerFormatFor(target).empty()) {
-    fail("no image format for the extension '" + targetExtension(target) + "'");
-    return;
-  }
+      QFileInfo(path).suffix().compare(QLatin1String("rim"), Qt::CaseInsensitive) == 0;
+  if (!toRim && writerFormatFor(target).empty())
+    return failure("no image format for the extension '" + targetExtension(target) + "'");
   CImageEx image;
   std::string why;
-  if (!LoadForSaving(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, why)) {
-    fail(toNativePath(m_currentPath) + ": " + why);
-    return;
-  }
+  if (!LoadForSaving(toNativePath(m_currentPath), m_currentImage.m_nBaseType, image, why))
+    return failure(toNativePath(m_currentPath) + ": " + why);
   const bool saved = toRim ? SaveAsRim(image, target, why) : SaveByExtension(image, target, &why);
-  if (!saved) {
-    fail(why);
-    return;
-  }
-  emit fileUsed(chosen);
-  refreshIfListed(chosen);
+  if (!saved) return failure(why);
+  emit fileUsed(path);
+  refreshIfListed(path);
+  return QString();
 }
 
 void CFolimDoc::refreshIfListed(const QString& savedPath) {

@@ -20,8 +20,6 @@
 #include "shell/paging.h"
 #include "shell/thumbnail_loader.h"
 
-class QWidget;
-
 class CFolimDoc : public QObject {
   Q_OBJECT
 
@@ -34,17 +32,17 @@ class CFolimDoc : public QObject {
   CFolimDoc& operator=(const CFolimDoc&) = delete;
 
   // --- Listing and paging
-  // Lists dir (m_currentDir = dir) and shows its first page: what choosing
-  // a folder does.
+  // Lists dir (it becomes the current folder) and shows its first page:
+  // what choosing a folder does.
   void ListFolder(const QString& dir);
   // Lists the current folder again from its first page (View > Refresh).
   void Refresh();
   // Sub-folders included or not; the folder is listed again.
   void SetIncludeSubDirs(bool include);
-  // m_currentDir = dir, then the folder is listed afresh (no paging).
+  // dir becomes the current folder, listed afresh (no paging).
   void SetDirectory(const QString& dir);
   // Appends the image files of dir (and of its subfolders, depth first, when
-  // m_includeSubDirs is set), ordered by name without regard to case.
+  // sub-folders are included), ordered by name without regard to case.
   void ListDirectory(const QString& dir);
   // Page 0, page count from the entry count, then the first page loads.
   void ResetPaging();
@@ -72,24 +70,30 @@ class CFolimDoc : public QObject {
   // The entry shown in the full-size window moves by step along the
   // listing (next +1, previous -1); false when there is none that way.
   bool StepImage(int step);
-  // m_fullSizeImage takes a copy of the current image's pixels (the current
-  // image may be replaced while the window is open), or is loaded from
-  // m_currentPath when the current image holds none or holds it reduced too
-  // far for a box of boxWidth x boxHeight (then reduced only as far as the
-  // box allows).
-  CImageEx& PrepareFullSizeImage(int boxWidth, int boxHeight);
-  CImageEx& PrepareFullSizeImage() {
-    return PrepareFullSizeImage(m_screenSize.width(), m_screenSize.height());
-  }
-  // Decodes the whole picture into m_fullSizeImage when it holds it reduced
-  // (zooming in needs its pixels); false when it cannot be read.
-  bool LoadFullSizePixels();
-  // Index of the current image in m_entries, or -1.
+  // The full-size image takes a copy of the current image's pixels (the
+  // current image may be replaced while the window is open), or is loaded
+  // from the current path when the current image holds none or holds it
+  // reduced too far for a box of boxWidth x boxHeight (then reduced only as
+  // far as the box allows). When it cannot be loaded, failure (when given)
+  // receives the message to show.
+  CImageEx& PrepareFullSizeImage(int boxWidth, int boxHeight, QString* failure = nullptr);
+  // Decodes the whole picture into the full-size image when it holds it
+  // reduced (zooming in needs its pixels); false, with the message to show
+  // in failure when given, when it cannot be read (the reduced picture stays).
+  bool LoadFullSizePixels(QString* failure = nullptr);
+  // Index of the current image in the entries, or -1.
   int CurrentEntry() const;
 
-  // --- File menu (parent: the window that owns the dialogs)
-  void OnFileOpen(QWidget* parent = nullptr);
-  void OnFileSave(QWidget* parent = nullptr);
+  // --- Saving (the window asks where)
+  // Why the current image cannot be saved ("please select item" while there
+  // is none), or an empty text.
+  QString SaveRefusal() const;
+  // Saves the current image's file as path: a RIM file for the extension
+  // "rim" (any case), else in the format of its extension. The file is read
+  // again, whole, whatever is on show. Empty when it is saved (then it counts
+  // as used and shows up in the listed folder); else the message naming the
+  // file and the cause, and nothing is written.
+  QString SaveCurrentImage(const QString& path);
 
   // --- Batch conversions and the one long job
   // The listing becomes the work list (names and paths, cleared by
@@ -106,24 +110,29 @@ class CFolimDoc : public QObject {
   QString CaptionOf(std::size_t i) const;
   QString ToolTipOf(std::size_t i) const;
 
-  // The state, read freely; changed through the commands above.
-  std::vector<ImageEntry> m_entries;
+  // --- The state, changed through the commands above
+  const std::vector<ImageEntry>& entries() const { return m_entries; }
+  const QString& currentDir() const { return m_currentDir; }
+  bool includeSubDirs() const { return m_includeSubDirs; }
+  const Paging& paging() const { return m_paging; }
+  // The list holds a ranking (captions show rank and score).
+  bool isRanking() const { return m_isRanking; }
+  const QString& currentPath() const { return m_currentPath; }
   // Only shown (query box, full-size window): a large photograph may be held
   // reduced to what the screen shows. Saving, converting and searching read
-  // the file itself.
-  CImageEx m_currentImage;
-  QString m_currentPath;
-  CImageEx m_fullSizeImage;
-  QString m_currentDir;
-  std::int32_t m_includeSubDirs = 0;
-  Paging m_paging;
-  QStringList m_convertNames;
-  QStringList m_convertPaths;
-  // The list holds a ranking (captions show rank and score).
-  bool m_isRanking = false;
+  // the file itself. The windows that show them place them (their display
+  // rectangles), hence the writable references.
+  const CImageEx& currentImage() const { return m_currentImage; }
+  CImageEx& currentImage() { return m_currentImage; }
+  const CImageEx& fullSizeImage() const { return m_fullSizeImage; }
+  CImageEx& fullSizeImage() { return m_fullSizeImage; }
+  // The work list of the running conversion (names and paths).
+  const QStringList& convertNames() const { return m_convertNames; }
+  const QStringList& convertPaths() const { return m_convertPaths; }
   // The screen the pictures are read for (the primary screen's size in
   // device pixels).
-  QSize m_screenSize;
+  QSize screenSize() const { return m_screenSize; }
+  void SetScreenSize(const QSize& size) { m_screenSize = size; }
 
  signals:
   // Page or page count changed (and when the controls must show them).
@@ -149,6 +158,18 @@ class CFolimDoc : public QObject {
   void onThumbnailReady(int position, int index, int baseType, const QImage& thumbnail);
   // A saved file in the listed folder shows up there.
   void refreshIfListed(const QString& savedPath);
+
+  std::vector<ImageEntry> m_entries;
+  CImageEx m_currentImage;
+  QString m_currentPath;
+  CImageEx m_fullSizeImage;
+  QString m_currentDir;
+  bool m_includeSubDirs = false;
+  Paging m_paging;
+  QStringList m_convertNames;
+  QStringList m_convertPaths;
+  bool m_isRanking = false;
+  QSize m_screenSize;
 
   CThumbnailLoader loader_;
   CJobRunner jobs_;

@@ -1,14 +1,12 @@
 #include "shell/indexed_search.h"
 
 #include <QCoreApplication>
+#include <cstddef>
+#include <string>
 
-#include "imageio/index_location.h"
 #include "imageio/signature_source.h"
-#include "index/query_signature.h"
-#include "index/ranking.h"
-#include "index/refresh.h"
+#include "index/index_location.h"
 #include "index/signature_index.h"
-#include "numeric/trace.h"
 #include "shell/native_path.h"
 
 namespace {
@@ -23,119 +21,86 @@ SearchResult refused(const QString& message) {
   return result;
 }
 
-bool endsInRim(const std::string& name) {
-  return name.size() >= 3 && name.compare(name.size() - 3, 3, "rim") == 0;
-}
-
 int percentOf(std::size_t done, std::size_t total) {
   return total == 0 ? 100 : static_cast<int>(done * 100 / total);
 }
 
-}  // namespace
-
-bool NeedsIndex(std::int32_t queryBaseType, const std::vector<ImageEntry>& entries) {
-  if (queryBaseType != 0 && queryBaseType != 1) return true;
-  for (const ImageEntry& e : entries)
-    if (!endsInRim(e.name)) return true;
-  return false;
+QString damagedNotice(const std::string& file) {
+  return translated("The index %1 was damaged; it has been kept as %2 and a new one was built.")
+      .arg(fromNativePath(file), fromNativePath(DamagedCopyPath(file)));
 }
 
-SearchResult RunIndexedSearch(const IndexedSearchRequest& request, const std::atomic<bool>* stop,
-                              const IndexedSearchReport& report, IndexedSearchOutcome& outcome) {
-  outcome = IndexedSearchOutcome();
+// The pipeline's progress as the progress window shows it.
+class Progress : public IndexedSearchObserver {
+ public:
+  Progress(const IndexedSearchReport& report, const std::string& file, QString& notice)
+      : report_(report), file_(file), notice_(notice) {}
+
+  void Indexing(std::size_t done, std::size_t total) override {
+    if (report_)
+      report_(percentOf(done, total),
+              translated("Indexing pictures %1 / %2 ...").arg(done).arg(total));
+  }
+  void Ranking() override {
+    if (report_) report_(100, translated("Ranking pictures ..."));
+  }
+  void Rebuilt(const std::string&) override { notice_ = damagedNotice(file_); }
+
+ private:
+  const IndexedSearchReport& report_;
+  const std::string& file_;
+  QString& notice_;
+};
+
+// The failure the window shows for a result without a ranking.
+QString failureMessage(const IndexedSearchResult& result, const std::string& file,
+                       const std::string& queryPath) {
+  const QString index = fromNativePath(file);
+  const QString error = QString::fromStdString(result.error);
+  switch (result.outcome) {
+    case IndexedSearchOutcome::CannotUpdate:
+      return translated("Cannot update the index %1: %2").arg(index, error);
+    case IndexedSearchOutcome::CannotRead:
+      return translated("Cannot read the index %1: %2").arg(index, error);
+    case IndexedSearchOutcome::QueryUnreadable:
+      return translated("Cannot read the query image %1.").arg(fromNativePath(queryPath));
+    default:
+      return translated(kMessageNothingRanked);
+  }
+}
+
+}  // namespace
+
+SearchResult RunWindowIndexedSearch(IndexedSearchRequest request, const IndexedSearchReport& report,
+                                    IndexedSearchNotes& notes) {
+  notes = IndexedSearchNotes();
   if (request.folder.empty()) return refused(translated(kMessageNothingRanked));
-  SignatureIndex index;
-  const std::string file = request.indexFile.empty() ? defaultIndexPath() : request.indexFile;
+  const IndexChoice choice = ChooseIndex(std::string());
+  const std::string& file = choice.path;
   if (file.empty())
     return refused(
         translated("There is no place for the index: HOME and XDG_CACHE_HOME are not "
                    "set to an absolute folder."));
+  SignatureIndex index;
   std::string notice, error;
-  if (!index.Open(file, request.indexFile.empty() ? IndexOwner::Folim : IndexOwner::User, notice,
-                  error))
+  if (!index.Open(file, choice.owner, notice, error))
     return refused(translated("Cannot open the index %1: %2")
                        .arg(fromNativePath(file), QString::fromStdString(error)));
-  auto noteRebuilt = [&] {
-    outcome.notice =
-        translated("The index %1 was damaged; it has been kept as %2 and a new one was built.")
-            .arg(fromNativePath(file), fromNativePath(DamagedCopyPath(file)));
-  };
-  if (!notice.empty()) noteRebuilt();
+  if (!notice.empty()) notes.notice = damagedNotice(file);
 
   const SignatureParameters parameters = currentSignatureParameters();
-  const std::string params = signatureParametersKey(parameters);
-  const std::string folder = indexFolder(request.folder);
-  RefreshRequest refresh;
-  refresh.dir = folder;
-  refresh.recursive = request.recursive;
-  refresh.files = listIndexablePictures(folder, request.recursive);
-  refresh.params = params;
-  refresh.jobs = request.threads == 0 ? 1 : request.threads;
-  refresh.stop = stop;
-  // The learner's trace says nothing a searcher needs; each worker silences
-  // its own so that no other thread's trace is touched.
-  SignatureSource source = [&parameters](const std::string& path, Signature& signature,
-                                         std::string& cause) {
-    ThreadTraceTarget quiet(nullptr);
-    return FileSignature(path, parameters, signature, &cause);
-  };
-  const RefreshReport refreshReport = [&report](std::size_t done, std::size_t total) {
-    if (report)
-      report(percentOf(done, total),
-             translated("Indexing pictures %1 / %2 ...").arg(done).arg(total));
-  };
-  // Damage SQLite finds keeps the file aside and makes the index afresh;
-  // damaged entries are dropped and learned again. Either way the search
-  // runs a second time.
-  const auto rebuilt = [&] {
-    std::string ignored;
-    if (!index.Rebuild(index.lastError(), notice, ignored)) return false;
-    noteRebuilt();
-    return true;
-  };
-  SearchResult result;
-  for (int round = 0; round < 2; ++round) {
-    const bool again = round == 0;
-    RefreshCounts counts;
-    if (!RefreshFolder(index, refresh, source, refreshReport, counts, error)) {
-      if (again && index.damaged() && rebuilt()) continue;
-      return refused(translated("Cannot update the index %1: %2")
-                         .arg(fromNativePath(file), QString::fromStdString(error)));
-    }
-    if (counts.interrupted) {
-      outcome.stopped = true;
-      return SearchResult{};
-    }
-
-    if (report) report(100, translated("Ranking pictures ..."));
-    IndexedQuery query;
-    if (QuerySignature(index, indexFolder(request.queryPath), params, source, query.query) !=
-        status::Success)
-      return refused(
-          translated("Cannot read the query image %1.").arg(fromNativePath(request.queryPath)));
-    query.colorMode = request.colorMode;
-    query.colorWeight = ColorWeightFromText(request.colorWeightText);
-    query.threads = refresh.jobs;
-    query.stop = stop;
-
-    std::vector<std::int64_t> damaged;
-    if (!RankIndexed(index, folder, request.recursive, params, query, result.candidates, damaged,
-                     error)) {
-      if (again && index.damaged() && rebuilt()) continue;
-      return refused(translated("Cannot read the index %1: %2")
-                         .arg(fromNativePath(file), QString::fromStdString(error)));
-    }
-    if (damaged.empty()) break;
-    if (!index.DropRows(damaged)) {
-      if (again && index.damaged() && rebuilt()) continue;
-      break;
-    }
-  }
-  if (stop != nullptr && stop->load()) {
-    outcome.stopped = true;
+  request.params = signatureParametersKey(parameters);
+  request.listPictures = listIndexablePictures;
+  request.signatureOf = IndexSignatureSource(parameters);
+  Progress progress(report, file, notes.notice);
+  IndexedSearchResult indexed = RunIndexedSearch(index, request, progress);
+  if (indexed.outcome == IndexedSearchOutcome::Stopped) {
+    notes.stopped = true;
     return SearchResult{};
   }
-  if (result.candidates.empty()) return refused(translated(kMessageNothingRanked));
-  for (ImageEntry& e : result.candidates) e.path = asSpelled(e.path, folder, request.folder);
+  if (indexed.outcome != IndexedSearchOutcome::Ranked)
+    return refused(failureMessage(indexed, file, request.queryPath));
+  SearchResult result;
+  result.candidates = std::move(indexed.ranking);
   return result;
 }

@@ -57,12 +57,12 @@ void CJobForm::OnIncludeSubDirs() { doc_.SetIncludeSubDirs(includeSubDirCheck()-
 void CJobForm::OnTargetKillFocus() {
   if (targetDirEdit()->isReadOnly() || IsRunningJob()) return;
   const QString text = targetDirEdit()->text();
-  if (text == doc_.m_currentDir) return;
+  if (text == doc_.currentDir()) return;
   doc_.ListFolder(text);
 }
 
 void CJobForm::OnPageChosen(int position) {
-  if (position == doc_.m_paging.page) return;
+  if (position == doc_.paging().page) return;
   doc_.ChoosePage(position);
 }
 
@@ -82,7 +82,7 @@ void CJobForm::showFolder(const QString& dir) {
 }
 
 void CJobForm::showDocumentState() {
-  if (!doc_.m_currentDir.isEmpty()) showFolder(doc_.m_currentDir);
-  if (!IsRunningJob()) includeSubDirCheck()->setChecked(doc_.m_includeSubDirs != 0);
-  showPaging(doc_.m_paging.page, doc_.m_paging.pageCount);
+  if (!doc_.currentDir().isEmpty()) showFolder(doc_.currentDir());
+  if (!IsRunningJob()) includeSubDirCheck()->setChecked(doc_.includeSubDirs());
+  showPaging(doc_.paging().page, doc_.paging().pageCount);
 }

@@ -65,7 +65,7 @@ void CListViewEx::addThumbnail(int row, const QString& caption, const QImage& th
   item->setToolTip(toolTip);
   insertItem(std::min(row, count()), item);
   const int current = doc_.CurrentEntry();
-  if (current >= 0 && doc_.m_paging.EntryOfRow(row, doc_.m_entries.size()) == current) {
+  if (current >= 0 && doc_.paging().EntryOfRow(row, doc_.entries().size()) == current) {
     const QSignalBlocker blocker(this);
     setCurrentItem(item);
   }
@@ -75,7 +75,7 @@ void CListViewEx::showCurrentImage() {
   const int current = doc_.CurrentEntry();
   if (current < 0) return;
   for (int r = 0; r < count(); ++r) {
-    if (doc_.m_paging.EntryOfRow(r, doc_.m_entries.size()) != current) continue;
+    if (doc_.paging().EntryOfRow(r, doc_.entries().size()) != current) continue;
     const QSignalBlocker blocker(this);
     setCurrentRow(r);
     scrollToItem(item(r));

@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "shell/about_dialog.h"
+#include "shell/file_dialogs.h"
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
 #include "shell/job_form.h"
@@ -54,14 +55,14 @@ void CMainFrame::createActions() {
   open_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
   open_->setStatusTip(tr("Opens an existing file"));
   open_->setToolTip(tr("Open"));
-  connect(open_, &QAction::triggered, this, [this] { doc_.OnFileOpen(this); });
+  connect(open_, &QAction::triggered, this, &CMainFrame::OnFileOpen);
 
   save_ = new QAction(tr("&Save\tCtrl+S"), this);
   save_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   save_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
   save_->setStatusTip(tr("Saves the selected image"));
   save_->setToolTip(tr("Save"));
-  connect(save_, &QAction::triggered, this, [this] { doc_.OnFileSave(this); });
+  connect(save_, &QAction::triggered, this, &CMainFrame::OnFileSave);
 
   // New has a key but no menu item.
   new_ = new QAction(this);
@@ -316,6 +317,23 @@ void CMainFrame::OnFileNew() {
   tabs_->OnInitialUpdate();
   list_->OnInitialUpdate();
   OnUpdateFrameTitle();
+}
+
+void CMainFrame::OnFileOpen() {
+  const QString path = askOpenImagePath(this, doc_.currentDir());
+  if (!path.isEmpty()) doc_.OpenImage(path);
+}
+
+void CMainFrame::OnFileSave() {
+  const QString refusal = doc_.SaveRefusal();
+  if (!refusal.isEmpty()) {
+    showMessage(refusal);
+    return;
+  }
+  const QString chosen = askSaveImagePath(this, doc_.currentDir());
+  if (chosen.isEmpty()) return;
+  const QString failure = doc_.SaveCurrentImage(chosen);
+  if (!failure.isEmpty()) showMessage(failure);
 }
 
 void CMainFrame::focusPane(int step) {

@@ -28,6 +28,10 @@ class CMainFrame : public QMainWindow {
   void OnUpdateFrameTitle();
   // File New: the views start afresh; the document keeps its state.
   void OnFileNew();
+  // File Open: the image chosen opens at full size.
+  void OnFileOpen();
+  // File Save: asks where the current image goes and saves it there.
+  void OnFileSave();
   // Sizes the panes from the client size: tree trunc(w * 0.25) wide, tab
   // view trunc(h * 0.425) high.
   void applyInitialPaneSizes();

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "shell/folim_doc.h"
+#include "shell/messages.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ QMargins COriginalImage::frameExtents() const {
 void COriginalImage::ShowFullSizeImage(QScreen* screen) {
   CFolimDoc& doc = doc_;
   zoom_ = 0.0;
-  setWindowTitle(doc.m_currentPath);
+  setWindowTitle(doc.currentPath());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   workArea_ = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
   winId();  // the decoration is known only for a native window
@@ -52,8 +53,10 @@ void COriginalImage::ShowFullSizeImage(QScreen* screen) {
   // A large photograph is read only as far as the window shows it (in
   // device pixels).
   const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  QString failure;
   CImageEx& image = doc.PrepareFullSizeImage(static_cast<int>(boxWidth * ratio),
-                                             static_cast<int>(boxHeight * ratio));
+                                             static_cast<int>(boxHeight * ratio), &failure);
+  if (!failure.isEmpty()) showMessage(failure);
   image.SetDrawRect(0, 0, image.FullWidth(), image.FullHeight());
   if (!FitWindowToImage()) {
     image.FitInto(boxWidth, boxHeight);
@@ -67,9 +70,9 @@ void COriginalImage::ShowFullSizeImage(QScreen* screen) {
 
 bool COriginalImage::FitWindowToImage() {
   const CFolimDoc* doc = &doc_;
-  int width = doc->m_fullSizeImage.FullWidth();
-  int height = doc->m_fullSizeImage.FullHeight();
-  if (doc->m_fullSizeImage.IsNull()) {
+  int width = doc->fullSizeImage().FullWidth();
+  int height = doc->fullSizeImage().FullHeight();
+  if (doc->fullSizeImage().IsNull()) {
     width = kEmptyWidth;
     height = kEmptyHeight;
   }
@@ -86,9 +89,9 @@ bool COriginalImage::FitWindowToImage() {
 
 void COriginalImage::SizeWindowToFittedImage() {
   const CFolimDoc* doc = &doc_;
-  if (doc->m_fullSizeImage.IsNull()) return;
-  setFixedSize(std::max(doc->m_fullSizeImage.m_nDrawWidth, 1),
-               std::max(doc->m_fullSizeImage.m_nDrawHeight, 1));
+  if (doc->fullSizeImage().IsNull()) return;
+  setFixedSize(std::max(doc->fullSizeImage().m_nDrawWidth, 1),
+               std::max(doc->fullSizeImage().m_nDrawHeight, 1));
   move(workArea_.topLeft());
   raise();
 }
@@ -96,7 +99,7 @@ void COriginalImage::SizeWindowToFittedImage() {
 void COriginalImage::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  CImageEx& image = doc_.m_fullSizeImage;
+  CImageEx& image = doc_.fullSizeImage();
   if (image.IsNull()) return;
   const int x = image.m_nDrawX, y = image.m_nDrawY;
   const int w = image.m_nDrawWidth, h = image.m_nDrawHeight;
@@ -113,7 +116,7 @@ void COriginalImage::paintEvent(QPaintEvent* /*event*/) {
 }
 
 double COriginalImage::fitScale() const {
-  const CImageEx& image = doc_.m_fullSizeImage;
+  const CImageEx& image = doc_.fullSizeImage();
   if (image.IsNull()) return 1.0;
   return std::min(static_cast<double>(width()) / image.FullWidth(),
                   static_cast<double>(height()) / image.FullHeight());
@@ -122,11 +125,13 @@ double COriginalImage::fitScale() const {
 void COriginalImage::setZoom(double zoom) {
   zoom_ = zoom;
   // Past what the reduced pixels show, the whole picture is decoded.
-  const CImageEx& image = doc_.m_fullSizeImage;
+  const CImageEx& image = doc_.fullSizeImage();
   if (image.IsReduced() && zoom_ * devicePixelRatioF() * image.FullWidth() > image.GetWidth()) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    doc_.LoadFullSizePixels();
+    QString failure;
+    doc_.LoadFullSizePixels(&failure);
     QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) showMessage(failure);
   }
   update();
 }

@@ -16,12 +16,12 @@ void CQueryBox::paintEvent(QPaintEvent* event) {
 
 void CQueryBox::DrawQuery(QPainter& painter) {
   CFolimDoc* doc = doc_;
-  if (doc == nullptr || doc->m_currentPath.isEmpty()) return;
+  if (doc == nullptr || doc->currentPath().isEmpty()) return;
   const QRect box = contentsRect();
   painter.save();
   painter.setClipRect(box);
-  painter.fillRect(box, baseTypeColour(doc->m_currentImage.m_nBaseType));
-  CImageEx& image = doc->m_currentImage;
+  painter.fillRect(box, baseTypeColour(doc->currentImage().m_nBaseType));
+  CImageEx& image = doc->currentImage();
   if (!image.IsNull() && !box.isEmpty()) {
     image.FitInto(box.width(), box.height());
     painter.translate(box.topLeft());

@@ -5,13 +5,11 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <memory>
-#include <thread>
 
-#include "retrieval/search.h"
+#include "numeric/parallel.h"
+#include "retrieval/color_mode.h"
 #include "shell/folim_doc.h"
-#include "shell/indexed_search.h"
 #include "shell/messages.h"
-#include "shell/native_path.h"
 #include "shell/progress_dialog.h"
 #include "shell/query_box.h"
 #include "shell/up_down.h"
@@ -19,10 +17,7 @@
 
 namespace {
 
-// Colour percentage preset by each colour measure, by combo index.
-constexpr int kPresetWeights[] = {90, 75, 70};
-
-int percentOf(std::size_t k, std::size_t n) {
+int percentOf(int k, int n) {
   return n == 0 ? 0 : static_cast<int>(static_cast<double>(k) / static_cast<double>(n) * 100.0);
 }
 
@@ -30,8 +25,9 @@ int percentOf(std::size_t k, std::size_t n) {
 
 CRetrievalView::CRetrievalView(CFolimDoc& doc, QWidget* parent)
     : CJobForm(doc, parent),
-      searchThreads(std::max(1u, std::thread::hardware_concurrency())),
-      ui_(std::make_unique<Ui::CRetrievalView>()) {
+      searchThreads(KPX::coreCount()),
+      ui_(std::make_unique<Ui::CRetrievalView>()),
+      search_(new CSearchModel(doc, this)) {
   ui_->setupUi(this);
   ui_->queryBox->setDocument(&doc);
   InitControls();
@@ -45,26 +41,37 @@ CRetrievalView::CRetrievalView(CFolimDoc& doc, QWidget* parent)
   // One long job at a time.
   connect(&doc_, &CFolimDoc::busyChanged, ui_->searchButton,
           [this](bool busy) { ui_->searchButton->setEnabled(!busy); });
-  connect(&doc_.jobs(), &CJobRunner::progress, this,
-          [this](int percent, int, const QString& caption) {
-            if (!searching_ || progress_ == nullptr) return;
-            progress_->setWindowTitle(caption);
-            progress_->SetPos(percent);
-            progress_->setCancellable(true);
-            if (!progress_->isVisible()) progress_->show();
-          });
+  connect(search_, &CSearchModel::started, this, [this] {
+    emit searchStarted();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+  });
+  connect(search_, &CSearchModel::progress, this, [this](int percent, const QString& caption) {
+    if (progress_ == nullptr) return;
+    progress_->setWindowTitle(caption);
+    progress_->SetPos(percent);
+    progress_->setCancellable(true);
+    if (!progress_->isVisible()) progress_->show();
+  });
+  connect(search_, &CSearchModel::ended, this, [this] {
+    QApplication::restoreOverrideCursor();
+    if (progress_ == nullptr) return;
+    progress_->hide();
+    progress_->setCancellable(false);
+  });
+  connect(search_, &CSearchModel::messageRaised, this,
+          [](const QString& text) { showMessage(text); });
+  connect(search_, &CSearchModel::rankingArrived, this, &CRetrievalView::showRankingArriving);
+  connect(search_, &CSearchModel::finished, this, &CRetrievalView::searchFinished);
 }
 
 void CRetrievalView::setProgressWindow(CProgressDialog* progress) {
   progress_ = progress;
-  connect(progress_, &CProgressDialog::cancelled, this, [this] {
-    if (searching_) doc_.jobs().cancel();
-  });
+  connect(progress_, &CProgressDialog::cancelled, search_, &CSearchModel::Cancel);
 }
 
 void CRetrievalView::RestoreDefaultWeights() {
   const int mode = selectedColorMode();
-  if (mode >= 0 && mode <= 2) colorWeight = kPresetWeights[mode];
+  if (const auto preset = ColorModeOf(mode)) colorWeight = PresetColorPercent(*preset);
   showWeight(colorWeight);
   const QSignalBlocker blocker(ui_->weightSlider);
   ui_->weightSlider->setValue(colorWeight);
@@ -110,7 +117,7 @@ void CRetrievalView::WeightSpinMoved(int position) {
 
 void CRetrievalView::ColorModeChanged() {
   colorMode = ui_->colorModeCombo->currentIndex();
-  if (colorMode >= 0 && colorMode <= 2) colorWeight = kPresetWeights[colorMode];
+  if (const auto preset = ColorModeOf(colorMode)) colorWeight = PresetColorPercent(*preset);
   showWeight(colorWeight);
   const QSignalBlocker blocker(ui_->weightSlider);
   ui_->weightSlider->setValue(colorWeight);
@@ -126,103 +133,23 @@ int CRetrievalView::selectedColorMode() const {
 }
 
 void CRetrievalView::Search() {
-  if (searching_ || doc_.IsBusy()) return;
-
+  if (search_->IsSearching() || doc_.IsBusy()) return;
   colorMode = selectedColorMode();
-  if (!IsValidColorMode(colorMode)) {
-    showMessage(QString::fromUtf8(kMessageBadColorMode));
-    return;
-  }
-
-  if (doc_.m_currentPath.isEmpty()) {
-    showMessage(tr(kMessageNoQuery));
-    return;
-  }
-
-  SearchRequest request;
-  request.queryPath = toNativePath(doc_.m_currentPath);
-  // Before any image has been chosen there is no query: that is no RIM file.
-  request.queryBaseType =
-      doc_.m_currentPath.isEmpty() ? kBaseTypeOther : doc_.m_currentImage.m_nBaseType;
-  request.colorMode = colorMode;
-  request.colorWeightText = ui_->colorPercentEdit->text().toStdString();
-  request.threads = searchThreads;
-
-  // The page still loading shares the progress window; it is loaded again
-  // when the search leaves the list as it was.
-  const bool pageWasLoading = doc_.IsLoadingThumbnails();
-  doc_.StopLoadingThumbnails();
-  auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.m_entries);
-  auto result = std::make_shared<SearchResult>();
-
-  searching_ = true;
-  emit searchStarted();
-  QApplication::setOverrideCursor(Qt::BusyCursor);
-  if (NeedsIndex(request.queryBaseType, *entries)) {
-    IndexedSearchRequest indexed;
-    indexed.queryPath = request.queryPath;
-    indexed.folder = toNativePath(doc_.m_currentDir);
-    indexed.recursive = doc_.m_includeSubDirs != 0;
-    indexed.colorMode = request.colorMode;
-    indexed.colorWeightText = request.colorWeightText;
-    indexed.threads = request.threads;
-    auto outcome = std::make_shared<IndexedSearchOutcome>();
-    doc_.jobs().start(
-        [indexed, result, outcome](const CJobRunner::Control& control) {
-          *result = RunIndexedSearch(
-              indexed, control.cancelFlag(),
-              [&control](int percent, const QString& caption) {
-                control.report(percent, 100, caption);
-              },
-              *outcome);
-        },
-        this,
-        [this, result, outcome, pageWasLoading](bool cancelled) {
-          onSearchDone(*result, cancelled, pageWasLoading);
-          if (!outcome->notice.isEmpty()) showMessage(outcome->notice);
-        });
-    return;
-  }
-  doc_.jobs().start(
-      [request, entries, result](const CJobRunner::Control& control) {
-        SearchRequest cancellable = request;
-        cancellable.cancel = control.cancelFlag();
-        *result =
-            RunSearch(cancellable, *entries, [&control](const std::string& caption, int percent) {
-              control.report(percent, 100, QString::fromStdString(caption));
-            });
-      },
-      this,
-      [this, result, pageWasLoading](bool cancelled) {
-        onSearchDone(*result, cancelled, pageWasLoading);
-      });
+  QString refusal;
+  if (!search_->Start({colorMode, ui_->colorPercentEdit->text(), searchThreads}, &refusal) &&
+      !refusal.isEmpty())
+    showMessage(refusal);
 }
 
-void CRetrievalView::onSearchDone(const SearchResult& result, bool cancelled, bool pageWasLoading) {
-  QApplication::restoreOverrideCursor();
-  searching_ = false;
-  if (progress_ != nullptr) {
-    progress_->hide();
-    progress_->setCancellable(false);
+void CRetrievalView::showRankingArriving(int count) {
+  if (progress_ == nullptr) return;
+  const int n = count;
+  progress_->show();
+  for (int k = 0; k < n; ++k) {
+    progress_->setWindowTitle(QStringLiteral("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
+    progress_->SetPos(percentOf(k, n));
   }
-  if (cancelled || result.outcome != SearchOutcome::Ranked) {
-    if (!cancelled) showMessage(QString::fromStdString(result.message));
-    if (pageWasLoading) doc_.LoadThumbnails();
-    emit searchFinished();
-    return;
-  }
-
-  const std::size_t n = result.candidates.size();
-  if (progress_ != nullptr) {
-    progress_->show();
-    for (std::size_t k = 0; k < n; ++k) {
-      progress_->setWindowTitle(QStringLiteral("Replacing thumbnails %1 / %2 ...").arg(k).arg(n));
-      progress_->SetPos(percentOf(k, n));
-    }
-    progress_->hide();
-  }
-  doc_.ShowRanking(result.candidates);
-  emit searchFinished();
+  progress_->hide();
 }
 
 QLineEdit* CRetrievalView::targetDirEdit() const { return ui_->targetDirEdit; }

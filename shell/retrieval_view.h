@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "shell/job_form.h"
+#include "shell/search_model.h"
 
 namespace Ui {
 class CRetrievalView;
@@ -14,7 +15,6 @@ class CQueryBox;
 class CUpDown;
 class QComboBox;
 class QPushButton;
-struct SearchResult;
 
 class CRetrievalView : public CJobForm {
   Q_OBJECT
@@ -36,14 +36,13 @@ class CRetrievalView : public CJobForm {
   void ResultPageMoved(int position) { OnPageChosen(position); }
   void IncludeSubDirChanged() { OnIncludeSubDirs(); }
   // Ranks the pictures of the listed folder by their similarity to the
-  // current image and shows them, best first, from the first page. RIM
-  // files alone are searched directly; any other picture, as the query or
-  // listed, brings the folder's signature index up to date first. The
-  // search runs in the background with its progress in the progress
-  // window, which can cancel it; the call returns at once.
+  // current image with the measure and weight shown (see CSearchModel) and
+  // shows them, best first, from the first page. The search runs in the
+  // background with its progress in the progress window, which can cancel
+  // it; the call returns at once.
   void Search();
-  bool IsSearching() const { return searching_; }
-  bool IsRunningJob() const override { return searching_; }
+  bool IsSearching() const { return search_->IsSearching(); }
+  bool IsRunningJob() const override { return IsSearching(); }
   // "Default": the weights of the chosen colour measure's preset.
   void RestoreDefaultWeights();
   // The window that shows the search's progress (may stay unset).
@@ -75,10 +74,11 @@ class CRetrievalView : public CJobForm {
 
  private:
   void showWeight(int colorPercent);
-  void onSearchDone(const SearchResult& result, bool cancelled, bool pageWasLoading);
+  // The progress window counts through the candidates that replace the list.
+  void showRankingArriving(int count);
 
   std::unique_ptr<Ui::CRetrievalView> ui_;
-  bool searching_ = false;
+  CSearchModel* search_;
   CProgressDialog* progress_ = nullptr;
 
  signals:

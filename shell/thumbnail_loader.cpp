@@ -9,8 +9,9 @@
 
 #include "imageio/file_kind.h"
 #include "imageio/image_ex.h"
-#include "imageio/thumbnail_cache.h"
 #include "imageio/qimage_raster.h"
+#include "imageio/thumbnail_cache.h"
+#include "numeric/parallel.h"
 #include "shell/native_path.h"
 
 namespace {
@@ -25,7 +26,7 @@ CThumbnailLoader::Made makeOne(const CThumbnailLoader::Job& job) {
 }  // namespace
 
 CThumbnailLoader::CThumbnailLoader(QObject* parent) : QObject(parent) {
-  pool_.setMaxThreadCount(QThread::idealThreadCount());
+  pool_.setMaxThreadCount(static_cast<int>(KPX::coreCount()));
 }
 
 CThumbnailLoader::~CThumbnailLoader() {

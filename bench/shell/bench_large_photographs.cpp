@@ -196,7 +196,7 @@ void BM_FirstListing_After(benchmark::State& state) {
     state.ResumeTiming();
     listThroughDocument(doc, dir);
     peak = std::max(peak, memory.peakMb());
-    if (doc.m_entries.size() != static_cast<std::size_t>(kPhotographs))
+    if (doc.entries().size() != static_cast<std::size_t>(kPhotographs))
       state.SkipWithError("the folder did not list");
   }
   state.counters["PeakMB"] = peak;
@@ -234,7 +234,7 @@ void BM_OpenFullSize_After(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     CFolimDoc doc;
-    doc.m_screenSize = kWindow;
+    doc.SetScreenSize(kWindow);
     memory.reset();
     state.ResumeTiming();
     doc.SelectImage(path);
@@ -264,7 +264,7 @@ void BM_FolderOf5000_After(benchmark::State& state) {
     CFolimDoc doc;
     state.ResumeTiming();
     paged = std::max(paged, listThroughDocument(doc, dir));
-    if (doc.m_entries.size() != static_cast<std::size_t>(kSmallFiles))
+    if (doc.entries().size() != static_cast<std::size_t>(kSmallFiles))
       state.SkipWithError("the folder did not list");
   }
   state.counters["PagedMs"] = paged;

@@ -4,6 +4,10 @@
 <context>
     <name>CConvert2BMPView</name>
     <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
         <source>Convert to BMP format</source>
         <translation>Convert to BMP format</translation>
     </message>
@@ -78,6 +82,10 @@
 </context>
 <context>
     <name>CConvert2RIMView</name>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
     <message>
         <source>Convert to RIM format</source>
         <translation>Convert to RIM format</translation>
@@ -161,10 +169,6 @@
 </context>
 <context>
     <name>CConvertForm</name>
-    <message>
-        <source>Cancel</source>
-        <translation>キャンセル</translation>
-    </message>
     <message>
         <source>Conversion cancelled: %1 of %2 files converted.</source>
         <translation>変換を中止しました: %2 個中 %1 個のファイルを変換しました。</translation>

@@ -8,22 +8,14 @@
 #include "support/run_program.h"
 #include "support/test_support.h"
 
-using testing_support::binPath;
+using testing_support::contains;
 using testing_support::corpusPath;
 using testing_support::ProgramRun;
-using testing_support::runProgram;
+using testing_support::runCliProgram;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
 namespace {
-
-ProgramRun cli(const std::vector<std::string>& args, const std::string& workDir = {}) {
-  return runProgram(binPath("folim-cli"), args, workDir);
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A folder with the classic bad inputs.
 class BadInputs : public ::testing::Test {
@@ -53,7 +45,7 @@ TEST_F(BadInputs, EncodeNamesTheProblemOfItsInput) {
       {"short.rim", "short.rim: Failed in reading file. (the file is cut short)"},
   };
   for (const auto& [input, message] : cases) {
-    const ProgramRun r = cli({"encode", input, "out.rim"}, dir.path());
+    const ProgramRun r = runCliProgram({"encode", input, "out.rim"}, dir.path());
     EXPECT_EQ(r.exitCode, 1) << input;
     EXPECT_TRUE(contains(r.err, "folim-cli encode: " + message)) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.rim"))) << input;
@@ -61,41 +53,41 @@ TEST_F(BadInputs, EncodeNamesTheProblemOfItsInput) {
 }
 
 TEST_F(BadInputs, EncodeChecksItsOutputBeforeWorking) {
-  ProgramRun r = cli({"encode", corpusPath("aqua.jpg"), "nowhere/out.rim"}, dir.path());
+  ProgramRun r = runCliProgram({"encode", corpusPath("aqua.jpg"), "nowhere/out.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "nowhere/out.rim: its folder does not exist")) << r.err;
-  r = cli({"encode", corpusPath("aqua.jpg"), "folder.rim"}, dir.path());
+  r = runCliProgram({"encode", corpusPath("aqua.jpg"), "folder.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "folder.rim: is a folder")) << r.err;
-  r = cli({"encode", "garbage.jpg", "garbage.jpg"}, dir.path());
+  r = runCliProgram({"encode", "garbage.jpg", "garbage.jpg"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "the output would overwrite the input")) << r.err;
 }
 
 TEST_F(BadInputs, DecodePreviewAndInfoRefuseWhatIsNoRimFile) {
   for (const char* command : {"decode", "preview"}) {
-    ProgramRun r = cli({command, "garbage.rim", "out.png"}, dir.path());
+    ProgramRun r = runCliProgram({command, "garbage.rim", "out.png"}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(contains(r.err, "garbage.rim: Invalid file type. (not a RIM file)")) << r.err;
-    r = cli({command, "empty.rim", "out.png"}, dir.path());
+    r = runCliProgram({command, "empty.rim", "out.png"}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(contains(r.err, "empty.rim: the file is empty")) << r.err;
-    r = cli({command, "folder.rim", "out.png"}, dir.path());
+    r = runCliProgram({command, "folder.rim", "out.png"}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(contains(r.err, "folder.rim: is a folder")) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.png")));
     // An output format nobody writes is bad usage.
-    r = cli({command, "garbage.rim", "out.rim"}, dir.path());
+    r = runCliProgram({command, "garbage.rim", "out.rim"}, dir.path());
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(contains(r.err, "no image format for the extension '.rim'")) << r.err;
-    r = cli({command, "garbage.rim", "out"}, dir.path());
+    r = runCliProgram({command, "garbage.rim", "out"}, dir.path());
     EXPECT_EQ(r.exitCode, 2);
   }
-  ProgramRun r = cli({"info", "garbage.rim"}, dir.path());
+  ProgramRun r = runCliProgram({"info", "garbage.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "folim-cli info: garbage.rim: Invalid file type.")) << r.err;
   EXPECT_EQ(r.out, "");
-  r = cli({"info", "missing.rim"}, dir.path());
+  r = runCliProgram({"info", "missing.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "missing.rim: no such file")) << r.err;
 }
@@ -108,7 +100,7 @@ TEST_F(BadInputs, InfoOfACutFileDumpsTheHeaderAndFails) {
                                   0,    0,    44, 0, 0, 0, 0, 1, 0,  0,  0, 2, 0,   0};
   header.assign(reinterpret_cast<const char*>(fields), sizeof fields);
   writeFileBytes(dir.file("cut.rim"), header);
-  const ProgramRun r = cli({"info", "cut.rim"}, dir.path());
+  const ProgramRun r = runCliProgram({"info", "cut.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.out,
                        "[Header]\n  File Type = 18002\n  ColorSpace = 0\n"
@@ -124,14 +116,14 @@ TEST_F(BadInputs, BatchJobsWithMissingFolders) {
   std::filesystem::copy_file(corpusPath("aqua.jpg"), dir.file("src/aqua.jpg"));
   writeFileBytes(dir.file("src/b.rim"), "not a RIM file");
 
-  ProgramRun r = cli({"convert-to-rim", "src", "missing"}, dir.path());
+  ProgramRun r = runCliProgram({"convert-to-rim", "src", "missing"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
             "folim-cli convert-to-rim: Specified destination dir isn't exist. Please specify a "
             "destination dir.\n");
   EXPECT_EQ(r.out, "");
 
-  r = cli({"convert-to-bmp", "src", "missing"}, dir.path());
+  r = runCliProgram({"convert-to-bmp", "src", "missing"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these files!\n"
@@ -141,19 +133,19 @@ TEST_F(BadInputs, BatchJobsWithMissingFolders) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 
   for (const char* command : {"convert-to-rim", "convert-to-bmp"}) {
-    r = cli({command, "nosource", "."}, dir.path());
+    r = runCliProgram({command, "nosource", "."}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(contains(r.err, "nosource: no such folder")) << r.err;
-    r = cli({command, "garbage.jpg", "."}, dir.path());
+    r = runCliProgram({command, "garbage.jpg", "."}, dir.path());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(contains(r.err, "garbage.jpg: is not a folder")) << r.err;
   }
   // An empty source folder: the RIM job refuses, the BMP job has nothing to do.
   std::filesystem::create_directory(dir.file("none"));
-  r = cli({"convert-to-rim", "none", "."}, dir.path());
+  r = runCliProgram({"convert-to-rim", "none", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "folim-cli convert-to-rim: there's no file in target directory\n");
-  r = cli({"convert-to-bmp", "none", "."}, dir.path());
+  r = runCliProgram({"convert-to-bmp", "none", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "Finished converting to BMP images!\n");
 }
@@ -176,11 +168,11 @@ TEST(CliImageUsage, WrongArgumentsAreBadUsage) {
       {"compare", "a.png"},
   };
   for (const auto& args : cases) {
-    const ProgramRun r = cli(args);
+    const ProgramRun r = runCliProgram(args);
     EXPECT_EQ(r.exitCode, 2) << args[0] << " " << r.err;
     EXPECT_TRUE(contains(r.err, "Usage: folim-cli " + args[0])) << r.err;
   }
-  const ProgramRun help = cli({"--help"});
+  const ProgramRun help = runCliProgram({"--help"});
   for (const char* name :
        {"encode", "decode", "preview", "info", "convert-to-rim", "convert-to-bmp", "compare"})
     EXPECT_TRUE(contains(help.out, std::string("  ") + name)) << name;
@@ -197,12 +189,12 @@ TEST(CliCompare, PsnrOfTwoImages) {
   }
   writeFileBytes(dir.file("a.ppm"), a);
   writeFileBytes(dir.file("b.ppm"), b);
-  ProgramRun r = cli({"compare", "a.ppm", "b.ppm"}, dir.path());
+  ProgramRun r = runCliProgram({"compare", "a.ppm", "b.ppm"}, dir.path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "PSNR 32.90 dB\n");
-  r = cli({"compare", "a.ppm", "a.ppm"}, dir.path());
+  r = runCliProgram({"compare", "a.ppm", "a.ppm"}, dir.path());
   EXPECT_EQ(r.out, "PSNR inf dB (identical)\n");
-  r = cli({"compare", "a.ppm", corpusPath("aqua.jpg")}, dir.path());
+  r = runCliProgram({"compare", "a.ppm", corpusPath("aqua.jpg")}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.err, "the images differ in size (10 x 10 and 400 x 250)")) << r.err;
 }

@@ -6,34 +6,22 @@
 #include <filesystem>
 #include <regex>
 
-#include "codec/rim_codec.h"
+#include "support/rim_files.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;
+using testing_support::contains;
 using testing_support::corpusPath;
+using testing_support::learningMethodOf;
 using testing_support::ProgramRun;
 using testing_support::readFileBytes;
+using testing_support::runCliProgram;
 using testing_support::runProgram;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
 namespace {
-
-ProgramRun cli(const std::vector<std::string>& args, const std::string& workDir) {
-  return runProgram(binPath("folim-cli"), args, workDir);
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::uint16_t learningMethodOf(const std::string& path) {
-  CRIMCodec codec;
-  std::uint16_t method = 99;
-  EXPECT_EQ(codec.readLearningMethod(path, method), 0) << path;
-  return method;
-}
 
 QImage readImage(const std::string& path) { return QImage(QString::fromStdString(path)); }
 
@@ -43,7 +31,7 @@ TEST(CliEncode, EncodeInfoDecodeAndCompare) {
   TempDir dir;
   std::filesystem::copy_file(corpusPath("aqua.jpg"), dir.file("aqua.jpg"));
 
-  ProgramRun r = cli({"encode", "aqua.jpg", "aqua.rim"}, dir.path());
+  ProgramRun r = runCliProgram({"encode", "aqua.jpg", "aqua.rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // The trace: parameter dump, step lines, header and size dumps.
@@ -53,12 +41,12 @@ TEST(CliEncode, EncodeInfoDecodeAndCompare) {
   EXPECT_EQ(learningMethodOf(dir.file("aqua.rim")), 0);  // config.ini beside the program: PCA
 
   // --quiet drops the trace; info prints the dumps anyway.
-  r = cli({"--quiet", "encode", "--method", "ica", "aqua.jpg", "ica.rim"}, dir.path());
+  r = runCliProgram({"--quiet", "encode", "--method", "ica", "aqua.jpg", "ica.rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(learningMethodOf(dir.file("ica.rim")), 1);
 
-  r = cli({"--quiet", "info", "aqua.rim"}, dir.path());
+  r = runCliProgram({"--quiet", "info", "aqua.rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::regex dump(
       "\\[Header\\]\n  File Type = 18002\n  ColorSpace = 0\n  Image = \\(400, 250\\)\n"
@@ -72,21 +60,21 @@ TEST(CliEncode, EncodeInfoDecodeAndCompare) {
   EXPECT_EQ(std::stoul(m[6]), std::stoul(m[3]) + std::stoul(m[4]) + std::stoul(m[5]));
   EXPECT_EQ(std::filesystem::file_size(dir.file("aqua.rim")), 44 + std::stoul(m[6]));
 
-  r = cli({"decode", "aqua.rim", "back.BMP"}, dir.path());
+  r = runCliProgram({"decode", "aqua.rim", "back.BMP"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "  loading time = "));
   EXPECT_EQ(readImage(dir.file("back.BMP")).size(), QSize(400, 250));
 
-  r = cli({"compare", "aqua.jpg", "back.BMP"}, dir.path());
+  r = runCliProgram({"compare", "aqua.jpg", "back.BMP"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::regex psnr("PSNR (\\d+\\.\\d\\d) dB\n");
   ASSERT_TRUE(std::regex_match(r.out, m, psnr)) << r.out;
   EXPECT_GT(std::stod(m[1]), 30.0);
   // A RIM file is decoded for the comparison.
-  r = cli({"--quiet", "compare", "back.BMP", "aqua.rim"}, dir.path());
+  r = runCliProgram({"--quiet", "compare", "back.BMP", "aqua.rim"}, dir.path());
   EXPECT_EQ(r.out, "PSNR inf dB (identical)\n");
 
-  r = cli({"preview", "aqua.rim", "small.png"}, dir.path());
+  r = runCliProgram({"preview", "aqua.rim", "small.png"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "");  // the preview prints nothing
   EXPECT_EQ(readImage(dir.file("small.png")).size(), QSize(50, 32));
@@ -100,20 +88,20 @@ TEST(CliEncode, ConfigAndStoredBases) {
   config.replace(at, 21, "DimensionReduction=32");
   writeFileBytes(dir.file("small.ini"), config);
 
-  ProgramRun r =
-      cli({"encode", "--config", "small.ini", "--bases", "b.bin", corpusPath("dune.jpg"), "a.rim"},
-          dir.path());
+  ProgramRun r = runCliProgram(
+      {"encode", "--config", "small.ini", "--bases", "b.bin", corpusPath("dune.jpg"), "a.rim"},
+      dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "  Dimension = 32\n"));
   // 16-byte header (magic 19798, 32 rows, 192 columns, 8) and the doubles.
   EXPECT_EQ(std::filesystem::file_size(dir.file("b.bin")), 16u + 32u * 192u * 8u);
-  r = cli({"--quiet", "encode", "--config", "small.ini", "--bases", "b.bin", corpusPath("dune.jpg"),
-           "b.rim"},
-          dir.path());
+  r = runCliProgram({"--quiet", "encode", "--config", "small.ini", "--bases", "b.bin",
+                     corpusPath("dune.jpg"), "b.rim"},
+                    dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(readFileBytes(dir.file("a.rim")), readFileBytes(dir.file("b.rim")));
   // Bases of the wrong shape for the parameters: the encoder's status.
-  r = cli({"encode", "--bases", "b.bin", corpusPath("dune.jpg"), "c.rim"}, dir.path());
+  r = runCliProgram({"encode", "--bases", "b.bin", corpusPath("dune.jpg"), "c.rim"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(
       contains(r.err, "folim-cli encode: c.rim: There are inconsistency between parameters."))
@@ -131,7 +119,7 @@ TEST(CliBatch, ConvertToRimAndBackToBmp) {
   std::filesystem::copy_file(corpusPath("storm.jpg"), dir.file("src/sub/storm.jpg"));
   writeFileBytes(dir.file("src/notes.txt"), "not an image");
 
-  ProgramRun r = cli({"--quiet", "convert-to-rim", "src", "rim"}, dir.path());
+  ProgramRun r = runCliProgram({"--quiet", "convert-to-rim", "src", "rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "finished conversion to RIM images!\n");
   EXPECT_EQ(r.err, "");  // no progress line when standard error is no terminal
@@ -140,20 +128,20 @@ TEST(CliBatch, ConvertToRimAndBackToBmp) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("rim/storm.rim")));
 
   // Recursive, ICA, with the trace: the subfolder's image lands flat.
-  r = cli({"convert-to-rim", "--recursive", "--method=ICA", "src", "rim/"}, dir.path());
+  r = runCliProgram({"convert-to-rim", "--recursive", "--method=ICA", "src", "rim/"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "  Iteration = 100\n"));
   EXPECT_TRUE(contains(r.out, "\nfinished conversion to RIM images!\n"));
   EXPECT_EQ(learningMethodOf(dir.file("rim/storm.rim")), 1);
 
-  r = cli({"--quiet", "convert-to-bmp", "rim", "bmp"}, dir.path());
+  r = runCliProgram({"--quiet", "convert-to-bmp", "rim", "bmp"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "Finished converting to BMP images!\n");
   EXPECT_EQ(readImage(dir.file("bmp/storm.bmp")).size(), QSize(400, 267));
   EXPECT_EQ(readImage(dir.file("bmp/Aqua.bmp")).size(), QSize(400, 250));
 
   // The BMP job over the source folder: nothing there is a RIM file.
-  r = cli({"--quiet", "convert-to-bmp", "--recursive", "src", "bmp"}, dir.path());
+  r = runCliProgram({"--quiet", "convert-to-bmp", "--recursive", "src", "bmp"}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these files!\n"
@@ -171,7 +159,7 @@ TEST(CliBatch, FailuresAreListedAndSourcesNeverReplaced) {
   std::filesystem::copy_file(corpusPath("ladybird.png"), dir.file("lady.rim"));
   const std::string lady = readFileBytes(dir.file("lady.rim"));
 
-  ProgramRun r = cli({"--quiet", "convert-to-rim", ".", "."}, dir.path());
+  ProgramRun r = runCliProgram({"--quiet", "convert-to-rim", ".", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these images!\n"
@@ -184,7 +172,7 @@ TEST(CliBatch, FailuresAreListedAndSourcesNeverReplaced) {
   EXPECT_EQ(learningMethodOf(dir.file("dune.rim")), 0);
 
   // Back to BMP in place: dune.rim decodes, the rest fail.
-  r = cli({"--quiet", "convert-to-bmp", ".", "."}, dir.path());
+  r = runCliProgram({"--quiet", "convert-to-bmp", ".", "."}, dir.path());
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these files!\n"
@@ -224,7 +212,7 @@ TEST(CliBatchThreads, JobsGiveTheOneJobOutput) {
                        const std::string& jobs) {
     const std::string out = command + jobs;
     std::filesystem::create_directories(dir.file(out));
-    ProgramRun r = cli({command, "--jobs", jobs, from, out}, dir.path());
+    ProgramRun r = runCliProgram({command, "--jobs", jobs, from, out}, dir.path());
     // The output folder's name and the timings differ from run to run.
     const std::regex folder(out);
     r.out = std::regex_replace(std::regex_replace(r.out, timing, "#"), folder, "OUT");

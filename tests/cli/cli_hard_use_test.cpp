@@ -1,29 +1,29 @@
 // folim-cli used hard: odd names, special files, damaged and huge images,
 // failing output streams, interrupted and colliding writes. Nothing is lost
 // and nothing fails silently.
-#include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <QBuffer>
 #include <QImage>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "codec/rim_codec.h"
+#include "support/run_program.h"
 #include "support/special_files.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;
+using testing_support::contains;
 using testing_support::examplesPath;
+using testing_support::Launch;
+using testing_support::ProgramRun;
 using testing_support::readFileBytes;
+using testing_support::runCliProgram;
+using testing_support::runningAsRoot;
 using testing_support::tagOrientation;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
@@ -31,75 +31,6 @@ using testing_support::writeFileBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun {
-  int code = -1;  // -1: killed (a hang) or did not exit
-  std::string out;
-  std::string err;
-};
-
-// How to run folim-cli: in a folder, with standard output sent somewhere
-// else, as an ordinary user (permissions mean nothing to root).
-struct Launch {
-  std::string workDir;
-  std::string stdoutPath;  // empty: captured
-  bool unprivileged = false;
-  int timeoutSeconds = 60;
-};
-
-bool runningAsRoot() { return ::geteuid() == 0; }
-
-CliRun cli(const std::vector<std::string>& args, const Launch& how = {}) {
-  TempDir capture;
-  const std::string outPath = how.stdoutPath.empty() ? capture.file("out") : how.stdoutPath;
-  const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int errFd = ::open(capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> argvStrings{binPath("folim-cli")};
-  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& s : argvStrings) argv.push_back(&s[0]);
-  argv.push_back(nullptr);
-
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    ::dup2(in, 0);
-    ::dup2(outFd, 1);
-    ::dup2(errFd, 2);
-    if (!how.workDir.empty() && ::chdir(how.workDir.c_str()) != 0) ::_exit(126);
-    if (how.unprivileged && runningAsRoot()) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-        ::_exit(126);
-      // Changing the user makes the process undumpable, which would keep
-      // the leak checker of a sanitizer build from inspecting it.
-      ::prctl(PR_SET_DUMPABLE, 1);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(outFd);
-  ::close(errFd);
-  CliRun run;
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeoutSeconds);
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      run.err = "timed out";
-      return run;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (WIFEXITED(status)) run.code = WEXITSTATUS(status);
-  if (how.stdoutPath.empty()) run.out = readFileBytes(outPath);
-  run.err = readFileBytes(capture.file("err"));
-  return run;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 std::size_t count(const std::string& text, char c) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), c));
@@ -172,8 +103,8 @@ class HardUse : public ::testing::Test {
   // A small RIM file made by folim-cli itself.
   void makeRim(const std::string& name, int seed = 0) {
     writePicture(dir.file(name + ".png"), 48, 40, "PNG", seed);
-    const CliRun r = cli({"--quiet", "encode", name + ".png", name + ".rim"}, here());
-    ASSERT_EQ(r.code, 0) << r.err;
+    const ProgramRun r = runCliProgram({"--quiet", "encode", name + ".png", name + ".rim"}, here());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
     fs::remove(dir.file(name + ".png"));
   }
   TempDir dir;
@@ -193,8 +124,9 @@ TEST_F(HardUse, BasesFileThatIsNoBasesFileIsRefusedAndKept) {
     const std::string before = bases == "pipe" ? "" : readFileBytes(dir.file(bases));
     Launch how = here();
     how.timeoutSeconds = 20;
-    const CliRun r = cli({"--quiet", "encode", "--bases", bases, "in.png", "out.rim"}, how);
-    EXPECT_EQ(r.code, 1) << bases << r.err;
+    const ProgramRun r =
+        runCliProgram({"--quiet", "encode", "--bases", bases, "in.png", "out.rim"}, how);
+    EXPECT_EQ(r.exitCode, 1) << bases << r.err;
     EXPECT_TRUE(contains(r.err, "folim-cli encode: " + message)) << r.err;
     if (bases != "pipe") {
       EXPECT_EQ(readFileBytes(dir.file(bases)), before) << bases;
@@ -202,8 +134,9 @@ TEST_F(HardUse, BasesFileThatIsNoBasesFileIsRefusedAndKept) {
     EXPECT_FALSE(fs::exists(dir.file("out.rim"))) << bases;
   }
   // A missing file is where the learned bases go.
-  const CliRun r = cli({"--quiet", "encode", "--bases", "new.bases", "in.png", "out.rim"}, here());
-  EXPECT_EQ(r.code, 0) << r.err;
+  const ProgramRun r =
+      runCliProgram({"--quiet", "encode", "--bases", "new.bases", "in.png", "out.rim"}, here());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.file("new.bases")));
 }
 
@@ -231,8 +164,8 @@ TEST_P(BatchCollisions, LaterFilesFailInsteadOfReplacingAnOutput) {
       writePicture(dir.file("src/" + name), 40, 32, format.c_str(), static_cast<int>(name.size()));
     }
   }
-  const CliRun r = cli({"--quiet", c.command, "--recursive", "src", "out"}, here());
-  EXPECT_EQ(r.code, 1) << r.out << r.err;
+  const ProgramRun r = runCliProgram({"--quiet", c.command, "--recursive", "src", "out"}, here());
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
   EXPECT_EQ(namesIn(dir.file("out")), c.outputs);
   for (const std::string& name : c.refused)
     EXPECT_TRUE(
@@ -257,13 +190,13 @@ TEST_F(HardUse, NamesThatAreNotUtf8TravelAsBytes) {
   const std::string replaced = "q\xef\xbf\xbd";  // what a UTF-8 round trip makes of it
   writePicture(dir.file(odd + ".png"), 48, 40, "PNG");
   writePicture(dir.file(replaced + ".png"), 24, 16, "PNG");  // a different picture
-  CliRun r = cli({"--quiet", "encode", odd + ".png", odd + ".rim"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  ProgramRun r = runCliProgram({"--quiet", "encode", odd + ".png", odd + ".rim"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(headerOf(dir.file(odd + ".rim")).imageWidth, 48u);
   EXPECT_FALSE(fs::exists(dir.file(replaced + ".rim")));
 
-  r = cli({"--quiet", "decode", odd + ".rim", "d\xfe.png"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = runCliProgram({"--quiet", "decode", odd + ".rim", "d\xfe.png"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.file("d\xfe.png")));
   EXPECT_FALSE(fs::exists(dir.file("d\xef\xbf\xbd.png")));
 
@@ -272,12 +205,12 @@ TEST_F(HardUse, NamesThatAreNotUtf8TravelAsBytes) {
   folder("bmps");
   fs::rename(dir.file(odd + ".png"), dir.file("src/" + odd + ".png"));
   fs::rename(dir.file(replaced + ".png"), dir.file("src/" + replaced + ".png"));
-  r = cli({"--quiet", "convert-to-rim", "src", "rims"}, here());
-  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  r = runCliProgram({"--quiet", "convert-to-rim", "src", "rims"}, here());
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(headerOf(dir.file("rims/" + odd + ".rim")).imageWidth, 48u);
   EXPECT_EQ(headerOf(dir.file("rims/" + replaced + ".rim")).imageWidth, 24u);
-  r = cli({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
-  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  r = runCliProgram({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(QImage(QString::fromStdString(dir.file("bmps/" + replaced + ".bmp"))).width(), 24);
   EXPECT_EQ(namesIn(dir.file("bmps")), (std::vector<std::string>{replaced + ".bmp", odd + ".bmp"}));
 }
@@ -287,12 +220,12 @@ TEST_F(HardUse, LongOutputNamesAreWritten) {
   writePicture(dir.file("in.png"), 48, 40, "PNG");
   for (const std::size_t length : {245u, 250u, 255u}) {
     const std::string rim = std::string(length - 4, 'r') + ".rim";
-    CliRun r = cli({"--quiet", "encode", "in.png", rim}, here());
-    EXPECT_EQ(r.code, 0) << length << r.err;
+    ProgramRun r = runCliProgram({"--quiet", "encode", "in.png", rim}, here());
+    EXPECT_EQ(r.exitCode, 0) << length << r.err;
     EXPECT_TRUE(fs::exists(dir.file(rim))) << length;
     const std::string png = std::string(length - 4, 'p') + ".png";
-    r = cli({"--quiet", "decode", rim, png}, here());
-    EXPECT_EQ(r.code, 0) << length << r.err;
+    r = runCliProgram({"--quiet", "decode", rim, png}, here());
+    EXPECT_EQ(r.exitCode, 0) << length << r.err;
     EXPECT_TRUE(fs::exists(dir.file(png))) << length;
   }
   for (const std::string& name : namesIn(dir.path())) EXPECT_FALSE(contains(name, ".tmp")) << name;
@@ -312,28 +245,28 @@ TEST_F(HardUse, SpecialFilesNeverBlock) {
   Launch how = here();
   how.timeoutSeconds = 30;
 
-  CliRun r = cli({"search", "q.rim", "d"}, how);
-  EXPECT_EQ(r.code, 0) << r.err;
+  ProgramRun r = runCliProgram({"search", "q.rim", "d"}, how);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "d/real.rim")) << r.out;
   EXPECT_FALSE(contains(r.out, "x.rim")) << r.out;
 
-  r = cli({"--quiet", "convert-to-rim", "d", "out"}, how);
-  EXPECT_EQ(r.code, 1) << r.err;
+  r = runCliProgram({"--quiet", "convert-to-rim", "d", "out"}, how);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(
       contains(r.out, "d/y.jpg: the source cannot be read as an image: is not a regular file"))
       << r.out;
 
-  r = cli({"--quiet", "convert-to-bmp", "d", "out"}, how);
-  EXPECT_EQ(r.code, 1) << r.err;
+  r = runCliProgram({"--quiet", "convert-to-bmp", "d", "out"}, how);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(contains(r.out, "d/x.rim: cannot read: is not a regular file")) << r.out;
   EXPECT_TRUE(fs::exists(dir.file("out/real.bmp")));
 
-  r = cli({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
-  EXPECT_EQ(r.code, 1) << r.err;
+  r = runCliProgram({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(contains(r.err, "c.ini: is not a regular file")) << r.err;
 
-  r = cli({"--quiet", "decode", "d/x.rim", "o.png"}, how);
-  EXPECT_EQ(r.code, 1) << r.err;
+  r = runCliProgram({"--quiet", "decode", "d/x.rim", "o.png"}, how);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_TRUE(contains(r.err, "d/x.rim: is not a regular file")) << r.err;
 }
 
@@ -347,8 +280,8 @@ TEST_F(HardUse, OutputThatCannotBeWrittenFailsTheCommand) {
   const std::vector<std::vector<std::string>> commands = {
       {"search", "q.rim", "d"}, {"info", "q.rim"}, {"params"}, {"search", "--json", "q.rim", "d"}};
   for (const auto& args : commands) {
-    const CliRun r = cli(args, full);
-    EXPECT_EQ(r.code, 1) << args[0] << r.err;
+    const ProgramRun r = runCliProgram(args, full);
+    EXPECT_EQ(r.exitCode, 1) << args[0] << r.err;
     EXPECT_TRUE(contains(r.err, "cannot write the output: No space left on device")) << r.err;
   }
 }
@@ -363,8 +296,8 @@ TEST_F(HardUse, UnreadableSubfolderIsReported) {
   Launch user = here();
   user.unprivileged = true;
   for (const char* command : {"convert-to-rim", "convert-to-bmp"}) {
-    const CliRun r = cli({"--quiet", command, "--recursive", "src", "out"}, user);
-    EXPECT_EQ(r.code, 1) << command << r.out << r.err;
+    const ProgramRun r = runCliProgram({"--quiet", command, "--recursive", "src", "out"}, user);
+    EXPECT_EQ(r.exitCode, 1) << command << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "src/locked: cannot read the folder: Permission denied")) << r.out;
   }
   EXPECT_TRUE(fs::exists(dir.file("out/a.rim")));
@@ -381,13 +314,13 @@ TEST_F(HardUse, DamagedQueryFailsTheSearch) {
   // The header stays whole; the averages or the bases are cut.
   writeFileBytes(dir.file("d/cut.rim"), bytes.substr(0, bytes.size() / 3));
   writeFileBytes(dir.file("q.rim"), bytes.substr(0, bytes.size() / 3));
-  CliRun r = cli({"search", "q.rim", "d"}, here());
-  EXPECT_EQ(r.code, 1) << r.out;
+  ProgramRun r = runCliProgram({"search", "q.rim", "d"}, here());
+  EXPECT_EQ(r.exitCode, 1) << r.out;
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(contains(r.err, "The query cannot be read: q.rim")) << r.err;
 
-  r = cli({"search", "a.rim", "d"}, here());
-  EXPECT_EQ(r.code, 0) << r.err;
+  r = runCliProgram({"search", "a.rim", "d"}, here());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(contains(r.out, " -1.000000 ")) << r.out;  // the damaged candidate
 }
 
@@ -398,23 +331,23 @@ TEST_F(HardUse, SearchOutputCannotBeForgedByNames) {
   const std::string forged = "e\n0.999999 0.999999 0.999999 fake.rim";
   fs::copy_file(dir.file("q.rim"), dir.file("d/" + forged));
   fs::copy_file(dir.file("q.rim"), dir.file("d/back\\slash\x01.rim"));
-  CliRun r = cli({"search", "q.rim", "d"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  ProgramRun r = runCliProgram({"search", "q.rim", "d"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(count(r.out, '\n'), 2u) << r.out;
   EXPECT_TRUE(contains(r.out, " d/e\\n0.999999 0.999999 0.999999 fake.rim\n")) << r.out;
   EXPECT_TRUE(contains(r.out, " d/back\\\\slash\\x01.rim\n")) << r.out;
 
-  r = cli({"search", "--null", "q.rim", "d"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = runCliProgram({"search", "--null", "q.rim", "d"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(count(r.out, '\0'), 2u);
   EXPECT_TRUE(contains(r.out, " d/" + forged + std::string(1, '\0'))) << r.out;
 
-  r = cli({"search", "--json", "q.rim", "d"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = runCliProgram({"search", "--json", "q.rim", "d"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(count(r.out, '\n'), 2u) << r.out;
   EXPECT_TRUE(contains(r.out, "\"path\":\"d/e\\n0.999999 0.999999 0.999999 fake.rim\"}")) << r.out;
   EXPECT_TRUE(contains(r.out, "\"path\":\"d/back\\\\slash\\u0001.rim\"}")) << r.out;
-  EXPECT_EQ(cli({"search", "--json", "--null", "q.rim", "d"}, here()).code, 2);
+  EXPECT_EQ(runCliProgram({"search", "--json", "--null", "q.rim", "d"}, here()).exitCode, 2);
 }
 
 // A convergence threshold that is not a positive finite number is refused
@@ -430,8 +363,9 @@ TEST_F(HardUse, UnusableConvergenceThresholdIsRefused) {
     writeFileBytes(dir.file("c.ini"), config);
     Launch how = here();
     how.timeoutSeconds = 30;
-    const CliRun r = cli({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
-    EXPECT_EQ(r.code, 1) << value << r.err;
+    const ProgramRun r =
+        runCliProgram({"--quiet", "encode", "--config", "c.ini", "in.png", "o.rim"}, how);
+    EXPECT_EQ(r.exitCode, 1) << value << r.err;
     EXPECT_TRUE(contains(r.err, "Some value in the config file are invalid.")) << r.err;
   }
 }
@@ -447,17 +381,18 @@ TEST_F(HardUse, TruncatedImagesFailTheirConversion) {
   for (const char* name : {"aqua.jpg", "flower.gif", "pic.bmp"}) {
     const std::string bytes = readFileBytes(dir.file(name));
     writeFileBytes(dir.file(std::string("src/") + name), bytes.substr(0, bytes.size() * 2 / 3));
-    const CliRun r = cli({"--quiet", "encode", std::string("src/") + name, "o.rim"}, here());
-    EXPECT_EQ(r.code, 1) << name;
+    const ProgramRun r =
+        runCliProgram({"--quiet", "encode", std::string("src/") + name, "o.rim"}, here());
+    EXPECT_EQ(r.exitCode, 1) << name;
     EXPECT_TRUE(contains(r.err, "the file is damaged: its image data is cut short")) << r.err;
     EXPECT_FALSE(fs::exists(dir.file("o.rim")));
     // The whole files pass the same check.
-    EXPECT_EQ(cli({"--quiet", "encode", name, "o.rim"}, here()).code, 0) << name;
+    EXPECT_EQ(runCliProgram({"--quiet", "encode", name, "o.rim"}, here()).exitCode, 0) << name;
     fs::remove(dir.file("o.rim"));
   }
   fs::copy_file(dir.file("whole.png"), dir.file("src/whole.png"));
-  const CliRun r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
-  EXPECT_EQ(r.code, 1);
+  const ProgramRun r = runCliProgram({"--quiet", "convert-to-rim", "src", "out"}, here());
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these images!\n"
             "src/aqua.jpg: the file is damaged: its image data is cut short\n"
@@ -472,12 +407,12 @@ TEST_F(HardUse, ConversionsFollowTheOrientationTag) {
   folder("out");
   writePicture(dir.file("src/turned.jpg"), 40, 24, "JPEG");
   tagOrientation(dir.file("src/turned.jpg"), 6);
-  CliRun r = cli({"--quiet", "encode", "src/turned.jpg", "one.rim"}, here());
-  ASSERT_EQ(r.code, 0) << r.err;
+  ProgramRun r = runCliProgram({"--quiet", "encode", "src/turned.jpg", "one.rim"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(headerOf(dir.file("one.rim")).imageWidth, 24u);
   EXPECT_EQ(headerOf(dir.file("one.rim")).imageHeight, 40u);
-  r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
-  ASSERT_EQ(r.code, 0) << r.out;
+  r = runCliProgram({"--quiet", "convert-to-rim", "src", "out"}, here());
+  ASSERT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(headerOf(dir.file("out/turned.rim")).imageWidth, 24u);
 }
 
@@ -486,13 +421,13 @@ TEST_F(HardUse, HugeImagesAreRefusedFromTheirHeader) {
   folder("src");
   folder("out");
   writeFileBytes(dir.file("src/huge.png"), pngHeaderOnly(16000, 16000));
-  CliRun r = cli({"--quiet", "encode", "src/huge.png", "o.rim"}, here());
-  EXPECT_EQ(r.code, 1);
+  ProgramRun r = runCliProgram({"--quiet", "encode", "src/huge.png", "o.rim"}, here());
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(
       contains(r.err, "src/huge.png: the image is too large to encode (16000 x 16000 pixels)"))
       << r.err;
-  r = cli({"--quiet", "convert-to-rim", "src", "out"}, here());
-  EXPECT_EQ(r.code, 1);
+  r = runCliProgram({"--quiet", "convert-to-rim", "src", "out"}, here());
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(contains(r.out, "src/huge.png: the image is too large to encode")) << r.out;
 }
 
@@ -505,8 +440,8 @@ TEST_F(HardUse, FailureListsNameTheSourceAndTheCause) {
   ::chmod(dir.file("locked").c_str(), 0555);
   Launch user = here();
   user.unprivileged = true;
-  CliRun r = cli({"--quiet", "convert-to-rim", "src", "locked"}, user);
-  EXPECT_EQ(r.code, 1);
+  ProgramRun r = runCliProgram({"--quiet", "convert-to-rim", "src", "locked"}, user);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these images!\n"
             "src/a.png: cannot write: Permission denied\n"
@@ -514,10 +449,10 @@ TEST_F(HardUse, FailureListsNameTheSourceAndTheCause) {
 
   // Into itself, a second time: every output is a listed source; each
   // source is named once.
-  r = cli({"--quiet", "convert-to-rim", "src", "src"}, here());
-  EXPECT_EQ(r.code, 0) << r.out;
-  r = cli({"--quiet", "convert-to-rim", "src", "src"}, here());
-  EXPECT_EQ(r.code, 1);
+  r = runCliProgram({"--quiet", "convert-to-rim", "src", "src"}, here());
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  r = runCliProgram({"--quiet", "convert-to-rim", "src", "src"}, here());
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out,
             "Failed conversion of these images!\n"
             "src/a.png: the output would overwrite a listed source file\n"
@@ -563,8 +498,8 @@ TEST_P(SpecialOutputs, AreRefusedAndKept) {
     place(c.output);
     std::vector<std::string> args = {"--quiet"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliRun r = cli(args, here());
-    EXPECT_EQ(r.code, 1) << c.output << r.err;
+    const ProgramRun r = runCliProgram(args, here());
+    EXPECT_EQ(r.exitCode, 1) << c.output << r.err;
     EXPECT_EQ(r.err, c.message + "\n") << c.output;
     EXPECT_TRUE(kept(c.output)) << c.output;
   }
@@ -575,8 +510,8 @@ TEST_P(SpecialOutputs, AreRefusedAndKept) {
   writePicture(dir.file("src/a.png"), 40, 32, "PNG");
   writePicture(dir.file("src/b.png"), 40, 32, "PNG", 1);
   place("rims/a.rim");
-  CliRun r = cli({"--quiet", "convert-to-rim", "src", "rims"}, here());
-  EXPECT_EQ(r.code, 1) << r.err;
+  ProgramRun r = runCliProgram({"--quiet", "convert-to-rim", "src", "rims"}, here());
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_EQ(r.out,
             "Failed conversion of these images!\nsrc/a.png: cannot write: is not a regular file\n");
   EXPECT_TRUE(kept("rims/a.rim"));
@@ -584,8 +519,8 @@ TEST_P(SpecialOutputs, AreRefusedAndKept) {
 
   fs::remove(dir.file("rims/a.rim"));
   place("bmps/b.bmp");
-  r = cli({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
-  EXPECT_EQ(r.code, 1) << r.err;
+  r = runCliProgram({"--quiet", "convert-to-bmp", "rims", "bmps"}, here());
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_EQ(r.out,
             "Failed conversion of these files!\nrims/b.rim: cannot write: is not a regular file\n");
   EXPECT_TRUE(kept("bmps/b.bmp"));

@@ -4,26 +4,27 @@
 // left on disk. folim-cli runs as its own process with a chosen HOME and
 // cache, as an ordinary user where permissions matter (they mean nothing
 // to root).
-#include <fcntl.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <thread>
 
+#include "support/index_sql.h"
+#include "support/run_program.h"
 #include "support/test_support.h"
 
-using testing_support::binPath;
 using testing_support::examplesPath;
+using testing_support::Launch;
+using testing_support::modeOf;
+using testing_support::ProgramRun;
 using testing_support::readFileBytes;
+using testing_support::runCliProgram;
+using testing_support::runningAsRoot;
+using testing_support::sql;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
@@ -32,14 +33,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uid_t kNobody = 65534;
-
-bool runningAsRoot() { return ::geteuid() == 0; }
-
-struct Outcome {
-  int code = -1;  // -1: killed (a hang) or did not exit
-  std::string out;
-  std::string err;
-};
 
 // A folder with two pictures, a home without a cache yet, and the
 // environment folim-cli is started with.
@@ -56,56 +49,18 @@ class Scene {
   std::string defaultIndex() const { return file("home/.cache/folim/index.sqlite"); }
 
   // Runs folim-cli in the scene's folder; as nobody when asked and root.
-  Outcome cli(const std::vector<std::string>& args, bool unprivileged = false) {
+  ProgramRun cli(const std::vector<std::string>& args, bool unprivileged = false) {
     if (unprivileged && runningAsRoot() && !handedOver_) {
       handOver(root.path());
       handedOver_ = true;  // what root makes later stays root's
     }
-    TempDir capture;
-    const int outFd = ::open(capture.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int errFd = ::open(capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> argvStrings{binPath("folim-cli")};
-    argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argvStrings) argv.push_back(&s[0]);
-    argv.push_back(nullptr);
-    std::vector<std::string> envStrings;
-    for (const auto& [key, value] : env) envStrings.push_back(key + "=" + value);
-    envStrings.push_back("PATH=/usr/bin:/bin");
-    std::vector<char*> envp;
-    for (std::string& s : envStrings) envp.push_back(&s[0]);
-    envp.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(outFd, 1);
-      ::dup2(errFd, 2);
-      if (::chdir(root.path().c_str()) != 0) ::_exit(126);
-      if (unprivileged && runningAsRoot()) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-          ::_exit(126);
-        ::prctl(PR_SET_DUMPABLE, 1);  // for a sanitizer's leak checker
-      }
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    ::close(outFd);
-    ::close(errFd);
-    Outcome outcome;
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        outcome.err = "timed out";
-        return outcome;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (WIFEXITED(status)) outcome.code = WEXITSTATUS(status);
-    outcome.out = readFileBytes(capture.file("out"));
-    outcome.err = readFileBytes(capture.file("err"));
-    return outcome;
+    Launch how;
+    how.workDir = root.path();
+    how.unprivileged = unprivileged;
+    how.environment.emplace();
+    for (const auto& [key, value] : env) how.environment->push_back(key + "=" + value);
+    how.environment->push_back("PATH=/usr/bin:/bin");
+    return runCliProgram(args, how);
   }
 
   std::map<std::string, std::string> env;
@@ -123,25 +78,10 @@ class Scene {
   bool handedOver_ = false;
 };
 
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
-
-void sql(const std::string& file, const char* text) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-  char* message = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, text, nullptr, nullptr, &message), SQLITE_OK)
-      << (message != nullptr ? message : "");
-  sqlite3_free(message);
-  sqlite3_close(db);
-}
-
 // The default index, made of the pictures (as the scene's user).
 void madeIndex(Scene& s, bool unprivileged = false) {
-  const Outcome o = s.cli({"index", "pics"}, unprivileged);
-  ASSERT_EQ(o.code, 0) << o.err;
+  const ProgramRun o = s.cli({"index", "pics"}, unprivileged);
+  ASSERT_EQ(o.exitCode, 0) << o.err;
 }
 
 struct Case {
@@ -163,8 +103,8 @@ TEST_P(IndexMessages, SayWhatIsWrongAndLeaveWhatIsNotTheirs) {
   Scene scene;
   if (c.setup) c.setup(scene);
   if (HasFatalFailure()) return;
-  const Outcome o = scene.cli(c.args, c.unprivileged);
-  EXPECT_EQ(o.code, c.code) << o.out << o.err;
+  const ProgramRun o = scene.cli(c.args, c.unprivileged);
+  EXPECT_EQ(o.exitCode, c.code) << o.out << o.err;
   if (c.err.empty()) {
     EXPECT_EQ(o.err, "");
   } else {
@@ -258,7 +198,7 @@ const Case kCases[] = {
      1,
      [](Scene& s) {
        EXPECT_FALSE(fs::exists(s.file("locked/folim")));
-       const Outcome o = s.cli({"index", "pics"}, true);
+       const ProgramRun o = s.cli({"index", "pics"}, true);
        EXPECT_NE(
            o.err.find("cannot make the folder " + s.file("locked/folim") + ": Permission denied\n"),
            std::string::npos)
@@ -276,7 +216,7 @@ const Case kCases[] = {
      1,
      [](Scene& s) {
        // The cause: the index itself.
-       const Outcome o = s.cli({"index", "pics"}, true);
+       const ProgramRun o = s.cli({"index", "pics"}, true);
        EXPECT_NE(o.err.find("(" + s.defaultIndex() + ": Permission denied)\n"), std::string::npos)
            << o.err;
      },
@@ -285,9 +225,9 @@ const Case kCases[] = {
      [](Scene& s) {
        madeIndex(s, true);
        ::chmod(s.defaultIndex().c_str(), 0400);
-       const Outcome o =
+       const ProgramRun o =
            s.cli({"search", "--index", "default", "--no-refresh", "pics/aqua.jpg", "pics"}, true);
-       ASSERT_EQ(o.code, 0) << o.err;
+       ASSERT_EQ(o.exitCode, 0) << o.err;
        ASSERT_EQ(modeOf(s.defaultIndex() + "-shm"), 0400u);  // what SQLite leaves
        ::chmod(s.defaultIndex().c_str(), 0600);
        writeFileBytes(s.file("pics/new.jpg"), kPhotoBytes);
@@ -344,7 +284,7 @@ const Case kCases[] = {
      "folim-cli search: 2 damaged index entries dropped\n",
      0,
      [](Scene& s) {
-       const Outcome again = s.cli({"search", "--index", "default", "pics/aqua.jpg", "pics"});
+       const ProgramRun again = s.cli({"search", "--index", "default", "pics/aqua.jpg", "pics"});
        EXPECT_EQ(again.err, "");
        EXPECT_EQ(again.out.substr(0, 27), "1.000000 1.000000 1.000000 ");
      }},

@@ -18,32 +18,22 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/cli.h"
+#include "support/cli_in_process.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
 
 extern char** environ;
 
 using testing_support::binPath;
+using testing_support::CliRun;
 using testing_support::examplesPath;
 using testing_support::readFileBytes;
+using testing_support::runCli;
 using testing_support::runProgram;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -84,40 +74,41 @@ class CliIndex : public ::testing::Test {
     save(example("ladybird.png"), dir.file("ladybird.png"), "PNG");
     save(example("garden.tiff"), dir.file("garden.tiff"), "TIFF");
     save(example("dune.jpg"), dir.file("dune.webp"), "WEBP");
-    ASSERT_EQ(run({"--quiet", "encode", examplesPath("storm.jpg"), dir.file("storm.rim")}).code, 0);
+    ASSERT_EQ(runCli({"--quiet", "encode", examplesPath("storm.jpg"), dir.file("storm.rim")}).code,
+              0);
   }
 };
 
 TEST_F(CliIndex, AJpegQueryFindsItselfThenItsResizedCopyAmongEveryFormat) {
   mixedFolder();
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_EQ(built.out, "added 6, refreshed 0, removed 0, failed 0, unchanged 0\n");
-  const CliRun found = run({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+  const CliRun found = runCli({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
   ASSERT_EQ(found.code, 0) << found.err;
   const std::vector<std::string> lines = linesOf(found.out);
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0], "1.000000 1.000000 1.000000 " + dir.file("aqua.jpg"));
   EXPECT_EQ(lines[1].substr(lines[1].rfind(' ') + 1), dir.file("aqua-small.jpg"));
   // --top and the refresh: nothing changed, nothing is learned again.
-  const CliRun again = run({"index", "--index", index(), dir.path()});
+  const CliRun again = runCli({"index", "--index", index(), dir.path()});
   EXPECT_EQ(again.out, "added 0, refreshed 0, removed 0, failed 0, unchanged 6\n");
-  const CliRun top = run({"search", "--index", index(), "--no-refresh", "--top", "2",
-                          dir.file("aqua.jpg"), dir.path()});
+  const CliRun top = runCli({"search", "--index", index(), "--no-refresh", "--top", "2",
+                             dir.file("aqua.jpg"), dir.path()});
   EXPECT_EQ(linesOf(top.out), std::vector<std::string>(lines.begin(), lines.begin() + 2));
 }
 
 TEST_F(CliIndex, RimResultsAreThoseOfTheSearchWithoutTheIndex) {
   for (const char* name : {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png", "wood.jpg"}) {
     const std::string stem = std::string(name).substr(0, std::string(name).find('.'));
-    ASSERT_EQ(run({"--quiet", "encode", examplesPath(name), dir.file(stem + ".rim")}).code, 0);
+    ASSERT_EQ(runCli({"--quiet", "encode", examplesPath(name), dir.file(stem + ".rim")}).code, 0);
   }
   save(example("storm.jpg"), dir.file("storm.jpg"), "JPEG");
-  const CliRun exhaustive = run({"search", dir.file("dune.rim"), dir.path()});
+  const CliRun exhaustive = runCli({"search", dir.file("dune.rim"), dir.path()});
   ASSERT_EQ(exhaustive.code, 0) << exhaustive.err;
   ASSERT_EQ(linesOf(exhaustive.out).size(), 5u);
   for (const char* shortlist : {"0", "200", "3"}) {
-    const CliRun indexed = run(
+    const CliRun indexed = runCli(
         {"search", "--index", index(), "--shortlist", shortlist, dir.file("dune.rim"), dir.path()});
     ASSERT_EQ(indexed.code, 0) << indexed.err;
     const std::vector<std::string> rims = rimLines(indexed.out);
@@ -139,7 +130,7 @@ TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
   save(example("aqua.jpg").scaled(300, 188, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
        dir.file("aqua-copy.png"), "PNG");
   save(example("storm.jpg").mirrored(true, false), dir.file("storm-mirror.jpg"), "JPEG", 60);
-  const CliRun found = run({"duplicates", "--index", index(), dir.path()});
+  const CliRun found = runCli({"duplicates", "--index", index(), dir.path()});
   ASSERT_EQ(found.code, 0) << found.err;
   std::vector<std::string> lines = linesOf(found.out);
   ASSERT_EQ(lines.size(), 5u) << found.out;
@@ -153,14 +144,15 @@ TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
                                              dir.file("storm-mirror.jpg"), dir.file("storm.jpg")}));
   EXPECT_EQ(lines[0].substr(0, 27), "1.000000 1.000000 1.000000 ");
 
-  const CliRun json = run({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
+  const CliRun json =
+      runCli({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
   ASSERT_EQ(json.code, 0);
   EXPECT_EQ(json.out.front(), '[');
   EXPECT_NE(json.out.find("{\"path\": \"" + dir.file("aqua.jpg") + "\", \"score\": "),
             std::string::npos)
       << json.out;
   // A threshold nothing reaches finds no group.
-  const CliRun none = run(
+  const CliRun none = runCli(
       {"duplicates", "--json", "--no-refresh", "--threshold", "1", "--index", index(), dir.path()});
   EXPECT_EQ(none.out, "[]\n");
 }
@@ -173,7 +165,7 @@ TEST_F(CliIndex, DuplicatesEscapesOddNamesAsTheSearchDoes) {
   std::filesystem::rename(dir.file("storm.jpg"), dir.file("storm\n\xff.jpg"));
   save(example("storm.jpg").mirrored(true, false), dir.file("storm-mirror.jpg"), "JPEG", 60);
   save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
-  const CliRun found = run({"duplicates", "--index", index(), dir.path()});
+  const CliRun found = runCli({"duplicates", "--index", index(), dir.path()});
   ASSERT_EQ(found.code, 0) << found.err;
   const std::vector<std::string> lines = linesOf(found.out);
   ASSERT_EQ(lines.size(), 2u) << found.out;
@@ -181,7 +173,8 @@ TEST_F(CliIndex, DuplicatesEscapesOddNamesAsTheSearchDoes) {
   EXPECT_TRUE(lines[0].find(spelled) != std::string::npos ||
               lines[1].find(spelled) != std::string::npos)
       << found.out;
-  const CliRun json = run({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
+  const CliRun json =
+      runCli({"duplicates", "--json", "--no-refresh", "--index", index(), dir.path()});
   EXPECT_NE(json.out.find("\"" + dir.path() + "/storm\\n\\udcff.jpg\""), std::string::npos)
       << json.out;
 }
@@ -190,7 +183,7 @@ TEST_F(CliIndex, DuplicatesEscapesOddNamesAsTheSearchDoes) {
 // garbage.
 std::string damagedFolimIndex(const std::string& scratch) {
   const std::string path = scratch + "/whole.sqlite";
-  EXPECT_EQ(run({"index", "--index", path, scratch}).code, 0);
+  EXPECT_EQ(runCli({"index", "--index", path, scratch}).code, 0);
   std::string bytes = readFileBytes(path);
   for (std::size_t i = 16; i < 68; ++i) bytes[i] = '\x17';
   return bytes;
@@ -201,7 +194,7 @@ TEST_F(CliIndex, ADamagedIndexIsReportedAndRebuilt) {
   TempDir scratch;
   const std::string damaged = damagedFolimIndex(scratch.path());
   writeFileBytes(index(), damaged);
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   ASSERT_EQ(built.code, 0) << built.err;
   EXPECT_NE(built.err.find("damaged"), std::string::npos);
   EXPECT_EQ(built.out, "added 6, refreshed 0, removed 0, failed 0, unchanged 0\n");
@@ -212,15 +205,15 @@ TEST_F(CliIndex, UnreadableQueriesAndBadOptionsAreReported) {
   mixedFolder();
   writeFileBytes(dir.file("broken.jpg"), "no picture");
   // The broken picture is a failed row.
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   EXPECT_EQ(built.out, "added 7, refreshed 0, removed 0, failed 1, unchanged 0\n");
-  const CliRun broken = run({"search", "--index", index(), dir.file("broken.jpg"), dir.path()});
+  const CliRun broken = runCli({"search", "--index", index(), dir.file("broken.jpg"), dir.path()});
   EXPECT_EQ(broken.code, 1);
   EXPECT_NE(broken.err.find("broken.jpg"), std::string::npos);
-  EXPECT_EQ(run({"search", "--shortlist", "x", dir.file("aqua.jpg"), dir.path()}).code, 2);
-  EXPECT_EQ(run({"index", "--jobs", "0", dir.path()}).code, 2);
-  EXPECT_EQ(run({"index", "--index", index()}).code, 2);
-  EXPECT_EQ(run({"duplicates", "--threshold", "2", dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"search", "--shortlist", "x", dir.file("aqua.jpg"), dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"index", "--jobs", "0", dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"index", "--index", index()}).code, 2);
+  EXPECT_EQ(runCli({"duplicates", "--threshold", "2", dir.path()}).code, 2);
 }
 
 // Random bytes written into any one page of a real index: whatever SQLite's
@@ -230,7 +223,7 @@ TEST_F(CliIndex, UnreadableQueriesAndBadOptionsAreReported) {
 TEST_F(CliIndex, DamageInAnyPageOfTheIndexIsRepaired) {
   mixedFolder();
   std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("aqua-copy.jpg"));
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   ASSERT_EQ(built.code, 0) << built.err;
   const std::string pristine = readFileBytes(index());
   constexpr std::size_t kPage = 4096;
@@ -245,7 +238,7 @@ TEST_F(CliIndex, DamageInAnyPageOfTheIndexIsRepaired) {
       std::filesystem::remove(index() + suffix);
     writeFileBytes(index(), bytes);
     for (int round = 0; round < 2; ++round) {
-      const CliRun found = run({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+      const CliRun found = runCli({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
       ASSERT_EQ(found.code, 0) << "page " << page << ": " << found.err;
       EXPECT_NE(found.out.find(exact + dir.file("aqua.jpg") + "\n"), std::string::npos)
           << "page " << page << " round " << round << "\n"
@@ -267,13 +260,13 @@ TEST_F(CliIndex, DamageInAnyPageOfTheIndexIsRepaired) {
 TEST_F(CliIndex, AnUnreadablePictureIsListedByIndexAndRankedMinusOneBySearch) {
   for (const char* name : {"aqua.jpg", "dune.jpg"}) {
     const std::string stem = std::string(name).substr(0, std::string(name).find('.'));
-    ASSERT_EQ(run({"--quiet", "encode", examplesPath(name), dir.file(stem + ".rim")}).code, 0);
+    ASSERT_EQ(runCli({"--quiet", "encode", examplesPath(name), dir.file(stem + ".rim")}).code, 0);
   }
   const std::string bytes = readFileBytes(dir.file("dune.rim"));
   // The header whole, the sections cut.
   writeFileBytes(dir.file("cut.rim"), bytes.substr(0, 1000));
   writeFileBytes(dir.file("broken.jpg"), "no picture");
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   EXPECT_EQ(built.code, 1);
   EXPECT_EQ(built.out, "added 4, refreshed 0, removed 0, failed 2, unchanged 0\n");
   EXPECT_NE(
@@ -283,9 +276,9 @@ TEST_F(CliIndex, AnUnreadablePictureIsListedByIndexAndRankedMinusOneBySearch) {
   EXPECT_NE(built.err.find("folim-cli index: " + dir.file("cut.rim") + ": "), std::string::npos)
       << built.err;
 
-  const CliRun direct = run({"search", dir.file("aqua.rim"), dir.path()});
+  const CliRun direct = runCli({"search", dir.file("aqua.rim"), dir.path()});
   const CliRun indexed =
-      run({"search", "--index", index(), "--no-refresh", dir.file("aqua.rim"), dir.path()});
+      runCli({"search", "--index", index(), "--no-refresh", dir.file("aqua.rim"), dir.path()});
   ASSERT_EQ(indexed.code, 0) << indexed.err;
   const std::string minusOne = "-1.000000 -1.000000 -1.000000 ";
   EXPECT_NE(direct.out.find(minusOne + dir.file("cut.rim") + "\n"), std::string::npos)
@@ -294,6 +287,31 @@ TEST_F(CliIndex, AnUnreadablePictureIsListedByIndexAndRankedMinusOneBySearch) {
   ASSERT_EQ(lines.size(), 4u) << indexed.out;
   EXPECT_EQ(lines[2], minusOne + dir.file("broken.jpg"));
   EXPECT_EQ(lines[3], minusOne + dir.file("cut.rim"));
+}
+
+// A picture that could not be read and was repaired since is searched and
+// grouped again once the index is refreshed: its row is readable again, not
+// only its signature new.
+TEST_F(CliIndex, ARepairedPictureIsSearchedAndGroupedAgain) {
+  save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
+  save(example("dune.jpg"), dir.file("dune.jpg"), "JPEG");
+  writeFileBytes(dir.file("repaired.jpg"), "no picture yet");
+  EXPECT_EQ(runCli({"index", "--index", index(), dir.path()}).out,
+            "added 3, refreshed 0, removed 0, failed 1, unchanged 0\n");
+  std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("repaired.jpg"),
+                             std::filesystem::copy_options::overwrite_existing);
+  const CliRun found = runCli({"search", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+  ASSERT_EQ(found.code, 0) << found.err;
+  const std::vector<std::string> lines = linesOf(found.out);
+  ASSERT_EQ(lines.size(), 3u) << found.out;
+  const std::string exact = "1.000000 1.000000 1.000000 ";
+  EXPECT_NE(found.out.find(exact + dir.file("repaired.jpg") + "\n"), std::string::npos)
+      << found.out;
+  const CliRun groups = runCli({"duplicates", "--no-refresh", "--index", index(), dir.path()});
+  ASSERT_EQ(groups.code, 0) << groups.err;
+  EXPECT_NE(groups.out.find(exact + dir.file("repaired.jpg") + "\n"), std::string::npos)
+      << groups.out;
+  EXPECT_EQ(linesOf(groups.out).size(), 2u) << groups.out;
 }
 
 // Pictures dated where nanoseconds since 1970 overflow 64 bits (after
@@ -313,16 +331,16 @@ TEST_F(CliIndex, PicturesOfAnyDateAreIndexedSearchedAndGrouped) {
         runProgram("/usr/bin/touch", {"-d", date, dir.file(name)});
     ASSERT_EQ(touched.exitCode, 0) << touched.err;
   }
-  const CliRun built = run({"index", "--index", index(), dir.path()});
+  const CliRun built = runCli({"index", "--index", index(), dir.path()});
   EXPECT_EQ(built.out, "added 4, refreshed 0, removed 0, failed 0, unchanged 0\n") << built.err;
-  EXPECT_EQ(run({"index", "--index", index(), dir.path()}).out,
+  EXPECT_EQ(runCli({"index", "--index", index(), dir.path()}).out,
             "added 0, refreshed 0, removed 0, failed 0, unchanged 4\n");
   TempDir fresh;
   const CliRun found =
-      run({"search", "--index", fresh.file("i.sqlite"), dir.file("aqua.jpg"), dir.path()});
+      runCli({"search", "--index", fresh.file("i.sqlite"), dir.file("aqua.jpg"), dir.path()});
   EXPECT_EQ(linesOf(found.out).size(), 4u) << found.out << found.err;
   TempDir other;
-  const CliRun groups = run({"duplicates", "--index", other.file("i.sqlite"), dir.path()});
+  const CliRun groups = runCli({"duplicates", "--index", other.file("i.sqlite"), dir.path()});
   EXPECT_EQ(linesOf(groups.out).size(), 2u) << groups.out << groups.err;
 }
 
@@ -331,10 +349,10 @@ TEST_F(CliIndex, PicturesOfAnyDateAreIndexedSearchedAndGrouped) {
 TEST_F(CliIndex, DuplicatesSpellColourAsSearchDoes) {
   save(example("aqua.jpg"), dir.file("aqua.jpg"), "JPEG");
   std::filesystem::copy_file(dir.file("aqua.jpg"), dir.file("aqua-copy.jpg"));
-  const CliRun groups = run({"duplicates", "--json", "--index", index(), dir.path()});
+  const CliRun groups = runCli({"duplicates", "--json", "--index", index(), dir.path()});
   ASSERT_EQ(groups.code, 0) << groups.err;
   const CliRun found =
-      run({"search", "--json", "--index", index(), dir.file("aqua.jpg"), dir.path()});
+      runCli({"search", "--json", "--index", index(), dir.file("aqua.jpg"), dir.path()});
   ASSERT_EQ(found.code, 0) << found.err;
   EXPECT_NE(found.out.find("\"colour\":1.000000"), std::string::npos) << found.out;
   EXPECT_NE(groups.out.find("\"colour\": 1.000000, \"color\": 1.000000}"), std::string::npos)
@@ -392,7 +410,7 @@ TEST_F(CliIndex, TwoProcessesShareOneIndex) {
             "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
   EXPECT_EQ(readFileBytes(store.file("b.out")),
             "added 8, refreshed 0, removed 0, failed 0, unchanged 0\n");
-  const CliRun again = run({"index", "--index", index(), dir.path(), second.path()});
+  const CliRun again = runCli({"index", "--index", index(), dir.path(), second.path()});
   EXPECT_EQ(again.out, "added 0, refreshed 0, removed 0, failed 0, unchanged 16\n");
 }
 
@@ -415,7 +433,7 @@ TEST_F(CliIndex, AnInterruptedBuildIsCompletedByTheNextRun) {
   } else {
     EXPECT_EQ(code, 0);  // a fast machine finished first
   }
-  const CliRun second = run({"index", "--index", index(), dir.path()});
+  const CliRun second = runCli({"index", "--index", index(), dir.path()});
   ASSERT_EQ(second.code, 0) << second.err;
   EXPECT_EQ(second.out, "added " + std::to_string(kPictures - added) +
                             ", refreshed 0, removed 0, failed 0, unchanged " +

@@ -60,6 +60,7 @@ TEST_F(Launcher, DecodingToBmpAnswersAsTheFullCommandSet) {
       {"quiet", {"--quiet"}, "good.rim", "a.bmp"},
       {"traced, upper case", {}, "good.rim", "b.BMP"},
       {"threads", {"--threads", "2", "--quiet"}, "good.rim", "c.bmp"},
+      {"threads with a sign", {"--threads", "+2", "--quiet"}, "good.rim", "h.bmp"},
       {"cut short", {"--quiet"}, "cut.rim", "d.bmp"},
       {"not a RIM file", {"--quiet"}, "fake.rim", "e.bmp"},
       {"missing input", {"--quiet"}, "missing.rim", "f.bmp"},
@@ -91,17 +92,23 @@ TEST_F(Launcher, DamagedInputLeavesAnExistingOutputAlone) {
 }
 
 // Alone in a folder, without the full command set beside it, the program
-// still decodes to BMP: that path does not load it.
+// still decodes to BMP: that path does not load it. It reads the options
+// before the command as the full set does.
 TEST_F(Launcher, DecodesToBmpWithoutTheFullCommandSet) {
   const std::string alone = dir.file("folim-cli");
   std::filesystem::copy_file(binPath("folim-cli"), alone);
-  const ProgramRun r =
-      runProgram(alone, {"--quiet", "decode", "good.rim", "alone.bmp"}, dir.path());
-  EXPECT_EQ(r.exitCode, 0) << r.err;
   const ProgramRun reference = runProgram(
       binPath("folim-cli"), {"--quiet", "decode", "--", "good.rim", "ref.bmp"}, dir.path());
   ASSERT_EQ(reference.exitCode, 0) << reference.err;
-  EXPECT_EQ(readFileBytes(dir.file("alone.bmp")), readFileBytes(dir.file("ref.bmp")));
+  const std::vector<std::string> options[] = {{"--quiet"}, {"--threads", "+2", "--quiet"}};
+  for (const std::vector<std::string>& before : options) {
+    std::vector<std::string> args = before;
+    args.insert(args.end(), {"decode", "good.rim", "alone.bmp"});
+    const ProgramRun r = runProgram(alone, args, dir.path());
+    EXPECT_EQ(r.exitCode, 0) << before.front() << ": " << r.err;
+    EXPECT_EQ(readFileBytes(dir.file("alone.bmp")), readFileBytes(dir.file("ref.bmp")));
+    std::filesystem::remove(dir.file("alone.bmp"));
+  }
 
   std::FILE* pipe = ::popen(("readelf -d '" + binPath("folim-cli") + "'").c_str(), "r");
   ASSERT_NE(pipe, nullptr);

@@ -2,30 +2,18 @@
 
 #include <sstream>
 
-#include "cli/cli.h"
+#include "support/cli_in_process.h"
 #include "support/test_support.h"
 
+using testing_support::CliRun;
+using testing_support::runCli;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
-namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(CliParams, DefaultsWhenTheConfigCannotBeOpened) {
-  const CliRun r = run({"params", "--config", "/nonexistent"});
+  const CliRun r = runCli({"params", "--config", "/nonexistent"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("  Conversion = 0.000100\n"), std::string::npos);
   EXPECT_NE(r.out.find("  Average Quantize Step = 1\n"), std::string::npos);
@@ -36,21 +24,21 @@ TEST(CliParams, ReadsTheGivenConfig) {
   TempDir dir;
   writeFileBytes(dir.file("c.ini"),
                  "[Common]\nPatchWidth=8\n[Compression]\nCoeffQuantizeStep=40\n");
-  const CliRun r = run({"params", "--config=" + dir.file("c.ini")});
+  const CliRun r = runCli({"params", "--config=" + dir.file("c.ini")});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("  Average Quantize Step = 3\n"), std::string::npos);
   EXPECT_NE(r.out.find("  Coeff Quantize Step = 40\n"), std::string::npos);
 }
 
 TEST(CliUsage, HelpAndBadUsage) {
-  CliRun r = run({"--help"});
+  CliRun r = runCli({"--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("params"), std::string::npos);
-  r = run({"params", "--help"});
+  r = runCli({"params", "--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("Usage: folim-cli params"), std::string::npos);
-  EXPECT_EQ(run({}).code, 2);
-  EXPECT_EQ(run({"frobnicate"}).code, 2);
-  EXPECT_EQ(run({"params", "--bogus"}).code, 2);
-  EXPECT_EQ(run({"params", "--config"}).code, 2);
+  EXPECT_EQ(runCli({}).code, 2);
+  EXPECT_EQ(runCli({"frobnicate"}).code, 2);
+  EXPECT_EQ(runCli({"params", "--bogus"}).code, 2);
+  EXPECT_EQ(runCli({"params", "--config"}).code, 2);
 }

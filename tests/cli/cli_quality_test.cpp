@@ -9,17 +9,12 @@
 #include "support/run_program.h"
 #include "support/test_support.h"
 
-using testing_support::binPath;
 using testing_support::corpusPath;
 using testing_support::ProgramRun;
-using testing_support::runProgram;
+using testing_support::runCliProgram;
 using testing_support::TempDir;
 
 namespace {
-
-ProgramRun cli(const std::vector<std::string>& args, const std::string& workDir) {
-  return runProgram(binPath("folim-cli"), args, workDir);
-}
 
 std::uint32_t dimensionOf(const std::string& path) {
   CRIMCodec codec;
@@ -30,7 +25,7 @@ std::uint32_t dimensionOf(const std::string& path) {
 }
 
 double psnrOf(const std::string& original, const std::string& rim, const std::string& dir) {
-  const ProgramRun r = cli({"compare", original, rim}, dir);
+  const ProgramRun r = runCliProgram({"compare", original, rim}, dir);
   std::smatch m;
   EXPECT_TRUE(std::regex_search(r.out, m, std::regex("PSNR ([0-9.]+) dB"))) << r.out << r.err;
   return m.empty() ? 0.0 : std::stod(m[1]);
@@ -47,7 +42,7 @@ TEST_P(CliParamsWithOptions, ShowTheEffectiveValues) {
   TempDir dir;
   std::vector<std::string> args = {"params", "--config", "/nonexistent"};
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
-  const ProgramRun r = cli(args, dir.path());
+  const ProgramRun r = runCliProgram(args, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind("[Common Parameters]\n", 0), 0u);
   for (const std::string& line : GetParam().lines)
@@ -67,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CliParamsWithOptions, NoOptionsNoEncoderSettings) {
   TempDir dir;
-  const ProgramRun r = cli({"params", "--config", "/nonexistent"}, dir.path());
+  const ProgramRun r = runCliProgram({"params", "--config", "/nonexistent"}, dir.path());
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.find("[Encoder Settings]"), std::string::npos);
 }
@@ -76,7 +71,7 @@ class CliBadEncoderOption : public testing::TestWithParam<std::vector<std::strin
 
 TEST_P(CliBadEncoderOption, IsBadUsage) {
   TempDir dir;
-  const ProgramRun r = cli(GetParam(), dir.path());
+  const ProgramRun r = runCliProgram(GetParam(), dir.path());
   EXPECT_EQ(r.exitCode, 2) << r.err;
   EXPECT_NE(r.err.find("Usage: folim-cli"), std::string::npos) << r.err;
 }
@@ -100,8 +95,8 @@ TEST(CliQuality, PresetsAndStepsEndToEnd) {
   std::filesystem::copy_file(corpusPath("dune.jpg"), dir.file("photos/dune.jpg"));
 
   for (const char* preset : {"small", "archive"}) {
-    const ProgramRun r =
-        cli({"--quiet", "convert-to-rim", "--quality", preset, "photos", preset}, dir.path());
+    const ProgramRun r = runCliProgram(
+        {"--quiet", "convert-to-rim", "--quality", preset, "photos", preset}, dir.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "finished conversion to RIM images!\n");
   }
@@ -121,16 +116,16 @@ TEST(CliQuality, PresetsAndStepsEndToEnd) {
                                   "MaxIterations=0\n[Compression]\nCoeffQuantizeStep=12\n"
                                   "DoChangeStep=0\nMaxZeroRun=16\nPrecisionBit=16\n"
                                   "BasePrecisionBit=7\n");
-  ProgramRun r =
-      cli({"--quiet", "encode", "--config", "step12.ini", "photos/wood.jpg", "a.rim"}, dir.path());
+  ProgramRun r = runCliProgram(
+      {"--quiet", "encode", "--config", "step12.ini", "photos/wood.jpg", "a.rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = cli({"--quiet", "encode", "--step", "12", "--no-rdo", "photos/wood.jpg", "b.rim"},
-          dir.path());
+  r = runCliProgram({"--quiet", "encode", "--step", "12", "--no-rdo", "photos/wood.jpg", "b.rim"},
+                    dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(testing_support::readFileBytes(dir.file("a.rim")),
             testing_support::readFileBytes(dir.file("b.rim")));
   // With the optimisation the encode says so in its trace.
-  r = cli({"encode", "--step", "12", "photos/wood.jpg", "c.rim"}, dir.path());
+  r = runCliProgram({"encode", "--step", "12", "photos/wood.jpg", "c.rim"}, dir.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("  optimising..."), std::string::npos);
 }

@@ -7,26 +7,16 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "retrieval/synthetic_rim.h"
+#include "support/cli_in_process.h"
 #include "support/test_support.h"
 
+using testing_support::CliRun;
+using testing_support::runCli;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-CliRun run(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int code = cli::runCli(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 struct Line {
   double score, edge, colour;
@@ -41,23 +31,17 @@ std::vector<Line> linesOf(const std::string& text) {
   return lines;
 }
 
-void writeRim(const std::string& path, std::uint16_t learning, unsigned seed) {
-  ASSERT_EQ(synthetic::write(
-                path, synthetic::randomRim(synthetic::header(96, 96, 8, 32, learning), seed)),
-            0);
-}
-
 class CliSearch : public ::testing::Test {
  protected:
   void SetUp() override {
-    writeRim(dir.file("query.rim"), 0, 1);
-    writeRim(dir.file("B.rim"), 0, 2);
-    writeRim(dir.file("c.rim"), 0, 3);
-    writeRim(dir.file("ica.rim"), 1, 4);
+    synthetic::writeRandomRim(dir.file("query.rim"), 0, 1, 96, 96, 32);
+    synthetic::writeRandomRim(dir.file("B.rim"), 0, 2, 96, 96, 32);
+    synthetic::writeRandomRim(dir.file("c.rim"), 0, 3, 96, 96, 32);
+    synthetic::writeRandomRim(dir.file("ica.rim"), 1, 4, 96, 96, 32);
     writeFileBytes(dir.file("photo.jpg"), "not a picture");
     writeFileBytes(dir.file("notes.txt"), "RF");
     std::filesystem::create_directory(dir.file("sub"));
-    writeRim(dir.file("sub/d.rim"), 0, 5);
+    synthetic::writeRandomRim(dir.file("sub/d.rim"), 0, 5, 96, 96, 32);
   }
   TempDir dir;
 };
@@ -65,7 +49,7 @@ class CliSearch : public ::testing::Test {
 }  // namespace
 
 TEST_F(CliSearch, RanksTheFolderBestFirst) {
-  const CliRun r = run({"search", dir.file("query.rim"), dir.path()});
+  const CliRun r = runCli({"search", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::vector<Line> lines = linesOf(r.out);
@@ -81,7 +65,7 @@ TEST_F(CliSearch, RanksTheFolderBestFirst) {
 }
 
 TEST_F(CliSearch, RecursiveTopAndModes) {
-  CliRun r = run({"search", "--recursive", dir.file("query.rim"), dir.path()});
+  CliRun r = runCli({"search", "--recursive", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0) << r.err;
   std::vector<Line> lines = linesOf(r.out);
   ASSERT_EQ(lines.size(), 4u);
@@ -89,57 +73,59 @@ TEST_F(CliSearch, RecursiveTopAndModes) {
   for (const Line& l : lines) sawSub = sawSub || l.path == dir.file("sub/d.rim");
   EXPECT_TRUE(sawSub);
 
-  r = run({"search", "--top", "2", "--recursive", dir.file("query.rim"), dir.path()});
+  r = runCli({"search", "--top", "2", "--recursive", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0);
   EXPECT_EQ(linesOf(r.out).size(), 2u);
 
   // Choosing a measure presets its weight: block mean 90 %, histogram 75 %.
-  r = run({"search", "--color-mode", "block", dir.file("query.rim"), dir.path()});
+  r = runCli({"search", "--color-mode", "block", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0);
   for (const Line& l : linesOf(r.out)) EXPECT_NEAR(l.score, 0.1 * l.edge + 0.9 * l.colour, 2e-6);
-  r = run({"search", "--color-mode=histogram", dir.file("query.rim"), dir.path()});
+  r = runCli({"search", "--color-mode=histogram", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0);
   for (const Line& l : linesOf(r.out)) EXPECT_NEAR(l.score, 0.25 * l.edge + 0.75 * l.colour, 2e-6);
   // An explicit weight wins over the preset; 0 ranks by edges alone.
-  r = run({"search", "--color-mode", "block", "--color-weight", "0", dir.file("query.rim"),
-           dir.path()});
+  r = runCli({"search", "--color-mode", "block", "--color-weight", "0", dir.file("query.rim"),
+              dir.path()});
   ASSERT_EQ(r.code, 0);
   lines = linesOf(r.out);
   for (const Line& l : lines) EXPECT_EQ(l.score, l.edge);
   // The thread count does not change the output.
-  EXPECT_EQ(run({"search", "--threads", "1", dir.file("query.rim"), dir.path()}).out,
-            run({"search", "--threads", "2", dir.file("query.rim"), dir.path()}).out);
+  EXPECT_EQ(runCli({"search", "--threads", "1", dir.file("query.rim"), dir.path()}).out,
+            runCli({"search", "--threads", "2", dir.file("query.rim"), dir.path()}).out);
 }
 
 TEST_F(CliSearch, ARepeatedOptionTakesItsLastValue) {
   // As with most command-line tools, a later option overrides an earlier
   // one (an alias that sets a default can then be overridden).
-  CliRun r = run({"search", "--top", "3", "--top=1", dir.file("query.rim"), dir.path()});
+  CliRun r = runCli({"search", "--top", "3", "--top=1", dir.file("query.rim"), dir.path()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(linesOf(r.out).size(), 1u);
-  r = run({"search", "--color-mode=block", "--color-mode", "histogram", dir.file("query.rim"),
-           dir.path()});
+  r = runCli({"search", "--color-mode=block", "--color-mode", "histogram", dir.file("query.rim"),
+              dir.path()});
   ASSERT_EQ(r.code, 0) << r.err;
   for (const Line& l : linesOf(r.out)) EXPECT_NEAR(l.score, 0.25 * l.edge + 0.75 * l.colour, 2e-6);
 }
 
 TEST_F(CliSearch, FailuresAndBadUsage) {
-  CliRun r = run({"search", dir.file("photo.jpg"), dir.path()});
+  CliRun r = runCli({"search", dir.file("photo.jpg"), dir.path()});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "Please select a rim file.\n");
   EXPECT_EQ(r.out, "");
-  r = run({"search", dir.file("ica.rim"), dir.file("sub")});
+  r = runCli({"search", dir.file("ica.rim"), dir.file("sub")});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "Folim supports RIM files only!\n");
-  r = run({"search", dir.file("query.rim"), dir.file("nowhere")});
+  r = runCli({"search", dir.file("query.rim"), dir.file("nowhere")});
   EXPECT_EQ(r.code, 1);
 
-  EXPECT_EQ(run({"search", dir.file("query.rim")}).code, 2);
-  EXPECT_EQ(run({"search", "--color-mode", "scolor", dir.file("query.rim"), dir.path()}).code, 2);
-  EXPECT_EQ(run({"search", "--color-weight", "120", dir.file("query.rim"), dir.path()}).code, 2);
-  EXPECT_EQ(run({"search", "--color-weight", "lots", dir.file("query.rim"), dir.path()}).code, 2);
-  EXPECT_EQ(run({"search", "--top", "0", dir.file("query.rim"), dir.path()}).code, 2);
-  EXPECT_EQ(run({"search", "--top", "x", dir.file("query.rim"), dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"search", dir.file("query.rim")}).code, 2);
+  EXPECT_EQ(runCli({"search", "--color-mode", "scolor", dir.file("query.rim"), dir.path()}).code,
+            2);
+  EXPECT_EQ(runCli({"search", "--color-weight", "120", dir.file("query.rim"), dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"search", "--color-weight", "lots", dir.file("query.rim"), dir.path()}).code,
+            2);
+  EXPECT_EQ(runCli({"search", "--top", "0", dir.file("query.rim"), dir.path()}).code, 2);
+  EXPECT_EQ(runCli({"search", "--top", "x", dir.file("query.rim"), dir.path()}).code, 2);
 }
 
 // Real photographs: a query's resized and cropped copies, encoded on their
@@ -149,7 +135,7 @@ TEST(CliSearchPhotographs, ResizedAndCroppedCopiesRankFirst) {
   const std::vector<std::string> photos = testing_support::corpusPhotographs();
   ASSERT_GE(photos.size(), 8u);
   auto encode = [&](const std::string& input, const std::string& output) {
-    const CliRun r = run({"--quiet", "encode", "--method", "pca", input, output});
+    const CliRun r = runCli({"--quiet", "encode", "--method", "pca", input, output});
     ASSERT_EQ(r.code, 0) << input << ": " << r.err;
   };
   for (const std::string& name : photos)
@@ -174,7 +160,7 @@ TEST(CliSearchPhotographs, ResizedAndCroppedCopiesRankFirst) {
     std::filesystem::remove(resized);
     std::filesystem::remove(cropped);
 
-    const CliRun r = run({"search", dir.file(std::string(query) + ".rim"), dir.path()});
+    const CliRun r = runCli({"search", dir.file(std::string(query) + ".rim"), dir.path()});
     ASSERT_EQ(r.code, 0) << r.err;
     const std::vector<Line> lines = linesOf(r.out);
     ASSERT_GE(lines.size(), 3u);

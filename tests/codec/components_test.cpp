@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "codec/limits.h"
+#include "support/matrices.h"
+
+using testing_support::rowOf;
 
 namespace {
 
@@ -38,10 +41,6 @@ CompressionParameters compression(std::uint32_t averageStep = 1, std::uint32_t p
 void setRow(KPX::Matrix<double>& m, std::uint32_t row, const std::vector<double>& values) {
   ASSERT_EQ(values.size(), m.cols());
   for (std::uint32_t j = 0; j < m.cols(); ++j) m[row][j] = values[j];
-}
-
-std::vector<double> rowOf(const KPX::Matrix<double>& m, std::uint32_t row) {
-  return std::vector<double>(m[row], m[row] + m.cols());
 }
 
 struct TempFile {

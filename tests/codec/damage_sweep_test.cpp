@@ -112,12 +112,12 @@ const SmallFile kFiles[] = {
     smallFile("ycc-zlib", 1, 4, 4, 10, 0, 0, 1),
 };
 
-class DamageSweep : public testing::TestWithParam<SmallFile> {
+class DamageSweep : public testing_support::SmallRimFileTest {
  protected:
   void SetUp() override {
     quiet_ = setTraceStream(nullptr);
-    ASSERT_EQ(testing_support::writeSmallRim(dir_.file("good.rim"), GetParam()), status::Success);
-    good_ = readFileBytes(dir_.file("good.rim"));
+    SmallRimFileTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_GT(good_.size(), 164u);
     // The undamaged file reads everywhere.
     Readers readers;
@@ -126,13 +126,6 @@ class DamageSweep : public testing::TestWithParam<SmallFile> {
   }
   void TearDown() override { setTraceStream(quiet_); }
 
-  std::string damaged(const std::string& bytes) {
-    writeFileBytes(dir_.file("bad.rim"), bytes);
-    return dir_.file("bad.rim");
-  }
-
-  TempDir dir_;
-  std::string good_;
   std::ostream* quiet_ = nullptr;
 };
 

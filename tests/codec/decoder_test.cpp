@@ -7,11 +7,16 @@
 #include "codec/colorspace.h"
 #include "codec/raster.h"
 #include "codec/rim_codec.h"
+#include "support/bytes.h"
+#include "support/codec_checks.h"
 #include "support/synthetic_rim.h"
 #include "support/test_support.h"
 
+using testing_support::decode;
 using testing_support::exactImageRim;
+using testing_support::getU32;
 using testing_support::openFileDescriptorCount;
+using testing_support::putU32;
 using testing_support::readFileBytes;
 using testing_support::smallRim;
 using testing_support::SyntheticRim;
@@ -61,24 +66,6 @@ void expectImage(const CImage& image, std::uint32_t width, std::uint32_t height,
       ASSERT_EQ(image.GetPixel(static_cast<int>(x), static_cast<int>(y)),
                 expectedWord(colorSpace, channels(x, y)))
           << x << "," << y;
-}
-
-Status decode(const std::string& path, CImage& target, std::string* trace = nullptr) {
-  TraceCapture capture;
-  CRIMCodec codec;
-  const Status s = codec.decodeFile(target, path);
-  if (trace != nullptr) *trace = capture.text();
-  return s;
-}
-
-void putU32(std::string& bytes, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::uint32_t getU32(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(bytes[at + i]);
-  return v;
 }
 
 }  // namespace

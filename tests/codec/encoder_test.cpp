@@ -6,9 +6,14 @@
 
 #include "codec/rim_codec.h"
 #include "support/bmp_file.h"
+#include "support/codec_checks.h"
 #include "support/test_support.h"
 
 using testing_support::corpusPath;
+using testing_support::decode;
+using testing_support::filesIn;
+using testing_support::photograph;
+using testing_support::psnr;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 using testing_support::TraceCapture;
@@ -30,16 +35,6 @@ Records defaults(std::uint16_t colorSpace = 0, std::uint32_t iterations = 0) {
   return r;
 }
 
-const CImage& photograph() {
-  static const CImage image = [] {
-    CImage loaded;
-    std::string error;
-    EXPECT_TRUE(testing_support::loadBmp(corpusPath("aqua.bmp"), loaded, &error)) << error;
-    return loaded;
-  }();
-  return image;
-}
-
 Status encode(const CImage& image, const std::string& out, const Records& r,
               const char* basesPath = nullptr, std::string* trace = nullptr) {
   TraceCapture capture;
@@ -48,36 +43,6 @@ Status encode(const CImage& image, const std::string& out, const Records& r,
   if (s == status::Success) s = codec.encodeFile(out, image, basesPath);
   if (trace != nullptr) *trace = capture.text();
   return s;
-}
-
-Status decode(const std::string& path, CImage& target) {
-  TraceCapture capture;
-  CRIMCodec codec;
-  return codec.decodeFile(target, path);
-}
-
-double psnr(const CImage& a, const CImage& b) {
-  double sum = 0;
-  for (int y = 0; y < a.GetHeight(); ++y) {
-    for (int x = 0; x < a.GetWidth(); ++x) {
-      const std::uint32_t p = a.GetPixel(x, y);
-      const std::uint32_t q = b.GetPixel(x, y);
-      for (int shift = 0; shift < 24; shift += 8) {
-        const double d = static_cast<double>((p >> shift) & 0xFF) - ((q >> shift) & 0xFF);
-        sum += d * d;
-      }
-    }
-  }
-  const double mse = sum / (3.0 * a.GetWidth() * a.GetHeight());
-  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
-
-std::size_t filesIn(const std::string& dir) {
-  std::size_t n = 0;
-  for (auto it = std::filesystem::directory_iterator(dir);
-       it != std::filesystem::directory_iterator(); ++it)
-    ++n;
-  return n;
 }
 
 }  // namespace

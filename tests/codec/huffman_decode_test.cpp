@@ -4,11 +4,12 @@
 
 #include "codec/huffman.h"
 #include "huffman_testing.h"
+#include "support/matrices.h"
 
 using huffman_testing::Coded;
 using huffman_testing::decodeAll;
 using huffman_testing::encodeAll;
-using huffman_testing::matrixOf;
+using testing_support::matrixOf;
 
 namespace {
 

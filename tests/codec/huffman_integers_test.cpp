@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/huffman.h"
+#include "numeric/numeric_helpers.h"
 
 namespace {
 
@@ -59,10 +60,7 @@ std::vector<std::uint8_t> streamBytes(const BitStream& s) {
   return std::vector<std::uint8_t>(s.data(), s.data() + s.byteCount());
 }
 
-class HuffmanIntegers : public ::testing::TestWithParam<Shape> {
- protected:
-  void TearDown() override { useVectorWalk(true); }
-};
+class HuffmanIntegers : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(HuffmanIntegers, CountAndCodeAsTheDoubles) {
   const Shape& s = GetParam();
@@ -76,9 +74,9 @@ TEST_P(HuffmanIntegers, CountAndCodeAsTheDoubles) {
   BitStream reference;
   const Status coded = encodeMatrix(reference, doubles, table, s.precision, s.zeroRun);
   EXPECT_EQ(coded == status::Success, !s.uncodable);
-  for (const bool vector : {true, false}) {
-    if (!useVectorWalk(vector)) continue;  // no AVX2 here
-    SCOPED_TRACE(vector ? "vector" : "scalar");
+  for (const KPX::VectorLevel level : numeric_test::supportedLevels()) {
+    const numeric_test::LevelScope scope(level);
+    SCOPED_TRACE(KPX::vectorLevelName(level));
     EXPECT_EQ(countSymbols(ints, s.precision, s.zeroRun), expected);
     BitStream stream;
     EXPECT_EQ(encodeMatrix(stream, ints, table, s.precision, s.zeroRun), coded);

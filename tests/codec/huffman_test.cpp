@@ -7,11 +7,12 @@
 #include <random>
 
 #include "huffman_testing.h"
+#include "support/matrices.h"
 
 using huffman_testing::Coded;
 using huffman_testing::decodeAll;
 using huffman_testing::encodeAll;
-using huffman_testing::matrixOf;
+using testing_support::matrixOf;
 
 namespace {
 

@@ -44,11 +44,4 @@ inline Status decodeAll(const Coded& in, KPX::Matrix<double>& m, std::uint32_t p
   return st;
 }
 
-inline KPX::Matrix<double> matrixOf(std::uint32_t rows, std::uint32_t cols,
-                                    const std::vector<double>& values) {
-  KPX::Matrix<double> m(rows, cols);
-  for (std::uint32_t k = 0; k < rows * cols; ++k) m.data()[k] = values[k];
-  return m;
-}
-
 }  // namespace huffman_testing

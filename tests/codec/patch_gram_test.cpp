@@ -3,17 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "codec/colorspace.h"
 #include "codec/patch_gram.h"
 #include "codec/patches.h"
 #include "numeric/multiply.h"
+#include "numeric/numeric_helpers.h"
 #include "numeric/pair_gram.h"
 #include "numeric/parallel.h"
 #include "support/bmp_file.h"
+#include "support/matrices.h"
 #include "support/test_support.h"
+
+using testing_support::expectBitEqual;
 
 namespace {
 
@@ -95,15 +98,6 @@ KPX::Matrix<double> doubleGram(const CImage& image, std::uint32_t pw, std::uint3
   return gram;
 }
 
-void expectBitEqual(const KPX::Matrix<double>& a, const KPX::Matrix<double>& b) {
-  ASSERT_EQ(a.rows(), b.rows());
-  ASSERT_EQ(a.cols(), b.cols());
-  for (std::uint32_t i = 0; i < a.rows(); ++i)
-    for (std::uint32_t j = 0; j < a.cols(); ++j)
-      ASSERT_EQ(std::memcmp(&a[i][j], &b[i][j], sizeof(double)), 0)
-          << "(" << i << ", " << j << "): " << a[i][j] << " vs " << b[i][j];
-}
-
 class PatchGram : public ::testing::TestWithParam<Case> {
  protected:
   void TearDown() override { KPX::setThreadCount(0); }
@@ -115,11 +109,12 @@ TEST_P(PatchGram, EqualsTheDoubleProductBitForBit) {
   makeImage(c, image);
   const KPX::Matrix<double> expected = doubleGram(image, c.pw, c.ph);
   for (const std::uint32_t threads : {1u, 2u}) {
-    for (const bool portable : {false, true}) {
+    for (const KPX::VectorLevel level : numeric_test::supportedLevels()) {
+      const numeric_test::LevelScope scope(level);
       KPX::setThreadCount(threads);
       KPX::Matrix<double> gram;
-      ASSERT_TRUE(integerPatchGram(kColorSpaceRGB, image, c.pw, c.ph, gram, portable));
-      SCOPED_TRACE(testing::Message() << threads << " threads, portable " << portable);
+      ASSERT_TRUE(integerPatchGram(kColorSpaceRGB, image, c.pw, c.ph, gram));
+      SCOPED_TRACE(testing::Message() << threads << " threads, " << KPX::vectorLevelName(level));
       expectBitEqual(gram, expected);
     }
   }

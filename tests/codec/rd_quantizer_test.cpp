@@ -10,41 +10,25 @@
 #include "codec/huffman.h"
 #include "codec/rim_codec.h"
 #include "support/bmp_file.h"
+#include "support/codec_checks.h"
+#include "support/matrices.h"
 #include "support/test_support.h"
 
 using testing_support::corpusPath;
 using testing_support::dataPath;
+using testing_support::fromRows;
+using testing_support::photograph;
+using testing_support::psnr;
 using testing_support::readFileBytes;
+using testing_support::rowOf;
 using testing_support::TempDir;
 using testing_support::TraceCapture;
 
 namespace {
 
-KPX::Matrix<double> matrixOf(const std::vector<std::vector<double>>& rows) {
-  KPX::Matrix<double> m(static_cast<std::uint32_t>(rows.size()),
-                        static_cast<std::uint32_t>(rows[0].size()));
-  for (std::uint32_t r = 0; r < m.rows(); ++r)
-    for (std::uint32_t c = 0; c < m.cols(); ++c) m[r][c] = rows[r][c];
-  return m;
-}
-
-std::vector<double> rowOf(const KPX::Matrix<double>& m, std::uint32_t r) {
-  return std::vector<double>(m[r], m[r] + m.cols());
-}
-
 // Flat prices: every symbol 4 bits.
 std::vector<double> flatBits(std::uint32_t p, std::uint32_t z) {
   return std::vector<double>(alphabetSize(p, z), 4.0);
-}
-
-const CImage& photograph() {
-  static const CImage image = [] {
-    CImage loaded;
-    std::string error;
-    EXPECT_TRUE(testing_support::loadBmp(corpusPath("aqua.bmp"), loaded, &error)) << error;
-    return loaded;
-  }();
-  return image;
 }
 
 struct Encoded {
@@ -53,18 +37,6 @@ struct Encoded {
   double psnr = 0.0;
   std::uint32_t dimension = 0;
 };
-
-double psnr(const CImage& a, const CImage& b) {
-  double sum = 0;
-  for (int y = 0; y < a.GetHeight(); ++y)
-    for (int x = 0; x < a.GetWidth(); ++x)
-      for (int shift = 0; shift < 24; shift += 8) {
-        const double d = static_cast<double>((a.GetPixel(x, y) >> shift) & 0xFF) -
-                         ((b.GetPixel(x, y) >> shift) & 0xFF);
-        sum += d * d;
-      }
-  return 10.0 * std::log10(255.0 * 255.0 * 3.0 * a.GetWidth() * a.GetHeight() / sum);
-}
 
 // Encodes the photograph with the default records and the settings, then
 // decodes the file with the ordinary decoder.
@@ -204,14 +176,14 @@ TEST(OptimisedEncoderDimension, CoarseStepsKeepFewerBases) {
 // --- level choice ------------------------------------------------------------
 
 TEST(ChooseLevels, WithoutRatePriceLevelsAreRounded) {
-  const KPX::Matrix<double> c = matrixOf({{2.6, -0.4, 0.6, -1.49, 7.2, 0.0}});
+  const KPX::Matrix<double> c = fromRows({{2.6, -0.4, 0.6, -1.49, 7.2, 0.0}});
   KPX::Matrix<double> levels;
   chooseLevels(c, std::vector<double>(6, 1.0), flatBits(16, 16), 16, 16, 0.0, 0.0, levels);
   EXPECT_EQ(rowOf(levels, 0), (std::vector<double>{3, 0, 1, -1, 7, 0}));
 }
 
 TEST(ChooseLevels, AHighPriceZeroesEverything) {
-  const KPX::Matrix<double> c = matrixOf({{2.6, -0.4, 0.9, -1.49}, {0.7, 0, 0, 1.2}});
+  const KPX::Matrix<double> c = fromRows({{2.6, -0.4, 0.9, -1.49}, {0.7, 0, 0, 1.2}});
   KPX::Matrix<double> levels;
   const LevelChoice choice =
       chooseLevels(c, std::vector<double>(4, 1.0), flatBits(16, 16), 16, 16, 1e6, 0.0, levels);
@@ -224,7 +196,7 @@ TEST(ChooseLevels, AHighPriceZeroesEverything) {
 TEST(ChooseLevels, AModeratePriceDropsTheLevelBelowWhenItPays) {
   // 1.55 rounds to 2 (4 code + 2 value bits) or drops to 1 (4 + 1 bits):
   // the lower level wins once lambda exceeds 0.3025 - 0.2025.
-  const KPX::Matrix<double> c = matrixOf({{1.55}});
+  const KPX::Matrix<double> c = fromRows({{1.55}});
   KPX::Matrix<double> cheap, dear;
   chooseLevels(c, {1.0}, flatBits(16, 16), 16, 16, 0.05, 0.0, cheap);
   chooseLevels(c, {1.0}, flatBits(16, 16), 16, 16, 0.2, 0.0, dear);
@@ -235,14 +207,14 @@ TEST(ChooseLevels, AModeratePriceDropsTheLevelBelowWhenItPays) {
 TEST(ChooseLevels, WeightsScaleTheDistortion) {
   // The same value is kept on a heavily weighted base and dropped on a
   // light one.
-  const KPX::Matrix<double> c = matrixOf({{0.8, 0.8}});
+  const KPX::Matrix<double> c = fromRows({{0.8, 0.8}});
   KPX::Matrix<double> levels;
   chooseLevels(c, {100.0, 0.01}, flatBits(16, 16), 16, 16, 1.0, 0.0, levels);
   EXPECT_EQ(rowOf(levels, 0), (std::vector<double>{1, 0}));
 }
 
 TEST(ChooseLevels, KeptBasesFollowThePricePerBase) {
-  const KPX::Matrix<double> c = matrixOf({{9, 5, 3, 0.9}, {8, -4, 2, 1.1}, {7, 6, -3, 0.6}});
+  const KPX::Matrix<double> c = fromRows({{9, 5, 3, 0.9}, {8, -4, 2, 1.1}, {7, 6, -3, 0.6}});
   KPX::Matrix<double> levels;
   const std::vector<double> w(4, 1.0);
   EXPECT_EQ(chooseLevels(c, w, flatBits(16, 16), 16, 16, 0.01, 1e-9, levels).keptBases, 4u);
@@ -253,7 +225,7 @@ TEST(ChooseLevels, KeptBasesFollowThePricePerBase) {
 
 TEST(Averages, RoundedToTheNearestMultipleOfTheStep) {
   CAverage a;
-  static_cast<KPX::Matrix<double>&>(a) = matrixOf({{10.4, 10.6, -7.0}, {1, 2, 3}, {0, 0, 0}});
+  static_cast<KPX::Matrix<double>&>(a) = fromRows({{10.4, 10.6, -7.0}, {1, 2, 3}, {0, 0, 0}});
   a.steps = KPX::Vector<std::uint32_t>(3);
   a.steps[0] = 3;
   a.steps[1] = 1;
@@ -282,7 +254,7 @@ TEST(Averages, StepChoiceFollowsTheRatePrice) {
 
 TEST(HuffmanCodedBits, MatchesWhatTheCoderWrites) {
   const KPX::Matrix<double> m =
-      matrixOf({{5, 0, 0, -3, 0, 0}, {0, 0, 0, 0, 0, 0}, {1, 1, -1, 0, 0, 2}, {0, 0, 0, 0, 0, 40}});
+      fromRows({{5, 0, 0, -3, 0, 0}, {0, 0, 0, 0, 0, 0}, {1, 1, -1, 0, 0, 2}, {0, 0, 0, 0, 0, 40}});
   for (std::uint32_t z : {2u, 16u}) {
     HuffmanEncoderTable table;
     ASSERT_EQ(buildEncoderTable(countSymbols(m, 8, z), table), status::Success);

@@ -12,9 +12,12 @@
 #include "codec/raster.h"
 #include "codec/rim_codec.h"
 #include "codec/trace.h"
+#include "support/bytes.h"
 #include "support/synthetic_rim.h"
 #include "support/test_support.h"
 
+using testing_support::getU32;
+using testing_support::putU32;
 using testing_support::readFileBytes;
 using testing_support::smallRim;
 using testing_support::TempDir;
@@ -37,16 +40,6 @@ RIMHeader sampleHeader() {
   h.baseOffset = 0x01020304;
   h.coeffOffset = 0xA0B0C0D0;
   return h;
-}
-
-void putU32(std::string& bytes, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::uint32_t getU32(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(bytes[at + i]);
-  return v;
 }
 
 struct OpenFile {

@@ -79,19 +79,7 @@ testing_support::SmallRimOptions options(const char* name, std::uint16_t colorSp
   return o;
 }
 
-class StreamedDecode : public testing::TestWithParam<testing_support::SmallRimOptions> {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(testing_support::writeSmallRim(dir_.file("good.rim"), GetParam()), status::Success);
-    good_ = readFileBytes(dir_.file("good.rim"));
-  }
-  std::string damaged(const std::string& bytes) {
-    writeFileBytes(dir_.file("bad.rim"), bytes);
-    return dir_.file("bad.rim");
-  }
-  TempDir dir_;
-  std::string good_;
-};
+class StreamedDecode : public testing_support::SmallRimFileTest {};
 
 TEST_P(StreamedDecode, UndamagedFileGivesTheSamePixels) {
   const Outcome o = decodeOn(1, true, dir_.file("good.rim"));

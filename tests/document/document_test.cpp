@@ -3,53 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
 #include <memory>
 #include <string>
 
+#include "core_application.h"
 #include "shell/folim_doc.h"
 #include "shell/job_runner.h"
+#include "support/qt_events.h"
 #include "support/test_support.h"
 
+using testing_support::waitUntil;
+using testing_support::writeUnreadableImages;
+
 namespace {
-
-// The one application object of this program: no GUI at all.
-class CoreApplication : public ::testing::Environment {
- public:
-  void SetUp() override {
-    static int argc = 1;
-    static char name[] = "document_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QCoreApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QCoreApplication> app_;
-};
-
-::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new CoreApplication);
-
-template <typename Done>
-bool waitUntil(Done done, int limitMs = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
-// n files that are listed as images (named prefix000.jpg ...) in dir.
-void writeListedFiles(const std::string& dir, int n, const std::string& prefix) {
-  for (int i = 0; i < n; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%03d.jpg", prefix.c_str(), i);
-    testing_support::writeFileBytes(dir + "/" + name, "");
-  }
-}
 
 class DocumentTest : public ::testing::Test {
  protected:
@@ -71,7 +39,7 @@ class DocumentTest : public ::testing::Test {
 };
 
 TEST_F(DocumentTest, ListingAFolderSignalsItsPagingAndThumbnailsInOrder) {
-  writeListedFiles(temp.path(), 51, "img");
+  writeUnreadableImages(temp.path(), 51, "img");
   QSignalSpy folder(&doc, &CFolimDoc::folderChanged);
   QSignalSpy paging(&doc, &CFolimDoc::pagingChanged);
   QSignalSpy cleared(&doc, &CFolimDoc::thumbnailsCleared);
@@ -98,19 +66,19 @@ TEST_F(DocumentTest, ListingAFolderSignalsItsPagingAndThumbnailsInOrder) {
   EXPECT_EQ(added.at(50).at(1).toString(), "img050.jpg");
   EXPECT_EQ(paging.last().at(0).toInt(), 1);
   // The entry count and the page count stay as the listing left them.
-  EXPECT_EQ(doc.m_paging.entryCount, 51u);
-  EXPECT_EQ(doc.m_paging.pageCount, 2);
+  EXPECT_EQ(doc.paging().entryCount, 51u);
+  EXPECT_EQ(doc.paging().pageCount, 2);
 }
 
 TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
-  writeListedFiles(temp.path(), 60, "img");
+  writeUnreadableImages(temp.path(), 60, "img");
   doc.ListFolder(folder(temp));
   doc.ChoosePage(1);
   waitForPage();
   QSignalSpy current(&doc, &CFolimDoc::currentImageChanged);
   doc.SelectRow(2);
   ASSERT_EQ(current.count(), 1);
-  EXPECT_EQ(doc.m_currentPath.toStdString(), temp.file("img052.jpg"));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("img052.jpg"));
   EXPECT_EQ(doc.CurrentEntry(), 52);
   // A row past the page selects nothing.
   doc.SelectRow(10);
@@ -118,9 +86,9 @@ TEST_F(DocumentTest, ARowOfTheSecondPageSelectsItsEntry) {
 }
 
 TEST_F(DocumentTest, ThumbnailsOfAnAbandonedListingNeverArrive) {
-  writeListedFiles(temp.path(), 40, "old");
+  writeUnreadableImages(temp.path(), 40, "old");
   testing_support::TempDir other;
-  writeListedFiles(other.path(), 3, "new");
+  writeUnreadableImages(other.path(), 3, "new");
   QSignalSpy added(&doc, &CFolimDoc::thumbnailAdded);
   doc.ListFolder(folder(temp));
   doc.ListFolder(folder(other));
@@ -131,7 +99,7 @@ TEST_F(DocumentTest, ThumbnailsOfAnAbandonedListingNeverArrive) {
 }
 
 TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
-  writeListedFiles(temp.path(), 5, "img");
+  writeUnreadableImages(temp.path(), 5, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
   std::vector<ImageEntry> ranking(2);
@@ -147,8 +115,8 @@ TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
   QSignalSpy added(&doc, &CFolimDoc::thumbnailAdded);
   doc.ShowRanking(ranking);
   waitForPage();
-  EXPECT_EQ(doc.m_entries.size(), 2u);
-  EXPECT_EQ(doc.m_paging.entryCount, 2u);
+  EXPECT_EQ(doc.entries().size(), 2u);
+  EXPECT_EQ(doc.paging().entryCount, 2u);
   EXPECT_EQ(paging.count(), 1);
   EXPECT_EQ(captionsOf(added), (QStringList{"img003.jpg\n#1  0.850", "img001.jpg\n#2  0.250"}));
   EXPECT_EQ(added.at(0).at(3).toString().toStdString(),
@@ -156,7 +124,7 @@ TEST_F(DocumentTest, ARankingReplacesTheListAndShowsRankAndScore) {
 }
 
 TEST_F(DocumentTest, StepsThroughTheListingAcrossPages) {
-  writeListedFiles(temp.path(), 52, "img");
+  writeUnreadableImages(temp.path(), 52, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
   doc.SelectRow(49);
@@ -164,34 +132,34 @@ TEST_F(DocumentTest, StepsThroughTheListingAcrossPages) {
   EXPECT_TRUE(doc.StepImage(1));
   EXPECT_EQ(doc.CurrentEntry(), 50);
   // The thumbnails follow onto the page of the image shown.
-  EXPECT_EQ(doc.m_paging.page, 1);
+  EXPECT_EQ(doc.paging().page, 1);
   EXPECT_EQ(paging.count(), 1);
   EXPECT_TRUE(doc.StepImage(1));
   EXPECT_FALSE(doc.StepImage(1));
   EXPECT_EQ(doc.CurrentEntry(), 51);
   EXPECT_TRUE(doc.StepImage(-1));
-  EXPECT_EQ(doc.m_currentPath.toStdString(), temp.file("img050.jpg"));
+  EXPECT_EQ(doc.currentPath().toStdString(), temp.file("img050.jpg"));
 }
 
 TEST_F(DocumentTest, RefreshListsTheFolderAgain) {
-  writeListedFiles(temp.path(), 2, "img");
+  writeUnreadableImages(temp.path(), 2, "img");
   doc.ListFolder(folder(temp));
   waitForPage();
-  writeListedFiles(temp.path(), 3, "img");
+  writeUnreadableImages(temp.path(), 3, "img");
   doc.Refresh();
   waitForPage();
-  EXPECT_EQ(doc.m_entries.size(), 3u);
+  EXPECT_EQ(doc.entries().size(), 3u);
 }
 
 TEST_F(DocumentTest, TheWorkListIsTheListingUntilReleased) {
-  writeListedFiles(temp.path(), 2, "img");
+  writeUnreadableImages(temp.path(), 2, "img");
   doc.ListFolder(folder(temp));
   const std::vector<ListedImage> items = doc.TakeWorkList();
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[1].path, temp.file("img001.jpg"));
-  EXPECT_EQ(doc.m_convertNames, (QStringList{"img000.jpg", "img001.jpg"}));
+  EXPECT_EQ(doc.convertNames(), (QStringList{"img000.jpg", "img001.jpg"}));
   doc.ReleaseWorkList();
-  EXPECT_TRUE(doc.m_convertPaths.isEmpty());
+  EXPECT_TRUE(doc.convertPaths().isEmpty());
 }
 
 TEST_F(DocumentTest, ThumbnailsOfThreadedLoadingKeepListOrder) {

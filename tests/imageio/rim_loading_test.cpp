@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "codec/parameters.h"
-#include "codec/rim_codec.h"
 #include "imageio/batch_convert.h"
 #include "imageio/export.h"
 #include "imageio/image_ex.h"
@@ -16,6 +15,7 @@
 #include "support/test_support.h"
 
 using testing_support::corpusPath;
+using testing_support::learningMethodOf;
 using testing_support::patternImage;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
@@ -32,13 +32,6 @@ std::string configWith(const std::string& from, const std::string& to) {
   EXPECT_NE(at, std::string::npos) << from;
   if (at != std::string::npos) text.replace(at, from.size(), to);
   return text;
-}
-
-std::uint16_t learningMethodOf(const std::string& path) {
-  CRIMCodec codec;
-  std::uint16_t method = 99;
-  EXPECT_EQ(codec.readLearningMethod(path, method), 0) << path;
-  return method;
 }
 
 }  // namespace

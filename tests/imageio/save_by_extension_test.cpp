@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 
 using testing_support::corpusPath;
+using testing_support::filesIn;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
@@ -32,15 +33,6 @@ std::string detectedFormat(const std::string& path) {
   QImageReader reader(QString::fromStdString(path));
   reader.setDecideFormatFromContent(true);
   return reader.format().toStdString();
-}
-
-std::size_t filesIn(const std::string& dir) {
-  std::size_t n = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir)) {
-    (void)e;
-    ++n;
-  }
-  return n;
 }
 
 }  // namespace

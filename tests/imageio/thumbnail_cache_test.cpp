@@ -154,6 +154,13 @@ TEST_F(ThumbnailCacheTest, StaleAndDamagedEntriesAreReplaced) {
   const Case cases[] = {
       {"file changed later", [&] { setMTime(path, 2000000000); }},
       {"file changed earlier", [&] { setMTime(path, 1000000000); }},
+      {"file replaced within the same second by one of another size",
+       [&] {
+         const auto size = std::filesystem::file_size(path);
+         photo("p.jpg", 1);
+         ASSERT_NE(std::filesystem::file_size(path), size);
+         setMTime(path, 1000000000);
+       }},
       {"entry damaged", [&] { writeFileBytes(entryOf(path).toStdString(), "\x89PNG junk"); }},
       {"entry emptied", [&] { writeFileBytes(entryOf(path).toStdString(), ""); }},
       {"entry of another file",

@@ -1,11 +1,13 @@
 // Duplicate groups: a large folder, which estimates only neighbours along a
-// few directions, groups like the estimate of every pair.
+// few directions, groups like the estimate of every pair; a group is led by
+// its member most alike to the others, which the others are scored against.
 #include "index/duplicates.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "index/ranking.h"
 #include "index_fixture.h"
 
 namespace {
@@ -60,6 +62,59 @@ TEST_F(DuplicateGroups, NeighboursAlongDirectionsFindTheGroupsOfEveryPair) {
   EXPECT_EQ(groups(0, 8, 3), everyPair);
   // With no neighbour to look at, nothing is compared.
   EXPECT_TRUE(groups(0, 8, 0).empty());
+}
+
+// s with count of its bases, from first on, those of other.
+Signature withBasesOf(Signature s, const Signature& other, std::uint32_t first,
+                      std::uint32_t count) {
+  for (std::uint32_t r = first; r < first + count; ++r)
+    for (std::uint32_t c = 0; c < s.bases.cols(); ++c) s.bases[r][c] = other.bases[r][c];
+  ComputeBaseNorms(s);
+  return s;
+}
+
+// One picture and two edits of it, each edit more like the picture than like
+// the other; the names put the picture last and the closer edit between.
+class GroupLeader : public IndexFixture {};
+
+TEST_F(GroupLeader, IsTheMemberMostAlikeToTheOthersAndScoresThem) {
+  const Signature centre = signatureOf(1);
+  const std::vector<std::pair<std::string, Signature>> members = {
+      {folder.file("c-centre.jpg"), centre},
+      {folder.file("b-near.jpg"), withBasesOf(centre, signatureOf(2), 0, 3)},
+      {folder.file("a-far.jpg"), withBasesOf(centre, signatureOf(3), 12, 6)}};
+  SignatureIndex index;
+  open(index);
+  ASSERT_TRUE(index.Begin());
+  for (const auto& [path, signature] : members)
+    ASSERT_TRUE(index.Put(path, "test", stampOf(1, 1), 0, &signature));
+  ASSERT_TRUE(index.Commit());
+  auto scored = [](const Signature& a, const Signature& b) {
+    ImageEntry e;
+    ScoreSignature(a, b, 2, 0.7, e);
+    return e;
+  };
+  const double edits = scored(members[1].second, members[2].second).score;
+  ASSERT_LT(edits, scored(centre, members[2].second).score);
+  ASSERT_LT(scored(centre, members[2].second).score, scored(centre, members[1].second).score);
+
+  DuplicateRequest r;
+  r.dir = folder.path();
+  r.params = "test";
+  std::vector<DuplicateGroup> groups;
+  std::string error;
+  ASSERT_TRUE(FindDuplicates(index, r, groups, error)) << error;
+  ASSERT_EQ(groups.size(), 1u);
+  ASSERT_EQ(groups[0].members.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const ImageEntry& e = groups[0].members[i];
+    const ImageEntry expected = scored(centre, members[i].second);
+    EXPECT_EQ(e.path, members[i].first) << i;
+    EXPECT_EQ(e.score, expected.score) << i;
+    EXPECT_EQ(e.edgeSimilarity, expected.edgeSimilarity) << i;
+    EXPECT_EQ(e.colorSimilarity, expected.colorSimilarity) << i;
+  }
+  EXPECT_EQ(groups[0].members[0].score, 1.0);
 }
 
 }  // namespace

@@ -15,20 +15,16 @@
 
 #include "index/signature_blob.h"
 #include "index_fixture.h"
+#include "support/index_sql.h"
 
+using testing_support::modeOf;
 using testing_support::readFileBytes;
+using testing_support::sql;
 using testing_support::writeFileBytes;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void sql(sqlite3* db, const char* text) {
-  char* message = nullptr;
-  ASSERT_EQ(sqlite3_exec(db, text, nullptr, nullptr, &message), SQLITE_OK)
-      << (message != nullptr ? message : "") << "\n"
-      << text;
-}
 
 int userVersion(const std::string& file) {
   sqlite3* db = nullptr;
@@ -69,15 +65,15 @@ class SchemaOneIndex : public IndexFixture {
   // An index as the first schema made it, with one row per file in its
   // own format; extra runs after the tables are made.
   void makeSchemaOne(const std::vector<std::string>& paths, const char* extra = "") {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(indexFile().c_str(), &db), SQLITE_OK);
-    sql(db,
+    sql(indexFile(),
         "CREATE TABLE entries (id INTEGER PRIMARY KEY, path BLOB NOT NULL, params TEXT NOT NULL,"
         " size INTEGER NOT NULL, mtime INTEGER NOT NULL, status INTEGER NOT NULL,"
         " learning INTEGER NOT NULL DEFAULT 0, compact BLOB, UNIQUE (path, params));"
         "CREATE TABLE signatures (id INTEGER PRIMARY KEY, data BLOB NOT NULL);"
         "PRAGMA application_id=1181707369; PRAGMA user_version=1;");
-    sql(db, extra);
+    sql(indexFile(), extra);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(indexFile().c_str(), &db), SQLITE_OK);
     for (std::size_t i = 0; i < paths.size(); ++i) {
       Signature s;
       ASSERT_EQ(ReadRimSignature(paths[i], s), status::Success);
@@ -290,12 +286,6 @@ class Umask {
  private:
   mode_t previous_;
 };
-
-mode_t modeOf(const std::string& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
-}
 
 TEST_F(IndexFileOnDisk, IsMadePrivateInTheFoldersItMakes) {
   const Umask common(022);

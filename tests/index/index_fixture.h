@@ -26,9 +26,15 @@ class IndexFixture : public ::testing::Test {
   std::string writeRim(const std::string& name, unsigned seed, std::uint16_t learning = 0,
                        std::uint32_t width = 96) {
     const std::string path = folder.file(name);
-    const RIMHeader h = synthetic::header(width, 80, 8, 24, learning);
-    EXPECT_EQ(synthetic::write(path, synthetic::randomRim(h, seed)), 0);
+    synthetic::writeRandomRim(path, learning, seed, width);
     return path;
+  }
+
+  // The signature of a random file of a seed, read from scratch.rim.
+  Signature signatureOf(unsigned seed, std::uint16_t learning = 0, std::uint32_t width = 96) {
+    Signature s;
+    EXPECT_EQ(ReadRimSignature(writeRim("scratch.rim", seed, learning, width), s), status::Success);
+    return s;
   }
 
   void open(SignatureIndex& index) {

@@ -1,8 +1,11 @@
 // Two-stage ranking: with every entry scored it is the search's ranking of
-// the RIM files, value for value; a shortlist scores its entries the same.
+// the RIM files, value for value; a shortlist scores its entries the same,
+// over as many chunks of exact scores as it takes.
 #include "index/ranking.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "index_fixture.h"
 
@@ -102,6 +105,68 @@ TEST_F(IndexedRanking, AStopEndsTheRankingWithNoResult) {
     EXPECT_EQ(ranked(shortlist, 2, "70", &stop).size(), whole) << shortlist;
     stop = true;
     EXPECT_TRUE(ranked(shortlist, 2, "70", &stop).empty()) << shortlist;
+  }
+}
+
+// More entries than one chunk of exact scores holds, each its own signature:
+// every chunk's entries keep their own scores.
+class LargeIndexedRanking : public IndexFixture {
+ protected:
+  static constexpr unsigned kEntries = 650;  // two whole chunks of 256 and part of a third
+  std::vector<std::pair<std::string, Signature>> stored;
+
+  void SetUp() override {
+    SignatureIndex index;
+    open(index);
+    ASSERT_TRUE(index.Begin());
+    for (unsigned i = 0; i < kEntries; ++i) {
+      stored.emplace_back(folder.file("e" + std::to_string(i) + ".jpg"), signatureOf(i));
+      ASSERT_TRUE(index.Put(stored.back().first, "test", stampOf(1, 1), 0, &stored.back().second));
+    }
+    ASSERT_TRUE(index.Commit());
+  }
+};
+
+TEST_F(LargeIndexedRanking, EqualsScoringEveryEntryWhateverTheShortlist) {
+  const Signature& query = stored[7].second;
+  std::vector<ImageEntry> exhaustive;
+  for (const auto& [path, signature] : stored) {
+    ImageEntry e;
+    e.path = path;
+    ScoreSignature(query, signature, 2, 0.7, e);
+    exhaustive.push_back(e);
+  }
+  SortLikeListing(exhaustive);
+  SortByScore(exhaustive);
+  for (const std::size_t shortlist : {std::size_t{0}, std::size_t{640}, std::size_t{300}}) {
+    SignatureIndex index;
+    open(index);
+    IndexedQuery q;
+    q.query = query;
+    q.shortlist = shortlist;
+    q.threads = 2;
+    std::vector<ImageEntry> ranking;
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    ASSERT_TRUE(RankIndexed(index, folder.path(), false, "test", q, ranking, damaged, error))
+        << error;
+    EXPECT_TRUE(damaged.empty());
+    // A shortlist ranks its entries as scoring them all does.
+    std::set<std::string> chosen;
+    for (const ImageEntry& e : ranking) chosen.insert(e.path);
+    std::vector<ImageEntry> expected;
+    for (const ImageEntry& e : exhaustive)
+      if (chosen.count(e.path) != 0) expected.push_back(e);
+    ASSERT_EQ(ranking.size(), shortlist == 0 ? exhaustive.size() : shortlist);
+    ASSERT_EQ(expected.size(), ranking.size()) << shortlist;
+    EXPECT_EQ(ranking[0].path, stored[7].first) << shortlist;
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+      ASSERT_EQ(ranking[i].path, expected[i].path) << shortlist << " at " << i;
+      ASSERT_EQ(ranking[i].score, expected[i].score) << shortlist << " at " << i;
+      ASSERT_EQ(ranking[i].edgeSimilarity, expected[i].edgeSimilarity) << shortlist << " at " << i;
+      ASSERT_EQ(ranking[i].colorSimilarity, expected[i].colorSimilarity)
+          << shortlist << " at " << i;
+    }
   }
 }
 

@@ -1,7 +1,7 @@
 // Refreshing a folder: added, refreshed, removed and failed files, files that
 // failed are not retried until they change, an interrupted refresh is
-// completed by the next, any time a file system stores, files replaced
-// behind the same size and time.
+// completed by the next, any time a file system stores, files rewritten
+// behind the same modification time.
 #include "index/refresh.h"
 
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 
 #include "index/signature_blob.h"
 #include "index_fixture.h"
+#include "support/index_sql.h"
 
 using testing_support::readFileBytes;
 using testing_support::writeFileBytes;
@@ -162,42 +163,56 @@ INSTANTIATE_TEST_SUITE_P(Years, FarTimes, ::testing::Values(1000, 1960, 2300, 25
                            return "year_" + std::to_string(p.param);
                          });
 
-// A file replaced by another of the same size and modification time: its
-// change time and, when it is a new file, its inode tell.
-struct Replacement {
+// A file rewritten behind its old modification time (as `touch -r` leaves
+// it): by a file of the same size, whose change time and, when it is a new
+// file, inode tell; or by one of another size, which its size tells, also
+// for a row carried over from schema 1 that knows only the size and the time.
+struct Rewrite {
   const char* name;
-  bool newInode;  // renamed over the old one, or written into it
+  bool newInode;   // renamed over the old one, or written into it
+  bool sameSize;   // padded to the old size
+  bool schemaOne;  // the row keeps only the size and the time
 };
 
-class SameSizeAndTime : public IndexFixture, public ::testing::WithParamInterface<Replacement> {};
+class RewrittenBehindItsTime : public IndexFixture,
+                               public ::testing::WithParamInterface<Rewrite> {};
 
-TEST_P(SameSizeAndTime, IsLearnedAgain) {
-  const std::string a = writeRim("a.rim", 1), b = writeRim("b.rim", 2);
+TEST_P(RewrittenBehindItsTime, IsLearnedAgain) {
+  const Rewrite& rewrite = GetParam();
+  const std::string a = writeRim("a.rim", 1), b = writeRim("b.rim", 2, 0, 120);
   std::string bytesA = readFileBytes(a), bytesB = readFileBytes(b);
   ASSERT_NE(bytesA, bytesB);
-  // Trailing bytes after the last section are not read.
-  const std::size_t size = std::max(bytesA.size(), bytesB.size());
-  bytesA.resize(size, '\0');
-  bytesB.resize(size, '\0');
-  writeFileBytes(a, bytesA);
+  if (rewrite.sameSize) {
+    // Trailing bytes after the last section are not read.
+    const std::size_t size = std::max(bytesA.size(), bytesB.size());
+    bytesA.resize(size, '\0');
+    bytesB.resize(size, '\0');
+    writeFileBytes(a, bytesA);
+  }
   setModificationTime(a, 1600000000, 0);
   SignatureIndex index;
   open(index);
   ASSERT_EQ(refresh(index, {a}).added, 1u);
+  if (rewrite.schemaOne)
+    testing_support::sql(indexFile(),
+                         "UPDATE entries SET ctime = NULL, ctime_ns = NULL, inode = NULL");
   IndexRow before;
   ASSERT_TRUE(index.Find(a, "test", before));
   ASSERT_EQ(before.status, 0);
+  ASSERT_EQ(before.wholeStamp, !rewrite.schemaOne);
 
-  if (GetParam().newInode) {
+  if (rewrite.newInode) {
     writeFileBytes(b, bytesB);
     std::filesystem::rename(b, a);
   } else {
     writeFileBytes(a, bytesB);
   }
-  setModificationTime(a, 1600000000, 0);
+  setModificationTime(a, before.stamp.mtime, static_cast<long>(before.stamp.mtimeNsec));
   FileStamp now;
   ASSERT_TRUE(ReadFileStamp(a, now));
-  ASSERT_TRUE(now.sameSizeAndTime(before.stamp));
+  ASSERT_EQ(now.mtime, before.stamp.mtime);
+  ASSERT_EQ(now.mtimeNsec, before.stamp.mtimeNsec);
+  ASSERT_EQ(now.sameSizeAndTime(before.stamp), rewrite.sameSize);
 
   const RefreshCounts c = refresh(index, {a});
   EXPECT_EQ(c.refreshed, 1u);
@@ -209,12 +224,13 @@ TEST_P(SameSizeAndTime, IsLearnedAgain) {
   EXPECT_EQ(EncodeSignature(stored), EncodeSignature(fromFile));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, SameSizeAndTime,
-                         ::testing::Values(Replacement{"renamed_over", true},
-                                           Replacement{"written_in_place", false}),
-                         [](const ::testing::TestParamInfo<Replacement>& p) {
-                           return std::string(p.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Ways, RewrittenBehindItsTime,
+    ::testing::Values(Rewrite{"same_size_renamed_over", true, true, false},
+                      Rewrite{"same_size_written_in_place", false, true, false},
+                      Rewrite{"other_size_written_in_place", false, false, false},
+                      Rewrite{"other_size_schema_one_row", false, false, true}),
+    [](const ::testing::TestParamInfo<Rewrite>& p) { return std::string(p.param.name); });
 
 // What the source says of a failure is kept with the failure.
 TEST_F(FolderRefresh, ListsEachFailureWithItsStatusAndCause) {

@@ -11,8 +11,10 @@
 #include <zlib.h>
 
 #include "retrieval/synthetic_rim.h"
+#include "support/bytes.h"
 #include "support/test_support.h"
 
+using testing_support::putU32;
 using testing_support::TempDir;
 
 namespace {
@@ -72,10 +74,6 @@ struct Damage {
   const char* name;
   std::function<void(std::vector<std::uint8_t>&)> apply;
 };
-
-void putU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // A blob's fields without the checksum that ends it.
 std::vector<std::uint8_t> fieldsOf(std::vector<std::uint8_t> blob) {

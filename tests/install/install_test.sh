@@ -16,8 +16,8 @@ cmake --install "$build" --prefix "$stage" >/dev/null
 files=(bin/folim-cli bin/folim-thumbnailer share/folim/config.ini
   share/applications/folim.desktop share/mime/packages/folim.xml
   share/thumbnailers/folim.thumbnailer share/icons/hicolor/scalable/apps/folim.svg
-  share/man/man1/folim.1 share/man/man1/folim-cli.1 share/man/man1/folim-thumbnailer.1
-  share/bash-completion/completions/folim-cli)
+  share/man/man1/folim.1.gz share/man/man1/folim-cli.1.gz share/man/man1/folim-thumbnailer.1.gz
+  share/bash-completion/completions/folim-cli share/doc/folim/copyright share/doc/folim/changelog.gz)
 for size in 16 32 48 64 128 256; do files+=("share/icons/hicolor/${size}x$size/apps/folim.png"); done
 [ -x "$build/bin/folim" ] && files+=(bin/folim)
 for f in "${files[@]}"; do [ -e "$stage/$f" ] || fail "not installed: $f"; done

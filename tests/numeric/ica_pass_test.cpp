@@ -11,7 +11,10 @@
 #include "numeric_helpers.h"
 
 using KPX::Matrix;
+using KPX::VectorLevel;
+using numeric_test::LevelScope;
 using numeric_test::randomMatrix;
+using numeric_test::supportedLevels;
 using numeric_test::ThreadScope;
 
 namespace {
@@ -36,9 +39,10 @@ struct Sums {
   std::vector<double> derivative;
 };
 
-Sums run(const Matrix<double>& z, const Matrix<double>& w, bool vectorise) {
+Sums run(const Matrix<double>& z, const Matrix<double>& w, VectorLevel level) {
+  const LevelScope scope(level);
   Sums s;
-  KPX::icaSums(z, w, s.u, s.derivative, vectorise);
+  KPX::icaSums(z, w, s.u, s.derivative);
   return s;
 }
 
@@ -52,8 +56,8 @@ TEST(IcaSums, MatchPlainLoopsWithTheLibraryTangent) {
   for (const Shape& s : kShapes) {
     const Matrix<double> z = whitened(s);
     const Matrix<double> w = randomMatrix(s.k, s.k, 90 + s.k);
-    for (bool vectorise : {false, true}) {
-      const Sums got = run(z, w, vectorise);
+    for (VectorLevel level : supportedLevels()) {
+      const Sums got = run(z, w, level);
       ASSERT_EQ(got.u.rows(), s.k);
       ASSERT_EQ(got.u.cols(), s.k);
       ASSERT_EQ(got.derivative.size(), s.k);
@@ -79,8 +83,6 @@ TEST(IcaSums, MatchPlainLoopsWithTheLibraryTangent) {
 // The fused pass against the two library products with the tangents in
 // between, as the step computed them before it was fused.
 TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
-  const bool fused = KPX::activeProductKernel() != KPX::ProductKernel::Portable;
-  if (fused && !KPX::icaKernelsVectorised()) GTEST_SKIP() << "no AVX2 and FMA";
   for (const Shape& s : kShapes) {
     const Matrix<double> z = whitened(s);
     const Matrix<double> w = randomMatrix(s.k, s.k, 60 + s.k);
@@ -97,12 +99,13 @@ TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
     Matrix<double> u(s.k, s.k);
     KPX::accumulateAtB(t.data(), s.k, s.rows, z.data(), s.k, u, false);
     Sums expected{u, derivative};
-    EXPECT_TRUE(bitEqual(expected, run(z, w, fused))) << s.rows << "x" << s.k;
+    EXPECT_TRUE(bitEqual(expected, run(z, w, KPX::vectorLevel()))) << s.rows << "x" << s.k;
   }
 }
 
 TEST(IcaSums, TileEqualsFusedChains) {
-  if (!KPX::icaKernelsVectorised()) GTEST_SKIP() << "no AVX2 and FMA";
+  const LevelScope fused(VectorLevel::Avx2);
+  if (!fused.selected()) GTEST_SKIP() << "no AVX2 and FMA";
   constexpr std::uint32_t kc = 37;
   const Matrix<double> a = randomMatrix(6, kc, 3);
   const Matrix<double> b = randomMatrix(kc, KPX::kIcaTileComponents, 4);
@@ -110,7 +113,7 @@ TEST(IcaSums, TileEqualsFusedChains) {
   for (std::uint32_t m = 1; m <= 6; ++m) {
     for (bool accumulate : {false, true}) {
       Matrix<double> c(start);
-      KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate, true);
+      KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate);
       for (std::uint32_t r = 0; r < m; ++r) {
         for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q) {
           double expected = accumulate ? start[r][q] : 0.0;
@@ -130,15 +133,15 @@ TEST(IcaSumsThreads, SameBitsForEveryThreadCount) {
   for (const Shape& s : kShapes) {
     const Matrix<double> z = whitened(s);
     const Matrix<double> w = randomMatrix(s.k, s.k, 70 + s.k);
-    for (bool vectorise : {false, true}) {
+    for (VectorLevel level : supportedLevels()) {
       Sums one;
       {
         ThreadScope scope(1);
-        one = run(z, w, vectorise);
+        one = run(z, w, level);
       }
       for (std::uint32_t threads : {2u, 3u, 5u}) {
         ThreadScope scope(threads);
-        EXPECT_TRUE(bitEqual(one, run(z, w, vectorise)))
+        EXPECT_TRUE(bitEqual(one, run(z, w, level)))
             << s.rows << "x" << s.k << " on " << threads << " threads";
       }
     }

@@ -9,31 +9,25 @@
 #include "numeric_helpers.h"
 
 using KPX::Matrix;
-using KPX::ProductKernel;
+using KPX::VectorLevel;
 using numeric_test::fromRows;
 using numeric_test::randomMatrix;
+using numeric_test::supportedLevels;
+using testing_support::expectBitEqual;
 
 namespace {
 
 // Restores the process-wide kernel choice after each test.
 class KernelScope {
  public:
-  KernelScope() : saved_(KPX::activeProductKernel()) {}
-  ~KernelScope() { KPX::setProductKernel(saved_); }
+  KernelScope() : saved_(KPX::vectorLevel()) {}
+  ~KernelScope() { KPX::setVectorLevel(saved_); }
   KernelScope(const KernelScope&) = delete;
   KernelScope& operator=(const KernelScope&) = delete;
 
  private:
-  ProductKernel saved_;
+  VectorLevel saved_;
 };
-
-std::vector<ProductKernel> supportedKernels() {
-  std::vector<ProductKernel> kernels;
-  for (ProductKernel k : {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
-    if (KPX::productKernelSupported(k)) kernels.push_back(k);
-  }
-  return kernels;
-}
 
 // Each element as one chain over the inner index in increasing order: with a
 // fused multiply-add per step for the AVX kernels, product then sum for the
@@ -57,16 +51,6 @@ Matrix<double> referenceProduct(const Matrix<double>& a, const Matrix<double>& b
   return c;
 }
 
-void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual,
-                    const char* what) {
-  ASSERT_EQ(expected.rows(), actual.rows()) << what;
-  ASSERT_EQ(expected.cols(), actual.cols()) << what;
-  for (std::uint32_t k = 0; k < expected.count(); ++k) {
-    ASSERT_EQ(expected.data()[k], actual.data()[k])
-        << what << " element " << k / expected.cols() << "," << k % expected.cols();
-  }
-}
-
 struct Shape {
   std::uint32_t m, n, p;
 };
@@ -80,36 +64,36 @@ const Shape kShapes[] = {
 
 TEST(Multiply, EveryKernelMatchesTheChainedSumOnOddShapes) {
   KernelScope scope;
-  for (ProductKernel kernel : supportedKernels()) {
-    ASSERT_TRUE(KPX::setProductKernel(kernel));
-    const bool fused = kernel != ProductKernel::Portable;
+  for (VectorLevel kernel : supportedLevels()) {
+    ASSERT_TRUE(KPX::setVectorLevel(kernel));
+    const bool fused = kernel != VectorLevel::Portable;
     std::uint32_t seed = 1;
     for (const Shape& s : kShapes) {
       const Matrix<double> a = randomMatrix(s.m, s.n, seed++);
       const Matrix<double> b = randomMatrix(s.n, s.p, seed++);
-      const std::string what = std::string(KPX::productKernelName(kernel)) + " " +
+      const std::string what = std::string(KPX::vectorLevelName(kernel)) + " " +
                                std::to_string(s.m) + "x" + std::to_string(s.n) + "x" +
                                std::to_string(s.p);
-      expectBitEqual(referenceProduct(a, b, fused), KPX::multiply(a, b), what.c_str());
+      expectBitEqual(referenceProduct(a, b, fused), KPX::multiply(a, b), what);
     }
   }
 }
 
 TEST(Multiply, FusedKernelsAgreeBitForBit) {
   KernelScope scope;
-  if (!KPX::productKernelSupported(ProductKernel::Avx512)) GTEST_SKIP() << "no AVX-512";
+  if (!KPX::vectorLevelSupported(VectorLevel::Avx512)) GTEST_SKIP() << "no AVX-512";
   const Matrix<double> a = randomMatrix(301, 199, 11);
   const Matrix<double> b = randomMatrix(199, 97, 12);
-  KPX::setProductKernel(ProductKernel::Avx512);
+  KPX::setVectorLevel(VectorLevel::Avx512);
   const Matrix<double> wide = KPX::multiply(a, b);
-  KPX::setProductKernel(ProductKernel::Avx2);
+  KPX::setVectorLevel(VectorLevel::Avx2);
   expectBitEqual(wide, KPX::multiply(a, b), "avx2 against avx512");
 }
 
 TEST(Multiply, TransposedFormsEqualTheExplicitTranspose) {
   KernelScope scope;
-  for (ProductKernel kernel : supportedKernels()) {
-    KPX::setProductKernel(kernel);
+  for (VectorLevel kernel : supportedLevels()) {
+    KPX::setVectorLevel(kernel);
     for (const Shape& s : {Shape{1, 1, 1}, Shape{7, 300, 26}, Shape{145, 9, 31}}) {
       const Matrix<double> a = randomMatrix(s.n, s.m, 3);  // used as a^T
       const Matrix<double> b = randomMatrix(s.n, s.p, 4);
@@ -135,8 +119,8 @@ TEST(Multiply, SmallProductByHand) {
 
 TEST(Multiply, EmptyOperands) {
   KernelScope scope;
-  for (ProductKernel kernel : supportedKernels()) {
-    KPX::setProductKernel(kernel);
+  for (VectorLevel kernel : supportedLevels()) {
+    KPX::setVectorLevel(kernel);
     // An empty inner dimension gives zeros, not uninitialised memory.
     Matrix<double> a(5, 0);
     Matrix<double> b(0, 3);
@@ -170,13 +154,13 @@ TEST(Multiply, RowViewsFlagFollowsTheOperands) {
 
 TEST(Multiply, KernelSelection) {
   KernelScope scope;
-  EXPECT_TRUE(KPX::productKernelSupported(ProductKernel::Portable));
-  EXPECT_TRUE(KPX::setProductKernel(ProductKernel::Portable));
-  EXPECT_EQ(KPX::activeProductKernel(), ProductKernel::Portable);
-  for (ProductKernel k : {ProductKernel::Avx2, ProductKernel::Avx512}) {
-    EXPECT_EQ(KPX::setProductKernel(k), KPX::productKernelSupported(k));
+  EXPECT_TRUE(KPX::vectorLevelSupported(VectorLevel::Portable));
+  EXPECT_TRUE(KPX::setVectorLevel(VectorLevel::Portable));
+  EXPECT_EQ(KPX::vectorLevel(), VectorLevel::Portable);
+  for (VectorLevel k : {VectorLevel::Avx2, VectorLevel::Avx512}) {
+    EXPECT_EQ(KPX::setVectorLevel(k), KPX::vectorLevelSupported(k));
   }
-  EXPECT_STREQ(KPX::productKernelName(ProductKernel::Avx2), "avx2");
+  EXPECT_STREQ(KPX::vectorLevelName(VectorLevel::Avx2), "avx2");
 }
 
 }  // namespace

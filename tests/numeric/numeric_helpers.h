@@ -3,13 +3,41 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <random>
+#include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/matrix.h"
 #include "numeric/parallel.h"
+#include "support/matrices.h"
 
 namespace numeric_test {
+
+// Selects a vector level for one test (or part of one) and restores the
+// level before. selected() is false, and nothing changes, where the
+// processor lacks the level.
+class LevelScope {
+ public:
+  explicit LevelScope(KPX::VectorLevel level)
+      : saved_(KPX::vectorLevel()), selected_(KPX::setVectorLevel(level)) {}
+  ~LevelScope() { KPX::setVectorLevel(saved_); }
+  LevelScope(const LevelScope&) = delete;
+  LevelScope& operator=(const LevelScope&) = delete;
+  bool selected() const { return selected_; }
+
+ private:
+  KPX::VectorLevel saved_;
+  bool selected_;
+};
+
+// The levels this processor runs, portable first.
+inline std::vector<KPX::VectorLevel> supportedLevels() {
+  std::vector<KPX::VectorLevel> levels;
+  for (KPX::VectorLevel level :
+       {KPX::VectorLevel::Portable, KPX::VectorLevel::Avx2, KPX::VectorLevel::Avx512})
+    if (KPX::vectorLevelSupported(level)) levels.push_back(level);
+  return levels;
+}
 
 // Sets the process-wide thread count for one test and restores it after.
 class ThreadScope {
@@ -25,18 +53,7 @@ class ThreadScope {
   std::uint32_t saved_;
 };
 
-inline KPX::Matrix<double> fromRows(std::initializer_list<std::initializer_list<double>> rows) {
-  const auto r = static_cast<std::uint32_t>(rows.size());
-  const auto c = r == 0 ? 0u : static_cast<std::uint32_t>(rows.begin()->size());
-  KPX::Matrix<double> m(r, c);
-  std::uint32_t i = 0;
-  for (const auto& row : rows) {
-    std::uint32_t j = 0;
-    for (double v : row) m[i][j++] = v;
-    ++i;
-  }
-  return m;
-}
+using testing_support::fromRows;
 
 // Uniform elements in [-1, 1), the same for the same seed.
 inline KPX::Matrix<double> randomMatrix(std::uint32_t rows, std::uint32_t cols,

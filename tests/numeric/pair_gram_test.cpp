@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "numeric/pair_gram.h"
+#include "numeric_helpers.h"
 
 namespace {
 
@@ -34,7 +35,10 @@ class PairGramSums : public ::testing::TestWithParam<Case> {};
 TEST_P(PairGramSums, EqualThePlainSumsOfProducts) {
   const Case& c = GetParam();
   KPX::PairGram vector(c.m);
-  KPX::PairGram portable(c.m, true);
+  KPX::PairGram portable = [&] {
+    const numeric_test::LevelScope scope(KPX::VectorLevel::Portable);
+    return KPX::PairGram(c.m);
+  }();
   ASSERT_EQ(vector.stride(), portable.stride());
   const std::uint32_t stride = vector.stride();
   ASSERT_GE(stride, c.m);

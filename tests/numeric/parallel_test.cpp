@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -15,16 +19,9 @@
 using KPX::Matrix;
 using numeric_test::randomMatrix;
 using numeric_test::ThreadScope;
+using testing_support::expectBitEqual;
 
 namespace {
-
-void expectBitEqual(const Matrix<double>& expected, const Matrix<double>& actual) {
-  ASSERT_EQ(expected.rows(), actual.rows());
-  ASSERT_EQ(expected.cols(), actual.cols());
-  for (std::uint32_t k = 0; k < expected.count(); ++k) {
-    ASSERT_EQ(expected.data()[k], actual.data()[k]) << "element " << k;
-  }
-}
 
 struct Split {
   std::uint64_t count;
@@ -87,6 +84,122 @@ TEST(ParallelForThreads, ALimitCapsOnlyTheLoopsOfItsOwnThread) {
     EXPECT_EQ(KPX::threadCount(), 4u);
   }
   EXPECT_EQ(parts(), 4);
+}
+
+struct Dynamic {
+  std::uint64_t count;
+  std::uint64_t grain;
+  std::uint32_t threads;
+};
+
+class DynamicParallelForThreads : public ::testing::TestWithParam<Dynamic> {};
+
+// Ranges of grain items (the last one shorter), every index once, on at
+// most `threads` threads, the first range on the calling thread.
+TEST_P(DynamicParallelForThreads, GrainRangesCoverEveryIndexOnce) {
+  const Dynamic d = GetParam();
+  ThreadScope scope(1);  // an explicit count is not the process-wide one
+  std::vector<std::atomic<int>> seen(d.count);
+  std::mutex lock;
+  std::set<std::thread::id> threads;
+  std::thread::id firstRange;
+  KPX::parallelFor(d.count, KPX::Schedule::dynamic(d.threads, d.grain),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     EXPECT_EQ(begin % d.grain, 0u) << begin;
+                     EXPECT_EQ(end, std::min(begin + d.grain, d.count)) << begin;
+                     for (std::uint64_t i = begin; i < end; ++i) ++seen[i];
+                     const std::lock_guard<std::mutex> hold(lock);
+                     threads.insert(std::this_thread::get_id());
+                     if (begin == 0) firstRange = std::this_thread::get_id();
+                   });
+  for (std::uint64_t i = 0; i < d.count; ++i) ASSERT_EQ(seen[i].load(), 1) << i;
+  EXPECT_LE(threads.size(), std::max<std::size_t>(1, d.threads));
+  if (d.count > 0) {
+    EXPECT_EQ(firstRange, std::this_thread::get_id());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Grains, DynamicParallelForThreads,
+                         ::testing::Values(Dynamic{0, 1, 4}, Dynamic{1, 1, 4}, Dynamic{10, 3, 0},
+                                           Dynamic{10, 3, 1}, Dynamic{100, 1, 3},
+                                           Dynamic{1000, 64, 2}, Dynamic{7, 100, 5}));
+
+// Once the flag is set no range starts: on one thread exactly the ranges
+// before it ran; on several, none starts after the loop saw it.
+TEST(DynamicParallelForThreads, AStopFlagEndsTheLoopEarly) {
+  for (std::uint32_t threads : {1u, 3u}) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> ranges{0};
+    KPX::parallelFor(200, KPX::Schedule::dynamic(threads, 1).until(&stop),
+                     [&](std::uint64_t begin, std::uint64_t) {
+                       ++ranges;
+                       if (begin == 0) stop = true;
+                       std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                     });
+    if (threads == 1) {
+      EXPECT_EQ(ranges.load(), 1);
+    }
+    EXPECT_LT(ranges.load(), 20) << threads << " threads";
+    std::atomic<int> afterStop{0};
+    KPX::parallelFor(10, KPX::Schedule::dynamic(threads, 1).until(&stop),
+                     [&](std::uint64_t, std::uint64_t) { ++afterStop; });
+    EXPECT_EQ(afterStop.load(), 0);
+  }
+}
+
+TEST(DynamicParallelForThreads, AnExceptionStopsTheTakingAndReachesTheCaller) {
+  std::atomic<int> ranges{0};
+  EXPECT_THROW(KPX::parallelFor(1000, KPX::Schedule::dynamic(1, 1),
+                                [&](std::uint64_t begin, std::uint64_t) {
+                                  ++ranges;
+                                  if (begin == 4) throw std::runtime_error("item 4");
+                                }),
+               std::runtime_error);
+  EXPECT_EQ(ranges.load(), 5);
+}
+
+TEST(ThreadCount, DefaultsToOnePerCore) {
+  ThreadScope scope(0);
+  EXPECT_GE(KPX::coreCount(), 1u);
+  EXPECT_EQ(KPX::threadCount(), KPX::coreCount());
+  EXPECT_EQ(KPX::coreCount(), std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The background task runs beside the caller's: the foreground can wait for
+// what it makes. Exceptions come back, the foreground's first.
+TEST(RunBesideThreads, BackgroundRunsWhileTheForegroundWaitsForIt) {
+  std::mutex lock;
+  std::condition_variable made;
+  bool ready = false;
+  std::thread::id background;
+  KPX::runBeside(
+      [&] {
+        const std::lock_guard<std::mutex> hold(lock);
+        background = std::this_thread::get_id();
+        ready = true;
+        made.notify_one();
+      },
+      [&] {
+        std::unique_lock<std::mutex> hold(lock);
+        made.wait(hold, [&] { return ready; });
+      });
+  EXPECT_TRUE(ready);
+  EXPECT_NE(background, std::this_thread::get_id());
+}
+
+TEST(RunBesideThreads, ExceptionsReachTheCallerOnceBothAreDone) {
+  std::atomic<bool> foregroundDone{false};
+  EXPECT_THROW(KPX::runBeside([] { throw std::runtime_error("background"); },
+                              [&] { foregroundDone = true; }),
+               std::runtime_error);
+  EXPECT_TRUE(foregroundDone.load());
+  try {
+    KPX::runBeside([] { throw std::runtime_error("background"); },
+                   [] { throw std::logic_error("foreground"); });
+    ADD_FAILURE() << "no exception";
+  } catch (const std::logic_error& e) {
+    EXPECT_STREQ(e.what(), "foreground");
+  }
 }
 
 TEST(ProductThreads, EveryThreadCountGivesTheSameBits) {

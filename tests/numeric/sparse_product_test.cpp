@@ -5,11 +5,12 @@
 #include <random>
 #include <vector>
 
+#include "numeric/cpu_features.h"
 #include "numeric/multiply.h"
 #include "numeric_helpers.h"
 
 using KPX::Matrix;
-using KPX::ProductKernel;
+using KPX::VectorLevel;
 using numeric_test::randomMatrix;
 
 namespace {
@@ -36,46 +37,44 @@ class SparseProduct : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SparseProduct, BitForBitTheDenseStripWithEveryKernel) {
   const Case c = GetParam();
-  const ProductKernel saved = KPX::activeProductKernel();
+  const VectorLevel saved = KPX::vectorLevel();
   const Matrix<double> a = sparseIntegers(c.rows, c.inner, c.zeroShare, c.rows + c.inner);
   const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols);
-  for (ProductKernel kernel :
-       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
-    if (!KPX::setProductKernel(kernel)) continue;
+  for (VectorLevel kernel : {VectorLevel::Portable, VectorLevel::Avx2, VectorLevel::Avx512}) {
+    if (!KPX::setVectorLevel(kernel)) continue;
     std::vector<double> dense(static_cast<std::size_t>(c.rows) * c.cols + 1, -1.0);
     std::vector<double> sparse(dense.size(), -2.0);
     KPX::multiplyStrip(a.data(), a.cols(), c.rows, b, dense.data());
     KPX::multiplySparseStrip(a.data(), a.cols(), c.rows, b, sparse.data());
     for (std::size_t k = 0; k + 1 < dense.size(); ++k) {
-      ASSERT_EQ(dense[k], sparse[k]) << KPX::productKernelName(kernel) << " element " << k;
+      ASSERT_EQ(dense[k], sparse[k]) << KPX::vectorLevelName(kernel) << " element " << k;
     }
     EXPECT_EQ(sparse.back(), -2.0);  // nothing written past the strip
   }
-  KPX::setProductKernel(saved);
+  KPX::setVectorLevel(saved);
 }
 
 TEST_P(SparseProduct, IntegerCoefficientsGiveTheSameStrip) {
   const Case c = GetParam();
-  const ProductKernel saved = KPX::activeProductKernel();
+  const VectorLevel saved = KPX::vectorLevel();
   const Matrix<double> a = sparseIntegers(c.rows, c.inner, c.zeroShare, c.rows * c.inner);
   Matrix<std::int32_t> integers(c.rows, c.inner);
   for (std::uint32_t k = 0; k < a.count(); ++k)
     integers.data()[k] = static_cast<std::int32_t>(a.data()[k]);
   const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols + 1);
-  for (ProductKernel kernel :
-       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
-    if (!KPX::setProductKernel(kernel)) continue;
+  for (VectorLevel kernel : {VectorLevel::Portable, VectorLevel::Avx2, VectorLevel::Avx512}) {
+    if (!KPX::setVectorLevel(kernel)) continue;
     std::vector<double> fromDoubles(static_cast<std::size_t>(c.rows) * c.cols + 1, -1.0);
     std::vector<double> fromIntegers(fromDoubles.size(), -2.0);
     KPX::multiplySparseStrip(a.data(), a.cols(), c.rows, b, fromDoubles.data());
     KPX::multiplySparseStrip(integers.data(), integers.cols(), c.rows, b, fromIntegers.data());
     for (std::size_t k = 0; k + 1 < fromDoubles.size(); ++k) {
       ASSERT_EQ(fromDoubles[k], fromIntegers[k])
-          << KPX::productKernelName(kernel) << " element " << k;
+          << KPX::vectorLevelName(kernel) << " element " << k;
     }
     EXPECT_EQ(fromIntegers.back(), -2.0);
   }
-  KPX::setProductKernel(saved);
+  KPX::setVectorLevel(saved);
 }
 
 // The panel product over a run of rows (not starting at the first) against
@@ -83,7 +82,7 @@ TEST_P(SparseProduct, IntegerCoefficientsGiveTheSameStrip) {
 // take the row path.
 TEST_P(SparseProduct, PanelRowsGiveTheRowByRowBits) {
   const Case c = GetParam();
-  const ProductKernel saved = KPX::activeProductKernel();
+  const VectorLevel saved = KPX::vectorLevel();
   const Matrix<double> a = sparseIntegers(c.rows + 2, c.inner, c.zeroShare, c.rows + 7 * c.inner);
   const Matrix<double> b = randomMatrix(c.inner, c.cols, c.cols + 2);
   KPX::SparseRows terms;
@@ -98,9 +97,8 @@ TEST_P(SparseProduct, PanelRowsGiveTheRowByRowBits) {
   const KPX::SparsePanels panels(b);
   EXPECT_EQ(panels.empty(), c.inner > 128);
   const std::size_t ldc = c.cols + 3;  // a wider target: its gaps stay untouched
-  for (ProductKernel kernel :
-       {ProductKernel::Portable, ProductKernel::Avx2, ProductKernel::Avx512}) {
-    if (!KPX::setProductKernel(kernel)) continue;
+  for (VectorLevel kernel : {VectorLevel::Portable, VectorLevel::Avx2, VectorLevel::Avx512}) {
+    if (!KPX::setVectorLevel(kernel)) continue;
     std::vector<double> byRow(c.rows * ldc, -1.0);
     std::vector<double> byPanel(byRow.size(), -1.0);
     for (std::uint32_t r = 0; r < c.rows; ++r) {
@@ -110,9 +108,9 @@ TEST_P(SparseProduct, PanelRowsGiveTheRowByRowBits) {
     }
     KPX::multiplySparseRows(terms, 1, c.rows, b, panels, byPanel.data(), ldc);
     for (std::size_t k = 0; k < byRow.size(); ++k)
-      ASSERT_EQ(byRow[k], byPanel[k]) << KPX::productKernelName(kernel) << " element " << k;
+      ASSERT_EQ(byRow[k], byPanel[k]) << KPX::vectorLevelName(kernel) << " element " << k;
   }
-  KPX::setProductKernel(saved);
+  KPX::setVectorLevel(saved);
 }
 
 // Widths that reach every column block of the kernels: 48, 16, 4 and single.

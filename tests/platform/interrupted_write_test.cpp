@@ -1,5 +1,6 @@
 // Writes that end badly leave nothing behind: a signal while the temporary
-// file is open removes it, long target names still get a temporary name
+// file is open removes it, however many files the process wrote before and
+// however deep the folder, long target names still get a temporary name
 // that fits, and special files are refused instead of blocking a reader.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,46 +17,69 @@
 #include "platform/regular_file.h"
 #include "support/test_support.h"
 
+using testing_support::filesIn;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 
 namespace {
 
-std::size_t filesIn(const std::string& dir) {
-  std::size_t n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    (void)entry;
-    ++n;
-  }
-  return n;
+// A folder under root whose path is at least length bytes long, made of
+// folders of 50-byte names.
+std::string deepFolder(const std::string& root, std::size_t length) {
+  std::string folder = root;
+  while (folder.size() < length) folder += "/" + std::string(50, 'd');
+  std::filesystem::create_directories(folder);
+  return folder;
 }
 
-class SignalDuringWrite : public ::testing::TestWithParam<int> {};
+// How a write is interrupted: by which signal, after how many files the
+// process wrote whole before, in a folder how deep.
+struct Interruption {
+  const char* name;
+  int signalNumber;
+  int writtenBefore;
+  std::size_t folderLength;  // 0: the test's folder itself
+};
+
+class SignalDuringWrite : public ::testing::TestWithParam<Interruption> {};
 
 }  // namespace
 
-// The child opens a temporary file, writes half of it and is ended by the
-// signal; the process still dies of that signal, and the folder is empty.
+// The child writes some files whole, opens a temporary file, writes half of
+// it and is ended by the signal; the process still dies of that signal, and
+// the folder holds only the files written whole.
 TEST_P(SignalDuringWrite, RemovesTheTemporaryFile) {
   TempDir dir;
-  const int signalNumber = GetParam();
+  const Interruption& c = GetParam();
+  const std::string folder =
+      c.folderLength == 0 ? dir.path() : deepFolder(dir.path(), c.folderLength);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    platform::AtomicFile f(dir.file("out.rim"));
+    for (int i = 0; i < c.writtenBefore; ++i) {
+      platform::AtomicFile whole(folder + "/w" + std::to_string(i));
+      if (!whole.open() || !whole.commit()) ::_exit(2);
+    }
+    platform::AtomicFile f(folder + "/out.rim");
     if (!f.open()) ::_exit(3);
     std::fputs("half", f.file());
     std::fflush(f.file());
-    ::raise(signalNumber);
+    ::raise(c.signalNumber);
     ::_exit(4);  // not reached: the signal ends the process
   }
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
-  EXPECT_EQ(WTERMSIG(status), signalNumber);
-  EXPECT_EQ(filesIn(dir.path()), 0u);
+  EXPECT_EQ(WTERMSIG(status), c.signalNumber);
+  EXPECT_EQ(filesIn(folder), static_cast<std::size_t>(c.writtenBefore));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringWrite, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(
+    Ways, SignalDuringWrite,
+    ::testing::Values(Interruption{"sigint", SIGINT, 0, 0}, Interruption{"sigterm", SIGTERM, 0, 0},
+                      Interruption{"sighup", SIGHUP, 0, 0},
+                      Interruption{"after_seventy_whole_files", SIGTERM, 70, 0},
+                      Interruption{"deep_folder", SIGTERM, 0, 400}),
+    [](const ::testing::TestParamInfo<Interruption>& p) { return std::string(p.param.name); });
 
 TEST(InterruptedWrite, ProgramsHandlingTheSignalKeepTheirHandler) {
   TempDir dir;
@@ -74,21 +98,32 @@ TEST(InterruptedWrite, ProgramsHandlingTheSignalKeepTheirHandler) {
   EXPECT_TRUE(std::filesystem::exists(dir.file("out.rim")));
 }
 
-// Targets whose names leave no room for ".XXXXXX.tmp" within 255 bytes.
+// Targets whose names leave no room for ".XXXXXX.tmp" within 255 bytes, and
+// short names deep in folders, their paths longer than any name may be: each
+// temporary lies beside its target, with a name that fits.
 TEST(InterruptedWrite, LongTargetNamesGetATemporaryNameThatFits) {
-  TempDir dir;
-  for (const std::size_t length : {200u, 245u, 250u, 255u}) {
-    const std::string name = std::string(length - 4, 'n') + ".rim";
-    platform::AtomicFile f(dir.file(name));
-    ASSERT_TRUE(f.open()) << length;
-    const std::string temporary = f.temporaryPath();
-    EXPECT_LE(std::filesystem::path(temporary).filename().string().size(), 255u);
-    EXPECT_EQ(temporary.substr(temporary.size() - 4), ".tmp");
+  TempDir dir, deepRoot;
+  const std::string deep = deepFolder(deepRoot.path(), 400);
+  struct Case {
+    std::string folder;
+    std::size_t length;
+  };
+  const Case cases[] = {{dir.path(), 200}, {dir.path(), 245}, {dir.path(), 250},
+                        {dir.path(), 255}, {deep, 5},         {deep, 255}};
+  for (const Case& c : cases) {
+    const std::string target = c.folder + "/" + std::string(c.length - 4, 'n') + ".rim";
+    platform::AtomicFile f(target);
+    ASSERT_TRUE(f.open()) << target;
+    const std::filesystem::path temporary = f.temporaryPath();
+    EXPECT_EQ(temporary.parent_path(), std::filesystem::path(c.folder)) << temporary;
+    EXPECT_LE(temporary.filename().string().size(), 255u);
+    EXPECT_EQ(temporary.extension(), ".tmp");
     std::fputs("whole", f.file());
-    ASSERT_TRUE(f.commit()) << length;
-    EXPECT_EQ(readFileBytes(dir.file(name)), "whole");
+    ASSERT_TRUE(f.commit()) << target;
+    EXPECT_EQ(readFileBytes(target), "whole");
   }
   EXPECT_EQ(filesIn(dir.path()), 4u);
+  EXPECT_EQ(filesIn(deep), 2u);
 }
 
 // A FIFO is refused at once: opening it for reading would wait for a writer.

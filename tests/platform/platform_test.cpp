@@ -50,6 +50,19 @@ TEST(Ini, BlanksAroundNamesAndValuesAreTrimmed) {
   EXPECT_EQ(platform::iniGetString("Learning", "name", "ERR", 100, p), "x y");
 }
 
+// A key is looked for in its own section only: one that section lacks is
+// missing, whatever the sections after it hold.
+TEST(Ini, AKeyMissingFromItsSectionIsNotTakenFromALaterOne) {
+  TempDir dir;
+  writeFileBytes(dir.file("a.ini"), "[A]\nx=1\n[B]\ny=2\n[a]\nz=3\n[C]\nw=4\n");
+  const std::string p = dir.file("a.ini");
+  EXPECT_EQ(platform::iniGetInt("A", "y", -1, p), -1);
+  EXPECT_EQ(platform::iniGetInt("A", "w", -1, p), -1);
+  EXPECT_EQ(platform::iniGetInt("B", "w", -1, p), -1);
+  EXPECT_EQ(platform::iniGetInt("A", "z", -1, p), 3);  // the section again, by another case
+  EXPECT_EQ(platform::iniGetInt("C", "x", -1, p), -1);
+}
+
 TEST(Directory, ListsCaseInsensitivelyByName) {
   TempDir dir;
   writeFileBytes(dir.file("b.jpg"), "x");

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "retrieval/synthetic_rim.h"
+#include "support/bytes.h"
 #include "support/test_support.h"
 
+using testing_support::getU32;
 using testing_support::readFileBytes;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
@@ -16,13 +18,6 @@ namespace {
 // 24 x 16 pixels with 4 x 4 patches: 6 x 4 patches, bases of 48 values.
 synthetic::Rim smallRim(std::uint32_t dimension, unsigned seed) {
   return synthetic::randomRim(synthetic::header(24, 16, 4, dimension, 0), seed);
-}
-
-std::uint32_t le32(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
 }
 
 }  // namespace
@@ -97,7 +92,7 @@ TEST(EdgeSimilarityFile, UnreadableTargetsGiveMinusOne) {
   EXPECT_EQ(EdgeSimilarity::ReadRimBases(dir.file("short.rim"), bases), 14);
   EXPECT_EQ(edge.Compare(dir.file("short.rim")), -1.0);
   // A bases section cut short, and one of an unknown mode.
-  const std::uint32_t baseOffset = le32(bytes, 36);
+  const std::uint32_t baseOffset = getU32(bytes, 36);
   writeFileBytes(dir.file("cut.rim"), bytes.substr(0, baseOffset + 50));
   EXPECT_NE(EdgeSimilarity::ReadRimBases(dir.file("cut.rim"), bases), 0);
   EXPECT_EQ(edge.Compare(dir.file("cut.rim")), -1.0);

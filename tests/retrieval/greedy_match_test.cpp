@@ -7,15 +7,11 @@
 #include <limits>
 #include <random>
 
-namespace {
+#include "support/matrices.h"
 
-KPX::Matrix<double> matrixOf(std::uint32_t rows, std::uint32_t cols,
-                             std::initializer_list<double> values) {
-  KPX::Matrix<double> m(rows, cols);
-  std::uint32_t k = 0;
-  for (double v : values) m.data()[k++] = v;
-  return m;
-}
+using testing_support::matrixOf;
+
+namespace {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 

@@ -27,14 +27,6 @@ ImageEntry entry(const TempDir& dir, const std::string& name,
   return e;
 }
 
-void writeRim(const TempDir& dir, const std::string& name, std::uint16_t learning, unsigned seed,
-              std::uint32_t width = 96, std::uint32_t height = 80) {
-  ASSERT_EQ(synthetic::write(
-                dir.file(name),
-                synthetic::randomRim(synthetic::header(width, height, 8, 24, learning), seed)),
-            0);
-}
-
 std::vector<std::string> namesOf(const std::vector<ImageEntry>& entries) {
   std::vector<std::string> names;
   for (const ImageEntry& e : entries) names.push_back(e.name);
@@ -84,8 +76,8 @@ TEST(SearchOrder, HighestFirstEqualScoresKeepListOrderNaNLast) {
 
 TEST(SearchRefusals, MessagesForModeQueryAndMissingCandidates) {
   TempDir dir;
-  writeRim(dir, "q.rim", 0, 1);
-  writeRim(dir, "ica.rim", 1, 2);
+  synthetic::writeRandomRim(dir.file("q.rim"), 0, 1);
+  synthetic::writeRandomRim(dir.file("ica.rim"), 1, 2);
   SearchRequest request;
   request.queryPath = dir.file("q.rim");
   request.queryBaseType = 0;
@@ -118,11 +110,11 @@ TEST(SearchRefusals, MessagesForModeQueryAndMissingCandidates) {
 
 TEST(SearchCollection, KeepsRimFilesLearnedLikeTheQuery) {
   TempDir dir;
-  writeRim(dir, "a.rim", 0, 1);
-  writeRim(dir, "b.rim", 1, 2);
-  writeRim(dir, "photorim", 0, 3);  // no dot: inspected all the same
-  writeRim(dir, "upper.RIM", 0, 4);
-  writeRim(dir, "c.jpg", 0, 5);  // a RIM file by content, but not by name
+  synthetic::writeRandomRim(dir.file("a.rim"), 0, 1);
+  synthetic::writeRandomRim(dir.file("b.rim"), 1, 2);
+  synthetic::writeRandomRim(dir.file("photorim"), 0, 3);  // no dot: inspected all the same
+  synthetic::writeRandomRim(dir.file("upper.RIM"), 0, 4);
+  synthetic::writeRandomRim(dir.file("c.jpg"), 0, 5);  // a RIM file by content, but not by name
   writeFileBytes(dir.file("broken.rim"), "RF short");
   std::string wrong = readFileBytes(dir.file("a.rim"));
   wrong[0] = 0;
@@ -166,9 +158,9 @@ TEST(SearchCollection, KeepsRimFilesLearnedLikeTheQuery) {
 
 TEST(SearchScoring, TheQueryRanksFirstWithOneInBothMeasures) {
   TempDir dir;
-  writeRim(dir, "a.rim", 0, 11);
-  writeRim(dir, "q.rim", 0, 12);
-  writeRim(dir, "b.rim", 0, 13);
+  synthetic::writeRandomRim(dir.file("a.rim"), 0, 11);
+  synthetic::writeRandomRim(dir.file("q.rim"), 0, 12);
+  synthetic::writeRandomRim(dir.file("b.rim"), 0, 13);
   const std::vector<ImageEntry> entries = {entry(dir, "a.rim"), entry(dir, "b.rim"),
                                            entry(dir, "q.rim")};
   for (std::int32_t mode = 0; mode < 3; ++mode) {
@@ -189,8 +181,8 @@ TEST(SearchScoring, TheQueryRanksFirstWithOneInBothMeasures) {
 
 TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) {
   TempDir dir;
-  writeRim(dir, "q.rim", 0, 21);
-  writeRim(dir, "a.rim", 0, 22);
+  synthetic::writeRandomRim(dir.file("q.rim"), 0, 21);
+  synthetic::writeRandomRim(dir.file("a.rim"), 0, 22);
   // A file whose averages read but whose bases do not.
   std::string bytes = readFileBytes(dir.file("a.rim"));
   const std::size_t baseOffset = static_cast<unsigned char>(bytes[36]) |
@@ -260,7 +252,7 @@ TEST(SearchScoring, ThreadsChangeNeitherValuesNorOrder) {
   std::vector<ImageEntry> entries;
   for (unsigned k = 0; k < 23; ++k) {
     const std::string name = "f" + std::to_string(k) + ".rim";
-    writeRim(dir, name, 1, 100 + k % 7);  // repeated contents give ties
+    synthetic::writeRandomRim(dir.file(name), 1, 100 + k % 7);  // repeated contents give ties
     entries.push_back(entry(dir, name));
   }
   SearchRequest request;

@@ -3,6 +3,8 @@
 // stores them), so that the measures read exactly these values back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -85,6 +87,13 @@ inline Status write(const std::string& path, const Rim& rim) {
   out.coefficients.resize(columnsOf(rim.header) * rowsOf(rim.header), rim.header.dimension);
   KPX::fill(out.coefficients, 0.0);
   return testing_support::writeSyntheticRim(path, out);
+}
+
+// Writes the random file of a seed (8 x 8 patches) to path.
+inline void writeRandomRim(const std::string& path, std::uint16_t learning, unsigned seed,
+                           std::uint32_t width = 96, std::uint32_t height = 80,
+                           std::uint32_t dimension = 24) {
+  ASSERT_EQ(write(path, randomRim(header(width, height, 8, dimension, learning), seed)), 0) << path;
 }
 
 }  // namespace synthetic

@@ -27,24 +27,19 @@
 #include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
 #include "shell_fixture.h"
+#include "support/rim_files.h"
 
 namespace shell_testing {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::learningMethodOf;
 
 // A small photograph: a corner of one of the corpus pictures.
 void writePhoto(const std::string& path, const std::string& corpusName, int size = 96) {
   const QImage photo(QString::fromStdString(testing_support::corpusPath(corpusName)));
   ASSERT_FALSE(photo.isNull()) << corpusName;
   ASSERT_TRUE(photo.copy(0, 0, size, size * 3 / 4).save(QString::fromStdString(path)));
-}
-
-int learningMethodOf(const std::string& path) {
-  CRIMCodec codec;
-  std::uint16_t method = 0;
-  if (codec.readLearningMethod(path, method) != 0) return -1;
-  return method;
 }
 
 class ConvertFormsTest : public ShellTest {
@@ -127,7 +122,7 @@ TEST_F(ConvertFormsTest, FolderPickersFillTheFieldsAndListTheTarget) {
   waitForThumbnails();
   EXPECT_EQ(bmp()->targetDirEdit()->text().toStdString(), source());
   EXPECT_EQ(bmp()->saveDirEdit()->text().toStdString(), source());
-  EXPECT_EQ(doc->m_currentDir.toStdString(), source());
+  EXPECT_EQ(doc->currentDir().toStdString(), source());
   EXPECT_EQ(frame->listView()->count(), 2);
 
   folderAnswers << QString::fromStdString(save());
@@ -141,7 +136,7 @@ TEST_F(ConvertFormsTest, FolderPickersFillTheFieldsAndListTheTarget) {
   QTest::mouseClick(rim()->browseTargetButton(), Qt::LeftButton);
   waitForThumbnails();
   EXPECT_EQ(rim()->saveDirEdit()->text().toStdString(), save());
-  EXPECT_EQ(doc->m_currentDir.toStdString(), temp.path());
+  EXPECT_EQ(doc->currentDir().toStdString(), temp.path());
   EXPECT_EQ(folderTitles.last(), "Convert to RIM");
 }
 
@@ -167,7 +162,7 @@ TEST_F(ConvertFormsTest, RimConversionRefusesAMissingSaveFolderOrAnEmptyListing)
   QTest::mouseClick(rim()->convertButton(), Qt::LeftButton);
   EXPECT_EQ(messages, QStringList{"there's no file in target directory"});
   EXPECT_FALSE(rim()->IsConverting());
-  EXPECT_TRUE(doc->m_convertNames.isEmpty());
+  EXPECT_TRUE(doc->convertNames().isEmpty());
   EXPECT_TRUE(fs::is_empty(save()));
 }
 
@@ -189,8 +184,8 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
   EXPECT_FALSE(rim()->targetDirEdit()->isEnabled());
   EXPECT_FALSE(rim()->includeSubDirCheck()->isEnabled());
   EXPECT_FALSE(rim()->basesCombo()->isEnabled());
-  EXPECT_EQ(doc->m_convertNames, (QStringList{"photo.png", "scan.jpeg"}));
-  EXPECT_EQ(doc->m_convertPaths.size(), 2);
+  EXPECT_EQ(doc->convertNames(), (QStringList{"photo.png", "scan.jpeg"}));
+  EXPECT_EQ(doc->convertPaths().size(), 2);
   bmp()->OnConvert();
   EXPECT_FALSE(bmp()->IsConverting());
 
@@ -202,8 +197,8 @@ TEST_F(ConvertFormsTest, PcaAndIcaBasesAsChosenWithOneJobAtATime) {
   EXPECT_TRUE(rim()->convertButton()->isEnabled());
   EXPECT_TRUE(bmp()->convertButton()->isEnabled());
   EXPECT_TRUE(rim()->targetDirEdit()->isEnabled());
-  EXPECT_TRUE(doc->m_convertNames.isEmpty());
-  EXPECT_TRUE(doc->m_convertPaths.isEmpty());
+  EXPECT_TRUE(doc->convertNames().isEmpty());
+  EXPECT_TRUE(doc->convertPaths().isEmpty());
   EXPECT_EQ(rim()->m_saveDir.toStdString(), save() + "/");
   EXPECT_EQ(rim()->m_bases, "PCA");
   EXPECT_EQ(learningMethodOf(save() + "/photo.rim"), 0);
@@ -285,13 +280,13 @@ TEST_F(ConvertFormsTest, WorkerKeepsItsListWhileTheFoldersChange) {
   frame->tabView()->setCurrentIndex(CTabView::kRetrieval);
   frame->treeView()->SelectFolder(QString::fromStdString(other.path()));
   frame->tabView()->convert2BmpView()->includeSubDirCheck()->click();
-  EXPECT_EQ(doc->m_convertNames.size(), 3);
+  EXPECT_EQ(doc->convertNames().size(), 3);
 
   ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
   EXPECT_EQ(messages.last(), "finished conversion to RIM images!");
   for (const char* name : {"aqua.rim", "blinds.rim", "dune.rim"})
     EXPECT_EQ(learningMethodOf(save() + "/" + name), 0) << name;
-  EXPECT_EQ(doc->m_entries.size(), 60u);
+  EXPECT_EQ(doc->entries().size(), 60u);
 }
 
 TEST_F(ConvertFormsTest, ConvertRefreshesTheThumbnailsOfTheTargetListing) {
@@ -307,9 +302,9 @@ TEST_F(ConvertFormsTest, ConvertRefreshesTheThumbnailsOfTheTargetListing) {
   // The target field holds another folder than the one listed.
   rim()->targetDirEdit()->setText(QString::fromStdString(target.path()));
   convertToRimAndWait();
-  EXPECT_EQ(doc->m_currentDir.toStdString(), target.path());
-  EXPECT_EQ(doc->m_paging.entryCount, 2u);
-  EXPECT_EQ(doc->m_paging.page, 0);
+  EXPECT_EQ(doc->currentDir().toStdString(), target.path());
+  EXPECT_EQ(doc->paging().entryCount, 2u);
+  EXPECT_EQ(doc->paging().page, 0);
   EXPECT_EQ(rim()->pageCountLabel()->text(), "/ 1 pages");
   waitForThumbnails();
   EXPECT_EQ(frame->listView()->count(), 2);
@@ -387,7 +382,7 @@ TEST_F(LongRimJobTest, CancelStopsAfterTheFileInHandAndSaysHowManyWereConverted)
   EXPECT_EQ(rim()->jobStatusLabel()->text(), said);
   EXPECT_FALSE(doc->IsBusy());
   EXPECT_TRUE(rim()->convertButton()->isEnabled());
-  EXPECT_TRUE(doc->m_convertNames.isEmpty());
+  EXPECT_TRUE(doc->convertNames().isEmpty());
 }
 
 TEST_F(LongRimJobTest, ClosingDuringAJobAsksAndCancelsOnYes) {
@@ -433,7 +428,7 @@ TEST_F(ConvertFormsTest, BmpConversionCountsAndNamesTheFilesThatFailed) {
   EXPECT_EQ(shown, (QStringList{"2/3 1", "3/3 2", " 0"}));
   EXPECT_EQ(bmp()->progressBar()->maximum(), 3);
   EXPECT_TRUE(bmp()->counterLabel()->text().isEmpty());
-  EXPECT_TRUE(doc->m_convertNames.isEmpty());
+  EXPECT_TRUE(doc->convertNames().isEmpty());
   EXPECT_TRUE(bmp()->convertButton()->isEnabled());
 
   const QImage a(QString::fromStdString(save() + "/a.bmp"), "BMP");

@@ -26,8 +26,8 @@ class PagingTest : public ShellTest {
 
 TEST_F(PagingTest, EmptyFolderIsOnePageWithoutProgressWindow) {
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_paging.pageCount, 1);
-  EXPECT_EQ(doc->m_paging.entryCount, 0u);
+  EXPECT_EQ(doc->paging().pageCount, 1);
+  EXPECT_EQ(doc->paging().entryCount, 0u);
   EXPECT_EQ(doc->GetPageItemCount(), 0);
   EXPECT_EQ(form()->pageEdit()->text(), "1");
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
@@ -39,7 +39,7 @@ TEST_F(PagingTest, EmptyFolderIsOnePageWithoutProgressWindow) {
 TEST_F(PagingTest, FiftyEntriesFillOnePage) {
   writeUnreadableImages(temp.path(), 50);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_paging.pageCount, 1);
+  EXPECT_EQ(doc->paging().pageCount, 1);
   EXPECT_EQ(doc->GetPageItemCount(), 50);
   EXPECT_EQ(frame->listView()->count(), 50);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
@@ -51,28 +51,28 @@ TEST_F(PagingTest, FiftyEntriesFillOnePage) {
 TEST_F(PagingTest, FiftyOneEntriesMakeASecondPageOfOne) {
   writeUnreadableImages(temp.path(), 51);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_paging.pageCount, 2);
-  EXPECT_EQ(doc->m_paging.entryCount, 51u);
+  EXPECT_EQ(doc->paging().pageCount, 2);
+  EXPECT_EQ(doc->paging().entryCount, 51u);
   EXPECT_EQ(form()->pageCountLabel()->text(), "/ 2 pages");
   EXPECT_EQ(form()->pageSlider()->maximum(), 1);
   EXPECT_EQ(frame->listView()->count(), 50);
 
   form()->OnPageChosen(1);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(doc->paging().page, 1);
   EXPECT_EQ(doc->GetPageItemCount(), 1);
   EXPECT_EQ(form()->pageEdit()->text(), "2");
   ASSERT_EQ(frame->listView()->count(), 1);
   EXPECT_EQ(frame->listView()->item(0)->text(), "img050.jpg");
   // The entry count and the page count stay as the reset left them.
-  EXPECT_EQ(doc->m_paging.entryCount, 51u);
-  EXPECT_EQ(doc->m_paging.pageCount, 2);
+  EXPECT_EQ(doc->paging().entryCount, 51u);
+  EXPECT_EQ(doc->paging().pageCount, 2);
 }
 
 TEST_F(PagingTest, HundredEntriesMakeTwoFullPages) {
   writeUnreadableImages(temp.path(), 100);
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_paging.pageCount, 2);
+  EXPECT_EQ(doc->paging().pageCount, 2);
   EXPECT_EQ(doc->GetPageItemCount(), 50);
   form()->OnPageChosen(1);
   waitForThumbnails();
@@ -87,9 +87,9 @@ TEST_F(PagingTest, ThirdThumbnailOfSecondPageIsEntry52) {
   form()->OnPageChosen(1);
   waitForThumbnails();
   frame->listView()->setCurrentRow(2);
-  ASSERT_EQ(doc->m_entries.size(), 60u);
-  EXPECT_EQ(doc->m_currentPath.toStdString(), doc->m_entries[52].path);
-  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("img052.jpg"));
+  ASSERT_EQ(doc->entries().size(), 60u);
+  EXPECT_EQ(doc->currentPath().toStdString(), doc->entries()[52].path);
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("img052.jpg"));
   EXPECT_EQ(frame->windowTitle().toStdString(), "Folim - " + temp.file("img052.jpg"));
 }
 
@@ -103,13 +103,13 @@ TEST_F(PagingTest, SliderChangesPageOnLineAndPageSteps) {
   slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   waitForThumbnails();
   EXPECT_EQ(slider->value(), 1);
-  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(doc->paging().page, 1);
   EXPECT_EQ(form()->pageEdit()->text(), "2");
 
   // So does a click beside the thumb.
   slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, 2);
+  EXPECT_EQ(doc->paging().page, 2);
   EXPECT_EQ(form()->pageEdit()->text(), "3");
   EXPECT_EQ(frame->listView()->count(), 20);
 }
@@ -118,7 +118,7 @@ TEST_F(PagingTest, SliderDoesNothingWithOnePage) {
   writeUnreadableImages(temp.path(), 3);
   chooseFolder(temp.path());
   form()->OnPageChosen(1);
-  EXPECT_EQ(doc->m_paging.page, 0);
+  EXPECT_EQ(doc->paging().page, 0);
   EXPECT_EQ(frame->listView()->count(), 3);
 }
 
@@ -132,9 +132,9 @@ TEST_F(PagingTest, ThumbnailClickNeverReadsPastTheListing) {
   doc->SetDirectory(QString::fromStdString(fewer.path()));
   ASSERT_EQ(frame->listView()->count(), 10);
   frame->listView()->setCurrentRow(7);
-  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+  EXPECT_TRUE(doc->currentPath().isEmpty());
   frame->listView()->setCurrentRow(1);
-  EXPECT_EQ(doc->m_currentPath.toStdString(), fewer.file("img001.jpg"));
+  EXPECT_EQ(doc->currentPath().toStdString(), fewer.file("img001.jpg"));
 }
 
 TEST_F(PagingTest, LoadingKeepsTheWindowResponsive) {

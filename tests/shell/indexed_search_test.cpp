@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <set>
 
-#include "imageio/index_location.h"
 #include "imageio/signature_source.h"
+#include "index/index_location.h"
 #include "index/signature_index.h"
 #include "retrieval/search.h"
 #include "shell/folim_doc.h"
@@ -27,22 +27,14 @@ namespace {
 
 class IndexedSearchTest : public ShellTest {
  protected:
-  CRetrievalView* form() { return frame->tabView()->retrievalView(); }
-
   // Copies the example photographs into the folder under new names.
   void copyPhotos(const std::string& dir, int copies) {
-    const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
-    for (int i = 0; i < copies; ++i) {
-      const std::string name = names[i % 4];
-      testing_support::writeFileBytes(
-          dir + "/p" + std::to_string(100 + i) + name.substr(name.size() - 4),
-          testing_support::readFileBytes(testing_support::examplesPath(name)));
-    }
+    testing_support::copyExamplePhotos(dir, copies);
   }
 
   void search() {
-    QSignalSpy finished(form(), &CRetrievalView::searchFinished);
-    QTest::mouseClick(form()->searchButton(), Qt::LeftButton);
+    QSignalSpy finished(retrievalForm(), &CRetrievalView::searchFinished);
+    QTest::mouseClick(retrievalForm()->searchButton(), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
   }
 
@@ -76,10 +68,10 @@ TEST_F(IndexedSearchTest, JpegQueryRanksItsOwnFileFirstAmongJpegAndPng) {
                    [&](const QString& title) { captions << title; });
   search();
   EXPECT_TRUE(messages.isEmpty());
-  ASSERT_EQ(doc->m_entries.size(), 4u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("p101.jpg"));
+  ASSERT_EQ(doc->entries().size(), 4u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("p101.jpg"));
   char score[32];
-  std::snprintf(score, sizeof score, "%.6f", doc->m_entries[0].score);
+  std::snprintf(score, sizeof score, "%.6f", doc->entries()[0].score);
   EXPECT_STREQ(score, "1.000000");
   EXPECT_TRUE(captions.contains("Indexing pictures 4 / 4 ..."))
       << captions.join(", ").toStdString();
@@ -89,9 +81,9 @@ TEST_F(IndexedSearchTest, JpegQueryRanksItsOwnFileFirstAmongJpegAndPng) {
 TEST_F(IndexedSearchTest, CancelWhileIndexingLeavesTheListAndAConsistentIndex) {
   copyPhotos(temp.path(), 24);
   chooseFolder(temp.path());
-  const std::vector<ImageEntry> before = doc->m_entries;
+  const std::vector<ImageEntry> before = doc->entries();
   doc->SelectImage(QString::fromStdString(temp.file("p100.jpg")));
-  form()->searchThreads = 1;
+  retrievalForm()->searchThreads = 1;
   CProgressDialog* progress = frame->listView()->progressDialog();
   // Cancel as soon as the refresh reports, the way the progress window does.
   auto cancelOnce = QObject::connect(&doc->jobs(), &CJobRunner::progress, progress,
@@ -99,8 +91,8 @@ TEST_F(IndexedSearchTest, CancelWhileIndexingLeavesTheListAndAConsistentIndex) {
   search();
   QObject::disconnect(cancelOnce);
   EXPECT_TRUE(messages.isEmpty());
-  ASSERT_EQ(doc->m_entries.size(), before.size());
-  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(doc->m_entries[i].path, before[i].path);
+  ASSERT_EQ(doc->entries().size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(doc->entries()[i].path, before[i].path);
 
   // Every row kept is a finished picture of the folder.
   std::set<std::string> listed;
@@ -115,8 +107,8 @@ TEST_F(IndexedSearchTest, CancelWhileIndexingLeavesTheListAndAConsistentIndex) {
   // The next search completes the index and ranks every picture.
   search();
   EXPECT_EQ(indexRows().size(), before.size());
-  ASSERT_EQ(doc->m_entries.size(), before.size());
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].score, 1.0);
+  ASSERT_EQ(doc->entries().size(), before.size());
+  EXPECT_DOUBLE_EQ(doc->entries()[0].score, 1.0);
 }
 
 TEST_F(IndexedSearchTest, RimFilesAloneKeepTheExactSearch) {
@@ -128,14 +120,14 @@ TEST_F(IndexedSearchTest, RimFilesAloneKeepTheExactSearch) {
   SearchRequest request;
   request.queryPath = temp.file("b.rim");
   request.queryBaseType = 1;
-  const SearchResult expected = RunSearch(request, doc->m_entries);
+  const SearchResult expected = RunSearch(request, doc->entries());
   ASSERT_EQ(expected.outcome, SearchOutcome::Ranked);
   search();
   EXPECT_TRUE(messages.isEmpty());
-  ASSERT_EQ(doc->m_entries.size(), expected.candidates.size());
+  ASSERT_EQ(doc->entries().size(), expected.candidates.size());
   for (std::size_t i = 0; i < expected.candidates.size(); ++i) {
-    EXPECT_EQ(doc->m_entries[i].path, expected.candidates[i].path);
-    EXPECT_EQ(doc->m_entries[i].score, expected.candidates[i].score);
+    EXPECT_EQ(doc->entries()[i].path, expected.candidates[i].path);
+    EXPECT_EQ(doc->entries()[i].score, expected.candidates[i].score);
   }
   EXPECT_TRUE(indexRows().empty());
 }
@@ -152,8 +144,8 @@ TEST_F(IndexedSearchTest, ADamagedIndexIsReportedKeptAndRebuilt) {
   EXPECT_EQ(messages, QStringList{"The index " + index + " was damaged; it has been kept as " +
                                   index + ".damaged and a new one was built."});
   EXPECT_EQ(testing_support::readFileBytes(defaultIndexPath() + ".damaged"), garbage);
-  ASSERT_EQ(doc->m_entries.size(), 4u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("p102.jpg"));
+  ASSERT_EQ(doc->entries().size(), 4u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("p102.jpg"));
   EXPECT_EQ(indexRows().size(), 4u);
   // Reported once: the next search finds a sound index.
   messages.clear();
@@ -164,7 +156,7 @@ TEST_F(IndexedSearchTest, ADamagedIndexIsReportedKeptAndRebuilt) {
 TEST_F(IndexedSearchTest, CancelWhileRankingLeavesTheListAndTheFinishedIndex) {
   copyPhotos(temp.path(), 8);
   chooseFolder(temp.path());
-  const std::vector<ImageEntry> before = doc->m_entries;
+  const std::vector<ImageEntry> before = doc->entries();
   doc->SelectImage(QString::fromStdString(temp.file("p100.jpg")));
   CProgressDialog* progress = frame->listView()->progressDialog();
   QStringList stages;
@@ -178,8 +170,8 @@ TEST_F(IndexedSearchTest, CancelWhileRankingLeavesTheListAndTheFinishedIndex) {
   QObject::disconnect(cancelAtRanking);
   EXPECT_TRUE(stages.contains("Ranking pictures ...")) << stages.join(", ").toStdString();
   EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
-  ASSERT_EQ(doc->m_entries.size(), before.size());
-  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(doc->m_entries[i].path, before[i].path);
+  ASSERT_EQ(doc->entries().size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(doc->entries()[i].path, before[i].path);
   EXPECT_EQ(indexRows().size(), before.size());
 }
 
@@ -214,7 +206,7 @@ TEST_F(IndexedSearchTest, CaptionsAndMessagesFollowTheLocale) {
     testing_support::writeFileBytes(defaultIndexPath(), "no index");
     messages.clear();
     doc->SelectImage(QString());
-    QTest::mouseClick(form()->searchButton(), Qt::LeftButton);  // answered at once
+    QTest::mouseClick(retrievalForm()->searchButton(), Qt::LeftButton);  // answered at once
     EXPECT_EQ(messages, QStringList{QString::fromUtf8(language.noQuery)});
     messages.clear();
     doc->SelectImage(QString::fromStdString(temp.file("p101.jpg")));

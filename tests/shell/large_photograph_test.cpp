@@ -32,8 +32,7 @@ class LargePhotographTest : public ShellTest {
     ASSERT_TRUE(picture.save(path, "JPEG", 92));
   }
 
-  COriginalImage* fullSize() { return frame->listView()->fullSizeWindow(); }
-  const CImageEx& shown() const { return doc->m_fullSizeImage; }
+  const CImageEx& shown() const { return doc->fullSizeImage(); }
 
   void press(int key) { QTest::keyClick(fullSize(), static_cast<Qt::Key>(key)); }
 
@@ -60,7 +59,7 @@ TEST_F(LargePhotographTest, OpensFittedFromAReducedDecode) {
   EXPECT_LT(shown().GetWidth(), 2 * client.width());
   EXPECT_LT(shown().GetHeight(), 2 * client.height());
   // The query box's picture is no larger than the screen's.
-  EXPECT_TRUE(doc->m_currentImage.IsReduced());
+  EXPECT_TRUE(doc->currentImage().IsReduced());
   // The whole picture is shown: red left, blue right.
   const QImage grab = fullSize()->grab().toImage();
   EXPECT_GT(grab.pixelColor(client.width() / 4, client.height() / 2).red(), 180);
@@ -113,12 +112,12 @@ TEST_F(LargePhotographTest, APictureGoneBeforeTheZoomStaysReducedAndSaysSo) {
 
 TEST_F(LargePhotographTest, SavingWritesTheWholePicture) {
   doc->OpenImage(path);
-  ASSERT_TRUE(doc->m_currentImage.IsReduced());
+  ASSERT_TRUE(doc->currentImage().IsReduced());
   for (const char* name : {"copy.png", "copy.bmp"}) {
     SCOPED_TRACE(name);
     const QString target = QString::fromStdString(temp.file(name));
     dialogAnswers << target;
-    doc->OnFileSave();
+    frame->OnFileSave();
     EXPECT_TRUE(messages.isEmpty());
     const QImage saved(target);
     EXPECT_EQ(saved.size(), QSize(kWidth, kHeight));
@@ -128,9 +127,9 @@ TEST_F(LargePhotographTest, SavingWritesTheWholePicture) {
 TEST_F(LargePhotographTest, AWiderWindowThanTheSelectionCoversIsReadAgain) {
   // The selection was read for a small screen; the window on a larger one
   // reads the picture as far as its own size needs.
-  doc->m_screenSize = QSize(400, 300);
+  doc->SetScreenSize(QSize(400, 300));
   doc->SelectImage(path);
-  ASSERT_EQ(doc->m_currentImage.GetWidth(), 500);
+  ASSERT_EQ(doc->currentImage().GetWidth(), 500);
   CImageEx& image = doc->PrepareFullSizeImage(1800, 1350);
   EXPECT_EQ(image.GetWidth(), 2000);
   EXPECT_EQ(image.FullWidth(), kWidth);

@@ -14,7 +14,7 @@ class ListingTest : public ::testing::Test {
 
   std::vector<std::string> names() const {
     std::vector<std::string> r;
-    for (const ImageEntry& e : doc.m_entries) r.push_back(e.name);
+    for (const ImageEntry& e : doc.entries()) r.push_back(e.name);
     return r;
   }
 
@@ -27,18 +27,18 @@ TEST_F(ListingTest, ImageFilesOnlyWithLowerCaseNames) {
     testing_support::writeFileBytes(temp.file(name), "x");
   }
   doc.SetDirectory(QString::fromStdString(temp.path()));
-  ASSERT_EQ(doc.m_entries.size(), 2u);
-  EXPECT_EQ(doc.m_entries[0].name, "a.jpg");
-  EXPECT_EQ(doc.m_entries[0].path, temp.file("a.JPG"));
-  EXPECT_EQ(doc.m_entries[1].name, "b.rim");
-  EXPECT_EQ(doc.m_entries[1].path, temp.file("b.rim"));
-  for (const ImageEntry& e : doc.m_entries) {
+  ASSERT_EQ(doc.entries().size(), 2u);
+  EXPECT_EQ(doc.entries()[0].name, "a.jpg");
+  EXPECT_EQ(doc.entries()[0].path, temp.file("a.JPG"));
+  EXPECT_EQ(doc.entries()[1].name, "b.rim");
+  EXPECT_EQ(doc.entries()[1].path, temp.file("b.rim"));
+  for (const ImageEntry& e : doc.entries()) {
     EXPECT_EQ(e.baseType, 99);
     EXPECT_EQ(e.edgeSimilarity, 0.0);
     EXPECT_EQ(e.colorSimilarity, 0.0);
     EXPECT_EQ(e.score, 0.0);
   }
-  EXPECT_EQ(doc.m_currentDir.toStdString(), temp.path());
+  EXPECT_EQ(doc.currentDir().toStdString(), temp.path());
 }
 
 TEST_F(ListingTest, OrderIgnoresLetterCase) {
@@ -59,20 +59,20 @@ TEST_F(ListingTest, SubfoldersOnlyWhenAsked) {
   doc.SetDirectory(QString::fromStdString(temp.path()));
   EXPECT_EQ(names(), (std::vector<std::string>{"a.jpg", "z.png"}));
 
-  doc.m_includeSubDirs = 1;
+  doc.SetIncludeSubDirs(true);
   doc.SetDirectory(QString::fromStdString(temp.path()));
   // Depth first: a folder's whole subtree comes where the folder's name sorts.
   EXPECT_EQ(names(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.rim", "z.png"}));
-  EXPECT_EQ(doc.m_entries[2].path, temp.file("inner/deeper/c.rim"));
+  EXPECT_EQ(doc.entries()[2].path, temp.file("inner/deeper/c.rim"));
 }
 
 TEST_F(ListingTest, SettingADirectoryReplacesTheListing) {
   testing_support::writeFileBytes(temp.file("a.jpg"), "x");
   doc.SetDirectory(QString::fromStdString(temp.path()));
   doc.SetDirectory(QString::fromStdString(temp.path()));
-  EXPECT_EQ(doc.m_entries.size(), 1u);
+  EXPECT_EQ(doc.entries().size(), 1u);
   doc.SetDirectory(QString::fromStdString(temp.file("missing")));
-  EXPECT_TRUE(doc.m_entries.empty());
+  EXPECT_TRUE(doc.entries().empty());
 }
 
 }  // namespace

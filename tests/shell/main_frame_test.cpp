@@ -132,7 +132,7 @@ TEST_F(MainFrameTest, TitleFollowsTheSelectionAndFileNewResetsIt) {
   EXPECT_EQ(frame->windowTitle(), "Folim - Hobeka");
   EXPECT_EQ(frame->listView()->count(), 0);
   // The document keeps its state.
-  EXPECT_EQ(doc->m_entries.size(), 1u);
+  EXPECT_EQ(doc->entries().size(), 1u);
 }
 
 TEST_F(MainFrameTest, FileNewWhileAPageLoadsLeavesTheListEmpty) {
@@ -158,11 +158,11 @@ TEST_F(MainFrameTest, RecentEntryOpensItsFileOrLeavesTheListWhenGone) {
   frame->fileMenu()->actions().at(4)->trigger();  // "&2 .../gone.png"
   EXPECT_EQ(recent.entries(), QStringList{QString::fromStdString(temp.file("kept.png"))});
   EXPECT_EQ(captions(frame->fileMenu()).at(4), "-");
-  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+  EXPECT_TRUE(doc->currentPath().isEmpty());
 
   frame->fileMenu()->actions().at(3)->trigger();  // "&1 .../kept.png"
-  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("kept.png"));
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 12);
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("kept.png"));
+  EXPECT_EQ(doc->currentImage().GetWidth(), 12);
   for (const QString& path : recent.entries()) recent.remove(path);
   frame.reset();
 }

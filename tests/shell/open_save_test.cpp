@@ -19,17 +19,12 @@ class OpenSaveTest : public ShellTest {
     writeImage(temp.file("pic.png"), 128, 96);
     chooseFolder(temp.path());
     frame->listView()->setCurrentRow(0);
-    ASSERT_EQ(doc->m_currentPath.toStdString(), temp.file("pic.png"));
-  }
-  void saveAs(const std::string& path) {
-    dialogAnswers << QString::fromStdString(path);
-    testing_support::TraceCapture quiet;
-    doc->OnFileSave();
+    ASSERT_EQ(doc->currentPath().toStdString(), temp.file("pic.png"));
   }
 };
 
 TEST_F(OpenSaveTest, SaveWithoutSelectionAsksForOne) {
-  doc->OnFileSave();
+  frame->OnFileSave();
   EXPECT_EQ(messages, QStringList{"please select item"});
   EXPECT_EQ(dialogsShown, 0);
 }
@@ -83,9 +78,9 @@ TEST_F(OpenSaveTest, FailingRimExportIsReported) {
 TEST_F(OpenSaveTest, OpenSelectsTheFileAndShowsItAtFullSize) {
   writeImage(temp.file("open.png"), 30, 20);
   dialogAnswers << QString::fromStdString(temp.file("open.png"));
-  doc->OnFileOpen();
-  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("open.png"));
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 30);
+  frame->OnFileOpen();
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("open.png"));
+  EXPECT_EQ(doc->currentImage().GetWidth(), 30);
   EXPECT_EQ(frame->windowTitle().toStdString(), "Folim - " + temp.file("open.png"));
   COriginalImage* window = frame->listView()->fullSizeWindow();
   EXPECT_TRUE(window->isVisible());
@@ -93,9 +88,9 @@ TEST_F(OpenSaveTest, OpenSelectsTheFileAndShowsItAtFullSize) {
 }
 
 TEST_F(OpenSaveTest, CancelledOpenChangesNothing) {
-  doc->OnFileOpen();
+  frame->OnFileOpen();
   EXPECT_EQ(dialogsShown, 1);
-  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+  EXPECT_TRUE(doc->currentPath().isEmpty());
   EXPECT_FALSE(frame->listView()->fullSizeWindow()->isVisible());
 }
 

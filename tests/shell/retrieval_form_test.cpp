@@ -31,15 +31,12 @@ namespace {
 
 class RetrievalFormTest : public ShellTest {
  protected:
-  CRetrievalView* form() { return frame->tabView()->retrievalView(); }
-  CListViewEx* list() { return frame->listView(); }
-
   // The two percentages, the slider and the spin all tell one weight.
   void expectWeight(int color) {
-    EXPECT_EQ(form()->colorPercentEdit()->text(), QString::number(color));
-    EXPECT_EQ(form()->edgePercentEdit()->text(), QString::number(100 - color));
-    EXPECT_EQ(form()->weightSlider()->value(), color);
-    EXPECT_EQ(form()->weightSpin()->value(), color);
+    EXPECT_EQ(retrievalForm()->colorPercentEdit()->text(), QString::number(color));
+    EXPECT_EQ(retrievalForm()->edgePercentEdit()->text(), QString::number(100 - color));
+    EXPECT_EQ(retrievalForm()->weightSlider()->value(), color);
+    EXPECT_EQ(retrievalForm()->weightSpin()->value(), color);
   }
 
   // Selects the listed file named name as the current image.
@@ -55,10 +52,10 @@ class RetrievalFormTest : public ShellTest {
 
   // Clicks "Search" and waits until the search in the background has ended.
   void clickSearch() {
-    QSignalSpy finished(form(), &CRetrievalView::searchFinished);
+    QSignalSpy finished(retrievalForm(), &CRetrievalView::searchFinished);
     const bool refusedAtOnce = [&] {
-      QTest::mouseClick(form()->searchButton(), Qt::LeftButton);
-      return !form()->IsSearching();
+      QTest::mouseClick(retrievalForm()->searchButton(), Qt::LeftButton);
+      return !retrievalForm()->IsSearching();
     }();
     if (!refusedAtOnce) {
       ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }));
@@ -68,34 +65,34 @@ class RetrievalFormTest : public ShellTest {
 
 TEST_F(RetrievalFormTest, StartsAtSeventyPercentColourWithTheColourStructureMeasure) {
   expectWeight(70);
-  QComboBox* combo = form()->colorModeCombo();
+  QComboBox* combo = retrievalForm()->colorModeCombo();
   ASSERT_EQ(combo->count(), 3);
   EXPECT_EQ(combo->itemText(0), "Block mean");
   EXPECT_EQ(combo->itemText(1), "Histogram");
   EXPECT_EQ(combo->itemText(2), "MPEG-7 CSD");
   EXPECT_EQ(combo->currentIndex(), 2);
   EXPECT_TRUE(combo->isEditable());
-  EXPECT_EQ(form()->colorMode, 2);
-  EXPECT_EQ(form()->colorWeight, 70);
-  EXPECT_TRUE(form()->colorPercentEdit()->isReadOnly());
-  EXPECT_TRUE(form()->edgePercentEdit()->isReadOnly());
-  EXPECT_TRUE(form()->targetDirEdit()->isReadOnly());
-  EXPECT_EQ(form()->searchButton()->text(), "Search");
-  EXPECT_EQ(form()->defaultButton()->text(), "Default");
-  EXPECT_EQ(form()->weightSpin()->minimum(), 0);
-  EXPECT_EQ(form()->weightSpin()->maximum(), 100);
+  EXPECT_EQ(retrievalForm()->colorMode, 2);
+  EXPECT_EQ(retrievalForm()->colorWeight, 70);
+  EXPECT_TRUE(retrievalForm()->colorPercentEdit()->isReadOnly());
+  EXPECT_TRUE(retrievalForm()->edgePercentEdit()->isReadOnly());
+  EXPECT_TRUE(retrievalForm()->targetDirEdit()->isReadOnly());
+  EXPECT_EQ(retrievalForm()->searchButton()->text(), "Search");
+  EXPECT_EQ(retrievalForm()->defaultButton()->text(), "Default");
+  EXPECT_EQ(retrievalForm()->weightSpin()->minimum(), 0);
+  EXPECT_EQ(retrievalForm()->weightSpin()->maximum(), 100);
 }
 
 TEST_F(RetrievalFormTest, ChoosingAMeasureSetsItsPresetOverTheUsersWeight) {
-  QComboBox* combo = form()->colorModeCombo();
+  QComboBox* combo = retrievalForm()->colorModeCombo();
   combo->setCurrentIndex(0);
   expectWeight(90);
-  EXPECT_EQ(form()->colorMode, 0);
+  EXPECT_EQ(retrievalForm()->colorMode, 0);
   combo->setCurrentIndex(1);
   expectWeight(75);
-  EXPECT_EQ(form()->colorWeight, 75);
+  EXPECT_EQ(retrievalForm()->colorWeight, 75);
 
-  QTest::keyClick(form()->weightSlider(), Qt::Key_Home);
+  QTest::keyClick(retrievalForm()->weightSlider(), Qt::Key_Home);
   expectWeight(0);
   combo->setCurrentIndex(2);
   expectWeight(70);
@@ -104,8 +101,8 @@ TEST_F(RetrievalFormTest, ChoosingAMeasureSetsItsPresetOverTheUsersWeight) {
 }
 
 TEST_F(RetrievalFormTest, SliderAndSpinKeepThePercentagesAtOneHundred) {
-  QSlider* slider = form()->weightSlider();
-  CUpDown* spin = form()->weightSpin();
+  QSlider* slider = retrievalForm()->weightSlider();
+  CUpDown* spin = retrievalForm()->weightSpin();
   QTest::keyClick(slider, Qt::Key_Left);
   expectWeight(69);
   QTest::keyClick(slider, Qt::Key_PageUp);
@@ -136,15 +133,15 @@ TEST_F(RetrievalFormTest, DefaultButtonRestoresThePresetOfTheMeasure) {
     int preset;
   };
   for (const Case c : {Case{0, 90}, Case{1, 75}, Case{2, 70}}) {
-    form()->colorModeCombo()->setCurrentIndex(c.measure);
-    QTest::keyClick(form()->weightSlider(), Qt::Key_Home);
+    retrievalForm()->colorModeCombo()->setCurrentIndex(c.measure);
+    QTest::keyClick(retrievalForm()->weightSlider(), Qt::Key_Home);
     expectWeight(0);
-    QTest::mouseClick(form()->defaultButton(), Qt::LeftButton);
+    QTest::mouseClick(retrievalForm()->defaultButton(), Qt::LeftButton);
     expectWeight(c.preset);
-    EXPECT_EQ(form()->colorModeCombo()->currentIndex(), c.measure);
+    EXPECT_EQ(retrievalForm()->colorModeCombo()->currentIndex(), c.measure);
   }
   // The listing is left alone.
-  EXPECT_EQ(doc->m_entries.size(), 3u);
+  EXPECT_EQ(doc->entries().size(), 3u);
   EXPECT_EQ(list()->count(), 3);
   EXPECT_TRUE(messages.isEmpty());
 }
@@ -152,9 +149,9 @@ TEST_F(RetrievalFormTest, DefaultButtonRestoresThePresetOfTheMeasure) {
 TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
   writeUnreadableImages(temp.path(), 120);
   chooseFolder(temp.path());
-  QSlider* slider = form()->pageSlider();
+  QSlider* slider = retrievalForm()->pageSlider();
   ASSERT_EQ(slider->maximum(), 2);
-  EXPECT_EQ(form()->pageCountLabel()->text(), "/ 3 pages");
+  EXPECT_EQ(retrievalForm()->pageCountLabel()->text(), "/ 3 pages");
 
   // Keys: the page and its field follow the handle.
   struct KeyCase {
@@ -168,8 +165,8 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
     QTest::keyClick(slider, c.key);
     waitForThumbnails();
     EXPECT_EQ(slider->value(), c.page) << c.key;
-    EXPECT_EQ(doc->m_paging.page, c.page) << c.key;
-    EXPECT_EQ(form()->pageEdit()->text(), QString::number(c.page + 1)) << c.key;
+    EXPECT_EQ(doc->paging().page, c.page) << c.key;
+    EXPECT_EQ(retrievalForm()->pageEdit()->text(), QString::number(c.page + 1)) << c.key;
   }
   EXPECT_EQ(list()->count(), 50);
 
@@ -178,9 +175,9 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(slider, &wheel);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, slider->value());
-  EXPECT_NE(doc->m_paging.page, 1);
-  EXPECT_EQ(form()->pageEdit()->text(), QString::number(doc->m_paging.page + 1));
+  EXPECT_EQ(doc->paging().page, slider->value());
+  EXPECT_NE(doc->paging().page, 1);
+  EXPECT_EQ(retrievalForm()->pageEdit()->text(), QString::number(doc->paging().page + 1));
 
   // Dragging the thumb: nothing while it moves, the page where it is let go.
   slider->setValue(1);
@@ -188,11 +185,11 @@ TEST_F(RetrievalFormTest, ResultPageFollowsKeysWheelAndThumbRelease) {
   waitForThumbnails();
   slider->setSliderDown(true);
   slider->setSliderPosition(2);
-  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(doc->paging().page, 1);
   slider->setSliderDown(false);
   waitForThumbnails();
-  EXPECT_EQ(doc->m_paging.page, 2);
-  EXPECT_EQ(form()->pageEdit()->text(), "3");
+  EXPECT_EQ(doc->paging().page, 2);
+  EXPECT_EQ(retrievalForm()->pageEdit()->text(), "3");
   EXPECT_EQ(list()->count(), 20);
 }
 
@@ -200,10 +197,10 @@ TEST_F(RetrievalFormTest, DoubleClickOnTheQueryBoxOpensTheImageOnlyOnceOneIsChos
   writeImage(temp.file("pic.png"), 60, 40);
   chooseFolder(temp.path());
   COriginalImage* fullSize = list()->fullSizeWindow();
-  QTest::mouseDClick(form()->queryBox(), Qt::LeftButton);
+  QTest::mouseDClick(retrievalForm()->queryBox(), Qt::LeftButton);
   EXPECT_FALSE(fullSize->isVisible());
   list()->setCurrentRow(0);
-  QTest::mouseDClick(form()->queryBox(), Qt::LeftButton);
+  QTest::mouseDClick(retrievalForm()->queryBox(), Qt::LeftButton);
   EXPECT_TRUE(fullSize->isVisible());
   EXPECT_EQ(fullSize->windowTitle().toStdString(), temp.file("pic.png"));
 }
@@ -212,11 +209,11 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   writeRimFile(temp.file("pca.rim"), 64, 64, false);
   writeRimFile(temp.file("pca2.rim"), 32, 32, false);
   chooseFolder(temp.path());
-  const std::vector<ImageEntry> before = doc->m_entries;
+  const std::vector<ImageEntry> before = doc->entries();
   auto unchanged = [&] {
-    ASSERT_EQ(doc->m_entries.size(), before.size());
+    ASSERT_EQ(doc->entries().size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i)
-      EXPECT_EQ(doc->m_entries[i].path, before[i].path);
+      EXPECT_EQ(doc->entries()[i].path, before[i].path);
   };
 
   // Nothing chosen yet: there is no query.
@@ -229,7 +226,7 @@ TEST_F(RetrievalFormTest, SearchAnswersWithoutRankingWhenThereIsNothingToRank) {
   testing_support::TempDir elsewhere;
   writeRimFile(elsewhere.file("ica.rim"), 64, 64, true);
   doc->SelectImage(QString::fromStdString(elsewhere.file("ica.rim")));
-  ASSERT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  ASSERT_EQ(doc->currentImage().m_nBaseType, 1);
   list()->ShowFullSizeImage();
   ASSERT_TRUE(list()->fullSizeWindow()->isVisible());
   messages.clear();
@@ -246,15 +243,15 @@ TEST_F(RetrievalFormTest, TextTypedIntoTheMeasureFieldSelectsNoMeasure) {
   chooseFolder(temp.path());
   selectEntry("a.rim");
   list()->ShowFullSizeImage();
-  QComboBox* combo = form()->colorModeCombo();
+  QComboBox* combo = retrievalForm()->colorModeCombo();
   combo->lineEdit()->selectAll();
   QTest::keyClicks(combo->lineEdit(), "Scolor");
   clickSearch();
   EXPECT_EQ(messages, QStringList{"Sorry. Now Color Mode is Scolor and Histogram."});
-  EXPECT_EQ(form()->colorMode, -1);
+  EXPECT_EQ(retrievalForm()->colorMode, -1);
   // Nothing else changes, not even the full-size window.
   EXPECT_TRUE(list()->fullSizeWindow()->isVisible());
-  EXPECT_EQ(doc->m_entries.front().score, 0.0);
+  EXPECT_EQ(doc->entries().front().score, 0.0);
   expectWeight(70);
 
   // Choosing a measure again makes the search work.
@@ -262,7 +259,7 @@ TEST_F(RetrievalFormTest, TextTypedIntoTheMeasureFieldSelectsNoMeasure) {
   messages.clear();
   clickSearch();
   EXPECT_TRUE(messages.isEmpty());
-  EXPECT_EQ(form()->colorMode, 1);
+  EXPECT_EQ(retrievalForm()->colorMode, 1);
 }
 
 TEST_F(RetrievalFormTest, SearchRanksTheQueryFirstWithTheWeightShown) {
@@ -277,39 +274,39 @@ TEST_F(RetrievalFormTest, SearchRanksTheQueryFirstWithTheWeightShown) {
   QObject::connect(progress, &QWidget::windowTitleChanged,
                    [&](const QString& title) { captions << title; });
   // One scoring thread: every candidate shows in the progress window.
-  form()->searchThreads = 1;
+  retrievalForm()->searchThreads = 1;
   // Edge similarity alone.
-  QTest::keyClick(form()->weightSlider(), Qt::Key_Home);
+  QTest::keyClick(retrievalForm()->weightSlider(), Qt::Key_Home);
   clickSearch();
   EXPECT_TRUE(messages.isEmpty());
-  ASSERT_EQ(doc->m_entries.size(), 2u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("b_query.rim"));
-  EXPECT_EQ(doc->m_entries[1].path, temp.file("a_other.rim"));
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].edgeSimilarity, 1.0);
-  for (const ImageEntry& e : doc->m_entries) EXPECT_DOUBLE_EQ(e.score, e.edgeSimilarity);
+  ASSERT_EQ(doc->entries().size(), 2u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("b_query.rim"));
+  EXPECT_EQ(doc->entries()[1].path, temp.file("a_other.rim"));
+  EXPECT_DOUBLE_EQ(doc->entries()[0].edgeSimilarity, 1.0);
+  for (const ImageEntry& e : doc->entries()) EXPECT_DOUBLE_EQ(e.score, e.edgeSimilarity);
   EXPECT_TRUE(captions.contains("Calculating similarity 0 / 2 ..."));
   EXPECT_TRUE(captions.contains("Calculating similarity 1 / 2 ..."));
   EXPECT_TRUE(captions.contains("Replacing thumbnails 1 / 2 ..."));
   EXPECT_TRUE(captions.filter("Loading images ").size() >= 2);
-  EXPECT_EQ(doc->m_paging.entryCount, 2u);
-  EXPECT_EQ(form()->pageCountLabel()->text(), "/ 1 pages");
+  EXPECT_EQ(doc->paging().entryCount, 2u);
+  EXPECT_EQ(retrievalForm()->pageCountLabel()->text(), "/ 1 pages");
 
   waitForThumbnails();
   ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(0)->text().section('\n', 0, 0), "b_query.rim");
   // The thumbnails loaded tell the base types of the first page.
-  EXPECT_EQ(doc->m_entries[1].baseType, 1);
+  EXPECT_EQ(doc->entries()[1].baseType, 1);
   EXPECT_FALSE(progress->isVisible());
-  EXPECT_TRUE(form()->searchButton()->isEnabled());
+  EXPECT_TRUE(retrievalForm()->searchButton()->isEnabled());
 
   // The weight shown is the weight used: 25 % edge, 75 % colour.
-  form()->colorModeCombo()->setCurrentIndex(1);
+  retrievalForm()->colorModeCombo()->setCurrentIndex(1);
   clickSearch();
-  ASSERT_EQ(doc->m_entries.size(), 2u);
-  EXPECT_EQ(doc->m_entries[0].path, temp.file("b_query.rim"));
-  for (const ImageEntry& e : doc->m_entries)
+  ASSERT_EQ(doc->entries().size(), 2u);
+  EXPECT_EQ(doc->entries()[0].path, temp.file("b_query.rim"));
+  for (const ImageEntry& e : doc->entries())
     EXPECT_DOUBLE_EQ(e.score, 0.25 * e.edgeSimilarity + 0.75 * e.colorSimilarity);
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].colorSimilarity, 1.0);
+  EXPECT_DOUBLE_EQ(doc->entries()[0].colorSimilarity, 1.0);
 }
 
 TEST_F(RetrievalFormTest, FiftyOneCandidatesMakeTwoResultPages) {
@@ -321,11 +318,11 @@ TEST_F(RetrievalFormTest, FiftyOneCandidatesMakeTwoResultPages) {
   list()->setCurrentRow(0);
   clickSearch();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_entries.size(), 51u);
-  EXPECT_EQ(doc->m_paging.pageCount, 2);
-  EXPECT_EQ(form()->pageCountLabel()->text(), "/ 2 pages");
-  EXPECT_EQ(form()->pageEdit()->text(), "1");
-  EXPECT_EQ(form()->pageSlider()->maximum(), 1);
+  EXPECT_EQ(doc->entries().size(), 51u);
+  EXPECT_EQ(doc->paging().pageCount, 2);
+  EXPECT_EQ(retrievalForm()->pageCountLabel()->text(), "/ 2 pages");
+  EXPECT_EQ(retrievalForm()->pageEdit()->text(), "1");
+  EXPECT_EQ(retrievalForm()->pageSlider()->maximum(), 1);
   EXPECT_EQ(list()->count(), 50);
 }
 

@@ -26,14 +26,9 @@ class SaveFailures : public ShellTest, public ::testing::WithParamInterface<Save
     chooseFolder(temp.path());
     for (int row = 0; row < frame->listView()->count(); ++row) {
       frame->listView()->setCurrentRow(row);
-      if (doc->m_currentPath.toStdString() == temp.file(name)) return;
+      if (doc->currentPath().toStdString() == temp.file(name)) return;
     }
     FAIL() << name << " is not listed";
-  }
-  void saveAs(const std::string& path) {
-    dialogAnswers << QString::fromStdString(path);
-    testing_support::TraceCapture quiet;
-    doc->OnFileSave();
   }
 };
 
@@ -75,7 +70,7 @@ TEST_P(SaveOverSpecialFile, IsRefusedAndKept) {
     messages.clear();
     dialogAnswers << QString::fromStdString(target);
     testing_support::TraceCapture quiet;
-    doc->OnFileSave();
+    frame->OnFileSave();
     EXPECT_EQ(messages, QStringList{QString::fromStdString(
                             "Cannot save " + target + ": cannot write: is not a regular file")});
     EXPECT_TRUE(testing_support::isSpecialFile(target, GetParam())) << name;
@@ -117,7 +112,7 @@ TEST_F(SaveFailures, DamagedRimSourceIsNamedWithItsCause) {
 TEST_F(SaveFailures, OpeningADamagedFileSaysSo) {
   testing_support::writeFileBytes(temp.file("junk.png"), "not a picture at all");
   dialogAnswers << QString::fromStdString(temp.file("junk.png"));
-  doc->OnFileOpen();
+  frame->OnFileOpen();
   ASSERT_EQ(messages.size(), 1) << messages.join("|").toStdString();
   EXPECT_TRUE(
       messages[0].startsWith(QString::fromStdString("Cannot open " + temp.file("junk.png") + ": ")))

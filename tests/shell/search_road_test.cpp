@@ -58,7 +58,7 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
   folderAnswers << QString::fromStdString(save);
   QTest::mouseClick(rim->browseSaveButton(), Qt::LeftButton);
   waitForThumbnails();
-  ASSERT_EQ(doc->m_currentDir.toStdString(), source);
+  ASSERT_EQ(doc->currentDir().toStdString(), source);
   ASSERT_EQ(frame->listView()->count(), 3);
   EXPECT_EQ(rim->saveDirEdit()->text().toStdString(), save);
   EXPECT_EQ(folderTitles, QStringList{"Convert to RIM"});
@@ -81,8 +81,8 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
   QListWidgetItem* query = list->findItems("storm.rim", Qt::MatchExactly).value(0);
   ASSERT_NE(query, nullptr);
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(query).center());
-  ASSERT_EQ(doc->m_currentPath.toStdString(), save + "/storm.rim");
-  ASSERT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  ASSERT_EQ(doc->currentPath().toStdString(), save + "/storm.rim");
+  ASSERT_EQ(doc->currentImage().m_nBaseType, 1);
 
   form->colorModeCombo()->setCurrentIndex(1);
   EXPECT_EQ(form->colorPercentEdit()->text(), "75");
@@ -93,22 +93,22 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
 
   // Only the ICA files take part, the query first, best first.
-  ASSERT_EQ(doc->m_entries.size(), 3u);
-  EXPECT_EQ(doc->m_entries[0].path, save + "/storm.rim");
-  EXPECT_DOUBLE_EQ(doc->m_entries[0].score, 1.0);
+  ASSERT_EQ(doc->entries().size(), 3u);
+  EXPECT_EQ(doc->entries()[0].path, save + "/storm.rim");
+  EXPECT_DOUBLE_EQ(doc->entries()[0].score, 1.0);
   CRIMCodec codec;
-  for (std::size_t i = 0; i < doc->m_entries.size(); ++i) {
-    const ImageEntry& e = doc->m_entries[i];
+  for (std::size_t i = 0; i < doc->entries().size(); ++i) {
+    const ImageEntry& e = doc->entries()[i];
     EXPECT_EQ(fs::path(e.path).extension(), ".rim");
     std::uint16_t method = 9;
     ASSERT_EQ(codec.readLearningMethod(e.path, method), 0) << e.path;
     EXPECT_EQ(method, 1) << e.path;
     EXPECT_DOUBLE_EQ(e.score, 0.25 * e.edgeSimilarity + 0.75 * e.colorSimilarity);
     if (i > 0) {
-      EXPECT_GE(doc->m_entries[i - 1].score, e.score);
+      EXPECT_GE(doc->entries()[i - 1].score, e.score);
     }
   }
-  EXPECT_EQ(doc->m_paging.pageCount, 1);
+  EXPECT_EQ(doc->paging().pageCount, 1);
   EXPECT_EQ(form->pageCountLabel()->text(), "/ 1 pages");
   EXPECT_EQ(form->pageEdit()->text(), "1");
   EXPECT_EQ(form->pageSlider()->maximum(), 0);
@@ -122,11 +122,11 @@ TEST_F(SearchRoadTest, PhotographsConvertedWithIcaAreFoundQueryFirst) {
             save + "/storm.rim\nEdge 1.000000, colour 1.000000, total 1.000000");
   EXPECT_TRUE(list->item(2)->text().startsWith(
       QStringLiteral("%1\n#3  ")
-          .arg(QString::fromStdString(fs::path(doc->m_entries[2].path).filename().string()))));
+          .arg(QString::fromStdString(fs::path(doc->entries()[2].path).filename().string()))));
   // A thumbnail of the ranking is the ranked file.
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                     list->visualItemRect(list->item(2)).center());
-  EXPECT_EQ(doc->m_currentPath.toStdString(), doc->m_entries[2].path);
+  EXPECT_EQ(doc->currentPath().toStdString(), doc->entries()[2].path);
 }
 
 }  // namespace

@@ -2,19 +2,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
-#include <cstdio>
 #include <cstdlib>
 
 #include "codec/rim_codec.h"
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
+#include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
+#include "shell/original_image.h"
+#include "shell/retrieval_view.h"
+#include "shell/tab_view.h"
 #include "shell/translations.h"
 #include "shell/tree_view_ex.h"
 
@@ -78,14 +80,6 @@ void writeImage(const std::string& path, int width, int height) {
     }
   }
   ASSERT_TRUE(image.save(QString::fromStdString(path), "PNG")) << path;
-}
-
-void writeUnreadableImages(const std::string& dir, int n, const std::string& prefix) {
-  for (int i = 0; i < n; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%03d.jpg", prefix.c_str(), i);
-    testing_support::writeFileBytes(dir + "/" + name, "");
-  }
 }
 
 void writeRimFile(const std::string& path, int width, int height, bool ica) {
@@ -156,17 +150,23 @@ void ShellTest::TearDown() {
 }
 
 void ShellTest::waitForThumbnails() {
-  QElapsedTimer timer;
-  timer.start();
-  while (doc->IsLoadingThumbnails() && timer.elapsed() < 20000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  ASSERT_FALSE(doc->IsLoadingThumbnails()) << "thumbnails still loading";
+  ASSERT_TRUE(waitUntil([&] { return !doc->IsLoadingThumbnails(); }, 20000))
+      << "thumbnails still loading";
 }
 
 void ShellTest::chooseFolder(const std::string& dir) {
   frame->treeView()->SelectFolder(QString::fromStdString(dir));
   waitForThumbnails();
 }
+
+void ShellTest::saveAs(const std::string& path) {
+  dialogAnswers << QString::fromStdString(path);
+  testing_support::TraceCapture quiet;
+  frame->OnFileSave();
+}
+
+CListViewEx* ShellTest::list() { return frame->listView(); }
+COriginalImage* ShellTest::fullSize() { return list()->fullSizeWindow(); }
+CRetrievalView* ShellTest::retrievalForm() { return frame->tabView()->retrievalView(); }
 
 }  // namespace shell_testing

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -15,10 +13,14 @@
 
 #include "shell/file_dialogs.h"
 #include "shell/messages.h"
+#include "support/qt_events.h"
 #include "support/test_support.h"
 
 class CFolimDoc;
+class CListViewEx;
 class CMainFrame;
+class COriginalImage;
+class CRetrievalView;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -27,14 +29,15 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 
 namespace shell_testing {
 
+using testing_support::waitUntil;
+using testing_support::writeUnreadableImages;
+
 // The one application object of the test program (settings kept in a
 // temporary folder).
 void ensureApplication();
 
 // Writes a w x h PNG image (a colour gradient) at path.
 void writeImage(const std::string& path, int width, int height);
-// Writes n files named prefix000.jpg ... that are listed but hold no image.
-void writeUnreadableImages(const std::string& dir, int n, const std::string& prefix = "img");
 // Writes a RIM file of a w x h image with PCA (ica = false) or ICA bases.
 void writeRimFile(const std::string& path, int width, int height, bool ica);
 
@@ -45,12 +48,15 @@ class ShellTest : public ::testing::Test {
 
   // Processes events until the current page is loaded (fails after 20 s).
   void waitForThumbnails();
-  // Processes events until done() holds or limitMs have passed; returns
-  // done().
-  template <typename Done>
-  bool waitUntil(Done done, int limitMs = 60000);
   // Lists dir as if it was chosen in the tree, and waits for its first page.
   void chooseFolder(const std::string& dir);
+  // Answers the next file dialog with path and saves the current image
+  // there (path "" cancels).
+  void saveAs(const std::string& path);
+
+  CListViewEx* list();
+  COriginalImage* fullSize();
+  CRetrievalView* retrievalForm();
 
   std::unique_ptr<CFolimDoc> doc;
   std::unique_ptr<CMainFrame> frame;
@@ -76,15 +82,5 @@ class ShellTest : public ::testing::Test {
   FolderDialogHandler previousFolderDialogs_;
   QuestionHandler previousQuestions_;
 };
-
-template <typename Done>
-bool ShellTest::waitUntil(Done done, int limitMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < limitMs) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
 
 }  // namespace shell_testing

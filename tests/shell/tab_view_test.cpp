@@ -41,7 +41,8 @@ TEST_F(TabViewTest, ChangingTabCarriesFolderFlagAndPaging) {
   EXPECT_EQ(tabs->retrievalView()->targetDirEdit()->text().toStdString(), temp.path());
   EXPECT_TRUE(tabs->convert2BmpView()->targetDirEdit()->text().isEmpty());
 
-  doc->m_includeSubDirs = 1;
+  doc->SetIncludeSubDirs(true);
+  waitForThumbnails();
   tabs->setCurrentIndex(CTabView::kConvertToBmp);
   CJobForm* bmp = tabs->convert2BmpView();
   EXPECT_EQ(bmp->targetDirEdit()->text().toStdString(), temp.path());
@@ -50,10 +51,12 @@ TEST_F(TabViewTest, ChangingTabCarriesFolderFlagAndPaging) {
   EXPECT_EQ(bmp->pageCountLabel()->text(), "/ 2 pages");
   EXPECT_EQ(bmp->pageEdit()->text(), "1");
 
-  // A page chosen on this form shows on the next one.
+  // A page chosen on this form shows on the next one (the folder listed
+  // again without sub-folders first: that shows page 1).
+  doc->SetIncludeSubDirs(false);
+  waitForThumbnails();
   bmp->OnPageChosen(1);
   waitForThumbnails();
-  doc->m_includeSubDirs = 0;
   tabs->setCurrentIndex(CTabView::kConvertToRim);
   CJobForm* rim = tabs->convert2RimView();
   EXPECT_EQ(rim->pageEdit()->text(), "2");
@@ -66,16 +69,16 @@ TEST_F(TabViewTest, IncludeSubDirectoryBoxListsTheFolderAgain) {
   writeUnreadableImages(temp.path(), 2, "top");
   writeUnreadableImages(temp.file("sub"), 3, "sub");
   chooseFolder(temp.path());
-  EXPECT_EQ(doc->m_entries.size(), 2u);
+  EXPECT_EQ(doc->entries().size(), 2u);
   QCheckBox* box = frame->tabView()->retrievalView()->includeSubDirCheck();
   box->click();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_includeSubDirs, 1);
-  EXPECT_EQ(doc->m_entries.size(), 5u);
+  EXPECT_TRUE(doc->includeSubDirs());
+  EXPECT_EQ(doc->entries().size(), 5u);
   EXPECT_EQ(frame->listView()->count(), 5);
   box->click();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_entries.size(), 2u);
+  EXPECT_EQ(doc->entries().size(), 2u);
 }
 
 TEST_F(TabViewTest, TargetFieldOfAConversionFormListsAnotherFolderWhenLeft) {
@@ -86,7 +89,7 @@ TEST_F(TabViewTest, TargetFieldOfAConversionFormListsAnotherFolderWhenLeft) {
   rim->targetDirEdit()->setText(QString::fromStdString(temp.path()));
   rim->OnTargetKillFocus();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_currentDir.toStdString(), temp.path());
+  EXPECT_EQ(doc->currentDir().toStdString(), temp.path());
   EXPECT_EQ(frame->listView()->count(), 4);
   // The same text again does not list anew.
   frame->listView()->clearThumbnails();
@@ -108,7 +111,7 @@ TEST_F(TabViewTest, ChoosingAFolderInTheTreeListsItIntoTheFormShown) {
   EXPECT_EQ(frame->tabView()->convert2BmpView()->targetDirEdit()->text().toStdString(),
             temp.path());
   EXPECT_EQ(frame->listView()->count(), 1);
-  EXPECT_EQ(doc->m_paging.page, 0);
+  EXPECT_EQ(doc->paging().page, 0);
 }
 
 }  // namespace

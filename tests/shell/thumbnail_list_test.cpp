@@ -30,9 +30,6 @@ QColor iconCorner(const QListWidgetItem* item) {
 
 class ThumbnailListTest : public ShellTest {
  protected:
-  CListViewEx* list() { return frame->listView(); }
-  COriginalImage* fullSize() { return list()->fullSizeWindow(); }
-
   void drop(const QStringList& paths) {
     QList<QUrl> urls;
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
@@ -62,10 +59,10 @@ TEST_F(ThumbnailListTest, BackgroundTellsPcaIcaAndOtherImagesApart) {
   EXPECT_EQ(iconCorner(list()->item(1)), QColor(0, 0, 127));
   EXPECT_EQ(iconCorner(list()->item(2)), QColor(127, 127, 127));
   EXPECT_EQ(iconCorner(list()->item(3)), QColor(127, 127, 127));
-  EXPECT_EQ(doc->m_entries[0].baseType, 0);
-  EXPECT_EQ(doc->m_entries[1].baseType, 1);
-  EXPECT_EQ(doc->m_entries[2].baseType, 326);
-  EXPECT_EQ(doc->m_entries[3].baseType, 326);
+  EXPECT_EQ(doc->entries()[0].baseType, 0);
+  EXPECT_EQ(doc->entries()[1].baseType, 1);
+  EXPECT_EQ(doc->entries()[2].baseType, 326);
+  EXPECT_EQ(doc->entries()[3].baseType, 326);
   // The picture itself fills the middle of the square.
   EXPECT_NE(list()->item(2)->icon().pixmap(96, 96).toImage().pixelColor(48, 48),
             QColor(127, 127, 127));
@@ -160,7 +157,7 @@ TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {
   const QPoint corner = box->contentsRect().topLeft() + QPoint(2, 2);
 
   list()->setCurrentRow(0);
-  EXPECT_EQ(doc->m_currentImage.m_nBaseType, 1);
+  EXPECT_EQ(doc->currentImage().m_nBaseType, 1);
   EXPECT_EQ(box->grab().toImage().pixelColor(corner), QColor(0, 0, 127));
   list()->setCurrentRow(1);
   EXPECT_EQ(box->grab().toImage().pixelColor(corner), QColor(127, 127, 127));
@@ -217,10 +214,10 @@ TEST_F(ThumbnailListTest, FullSizeWindowKeepsItsOwnPicture) {
   list()->ShowFullSizeImage();
   // A new selection replaces the current picture; the window's copy stays.
   list()->setCurrentRow(1);
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 30);
-  EXPECT_EQ(doc->m_fullSizeImage.GetWidth(), 60);
-  EXPECT_EQ(doc->m_fullSizeImage.GetHeight(), 40);
-  EXPECT_NE(doc->m_fullSizeImage.GetBits(), doc->m_currentImage.GetBits());
+  EXPECT_EQ(doc->currentImage().GetWidth(), 30);
+  EXPECT_EQ(doc->fullSizeImage().GetWidth(), 60);
+  EXPECT_EQ(doc->fullSizeImage().GetHeight(), 40);
+  EXPECT_NE(doc->fullSizeImage().GetBits(), doc->currentImage().GetBits());
   const QImage shown = fullSize()->grab().toImage();
   EXPECT_EQ(shown.size(), QSize(60, 40));
 }
@@ -229,8 +226,8 @@ TEST_F(ThumbnailListTest, DroppingOneImageSelectsAndOpensIt) {
   writeImage(temp.file("dropped.png"), 20, 20);
   drop({QString::fromStdString(temp.file("dropped.png"))});
   EXPECT_TRUE(messages.isEmpty());
-  EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file("dropped.png"));
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 20);
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("dropped.png"));
+  EXPECT_EQ(doc->currentImage().GetWidth(), 20);
   EXPECT_TRUE(fullSize()->isVisible());
 }
 
@@ -242,16 +239,16 @@ TEST_F(ThumbnailListTest, NamesThatAreNotUtf8AreListedAndOpened) {
   chooseFolder(temp.path());
   ASSERT_EQ(list()->count(), 1);
   EXPECT_EQ(iconCorner(list()->item(0)), QColor(127, 0, 0));
-  EXPECT_EQ(doc->m_entries[0].baseType, 0);
+  EXPECT_EQ(doc->entries()[0].baseType, 0);
   list()->setCurrentRow(0);
-  EXPECT_EQ(toNativePath(doc->m_currentPath), latin1);
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 192);
+  EXPECT_EQ(toNativePath(doc->currentPath()), latin1);
+  EXPECT_EQ(doc->currentImage().GetWidth(), 192);
 
   doc->SelectImage(QString());
   dropUrls({QUrl::fromEncoded(QByteArray::fromStdString("file://" + temp.path() + "/caf%E9.rim"))});
   EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
-  EXPECT_EQ(toNativePath(doc->m_currentPath), latin1);
-  EXPECT_EQ(doc->m_currentImage.GetWidth(), 192);
+  EXPECT_EQ(toNativePath(doc->currentPath()), latin1);
+  EXPECT_EQ(doc->currentImage().GetWidth(), 192);
 }
 
 TEST_F(ThumbnailListTest, DroppingOtherFilesOnlyExplains) {
@@ -262,7 +259,7 @@ TEST_F(ThumbnailListTest, DroppingOtherFilesOnlyExplains) {
   drop({QString::fromStdString(temp.file("a.png")), QString::fromStdString(temp.file("b.png"))});
   EXPECT_EQ(messages,
             (QStringList{"This is not a image file!", "You can drop one image file only."}));
-  EXPECT_TRUE(doc->m_currentPath.isEmpty());
+  EXPECT_TRUE(doc->currentPath().isEmpty());
   EXPECT_FALSE(fullSize()->isVisible());
 }
 

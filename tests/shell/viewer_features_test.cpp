@@ -27,8 +27,6 @@ namespace {
 
 class ViewerTest : public ShellTest {
  protected:
-  CListViewEx* list() { return frame->listView(); }
-  COriginalImage* fullSize() { return list()->fullSizeWindow(); }
   // n small pictures pic000.png ... in the temporary folder.
   void writePictures(int n) {
     for (int i = 0; i < n; ++i) {
@@ -47,10 +45,10 @@ TEST_F(ViewerTest, StartingWithAFileShowsItSelectedAndFullSize) {
   const QString file = QString::fromStdString(temp.file("pic052.png"));
   EXPECT_TRUE(CFolimApp::OpenAtStart(*doc, *frame, file));
   waitForThumbnails();
-  EXPECT_EQ(doc->m_currentDir.toStdString(), temp.path());
-  EXPECT_EQ(doc->m_currentPath, file);
+  EXPECT_EQ(doc->currentDir().toStdString(), temp.path());
+  EXPECT_EQ(doc->currentPath(), file);
   // Its page, its thumbnail selected, the picture at full size.
-  EXPECT_EQ(doc->m_paging.page, 1);
+  EXPECT_EQ(doc->paging().page, 1);
   ASSERT_NE(list()->currentItem(), nullptr);
   EXPECT_EQ(list()->currentRow(), 2);
   EXPECT_TRUE(fullSize()->isVisible());
@@ -62,7 +60,7 @@ TEST_F(ViewerTest, StartingWithAMissingPathSaysSoAndOpensNothing) {
   const QString missing = QString::fromStdString(temp.file("gone.png"));
   EXPECT_FALSE(CFolimApp::OpenAtStart(*doc, *frame, missing));
   EXPECT_EQ(messages, QStringList{missing + "\nThis file cannot be found."});
-  EXPECT_TRUE(doc->m_currentDir.isEmpty());
+  EXPECT_TRUE(doc->currentDir().isEmpty());
   EXPECT_TRUE(frame->isVisible());
 }
 
@@ -73,8 +71,8 @@ TEST_F(ViewerTest, StartingWithoutAPathOpensTheLastFolder) {
   CFolimDoc next;
   CMainFrame again(next);
   EXPECT_TRUE(CFolimApp::OpenAtStart(next, again, QString()));
-  EXPECT_EQ(next.m_currentDir.toStdString(), temp.path());
-  EXPECT_EQ(next.m_entries.size(), 3u);
+  EXPECT_EQ(next.currentDir().toStdString(), temp.path());
+  EXPECT_EQ(next.entries().size(), 3u);
   // A last folder that has gone opens nothing.
   QSettings().setValue("lastFolder", QString::fromStdString(temp.file("gone")));
   CFolimDoc third;
@@ -108,7 +106,7 @@ TEST_F(ViewerTest, FullSizeWindowStepsThroughTheListing) {
                         {Qt::Key_Backspace, "pic001.png"}};
   for (const Step& step : steps) {
     press(fullSize(), step.key);
-    EXPECT_EQ(doc->m_currentPath.toStdString(), temp.file(step.shown)) << step.key;
+    EXPECT_EQ(doc->currentPath().toStdString(), temp.file(step.shown)) << step.key;
     EXPECT_EQ(fullSize()->windowTitle().toStdString(), temp.file(step.shown));
     // The thumbnail list follows the picture shown.
     EXPECT_EQ(list()->currentItem()->text().toStdString(), step.shown);
@@ -148,14 +146,14 @@ TEST_F(ViewerTest, RefreshAndSavingIntoTheFolderListItAgain) {
   writePictures(3);
   frame->refreshAction()->trigger();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_entries.size(), 3u);
+  EXPECT_EQ(doc->entries().size(), 3u);
   EXPECT_EQ(list()->count(), 3);
 
   list()->setCurrentRow(0);
   dialogAnswers << QString::fromStdString(temp.file("copy.bmp"));
   frame->saveAction()->trigger();
   waitForThumbnails();
-  EXPECT_EQ(doc->m_entries.size(), 4u);
+  EXPECT_EQ(doc->entries().size(), 4u);
   EXPECT_EQ(list()->count(), 4);
 }
 

@@ -4,18 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "support/bytes.h"
 #include "support/test_support.h"
 
 namespace testing_support {
 
 namespace {
-
-std::uint32_t le16(const std::string& b, std::size_t at) {
-  return static_cast<std::uint8_t>(b[at]) | (static_cast<std::uint8_t>(b[at + 1]) << 8);
-}
-std::uint32_t le32(const std::string& b, std::size_t at) {
-  return le16(b, at) | (le16(b, at + 2) << 16);
-}
 
 bool fail(std::string* error, const char* reason) {
   if (error != nullptr) *error = reason;
@@ -28,25 +22,25 @@ bool loadBmp(const std::string& path, CImage& image, std::string* error) {
   image.Destroy();
   const std::string bytes = readFileBytes(path);
   if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return fail(error, "not a BMP");
-  const std::uint32_t dataOffset = le32(bytes, 10);
-  const std::uint32_t headerSize = le32(bytes, 14);
+  const std::uint32_t dataOffset = getU32(bytes, 10);
+  const std::uint32_t headerSize = getU32(bytes, 14);
   if (headerSize < 40 || 14 + static_cast<std::uint64_t>(headerSize) > bytes.size()) {
     return fail(error, "unsupported header");
   }
-  const int width = static_cast<std::int32_t>(le32(bytes, 18));
-  const int height = static_cast<std::int32_t>(le32(bytes, 22));
-  const int bpp = static_cast<int>(le16(bytes, 28));
-  const std::uint32_t compression = le32(bytes, 30);
-  std::uint32_t colours = le32(bytes, 46);
+  const int width = static_cast<std::int32_t>(getU32(bytes, 18));
+  const int height = static_cast<std::int32_t>(getU32(bytes, 22));
+  const int bpp = static_cast<int>(getU16(bytes, 28));
+  const std::uint32_t compression = getU32(bytes, 30);
+  std::uint32_t colours = getU32(bytes, 46);
 
   unsigned flags = 0;
   if (compression == 3 && bpp == 16) {
     // Bit fields follow a 40-byte header; later headers hold them inside.
     const std::size_t masks = 14 + 40;
     if (masks + 12 > bytes.size()) return fail(error, "truncated bit fields");
-    const std::uint32_t red = le32(bytes, masks);
-    const std::uint32_t green = le32(bytes, masks + 4);
-    const std::uint32_t blue = le32(bytes, masks + 8);
+    const std::uint32_t red = getU32(bytes, masks);
+    const std::uint32_t green = getU32(bytes, masks + 4);
+    const std::uint32_t blue = getU32(bytes, masks + 8);
     if (red == 0xF800 && green == 0x07E0 && blue == 0x001F) {
       flags |= CImage::kCreate565;
     } else if (!(red == 0x7C00 && green == 0x03E0 && blue == 0x001F)) {
@@ -68,7 +62,8 @@ bool loadBmp(const std::string& path, CImage& image, std::string* error) {
       return fail(error, "truncated colour table");
     }
     std::vector<std::uint32_t> entries(colours);
-    for (std::uint32_t i = 0; i < colours; ++i) entries[i] = le32(bytes, table + 4 * i) & 0xFFFFFFu;
+    for (std::uint32_t i = 0; i < colours; ++i)
+      entries[i] = getU32(bytes, table + 4 * i) & 0xFFFFFFu;
     image.SetColorTable(0, colours, entries.data());
   }
 

@@ -6,22 +6,12 @@
 #include <vector>
 
 #include "codec/rimformat.h"
+#include "support/bytes.h"
 #include "support/synthetic_rim.h"
 #include "support/test_support.h"
 
 namespace testing_support {
 namespace {
-
-std::uint32_t u32At(const std::string& bytes, std::size_t at) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i)
-    value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
-  return value;
-}
-
-void putU32(std::string& bytes, std::size_t at, std::uint32_t value) {
-  for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
-}
 
 bool bitAt(const std::string& bytes, std::uint64_t bit) {
   return (static_cast<std::uint8_t>(bytes[bit / 8]) >> (7 - bit % 8) & 1) != 0;
@@ -79,7 +69,7 @@ Status writeStretchedRim(const std::string& path, const StretchedRimOptions& o) 
   std::string bytes = readFileBytes(path);
   putU32(bytes, 8, o.height);
   putU32(bytes, 12, o.width);
-  const std::size_t coeffAt = u32At(bytes, 40);
+  const std::size_t coeffAt = getU32(bytes, 40);
   const std::string oldPayload = bytes.substr(coeffAt + kSectionHeaderSize);
   const std::uint64_t patches =
       static_cast<std::uint64_t>((o.width + o.patchWidth - 1) / o.patchWidth) *
@@ -91,9 +81,9 @@ Status writeStretchedRim(const std::string& path, const StretchedRimOptions& o) 
   } else {
     // The tables, then the codes of the first row once per patch.
     const std::uint64_t tableBits =
-        static_cast<std::uint64_t>(u32At(bytes, coeffAt + 8)) * u32At(bytes, coeffAt + 12) +
-        static_cast<std::uint64_t>(u32At(bytes, coeffAt + 16)) * u32At(bytes, coeffAt + 20) +
-        static_cast<std::uint64_t>(u32At(bytes, coeffAt + 24)) * u32At(bytes, coeffAt + 28);
+        static_cast<std::uint64_t>(getU32(bytes, coeffAt + 8)) * getU32(bytes, coeffAt + 12) +
+        static_cast<std::uint64_t>(getU32(bytes, coeffAt + 16)) * getU32(bytes, coeffAt + 20) +
+        static_cast<std::uint64_t>(getU32(bytes, coeffAt + 24)) * getU32(bytes, coeffAt + 28);
     const std::uint64_t rowBits = o.coefficient == 0 ? 1 : 2 * std::uint64_t{o.dimension};
     if ((tableBits + 2 * rowBits + 7) / 8 != oldPayload.size()) return status::InvalidValues;
     const std::uint64_t bits = tableBits + patches * rowBits;

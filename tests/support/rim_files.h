@@ -18,4 +18,18 @@ CImage patternImage(int width, int height);
 Status writeRimFile(const std::string& path, const CImage& image, std::uint16_t colorSpace = 0,
                     std::uint32_t maxIterations = 0);
 
+// The learning flag of the RIM file at path (1: ICA bases, 0: PCA); 99
+// with a failed expectation when it cannot be read.
+std::uint16_t learningMethodOf(const std::string& path);
+
+// The parameters a test changes from the defaults; 0 keeps the default.
+struct RimSetting {
+  std::uint16_t colorSpace = 0;
+  std::uint32_t patchSide = 0;  // square patches (the average step follows)
+  std::uint32_t dimension = 0;
+  std::uint32_t maxIterations = 0;  // 0: PCA bases
+};
+
+Status writeRimFile(const std::string& path, const CImage& image, const RimSetting& setting);
+
 }  // namespace testing_support

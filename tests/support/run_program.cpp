@@ -1,20 +1,32 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "support/test_support.h"
 
 extern char** environ;
 
 namespace testing_support {
+
+namespace {
+
+// The user an unprivileged launch runs as.
+constexpr uid_t kNobody = 65534;
+
+}  // namespace
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args,
                       const std::string& workDir) {
@@ -54,6 +66,70 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
   run.out = readFileBytes(outPath);
   run.err = readFileBytes(errPath);
   return run;
+}
+
+ProgramRun runLaunched(const std::string& program, const std::vector<std::string>& args,
+                       const Launch& how) {
+  TempDir capture;
+  const std::string outPath = how.stdoutPath.empty() ? capture.file("out") : how.stdoutPath;
+  const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int errFd = ::open(capture.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> argvStrings{program};
+  argvStrings.insert(argvStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : argvStrings) argv.push_back(&s[0]);
+  argv.push_back(nullptr);
+  std::vector<std::string> envStrings = how.environment.value_or(std::vector<std::string>());
+  std::vector<char*> envp;
+  for (std::string& s : envStrings) envp.push_back(&s[0]);
+  envp.push_back(nullptr);
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    ::dup2(in, 0);
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    if (!how.workDir.empty() && ::chdir(how.workDir.c_str()) != 0) ::_exit(126);
+    if (how.unprivileged && runningAsRoot()) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+        ::_exit(126);
+      // Changing the user makes the process undumpable, which would keep
+      // the leak checker of a sanitizer build from inspecting it.
+      ::prctl(PR_SET_DUMPABLE, 1);
+    }
+    if (how.environment)
+      ::execve(argv[0], argv.data(), envp.data());
+    else
+      ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(outFd);
+  ::close(errFd);
+  ProgramRun run;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.timeoutSeconds);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      run.err = "timed out";
+      return run;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (how.stdoutPath.empty()) run.out = readFileBytes(outPath);
+  run.err = readFileBytes(capture.file("err"));
+  return run;
+}
+
+ProgramRun runCliProgram(const std::vector<std::string>& args, const std::string& workDir) {
+  return runProgram(binPath("folim-cli"), args, workDir);
+}
+
+ProgramRun runCliProgram(const std::vector<std::string>& args, const Launch& how) {
+  return runLaunched(binPath("folim-cli"), args, how);
 }
 
 }  // namespace testing_support

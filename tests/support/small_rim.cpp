@@ -28,4 +28,14 @@ Status writeSmallRim(const std::string& path, const SmallRimOptions& options) {
   return s;
 }
 
+void SmallRimFileTest::SetUp() {
+  ASSERT_EQ(writeSmallRim(dir_.file("good.rim"), GetParam()), status::Success);
+  good_ = readFileBytes(dir_.file("good.rim"));
+}
+
+std::string SmallRimFileTest::damaged(const std::string& bytes) {
+  writeFileBytes(dir_.file("bad.rim"), bytes);
+  return dir_.file("bad.rim");
+}
+
 }  // namespace testing_support

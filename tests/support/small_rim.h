@@ -2,11 +2,14 @@
 // that damage or compare whole files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <ostream>
 #include <string>
 
 #include "codec/status.h"
+#include "support/test_support.h"
 
 namespace testing_support {
 
@@ -29,5 +32,17 @@ inline void PrintTo(const SmallRimOptions& options, std::ostream* out) { *out <<
 // Encodes patternImage(width, height) with the default parameters changed
 // as the options say; the codec trace is dropped.
 Status writeSmallRim(const std::string& path, const SmallRimOptions& options);
+
+// A small file of the test's options, good.rim in a folder of its own, and
+// damaged copies of its bytes written beside it.
+class SmallRimFileTest : public ::testing::TestWithParam<SmallRimOptions> {
+ protected:
+  void SetUp() override;
+  // Writes bytes to bad.rim; its path.
+  std::string damaged(const std::string& bytes);
+
+  TempDir dir_;
+  std::string good_;  // the bytes of good.rim
+};
 
 }  // namespace testing_support

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -29,6 +32,15 @@ std::vector<std::string> corpusPhotographs() {
 
 std::string examplesPath(const std::string& name) {
   return std::string(FOLIM_EXAMPLES_DIR) + "/" + name;
+}
+
+void copyExamplePhotos(const std::string& dir, int copies) {
+  const char* const names[] = {"aqua.jpg", "blinds.jpg", "dune.jpg", "ladybird.png"};
+  for (int i = 0; i < copies; ++i) {
+    const std::string name = names[i % 4];
+    writeFileBytes(dir + "/p" + std::to_string(100 + i) + name.substr(name.size() - 4),
+                   readFileBytes(examplesPath(name)));
+  }
 }
 
 std::string binPath(const std::string& name) { return std::string(FOLIM_BIN_DIR) + "/" + name; }
@@ -57,6 +69,33 @@ void writeFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+void writeUnreadableImages(const std::string& dir, int n, const std::string& prefix) {
+  for (int i = 0; i < n; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%03d.jpg", prefix.c_str(), i);
+    writeFileBytes(dir + "/" + name, "");
+  }
+}
+
+std::size_t filesIn(const std::string& dir) {
+  std::size_t n = 0;
+  for (auto it = std::filesystem::directory_iterator(dir);
+       it != std::filesystem::directory_iterator(); ++it)
+    ++n;
+  return n;
+}
+
+unsigned modeOf(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
 
 void tagOrientation(const std::string& path, int orientation) {
   const std::string tiff = std::string("II*\0\x08\0\0\0", 8) + std::string("\x01\0", 2) +

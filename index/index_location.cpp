@@ -1,4 +1,4 @@
-#include "imageio/index_location.h"
+#include "index/index_location.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +18,11 @@ std::string defaultIndexPath() {
     base = std::string(home) + "/.cache";
   }
   return base + "/folim/index.sqlite";
+}
+
+IndexChoice ChooseIndex(const std::string& named) {
+  if (named.empty() || named == "default") return {defaultIndexPath(), IndexOwner::Folim};
+  return {named, IndexOwner::User};
 }
 
 std::string indexFolder(const std::string& dir) {
