@@ -6,6 +6,10 @@
 #   build/screenshots/convert-rim.png  the "Convert to RIM" form on examples/
 #   build/screenshots/convert-bmp.png  the "Convert to BMP" form on the RIM files
 #   build/screenshots/retrieval-ja.png the retrieval form with Japanese captions
+#   build/screenshots/picture-zoomed.png a photograph of examples/ at full
+#                                      size zoomed to 250 %, with its
+#                                      percentage and scroll bars
+#   build/screenshots/picture-full-screen.png the same photograph full screen
 set -euo pipefail
 build=${1:-build}
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -43,3 +47,6 @@ shoot convert-rim.png --tab convert-rim "$root/examples"
 shoot convert-bmp.png --tab convert-bmp "$work/rim"
 # The same window in Japanese, the original captions.
 SHOT_LANG=ja_JP.UTF-8 shoot retrieval-ja.png --search "$work/rim"
+# The full-size window on a photograph: zoomed, then full screen.
+shoot picture-zoomed.png --picture-zoom 250 "$root/examples/dune.jpg"
+shoot picture-full-screen.png --full-screen --picture-zoom 0 "$root/examples/dune.jpg"

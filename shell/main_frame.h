@@ -72,6 +72,8 @@ class CMainFrame : public QMainWindow {
   void createToolBar();
   void createStatusBar();
   void createPanes();
+  // Full screen, slideshow and turns of the full-size window.
+  void createPictureMenu();
   void wireDocument();
   void focusPane(int step);
   void setIndicator(QLabel* label, bool on);
@@ -85,6 +87,7 @@ class CMainFrame : public QMainWindow {
   QSplitter* inner_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   QMenu* fileMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
   QAction* open_ = nullptr;
   QAction* save_ = nullptr;
   QAction* new_ = nullptr;
