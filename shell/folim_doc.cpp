@@ -130,17 +130,18 @@ Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
   extension.truncate(kMaxNamePart);
   if (base.size() + extension.size() > kMaxDisplayName) {
     name.clear();
-    return 3;
+    return status::BufferShort;
   }
   name = base + extension;
-  return 0;
+  return status::Success;
 }
 
 QString CFolimDoc::CaptionOf(std::size_t i) const {
   const ImageEntry& entry = m_entries[i];
   const QString path = fromNativePath(entry.path);
-  QString caption;
-  GetDisplayName(path, caption);
+  // A name too long to show is left out; the rank or the folder still shows.
+  QString name;
+  QString caption = GetDisplayName(path, name) == status::Success ? name : QString();
   if (m_isRanking) {
     caption +=
         QLatin1Char('\n') + tr("#%1  %2").arg(i + 1).arg(QString::number(entry.score, 'f', 3));

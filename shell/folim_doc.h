@@ -103,8 +103,8 @@ class CFolimDoc : public QObject {
   CJobRunner& jobs() { return jobs_; }
   bool IsBusy() const { return jobs_.isRunning(); }
 
-  // The file name with extension of path; status 3 and an empty name when
-  // name and extension together exceed 260 characters.
+  // The file name with extension of path; status::BufferShort and an empty
+  // name when name and extension together exceed 260 characters.
   static Status GetDisplayName(const QString& path, QString& name);
   // The caption and tooltip of entry i's thumbnail.
   QString CaptionOf(std::size_t i) const;
