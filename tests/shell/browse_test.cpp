@@ -122,80 +122,31 @@ TEST_F(BrowseTest, NamesSortNaturallyAndPagesFollowTheOrder) {
   EXPECT_EQ(doc->listing().size(), 60u);
 }
 
-TEST_F(BrowseTest, TheCurrentPicturesPageIsShownAfterSorting) {
-  for (int i = 0; i < 60; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "p%02d.png", i);
-    writeSized(name, i * 100);
-  }
+TEST_F(BrowseTest, TheScoreIsThereToSortByOnlyWhileARankingIsShown) {
+  for (const char* name : {"x.png", "y.png"}) writeImage(temp.file(name), 20, 20);
   chooseFolder(temp.path());
-  doc->SelectImage(QString::fromStdString(temp.file("p03.png")));
-  setOrder(SortKey::Size, true);
-  // p03 is the 57th largest: on the second page, selected there.
-  EXPECT_EQ(doc->paging().page, 1);
-  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("p03.png"));
-  EXPECT_EQ(doc->entries()[56].path, temp.file("p03.png"));
-}
-
-TEST_F(BrowseTest, DatesTakenAreReadOnlyWhenThatOrderIsChosen) {
-  writePhotograph("a.jpg", "2021:05:01 10:00:00");
-  writePhotograph("b.jpg", "2019:12:24 18:30:00");
-  writePhotograph("c.jpg", "2020:06:15 07:45:00");
-  chooseFolder(temp.path());
-  EXPECT_FALSE(doc->IsReadingDates());
-  EXPECT_EQ(fileNames(*doc), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
-
-  ListOrder order;
-  order.key = SortKey::DateTaken;
-  ASSERT_TRUE(doc->SetOrder(order));
-  // Read in the background; nothing is shown in a wrong order meanwhile.
-  EXPECT_TRUE(doc->IsReadingDates());
-  EXPECT_TRUE(doc->entries().empty());
-  ASSERT_TRUE(waitUntil([this] { return !doc->IsReadingDates(); }));
-  waitForThumbnails();
-  EXPECT_EQ(fileNames(*doc), (std::vector<std::string>{"b.jpg", "c.jpg", "a.jpg"}));
-  EXPECT_EQ(list()->count(), 3);
-
-  // Known dates are not read again: the next listing sorts at once.
-  doc->SetDirectory(QString::fromStdString(temp.path()));
-  EXPECT_FALSE(doc->IsReadingDates());
-  EXPECT_EQ(fileNames(*doc), (std::vector<std::string>{"b.jpg", "c.jpg", "a.jpg"}));
-}
-
-TEST_F(BrowseTest, ARankingSortsByScoreAndKeepsItsRanks) {
-  for (const char* name : {"x.png", "y.png", "z.png"}) writeImage(temp.file(name), 20, 20);
-  chooseFolder(temp.path());
-  ListOrder byScore;
-  byScore.key = SortKey::Score;
-  EXPECT_FALSE(doc->SetOrder(byScore));  // no ranking yet
+  const CSortBar* bar = frame->sortBar();
+  auto* keys = qobject_cast<QStandardItemModel*>(bar->sortCombo()->model());
+  ASSERT_NE(keys, nullptr);
+  EXPECT_FALSE(bar->sortActions().last()->isEnabled());
+  EXPECT_FALSE(keys->item(4)->isEnabled());
 
   std::vector<ImageEntry> ranking = doc->listing();
-  ranking[0].score = 0.2;  // x
-  ranking[1].score = 0.9;  // y
-  ranking[2].score = 0.5;  // z
-  std::swap(ranking[0], ranking[1]);
-  std::swap(ranking[1], ranking[2]);
+  ranking[0].score = 0.2;
+  ranking[1].score = 0.9;
+  std::swap(ranking[0], ranking[1]);  // best first
   doc->ShowRanking(ranking);
   waitForThumbnails();
-  EXPECT_EQ(doc->order().key, SortKey::Score);
-  EXPECT_EQ(fileNames(*doc), (std::vector<std::string>{"y.png", "z.png", "x.png"}));
-  const CSortBar* bar = frame->sortBar();
   EXPECT_EQ(bar->sortCombo()->currentText(), QStringLiteral("Score"));
   EXPECT_TRUE(bar->sortActions().last()->isEnabled());
+  EXPECT_TRUE(bar->sortActions().last()->isChecked());
+  EXPECT_TRUE(keys->item(4)->isEnabled());
+  EXPECT_EQ(list()->item(0)->text(), QStringLiteral("y.png\n#1  0.900"));
 
-  // By name, each caption still tells its rank in the ranking.
-  setOrder(SortKey::Name);
-  EXPECT_EQ(fileNames(*doc), (std::vector<std::string>{"x.png", "y.png", "z.png"}));
-  EXPECT_EQ(list()->item(0)->text(), QStringLiteral("x.png\n#3  0.200"));
-  EXPECT_EQ(list()->item(1)->text(), QStringLiteral("y.png\n#1  0.900"));
-
-  // Listing the folder again goes back to the folder's order.
-  setOrder(SortKey::Score, true);
   doc->SetDirectory(QString::fromStdString(temp.path()));
-  EXPECT_EQ(doc->order().key, SortKey::Name);
+  EXPECT_EQ(bar->sortCombo()->currentText(), QStringLiteral("Name"));
   EXPECT_FALSE(bar->sortActions().last()->isEnabled());
 }
-
 TEST_F(BrowseTest, TheSortBarHandsTheChoiceToTheDocumentAndRemembersIt) {
   for (int i = 0; i < 4; ++i) writeSized("s" + std::to_string(i) + ".png", i * 100);
   chooseFolder(temp.path());
@@ -250,41 +201,6 @@ TEST_F(BrowseTest, ThePanelShowsTheDateTakenAndCameraOfThePhotograph) {
             QStringLiteral("40 × 32 pixels (0.0013 megapixels)"));
   EXPECT_EQ(panel->valueOf(QStringLiteral("Date taken")), QString());
   EXPECT_NE(panel->valueOf(QStringLiteral("Coefficients section")), QString());
-}
-
-TEST(ImageInfoTexts, ValuesAsPhotographersWriteThem) {
-  const std::pair<ExifRational, const char*> exposures[] = {
-      {{1, 250}, "1/250 s"}, {{10, 2500}, "1/250 s"}, {{3, 10}, "0.3 s"},
-      {{2, 1}, "2 s"},       {{1, 1}, "1 s"},         {{15, 10}, "1.5 s"},
-  };
-  for (const auto& [seconds, text] : exposures)
-    EXPECT_EQ(ExposureText(seconds), QString::fromUtf8(text)) << text;
-
-  GpsPosition south;
-  south.latitude = -33.856786;
-  south.longitude = 151.215296;
-  EXPECT_EQ(GpsText(south), QStringLiteral("33.85679° S, 151.21530° E"));
-  south.altitude = -12.4;
-  EXPECT_EQ(GpsText(south), QStringLiteral("33.85679° S, 151.21530° E, -12 m"));
-
-  // A camera's make is not said twice.
-  const std::pair<std::pair<const char*, const char*>, const char*> cameras[] = {
-      {{"Canon", "Canon EOS 5D"}, "Canon EOS 5D"},
-      {{"NIKON CORPORATION", "NIKON D750"}, "NIKON D750"},
-      {{"FUJIFILM", "X-T3"}, "FUJIFILM X-T3"},
-      {{"", "X-T3"}, "X-T3"},
-      {{"Apple", ""}, "Apple"},
-  };
-  for (const auto& [camera, text] : cameras) {
-    ImageMetadata m;
-    m.cameraMake = camera.first;
-    m.cameraModel = camera.second;
-    m.fileSize = 1;
-    QString shown;
-    for (const InfoRow& row : DescribePicture(m))
-      if (row.label == QStringLiteral("Camera")) shown = row.value;
-    EXPECT_EQ(shown, QString::fromUtf8(text)) << text;
-  }
 }
 
 TEST(Captions, LongNamesAreCutInTheMiddle) {
