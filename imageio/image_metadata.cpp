@@ -133,8 +133,8 @@ void readExif(const Exiv2::ExifData& exif, const Exiv2::XmpData& xmp, ImageMetad
   const auto lens = Exiv2::lensName(exif);
   if (lens != exif.end()) {
     out.lens = lens->print(&exif);
-    // exiv2 prints an unknown lens id as "(123)" or an empty text.
-    if (!out.lens.empty() && out.lens.front() == '(') out.lens.clear();
+    // exiv2 prints an unknown lens as "(123)", "n/a" or an empty text.
+    if (!out.lens.empty() && (out.lens.front() == '(' || out.lens == "n/a")) out.lens.clear();
   }
   out.exposureTime = rationalOf(Exiv2::exposureTime(exif), exif);
   if (out.exposureTime && out.exposureTime->numerator == 0) out.exposureTime.reset();

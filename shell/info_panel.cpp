@@ -25,6 +25,8 @@ CInfoPanel::CInfoPanel(CFolimDoc& doc, QWidget* parent)
   scroll->setWidget(page);
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
+  // Wide enough for a date, a camera's name and a size on one line each.
+  scroll->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
   setWidget(scroll);
   // Read only while it can be seen.
   connect(this, &QDockWidget::visibilityChanged, info_, &CImageInfo::SetActive);
