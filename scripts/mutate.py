@@ -154,6 +154,11 @@ def run_tests(build, m, timeout):
         return "timeout"
 
 
+def read_text(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--list", default=os.path.join(ROOT, "tests/mutations/mutations.txt"))
@@ -177,13 +182,18 @@ def main():
     signal.signal(signal.SIGTERM, stop)
     signal.signal(signal.SIGHUP, stop)
 
-    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+    programs = sorted({m.program for m in mutations})
+    # The window is built only when a mutant is judged by the document's or
+    # the window's tests: it is most of the build.
+    gui = "ON" if {"document_tests", "shell_tests"} & set(programs) else "OFF"
+    cache = os.path.join(build, "CMakeCache.txt")
+    gui_off = os.path.exists(cache) and "FOLIM_BUILD_GUI:BOOL=OFF" in read_text(cache)
+    if not os.path.exists(cache) or (gui == "ON" and gui_off):
         print(f"configuring {build} ...", flush=True)
         r = run(["cmake", "-S", ROOT, "-B", build, f"-DCMAKE_BUILD_TYPE={args.build_type}",
-                 "-DFOLIM_BUILD_GUI=OFF"])
+                 f"-DFOLIM_BUILD_GUI={gui}"])
         if r.returncode != 0:
             sys.exit(r.stdout)
-    programs = sorted({m.program for m in mutations})
     print(f"building {' '.join(programs)} ...", flush=True)
     r = build_targets(build, programs, args.jobs)
     if r.returncode != 0:

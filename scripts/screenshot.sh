@@ -9,6 +9,10 @@
 #   build/screenshots/info-panel.png   examples/ sorted by date taken, with the
 #                                      information panel of the first photograph
 #   build/screenshots/sorted.png       examples/ sorted by size, largest first
+#   build/screenshots/picture-zoomed.png a photograph of examples/ at full
+#                                      size zoomed to 250 %, with its
+#                                      percentage and scroll bars
+#   build/screenshots/picture-full-screen.png the same photograph full screen
 set -euo pipefail
 build=${1:-build}
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -48,3 +52,6 @@ shoot convert-bmp.png --tab convert-bmp "$work/rim"
 SHOT_LANG=ja_JP.UTF-8 shoot retrieval-ja.png --search "$work/rim"
 shoot info-panel.png --info --sort date-taken "$root/examples"
 shoot sorted.png --sort size "$root/examples"
+# The full-size window on a photograph: zoomed, then full screen.
+shoot picture-zoomed.png --picture-zoom 250 "$root/examples/dune.jpg"
+shoot picture-full-screen.png --full-screen --picture-zoom 0 "$root/examples/dune.jpg"

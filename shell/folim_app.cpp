@@ -18,6 +18,7 @@
 #include "shell/main_frame.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
+#include "shell/original_image.h"
 #include "shell/recent_files.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
@@ -80,6 +81,16 @@ bool CFolimApp::InitInstance() {
   const QCommandLineOption info(QStringLiteral("info"),
                                 QStringLiteral("show the information panel"));
   parser.addOption(info);
+  const QCommandLineOption pictureZoom(
+      QStringLiteral("picture-zoom"),
+      QStringLiteral("with --screenshot and an image: a picture of its full-size window instead, "
+                     "zoomed to PERCENT (0 fits it to the window)"),
+      QStringLiteral("PERCENT"));
+  parser.addOption(pictureZoom);
+  const QCommandLineOption fullScreen(
+      QStringLiteral("full-screen"),
+      QStringLiteral("with --screenshot and an image: its full-size window full screen"));
+  parser.addOption(fullScreen);
   parser.process(arguments());
   const QStringList tabNames = {QStringLiteral("retrieval"), QStringLiteral("convert-rim"),
                                 QStringLiteral("convert-bmp")};
@@ -109,7 +120,12 @@ bool CFolimApp::InitInstance() {
   const QStringList positional = parser.positionalArguments();
   OpenAtStart(*doc_, *frame_, positional.isEmpty() ? QString() : positional.first());
   if (parser.isSet(screenshot)) {
-    takeScreenshot(parser.value(screenshot), tabIndex, parser.isSet(search));
+    if (parser.isSet(pictureZoom) || parser.isSet(fullScreen)) {
+      takePictureScreenshot(parser.value(screenshot), parser.value(pictureZoom).toDouble() / 100.0,
+                            parser.isSet(fullScreen));
+    } else {
+      takeScreenshot(parser.value(screenshot), tabIndex, parser.isSet(search));
+    }
   }
   return true;
 }
@@ -214,6 +230,26 @@ void CFolimApp::takeScreenshot(const QString& file, int tab, bool search) {
         },
         Qt::QueuedConnection);
     retrieval->Search();
+  });
+}
+
+void CFolimApp::takePictureScreenshot(const QString& file, double zoom, bool fullScreen) {
+  afterThumbnails([this, file, zoom, fullScreen] {
+    COriginalImage* window = frame_->listView()->fullSizeWindow();
+    if (!window->isVisible()) {
+      std::fputs("folim: --picture-zoom and --full-screen need an image to show\n", stderr);
+      exit(1);
+      return;
+    }
+    window->setFullScreen(fullScreen);
+    // The zoom once the window has its final size.
+    QTimer::singleShot(200, this, [this, window, file, zoom] {
+      window->zoomTo(zoom);
+      QTimer::singleShot(300, this, [this, window, file] {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        exit(window->grab().save(file) ? 0 : 1);
+      });
+    });
   });
 }
 

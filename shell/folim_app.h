@@ -40,6 +40,9 @@ class CFolimApp : public QApplication {
   // Once the first page is loaded: the tab shown, its first thumbnail
   // selected and, when asked, a search run; then a picture of the window.
   void takeScreenshot(const QString& file, int tab, bool search);
+  // A picture of the full-size window on the image shown at start, zoomed
+  // (0 fits), full screen when asked.
+  void takePictureScreenshot(const QString& file, double zoom, bool fullScreen);
   // Calls then once the thumbnails of the current page are all shown.
   void afterThumbnails(const std::function<void()>& then);
 

@@ -29,6 +29,7 @@
 #include "shell/query_box.h"
 #include "shell/recent_files.h"
 #include "shell/retrieval_view.h"
+#include "shell/rotation_model.h"
 #include "shell/sort_bar.h"
 #include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
@@ -41,6 +42,7 @@ CMainFrame::CMainFrame(CFolimDoc& doc, CRecentFileList* recent) : doc_(doc), rec
   createToolBar();
   createStatusBar();
   createPanes();
+  createPictureMenu();
   wireDocument();
   createBrowseControls();
   OnUpdateFrameTitle();
@@ -125,8 +127,22 @@ void CMainFrame::createMenus() {
   view->addAction(refresh_);
   viewMenu_ = view;
 
-  QMenu* help = menuBar()->addMenu(tr("&Help"));
-  help->addAction(about_);
+  helpMenu_ = menuBar()->addMenu(tr("&Help"));
+  helpMenu_->addAction(about_);
+}
+
+void CMainFrame::createPictureMenu() {
+  // The full-size window's own actions: their keys work there and here.
+  const COriginalImage* fullSize = list_->fullSizeWindow();
+  auto* picture = new QMenu(tr("&Picture"), this);
+  picture->setObjectName(QStringLiteral("pictureMenu"));
+  picture->addAction(fullSize->fullScreenAction());
+  picture->addAction(fullSize->slideshowAction());
+  picture->addMenu(fullSize->intervalMenu());
+  picture->addSeparator();
+  picture->addAction(fullSize->rotateLeftAction());
+  picture->addAction(fullSize->rotateRightAction());
+  menuBar()->insertMenu(helpMenu_->menuAction(), picture);
 }
 
 void CMainFrame::refreshRecentFiles() {
@@ -304,6 +320,10 @@ void CMainFrame::saveLayout() const {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A turn the user saves now is written before the window goes.
+  COriginalImage* fullSize = list_->fullSizeWindow();
+  fullSize->settleTurn();
+  if (fullSize->rotation().IsSaving()) doc_.jobs().waitForDone();
   if (doc_.IsBusy()) {
     if (!askQuestion(tr("A job is still running. Cancel it and close the window?"))) {
       event->ignore();

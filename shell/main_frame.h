@@ -77,6 +77,8 @@ class CMainFrame : public QMainWindow {
   void createToolBar();
   void createStatusBar();
   void createPanes();
+  // Full screen, slideshow and turns of the full-size window.
+  void createPictureMenu();
   void wireDocument();
   // The information panel, the sort bar and their View menu items.
   void createBrowseControls();
@@ -96,6 +98,7 @@ class CMainFrame : public QMainWindow {
   // The information panel (a dock) and the sort bar.
   CInfoPanel* infoPanel_ = nullptr;
   CSortBar* sortBar_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
   QAction* open_ = nullptr;
   QAction* save_ = nullptr;
   QAction* new_ = nullptr;

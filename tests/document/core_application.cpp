@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <cstdlib>
 #include <memory>
 
@@ -16,6 +17,9 @@ class CoreApplication : public ::testing::Environment {
     // home folder.
     cache_ = std::make_unique<testing_support::TempDir>();
     ::setenv("XDG_CACHE_HOME", cache_->path().c_str(), 1);
+    // What the view-models remember (the slideshow's interval) too.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(cache_->path()));
     static int argc = 1;
     static char name[] = "document_tests";
     static char* argv[] = {name, nullptr};

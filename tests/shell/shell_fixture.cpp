@@ -112,6 +112,9 @@ void writeRimFile(const std::string& path, int width, int height, bool ica) {
 
 void ShellTest::SetUp() {
   ensureApplication();
+  // Each test starts from no settings: what one window remembered (its
+  // place, the last folder) is no other test's start.
+  QSettings().clear();
   previousMessages_ = setMessageHandler([this](const QString& text) {
     if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
       ++messagesOffWindowThread;

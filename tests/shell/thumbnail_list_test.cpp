@@ -13,6 +13,7 @@
 #include "shell/main_frame.h"
 #include "shell/native_path.h"
 #include "shell/original_image.h"
+#include "shell/picture_view.h"
 #include "shell/query_box.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
@@ -164,7 +165,7 @@ TEST_F(ThumbnailListTest, QueryBoxShowsTheSelectionOnItsBaseTypeColour) {
   EXPECT_NE(box->grab().toImage().pixelColor(box->contentsRect().center()), QColor(127, 127, 127));
 }
 
-TEST_F(ThumbnailListTest, ActivationOpensAndDoubleClickHidesTheFullSizeWindow) {
+TEST_F(ThumbnailListTest, ActivationOpensAndDoubleClickTogglesFullScreen) {
   writeImage(temp.file("pic.png"), 40, 30);
   chooseFolder(temp.path());
   list()->setCurrentRow(0);
@@ -172,7 +173,15 @@ TEST_F(ThumbnailListTest, ActivationOpensAndDoubleClickHidesTheFullSizeWindow) {
   emit list()->itemActivated(list()->item(0));
   ASSERT_TRUE(fullSize()->isVisible());
   EXPECT_EQ(fullSize()->windowTitle().toStdString(), temp.file("pic.png"));
-  QTest::mouseDClick(fullSize(), Qt::LeftButton);
+  // On the picture, where the user double-clicks.
+  QWidget* picture = fullSize()->view()->viewport();
+  QTest::mouseDClick(picture, Qt::LeftButton);
+  EXPECT_TRUE(fullSize()->isFullScreen());
+  QTest::mouseDClick(picture, Qt::LeftButton);
+  EXPECT_FALSE(fullSize()->isFullScreen());
+  EXPECT_TRUE(fullSize()->isVisible());
+  // Esc closes the window that is not full screen.
+  QTest::keyClick(fullSize(), Qt::Key_Escape);
   EXPECT_FALSE(fullSize()->isVisible());
 }
 
