@@ -50,6 +50,13 @@ RIMHeader decodeHeader(const std::uint8_t in[kRimHeaderSize]);
 Status readHeader(std::FILE* file, RIMHeader& header);
 Status writeHeaderBytes(std::FILE* file, const RIMHeader& header);
 
+// The sizes of the three sections (40 bytes of section header plus the
+// payload), laid one after the other from offset 44 as the decoder reads
+// them, in a file of fileSize bytes: 14 when a section header cannot be read
+// or the last section ends past the file's end, 22 when a payload length
+// overflows.
+Status readSectionSizes(std::FILE* file, std::uint64_t fileSize, std::uint32_t sizes[3]);
+
 // Derived sizes (the caller validated the header first).
 std::uint32_t patchCount(const RIMHeader& header);   // N
 std::uint32_t patchLength(const RIMHeader& header);  // P = 3 * pw * ph

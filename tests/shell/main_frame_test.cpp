@@ -52,7 +52,8 @@ const LanguageCase kLanguages[] = {
     {"en_GB",
      {"&File", "&View", "&Help"},
      {"&Open...\tCtrl+O", "&Save\tCtrl+S", "-", "Recent Files", "-", "E&xit"},
-     {"&Toolbar", "&Status Bar", "-", "&Refresh\tF5"},
+     {"&Toolbar", "&Status Bar", "-", "&Refresh\tF5", "-", "&Information Panel\tCtrl+I",
+      "Sort &By", "&Filter Names\tCtrl+F"},
      {"&About Folim..."},
      "Ready",
      "Browse..."},
@@ -60,7 +61,10 @@ const LanguageCase kLanguages[] = {
      {"ファイル(&F)", "表示(&V)", "ヘルプ(&H)"},
      {"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
       "アプリケーションの終了(&X)"},
-     {"ツール バー(&T)", "ステータス バー(&S)", "-", "最新の情報に更新\tF5(&R)"},
+     // The items of the sort bar and the information panel are not
+     // translated yet.
+     {"ツール バー(&T)", "ステータス バー(&S)", "-", "最新の情報に更新\tF5(&R)", "-",
+      "&Information Panel\tCtrl+I", "Sort &By", "&Filter Names\tCtrl+F"},
      {"バージョン情報 Folim(&A)..."},
      "レディ",
      "参照"},
