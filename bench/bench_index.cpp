@@ -104,7 +104,11 @@ void BM_IndexedSearch(benchmark::State& state) {
   IndexedQuery q;
   {
     TraceTarget quiet(nullptr);
-    FileSignature(examples() + "/aqua.jpg", currentSignatureParameters(), q.query);
+    if (FileSignature(examples() + "/aqua.jpg", currentSignatureParameters(), q.query) !=
+        status::Success) {
+      state.SkipWithError("the query cannot be read");
+      return;
+    }
   }
   q.threads = 2;
   const std::string params = signatureParametersKey(currentSignatureParameters());

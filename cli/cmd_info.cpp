@@ -15,29 +15,6 @@ namespace {
 
 const char* const kUsage = "Usage: folim-cli info INPUT.rim\n";
 
-std::uint32_t readLittleEndian32(const unsigned char* bytes) {
-  return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-         (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
-}
-
-// Sizes of the three sections, laid one after the other from offset 44 as
-// the decoder reads them: 40 bytes of section header plus the payload.
-Status readSectionSizes(std::FILE* file, std::uint64_t fileSize, std::uint32_t sizes[3]) {
-  std::uint64_t offset = kRimHeaderSize;
-  for (int i = 0; i < 3; ++i) {
-    unsigned char head[8];
-    if (offset > fileSize || std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 ||
-        std::fread(head, 1, sizeof head, file) != sizeof head)
-      return status::ReadFailed;
-    const std::uint32_t payload = readLittleEndian32(head + 4);
-    if (payload > UINT32_MAX - kSectionHeaderSize) return status::InvalidValues;
-    sizes[i] = kSectionHeaderSize + payload;
-    offset += sizes[i];
-  }
-  // The last section must end within the file.
-  return offset > fileSize ? status::ReadFailed : status::Success;
-}
-
 }  // namespace
 
 int runInfo(Invocation& inv) {

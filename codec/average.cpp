@@ -2,8 +2,8 @@
 // step per channel and predicted from the left neighbour.
 #include <cmath>
 
-#include "codec/component_guard.h"
 #include "codec/components.h"
+#include "numeric/status_guard.h"
 
 void CAverage::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
   rows = 3;
@@ -12,13 +12,11 @@ void CAverage::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& 
 
 Status CAverage::setCompressionParameters(const CompressionParameters& p) {
   AverageQuantizeStep = p.AverageQuantizeStep;
-  const Status s = guardComponent([&] {
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] {
     KPX::Vector<std::uint32_t> channelSteps(3);
     KPX::fill(channelSteps, p.AverageQuantizeStep);
     steps = std::move(channelSteps);
-    return status::Success;
-  });
-  if (s != status::Success) return s;
+  }));
   parameters.precisionBits = p.PrecisionBit;
   parameters.maxZeroRun = p.MaxZeroRun;
   return status::Success;

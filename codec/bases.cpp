@@ -4,10 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "codec/component_guard.h"
 #include "codec/components.h"
+#include "codec/saturating.h"
 #include "numeric/inverse.h"
 #include "numeric/matrix_ops.h"
+#include "numeric/status_guard.h"
 
 void CBase::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
   rows = h.dimension;
@@ -71,7 +72,7 @@ double rowNorm(const double* row, std::uint32_t n) { return std::sqrt(KPX::squar
 }  // namespace
 
 Status CBase::prepareBases(KPX::Matrix<double>& analysis) {
-  return guardComponent([&]() -> Status {
+  return guardStatus([&]() -> Status {
     const std::uint32_t d = rows();
     const std::uint32_t p = cols();
     if (d == 0 || p == 0) return status::InvalidValues;

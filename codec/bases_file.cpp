@@ -4,18 +4,17 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "codec/limits.h"
 #include "codec/rim_codec.h"
+#include "numeric/status_guard.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
 
 namespace {
 
-// Internal results: reading failed (learn instead), writing failed.
-constexpr Status kBasesUnusable = 2;
-constexpr Status kBasesNotWritten = 1;
+// Reading failed: there are no bases to be had, learn instead.
+constexpr Status kBasesUnusable = status::BufferEmpty;
 
 std::uint32_t loadU32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -65,33 +64,32 @@ Status readBasesFile(const std::string& path, KPX::Matrix<double>& bases) {
   if (end < 0 || static_cast<std::uint64_t>(end) - sizeof head < bytes) return kBasesUnusable;
   if (std::fseek(file.get(), static_cast<long>(sizeof head), SEEK_SET) != 0) return kBasesUnusable;
 
-  try {
-    KPX::Matrix<double> read(rows, cols);
-    unsigned char value[8];
-    for (std::uint32_t k = 0; k < read.count(); ++k) {
-      if (std::fread(value, 1, sizeof value, file.get()) != sizeof value) return kBasesUnusable;
-      read.data()[k] = loadDouble(value);
-    }
-    bases = std::move(read);
-  } catch (const KPX::MatrixException&) {
-    return kBasesUnusable;
+  // Bases there is no memory for are as unusable as damaged ones.
+  KPX::Matrix<double> read;
+  if (guardStatus([&] { read.resize(rows, cols); }) != status::Success) return kBasesUnusable;
+  unsigned char value[8];
+  for (std::uint32_t k = 0; k < read.count(); ++k) {
+    if (std::fread(value, 1, sizeof value, file.get()) != sizeof value) return kBasesUnusable;
+    read.data()[k] = loadDouble(value);
   }
+  bases = std::move(read);
   return status::Success;
 }
 
 Status writeBasesFile(const std::string& path, const KPX::Matrix<double>& bases) {
   platform::AtomicFile output(path);
-  if (!output.open()) return kBasesNotWritten;
+  if (!output.open()) return status::WriteFailed;
   unsigned char head[16];
   storeU32(head, kBasesFileMagic);
   storeU32(head + 4, bases.rows());
   storeU32(head + 8, bases.cols());
   storeU32(head + 12, sizeof(double));
-  if (std::fwrite(head, 1, sizeof head, output.file()) != sizeof head) return kBasesNotWritten;
+  if (std::fwrite(head, 1, sizeof head, output.file()) != sizeof head) return status::WriteFailed;
   unsigned char value[8];
   for (std::uint32_t k = 0; k < bases.count(); ++k) {
     storeDouble(value, bases.data()[k]);
-    if (std::fwrite(value, 1, sizeof value, output.file()) != sizeof value) return kBasesNotWritten;
+    if (std::fwrite(value, 1, sizeof value, output.file()) != sizeof value)
+      return status::WriteFailed;
   }
-  return output.commit() ? status::Success : kBasesNotWritten;
+  return output.commit() ? status::Success : status::WriteFailed;
 }

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <utility>
+
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -22,24 +23,16 @@ std::uint64_t readerCapacity(std::uint32_t length) {
 
 BitStream::BitStream() {
   // A fresh stream cannot sensibly fail to get its first 64 KiB; if it does,
-  // it stays empty and the first write reports 7.
-  try {
-    buffer_.assign(kGrowth, 0);
-  } catch (const std::bad_alloc&) {
-    buffer_.clear();
-  }
+  // it stays empty and the first write reports status::NoMemory.
+  if (guardStatus([&] { buffer_.assign(kGrowth, 0); }) != status::Success) buffer_.clear();
 }
 
 Status BitStream::reserveFor(std::uint64_t end) {
   if ((end >> 3) < buffer_.size()) return status::Success;
   const std::uint64_t grown = static_cast<std::uint64_t>(buffer_.size()) + kGrowth;
   if (grown > kMaxCapacity) return status::NoMemory;
-  try {
-    buffer_.resize(static_cast<std::size_t>(grown), 0);  // keeps the old bytes on failure
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  // Keeps the old bytes on failure.
+  return guardStatus([&] { buffer_.resize(static_cast<std::size_t>(grown), 0); });
 }
 
 Status BitStream::putBits(std::uint32_t value, std::uint32_t n) {
@@ -49,8 +42,7 @@ Status BitStream::putBits(std::uint32_t value, std::uint32_t n) {
   // Growing once for the whole field happens at the same point as growing
   // for its last 8-bit piece, and keeps a failed write from leaving half a
   // field behind.
-  const Status grown = reserveFor(end);
-  if (grown != status::Success) return grown;
+  FOLIM_RETURN_IF_ERROR(reserveFor(end));
   if (n == 0) return status::Success;
 
   const std::uint64_t bits = value & ((UINT64_C(1) << n) - 1);
@@ -114,11 +106,7 @@ Status BitStream::writeToFile(std::FILE* file) const {
 
 Status BitStream::replaceBuffer(std::vector<std::uint8_t>&& bytes, std::uint32_t length) {
   const std::uint64_t capacity = readerCapacity(length);
-  try {
-    bytes.resize(static_cast<std::size_t>(capacity), 0);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] { bytes.resize(static_cast<std::size_t>(capacity), 0); }));
   buffer_ = std::move(bytes);
   byteIndex_ = 0;
   bitsUsed_ = 0;
@@ -138,11 +126,8 @@ Status BitStream::loadFromFile(std::FILE* file, std::uint32_t length) {
     }
     if (readerCapacity(length) == 0) return status::NoMemory;
     std::vector<std::uint8_t> bytes;
-    try {
-      bytes.assign(static_cast<std::size_t>(readerCapacity(length)), 0);
-    } catch (const std::bad_alloc&) {
-      return status::NoMemory;
-    }
+    FOLIM_RETURN_IF_ERROR(
+        guardStatus([&] { bytes.assign(static_cast<std::size_t>(readerCapacity(length)), 0); }));
     if (std::fread(bytes.data(), 1, length, file) != length) return status::ReadFailed;
     return replaceBuffer(std::move(bytes), length);
   }
@@ -152,16 +137,12 @@ Status BitStream::loadFromFile(std::FILE* file, std::uint32_t length) {
   if (readerCapacity(length) == 0) return status::NoMemory;
   std::vector<std::uint8_t> bytes;
   std::uint32_t got = 0;
-  try {
-    while (got < length) {
-      const std::size_t want = std::min<std::size_t>(kChunk, length - got);
-      bytes.resize(got + want);
-      const std::size_t read = std::fread(bytes.data() + got, 1, want, file);
-      got += static_cast<std::uint32_t>(read);
-      if (read != want) return status::ReadFailed;
-    }
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
+  while (got < length) {
+    const std::size_t want = std::min<std::size_t>(kChunk, length - got);
+    FOLIM_RETURN_IF_ERROR(guardStatus([&] { bytes.resize(got + want); }));
+    const std::size_t read = std::fread(bytes.data() + got, 1, want, file);
+    got += static_cast<std::uint32_t>(read);
+    if (read != want) return status::ReadFailed;
   }
   return replaceBuffer(std::move(bytes), length);
 }
@@ -170,11 +151,8 @@ Status BitStream::loadFromMemory(const std::uint8_t* bytes, std::uint32_t length
   if (readerCapacity(length) == 0) return status::NoMemory;
   if (bytes == nullptr && length != 0) return status::ReadFailed;
   std::vector<std::uint8_t> copy;
-  try {
-    copy.assign(static_cast<std::size_t>(readerCapacity(length)), 0);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  FOLIM_RETURN_IF_ERROR(
+      guardStatus([&] { copy.assign(static_cast<std::size_t>(readerCapacity(length)), 0); }));
   if (length != 0) std::memcpy(copy.data(), bytes, length);
   return replaceBuffer(std::move(copy), length);
 }

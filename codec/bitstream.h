@@ -21,24 +21,25 @@ class BitStream {
   // Starts with 65536 zero bytes.
   BitStream();
 
-  // Appends the n low bits of value; 22 for n > 32 (nothing written), 7 when
-  // growing fails (the old buffer and contents are kept).
+  // Appends the n low bits of value; status::InvalidValues for n > 32
+  // (nothing written), status::NoMemory when growing fails (the old buffer and
+  // contents are kept).
   Status putBits(std::uint32_t value, std::uint32_t n);
-  // The next bit; 4 when it is the last bit of the capacity.
+  // The next bit; status::OutOfRange when it is the last bit of the capacity.
   Status getBit(std::uint32_t& bit);
-  // 22 for n > 32; 4 when the field reaches past the capacity (the position
-  // is then unchanged).
+  // status::InvalidValues for n > 32; status::OutOfRange when the field
+  // reaches past the capacity (the position is then unchanged).
   Status getBits(std::uint32_t n, std::uint32_t& value);
 
   // ceil(bits written / 8).
   std::uint32_t byteCount() const;
-  // Writes byteCount() bytes; 15 on a short write.
+  // Writes byteCount() bytes; status::WriteFailed on a short write.
   Status writeToFile(std::FILE* file) const;
   // Replaces the buffer by ((length >> 16) + 1) * 65536 zero bytes, resets the
-  // position and reads length bytes: 14 on a short read (also when the file
-  // holds fewer than length bytes, checked before allocating), 7 when the
-  // buffer cannot be allocated or would not fit in 32 bits. On any failure
-  // the stream keeps its old buffer and position.
+  // position and reads length bytes: status::ReadFailed on a short read (also
+  // when the file holds fewer than length bytes, checked before allocating),
+  // status::NoMemory when the buffer cannot be allocated or would not fit in
+  // 32 bits. On any failure the stream keeps its old buffer and position.
   Status loadFromFile(std::FILE* file, std::uint32_t length);
   // The same from memory.
   Status loadFromMemory(const std::uint8_t* bytes, std::uint32_t length);

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "codec/component_guard.h"
 #include "codec/components.h"
 #include "codec/huffman.h"
 #include "numeric/cpu_features.h"
+#include "numeric/status_guard.h"
 
 void CCoeff::shapeFor(const RIMHeader& h, std::uint32_t& rows, std::uint32_t& cols) const {
   rows = patchCount(h);
@@ -67,12 +67,7 @@ Status CCoeff::quantize() {
 
 Status CCoeff::prepareIntegers(std::uint32_t rows, std::uint32_t cols) {
   if (!integersAvailable()) return status::InvalidValues;
-  try {
-    integers.resize(rows, cols);
-  } catch (...) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  return guardStatus([&] { integers.resize(rows, cols); });
 }
 
 void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32_t count) {
@@ -87,7 +82,7 @@ void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32
 }
 
 Status CCoeff::encodeIntegers() {
-  return guardComponent([&] {
+  return guardStatus([&] {
     // The steps of encode(): the coefficients have no step table and no
     // prediction.
     if (!integersAvailable()) return status::InvalidValues;
@@ -101,27 +96,24 @@ Status CCoeff::readIntegerTable(HuffmanDecoderTable& table) {
   // The steps of decode(): the coefficients have no step table and no
   // prediction, and their steps live in the dequantised bases.
   if (mode != 0 && mode != 1) return status::UnsupportedVersion;
-  const Status s = checkParameterBlock(stream.capacity());
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(checkParameterBlock(stream.capacity()));
   if (!integersAvailable()) return status::InvalidValues;
   return readHuffmanTable(table);
 }
 
 Status CCoeff::startRows(HuffmanRowReader& reader) {
-  return guardComponent([&] {
+  return guardStatus([&] {
     HuffmanDecoderTable table;
-    const Status s = readIntegerTable(table);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(readIntegerTable(table));
     return reader.start(stream, table, parameters.precisionBits, parameters.maxZeroRun,
                         header.dimension);
   });
 }
 
 Status CCoeff::decodeIntegers(KPX::Matrix<std::int32_t>& values) {
-  return guardComponent([&] {
+  return guardStatus([&] {
     HuffmanDecoderTable table;
-    const Status s = readIntegerTable(table);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(readIntegerTable(table));
     std::uint32_t rows = 0;
     std::uint32_t cols = 0;
     shapeFor(header, rows, cols);

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
-#include "codec/component_guard.h"
 #include "codec/components.h"
 #include "codec/huffman.h"
+#include "codec/saturating.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -32,16 +32,14 @@ std::int32_t getLittleEndian(const std::uint8_t* p) {
 CRIMComponent::CRIMComponent() = default;
 
 Status CRIMComponent::setShapeFromHeader(const RIMHeader& h, bool storage) {
-  const Status valid = validateHeader(h);
-  if (valid != status::Success) return valid;
-  return guardComponent([&] {
+  FOLIM_RETURN_IF_ERROR(validateHeader(h));
+  return guardStatus([&] {
     std::uint32_t rows = 0;
     std::uint32_t cols = 0;
     shapeFor(h, rows, cols);
     resize(rows, storage ? cols : 0);
     KPX::fill(*this, 0.0);
     header = h;
-    return status::Success;
   });
 }
 
@@ -69,29 +67,22 @@ Status CRIMComponent::checkParameterBlock(std::uint64_t payloadBytes) const {
 }
 
 Status CRIMComponent::encode() {
-  return guardComponent([&] {
-    Status s = quantize();
-    if (s != status::Success) return s;
-    s = writeSteps();
-    if (s != status::Success) return s;
+  return guardStatus([&] {
+    FOLIM_RETURN_IF_ERROR(quantize());
+    FOLIM_RETURN_IF_ERROR(writeSteps());
     if (mode != 0 && mode != 1) return status::UnsupportedVersion;
-    s = predict();
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(predict());
     return mode == 0 ? encodeHuffman() : deflateMatrix();
   });
 }
 
 Status CRIMComponent::decode(bool dequantise) {
-  return guardComponent([&] {
+  return guardStatus([&] {
     if (mode != 0 && mode != 1) return status::UnsupportedVersion;
-    Status s = checkParameterBlock(stream.capacity());
-    if (s != status::Success) return s;
-    s = readSteps();
-    if (s != status::Success) return s;
-    s = mode == 0 ? decodeHuffman() : inflateMatrix();
-    if (s != status::Success) return s;
-    s = restorePrediction();
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(checkParameterBlock(stream.capacity()));
+    FOLIM_RETURN_IF_ERROR(readSteps());
+    FOLIM_RETURN_IF_ERROR(mode == 0 ? decodeHuffman() : inflateMatrix());
+    FOLIM_RETURN_IF_ERROR(restorePrediction());
     return dequantise ? dequantize() : status::Success;
   });
 }
@@ -108,14 +99,13 @@ Status encodeHuffmanOf(const KPX::Matrix<T>& values, SectionParameters& paramete
     return status::InvalidValues;
   const std::vector<std::uint32_t> frequencies = countSymbols(values, p, z);
   HuffmanEncoderTable table;
-  Status s = buildEncoderTable(frequencies, table);
+  const Status built = buildEncoderTable(frequencies, table);
   // The symbol search that ends the construction reports "not found".
-  if (s == status::ValueNotFound) s = status::Success;
-  if (s != status::Success) return s;
-  s = writeTable(stream, table.bits, parameters.codeLengthCount, parameters.codeLengthBits);
-  if (s != status::Success) return s;
-  s = writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits);
-  if (s != status::Success) return s;
+  if (built != status::ValueNotFound) FOLIM_RETURN_IF_ERROR(built);
+  FOLIM_RETURN_IF_ERROR(
+      writeTable(stream, table.bits, parameters.codeLengthCount, parameters.codeLengthBits));
+  FOLIM_RETURN_IF_ERROR(
+      writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits));
   return encodeMatrix(stream, values, table, p, z);
 }
 
@@ -129,18 +119,16 @@ Status CRIMComponent::encodeHuffman(const KPX::Matrix<std::int32_t>& values) {
 
 Status CRIMComponent::decodeHuffman() {
   HuffmanDecoderTable table;
-  const Status s = readHuffmanTable(table);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readHuffmanTable(table));
   return decodeMatrix(stream, *this, table, parameters.precisionBits, parameters.maxZeroRun);
 }
 
 Status CRIMComponent::readHuffmanTable(HuffmanDecoderTable& table) {
   std::vector<std::uint32_t> bits;
   std::vector<std::uint32_t> huffval;
-  Status s = readTable(stream, parameters.codeLengthCount, parameters.codeLengthBits, bits);
-  if (s != status::Success) return s;
-  s = readTable(stream, parameters.symbolCount, parameters.symbolBits, huffval);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(
+      readTable(stream, parameters.codeLengthCount, parameters.codeLengthBits, bits));
+  FOLIM_RETURN_IF_ERROR(readTable(stream, parameters.symbolCount, parameters.symbolBits, huffval));
   // A stored code has no length-0 codes, no code longer than 16 bits and no
   // more codes than symbols; anything else is damage, refused before the
   // decoder sizes its tables from the counts.
@@ -170,11 +158,10 @@ Status CRIMComponent::deflateMatrix() {
   const auto historical = static_cast<std::uint64_t>(static_cast<double>(values) * 1.2 * 4);
   const std::uint64_t size =
       std::max<std::uint64_t>(historical, deflateBound(&zs, static_cast<uLong>(inBytes)));
-  try {
-    zlibData.assign(static_cast<std::size_t>(size), 0);
-  } catch (const std::bad_alloc&) {
+  const Status sized = guardStatus([&] { zlibData.assign(static_cast<std::size_t>(size), 0); });
+  if (sized != status::Success) {
     deflateEnd(&zs);
-    return status::NoMemory;
+    return sized;
   }
   std::uint8_t dummy = 0;
   zs.next_in = input.empty() ? &dummy : input.data();
@@ -229,8 +216,7 @@ Status CRIMComponent::writeStepTable(const KPX::Vector<std::uint32_t>& steps) {
 Status CRIMComponent::readStepTable(KPX::Vector<std::uint32_t>& steps) {
   if (parameters.stepCount != expectedStepCount()) return status::InvalidValues;
   std::vector<std::uint32_t> table;
-  const Status s = readTable(stream, parameters.stepCount, parameters.stepBits, table);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readTable(stream, parameters.stepCount, parameters.stepBits, table));
   if (table.size() != parameters.stepCount) return status::InvalidValues;
   steps.resize(parameters.stepCount);
   std::copy(table.begin(), table.end(), steps.data());

@@ -22,7 +22,8 @@ class CRIMComponent : public KPX::Matrix<double> {
   CRIMComponent();
   virtual ~CRIMComponent() = default;
 
-  // The six steps; the base class changes nothing and returns 0.
+  // The six steps; the base class changes nothing and returns
+  // status::Success.
   virtual Status dequantize() { return status::Success; }
   virtual Status readSteps() { return status::Success; }
   virtual Status quantize() { return status::Success; }
@@ -31,9 +32,9 @@ class CRIMComponent : public KPX::Matrix<double> {
   virtual Status predict() { return status::Success; }
 
   // Sizes the matrix for the header and keeps a copy of it; the matrix is
-  // zero-filled. 22 when the header fails validateHeader, 7 when memory runs
-  // out. Without storage the matrix gets its rows but no columns, for a
-  // decoder that keeps the values elsewhere.
+  // zero-filled. status::InvalidValues when the header fails validateHeader,
+  // status::NoMemory when memory runs out. Without storage the matrix gets its rows but no columns,
+  // for a decoder that keeps the values elsewhere.
   Status setShapeFromHeader(const RIMHeader& header, bool storage = true);
   virtual Status setCompressionParameters(const CompressionParameters& parameters) = 0;
 
@@ -43,14 +44,16 @@ class CRIMComponent : public KPX::Matrix<double> {
   // when asked.
   Status decode(bool dequantise);
 
-  // 16 for a mode other than 0 or 1, 15 on a short write.
+  // status::UnsupportedVersion for a mode other than 0 or 1,
+  // status::WriteFailed on a short write.
   Status writeSection(std::FILE* file) const;
   // Reads a section at the current position into a component sized by
-  // setShapeFromHeader: 14 on a short read or a payload longer than the rest
-  // of the file, 16 for an unknown mode, 22 for a parameter block that
-  // cannot describe this component (step count other than expectedStepCount,
-  // table widths above 32, precision or zero run out of range), 7 when
-  // memory runs out.
+  // setShapeFromHeader: status::ReadFailed on a short read or a payload longer
+  // than the rest of the file, status::UnsupportedVersion for an unknown mode,
+  // status::InvalidValues for a parameter block that cannot describe this
+  // component (step count other than expectedStepCount, table widths above
+  // 32, precision or zero run out of range), status::NoMemory when memory
+  // runs out.
   Status readSection(std::FILE* file);
   // 40 + payload bytes.
   std::uint32_t sectionSize() const;
@@ -60,12 +63,11 @@ class CRIMComponent : public KPX::Matrix<double> {
   // Entries of this component's step table: 3, D or 0.
   virtual std::uint32_t expectedStepCount() const = 0;
   // Checks the parameter block against the component and a payload of
-  // payloadBytes before anything is sized from it: 22 when the step count
-  // differs from expectedStepCount(), a table width exceeds 32 bits, a
-  // table is empty or longer than the alphabet, the tables and one bit per
-  // matrix row do not fit in the payload, or (mode 0)
-  // the precision is outside 1..32 or the zero run is 0 or the alphabet
-  // exceeds kMaxAlphabet.
+  // payloadBytes before anything is sized from it: status::InvalidValues when
+  // the step count differs from expectedStepCount(), a table width exceeds 32
+  // bits, a table is empty or longer than the alphabet, the tables and one bit
+  // per matrix row do not fit in the payload, or (mode 0) the precision is
+  // outside 1..32 or the zero run is 0 or the alphabet exceeds kMaxAlphabet.
   Status checkParameterBlock(std::uint64_t payloadBytes) const;
 
   // Largest symbol alphabet (maxZeroRun x precisionBits + 3) a component
@@ -160,7 +162,7 @@ class CCoeff : public CRIMComponent {
 
   // The encoder's form where integersAvailable(): the coefficients held as
   // the integers they are coded as (half the memory of doubles). Sizes
-  // integers (N x D, 7 when memory runs out); then quantizeRows takes the
+  // integers (N x D, status::NoMemory when memory runs out); then quantizeRows takes the
   // rows [first, first + count) computed in doubles (count x D) through
   // quantize's clamp and the coder's truncation, and encodeIntegers codes
   // them: the bytes encode() gives for the same doubles.
@@ -181,9 +183,11 @@ class CCoeff : public CRIMComponent {
 enum class RimSection { Averages, Bases, Coefficients };
 
 // Reads one component of a RIM file without touching the others, as the
-// similarity measures do: opens path (8), reads and checks the header (14,
-// 21, 22), sizes the component, seeks to the section's offset from the
-// header (14 when the offset lies outside the file), reads the section and
-// decodes it, dequantised when asked. header receives the file's header.
+// similarity measures do: opens path (status::CannotOpenFile), reads and
+// checks the header (status::ReadFailed, status::InvalidFileType,
+// status::InvalidValues), sizes the component, seeks to the section's offset
+// from the header (status::ReadFailed when the offset lies outside the file),
+// reads the section and decodes it, dequantised when asked. header receives
+// the file's header.
 Status readComponentAt(const std::string& path, CRIMComponent& component, RimSection which,
                        RIMHeader& header, bool dequantise = false);

@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "codec/colorspace.h"
-#include "codec/component_guard.h"
 #include "codec/patch_strips.h"
 #include "codec/rim_codec.h"
 #include "codec/rim_file.h"
 #include "codec/trace.h"
+#include "numeric/status_guard.h"
 #include "platform/clock.h"
 
 namespace {
@@ -27,15 +27,14 @@ void printTiming(const char* label, double seconds) {
 
 bool knownColorSpace(std::uint16_t colorSpace) { return inverseConversion(colorSpace) != nullptr; }
 
-// Opens a RIM file and reads and checks its header: 8, 14, 21, 22, and 27
-// for a colour space the decoder cannot draw.
+// Opens a RIM file and reads and checks its header: status::CannotOpenFile,
+// status::ReadFailed, status::InvalidFileType, status::InvalidValues, and
+// status::UnsupportedColorSpace for a colour space the decoder cannot draw.
 Status openAndCheck(const std::string& path, RimFile& file, RIMHeader& header) {
   file = openRimFile(path, "rb");
   if (!file) return status::CannotOpenFile;
-  Status s = readHeader(file.get(), header);
-  if (s != status::Success) return s;
-  s = validateHeader(header, fileLength(file.get()));
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readHeader(file.get(), header));
+  FOLIM_RETURN_IF_ERROR(validateHeader(header, fileLength(file.get())));
   if (!knownColorSpace(header.colorSpace)) return status::UnsupportedColorSpace;
   return status::Success;
 }
@@ -47,38 +46,33 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
 
   {
     RimFile file;
-    Status s = openAndCheck(path, file, header);
-    if (s != status::Success) return s;
-    s = average.setShapeFromHeader(header);
-    if (s == status::Success) s = base.setShapeFromHeader(header);
+    FOLIM_RETURN_IF_ERROR(openAndCheck(path, file, header));
+    FOLIM_RETURN_IF_ERROR(average.setShapeFromHeader(header));
+    FOLIM_RETURN_IF_ERROR(base.setShapeFromHeader(header));
     // The coefficients are sized once their section shows how they are
     // coded (integers where they fit, doubles otherwise).
-    if (s == status::Success) s = coeff.setShapeFromHeader(header, false);
-    if (s != status::Success) return s;
-    s = readSections(file.get());
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(coeff.setShapeFromHeader(header, false));
+    FOLIM_RETURN_IF_ERROR(readSections(file.get()));
   }
   printTiming("  loading time = ", platform::secondsSince(start));
 
   start = platform::counterNow();
-  Status s = average.decode(true);
-  if (s == status::Success) s = base.decode(true);
+  FOLIM_RETURN_IF_ERROR(average.decode(true));
+  FOLIM_RETURN_IF_ERROR(base.decode(true));
   const bool asIntegers = coeff.integersAvailable();
-  if (s == status::Success && asIntegers && streamCoefficients) {
+  if (asIntegers && streamCoefficients) {
     bool streamed = false;
-    s = decodeStreamed(target, start, streamed);
+    const Status s = decodeStreamed(target, start, streamed);
     if (streamed) return s;
+    FOLIM_RETURN_IF_ERROR(s);
   }
   KPX::Matrix<std::int32_t> integers;
-  if (s == status::Success) {
-    if (asIntegers) {
-      s = coeff.decodeIntegers(integers);
-    } else {
-      s = coeff.setShapeFromHeader(header);
-      if (s == status::Success) s = coeff.decode(true);
-    }
+  if (asIntegers) {
+    FOLIM_RETURN_IF_ERROR(coeff.decodeIntegers(integers));
+  } else {
+    FOLIM_RETURN_IF_ERROR(coeff.setShapeFromHeader(header));
+    FOLIM_RETURN_IF_ERROR(coeff.decode(true));
   }
-  if (s != status::Success) return s;
   printTiming("  expand time = ", platform::secondsSince(start));
 
   if (!target.IsNull()) target.Destroy();
@@ -89,15 +83,14 @@ Status CRIMCodec::decodeFile(CImage& target, const std::string& path) {
   // lines share the elapsed time in proportion to the work of each.
   start = platform::counterNow();
   StripTimes times;
-  s = guardComponent([&] {
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] {
     if (asIntegers) {
       return reconstructImage(header.colorSpace, header.patchWidth, header.patchHeight, integers,
                               base, average, target, times);
     }
     return reconstructImage(header.colorSpace, header.patchWidth, header.patchHeight, coeff, base,
                             average, target, times);
-  });
-  if (s != status::Success) return s;
+  }));
   const double elapsed = platform::secondsSince(start);
   const double busy = times.multiply + times.arrange;
   const double multiplyShare = busy > 0 ? elapsed * times.multiply / busy : 0.0;
@@ -121,8 +114,7 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
   const auto source = [&](std::uint32_t rows, KPX::SparseRows& out) {
     if (!started) {
       started = true;
-      const Status s = coeff.startRows(reader);
-      if (s != status::Success) return s;
+      FOLIM_RETURN_IF_ERROR(coeff.startRows(reader));
     }
     rowsRead += rows;
     return reader.read(rows, out);
@@ -130,7 +122,7 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
   StripTimes times;
   const double setup = platform::secondsSince(start);
   const std::int64_t rebuilt = platform::counterNow();
-  Status s = guardComponent([&] {
+  Status s = guardStatus([&] {
     return reconstructStreamed(header.colorSpace, header.patchWidth, header.patchHeight,
                                coeff.rows(), header.dimension, source, base, average, image, times);
   });
@@ -144,10 +136,10 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
   while (s == status::Success && rowsRead < coeff.rows()) {
     const auto rows =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(coeff.rows() - rowsRead, 256));
-    s = guardComponent([&] { return source(rows, rest); });
+    s = guardStatus([&] { return source(rows, rest); });
   }
-  if (s == status::Success && !started) s = guardComponent([&] { return source(0, rest); });
-  if (s != status::Success) return s;
+  if (s == status::Success && !started) s = guardStatus([&] { return source(0, rest); });
+  FOLIM_RETURN_IF_ERROR(s);
   // The time not spent reading is shared between the product and the
   // arrangement in proportion to the work of each (with several threads
   // the reading overlaps them).
@@ -166,17 +158,13 @@ Status CRIMCodec::decodeStreamed(CImage& target, std::int64_t start, bool& strea
 Status CRIMCodec::renderAveragePreview(CImage& target, const std::string& path) {
   {
     RimFile file;
-    Status s = openAndCheck(path, file, header);
-    if (s != status::Success) return s;
-    s = average.setShapeFromHeader(header);
-    if (s != status::Success) return s;
-    s = average.readSection(file.get());
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(openAndCheck(path, file, header));
+    FOLIM_RETURN_IF_ERROR(average.setShapeFromHeader(header));
+    FOLIM_RETURN_IF_ERROR(average.readSection(file.get()));
   }
-  const Status s = average.decode(true);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(average.decode(true));
   // YCbCr previews are converted like full decoding converts them.
-  return guardComponent([&] {
+  return guardStatus([&] {
     return renderAverageImage(average, header.colorSpace, header.imageWidth, header.imageHeight,
                               header.patchWidth, header.patchHeight,
                               inverseConversion(header.colorSpace), target);

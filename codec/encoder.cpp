@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <ostream>
 
 #include "codec/limits.h"
@@ -14,6 +13,7 @@
 #include "codec/trace.h"
 #include "numeric/fastica.h"
 #include "numeric/multiply.h"
+#include "numeric/status_guard.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 
@@ -61,13 +61,10 @@ Status CRIMCodec::setParameters(const CommonParameters* commonRecord,
   learning = *learningRecord;
   compression = *compressionRecord;
 
-  const ParameterFault fault = findParameterFault(common, learning, compression);
-  if (fault.status != status::Success) return fault.status;
-
-  Status s = average.setCompressionParameters(compression);
-  if (s == status::Success) s = base.setCompressionParameters(compression);
-  if (s == status::Success) s = coeff.setCompressionParameters(compression);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(findParameterFault(common, learning, compression).status);
+  FOLIM_RETURN_IF_ERROR(average.setCompressionParameters(compression));
+  FOLIM_RETURN_IF_ERROR(base.setCompressionParameters(compression));
+  FOLIM_RETURN_IF_ERROR(coeff.setCompressionParameters(compression));
 
   printParameters(common, learning, compression);
   return status::Success;
@@ -89,9 +86,8 @@ Status CRIMCodec::setBases(const char* basesPath, const KPX::RowSource& patches)
     }
   }
 
-  const Status learned = learnBases(learning.ConversionCondition, learning.MaxIterations,
-                                    learning.DimensionReduction, patches, bases);
-  if (learned != status::Success) return learned;
+  FOLIM_RETURN_IF_ERROR(learnBases(learning.ConversionCondition, learning.MaxIterations,
+                                   learning.DimensionReduction, patches, bases));
 
   if (basesPath != nullptr && writeBasesFile(basesPath, bases) != status::Success)
     return status::WriteFailed;
@@ -107,8 +103,7 @@ Status CRIMCodec::computeCoefficients(const KPX::RowSource& patches,
   if (asIntegers) {
     // Computed in doubles a block at a time and kept only as the integers
     // they are coded as.
-    const Status s = coeff.prepareIntegers(patches.rows(), analysis.cols());
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(coeff.prepareIntegers(patches.rows(), analysis.cols()));
     KPX::Matrix<double> block(std::min(kCoefficientBlockRows, patches.rows()), analysis.cols());
     patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
       for (std::uint32_t done = 0; done < count;) {
@@ -134,52 +129,45 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
   if (source.IsNull()) return status::InvalidValues;
   // An unknown colour space would extract nothing and code an empty image.
   if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
-  const Status shapes =
-      checkShapes(static_cast<std::uint32_t>(source.GetWidth()),
-                  static_cast<std::uint32_t>(source.GetHeight()), common, learning);
-  if (shapes != status::Success) return shapes;
+  FOLIM_RETURN_IF_ERROR(checkShapes(static_cast<std::uint32_t>(source.GetWidth()),
+                                    static_cast<std::uint32_t>(source.GetHeight()), common,
+                                    learning));
 
-  try {
+  return guardStatus([&] {
     // A large image is cut into patches strip by strip wherever they are
     // needed (learning, coefficients) instead of being held whole.
     StepTimer timer;
     ImagePatchRows patches(common.ColorSpace, source, common.PatchWidth, common.PatchHeight,
                            average);
-    Status s = patches.prepare();
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(patches.prepare());
     timer.report("  extracting...");
 
     timer.restart();
-    s = setBases(basesPath, patches);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(setBases(basesPath, patches));
     timer.report("  set bases...");
 
     timer.restart();
     KPX::Matrix<double> analysis;
-    s = base.prepareBases(analysis);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(base.prepareBases(analysis));
     timer.report("  pre - convert...");
 
     // The rate optimisation works on the coefficients in doubles.
     const bool asIntegers = !rd.optimise && coeff.integersAvailable();
     timer.restart();
-    s = computeCoefficients(patches, analysis, asIntegers);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(computeCoefficients(patches, analysis, asIntegers));
     timer.report("  multiply...");
 
     if (rd.optimise) {
       timer.restart();
-      s = optimiseForRate(rd, compression.CoeffQuantizeStep, average, base, coeff,
-                          learning.DimensionReduction);
-      if (s != status::Success) return s;
+      FOLIM_RETURN_IF_ERROR(optimiseForRate(rd, compression.CoeffQuantizeStep, average, base, coeff,
+                                            learning.DimensionReduction));
       timer.report("  optimising...");
     }
 
     timer.restart();
-    s = average.encode();
-    if (s == status::Success) s = base.encode();
-    if (s == status::Success) s = asIntegers ? coeff.encodeIntegers() : coeff.encode();
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(average.encode());
+    FOLIM_RETURN_IF_ERROR(base.encode());
+    FOLIM_RETURN_IF_ERROR(asIntegers ? coeff.encodeIntegers() : coeff.encode());
     timer.report("  compressing...");
 
     // The file appears whole or not at all: a partial RIM file would later
@@ -187,9 +175,8 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     timer.restart();
     platform::AtomicFile output(outputPath);
     if (!output.open()) return status::CannotOpenFile;
-    s = writeHeader(output.file(), source);
-    if (s == status::Success) s = writeSections(output.file());
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(writeHeader(output.file(), source));
+    FOLIM_RETURN_IF_ERROR(writeSections(output.file()));
     if (!output.commit()) return status::WriteFailed;
     timer.report("  saving...");
 
@@ -198,9 +185,5 @@ Status CRIMCodec::encodeFile(const std::string& outputPath, const CImage& source
     printFileSizes();
     traceStream().flush();
     return status::Success;
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  });
 }

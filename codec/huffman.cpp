@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <new>
 #include <queue>
 #include <vector>
 
 #include "numeric/cpu_features.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -64,8 +64,7 @@ template <class Emit>
 inline Status emitValue(Emit& emit, std::int64_t v, std::uint32_t s, std::uint32_t p,
                         std::uint32_t z, std::uint32_t& r) {
   for (; r >= z; r -= z) {
-    const Status st = emit(z * p + 1, 0u, 0u);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(emit(z * p + 1, 0u, 0u));
   }
   const Status st = emit(r * p + s, valueBits(v, s), s);
   r = 0;
@@ -93,16 +92,13 @@ Status walkSymbols(const KPX::Matrix<T>& matrix, std::uint32_t p, std::uint32_t 
       std::int64_t v = 0;
       std::uint32_t s = 0;
       if (!codedValue(x, p, v, s)) {
-        const Status st = bad();
-        if (st != status::Success) return st;
+        FOLIM_RETURN_IF_ERROR(bad());
         continue;
       }
       if (v != 0) {
-        const Status st = emitValue(emit, v, s, p, z, r);
-        if (st != status::Success) return st;
+        FOLIM_RETURN_IF_ERROR(emitValue(emit, v, s, p, z, r));
       } else if (col + 1 == cols) {
-        const Status st = emit(0u, 0u, 0u);
-        if (st != status::Success) return st;
+        FOLIM_RETURN_IF_ERROR(emit(0u, 0u, 0u));
         r = 0;
       } else {
         ++r;
@@ -229,17 +225,14 @@ Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std
         std::int64_t v = 0;
         std::uint32_t s = 0;
         if (!codedValue(values[col], p, v, s)) {
-          const Status st = bad();
-          if (st != status::Success) return st;
+          FOLIM_RETURN_IF_ERROR(bad());
           continue;
         }
-        const Status st = emitValue(emit, v, s, p, z, r);
-        if (st != status::Success) return st;
+        FOLIM_RETURN_IF_ERROR(emitValue(emit, v, s, p, z, r));
       }
     }
     if (values[cols - 1] == 0) {
-      const Status st = emit(0u, 0u, 0u);
-      if (st != status::Success) return st;
+      FOLIM_RETURN_IF_ERROR(emit(0u, 0u, 0u));
       r = 0;
     }
   }
@@ -275,13 +268,14 @@ std::vector<std::uint32_t> countSymbolsOf(const KPX::Matrix<T>& matrix, std::uin
   const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
   std::vector<std::uint32_t> frequencies(size, 0);
   frequencies[size - 1] = 1;  // the reserved symbol
-  walkSymbols(
+  // Counting cannot fail: both callbacks succeed, and so does the walk.
+  static_cast<void>(walkSymbols(
       matrix, precisionBits, maxZeroRun,
       [&frequencies](std::uint32_t symbol, std::uint32_t, std::uint32_t) {
         ++frequencies[symbol];
         return status::Success;
       },
-      [] { return status::Success; });
+      [] { return status::Success; }));
   return frequencies;
 }
 
@@ -301,7 +295,7 @@ Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies,
                          HuffmanEncoderTable& table) {
   const std::size_t count = frequencies.size();
   if (count == 0 || count > kMaxTableEntries) return status::InvalidValues;
-  try {
+  return guardStatus([&] {
     HuffmanEncoderTable built;
     built.codeSizes = codeSizesOf(frequencies);
 
@@ -341,10 +335,7 @@ Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies,
       code <<= 1;
     }
     table = std::move(built);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  });
 }
 
 Status writeTable(BitStream& stream, const std::vector<std::uint32_t>& table, std::uint32_t& count,
@@ -354,8 +345,7 @@ Status writeTable(BitStream& stream, const std::vector<std::uint32_t>& table, st
   count = static_cast<std::uint32_t>(table.size());
   width = sizeCategory(largest);
   for (std::uint32_t entry : table) {
-    const Status st = stream.putBits(entry, width);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(stream.putBits(entry, width));
   }
   return status::Success;
 }
@@ -369,15 +359,10 @@ Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
   const std::uint64_t needed = static_cast<std::uint64_t>(count) * width;
   if (needed != 0 && stream.bitPosition() + needed >= limit) return status::OutOfRange;
   std::vector<std::uint32_t> entries;
-  try {
-    entries.assign(count, 0);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] { entries.assign(count, 0); }));
   if (width != 0) {
     for (std::uint32_t& entry : entries) {
-      const Status st = stream.getBits(width, entry);
-      if (st != status::Success) return st;
+      FOLIM_RETURN_IF_ERROR(stream.getBits(width, entry));
     }
   }
   table = std::move(entries);
@@ -406,17 +391,16 @@ Status encodeMatrixOf(BitStream& stream, const KPX::Matrix<T>& matrix,
         pendingBits += length;
         if (pendingBits >= 32) {
           pendingBits -= 32;
-          const Status put = stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
-          if (put != status::Success) return put;
+          FOLIM_RETURN_IF_ERROR(
+              stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32));
         }
         if (s != 0) {
           pending = (pending << s) | bits;
           pendingBits += s;
           if (pendingBits >= 32) {
             pendingBits -= 32;
-            const Status put =
-                stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32);
-            if (put != status::Success) return put;
+            FOLIM_RETURN_IF_ERROR(
+                stream.putBits(static_cast<std::uint32_t>(pending >> pendingBits), 32));
           }
         }
         return status::Success;

@@ -67,23 +67,25 @@ std::vector<std::uint32_t> countSymbols(const KPX::Matrix<double>& matrix,
 std::vector<std::uint32_t> countSymbols(const KPX::Matrix<std::int32_t>& matrix,
                                         std::uint32_t precisionBits, std::uint32_t maxZeroRun);
 
-// Builds the code from the frequencies (A entries); 22 for no entries or
-// more than kMaxTableEntries.
+// Builds the code from the frequencies (A entries); status::InvalidValues for
+// no entries or more than kMaxTableEntries.
 Status buildEncoderTable(const std::vector<std::uint32_t>& frequencies, HuffmanEncoderTable& table);
 
 // Stores an integer table: count and width (bits of the largest entry) are
 // returned for the section's parameter block; every entry is written with
-// that width. 22 for more than kMaxTableEntries entries.
+// that width. status::InvalidValues for more than kMaxTableEntries entries.
 Status writeTable(BitStream& stream, const std::vector<std::uint32_t>& table, std::uint32_t& count,
                   std::uint32_t& width);
-// Reads count entries of width bits (22 for width > 32; 4 when the stream
-// cannot hold them or count > kMaxTableEntries, checked before allocating).
+// Reads count entries of width bits (status::InvalidValues for width > 32;
+// status::OutOfRange when the stream cannot hold them or count >
+// kMaxTableEntries, checked before allocating).
 Status readTable(BitStream& stream, std::uint32_t count, std::uint32_t width,
                  std::vector<std::uint32_t>& table);
 
-// 20 for p = 0, z = 0, p > 32 or too large an alphabet; 22 for a table that
-// does not fit the alphabet, a value that cannot be coded (wider than p bits,
-// not finite) or a symbol without a code.
+// status::InvalidConfigValue for p = 0, z = 0, p > 32 or too large an
+// alphabet; status::InvalidValues for a table that does not fit the alphabet,
+// a value that cannot be coded (wider than p bits, not finite) or a symbol
+// without a code.
 Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
                     const HuffmanEncoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
@@ -92,28 +94,28 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
                     const HuffmanEncoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
 
-// Rebuilds the decoder from the stored tables; 4 when they do not describe a
-// usable prefix code (a count above length 16, more codes than the lengths
+// Rebuilds the decoder from the stored tables; status::OutOfRange when they do
+// not describe a usable prefix code (a count above length 16, more codes than the lengths
 // allow, more codes than symbols).
 Status buildDecoderTable(const std::vector<std::uint32_t>& bits,
                          const std::vector<std::uint32_t>& huffval, HuffmanDecoderTable& table);
-// The bit-by-bit reference decoder of one symbol; 4 for a code longer than
-// the longest stored length or a read past the end.
+// The bit-by-bit reference decoder of one symbol; status::OutOfRange for a
+// code longer than the longest stored length or a read past the end.
 Status decodeSymbol(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t& symbol);
 // The same through the look-up table; same results and final position on
 // success.
 Status decodeSymbolFast(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t& symbol);
-// Decodes into matrix (its shape already set). Damaged input stops with a
-// non-zero status (4): codes too long, runs past the row end, the reserved
-// symbol or a symbol outside the alphabet, reads past the end; 22 for a size
-// category above 32.
+// Decodes into matrix (its shape already set). Damaged input stops with
+// status::OutOfRange: codes too long, runs past the row end, the reserved
+// symbol or a symbol outside the alphabet, reads past the end;
+// status::InvalidValues for a size category above 32.
 Status decodeMatrix(BitStream& stream, KPX::Matrix<double>& matrix,
                     const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
 // decodeMatrix into integers, for a matrix already filled with zeros: the
 // stream's zeros are skipped, not written again. Same statuses as
-// decodeMatrix, and 22 for a precision above 31 bits (values that would not
-// fit).
+// decodeMatrix, and status::InvalidValues for a precision above 31 bits
+// (values that would not fit).
 Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix,
                             const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                             std::uint32_t maxZeroRun);
@@ -134,12 +136,14 @@ class HuffmanRowReader {
   HuffmanRowReader& operator=(const HuffmanRowReader&) = delete;
 
   // Readies the reading of rows of cols entries from stream (which must
-  // outlive the reader): 22 for a precision above 31 bits, 4 for a table
-  // with symbols outside the alphabet, as decodeZeroedIntegers.
+  // outlive the reader): status::InvalidValues for a precision above 31 bits,
+  // status::OutOfRange for a table with symbols outside the alphabet, as
+  // decodeZeroedIntegers.
   Status start(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                std::uint32_t maxZeroRun, std::uint32_t cols);
   // Decodes the next rows rows into out (its earlier rows replaced); the
-  // statuses of decodeZeroedIntegers, 17 before start succeeded.
+  // statuses of decodeZeroedIntegers, status::InconsistentParameters before
+  // start succeeded.
   Status read(std::uint32_t rows, KPX::SparseRows& out);
 
  private:

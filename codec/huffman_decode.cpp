@@ -4,12 +4,12 @@
 // takes the value bits from the same window. Both accept the same streams and
 // fail with the same statuses.
 #include <algorithm>
-#include <new>
 #include <utility>
 #include <vector>
 
 #include "codec/huffman.h"
 #include "codec/huffman_symbols.h"
+#include "numeric/status_guard.h"
 
 using huffman_symbols::Action;
 using huffman_symbols::actionsOf;
@@ -29,10 +29,8 @@ Status decodeRow(Symbols& symbols, Row& row, std::uint32_t cols, std::uint32_t z
   std::uint32_t e = 0;
   while (e < cols) {
     Action a;
-    const Status st = symbols.next(a);
-    if (st != status::Success) return st;
-    const Status applied = apply(a, symbols, row, e, cols, z);
-    if (applied != status::Success) return applied;
+    FOLIM_RETURN_IF_ERROR(symbols.next(a));
+    FOLIM_RETURN_IF_ERROR(apply(a, symbols, row, e, cols, z));
   }
   return status::Success;
 }
@@ -46,8 +44,7 @@ class ReferenceSymbols {
 
   Status next(Action& action) {
     std::uint32_t symbol = 0;
-    const Status st = decodeSymbol(stream_, table_, symbol);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(decodeSymbol(stream_, table_, symbol));
     action = classify(symbol, p_, z_);
     return status::Success;
   }
@@ -81,8 +78,7 @@ template <bool Zeroed, class Symbols, class T>
 Status decodeRows(Symbols& symbols, KPX::Matrix<T>& matrix, std::uint32_t z) {
   for (std::uint32_t r = 0; r < matrix.rows(); ++r) {
     DenseRow<Zeroed, T> row{matrix[r]};
-    const Status st = symbols.row(row, matrix.cols(), z);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(symbols.row(row, matrix.cols(), z));
   }
   return status::Success;
 }
@@ -106,7 +102,7 @@ Status buildDecoderTable(const std::vector<std::uint32_t>& bits,
   if (used > (UINT64_C(1) << kMaxCodeLength)) return status::OutOfRange;
   if (codes > huffval.size()) return status::OutOfRange;
 
-  try {
+  return guardStatus([&] {
     HuffmanDecoderTable built;
     built.bits = bits;
     built.huffval = huffval;
@@ -141,24 +137,19 @@ Status buildDecoderTable(const std::vector<std::uint32_t>& bits,
       }
     }
     table = std::move(built);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  });
 }
 
 Status decodeSymbol(BitStream& stream, const HuffmanDecoderTable& table, std::uint32_t& symbol) {
   std::uint32_t bit = 0;
-  Status st = stream.getBit(bit);
-  if (st != status::Success) return st;
+  FOLIM_RETURN_IF_ERROR(stream.getBit(bit));
   std::int64_t code = bit;
   std::uint32_t l = 1;
   // maxcode is -1 for lengths without codes, and every code (even a 16-bit
   // one with its top bit set) is non-negative.
   while (l > table.maxLength || code > table.maxcode[l]) {
     if (l >= table.maxLength) return status::OutOfRange;
-    st = stream.getBit(bit);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(stream.getBit(bit));
     code = 2 * code + bit;
     ++l;
   }
@@ -184,8 +175,7 @@ Status decodeMatrix(BitStream& stream, KPX::Matrix<double>& matrix,
                     const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun) {
   std::vector<Action> actions;
-  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
-  if (st != status::Success) return st;
+  FOLIM_RETURN_IF_ERROR(actionsOf(table, precisionBits, maxZeroRun, actions));
   FastSymbols symbols(stream, table, actions);
   return decodeRows<false>(symbols, matrix, maxZeroRun);
 }
@@ -196,8 +186,7 @@ Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix
   // 32-bit values reach +-(2^32 - 1), beyond an int32.
   if (precisionBits > 31) return status::InvalidValues;
   std::vector<Action> actions;
-  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
-  if (st != status::Success) return st;
+  FOLIM_RETURN_IF_ERROR(actionsOf(table, precisionBits, maxZeroRun, actions));
   FastSymbols symbols(stream, table, actions);
   return decodeRows<true>(symbols, matrix, maxZeroRun);
 }
@@ -205,8 +194,7 @@ Status decodeZeroedIntegers(BitStream& stream, KPX::Matrix<std::int32_t>& matrix
 Status decodeMatrixReference(BitStream& stream, KPX::Matrix<double>& matrix,
                              const HuffmanDecoderTable& table, std::uint32_t precisionBits,
                              std::uint32_t maxZeroRun) {
-  const Status st = checkSymbols(table, precisionBits, maxZeroRun);
-  if (st != status::Success) return st;
+  FOLIM_RETURN_IF_ERROR(checkSymbols(table, precisionBits, maxZeroRun));
   ReferenceSymbols symbols(stream, table, precisionBits, maxZeroRun);
   return decodeRows<false>(symbols, matrix, maxZeroRun);
 }

@@ -46,8 +46,7 @@ Status HuffmanRowReader::start(BitStream& stream, const HuffmanDecoderTable& tab
   reader_.reset();
   if (precisionBits > 31) return status::InvalidValues;
   std::vector<Action> actions;
-  const Status st = actionsOf(table, precisionBits, maxZeroRun, actions);
-  if (st != status::Success) return st;
+  FOLIM_RETURN_IF_ERROR(actionsOf(table, precisionBits, maxZeroRun, actions));
   reader_ = std::make_unique<Reader>(stream, table, std::move(actions));
   cols_ = cols;
   z_ = maxZeroRun;
@@ -68,8 +67,7 @@ Status HuffmanRowReader::read(std::uint32_t rows, KPX::SparseRows& out) {
       out.value.resize(room);
     }
     SparseRow row{out.index.data() + used, out.value.data() + used};
-    const Status st = reader_->symbols.row(row, cols_, z_);
-    if (st != status::Success) return st;
+    FOLIM_RETURN_IF_ERROR(reader_->symbols.row(row, cols_, z_));
     used += row.count;
     out.end[r] = used;
   }

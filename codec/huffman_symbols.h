@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "codec/huffman.h"
+#include "numeric/status_guard.h"
 
 namespace huffman_symbols {
 
@@ -168,8 +168,7 @@ Status apply(const Action& a, Symbols& symbols, Row& row, std::uint32_t& e, std:
       row.zeros(e, a.run);
       e += a.run;
       std::uint32_t raw = 0;
-      const Status st = symbols.bits(a.size, raw);
-      if (st != status::Success) return st;
+      FOLIM_RETURN_IF_ERROR(symbols.bits(a.size, raw));
       row.put(e, extend(raw, a.size));
       ++e;
       return status::Success;
@@ -261,15 +260,12 @@ class FastSymbols {
           window_ <<= code->length;
           a = code->action;
         } else {
-          const Status st = nextLong(a);
-          if (st != status::Success) return st;
+          FOLIM_RETURN_IF_ERROR(nextLong(a));
         }
       } else {
-        const Status st = next(a);
-        if (st != status::Success) return st;
+        FOLIM_RETURN_IF_ERROR(next(a));
       }
-      const Status applied = apply(a, *this, row, e, cols, z);
-      if (applied != status::Success) return applied;
+      FOLIM_RETURN_IF_ERROR(apply(a, *this, row, e, cols, z));
     }
     return status::Success;
   }
@@ -299,13 +295,8 @@ class FastSymbols {
 // The actions of the table's symbols, in table order.
 inline Status actionsOf(const HuffmanDecoderTable& table, std::uint32_t p, std::uint32_t z,
                         std::vector<Action>& actions) {
-  Status st = checkSymbols(table, p, z);
-  if (st != status::Success) return st;
-  try {
-    actions.resize(table.codeCount);
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  FOLIM_RETURN_IF_ERROR(checkSymbols(table, p, z));
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] { actions.resize(table.codeCount); }));
   for (std::uint32_t k = 0; k < table.codeCount; ++k) {
     actions[k] = classify(table.huffval[k], p, z);
   }

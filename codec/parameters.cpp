@@ -166,17 +166,17 @@ void loadConversionParameters(const std::string& path, CommonParameters& common,
 
   // Each reader's status is ignored: a missing key leaves the value its
   // reader stores for that case.
-  readColorSpace(path, common.ColorSpace);
-  readPatchWidth(path, common.PatchWidth);
-  readPatchHeight(path, common.PatchHeight);
-  readConversionCondition(path, learning.ConversionCondition);
-  readDimensionReduction(path, learning.DimensionReduction);
-  readMaxIterations(path, learning.MaxIterations);
-  readCoeffQuantizeStep(path, compression.CoeffQuantizeStep);
-  readDoChangeStep(path, compression.DoChangeStep);
-  readMaxZeroRun(path, compression.MaxZeroRun);
-  readPrecisionBit(path, compression.PrecisionBit);
-  readBasePrecisionBit(path, compression.BasePrecisionBit);
+  static_cast<void>(readColorSpace(path, common.ColorSpace));
+  static_cast<void>(readPatchWidth(path, common.PatchWidth));
+  static_cast<void>(readPatchHeight(path, common.PatchHeight));
+  static_cast<void>(readConversionCondition(path, learning.ConversionCondition));
+  static_cast<void>(readDimensionReduction(path, learning.DimensionReduction));
+  static_cast<void>(readMaxIterations(path, learning.MaxIterations));
+  static_cast<void>(readCoeffQuantizeStep(path, compression.CoeffQuantizeStep));
+  static_cast<void>(readDoChangeStep(path, compression.DoChangeStep));
+  static_cast<void>(readMaxZeroRun(path, compression.MaxZeroRun));
+  static_cast<void>(readPrecisionBit(path, compression.PrecisionBit));
+  static_cast<void>(readBasePrecisionBit(path, compression.BasePrecisionBit));
   compression.AverageQuantizeStep =
       deriveAverageQuantizeStep(compression.CoeffQuantizeStep, common.PatchWidth);
 }

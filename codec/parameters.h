@@ -53,7 +53,8 @@ void setDefaultParameters(CommonParameters& common, LearningParameters& learning
 // trunc(CoeffQuantizeStep / (PatchWidth * 1.5)), 0 raised to 1.
 std::uint32_t deriveAverageQuantizeStep(std::uint32_t coeffQuantizeStep, std::uint32_t patchWidth);
 
-// One reader per key: 0, or 19 when the key is missing or unusable.
+// One reader per key: status::Success, or status::InvalidConfig when the key
+// is missing or unusable.
 Status readColorSpace(const std::string& path, std::uint16_t& field);
 Status readPatchWidth(const std::string& path, std::uint32_t& field);
 Status readPatchHeight(const std::string& path, std::uint32_t& field);

@@ -7,6 +7,7 @@
 #include "codec/limits.h"
 #include "codec/patch_gram.h"
 #include "numeric/parallel.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -38,12 +39,7 @@ Status ImagePatchRows::prepare() {
     whole_.patchHeight = patchHeight_;
     return extractPatches(colorSpace_, source_, whole_, averages_);
   }
-  try {
-    averages_.resize(3, grid_.count());
-  } catch (...) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  return guardStatus([&] { averages_.resize(3, grid_.count()); });
 }
 
 void ImagePatchRows::forEachStrip(const StripFn& f) const {

@@ -21,8 +21,9 @@ class ImagePatchRows : public KPX::RowSource {
   ImagePatchRows(std::uint16_t colorSpace, const CImage& source, std::uint32_t patchWidth,
                  std::uint32_t patchHeight, KPX::Matrix<double>& averages);
 
-  // Sizes the averages and, for a small image, cuts it: 0, or the status of
-  // the extraction (7, 18, 27).
+  // Sizes the averages and, for a small image, cuts it: status::Success, or
+  // the status of the extraction (status::NoMemory, status::InvalidArguments,
+  // status::UnsupportedColorSpace).
   Status prepare();
   bool keptWhole() const { return keep_; }
 

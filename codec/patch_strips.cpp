@@ -95,7 +95,8 @@ struct Layout {
 
 // The checks every reconstruction makes before it writes a pixel; rows and
 // cols are the coefficients' shape. done is set when there is nothing to
-// write (an unknown colour space or no patches) and the status is 0.
+// write (an unknown colour space or no patches) and the status is
+// status::Success.
 Status checkLayout(std::uint16_t colorSpace, std::uint32_t pw, std::uint32_t ph, std::uint64_t rows,
                    std::uint64_t cols, bool hasCoefficients, const KPX::Matrix<double>& bases,
                    const KPX::Matrix<double>& averages, const CImage& target, Layout& layout,
@@ -324,14 +325,14 @@ Status reconstructPipelined(const Layout& layout, bool planar, std::uint32_t pw,
     });
   };
 
-  Status s = read(0, terms[0]);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(read(0, terms[0]));
   for (std::uint64_t first = 0, c = 0; first < total; first += chunk, ++c) {
+    Status next = status::Success;
     KPX::runBeside([&] { work(first, terms[c % 2]); },
                    [&] {
-                     if (first + chunk < total) s = read(first + chunk, terms[(c + 1) % 2]);
+                     if (first + chunk < total) next = read(first + chunk, terms[(c + 1) % 2]);
                    });
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(next);
   }
   return status::Success;
 }
@@ -360,8 +361,7 @@ Status reconstructStreamed(std::uint16_t colorSpace, std::uint32_t pw, std::uint
   KPX::SparseRows terms;
   for (std::uint64_t gy = 0; gy < layout.grid.rows; ++gy) {
     const Clock::time_point start = Clock::now();
-    const Status read = source(columns, terms);
-    if (read != status::Success) return read;
+    FOLIM_RETURN_IF_ERROR(source(columns, terms));
     const Clock::time_point decoded = Clock::now();
     multiplyGridRow(terms, 0, columns, bases, panels, patchValues, strip);
     const Clock::time_point multiplied = Clock::now();

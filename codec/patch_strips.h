@@ -21,10 +21,11 @@ struct StripTimes {
 
 // Writes every pixel of target (created at the image size) from the
 // coefficients (N x D), the dequantised bases (D x P) and the averages
-// (3 x N): the same pixels as multiply() followed by arrangePatches(). 18
-// for a zero patch side, 17 when the matrices do not fit the target's grid
-// (nothing written), 7 when memory runs out; an unknown colour space writes
-// nothing and returns 0.
+// (3 x N): the same pixels as multiply() followed by arrangePatches().
+// status::InvalidArguments for a zero patch side,
+// status::InconsistentParameters when the matrices do not fit the target's
+// grid (nothing written), status::NoMemory when memory runs out; an unknown
+// colour space writes nothing and returns status::Success.
 Status reconstructImage(std::uint16_t colorSpace, std::uint32_t patchWidth,
                         std::uint32_t patchHeight, const KPX::Matrix<double>& coefficients,
                         const KPX::Matrix<double>& bases, const KPX::Matrix<double>& averages,

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
-#include <new>
 #include <vector>
 
 #include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -251,8 +251,9 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
       });
 }
 
-// The shape checks shared by whole and strip extraction: 18 for a zero
-// patch side, 7 when the grid or a patch row does not fit in 32 bits.
+// The shape checks shared by whole and strip extraction:
+// status::InvalidArguments for a zero patch side, status::NoMemory when the
+// grid or a patch row does not fit in 32 bits.
 Status gridOf(const CImage& source, std::uint32_t pw, std::uint32_t ph, PatchGrid& grid) {
   if (pw == 0 || ph == 0) return status::InvalidArguments;
   grid = patchGrid(imageWidth(source), imageHeight(source), pw, ph);
@@ -264,17 +265,12 @@ Status gridOf(const CImage& source, std::uint32_t pw, std::uint32_t ph, PatchGri
 template <void (*Convert)(std::uint32_t, ColorTriple&)>
 Status extractWith(const CImage& source, PatchMatrix& patches, KPX::Matrix<double>& averages) {
   PatchGrid grid;
-  const Status s = gridOf(source, patches.patchWidth, patches.patchHeight, grid);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(gridOf(source, patches.patchWidth, patches.patchHeight, grid));
   const std::uint32_t count = grid.count();
-  try {
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] {
     patches.resize(count, 3 * patches.patchWidth * patches.patchHeight);
     averages.resize(3, count);
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  }));
   if (count == 0) return status::Success;
   extractRows<Convert>(source, patches.patchWidth, patches.patchHeight, 0, grid.rows,
                        patches.data(), averages);
@@ -361,7 +357,7 @@ void addPatchMean(double* row, std::uint32_t n, const ColorTriple& means) {
 
 Status extractPatches(std::uint16_t colorSpace, const CImage& source, PatchMatrix& patches,
                       KPX::Matrix<double>& averages) {
-  try {
+  return guardStatus([&] {
     switch (colorSpace) {
       case kColorSpaceRGB:
         return extractWith<&colorspace_inline::rgbForward>(source, patches, averages);
@@ -372,21 +368,18 @@ Status extractPatches(std::uint16_t colorSpace, const CImage& source, PatchMatri
       default:
         return status::Success;
     }
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status extractPatchRows(std::uint16_t colorSpace, const CImage& source, std::uint32_t pw,
                         std::uint32_t ph, std::uint32_t firstRow, std::uint32_t endRow, double* out,
                         KPX::Matrix<double>& averages) {
   PatchGrid grid;
-  const Status s = gridOf(source, pw, ph, grid);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(gridOf(source, pw, ph, grid));
   if (firstRow >= endRow) return status::Success;
   if (endRow > grid.rows || averages.rows() < 3 || averages.cols() < grid.count())
     return status::InconsistentParameters;
-  try {
+  return guardStatus([&] {
     switch (colorSpace) {
       case kColorSpaceRGB:
         extractRows<&colorspace_inline::rgbForward>(source, pw, ph, firstRow, endRow, out,
@@ -403,9 +396,7 @@ Status extractPatchRows(std::uint16_t colorSpace, const CImage& source, std::uin
       default:
         return status::UnsupportedColorSpace;
     }
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status arrangePatches(std::uint16_t colorSpace, std::uint32_t patchWidth, std::uint32_t patchHeight,
@@ -442,7 +433,7 @@ Status arrangePatches(std::uint16_t colorSpace, std::uint32_t patchWidth, std::u
   // read out of bounds: refuse them before any pixel is written.
   if (!shapesFit(patches, averages, count, n)) return status::InconsistentParameters;
 
-  try {
+  return guardStatus([&] {
     if (directRows) {
       std::uint8_t* top = target.GetBits();
       const std::ptrdiff_t pitch = target.GetPitch();
@@ -489,9 +480,7 @@ Status arrangePatches(std::uint16_t colorSpace, std::uint32_t patchWidth, std::u
       }
     }
     return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status renderAverageImage(const KPX::Matrix<double>& averages, std::uint16_t colorSpace,
@@ -513,7 +502,7 @@ Status renderAverageImage(const KPX::Matrix<double>& averages, std::uint16_t col
     return status::PlatformError;
   }
 
-  try {
+  return guardStatus([&] {
     if (colorSpace == kColorSpaceRGB) {
       std::uint8_t* top = target.GetBits();
       const std::ptrdiff_t pitch = target.GetPitch();
@@ -543,7 +532,5 @@ Status renderAverageImage(const KPX::Matrix<double>& averages, std::uint16_t col
       }
     }
     return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
-#include <new>
 #include <utility>
 
 #include "codec/limits.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ bool CImage::Create(int width, int height, int bitsPerPixel, unsigned flags) {
   const std::uint64_t total = stride * rows;
   if (total > static_cast<std::uint64_t>(INT_MAX)) return false;
 
-  try {
+  const Status allocated = guardStatus([&] {
     pixels_.assign(static_cast<std::size_t>(total), 0);
     if (bitsPerPixel <= 8) {
       // A fresh palette is a grey ramp, so that an image whose table is never
@@ -129,7 +129,8 @@ bool CImage::Create(int width, int height, int bitsPerPixel, unsigned flags) {
         colorTable_[i] = (grey << 16) | (grey << 8) | grey;
       }
     }
-  } catch (const std::bad_alloc&) {
+  });
+  if (allocated != status::Success) {
     Destroy();
     return false;
   }

@@ -7,8 +7,9 @@
 #include <cmath>
 #include <limits>
 
-#include "codec/component_guard.h"
 #include "codec/huffman.h"
+#include "codec/saturating.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -323,7 +324,7 @@ LevelChoice chooseLevels(const KPX::Matrix<double>& coefficients,
 
 Status optimiseForRate(const RdOptions& options, std::uint32_t step, CAverage& averages,
                        CBase& bases, CCoeff& coefficients, std::uint32_t& dimension) {
-  return guardComponent([&]() -> Status {
+  return guardStatus([&]() -> Status {
     const double lambda = options.lambdaFactor * static_cast<double>(step) * step;
     // An average moves every sample of its patch plane; a base row holds
     // three planes.

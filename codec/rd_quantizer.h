@@ -66,6 +66,6 @@ LevelChoice chooseLevels(const KPX::Matrix<double>& coefficients,
 // have been computed (before the components are coded): rounded averages,
 // optimised levels, and with autoDimension the bases past the chosen count
 // dropped (dimension is set to the count kept). step is the configured
-// coefficient step. 7 when memory runs out.
+// coefficient step. status::NoMemory when memory runs out.
 Status optimiseForRate(const RdOptions& options, std::uint32_t step, CAverage& averages,
                        CBase& bases, CCoeff& coefficients, std::uint32_t& dimension);

@@ -21,15 +21,17 @@ class CRIMCodec {
   CRIMCodec(const CRIMCodec&) = delete;
   CRIMCodec& operator=(const CRIMCodec&) = delete;
 
-  // Takes over and checks the records (22 for a missing record, 17 when the
-  // dimension exceeds the patch length), hands them to the components and
-  // prints the parameter dump.
+  // Takes over and checks the records (status::InvalidValues for a missing
+  // record, status::InconsistentParameters when the dimension exceeds the
+  // patch length), hands them to the components and prints the parameter
+  // dump.
   Status setParameters(const CommonParameters* common, const LearningParameters* learning,
                        const CompressionParameters* compression);
 
-  // 22 when an image of this size cannot be coded with the parameters set
-  // (over the limits the decoder enforces), 0 when it can: lets a caller
-  // refuse a large image from its header, before decoding its pixels.
+  // status::InvalidValues when an image of this size cannot be coded with the
+  // parameters set (over the limits the decoder enforces), status::Success
+  // when it can: lets a caller refuse a large image from its header, before
+  // decoding its pixels.
   Status checkImageSize(std::uint32_t width, std::uint32_t height) const;
 
   // Encodes source into outputPath in six timed steps. basesPath (may be
@@ -83,8 +85,9 @@ class CRIMCodec {
 };
 
 // The bases file: 16-byte header (magic 19798, rows, columns, element size 8)
-// then rows x columns doubles. readBasesFile returns 0 or 2 (missing or
-// invalid: learn instead); writeBasesFile 0 or 1.
+// then rows x columns doubles. readBasesFile returns status::Success or
+// status::BufferEmpty (missing or invalid: learn instead); writeBasesFile
+// status::Success or status::WriteFailed.
 inline constexpr std::uint32_t kBasesFileMagic = 19798;
 Status readBasesFile(const std::string& path, KPX::Matrix<double>& bases);
 Status writeBasesFile(const std::string& path, const KPX::Matrix<double>& bases);

@@ -26,26 +26,21 @@ Status CRIMCodec::writeHeader(std::FILE* file, const CImage& source) {
 }
 
 Status CRIMCodec::writeSections(std::FILE* file) {
-  Status s = average.writeSection(file);
-  if (s != status::Success) return s;
-  s = base.writeSection(file);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(average.writeSection(file));
+  FOLIM_RETURN_IF_ERROR(base.writeSection(file));
   return coeff.writeSection(file);
 }
 
 Status CRIMCodec::readSections(std::FILE* file) {
-  Status s = average.readSection(file);
-  if (s != status::Success) return s;
-  s = base.readSection(file);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(average.readSection(file));
+  FOLIM_RETURN_IF_ERROR(base.readSection(file));
   return coeff.readSection(file);
 }
 
 Status CRIMCodec::readLearningMethod(const std::string& path, std::uint16_t& learningMethod) {
   RimFile file = openRimFile(path, "rb");
   if (!file) return status::CannotOpenFile;
-  const Status s = readHeader(file.get(), header);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readHeader(file.get(), header));
   learningMethod = header.learningMethod;
   return status::Success;
 }

@@ -156,6 +156,22 @@ Status validateHeader(const RIMHeader& h, std::uint64_t fileSize) {
   return status::Success;
 }
 
+Status readSectionSizes(std::FILE* file, std::uint64_t fileSize, std::uint32_t sizes[3]) {
+  std::uint64_t offset = kRimHeaderSize;
+  for (int i = 0; i < 3; ++i) {
+    std::uint8_t head[8];
+    if (offset > fileSize || offset > LONG_MAX ||
+        std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fread(head, 1, sizeof head, file) != sizeof head)
+      return status::ReadFailed;
+    const std::uint32_t payload = getU32(head + 4);
+    if (payload > UINT32_MAX - kSectionHeaderSize) return status::InvalidValues;
+    sizes[i] = kSectionHeaderSize + payload;
+    offset += sizes[i];
+  }
+  return offset > fileSize ? status::ReadFailed : status::Success;
+}
+
 std::uint64_t fileLength(std::FILE* file) {
   const long here = std::ftell(file);
   if (here < 0) return 0;

@@ -44,25 +44,33 @@ struct SectionParameters {
 void encodeHeader(const RIMHeader& header, std::uint8_t out[kRimHeaderSize]);
 RIMHeader decodeHeader(const std::uint8_t in[kRimHeaderSize]);
 
-// Reads the 44 header bytes at the current position: 14 on a short read,
-// 21 when the first field is not the magic number.
+// Reads the 44 header bytes at the current position: status::ReadFailed on a
+// short read, status::InvalidFileType when the first field is not the magic
+// number.
 Status readHeader(std::FILE* file, RIMHeader& header);
 Status writeHeaderBytes(std::FILE* file, const RIMHeader& header);
+
+// The sizes of the three sections (40 bytes of section header plus the
+// payload), laid one after the other from offset 44 as the decoder reads
+// them, in a file of fileSize bytes: 14 when a section header cannot be read
+// or the last section ends past the file's end, 22 when a payload length
+// overflows.
+Status readSectionSizes(std::FILE* file, std::uint64_t fileSize, std::uint32_t sizes[3]);
 
 // Derived sizes (the caller validated the header first).
 std::uint32_t patchCount(const RIMHeader& header);   // N
 std::uint32_t patchLength(const RIMHeader& header);  // P = 3 * pw * ph
 
 // Checks a header read from an untrusted file before anything is sized from
-// it. Returns 22 ("Invalid values.") for: a zero patch width or height, a
+// it. Returns status::InvalidValues for: a zero patch width or height, a
 // zero image width or height, a zero dimension or one above the patch
 // length, shapes whose element counts (N, P, 3N, D x P, N x D, N x P)
 // overflow 32 bits, an image, a patch count or a matrix (the three
 // components, the decoder's patch matrix and the P x P covariance the
 // encoder learns from) over codecLimits(), and, when
 // fileSize (the whole file's length) is non-zero, a file shorter than
-// minimumFileSize(). Otherwise 0. The colour space, the learning flag and
-// the offsets are not checked here.
+// minimumFileSize(). Otherwise status::Success. The colour space, the
+// learning flag and the offsets are not checked here.
 Status validateHeader(const RIMHeader& header, std::uint64_t fileSize = 0);
 
 // The fewest bytes a file with this (valid) header can have: the header,

@@ -2,9 +2,9 @@
 // length, parameter block) and the payload.
 #include <algorithm>
 
-#include "codec/component_guard.h"
 #include "codec/components.h"
 #include "codec/rim_file.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -69,8 +69,7 @@ Status CRIMComponent::writeSection(std::FILE* file) const {
   encodeParameters(parameters, head + 8);
   if (std::fwrite(head, 1, kSectionHeaderSize, file) != kSectionHeaderSize)
     return status::WriteFailed;
-  const Status s = stream.writeToFile(file);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(stream.writeToFile(file));
   if (mode == 1 && !zlibData.empty() &&
       std::fwrite(zlibData.data(), 1, zlibData.size(), file) != zlibData.size())
     return status::WriteFailed;
@@ -89,19 +88,17 @@ Status CRIMComponent::readSection(std::FILE* file) {
   // Nothing is allocated for a payload the file cannot hold.
   std::uint64_t left = 0;
   if (bytesLeft(file, left) && payload > left) return status::ReadFailed;
-  const Status valid = checkParameterBlock(payload);
-  if (valid != status::Success) return valid;
+  FOLIM_RETURN_IF_ERROR(checkParameterBlock(payload));
 
   if (mode == 0) return stream.loadFromFile(file, payload);
 
   const auto stepBytes = static_cast<std::uint32_t>(
       (std::uint64_t{parameters.stepCount} * parameters.stepBits + 7) / 8);
-  const Status s = stream.loadFromFile(file, stepBytes);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(stream.loadFromFile(file, stepBytes));
   const std::uint32_t zlibLength = payload - stepBytes;
   // Read in pieces, so that memory follows the bytes that really arrive
   // also where the file's length is unknown.
-  return guardComponent([&] {
+  return guardStatus([&] {
     constexpr std::uint32_t kPiece = 1u << 20;
     zlibData.clear();
     while (zlibData.size() < zlibLength) {
@@ -116,17 +113,13 @@ Status CRIMComponent::readSection(std::FILE* file) {
 
 Status readComponentAt(const std::string& path, CRIMComponent& component, RimSection which,
                        RIMHeader& header, bool dequantise) {
-  Status s = status::Success;
   {
     RimFile file = openRimFile(path, "rb");
     if (!file) return status::CannotOpenFile;
-    s = readHeader(file.get(), header);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(readHeader(file.get(), header));
     const std::uint64_t length = fileLength(file.get());
-    s = validateHeader(header, length);
-    if (s != status::Success) return s;
-    s = component.setShapeFromHeader(header);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(validateHeader(header, length));
+    FOLIM_RETURN_IF_ERROR(component.setShapeFromHeader(header));
     const std::uint32_t offset = which == RimSection::Averages ? header.averageOffset
                                  : which == RimSection::Bases  ? header.baseOffset
                                                                : header.coeffOffset;
@@ -134,8 +127,7 @@ Status readComponentAt(const std::string& path, CRIMComponent& component, RimSec
         (length != 0 && std::uint64_t{offset} + kSectionHeaderSize > length))
       return status::ReadFailed;
     if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0) return status::ReadFailed;
-    s = component.readSection(file.get());
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(component.readSection(file.get()));
   }
   return component.decode(dequantise);
 }

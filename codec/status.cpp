@@ -42,6 +42,6 @@ const char* const kMessages[status::Count] = {
 }  // namespace
 
 const char* statusMessage(Status code) {
-  if (code < 0 || code >= status::Count) return kMessages[status::UnknownError];
-  return kMessages[code];
+  const std::int32_t n = code.code();
+  return kMessages[n < 0 || n >= status::Count ? status::UnknownError.code() : n];
 }

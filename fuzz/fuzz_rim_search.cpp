@@ -86,14 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // ... and as the query.
   EdgeSimilarity damagedQuery;
   damagedQuery.baseLimit = 96;
-  damagedQuery.SetQuery(path);
+  // A damaged query may not load; its scores must stay in range all the same.
+  static_cast<void>(damagedQuery.SetQuery(path));
   checkScore(damagedQuery.Compare(query));
   for (std::int32_t mode : {ColorSimilarity::kBlockMean, ColorSimilarity::kHistogram,
                             ColorSimilarity::kColorStructure}) {
     ColorSimilarity color;
     color.resolution = 4;
     color.mode = mode;
-    color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, path);
+    static_cast<void>(color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, path));
     checkScore(color.Compare(query), lowestOf(mode));
   }
   return 0;

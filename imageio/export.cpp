@@ -35,8 +35,7 @@ Status ExportToRim(const std::string& sourcePath, std::uint16_t sourceBaseType,
   CRIMCodec codec;
   // Encoding with parameters the codec refused would code with components
   // that never received their settings, so a refusal ends the export.
-  const Status accepted = codec.setParameters(&common, &learning, &compression);
-  if (accepted != status::Success) return accepted;
+  FOLIM_RETURN_IF_ERROR(codec.setParameters(&common, &learning, &compression));
 
   CImageEx image;
   LoadForExport(sourcePath, sourceBaseType, image, message);

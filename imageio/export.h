@@ -21,17 +21,17 @@ void LoadForExport(const std::string& sourcePath, std::uint16_t sourceBaseType, 
 
 // Encodes sourcePath into the RIM file destinationPath with the parameters
 // of config.ini (configFile, or the one beside the program when empty),
-// MaxIterations as the file gives it. Returns the encoder's status (22 for a
-// source that gave no image); refused parameters return their status and
-// write nothing.
+// MaxIterations as the file gives it. Returns the encoder's status
+// (status::InvalidValues for a source that gave no image); refused parameters
+// return their status and write nothing.
 Status ExportToRim(const std::string& sourcePath, std::uint16_t sourceBaseType,
                    const std::string& destinationPath, const MessageFunction& message,
                    const std::string& configFile = {});
 
 // Loads the image to be saved from sourcePath (a RIM file when
-// sourceBaseType or the file's name says so, else an ordinary image). False, with the reason in why,
-// when it cannot be read or is damaged (cut short): a save must not pass a
-// partly grey picture off as the image.
+// sourceBaseType or the file's name says so, else an ordinary image). False, with the reason in
+// why, when it cannot be read or is damaged (cut short): a save must not pass a partly grey picture
+// off as the image.
 bool LoadForSaving(const std::string& sourcePath, std::uint16_t sourceBaseType, CImage& image,
                    std::string& why);
 

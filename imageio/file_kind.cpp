@@ -1,6 +1,10 @@
 #include "imageio/file_kind.h"
 
+#include <QImageReader>
+#include <algorithm>
+
 #include "platform/directory.h"
+#include "platform/paths.h"
 
 int GetFileKind(const std::string& name) {
   const std::string lower = platform::toLowerAscii(name);
@@ -24,4 +28,24 @@ int GetFileKind(const std::string& name) {
   if (r3 == "ras") return kFileKindRas;
   if (r3 == "rim") return kFileKindRim;
   return kFileKindNone;
+}
+
+const std::vector<std::string>& readableImageExtensions() {
+  static const std::vector<std::string> extensions = [] {
+    std::vector<std::string> found;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+      found.push_back(platform::toLowerAscii(format.toStdString()));
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    return found;
+  }();
+  return extensions;
+}
+
+bool IsImageFileName(const std::string& name) {
+  if (GetFileKind(name) != kFileKindNone) return true;
+  const std::string extension = platform::toLowerAscii(platform::fileExtension(name));
+  if (extension.size() < 2) return false;
+  const std::vector<std::string>& readable = readableImageExtensions();
+  return std::binary_search(readable.begin(), readable.end(), extension.substr(1));
 }

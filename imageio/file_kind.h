@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum FileKind : int {
   kFileKindNone = 0,
@@ -25,3 +26,12 @@ enum FileKind : int {
 
 // 0: not an image; 16: RIM file; other: an image for the image library.
 int GetFileKind(const std::string& name);
+
+// Whether the listings show a file of this name: one of the kinds above, or
+// an extension that one of Qt's image readers takes (WebP, XPM, ...). Only
+// GetFileKind says whether it is a RIM file, whatever plug-in may read it.
+bool IsImageFileName(const std::string& name);
+
+// The extensions Qt's image readers take, lower case without the dot, as
+// found on the first call.
+const std::vector<std::string>& readableImageExtensions();

@@ -10,8 +10,14 @@
 
 namespace {
 
-void listInto(const std::string& dir, bool recursive, std::set<std::string>& visited,
-              std::vector<ListedImage>& out, std::vector<UnreadableFolder>* unreadable) {
+bool takes(ListedNames names, const std::string& name) {
+  return names == ListedNames::Readable ? IsImageFileName(name)
+                                        : GetFileKind(name) != kFileKindNone;
+}
+
+void listInto(const std::string& dir, bool recursive, ListedNames names,
+              std::set<std::string>& visited, std::vector<ListedImage>& out,
+              std::vector<UnreadableFolder>* unreadable) {
   if (recursive) {
     // Symbolic links may lead back up the tree; each real folder once.
     std::error_code error;
@@ -23,27 +29,28 @@ void listInto(const std::string& dir, bool recursive, std::set<std::string>& vis
   if (!why.empty() && unreadable != nullptr) unreadable->push_back({dir, why});
   for (const platform::DirectoryEntry& entry : entries) {
     if (entry.isDirectory) {
-      if (recursive) listInto(entry.path, recursive, visited, out, unreadable);
+      if (recursive) listInto(entry.path, recursive, names, visited, out, unreadable);
       continue;
     }
-    if (GetFileKind(entry.name) != kFileKindNone)
-      out.push_back({platform::toLowerAscii(entry.name), entry.path});
+    if (takes(names, entry.name)) out.push_back({platform::toLowerAscii(entry.name), entry.path});
   }
 }
 
 }  // namespace
 
 std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
-                                        std::vector<UnreadableFolder>* unreadable) {
+                                        std::vector<UnreadableFolder>* unreadable,
+                                        ListedNames names) {
   std::vector<ListedImage> out;
   std::set<std::string> visited;
-  listInto(dir, recursive, visited, out, unreadable);
+  listInto(dir, recursive, names, visited, out, unreadable);
   return out;
 }
 
-std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive) {
+std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive,
+                                         ListedNames names) {
   std::vector<ImageEntry> entries;
-  for (ListedImage& listed : listImageFiles(dir, recursive)) {
+  for (ListedImage& listed : listImageFiles(dir, recursive, nullptr, names)) {
     ImageEntry e;
     e.name = std::move(listed.name);
     e.path = std::move(listed.path);

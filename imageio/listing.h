@@ -19,16 +19,23 @@ struct UnreadableFolder {
   std::string reason;
 };
 
-// The files of dir whose names are image names (GetFileKind non-zero), RIM
-// files and ordinary images alike, in the order of platform::listDirectory
+// Which names a listing takes: the file kinds of GetFileKind (what the batch
+// jobs convert), or every picture a reader takes (IsImageFileName: what the
+// window shows).
+enum class ListedNames { FileKinds, Readable };
+
+// The files of dir whose names are image names (as names says), RIM files
+// and ordinary images alike, in the order of platform::listDirectory
 // (by name without regard to case). Folders are never listed; with
 // recursive they are descended into where they stand in that order, depth
 // first. A folder reached twice through symbolic links is listed once.
 // Folders that cannot be read are passed over; unreadable (when given)
 // receives each of them, so that a job can report them.
 std::vector<ListedImage> listImageFiles(const std::string& dir, bool recursive,
-                                        std::vector<UnreadableFolder>* unreadable = nullptr);
+                                        std::vector<UnreadableFolder>* unreadable = nullptr,
+                                        ListedNames names = ListedNames::FileKinds);
 
 // The same listing as a search takes it: one entry per file, its base type
 // still to be inspected.
-std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive);
+std::vector<ImageEntry> listImageEntries(const std::string& dir, bool recursive,
+                                         ListedNames names = ListedNames::FileKinds);

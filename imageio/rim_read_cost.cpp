@@ -115,11 +115,9 @@ Status readRimLayout(const std::string& path, RimLayout& layout) {
   layout = RimLayout{};
   RimFile file = openRimFile(path, "rb");
   if (!file) return status::CannotOpenFile;
-  Status s = readHeader(file.get(), layout.header);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readHeader(file.get(), layout.header));
   layout.fileSize = fileLength(file.get());
-  s = validateHeader(layout.header, layout.fileSize);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(validateHeader(layout.header, layout.fileSize));
 
   std::uint64_t at = kRimHeaderSize;
   for (RimSectionInfo* section : {&layout.averages, &layout.bases, &layout.coefficients}) {

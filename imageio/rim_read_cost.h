@@ -41,8 +41,9 @@ struct RimLayout {
   bool whole = false;
 };
 
-// Reads and checks the header (8, 14, 21, 22, also for a file shorter than
-// the header announces) and the section headers. A file whose sections do
+// Reads and checks the header (status::CannotOpenFile, status::ReadFailed,
+// status::InvalidFileType, status::InvalidValues, the last also for a file
+// shorter than the header announces) and the section headers. A file whose sections do
 // not fit is not an error here: whole stays false. The coefficients' code
 // tables are read for their bitsPerNonZero.
 Status readRimLayout(const std::string& path, RimLayout& layout);

@@ -22,8 +22,7 @@ QImage scaledTo(const QImage& image, const QSize& target) {
 Status readRimHeader(const std::string& path, RIMHeader& header) {
   RimFile file = openRimFile(path, "rb");
   if (!file) return status::CannotOpenFile;
-  const Status s = readHeader(file.get(), header);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readHeader(file.get(), header));
   return validateHeader(header);
 }
 
@@ -38,8 +37,7 @@ Status readRimScaled(const std::string& path, const QSize& target, QImage& out,
   out = QImage();
   if (target.isEmpty()) return status::InvalidValues;
   RimLayout layout;
-  Status s = readRimLayout(path, layout);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readRimLayout(path, layout));
   const RIMHeader& header = layout.header;
   const double columns = std::ceil(static_cast<double>(header.imageWidth) / header.patchWidth);
   const double rows = std::ceil(static_cast<double>(header.imageHeight) / header.patchHeight);
@@ -55,8 +53,7 @@ Status readRimScaled(const std::string& path, const QSize& target, QImage& out,
   if (!drawn) {
     if (!budget.admits(decodeCost(layout, target))) return status::NoMemory;
     CRIMCodec codec;
-    s = codec.decodeFile(raster, path);
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(codec.decodeFile(raster, path));
   }
   QImage image = qimageFromRaster(raster);
   raster.Destroy();
@@ -68,8 +65,7 @@ Status readRimScaled(const std::string& path, const QSize& target, QImage& out,
 Status renderRimThumbnail(const std::string& path, int box, QImage& out) {
   out = QImage();
   RIMHeader header;
-  const Status s = readRimHeader(path, header);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(readRimHeader(path, header));
   const QSize size(static_cast<int>(std::min<std::uint32_t>(header.imageWidth, 1u << 30)),
                    static_cast<int>(std::min<std::uint32_t>(header.imageHeight, 1u << 30)));
   return readRimScaled(path, fitInBox(size, box), out);

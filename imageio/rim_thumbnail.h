@@ -14,7 +14,8 @@
 
 namespace imageio {
 
-// Reads and checks the 44-byte header of a RIM file (8, 14, 21, 22).
+// Reads and checks the 44-byte header of a RIM file (status::CannotOpenFile,
+// status::ReadFailed, status::InvalidFileType, status::InvalidValues).
 Status readRimHeader(const std::string& path, RIMHeader& header);
 
 // The size of an image of imageSize fitted into a box x box square: the
@@ -25,9 +26,9 @@ QSize fitInBox(const QSize& imageSize, int box);
 // (one pixel per patch) serve when they are at least kPreviewRatio of the
 // target each way and the file is whole as the decoder reads it; otherwise
 // the file is decoded. A way of drawing whose estimated cost the budget does
-// not admit is not tried; when neither fits, 7 and nothing is allocated for
-// the picture. A status other than 0 leaves out null: the file is damaged,
-// unreadable or too costly.
+// not admit is not tried; when neither fits, status::NoMemory and nothing is
+// allocated for the picture. A status other than status::Success leaves out
+// null: the file is damaged, unreadable or too costly.
 inline constexpr double kPreviewRatio = 0.7;
 Status readRimScaled(const std::string& path, const QSize& target, QImage& out,
                      const ReadBudget& budget = thumbnailBudget());

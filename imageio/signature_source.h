@@ -47,9 +47,9 @@ bool IsIndexablePicture(const std::string& name);
 // where they stand, each real folder once.
 std::vector<std::string> listIndexablePictures(const std::string& dir, bool recursive);
 
-// The signature of any image file: 8 when it cannot be opened or decoded
-// (why, when given, then says what the image reader said), else the
-// statuses of reading a RIM file or of learning.
+// The signature of any image file: status::CannotOpenFile when it cannot be
+// opened or decoded (why, when given, then says what the image reader said),
+// else the statuses of reading a RIM file or of learning.
 Status FileSignature(const std::string& path, const SignatureParameters& parameters,
                      Signature& signature, std::string* why = nullptr);
 

@@ -271,7 +271,7 @@ QImage ThumbnailCache::fetch(const std::string& path, ThumbnailFlavour flavour, 
 QImage makeThumbnailPicture(const std::string& path, int box) {
   if (isRimFile(path)) {
     QImage image;
-    renderRimThumbnail(path, box, image);
+    if (renderRimThumbnail(path, box, image) != status::Success) return {};
     return image;
   }
   if (!startImageLibrary()) return {};

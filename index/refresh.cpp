@@ -38,7 +38,7 @@ bool writeBatch(SignatureIndex& index, const std::string& params, std::deque<Res
   }
   for (const Result& r : batch) {
     const bool ok = r.status == status::Success;
-    if (!index.Put(r.item->path, params, r.item->stamp, static_cast<std::int32_t>(r.status),
+    if (!index.Put(r.item->path, params, r.item->stamp, r.status.code(),
                    ok ? &r.signature : nullptr)) {
       error = index.lastError();
       index.Rollback();

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #include <zlib.h>
 
 #include "codec/rimformat.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -214,11 +214,12 @@ bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& sign
   const std::uint64_t expected =
       baseCount * width + (std::uint64_t{blockRows} * 3 + histogramBins + structureBins) * 8;
   if (expected != r.left()) return false;
-  try {
+  // Damaged values or no memory for them: no signature either way.
+  const Status decoded = guardStatus([&] {
     s.bases.resize(baseRows, patchLength(header));
     for (std::uint64_t k = 0; k < baseCount; ++k) {
       const double v = width == 8 ? r.f64() : static_cast<double>(r.integer(width));
-      if (!std::isfinite(v)) return false;
+      if (!std::isfinite(v)) return status::InvalidValues;
       s.bases.data()[k] = v;
     }
     s.blockMeans.resize(blockRows, blockRows == 0 ? 0 : 3);
@@ -227,13 +228,11 @@ bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& sign
     if (!readDoubles(r, s.blockMeans.data(), s.blockMeans.count()) ||
         !readDoubles(r, s.histogram.data(), histogramBins) ||
         !readDoubles(r, s.structure.data(), structureBins))
-      return false;
+      return status::InvalidValues;
     ComputeBaseNorms(s);
-  } catch (const KPX::MatrixException&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+    return status::Success;
+  });
+  if (decoded != status::Success) return false;
   signature = std::move(s);
   return true;
 }

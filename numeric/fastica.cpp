@@ -9,6 +9,7 @@
 #include "numeric/inverse.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
+#include "numeric/status_guard.h"
 #include "numeric/trace.h"
 
 using KPX::Matrix;
@@ -39,7 +40,7 @@ Status decorrelate(Matrix<double>& w) {
 }
 
 Status iterate(IcaLearner& learner) {
-  try {
+  return guardStatus([&] {
     const Matrix<double>& old = learner.unmixing;
     const std::uint32_t n = learner.whitened.rows();
     const std::uint32_t k = old.rows();
@@ -58,7 +59,7 @@ Status iterate(IcaLearner& learner) {
       double* row = w[i];
       for (std::uint32_t j = 0; j < old.cols(); ++j) row[j] -= derivative[i] * oldRow[j];
     }
-    decorrelate(w);
+    FOLIM_RETURN_IF_ERROR(decorrelate(w));
 
     double delta = 0.0;
     for (std::uint32_t i = 0; i < k; ++i) {
@@ -70,20 +71,13 @@ Status iterate(IcaLearner& learner) {
     }
     const double mean = k > 0 ? delta / k : 0.0;
     learner.unmixing = std::move(w);
-    return mean < learner.conversionCondition ? 1 : 0;
-  } catch (...) {
-    return status::NoMemory;
-  }
+    return mean < learner.conversionCondition ? kConverged : status::Success;
+  });
 }
 
 Status extractBases(const IcaLearner& learner, Matrix<double>& bases) {
   if (learner.unmixing.rows() == 0) return status::NotReady;
-  try {
-    bases = KPX::multiplyABt(learner.unmixing, learner.dewhitening);
-    return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  return guardStatus([&] { bases = KPX::multiplyABt(learner.unmixing, learner.dewhitening); });
 }
 
 Status learnBases(double conversionCondition, std::uint32_t maxIterations,
@@ -96,21 +90,18 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
 Status learnBases(double conversionCondition, std::uint32_t maxIterations,
                   std::uint32_t dimensionReduction, const KPX::RowSource& patches,
                   Matrix<double>& bases) {
-  try {
+  return guardStatus([&] {
     IcaLearner learner(conversionCondition, maxIterations, dimensionReduction);
-    const Status prepared = prepareLearning(
-        learner, patches, maxIterations == 0 ? WhitenedData::Skip : WhitenedData::Keep);
-    if (prepared != status::Success) return prepared;
+    FOLIM_RETURN_IF_ERROR(prepareLearning(
+        learner, patches, maxIterations == 0 ? WhitenedData::Skip : WhitenedData::Keep));
     std::uint32_t i = 0;
     for (; i < maxIterations; ++i) {
       tracef(".");
-      if (iterate(learner) == 1) break;
+      if (iterate(learner) == kConverged) break;
     }
     // Passes run when the loop stopped on convergence, maxIterations + 1
     // when it never converged.
     tracef("%llu\n", static_cast<unsigned long long>(i) + 1);
     return extractBases(learner, bases);
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }

@@ -12,8 +12,9 @@
 // up to maxIterations FastICA steps (one "." on the trace each), then the
 // count of passes plus a newline, then the rows of W * dewhitening^T. With
 // maxIterations 0 the bases are the principal components scaled by the square
-// roots of their eigenvalues. Returns 0; 13 or 7 from whitening; 23 when k is
-// 0; 7 when memory runs out. bases is only assigned on success.
+// roots of their eigenvalues. Returns status::Success; status::DividedByZero
+// or status::NoMemory from whitening; status::NotReady when k is 0;
+// status::NoMemory when memory runs out. bases is only assigned on success.
 Status learnBases(double conversionCondition, std::uint32_t maxIterations,
                   std::uint32_t dimensionReduction, const KPX::Matrix<double>& patches,
                   KPX::Matrix<double>& bases);
@@ -24,17 +25,21 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
 
 // One fixed-point step on the learner's unmixing matrix W:
 //   w_i <- E[z tanh(w_i^T z)] - E[sech^2(w_i^T z)] w_i, then decorrelate.
-// Returns 1 when the mean of |1 - |<new w_i, old w_i>|| is below
-// conversionCondition, 0 when not, 7 when memory ran out or Z has no rows
-// (W is then left as it was).
+// Returns kConverged when the mean of |1 - |<new w_i, old w_i>|| is below
+// conversionCondition, status::Success when not, status::NoMemory when memory
+// ran out or Z has no rows (W is then left as it was).
+//
+// kConverged is a step's result, not a status code (its number, 1, is one no
+// status takes) and is never shown.
+inline constexpr Status kConverged{1};
 Status iterate(IcaLearner& learner);
 
 // Symmetric orthogonalisation W <- W (W^T W)^(-1/2), computed as
 // W E D E^-1 from the eigen decomposition W^T W = E diag(l) E^T, with
-// D = diag(1/sqrt(l)) (0 where l <= 0). Does nothing on an empty W. Returns 0;
-// throws MatrixException when memory runs out.
+// D = diag(1/sqrt(l)) (0 where l <= 0). Does nothing on an empty W. Returns
+// status::Success; throws MatrixException when memory runs out.
 Status decorrelate(KPX::Matrix<double>& w);
 
-// bases = W * dewhitening^T (k x d). Returns 0, 23 when W has no rows, 7 when
-// memory runs out.
+// bases = W * dewhitening^T (k x d). Returns status::Success,
+// status::NotReady when W has no rows, status::NoMemory when memory runs out.
 Status extractBases(const IcaLearner& learner, KPX::Matrix<double>& bases);

@@ -5,6 +5,7 @@
 #include "numeric/eigen.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
+#include "numeric/status_guard.h"
 
 using KPX::Matrix;
 using KPX::Vector;
@@ -12,7 +13,7 @@ using KPX::Vector;
 Status selectComponents(Vector<double>& eigenvalues, const Matrix<double>& eigenvectors,
                         std::uint32_t k, Matrix<double>& invSqrtD, Matrix<double>& sqrtD,
                         Matrix<double>& ek) {
-  try {
+  return guardStatus([&] {
     const std::uint32_t d = eigenvectors.rows();
     invSqrtD.resize(k, k);
     KPX::fill(invSqrtD, 0.0);
@@ -37,10 +38,7 @@ Status selectComponents(Vector<double>& eigenvalues, const Matrix<double>& eigen
       for (std::uint32_t r = 0; r < d; ++r) ek[r][i] = eigenvectors[r][chosen];
       if (count > 0) eigenvalues[chosen] = 0.0;
     }
-    return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status whiten(IcaLearner& learner, const Matrix<double>& patches, WhitenedData whitenedData) {
@@ -51,7 +49,7 @@ Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData w
   const std::uint32_t n = patches.rows();
   const std::uint32_t d = patches.cols();
   if (n == 0) return status::DividedByZero;
-  try {
+  return guardStatus([&] {
     Matrix<double> gram(d, d);
     if (!patches.gramMatrix(gram)) {
       patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
@@ -66,9 +64,8 @@ Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData w
     Matrix<double> invSqrtD;
     Matrix<double> sqrtD;
     Matrix<double> ek;
-    const Status selected =
-        selectComponents(eigenvalues, covariance, learner.dimensionReduction, invSqrtD, sqrtD, ek);
-    if (selected != status::Success) return selected;
+    FOLIM_RETURN_IF_ERROR(
+        selectComponents(eigenvalues, covariance, learner.dimensionReduction, invSqrtD, sqrtD, ek));
     Matrix<double> whitening = KPX::multiplyABt(invSqrtD, ek);
     Matrix<double> dewhitening = KPX::multiply(ek, sqrtD);
     Matrix<double> whitened;
@@ -82,9 +79,7 @@ Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData w
     learner.dewhitening = std::move(dewhitening);
     learner.whitened = std::move(whitened);
     return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches,
@@ -94,13 +89,9 @@ Status prepareLearning(IcaLearner& learner, const Matrix<double>& patches,
 
 Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
                        WhitenedData whitenedData) {
-  const Status whitened = whiten(learner, patches, whitenedData);
-  if (whitened != status::Success) return whitened;
-  try {
+  FOLIM_RETURN_IF_ERROR(whiten(learner, patches, whitenedData));
+  return guardStatus([&] {
     learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);
     KPX::setDiagonal(learner.unmixing, 1.0);
-    return status::Success;
-  } catch (...) {
-    return status::NoMemory;
-  }
+  });
 }

@@ -28,15 +28,17 @@ struct IcaLearner {
 // index wins among equal magnitudes; index 0 once all that remain are 0).
 // invSqrtD and sqrtD become k x k diagonal with 1/sqrt|l| and sqrt|l| (0 for a
 // zero eigenvalue), ek (d x k) the matching columns of eigenvectors (d x d).
-// Chosen eigenvalues are set to 0. Returns 0, or 7 when memory runs out.
+// Chosen eigenvalues are set to 0. Returns status::Success, or
+// status::NoMemory when memory runs out.
 Status selectComponents(KPX::Vector<double>& eigenvalues, const KPX::Matrix<double>& eigenvectors,
                         std::uint32_t k, KPX::Matrix<double>& invSqrtD, KPX::Matrix<double>& sqrtD,
                         KPX::Matrix<double>& ek);
 
 // Whitens the patches X (N x d, each patch free of its channel means, so the
 // columns are not centred): fills whitening, dewhitening and whitened from the
-// k leading eigenvectors of the covariance X^T X / N. Returns 0, 13 when X has
-// no rows, 7 when memory runs out (the learner's matrices are then unchanged).
+// k leading eigenvectors of the covariance X^T X / N. Returns status::Success;
+// status::DividedByZero when X has no rows; status::NoMemory when memory runs
+// out (the learner's matrices are then unchanged).
 //
 // Bases taken from the whitening alone (no iterations) never read the
 // whitened data; Skip leaves it empty and saves its N x k product.
@@ -47,7 +49,8 @@ Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
 // whitened data is kept); the same results bit for bit.
 Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData);
 
-// whiten, then unmixing = k x k identity. Returns whiten's failure, or 0, or 7.
+// whiten, then unmixing = k x k identity. Returns whiten's failure, or
+// status::Success, or status::NoMemory.
 Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
                        WhitenedData whitenedData = WhitenedData::Keep);
 Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <new>
 #include <vector>
 
 #include "numeric/matrix_ops.h"
+#include "numeric/status_guard.h"
 
 namespace {
 
@@ -64,14 +64,10 @@ void AverageGrid(const RIMHeader& header, std::uint32_t& columns, std::uint32_t&
 }
 
 Status ColorSimilarity::ReadRimAverages(CAverage& component, const std::string& path) {
-  try {
+  return guardStatus([&] {
     RIMHeader header;
     return readComponentAt(path, component, RimSection::Averages, header);
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status ColorSimilarity::ComputeFeatures(KPX::Matrix<double>& M, KPX::Vector<double>& H,
@@ -86,13 +82,13 @@ Status ColorSimilarity::ComputeFeatures(KPX::Matrix<double>& M, KPX::Vector<doub
   // still compares.
   switch (mode) {
     case kBlockMean:
-      BlockMeans(M, averages, columns, rows, resolution);
+      static_cast<void>(BlockMeans(M, averages, columns, rows, resolution));
       break;
     case kHistogram:
-      ColorHistogram(H, averages, columns, rows, resolution);
+      static_cast<void>(ColorHistogram(H, averages, columns, rows, resolution));
       break;
     case kColorStructure:
-      ColorStructureHistogram(H, averages, columns, rows, resolution);
+      static_cast<void>(ColorStructureHistogram(H, averages, columns, rows, resolution));
       break;
     default:
       break;
@@ -121,7 +117,7 @@ Status ColorSimilarity::BlockMeans(KPX::Matrix<double>& M, const KPX::Matrix<dou
   if (e <= 0 || !averagesCover(averages, columns, rows)) return status::InvalidValues;
   const std::uint64_t cells = static_cast<std::uint64_t>(e) * static_cast<std::uint32_t>(e);
   if (cells > kMaxBins) return status::NoMemory;
-  try {
+  return guardStatus([&] {
     M.resize(static_cast<std::uint32_t>(cells), 3);
     KPX::fill(M, 0.0);
     const std::uint32_t ue = static_cast<std::uint32_t>(e);
@@ -147,12 +143,7 @@ Status ColorSimilarity::BlockMeans(KPX::Matrix<double>& M, const KPX::Matrix<dou
       double* m = M.data();
       for (std::uint32_t k = 0; k < M.count(); ++k) m[k] /= size;
     }
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  });
 }
 
 Status ColorSimilarity::ColorHistogram(KPX::Vector<double>& H, const KPX::Matrix<double>& averages,
@@ -161,11 +152,7 @@ Status ColorSimilarity::ColorHistogram(KPX::Vector<double>& H, const KPX::Matrix
   const std::int64_t e64 = e;
   if (e64 > 1024 || static_cast<std::uint64_t>(e64 * e64 * e64) > kMaxBins) return status::NoMemory;
   const std::int64_t bins = e64 * e64 * e64;
-  try {
-    H.resize(static_cast<std::uint32_t>(bins));
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  }
+  FOLIM_RETURN_IF_ERROR(guardStatus([&] { H.resize(static_cast<std::uint32_t>(bins)); }));
   KPX::fill(H, 0.0);
   const double width = 255.0 / e;
   // Below -e^3 every index is negative whatever the other channels hold, so
@@ -237,7 +224,7 @@ Status ColorSimilarity::ColorStructureHistogram(KPX::Vector<double>& H,
   const std::int64_t e64 = e;
   const std::int64_t bins = kHueLevels * e64 * e64;
   if (static_cast<std::uint64_t>(bins) > kMaxBins) return status::NoMemory;
-  try {
+  return guardStatus([&] {
     H.resize(static_cast<std::uint32_t>(bins));
     KPX::fill(H, 0.0);
     if (columns == 0 || rows == 0) return status::Success;
@@ -289,12 +276,8 @@ Status ColorSimilarity::ColorStructureHistogram(KPX::Vector<double>& H,
     }
     double* h = H.data();
     for (std::uint32_t k = 0; k < H.count(); ++k) h[k] /= total;
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+    return status::Success;
+  });
 }
 
 double ColorSimilarity::BlockMeanSimilarity(const KPX::Matrix<double>& Q,

@@ -36,15 +36,18 @@ class ColorSimilarity {
   static constexpr std::int32_t kColorStructure = 2;
 
   // Reads the header and the averages section of a RIM file, decoded without
-  // dequantisation. 8 when the file cannot be opened, 14 for a short header
-  // or a failed seek, 21 for another kind of file, 22 for an implausible
-  // header, else the statuses of reading and decoding the section.
+  // dequantisation. status::CannotOpenFile when the file cannot be opened,
+  // status::ReadFailed for a short header or a failed seek,
+  // status::InvalidFileType for another kind of file, status::InvalidValues
+  // for an implausible header, else the statuses of reading and decoding the
+  // section.
   static Status ReadRimAverages(CAverage& component, const std::string& path);
 
   // The feature of the mode from the file's averages: the block means (mode
-  // 0) into M or the histogram (modes 1, 2) into H. 22 when resolution is
-  // not positive, 14 when the averages cannot be read; otherwise 0, also when
-  // the builder ran out of memory (the feature is then left as built so far).
+  // 0) into M or the histogram (modes 1, 2) into H. status::InvalidValues
+  // when resolution is not positive, status::ReadFailed when the averages
+  // cannot be read; otherwise status::Success, also when the builder ran out
+  // of memory (the feature is then left as built so far).
   Status ComputeFeatures(KPX::Matrix<double>& M, KPX::Vector<double>& H,
                          const std::string& path) const;
 
@@ -53,9 +56,9 @@ class ColorSimilarity {
   double Compare(const std::string& path) const;
 
   // The feature builders. averages has 3 rows (channels) and at least
-  // columns x rows columns; patch (x, y) is column y * columns + x. 22 when
-  // the averages are too small for the grid or e is not positive, 7 when
-  // memory runs out.
+  // columns x rows columns; patch (x, y) is column y * columns + x.
+  // status::InvalidValues when the averages are too small for the grid or e
+  // is not positive, status::NoMemory when memory runs out.
   static Status BlockMeans(KPX::Matrix<double>& M, const KPX::Matrix<double>& averages,
                            std::uint32_t columns, std::uint32_t rows, std::int32_t e);
   static Status ColorHistogram(KPX::Vector<double>& H, const KPX::Matrix<double>& averages,

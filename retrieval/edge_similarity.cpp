@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 #include <utility>
 
 #include "codec/components.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
+#include "numeric/status_guard.h"
 #include "retrieval/greedy_match.h"
 
 namespace {
@@ -31,18 +31,13 @@ Status EdgeSimilarity::ReadRimBases(const std::string& path, KPX::Matrix<double>
   // A file that opens but cannot be read reports its failure rather than an
   // empty base set: a damaged target is "cannot be read" (-1), not "has
   // nothing alike" (0).
-  try {
+  return guardStatus([&] {
     CBase component;
     RIMHeader header;
-    const Status status = readComponentAt(path, component, RimSection::Bases, header);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(readComponentAt(path, component, RimSection::Bases, header));
     bases = std::move(static_cast<KPX::Matrix<double>&>(component));
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+    return status::Success;
+  });
 }
 
 Status EdgeSimilarity::LoadBases(KPX::Matrix<double>& bases, KPX::Vector<double>& norms,
@@ -50,14 +45,11 @@ Status EdgeSimilarity::LoadBases(KPX::Matrix<double>& bases, KPX::Vector<double>
   const Status status = ReadRimBases(path, bases);
   if (status == status::NoMemory) return status::NoMemory;
   if (status != status::Success) return status::ReadFailed;
-  try {
+  return guardStatus([&] {
     norms.resize(bases.rows());
     for (std::uint32_t i = 0; i < bases.rows(); ++i)
       norms[i] = std::sqrt(KPX::squaredNorm(bases[i], bases.cols()));
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  });
 }
 
 Status EdgeSimilarity::SetQuery(const std::string& path) {
@@ -70,7 +62,7 @@ Status EdgeSimilarity::BuildSimilarityMatrix(KPX::Matrix<double>& S, const KPX::
                                              const KPX::Vector<double>& tNorms) {
   if (Q.cols() != T.cols() || qNorms.count() != Q.rows() || tNorms.count() != T.rows())
     return status::InvalidValues;
-  try {
+  return guardStatus([&] {
     // Q x T^T without forming the transpose; element for element the same.
     KPX::Matrix<double> product = KPX::multiplyABt(Q, T);
     for (std::uint32_t i = 0; i < product.rows(); ++i) {
@@ -86,12 +78,7 @@ Status EdgeSimilarity::BuildSimilarityMatrix(KPX::Matrix<double>& S, const KPX::
       }
     }
     S = std::move(product);
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
-  return status::Success;
+  });
 }
 
 double EdgeSimilarity::MatchScore(const KPX::Matrix<double>& T,
@@ -102,25 +89,24 @@ double EdgeSimilarity::MatchScore(const KPX::Matrix<double>& T,
   // Bases of different lengths come from files made with other patch sizes:
   // no base of one can be compared with a base of the other.
   if (queryBases.cols() != T.cols()) return 0.0;
-  try {
+  // Any failure, memory included, is "cannot be compared" (-1).
+  double score = -1.0;
+  const Status scored = guardStatus([&] {
     KPX::Matrix<double> S;
-    Status status;
     // Bases beyond the first n on either side take no part, so they are not
     // multiplied either.
     if (queryBases.rows() == n && T.rows() == n) {
-      status = BuildSimilarityMatrix(S, queryBases, queryNorms, T, tNorms);
+      FOLIM_RETURN_IF_ERROR(BuildSimilarityMatrix(S, queryBases, queryNorms, T, tNorms));
     } else {
-      if (queryNorms.count() < n || tNorms.count() < n) return -1.0;
-      status = BuildSimilarityMatrix(S, leadingRows(queryBases, n), leadingElements(queryNorms, n),
-                                     leadingRows(T, n), leadingElements(tNorms, n));
+      if (queryNorms.count() < n || tNorms.count() < n) return status::InvalidValues;
+      FOLIM_RETURN_IF_ERROR(BuildSimilarityMatrix(S, leadingRows(queryBases, n),
+                                                  leadingElements(queryNorms, n), leadingRows(T, n),
+                                                  leadingElements(tNorms, n)));
     }
-    if (status != status::Success) return -1.0;
-    return GreedyMatchScore(S, n);
-  } catch (const KPX::MatrixException&) {
-    return -1.0;
-  } catch (const std::bad_alloc&) {
-    return -1.0;
-  }
+    score = GreedyMatchScore(S, n);
+    return status::Success;
+  });
+  return scored == status::Success ? score : -1.0;
 }
 
 double EdgeSimilarity::Compare(const std::string& path) const {

@@ -17,13 +17,14 @@ class EdgeSimilarity {
  public:
   // Reads the header and the bases section of a RIM file, decoded without
   // the final division by the steps (a cosine does not see a positive
-  // factor). 8 when the file cannot be opened; 14, 21 or 22 for a header that
-  // is short, of another kind or implausible; the statuses of reading and
+  // factor). status::CannotOpenFile when the file cannot be opened;
+  // status::ReadFailed, status::InvalidFileType or status::InvalidValues for a
+  // header that is short, of another kind or implausible; the statuses of reading and
   // decoding the section otherwise. bases is changed only on success.
   static Status ReadRimBases(const std::string& path, KPX::Matrix<double>& bases);
 
-  // ReadRimBases and the Euclidean norm of every base: 14 when reading fails,
-  // 7 when memory runs out.
+  // ReadRimBases and the Euclidean norm of every base: status::ReadFailed when
+  // reading fails, status::NoMemory when memory runs out.
   static Status LoadBases(KPX::Matrix<double>& bases, KPX::Vector<double>& norms,
                           const std::string& path);
 
@@ -31,9 +32,9 @@ class EdgeSimilarity {
   Status SetQuery(const std::string& path);
 
   // S = |Q x T^T| divided element-wise by the product of the two norms; two
-  // zero bases count as identical (1), one zero base gives 0. 22 when the
-  // shapes do not fit together (column counts or norm counts differ), 7 when
-  // memory runs out.
+  // zero bases count as identical (1), one zero base gives 0.
+  // status::InvalidValues when the shapes do not fit together (column counts
+  // or norm counts differ), status::NoMemory when memory runs out.
   static Status BuildSimilarityMatrix(KPX::Matrix<double>& S, const KPX::Matrix<double>& Q,
                                       const KPX::Vector<double>& qNorms,
                                       const KPX::Matrix<double>& T,

@@ -1,7 +1,6 @@
 #include "retrieval/signature.h"
 
 #include <cmath>
-#include <new>
 #include <utility>
 
 #include "codec/components.h"
@@ -9,6 +8,7 @@
 #include "codec/rimformat.h"
 #include "numeric/fastica.h"
 #include "numeric/matrix_ops.h"
+#include "numeric/status_guard.h"
 #include "retrieval/color_similarity.h"
 #include "retrieval/edge_similarity.h"
 #include "retrieval/search.h"
@@ -26,9 +26,11 @@ void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t ima
   // The builders' own statuses are not passed on, as in the colour measure:
   // a feature that could not be finished still compares.
   const std::int32_t e = kSearchColorResolution;
-  ColorSimilarity::BlockMeans(signature.blockMeans, averages, columns, rows, e);
-  ColorSimilarity::ColorHistogram(signature.histogram, averages, columns, rows, e);
-  ColorSimilarity::ColorStructureHistogram(signature.structure, averages, columns, rows, e);
+  static_cast<void>(ColorSimilarity::BlockMeans(signature.blockMeans, averages, columns, rows, e));
+  static_cast<void>(
+      ColorSimilarity::ColorHistogram(signature.histogram, averages, columns, rows, e));
+  static_cast<void>(
+      ColorSimilarity::ColorStructureHistogram(signature.structure, averages, columns, rows, e));
 }
 
 void ComputeBaseNorms(Signature& signature) {
@@ -52,25 +54,19 @@ void takeHeader(const RIMHeader& header, Signature& signature) {
 }  // namespace
 
 Status ReadRimSignature(const std::string& path, Signature& signature) {
-  try {
+  return guardStatus([&] {
     Signature s;
     CAverage averages;
     RIMHeader header;
-    Status status = readComponentAt(path, averages, RimSection::Averages, header);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(readComponentAt(path, averages, RimSection::Averages, header));
     takeHeader(header, s);
     ComputeColorFeatures(averages, header.imageWidth, header.imageHeight, header.patchWidth,
                          header.patchHeight, s);
-    status = EdgeSimilarity::ReadRimBases(path, s.bases);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(EdgeSimilarity::ReadRimBases(path, s.bases));
     ComputeBaseNorms(s);
     signature = std::move(s);
     return status::Success;
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  });
 }
 
 Status LearnSignature(const CImage& image, const CommonParameters& common,
@@ -87,47 +83,36 @@ Status LearnSignature(const CImage& image, const CommonParameters& common,
   header.patchWidth = common.PatchWidth;
   header.patchHeight = common.PatchHeight;
   header.dimension = learning.DimensionReduction;
-  Status status = validateHeader(header);
-  if (status != status::Success) return status;
+  FOLIM_RETURN_IF_ERROR(validateHeader(header));
   if (forwardConversion(common.ColorSpace) == nullptr) return status::UnsupportedColorSpace;
-  try {
+  return guardStatus([&] {
     Signature s;
     takeHeader(header, s);
     PatchMatrix patches;
     patches.patchWidth = common.PatchWidth;
     patches.patchHeight = common.PatchHeight;
     CAverage averages;
-    status = averages.setCompressionParameters(compression);
-    if (status != status::Success) return status;
-    status = extractPatches(common.ColorSpace, image, patches, averages);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(averages.setCompressionParameters(compression));
+    FOLIM_RETURN_IF_ERROR(extractPatches(common.ColorSpace, image, patches, averages));
     // The averages as a RIM file stores them: divided by their step and
     // truncated; the colour measures read them undequantised.
-    status = averages.quantize();
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(averages.quantize());
     ComputeColorFeatures(averages, header.imageWidth, header.imageHeight, header.patchWidth,
                          header.patchHeight, s);
 
     CBase bases;
-    status = bases.setCompressionParameters(compression);
-    if (status != status::Success) return status;
-    status = learnBases(learning.ConversionCondition, learning.MaxIterations,
-                        learning.DimensionReduction, patches, bases);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(bases.setCompressionParameters(compression));
+    FOLIM_RETURN_IF_ERROR(learnBases(learning.ConversionCondition, learning.MaxIterations,
+                                     learning.DimensionReduction, patches, bases));
     // Sorting and quantising the bases is what the file keeps of them; the
     // analysis matrix is the price of running the encoder's own step.
     KPX::Matrix<double> analysis;
-    status = bases.prepareBases(analysis);
-    if (status != status::Success) return status;
+    FOLIM_RETURN_IF_ERROR(bases.prepareBases(analysis));
     s.bases = std::move(static_cast<KPX::Matrix<double>&>(bases));
     ComputeBaseNorms(s);
     signature = std::move(s);
     return status::Success;
-  } catch (const KPX::MatrixException&) {
-    return status::NoMemory;
-  } catch (const std::bad_alloc&) {
-    return status::NoMemory;
-  }
+  });
 }
 
 double SignatureEdgeSimilarity(const Signature& query, const Signature& target) {

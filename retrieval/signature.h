@@ -41,14 +41,17 @@ void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t ima
 void ComputeBaseNorms(Signature& signature);
 
 // Reads a RIM file's signature: the statuses of reading its header, averages
-// and bases (8, 14, 21, 22 and those of the sections), 7 when memory runs out.
+// and bases (status::CannotOpenFile, status::ReadFailed,
+// status::InvalidFileType, status::InvalidValues and those of the sections),
+// status::NoMemory when memory runs out.
 Status ReadRimSignature(const std::string& path, Signature& signature);
 
 // Learns an image's signature: patches and averages in the colour space,
 // averages quantised by their step, bases learned and prepared as the
-// encoder does. The statuses of those steps; 22 for an empty image or one
-// whose shapes are over the codec's limits; 17 when the dimension exceeds the
-// patch length; 7 when memory runs out. Writes nothing to the trace except
+// encoder does. The statuses of those steps; status::InvalidValues for an
+// empty image or one whose shapes are over the codec's limits;
+// status::InconsistentParameters when the dimension exceeds the patch length;
+// status::NoMemory when memory runs out. Writes nothing to the trace except
 // what learning itself writes.
 Status LearnSignature(const CImage& image, const CommonParameters& common,
                       const LearningParameters& learning, const CompressionParameters& compression,

@@ -6,6 +6,9 @@
 #   build/screenshots/convert-rim.png  the "Convert to RIM" form on examples/
 #   build/screenshots/convert-bmp.png  the "Convert to BMP" form on the RIM files
 #   build/screenshots/retrieval-ja.png the retrieval form with Japanese captions
+#   build/screenshots/info-panel.png   examples/ sorted by date taken, with the
+#                                      information panel of the first photograph
+#   build/screenshots/sorted.png       examples/ sorted by size, largest first
 #   build/screenshots/picture-zoomed.png a photograph of examples/ at full
 #                                      size zoomed to 250 %, with its
 #                                      percentage and scroll bars
@@ -47,6 +50,8 @@ shoot convert-rim.png --tab convert-rim "$root/examples"
 shoot convert-bmp.png --tab convert-bmp "$work/rim"
 # The same window in Japanese, the original captions.
 SHOT_LANG=ja_JP.UTF-8 shoot retrieval-ja.png --search "$work/rim"
+shoot info-panel.png --info --sort date-taken "$root/examples"
+shoot sorted.png --sort size "$root/examples"
 # The full-size window on a photograph: zoomed, then full screen.
 shoot picture-zoomed.png --picture-zoom 250 "$root/examples/dune.jpg"
 shoot picture-full-screen.png --full-screen --picture-zoom 0 "$root/examples/dune.jpg"

@@ -59,7 +59,7 @@ void CConvert2RIMView::OnConvert() {
   const RimConversionPlan plan =
       PlanRimConversion({ui_->saveDirEdit->text(), ui_->basesCombo->currentIndex(),
                          ui_->qualityCombo->currentIndex()},
-                        doc_.entries().size());
+                        doc_.listing().size());
   if (!plan.refusal.isEmpty()) {
     showMessage(plan.refusal);
     return;

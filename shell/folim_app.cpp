@@ -13,6 +13,7 @@
 
 #include "shell/about_dialog.h"
 #include "shell/folim_doc.h"
+#include "shell/info_panel.h"
 #include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
@@ -74,6 +75,15 @@ bool CFolimApp::InitInstance() {
       QStringLiteral("with --screenshot: search the folder for its first image before the "
                      "picture is taken"));
   parser.addOption(search);
+  const QCommandLineOption sort(
+      QStringLiteral("sort"),
+      QStringLiteral("the order of the list: name, date-taken, modified or size (the last two "
+                     "latest and largest first)"),
+      QStringLiteral("KEY"));
+  parser.addOption(sort);
+  const QCommandLineOption info(QStringLiteral("info"),
+                                QStringLiteral("show the information panel"));
+  parser.addOption(info);
   const QCommandLineOption pictureZoom(
       QStringLiteral("picture-zoom"),
       QStringLiteral("with --screenshot and an image: a picture of its full-size window instead, "
@@ -107,6 +117,8 @@ bool CFolimApp::InitInstance() {
     const QRect area = frame_->screen()->availableGeometry();
     frame_->resize(std::min(1200, area.width() * 9 / 10), std::min(820, area.height() * 9 / 10));
   }
+  if (parser.isSet(sort) && !sortFromArgument(parser.value(sort))) return false;
+  if (parser.isSet(info)) frame_->infoPanel()->show();
   frame_->show();
   const QStringList positional = parser.positionalArguments();
   OpenAtStart(*doc_, *frame_, positional.isEmpty() ? QString() : positional.first());
@@ -119,6 +131,25 @@ bool CFolimApp::InitInstance() {
     }
   }
   return true;
+}
+
+bool CFolimApp::sortFromArgument(const QString& key) {
+  const std::pair<QString, SortKey> keys[] = {{QStringLiteral("name"), SortKey::Name},
+                                              {QStringLiteral("date-taken"), SortKey::DateTaken},
+                                              {QStringLiteral("modified"), SortKey::Modified},
+                                              {QStringLiteral("size"), SortKey::Size}};
+  for (const auto& [name, value] : keys) {
+    if (name != key) continue;
+    ListOrder order;
+    order.key = value;
+    // Photographs as they were taken; the largest and the latest changed
+    // first.
+    order.descending = value == SortKey::Size || value == SortKey::Modified;
+    doc_->SetOrder(order);
+    return true;
+  }
+  std::fputs("folim: --sort expects name, date-taken, modified or size\n", stderr);
+  return false;
 }
 
 bool CFolimApp::OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& argument) {
@@ -155,7 +186,8 @@ bool CFolimApp::OpenAtStart(CFolimDoc& doc, CMainFrame& frame, const QString& ar
 }
 
 void CFolimApp::afterThumbnails(const std::function<void()>& then) {
-  if (doc_->IsLoadingThumbnails()) {
+  // Dates taken are read before the page they order loads.
+  if (doc_->IsLoadingThumbnails() || doc_->IsReadingDates()) {
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(
         doc_.get(), &CFolimDoc::thumbnailsLoaded, this,

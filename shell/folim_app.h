@@ -35,6 +35,8 @@ class CFolimApp : public QApplication {
   CRecentFileList* recentFiles() const { return recent_.get(); }
 
  private:
+  // The order --sort names (false, with a message, for an unknown key).
+  bool sortFromArgument(const QString& key);
   // Once the first page is loaded: the tab shown, its first thumbnail
   // selected and, when asked, a search run; then a picture of the window.
   void takeScreenshot(const QString& file, int tab, bool search);

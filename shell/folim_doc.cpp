@@ -27,6 +27,11 @@ CFolimDoc::CFolimDoc() {
       screen != nullptr ? screen->size() * screen->devicePixelRatio() : QSize(1920, 1080);
   connect(&loader_, &CThumbnailLoader::thumbnailReady, this, &CFolimDoc::onThumbnailReady);
   connect(&jobs_, &CJobRunner::runningChanged, this, &CFolimDoc::busyChanged);
+  connect(&facts_, &CSortFacts::progress, this, &CFolimDoc::datesProgress);
+  connect(&facts_, &CSortFacts::gathered, this, [this] {
+    StopLoadingThumbnails();
+    if (arrangeList()) showPageOfCurrent();
+  });
 }
 
 CFolimDoc::~CFolimDoc() = default;
@@ -51,16 +56,25 @@ void CFolimDoc::SetDirectory(const QString& dir) {
   // Results of a page still loading refer to the old list: drop them.
   StopLoadingThumbnails();
   m_currentDir = dir;
-  m_entries.clear();
-  m_isRanking = false;
+  m_listed.clear();
+  if (m_isRanking) {
+    m_isRanking = false;
+    if (m_order.key == SortKey::Score) {
+      m_order.key = m_folderOrder.key;
+      m_order.descending = m_folderOrder.descending;
+      emit orderChanged();
+    }
+  }
   ListDirectory(dir);
   emit folderChanged(dir);
 }
 
 void CFolimDoc::ListDirectory(const QString& dir) {
-  std::vector<ImageEntry> listed = listImageEntries(toNativePath(dir), m_includeSubDirs);
-  m_entries.insert(m_entries.end(), std::make_move_iterator(listed.begin()),
-                   std::make_move_iterator(listed.end()));
+  std::vector<ImageEntry> listed =
+      listImageEntries(toNativePath(dir), m_includeSubDirs, ListedNames::Readable);
+  m_listed.insert(m_listed.end(), std::make_move_iterator(listed.begin()),
+                  std::make_move_iterator(listed.end()));
+  arrangeList();
 }
 
 void CFolimDoc::ResetPaging() {
@@ -106,6 +120,7 @@ void CFolimDoc::onThumbnailReady(int position, int index, int baseType, const QI
   if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) return;
   const auto i = static_cast<std::size_t>(index);
   m_entries[i].baseType = static_cast<std::int16_t>(baseType);
+  m_listed[m_listedAt[i]].baseType = m_entries[i].baseType;
   emit thumbnailAdded(position, CaptionOf(i), thumbnail, ToolTipOf(i));
   if (position + 1 < loadTotal_) {
     emit loadProgress(position + 2, loadTotal_);
@@ -117,9 +132,72 @@ void CFolimDoc::onThumbnailReady(int position, int index, int baseType, const QI
 
 void CFolimDoc::ShowRanking(std::vector<ImageEntry> ranking) {
   StopLoadingThumbnails();
-  m_entries = std::move(ranking);
+  m_listed = std::move(ranking);
   m_isRanking = true;
+  m_order.key = SortKey::Score;
+  m_order.descending = true;
+  emit orderChanged();
+  arrangeList();
   ResetPaging();
+}
+
+// --- Order and filter
+
+bool CFolimDoc::SetOrder(const ListOrder& order) {
+  if (order.key == SortKey::Score && !m_isRanking) return false;
+  StopLoadingThumbnails();
+  m_order = order;
+  if (order.key != SortKey::Score) m_folderOrder = order;
+  emit orderChanged();
+  if (arrangeList()) showPageOfCurrent();
+  return true;
+}
+
+bool CFolimDoc::arrangeList() {
+  std::vector<SortFacts> facts;
+  if (NeedsFacts(m_order.key)) {
+    std::vector<std::string> paths;
+    paths.reserve(m_listed.size());
+    for (const ImageEntry& entry : m_listed) paths.push_back(entry.path);
+    std::vector<std::string> missing;
+    facts = facts_.Known(paths, NeedsDatesTaken(m_order.key), &missing);
+    if (!missing.empty()) {
+      // Shown once the dates are in; until then nothing is.
+      facts_.Gather(std::move(missing));
+      m_entries.clear();
+      m_listedAt.clear();
+      emit listChanged(0, static_cast<int>(m_listed.size()));
+      return false;
+    }
+  } else {
+    facts_.Cancel();
+  }
+  // Names are compared as their paths from the listed folder.
+  const QString folder =
+      m_currentDir.endsWith(QLatin1Char('/')) ? m_currentDir : m_currentDir + QLatin1Char('/');
+  std::vector<OrderItem> items(m_listed.size());
+  for (std::size_t i = 0; i < m_listed.size(); ++i) {
+    const QString path = fromNativePath(m_listed[i].path);
+    items[i].name = !m_currentDir.isEmpty() && path.startsWith(folder)
+                        ? path.mid(folder.size())
+                        : path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    items[i].score = m_listed[i].score;
+    if (!facts.empty()) items[i].facts = facts[i];
+  }
+  m_listedAt = OrderItems(items, m_order);
+  m_entries.clear();
+  m_entries.reserve(m_listedAt.size());
+  for (const std::size_t i : m_listedAt) m_entries.push_back(m_listed[i]);
+  emit listChanged(static_cast<int>(m_entries.size()), static_cast<int>(m_listed.size()));
+  return true;
+}
+
+void CFolimDoc::showPageOfCurrent() {
+  m_paging = Paging::ForEntries(m_entries.size());
+  const int current = CurrentEntry();
+  if (current >= 0) m_paging.page = current / ITEMS_PER_PAGE;
+  emit pagingChanged(m_paging.page, m_paging.pageCount);
+  LoadThumbnails();
 }
 
 Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
@@ -131,10 +209,10 @@ Status CFolimDoc::GetDisplayName(const QString& path, QString& name) {
   extension.truncate(kMaxNamePart);
   if (base.size() + extension.size() > kMaxDisplayName) {
     name.clear();
-    return 3;
+    return status::BufferShort;
   }
   name = base + extension;
-  return 0;
+  return status::Success;
 }
 
 QString CFolimDoc::EmptyListHint() const {
@@ -159,11 +237,12 @@ QString CFolimDoc::EmptyListHint() const {
 QString CFolimDoc::CaptionOf(std::size_t i) const {
   const ImageEntry& entry = m_entries[i];
   const QString path = fromNativePath(entry.path);
-  QString caption;
-  GetDisplayName(path, caption);
+  // A name too long to show is left out; the rank or the folder still shows.
+  QString name;
+  QString caption = GetDisplayName(path, name) == status::Success ? name : QString();
   if (m_isRanking) {
-    caption +=
-        QLatin1Char('\n') + tr("#%1  %2").arg(i + 1).arg(QString::number(entry.score, 'f', 3));
+    caption += QLatin1Char('\n') +
+               tr("#%1  %2").arg(m_listedAt[i] + 1).arg(QString::number(entry.score, 'f', 3));
   } else if (m_includeSubDirs && !m_currentDir.isEmpty()) {
     // Which sub-folder it lies in, when that is not the listed one.
     const QString folder = QDir(m_currentDir).relativeFilePath(QFileInfo(path).path());
@@ -350,8 +429,8 @@ void CFolimDoc::refreshIfListed(const QString& savedPath) {
 
 std::vector<ListedImage> CFolimDoc::TakeWorkList() {
   std::vector<ListedImage> items;
-  items.reserve(m_entries.size());
-  for (const ImageEntry& entry : m_entries) {
+  items.reserve(m_listed.size());
+  for (const ImageEntry& entry : m_listed) {
     m_convertNames << fromNativePath(entry.name);
     m_convertPaths << fromNativePath(entry.path);
     items.push_back({entry.name, entry.path});

@@ -1,5 +1,6 @@
 // The one document of the application: the current image, the listed folder
-// with its image files, the paging of that list by 50 thumbnails, the work
+// with its image files, the order and filter of the list shown, the paging
+// of that list by 50 thumbnails, the work
 // list of a batch conversion and the one long job that may run. Widgets
 // call its commands and listen to its signals; it knows no widget.
 #pragma once
@@ -17,7 +18,9 @@
 #include "imageio/listing.h"
 #include "retrieval/search.h"
 #include "shell/job_runner.h"
+#include "shell/list_order.h"
 #include "shell/paging.h"
+#include "shell/sort_facts.h"
 #include "shell/thumbnail_loader.h"
 
 class CFolimDoc : public QObject {
@@ -41,8 +44,10 @@ class CFolimDoc : public QObject {
   void SetIncludeSubDirs(bool include);
   // dir becomes the current folder, listed afresh (no paging).
   void SetDirectory(const QString& dir);
-  // Appends the image files of dir (and of its subfolders, depth first, when
-  // sub-folders are included), ordered by name without regard to case.
+  // Appends the pictures of dir that an image reader takes, RIM files among
+  // them (and of its subfolders, depth first, when sub-folders are
+  // included), ordered by name without regard to case, to the listing; the
+  // list shown follows the order.
   void ListDirectory(const QString& dir);
   // Page 0, page count from the entry count, then the first page loads.
   void ResetPaging();
@@ -55,7 +60,20 @@ class CFolimDoc : public QObject {
   void StopLoadingThumbnails();
   bool IsLoadingThumbnails() const { return loader_.isLoading(); }
   // Replaces the list by a ranking, best first, and shows its first page.
+  // The list is sorted by score, descending, until a folder is listed again
+  // (which goes back to the order it had before).
   void ShowRanking(std::vector<ImageEntry> ranking);
+
+  // --- Order and filter of the list shown
+  // Orders and filters the list shown (entries()), then shows the page that
+  // holds the current image, else the first. Sorting by score is refused
+  // (false) unless the list holds a ranking. An order that needs dates taken
+  // not yet known first reads them in the background (datesProgress): the
+  // list shown stays empty until they are in.
+  bool SetOrder(const ListOrder& order);
+  const ListOrder& order() const { return m_order; }
+  // Dates taken are being read before the list can be shown.
+  bool IsReadingDates() const { return facts_.IsGathering(); }
 
   // --- The current image
   // Row `row` of the page shown becomes the current image.
@@ -116,8 +134,8 @@ class CFolimDoc : public QObject {
   CJobRunner& jobs() { return jobs_; }
   bool IsBusy() const { return jobs_.isRunning(); }
 
-  // The file name with extension of path; status 3 and an empty name when
-  // name and extension together exceed 260 characters.
+  // The file name with extension of path; status::BufferShort and an empty
+  // name when name and extension together exceed 260 characters.
   static Status GetDisplayName(const QString& path, QString& name);
   // What an empty thumbnail list tells the user to do (no folder listed
   // yet, or a folder without pictures); empty while the list has entries.
@@ -127,7 +145,13 @@ class CFolimDoc : public QObject {
   QString ToolTipOf(std::size_t i) const;
 
   // --- The state, changed through the commands above
+  // The list shown: the listing in the order, through the filter. Pages,
+  // rows and steps count in it.
   const std::vector<ImageEntry>& entries() const { return m_entries; }
+  // The list as listed or ranked, before order and filter: the folder in
+  // the platform's order, or the ranking best first. Searches and
+  // conversions take it whole.
+  const std::vector<ImageEntry>& listing() const { return m_listed; }
   const QString& currentDir() const { return m_currentDir; }
   bool includeSubDirs() const { return m_includeSubDirs; }
   const Paging& paging() const { return m_paging; }
@@ -166,6 +190,12 @@ class CFolimDoc : public QObject {
   void currentImageChanged(const QString& path);
   void fullSizeRequested();
   void folderChanged(const QString& dir);
+  // The order or the filter changed (a ranking sorts by score).
+  void orderChanged();
+  // The list shown changed: shown of the listed pictures pass the filter.
+  void listChanged(int shown, int listed);
+  // done of total dates taken read before the list can be shown.
+  void datesProgress(int done, int total);
   void busyChanged(bool busy);
   void saveStarted(const QString& path);
   // failure is empty when path has been written.
@@ -182,8 +212,19 @@ class CFolimDoc : public QObject {
   void finishSaving(const QString& path);
   // A saved file in the listed folder shows up there.
   void refreshIfListed(const QString& savedPath);
+  // Makes the list shown from the listing; false while the dates taken the
+  // order needs are read first.
+  bool arrangeList();
+  // Pages the list shown from the page that holds the current image.
+  void showPageOfCurrent();
 
+  std::vector<ImageEntry> m_listed;
   std::vector<ImageEntry> m_entries;
+  // Of each entry shown, its position in the listing (its rank in a ranking).
+  std::vector<std::size_t> m_listedAt;
+  ListOrder m_order;
+  // The order a folder listing goes back to after a ranking.
+  ListOrder m_folderOrder;
   CImageEx m_currentImage;
   QString m_currentPath;
   CImageEx m_fullSizeImage;
@@ -199,5 +240,6 @@ class CFolimDoc : public QObject {
 
   CThumbnailLoader loader_;
   CJobRunner jobs_;
+  CSortFacts facts_;
   int loadTotal_ = 0;
 };

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMimeData>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <algorithm>
 
@@ -15,6 +17,33 @@
 #include "shell/native_path.h"
 #include "shell/original_image.h"
 #include "shell/progress_dialog.h"
+
+QString ElideCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+  QStringList lines = caption.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = metrics.elidedText(line, Qt::ElideMiddle, width);
+  return lines.join(QLatin1Char('\n'));
+}
+
+namespace {
+
+// Draws each line of a caption on one line of the grid cell, cut in the
+// middle when it is too long, instead of wrapping it into the next line.
+class CaptionDelegate : public QStyledItemDelegate {
+ public:
+  CaptionDelegate(int width, QObject* parent) : QStyledItemDelegate(parent), width_(width) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->features &= ~QStyleOptionViewItem::WrapText;
+    option->text = ElideCaption(option->text, option->fontMetrics, width_);
+  }
+
+ private:
+  int width_;
+};
+
+}  // namespace
 
 CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
     : QListWidget(parent),
@@ -37,6 +66,8 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   setUniformItemSizes(true);
   setWordWrap(true);
   setTextElideMode(Qt::ElideMiddle);
+  // The cell's width less the margins the style leaves around the text.
+  setItemDelegate(new CaptionDelegate(gridSize().width() - 8, this));
   setSelectionMode(QAbstractItemView::SingleSelection);
   setDragEnabled(false);
   // Drops arrive at the viewport, which must take them itself.
@@ -132,7 +163,7 @@ void CListViewEx::DropFiles(const QStringList& paths) {
     return;
   }
   const QString& path = paths.first();
-  if (GetFileKind(toNativePath(path)) == kFileKindNone) {
+  if (!IsImageFileName(toNativePath(path))) {
     showMessage(tr("This is not a image file!"));
     return;
   }

@@ -11,6 +11,12 @@ class CFolimDoc;
 class COriginalImage;
 class CProgressDialog;
 class QLabel;
+class QFontMetrics;
+
+// A caption as the list shows it: each line cut in the middle to fit width
+// pixels, so that both the start of a long name and its end (the part that
+// tells photographs apart, and the extension) stay visible.
+QString ElideCaption(const QString& caption, const QFontMetrics& metrics, int width);
 
 class CListViewEx : public QListWidget {
   Q_OBJECT

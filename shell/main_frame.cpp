@@ -21,6 +21,7 @@
 #include "shell/file_dialogs.h"
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
+#include "shell/info_panel.h"
 #include "shell/job_form.h"
 #include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
@@ -31,6 +32,7 @@
 #include "shell/recent_files.h"
 #include "shell/retrieval_view.h"
 #include "shell/rotation_model.h"
+#include "shell/sort_bar.h"
 #include "shell/tab_view.h"
 #include "shell/tree_view_ex.h"
 
@@ -44,6 +46,7 @@ CMainFrame::CMainFrame(CFolimDoc& doc, CRecentFileList* recent) : doc_(doc), rec
   createPanes();
   createPictureMenu();
   wireDocument();
+  createBrowseControls();
   OnUpdateFrameTitle();
   qApp->installEventFilter(this);
 }
@@ -141,6 +144,7 @@ void CMainFrame::createMenus() {
   view->addAction(toggleStatusBar_);
   view->addSeparator();
   view->addAction(refresh_);
+  viewMenu_ = view;
 
   helpMenu_ = menuBar()->addMenu(tr("&Help"));
   helpMenu_->addAction(keys_);
@@ -310,11 +314,30 @@ void CMainFrame::wireDocument() {
           [](const QString& dir) { QSettings().setValue(QStringLiteral("lastFolder"), dir); });
 }
 
+void CMainFrame::createBrowseControls() {
+  // The information panel, hidden at first; its key shows and hides it.
+  infoPanel_ = new CInfoPanel(doc_, this);
+  addDockWidget(Qt::RightDockWidgetArea, infoPanel_);
+  infoPanel_->hide();
+  QAction* info = infoPanel_->toggleViewAction();
+  info->setText(tr("&Information Panel\tCtrl+I"));
+  info->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  info->setStatusTip(tr("Shows or hides what the selected picture is: size, date taken, camera"));
+
+  sortBar_ = new CSortBar(doc_, this);
+  addToolBar(sortBar_);
+  viewMenu_->addSeparator();
+  viewMenu_->addAction(info);
+  viewMenu_->addMenu(sortBar_->sortMenu());
+  viewMenu_->addAction(sortBar_->filterAction());
+}
+
 bool CMainFrame::restoreLayout() {
   const QSettings settings;
   layoutRestored_ =
       restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
   if (layoutRestored_) {
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
     outer_->restoreState(settings.value(QStringLiteral("window/outerSplitter")).toByteArray());
     inner_->restoreState(settings.value(QStringLiteral("window/innerSplitter")).toByteArray());
     // The panes keep the sizes the user left them at.
@@ -326,6 +349,8 @@ bool CMainFrame::restoreLayout() {
 void CMainFrame::saveLayout() const {
   QSettings settings;
   settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+  // Bars and the information panel: where they are and whether they show.
+  settings.setValue(QStringLiteral("window/state"), saveState());
   settings.setValue(QStringLiteral("window/outerSplitter"), outer_->saveState());
   settings.setValue(QStringLiteral("window/innerSplitter"), inner_->saveState());
 }

@@ -1,13 +1,16 @@
 // The main window: menus, toolbar (Open, Save), status bar, and the panes:
 // the folder tree on the left (25 % of the width), the tab view with the job
-// forms at the top right (42.5 % of the height) above the thumbnail list.
+// forms at the top right (42.5 % of the height) above the thumbnail list;
+// the sort bar under the toolbar, the information panel docked at the right.
 #pragma once
 
 #include <QMainWindow>
 
 class CFolimDoc;
+class CInfoPanel;
 class CListViewEx;
 class CRecentFileList;
+class CSortBar;
 class CTabView;
 class CTreeViewEx;
 class QAction;
@@ -59,6 +62,8 @@ class CMainFrame : public QMainWindow {
   // Every action of the window and of its full-size window (the keys).
   QList<QAction*> allActions() const;
   QMenu* fileMenu() const { return fileMenu_; }
+  CInfoPanel* infoPanel() const { return infoPanel_; }
+  CSortBar* sortBar() const { return sortBar_; }
   QLabel* idleLabel() const { return idle_; }
   QList<QLabel*> indicators() const;
 
@@ -78,6 +83,8 @@ class CMainFrame : public QMainWindow {
   // Full screen, slideshow and turns of the full-size window.
   void createPictureMenu();
   void wireDocument();
+  // The information panel, the sort bar and their View menu items.
+  void createBrowseControls();
   void focusPane(int step);
   void setIndicator(QLabel* label, bool on);
 
@@ -90,6 +97,10 @@ class CMainFrame : public QMainWindow {
   QSplitter* inner_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   QMenu* fileMenu_ = nullptr;
+  QMenu* viewMenu_ = nullptr;
+  // The information panel (a dock) and the sort bar.
+  CInfoPanel* infoPanel_ = nullptr;
+  CSortBar* sortBar_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QAction* open_ = nullptr;
   QAction* save_ = nullptr;

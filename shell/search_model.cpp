@@ -41,7 +41,7 @@ QString CSearchModel::Refusal(const SearchSettings& settings) const {
 bool CSearchModel::NeedsIndex() const {
   const std::int32_t queryBaseType = doc_.currentImage().m_nBaseType;
   if (queryBaseType != kBaseTypePCA && queryBaseType != kBaseTypeICA) return true;
-  for (const ImageEntry& e : doc_.entries())
+  for (const ImageEntry& e : doc_.listing())
     if (!endsInRim(e.name)) return true;
   return false;
 }
@@ -73,7 +73,7 @@ CJobRunner::Work CSearchModel::searchRimFiles(const SearchSettings& settings,
   request.colorMode = settings.colorMode;
   request.colorWeightText = settings.colorPercentText.toStdString();
   request.threads = settings.threads;
-  auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.entries());
+  auto entries = std::make_shared<const std::vector<ImageEntry>>(doc_.listing());
   return [request, entries, run](const CJobRunner::Control& control) {
     SearchRequest cancellable = request;
     cancellable.cancel = control.cancelFlag();

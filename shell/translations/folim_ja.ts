@@ -271,6 +271,168 @@ Choose another folder, or drop a picture here.</source>
     </message>
 </context>
 <context>
+    <name>CImageInfo</name>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 バイト</translation>
+    </message>
+    <message>
+        <source>%1 (%2 bytes)</source>
+        <translation>%1 (%2 バイト)</translation>
+    </message>
+    <message>
+        <source>Colour space</source>
+        <translation>色空間</translation>
+    </message>
+    <message>
+        <source>Patch</source>
+        <translation>パッチ</translation>
+    </message>
+    <message>
+        <source>%1 × %2 pixels</source>
+        <translation>%1 × %2 ピクセル</translation>
+    </message>
+    <message>
+        <source>Dimension</source>
+        <translation>次元</translation>
+    </message>
+    <message>
+        <source>Bases</source>
+        <translation>基底</translation>
+    </message>
+    <message>
+        <source>ICA</source>
+        <translation>ICA</translation>
+    </message>
+    <message>
+        <source>PCA</source>
+        <translation>PCA</translation>
+    </message>
+    <message>
+        <source>Averages section</source>
+        <translation>平均値セクション</translation>
+    </message>
+    <message>
+        <source>Bases section</source>
+        <translation>基底セクション</translation>
+    </message>
+    <message>
+        <source>Coefficients section</source>
+        <translation>係数セクション</translation>
+    </message>
+    <message>
+        <source>1/%1 s</source>
+        <translation>1/%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1° %2</source>
+        <translation>%1° %2</translation>
+    </message>
+    <message>
+        <source>S</source>
+        <translation>南緯</translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation>北緯</translation>
+    </message>
+    <message>
+        <source>W</source>
+        <translation>西経</translation>
+    </message>
+    <message>
+        <source>E</source>
+        <translation>東経</translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation>%1 m</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名前</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>フォルダー</translation>
+    </message>
+    <message>
+        <source>Cannot be read</source>
+        <translation>読み込めません</translation>
+    </message>
+    <message>
+        <source>File size</source>
+        <translation>ファイル サイズ</translation>
+    </message>
+    <message>
+        <source>Dimensions</source>
+        <translation>サイズ</translation>
+    </message>
+    <message>
+        <source>%1 × %2 pixels (%3 megapixels)</source>
+        <translation>%1 × %2 ピクセル (%3 メガピクセル)</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>形式</translation>
+    </message>
+    <message>
+        <source>Date taken</source>
+        <translation>撮影日時</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>カメラ</translation>
+    </message>
+    <message>
+        <source>Lens</source>
+        <translation>レンズ</translation>
+    </message>
+    <message>
+        <source>Exposure time</source>
+        <translation>露出時間</translation>
+    </message>
+    <message>
+        <source>Aperture</source>
+        <translation>絞り値</translation>
+    </message>
+    <message>
+        <source>ISO</source>
+        <translation>ISO 感度</translation>
+    </message>
+    <message>
+        <source>%1 mm</source>
+        <translation>%1 mm</translation>
+    </message>
+    <message>
+        <source>(%1 mm on 35 mm film)</source>
+        <translation>(35 mm 判換算 %1 mm)</translation>
+    </message>
+    <message>
+        <source>Focal length</source>
+        <translation>焦点距離</translation>
+    </message>
+    <message>
+        <source>GPS position</source>
+        <translation>GPS 位置</translation>
+    </message>
+</context>
+<context>
+    <name>CInfoPanel</name>
+    <message>
+        <source>Information</source>
+        <translation>情報</translation>
+    </message>
+    <message>
+        <source>Select a picture to see what it is.</source>
+        <translation>画像を選ぶと、その情報が表示されます。</translation>
+    </message>
+</context>
+<context>
     <name>CJobForm</name>
     <message>
         <source>/ %1 pages</source>
@@ -436,6 +598,14 @@ Choose another folder, or drop a picture here.</source>
     <message>
         <source>Saved %1</source>
         <translation>%1 に保存しました</translation>
+    </message>
+    <message>
+        <source>&amp;Information Panel	Ctrl+I</source>
+        <translation>情報パネル(&amp;I)	Ctrl+I</translation>
+    </message>
+    <message>
+        <source>Shows or hides what the selected picture is: size, date taken, camera</source>
+        <translation>選択した画像の情報 (サイズ、撮影日時、カメラ) の表示/非表示を切り替えます</translation>
     </message>
 </context>
 <context>
@@ -669,6 +839,77 @@ JPEG は画像データをそのまま保ちます (向きのタグだけが変�
     <message>
         <source>%1 was not saved turned: another job is running.</source>
         <translation>%1 は回転して保存されませんでした: 別の処理を実行中です。</translation>
+    </message>
+</context>
+<context>
+    <name>CSortBar</name>
+    <message>
+        <source>&amp;Name</source>
+        <translation>名前(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Date &amp;Taken</source>
+        <translation>撮影日時(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Date &amp;Modified</source>
+        <translation>更新日時(&amp;M)</translation>
+    </message>
+    <message>
+        <source>&amp;Size</source>
+        <translation>サイズ(&amp;S)</translation>
+    </message>
+    <message>
+        <source>S&amp;core</source>
+        <translation>スコア(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Sort Bar</source>
+        <translation>並べ替えバー</translation>
+    </message>
+    <message>
+        <source>Sort by:</source>
+        <translation>並べ替え:</translation>
+    </message>
+    <message>
+        <source>Sort &amp;By</source>
+        <translation>並べ替え(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Best match first, after a search</source>
+        <translation>検索後、一致度の高い順</translation>
+    </message>
+    <message>
+        <source>&amp;Descending</source>
+        <translation>降順(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Sorts from the last to the first</source>
+        <translation>最後から最初の順に並べ替えます</translation>
+    </message>
+    <message>
+        <source>Filter names (*.png, 2023...)</source>
+        <translation>名前で絞り込み (*.png、2023...)</translation>
+    </message>
+    <message>
+        <source>&amp;Filter Names	Ctrl+F</source>
+        <translation>名前で絞り込み(&amp;F)	Ctrl+F</translation>
+    </message>
+    <message>
+        <source>Shows only the pictures whose names hold a text</source>
+        <translation>名前に文字列を含む画像だけを表示します</translation>
+    </message>
+    <message>
+        <source>%1 pictures</source>
+        <translation>%1 枚の画像</translation>
+    </message>
+    <message>
+        <source>%1 of %2 pictures</source>
+        <translation>%2 枚中 %1 枚の画像</translation>
+    </message>
+    <message>
+        <source>Reading the dates taken: %1 of %2</source>
+        <translation>撮影日時を読み込んでいます: %2 個中 %1 個</translation>
     </message>
 </context>
 <context>

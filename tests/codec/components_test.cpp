@@ -55,8 +55,7 @@ struct TempFile {
 Status throughSection(const CRIMComponent& from, CRIMComponent& to) {
   TempFile tmp;
   if (tmp.file == nullptr) return status::CannotOpenFile;
-  Status s = from.writeSection(tmp.file);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(from.writeSection(tmp.file));
   EXPECT_EQ(std::ftell(tmp.file), static_cast<long>(from.sectionSize()));
   std::rewind(tmp.file);
   return to.readSection(tmp.file);

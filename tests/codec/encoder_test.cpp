@@ -262,3 +262,14 @@ TEST(EncoderBasesFile, WrongShapeAndDamagedFiles) {
                  std::string("\x56\x4D\0\0\xFF\xFF\xFF\x7F\xFF\xFF\xFF\x7F\x08\0\0\0", 16));
   EXPECT_NE(readBasesFile(basesPath, stored), 0);  // absurd size, nothing allocated
 }
+
+TEST(EncoderBasesFile, StatusesOfFilesThatCannotServe) {
+  TempDir dir;
+  KPX::Matrix<double> bases(2, 3);
+  for (std::uint32_t k = 0; k < bases.count(); ++k) bases.data()[k] = k;
+  // Missing: learn instead. Not writable: the encoder reports a failed write.
+  EXPECT_EQ(readBasesFile(dir.file("missing.dat"), bases), status::BufferEmpty);
+  EXPECT_EQ(bases.count(), 6u);
+  EXPECT_EQ(writeBasesFile(dir.file("no-folder/bases.dat"), bases), status::WriteFailed);
+  EXPECT_EQ(writeBasesFile(dir.file("bases.dat"), bases), status::Success);
+}

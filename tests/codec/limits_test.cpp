@@ -59,9 +59,9 @@ ChildOutcome readAllInChild(const std::string& path, Status expected) {
     setTraceStream(nullptr);
     CImage image;
     Status s = CRIMCodec().decodeFile(image, path);
-    if (s != expected) return 100 + s;
+    if (s != expected) return 100 + s.code();
     s = CRIMCodec().renderAveragePreview(image, path);
-    if (s != expected) return 100 + s;
+    if (s != expected) return 100 + s.code();
     RIMHeader header;
     CAverage average;
     CBase base;
@@ -69,7 +69,7 @@ ChildOutcome readAllInChild(const std::string& path, Status expected) {
     for (Status r : {readComponentAt(path, average, RimSection::Averages, header),
                      readComponentAt(path, base, RimSection::Bases, header),
                      readComponentAt(path, coeff, RimSection::Coefficients, header)}) {
-      if (r != expected) return 100 + r;
+      if (r != expected) return 100 + r.code();
     }
     return 0;
   });

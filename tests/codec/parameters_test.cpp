@@ -68,6 +68,27 @@ TEST(StatusMessages, FixedTextsByCode) {
   EXPECT_STREQ(statusMessage(-1), "Unknown error occured.\n");
 }
 
+TEST(StatusMessages, NumbersWithoutANamedCodeKeepTheirTexts) {
+  // Nothing produces these any more, but a stored status can still be one.
+  const struct {
+    std::int32_t number;
+    const char* text;
+  } cases[] = {
+      {1, "Folim.exe is already launched.\n"},
+      {5, "Failed in loading cache.\n"},
+      {6, "Failed in storing cache.\n"},
+      {10, "Failed in loading some parameters from config file.\n"},
+      {11, "Failed in storing some parameters to config file.\n"},
+      {24, "Cannot create process anymore.\n"},
+      {25, "This file is not a RIM format file.\n"},
+      {26, "Sorry, this case does not implemented yet.\n"},
+      {28, "Please specify a query image.\n"},
+      {29, "This operation is canceled.\n"},
+      {32, "Too much queries. Operation timed out.\n"},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(statusMessage(c.number), c.text) << c.number;
+}
+
 TEST(Parameters, MissingFileGivesDefaults) {
   expectDefaults(loadFrom("/nonexistent/config.ini"));
   Records r;
@@ -87,7 +108,8 @@ TEST(Parameters, DerivedAverageStep) {
   EXPECT_EQ(deriveAverageQuantizeStep(1, 8), 1u);
   EXPECT_EQ(deriveAverageQuantizeStep(120, 4), 20u);
   TempDir dir;
-  writeFileBytes(dir.file("c.ini"), "[Common]\nPatchWidth=8\n[Compression]\nCoeffQuantizeStep=40\n");
+  writeFileBytes(dir.file("c.ini"),
+                 "[Common]\nPatchWidth=8\n[Compression]\nCoeffQuantizeStep=40\n");
   EXPECT_EQ(loadFrom(dir.file("c.ini")).compression.AverageQuantizeStep, 3u);
 }
 
@@ -98,7 +120,7 @@ TEST(Parameters, MissingKeysStoreTheirMarkers) {
   r.common.ColorSpace = 2;
   r.learning.ConversionCondition = 0.5;
   loadConversionParameters(dir.file("c.ini"), r.common, r.learning, r.compression);
-  EXPECT_EQ(r.common.ColorSpace, 2);                 // unchanged
+  EXPECT_EQ(r.common.ColorSpace, 2);                      // unchanged
   EXPECT_DOUBLE_EQ(r.learning.ConversionCondition, 0.5);  // unchanged
   EXPECT_EQ(r.common.PatchWidth, 0xFFFFFFFFu);
   EXPECT_EQ(r.common.PatchHeight, 0xFFFFFFFFu);
@@ -172,13 +194,14 @@ TEST(Parameters, HostileFilesDoNotCrash) {
   writeFileBytes(dir.file("garbage.ini"), garbage);
   loadFrom(dir.file("garbage.ini"));
 
-  std::string huge = "[Common]\nPatchWidth=" + std::string(200000, '9') + "\nColorSpace=" +
-                     std::string(100000, 'R') + "\n[Learning]\nConversionCondition=" +
-                     std::string(5000, '1') + "\nDimensionReduction\nMaxIterations=\n";
+  std::string huge = "[Common]\nPatchWidth=" + std::string(200000, '9') +
+                     "\nColorSpace=" + std::string(100000, 'R') +
+                     "\n[Learning]\nConversionCondition=" + std::string(5000, '1') +
+                     "\nDimensionReduction\nMaxIterations=\n";
   writeFileBytes(dir.file("huge.ini"), huge);
   const Records r = loadFrom(dir.file("huge.ini"));
   EXPECT_EQ(r.learning.DimensionReduction, 0xFFFFFFFFu);  // key without '=' is missing
-  EXPECT_EQ(r.learning.MaxIterations, 0u);  // empty value is not a number: 0
+  EXPECT_EQ(r.learning.MaxIterations, 0u);                // empty value is not a number: 0
 
   writeFileBytes(dir.file("nosection.ini"), "PatchWidth=4\n");
   EXPECT_EQ(loadFrom(dir.file("nosection.ini")).common.PatchWidth, 0xFFFFFFFFu);

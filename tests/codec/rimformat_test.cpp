@@ -223,10 +223,9 @@ void copyMatrix(KPX::Matrix<double>& to, const KPX::Matrix<double>& from) {
 // Codes the decoded components of a read file again with the parameters
 // and steps the file carries.
 Status reencode(CRIMCodec& read, CRIMCodec& out) {
-  Status s = read.average.decode(true);
-  if (s == status::Success) s = read.base.decode(false);
-  if (s == status::Success) s = read.coeff.decode(false);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(read.average.decode(true));
+  FOLIM_RETURN_IF_ERROR(read.base.decode(false));
+  FOLIM_RETURN_IF_ERROR(read.coeff.decode(false));
   copyMatrix(out.average, read.average);
   copyMatrix(out.base, read.base);
   copyMatrix(out.coeff, read.coeff);
@@ -238,8 +237,7 @@ Status reencode(CRIMCodec& read, CRIMCodec& out) {
     to[i]->mode = from[i]->mode;
     to[i]->parameters.precisionBits = from[i]->parameters.precisionBits;
     to[i]->parameters.maxZeroRun = from[i]->parameters.maxZeroRun;
-    s = to[i]->encode();
-    if (s != status::Success) return s;
+    FOLIM_RETURN_IF_ERROR(to[i]->encode());
   }
   out.header = read.header;
   return status::Success;

@@ -133,7 +133,7 @@ Outcome runJob(Target target, const std::string& sourceDir, unsigned jobs,
   outcome.cancelled = report.cancelled;
   for (const ConversionResult& r : report.files)
     outcome.files.push_back(std::string(r.ok ? "ok " : "failed ") + r.source + " " +
-                            relative(r.output) + " " + std::to_string(r.status) + " " +
+                            relative(r.output) + " " + std::to_string(r.status.code()) + " " +
                             relative(r.reason));
   for (const auto& entry : std::filesystem::directory_iterator(out.path()))
     outcome.written[entry.path().filename().string()] = readFileBytes(entry.path().string());

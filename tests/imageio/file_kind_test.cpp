@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 TEST(FileKind, EveryExtensionOfTheTable) {
   const std::pair<const char*, int> table[] = {
       {"a.bmp", 1},  {"a.gif", 2},  {"a.jpg", 3},  {"a.jpeg", 3}, {"a.png", 4},  {"a.ico", 5},
@@ -32,4 +36,20 @@ TEST(FileKind, ShortNamesAreComparedWhole) {
   // Exactly three letters is a whole-name match.
   EXPECT_EQ(GetFileKind("png"), 4);
   EXPECT_EQ(GetFileKind("peg"), 0);
+}
+
+TEST(FileKind, TheWindowListsEveryFormatQtReadsAndRim) {
+  const std::vector<std::string>& readable = readableImageExtensions();
+  for (const char* extension : {"webp", "tif", "tiff", "gif", "png", "bmp", "jpg", "jpeg"})
+    EXPECT_NE(std::find(readable.begin(), readable.end(), extension), readable.end()) << extension;
+  // Lower case, sorted, each once: looked up by binary search.
+  EXPECT_TRUE(std::is_sorted(readable.begin(), readable.end()));
+  EXPECT_EQ(std::adjacent_find(readable.begin(), readable.end()), readable.end());
+  const std::pair<const char*, bool> table[] = {
+      {"a.webp", true}, {"A.WEBP", true},      {"a.TIFF", true}, {"a.gif", true},
+      {"a.png", true},  {"a.bmp", true},       {"a.jpeg", true}, {"a.Jpg", true},
+      {"a.rim", true},  {"a.pcx", true},       {"a.txt", false}, {"webp", false},
+      {"a.", false},    {"a.webp.bak", false}, {"notes", false}, {"", false},
+  };
+  for (const auto& [name, listed] : table) EXPECT_EQ(IsImageFileName(name), listed) << name;
 }

@@ -56,3 +56,19 @@ TEST(Listing, SymbolicLinkLoopsEndAndMissingFoldersListNothing) {
   EXPECT_TRUE(listImageFiles(dir.file("missing"), true).empty());
   EXPECT_TRUE(listImageFiles(dir.file("sub/a.png"), false).empty());
 }
+
+TEST(Listing, TheWindowListsEveryReadableFormatTheBatchJobsTheirKindsOnly) {
+  TempDir dir;
+  for (const char* name : {"a.webp", "b.tif", "c.gif", "d.png", "e.bmp", "f.JPG", "g.rim", "h.txt"})
+    writeFileBytes(dir.file(name), "x");
+  EXPECT_EQ(
+      names(listImageFiles(dir.path(), false, nullptr, ListedNames::Readable)),
+      (std::vector<std::string>{"a.webp", "b.tif", "c.gif", "d.png", "e.bmp", "f.jpg", "g.rim"}));
+  // What the conversions take stays as it was: WebP is not one of the kinds.
+  EXPECT_EQ(names(listImageFiles(dir.path(), false)),
+            (std::vector<std::string>{"b.tif", "c.gif", "d.png", "e.bmp", "f.jpg", "g.rim"}));
+  const std::vector<ImageEntry> entries =
+      listImageEntries(dir.path(), false, ListedNames::Readable);
+  ASSERT_EQ(entries.size(), 7u);
+  EXPECT_EQ(entries[0].path, dir.file("a.webp"));
+}

@@ -72,11 +72,11 @@ class HostileRim : public ::testing::TestWithParam<HostileCase> {
 
 TEST_P(HostileRim, CostsAThumbnailOrAScaledReadLittle) {
   const HostileCase& c = GetParam();
-  expectRead(runReadProbe({"thumbnail", path, "128"}), c.thumbnail, 128, false, "thumbnail");
+  expectRead(runReadProbe({"thumbnail", path, "128"}), c.thumbnail.code(), 128, false, "thumbnail");
   // The window's thumbnails draw them the same way.
   expectRead(runReadProbe({"window", path, "128"}), c.thumbnail == 0 ? 0 : 1, 128, false,
              "window thumbnail");
-  expectRead(runReadProbe({"scaled", path, "128", "128", "128"}), c.scaled, 128, true,
+  expectRead(runReadProbe({"scaled", path, "128", "128", "128"}), c.scaled.code(), 128, true,
              "scaled read");
 }
 

@@ -217,6 +217,8 @@ TEST_P(NamedIndexFile, IsUsedOnlyWhenItIsAFolimIndexOrEmpty) {
   }
   EXPECT_NE(error.find("Folim index"), std::string::npos) << error;
   EXPECT_NE(error.find("left as it is"), std::string::npos) << error;
+  // Refused for what it is, before it is ever read as a damaged index.
+  EXPECT_EQ(error.find("damaged"), std::string::npos) << error;
   // Untouched, and nothing made beside it.
   EXPECT_EQ(readFileBytes(file), bytes);
   for (const char* suffix : {".damaged", "-journal", "-wal", "-shm"})

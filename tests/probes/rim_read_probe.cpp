@@ -116,14 +116,15 @@ int main(int argc, char** argv) {
   if (mode == "run") {
     result = runChild(argv + 2, peak, used);
   } else if (mode == "thumbnail") {
-    result = imageio::renderRimThumbnail(argv[2], std::atoi(argv[3]), image);
+    result = imageio::renderRimThumbnail(argv[2], std::atoi(argv[3]), image).code();
   } else if (mode == "window") {
     image = imageio::makeThumbnailPicture(argv[2], std::atoi(argv[3]));
     result = image.isNull() ? 1 : 0;
   } else if (mode == "scaled" && argc == 6) {
     const std::uint64_t budget = std::strtoull(argv[5], nullptr, 10) << 20;
     result = imageio::readRimScaled(argv[2], QSize(std::atoi(argv[3]), std::atoi(argv[4])), image,
-                                    imageio::ReadBudget::ofMemory(budget));
+                                    imageio::ReadBudget::ofMemory(budget))
+                 .code();
   } else if (mode == "plugin" && argc == 7) {
     result = readThroughPlugin(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]),
                                std::atoi(argv[6]), image);

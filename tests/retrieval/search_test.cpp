@@ -197,10 +197,11 @@ TEST(SearchScoring, WeightsCombineTheMeasuresAndUnreadableTargetsScoreMinusOne) 
   ColorSimilarity color;
   color.resolution = 4;
   color.mode = 0;
-  color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, dir.file("q.rim"));
+  ASSERT_EQ(color.ComputeFeatures(color.queryBlockMeans, color.queryHistogram, dir.file("q.rim")),
+            status::Success);
   EdgeSimilarity edge;
   edge.baseLimit = 96;
-  edge.SetQuery(dir.file("q.rim"));
+  ASSERT_EQ(edge.SetQuery(dir.file("q.rim")), status::Success);
   const double e = edge.Compare(dir.file("a.rim"));
   const double c = color.Compare(dir.file("a.rim"));
   const double cNoBases = color.Compare(dir.file("nobases.rim"));

@@ -64,8 +64,7 @@ Status writeStretchedRim(const std::string& path, const StretchedRimOptions& o) 
   small.coefficients.resize(2, o.dimension);
   KPX::fill(small.coefficients, static_cast<double>(o.coefficient));
   small.coeffMode = o.coeffMode;
-  const Status s = writeSyntheticRim(path, small);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(writeSyntheticRim(path, small));
 
   std::string bytes = readFileBytes(path);
   putU32(bytes, 8, o.height);

@@ -31,10 +31,9 @@ Status writeSyntheticRim(const std::string& path, const SyntheticRim& rim) {
   compression.BasePrecisionBit = rim.basePrecisionBits;
   compression.PrecisionBit = rim.precisionBits;
   compression.MaxZeroRun = rim.maxZeroRun;
-  Status s = codec.average.setCompressionParameters(compression);
-  if (s == status::Success) s = codec.base.setCompressionParameters(compression);
-  if (s == status::Success) s = codec.coeff.setCompressionParameters(compression);
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(codec.average.setCompressionParameters(compression));
+  FOLIM_RETURN_IF_ERROR(codec.base.setCompressionParameters(compression));
+  FOLIM_RETURN_IF_ERROR(codec.coeff.setCompressionParameters(compression));
 
   copyInto(codec.average, rim.averages);
   copyInto(codec.base, rim.bases);
@@ -46,17 +45,16 @@ Status writeSyntheticRim(const std::string& path, const SyntheticRim& rim) {
   codec.base.mode = rim.baseMode;
   codec.coeff.mode = rim.coeffMode;
 
-  s = codec.average.encode();
-  if (s == status::Success) s = codec.base.encode();
-  if (s == status::Success) s = codec.coeff.encode();
-  if (s != status::Success) return s;
+  FOLIM_RETURN_IF_ERROR(codec.average.encode());
+  FOLIM_RETURN_IF_ERROR(codec.base.encode());
+  FOLIM_RETURN_IF_ERROR(codec.coeff.encode());
 
   CImage source;
   if (!source.Create(static_cast<int>(rim.width), static_cast<int>(rim.height), 24))
     return status::UnknownError;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return status::CannotOpenFile;
-  s = codec.writeHeader(file, source);
+  Status s = codec.writeHeader(file, source);
   if (s == status::Success) s = codec.writeSections(file);
   std::fclose(file);
   return s;
