@@ -105,7 +105,7 @@ TEST_F(KeysDialogTest, ListsEveryKeyOfTheWindow) {
   for (const char* key :
        {"Ctrl+O",   "Ctrl+S", "Ctrl+N", "F5",  "F1",    "F6",        "Shift+F6", "F11",
         "Shift+F5", "Ctrl+L", "Ctrl+R", "Esc", "Space", "Backspace", "Left",     "Right",
-        "Up",       "Down",   "+",      "-",   "0",     "1"}) {
+        "Up",       "Down",   "+",      "-",   "0",     "1",         "Ctrl+I",   "Ctrl+F"}) {
     EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
   }
   EXPECT_EQ(frame->keysAction()->shortcut(), QKeySequence(Qt::Key_F1));
