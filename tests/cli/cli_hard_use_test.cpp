@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "codec/rim_codec.h"
+#include "support/non_regular_files.h"
 #include "support/run_program.h"
-#include "support/special_files.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;

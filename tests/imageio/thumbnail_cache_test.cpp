@@ -21,9 +21,9 @@
 #include "codec/base_type.h"
 #include "imageio/image_ex.h"
 #include "imageio/thumbnail_cache.h"
+#include "support/non_regular_files.h"
 #include "support/rim_files.h"
 #include "support/small_rim.h"
-#include "support/special_files.h"
 #include "support/test_support.h"
 
 using imageio::ThumbnailCache;

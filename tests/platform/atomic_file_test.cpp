@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 #include "support/test_support.h"
 
 using testing_support::readFileBytes;

@@ -9,7 +9,7 @@
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell_fixture.h"
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 
 namespace shell_testing {
 namespace {

@@ -20,7 +20,7 @@
 #include "shell/thumbnail_loader.h"
 #include "shell/tree_view_ex.h"
 #include "shell_fixture.h"
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 
 namespace shell_testing {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "support/non_regular_files.h"
 #include "support/rim_files.h"
 #include "support/run_program.h"
-#include "support/special_files.h"
 #include "support/test_support.h"
 
 using testing_support::binPath;

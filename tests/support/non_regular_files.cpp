@@ -1,4 +1,4 @@
-#include "support/special_files.h"
+#include "support/non_regular_files.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
