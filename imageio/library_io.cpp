@@ -123,6 +123,7 @@ bool loadThroughReader(const std::string& path, CImage& image, std::string* erro
   QFile file;
   QByteArray format;
   if (!openForImageReader(path, file, format, error)) return false;
+  const bool gif = file.peek(3) == "GIF";
   QImageReader reader(&file, format);
   // Photographs are shown and converted upright, as their orientation tag
   // says.
@@ -151,7 +152,16 @@ bool loadThroughReader(const std::string& path, CImage& image, std::string* erro
       reader.setScaledSize(stored);
     }
   }
-  QImage decoded = reader.read();
+  QImage decoded;
+  // GIF pictures are read as 32-bit pixels and then become palette images.
+  const imageio::DirectRead direct =
+      reduction == 1 && !gif ? imageio::readIntoRaster(reader, announced, image, decoded)
+                             : imageio::DirectRead::Unsuitable;
+  if (direct == imageio::DirectRead::Done) {
+    if (load != nullptr) *load = {announced.width(), announced.height(), reduction};
+    return true;
+  }
+  if (direct == imageio::DirectRead::Unsuitable) decoded = reader.read();
   if (decoded.isNull()) {
     setError(error, reader.errorString().toStdString());
     return false;

@@ -87,6 +87,38 @@ bool rasterFromQImage(const QImage& source, CImage& target) {
   return true;
 }
 
+DirectRead readIntoRaster(QImageReader& reader, const QSize& size, CImage& target,
+                          QImage& decoded) {
+  target.Destroy();
+  if (!size.isValid() || size.isEmpty()) return DirectRead::Unsuitable;
+  if (reader.autoTransform() && reader.transformation() != QImageIOHandler::TransformationNone)
+    return DirectRead::Unsuitable;
+  const QImage::Format format = reader.imageFormat();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32)
+    return DirectRead::Unsuitable;
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(size.width()) * static_cast<std::uint64_t>(size.height());
+  if (pixels > codecLimits().maxPixels) return DirectRead::Unsuitable;
+  // Over the host's limit Qt refuses the picture itself, with its own words.
+  const int limitMegabytes = QImageReader::allocationLimit();
+  if (limitMegabytes > 0 && pixels * 4 > (std::uint64_t{1} << 20) * limitMegabytes)
+    return DirectRead::Unsuitable;
+  // A negative height: top-down rows, as QImage lays them out.
+  const unsigned flags = format == QImage::Format_ARGB32 ? CImage::kCreateAlpha : 0u;
+  if (!target.Create(size.width(), -size.height(), 32, flags)) return DirectRead::Unsuitable;
+  // Qt's readers decode into an image of the right size and format as it
+  // stands, here the raster's own pixels.
+  QImage view(target.GetBits(), size.width(), size.height(), target.GetPitch(), format);
+  const bool read = reader.read(&view);
+  if (read && view.constBits() == target.GetBits() && view.size() == size &&
+      view.format() == format)
+    return DirectRead::Done;
+  target.Destroy();
+  if (!read) return DirectRead::Failed;
+  decoded = view;
+  return DirectRead::Decoded;
+}
+
 QImage qimageFromRaster(const CImage& source) {
   if (source.IsNull()) return QImage();
   const int width = source.GetWidth();

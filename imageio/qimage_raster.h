@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QImageReader>
 
 #include "codec/raster.h"
 
@@ -14,6 +15,20 @@ namespace imageio {
 // are copied to the colour table. False (target empty) for a null source,
 // one over the raster pixel limit, or memory exhaustion.
 bool rasterFromQImage(const QImage& source, CImage& target);
+
+// What reading a picture straight into a raster came to.
+enum class DirectRead {
+  Unsuitable,  // nothing read: the reader's format needs converting, or a turn is asked for
+  Done,        // the raster holds the picture
+  Decoded,     // the reader made an image of its own, handed back to be copied
+  Failed,      // the reader failed; its errorString() says why
+};
+
+// Reads the picture of the announced size into a fresh top-down raster when
+// the reader announces a format the raster keeps as it is (32-bit RGB, with
+// or without alpha) and no turn: the decoder then writes the raster's rows
+// itself, with no full-size image in between to copy.
+DirectRead readIntoRaster(QImageReader& reader, const QSize& size, CImage& target, QImage& decoded);
 
 // A deep copy of the raster as a QImage of the matching format (4-bit
 // rasters become 8-bit indexed). Null for an empty raster.

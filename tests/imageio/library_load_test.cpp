@@ -238,3 +238,35 @@ TEST(LibraryLoad, ImagesOverThePixelLimitAreRefusedBeforeDecoding) {
   codecLimits().maxPixels = saved;
   EXPECT_TRUE(LoadWithImageLibrary(corpusPath("aqua.jpg"), image));
 }
+
+TEST(LibraryLoad, ReadingStraightIntoTheRaster) {
+  TempDir dir;
+  const std::string png = testing_support::readFileBytes(corpusPath("ladybird.png"));
+  // The header announces the picture, the data behind it is cut short.
+  writeFileBytes(dir.file("cut.png"), png.substr(0, png.size() / 3));
+  struct Case {
+    std::string path;
+    imageio::DirectRead outcome;
+  };
+  const Case cases[] = {
+      {corpusPath("aqua.jpg"), imageio::DirectRead::Done},
+      {corpusPath("ladybird.png"), imageio::DirectRead::Done},
+      {corpusPath("yellowflower.gif"), imageio::DirectRead::Unsuitable},
+      {dir.file("cut.png"), imageio::DirectRead::Failed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    QImageReader reader(QString::fromStdString(c.path));
+    CImage raster;
+    QImage decoded;
+    ASSERT_EQ(imageio::readIntoRaster(reader, reader.size(), raster, decoded), c.outcome);
+    if (c.outcome != imageio::DirectRead::Done) {
+      EXPECT_TRUE(raster.IsNull());
+      continue;
+    }
+    // Top-down rows, as Qt wrote them, with the file's pixels.
+    EXPECT_GT(raster.GetPitch(), 0);
+    EXPECT_EQ(raster.GetBPP(), 32);
+    expectSamePixels(raster, QImage(QString::fromStdString(c.path)));
+  }
+}
