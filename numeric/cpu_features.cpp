@@ -9,7 +9,9 @@ VectorLevel detect() {
   __builtin_cpu_init();
   if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma"))
     return VectorLevel::Portable;
-  return __builtin_cpu_supports("avx512f") ? VectorLevel::Avx512 : VectorLevel::Avx2;
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
+             ? VectorLevel::Avx512
+             : VectorLevel::Avx2;
 }
 
 std::atomic<VectorLevel>& selected() {

@@ -10,7 +10,7 @@ namespace KPX {
 enum class VectorLevel {
   Portable,  // baseline x86-64: products and sums rounded apart
   Avx2,      // AVX2 with fused multiply-add
-  Avx512,    // AVX-512 Foundation besides
+  Avx512,    // AVX-512 Foundation and Byte/Word besides
 };
 
 // The best level this processor runs.

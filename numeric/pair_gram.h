@@ -1,8 +1,8 @@
 // The Gram matrix (sums of products of columns) of byte-valued data in
 // integer arithmetic: exact, so it does not depend on the order of the sums,
 // the thread count or the instruction set. Rows of data are handed over in
-// pairs, packed as 16-bit values, so that one AVX2 multiply-add of pairs
-// (vpmaddwd) does 16 multiply-adds; the 32-bit sums are flushed into 64-bit
+// pairs, packed as 16-bit values, so that one multiply-add of pairs
+// (vpmaddwd) does 16 multiply-adds in AVX2, 32 in AVX-512; the 32-bit sums are flushed into 64-bit
 // ones before they can overflow.
 #pragma once
 
@@ -39,6 +39,8 @@ class PairGram {
 
   std::uint32_t m_;
   std::uint32_t stride_;
+  // The 32-bit kernel of the level in force at construction; null below AVX2.
+  void (*add32_)(const std::uint32_t*, std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t*);
   bool vector_;
   std::uint32_t pending_ = 0;         // pairs in the 32-bit sums
   std::vector<std::int32_t> sums32_;  // stride x stride (vector form)

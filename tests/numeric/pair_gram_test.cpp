@@ -1,4 +1,4 @@
-// The integer Gram sums, vector and portable, against a plain 64-bit sum of
+// The integer Gram sums, at every vector level, against a plain 64-bit sum of
 // products, past the point where the 32-bit sums must be flushed.
 #include <gtest/gtest.h>
 
@@ -34,13 +34,7 @@ class PairGramSums : public ::testing::TestWithParam<Case> {};
 
 TEST_P(PairGramSums, EqualThePlainSumsOfProducts) {
   const Case& c = GetParam();
-  KPX::PairGram vector(c.m);
-  KPX::PairGram portable = [&] {
-    const numeric_test::LevelScope scope(KPX::VectorLevel::Portable);
-    return KPX::PairGram(c.m);
-  }();
-  ASSERT_EQ(vector.stride(), portable.stride());
-  const std::uint32_t stride = vector.stride();
+  const std::uint32_t stride = KPX::PairGram(c.m).stride();
   ASSERT_GE(stride, c.m);
   // Rows of data (two per pair; the last pair of odd counts has a zero row).
   std::vector<std::uint32_t> packed(static_cast<std::size_t>(c.pairs) * stride, 0);
@@ -59,21 +53,26 @@ TEST_P(PairGramSums, EqualThePlainSumsOfProducts) {
       for (std::uint32_t j = i; j < c.m; ++j)
         expected[i * c.m + j] += low[i] * low[j] + high[i] * high[j];
   }
-  // Handed over in uneven pieces, and the vector sums split in two merged halves.
-  KPX::PairGram second(c.m);
-  const std::uint32_t half = c.pairs / 2;
-  vector.add(packed.data(), half / 3);
-  vector.add(packed.data() + static_cast<std::size_t>(half / 3) * stride, half - half / 3);
-  second.add(packed.data() + static_cast<std::size_t>(half) * stride, c.pairs - half);
-  vector.merge(second);
-  portable.add(packed.data(), c.pairs);
-  const std::vector<std::int64_t>& v = vector.upper();
-  const std::vector<std::int64_t>& q = portable.upper();
-  for (std::uint32_t i = 0; i < c.m; ++i) {
-    for (std::uint32_t j = i; j < c.m; ++j) {
-      ASSERT_EQ(v[i * stride + j], expected[i * c.m + j]) << i << ", " << j;
-      ASSERT_EQ(q[i * stride + j], expected[i * c.m + j]) << i << ", " << j;
-    }
+  // Every level the processor runs gives the exact sums, with the same row
+  // layout.
+  for (KPX::VectorLevel level :
+       {KPX::VectorLevel::Portable, KPX::VectorLevel::Avx2, KPX::VectorLevel::Avx512}) {
+    if (!KPX::vectorLevelSupported(level)) continue;
+    SCOPED_TRACE(KPX::vectorLevelName(level));
+    const numeric_test::LevelScope scope(level);
+    KPX::PairGram first(c.m);
+    KPX::PairGram second(c.m);
+    ASSERT_EQ(first.stride(), stride);
+    // Handed over in uneven pieces, and the sums split in two merged halves.
+    const std::uint32_t half = c.pairs / 2;
+    first.add(packed.data(), half / 3);
+    first.add(packed.data() + static_cast<std::size_t>(half / 3) * stride, half - half / 3);
+    second.add(packed.data() + static_cast<std::size_t>(half) * stride, c.pairs - half);
+    first.merge(second);
+    const std::vector<std::int64_t>& v = first.upper();
+    for (std::uint32_t i = 0; i < c.m; ++i)
+      for (std::uint32_t j = i; j < c.m; ++j)
+        ASSERT_EQ(v[i * stride + j], expected[i * c.m + j]) << i << ", " << j;
   }
 }
 
