@@ -3,10 +3,10 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
+#include "numeric/vector_tanh.h"
 
 namespace KPX {
 namespace {
@@ -161,11 +161,7 @@ void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u
         for (std::uint32_t r = 0; r < rows; r += kMaxTileRows)
           tile(std::min(kMaxTileRows, rows - r), k, zb + r * ld, ld, 1, panel,
                y.data() + static_cast<std::size_t>(r) * kWidth, false);
-        // The library's tangent: a vector form would round differently, and
-        // FastICA's path through its saddle points amplifies differences of
-        // one unit in the last place into other bases.
-        for (std::size_t e = 0; e < static_cast<std::size_t>(rows) * kWidth; ++e)
-          y[e] = std::tanh(y[e]);
+        tanhInPlace(y.data(), static_cast<std::size_t>(rows) * kWidth);
         addDerivativeSums(y.data(), rows, dsum.data() + t * kWidth);
         double* out = ut.data() + t * k * kWidth;
         for (std::uint32_t j = 0; j < k; j += kMaxTileRows)

@@ -20,7 +20,8 @@ constexpr std::uint32_t kIcaTileComponents = 8;
 // the sums over n), each step a fused multiply-add from the AVX2 level on or
 // a multiply and an add at the portable level: the same chains as
 // multiplyRowsInto and accumulateAtB, so the same results bit for bit as
-// those products at the same vector level. Components are shared among the
+// those products at the same vector level. The tangents are tanhInPlace's
+// (numeric/vector_tanh.h). Components are shared among the
 // threads: results do not depend on the thread count. Throws MatrixException
 // when memory runs out.
 void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
