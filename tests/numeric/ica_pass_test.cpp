@@ -104,27 +104,30 @@ TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
   }
 }
 
-TEST(IcaSums, TileEqualsFusedChains) {
-  const LevelScope fused(VectorLevel::Avx2);
-  if (!fused.selected()) GTEST_SKIP() << "no AVX2 and FMA";
+TEST(IcaSums, TileEqualsFusedChainsAtEveryFusedLevel) {
   constexpr std::uint32_t kc = 37;
   const Matrix<double> a = randomMatrix(6, kc, 3);
   const Matrix<double> b = randomMatrix(kc, KPX::kIcaTileComponents, 4);
   const Matrix<double> start = randomMatrix(6, KPX::kIcaTileComponents, 5);
-  for (std::uint32_t m = 1; m <= 6; ++m) {
-    for (bool accumulate : {false, true}) {
-      Matrix<double> c(start);
-      KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate);
-      for (std::uint32_t r = 0; r < m; ++r) {
-        for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q) {
-          double expected = accumulate ? start[r][q] : 0.0;
-          for (std::uint32_t p = 0; p < kc; ++p) expected = std::fma(a[r][p], b[p][q], expected);
-          EXPECT_EQ(c[r][q], expected) << "m " << m << " row " << r << " col " << q;
+  for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
+    const LevelScope fused(level);
+    if (!fused.selected()) continue;
+    SCOPED_TRACE(KPX::vectorLevelName(level));
+    for (std::uint32_t m = 1; m <= 6; ++m) {
+      for (bool accumulate : {false, true}) {
+        Matrix<double> c(start);
+        KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate);
+        for (std::uint32_t r = 0; r < m; ++r) {
+          for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q) {
+            double expected = accumulate ? start[r][q] : 0.0;
+            for (std::uint32_t p = 0; p < kc; ++p) expected = std::fma(a[r][p], b[p][q], expected);
+            EXPECT_EQ(c[r][q], expected) << "m " << m << " row " << r << " col " << q;
+          }
         }
-      }
-      for (std::uint32_t r = m; r < 6; ++r) {
-        for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q)
-          EXPECT_EQ(c[r][q], start[r][q]) << "row " << r << " is past m " << m;
+        for (std::uint32_t r = m; r < 6; ++r) {
+          for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q)
+            EXPECT_EQ(c[r][q], start[r][q]) << "row " << r << " is past m " << m;
+        }
       }
     }
   }
