@@ -12,7 +12,10 @@ namespace KPX {
 namespace {
 
 constexpr std::uint32_t kWidth = kIcaTileComponents;
-constexpr std::uint32_t kMaxTileRows = 6;
+// Rows a tile call takes: twelve 512-bit accumulators keep both AVX-512
+// multiply-add units busy; the AVX2 tile takes them six at a time.
+constexpr std::uint32_t kMaxTileRows = 12;
+constexpr std::uint32_t kAvx2TileRows = 6;
 // Rows of Z whose projections, tangents and products stay in the cache.
 constexpr std::uint32_t kBlockRows = 240;
 
@@ -53,17 +56,17 @@ __attribute__((target("avx512f"))) void tileAvx512(std::uint32_t kc, const doubl
                                                    std::size_t aRow, std::size_t aStep,
                                                    const double* b, double* c, bool accumulate) {
   __m512d acc[M];
-#pragma GCC unroll 8
+#pragma GCC unroll 12
   for (std::uint32_t r = 0; r < M; ++r)
     acc[r] = accumulate ? _mm512_loadu_pd(c + r * kWidth) : _mm512_setzero_pd();
   for (std::uint32_t p = 0; p < kc; ++p) {
     const __m512d bv = _mm512_loadu_pd(b + static_cast<std::size_t>(p) * kWidth);
     const double* ap = a + static_cast<std::size_t>(p) * aStep;
-#pragma GCC unroll 8
+#pragma GCC unroll 12
     for (std::uint32_t r = 0; r < M; ++r)
       acc[r] = _mm512_fmadd_pd(_mm512_set1_pd(ap[r * aRow]), bv, acc[r]);
   }
-#pragma GCC unroll 8
+#pragma GCC unroll 12
   for (std::uint32_t r = 0; r < M; ++r) _mm512_storeu_pd(c + r * kWidth, acc[r]);
 }
 
@@ -111,6 +114,12 @@ __attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::ui
 // The AVX2 tile for any m.
 void tileAvx2Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
                   std::size_t aStep, const double* b, double* c, bool accumulate) {
+  if (m > kAvx2TileRows) {
+    tileAvx2<kAvx2TileRows>(kc, a, aRow, aStep, b, c, accumulate);
+    tileAvx2Rows(m - kAvx2TileRows, kc, a + kAvx2TileRows * aRow, aRow, aStep, b,
+                 c + kAvx2TileRows * kWidth, accumulate);
+    return;
+  }
   switch (m) {
     case 1:
       tileAvx2<1>(kc, a, aRow, aStep, b, c, accumulate);
@@ -135,6 +144,15 @@ void tileAvx2Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_
 
 void tileAvx512Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
                     std::size_t aStep, const double* b, double* c, bool accumulate) {
+  if (m == kMaxTileRows) {
+    tileAvx512<kMaxTileRows>(kc, a, aRow, aStep, b, c, accumulate);
+    return;
+  }
+  if (m > 6) {
+    tileAvx512<6>(kc, a, aRow, aStep, b, c, accumulate);
+    tileAvx512Rows(m - 6, kc, a + 6 * aRow, aRow, aStep, b, c + 6 * kWidth, accumulate);
+    return;
+  }
   switch (m) {
     case 1:
       tileAvx512<1>(kc, a, aRow, aStep, b, c, accumulate);

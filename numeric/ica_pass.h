@@ -30,7 +30,7 @@ void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u
 // The tile both products use: c (m x 8, row stride 8) = sum over p < kc of
 // a[r * aRow + p * aStep] * b[p * 8 + col], one chain per element in
 // increasing p, added to c's contents when accumulate is set, at the vector
-// level in force. m is 1 to 6.
+// level in force. m is 1 to 12.
 void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
              std::size_t aStep, const double* b, double* c, bool accumulate);
 

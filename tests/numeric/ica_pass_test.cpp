@@ -21,7 +21,7 @@ using numeric_test::ThreadScope;
 namespace {
 
 // Shapes that cut blocks, tiles and tile rows short: rows not a multiple of
-// 6 or of the block, components not a multiple of the tile width.
+// 12 or of the block, components not a multiple of the tile width.
 struct Shape {
   std::uint32_t rows;
   std::uint32_t k;
@@ -106,14 +106,15 @@ TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
 
 TEST(IcaSums, TileEqualsFusedChainsAtEveryFusedLevel) {
   constexpr std::uint32_t kc = 37;
-  const Matrix<double> a = randomMatrix(6, kc, 3);
+  constexpr std::uint32_t kRows = 12;  // the most a tile call takes
+  const Matrix<double> a = randomMatrix(kRows, kc, 3);
   const Matrix<double> b = randomMatrix(kc, KPX::kIcaTileComponents, 4);
-  const Matrix<double> start = randomMatrix(6, KPX::kIcaTileComponents, 5);
+  const Matrix<double> start = randomMatrix(kRows, KPX::kIcaTileComponents, 5);
   for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
     const LevelScope fused(level);
     if (!fused.selected()) continue;
     SCOPED_TRACE(KPX::vectorLevelName(level));
-    for (std::uint32_t m = 1; m <= 6; ++m) {
+    for (std::uint32_t m = 1; m <= kRows; ++m) {
       for (bool accumulate : {false, true}) {
         Matrix<double> c(start);
         KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate);
@@ -124,7 +125,7 @@ TEST(IcaSums, TileEqualsFusedChainsAtEveryFusedLevel) {
             EXPECT_EQ(c[r][q], expected) << "m " << m << " row " << r << " col " << q;
           }
         }
-        for (std::uint32_t r = m; r < 6; ++r) {
+        for (std::uint32_t r = m; r < kRows; ++r) {
           for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q)
             EXPECT_EQ(c[r][q], start[r][q]) << "row " << r << " is past m " << m;
         }
