@@ -38,9 +38,11 @@ class Recorder : public IndexedSearchObserver {
   std::string lastIndexing;
 };
 
-class SearchPipeline : public IndexFixture {
+class SearchPipelineBase : public IndexFixture {
  protected:
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (unsigned i = 0; i < 6; ++i) files.push_back(writeRim("p" + std::to_string(i) + ".rim", i));
   }
 
@@ -92,8 +94,10 @@ class SearchPipeline : public IndexFixture {
   Recorder recorder;
   int listings = 0;
 };
+using SearchPipeline = OnBothIndexes<SearchPipelineBase>;
+FOLIM_ON_BOTH_INDEXES(SearchPipeline);
 
-TEST_F(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
+TEST_P(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
   const IndexedSearchResult result = run(request(files[2]));
   ASSERT_EQ(result.outcome, IndexedSearchOutcome::Ranked);
   ASSERT_EQ(result.ranking.size(), files.size());
@@ -109,7 +113,7 @@ TEST_F(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
   EXPECT_EQ(rowsInIndex(), files.size());
 }
 
-TEST_F(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
+TEST_P(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
   IndexedSearchRequest r = request(files[0]);
   r.folder = folder.path() + "/./";
   const IndexedSearchResult result = run(r);
@@ -119,7 +123,7 @@ TEST_F(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
     EXPECT_EQ(e.path.compare(0, folder.path().size() + 3, folder.path() + "/./"), 0) << e.path;
 }
 
-TEST_F(SearchPipeline, WithoutRefreshTheIndexIsRankedAsItStands) {
+TEST_P(SearchPipeline, WithoutRefreshTheIndexIsRankedAsItStands) {
   IndexedSearchRequest r = request(files[1]);
   r.refresh = false;
   IndexedSearchResult result = run(r);
@@ -147,7 +151,7 @@ struct DropCase {
   std::size_t rowsAfter;
 };
 
-class DamagedRows : public SearchPipeline, public ::testing::WithParamInterface<DropCase> {};
+class DamagedRows : public SearchPipelineBase, public ::testing::WithParamInterface<DropCase> {};
 
 TEST_P(DamagedRows, AreDroppedAndLearnedAgainByTheRefresh) {
   const DropCase& c = GetParam();
@@ -173,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutRefresh, DamagedRows,
                                                     6},
                                            DropCase{false, {"ranking", "dropped 2"}, 4, 4}));
 
-TEST_F(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
+TEST_P(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
   files.push_back(folder.file("broken.rim"));
   writeFileBytes(files.back(), "RF but not a RIM file");
   const IndexedSearchResult result = run(request(files[3]));
@@ -184,7 +188,7 @@ TEST_F(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
   EXPECT_EQ(result.ranking.back().score, -1.0);
 }
 
-TEST_F(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
+TEST_P(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
   const std::string query = store.file("junk.rim");
   writeFileBytes(query, "not a picture");
   const IndexedSearchResult result = run(request(query));
@@ -196,7 +200,7 @@ TEST_F(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
   EXPECT_EQ(rowsInIndex(), files.size());
 }
 
-TEST_F(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
+TEST_P(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
   const std::string query = store.file("ica.rim");
   ASSERT_EQ(synthetic::write(query, synthetic::randomRim(synthetic::header(96, 80, 8, 24, 1), 3)),
             0);
@@ -205,7 +209,7 @@ TEST_F(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
   EXPECT_TRUE(result.ranking.empty());
 }
 
-TEST_F(SearchPipeline, AStopEndsItWithNothingToShow) {
+TEST_P(SearchPipeline, AStopEndsItWithNothingToShow) {
   const std::atomic<bool> stop{true};
   IndexedSearchRequest r = request(files[0]);
   r.stop = &stop;
