@@ -149,6 +149,8 @@ struct Refusal {
   const char* cause;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* os) { *os << refusal.what; }
+
 class CliPostgresRefusal : public CliPostgres, public ::testing::WithParamInterface<Refusal> {};
 
 // A server that cannot be used fails the command as a damaged file does
