@@ -20,6 +20,7 @@ bool worthRetrying(const std::string& state) {
   return state == "40P01" || state == "40001" || state == "23503" || state == "23505";
 }
 constexpr int kRetries = 50;
+constexpr int kReconnects = 2;
 
 // A server that does not answer is given up after this many seconds, unless
 // the connection string says otherwise.
@@ -258,16 +259,16 @@ bool PostgresIndex::prepareSchema() {
   Params lock;
   lock.integer(kIndexApplicationId);
   if (!Result(run("SELECT pg_advisory_xact_lock($1::bigint)", lock))) return fail({});
-  Result tables(run("SELECT to_regclass('folim.version') IS NOT NULL,"
-                    " to_regclass('folim.entries') IS NOT NULL",
-                    Params()));
+  Result tables(
+      run("SELECT to_regclass('folim.version') IS NOT NULL,"
+          " to_regclass('folim.entries') IS NOT NULL",
+          Params()));
   if (!tables) return fail({});
   const bool hasVersion = *PQgetvalue(tables.r, 0, 0) != 0;
   const bool hasEntries = *PQgetvalue(tables.r, 0, 1) != 0;
   if (!hasVersion && hasEntries)
     return fail("the schema folim of the database is not a Folim index; it is left as it is");
-  if (!hasVersion && !command(kCreateSchema))
-    return fail("cannot make the index: " + error_);
+  if (!hasVersion && !command(kCreateSchema)) return fail("cannot make the index: " + error_);
   Result version(run("SELECT max(version) FROM folim.version", Params()));
   if (!version) return fail({});
   if (PQgetisnull(version.r, 0, 0)) return fail("the index has no schema version");
@@ -323,9 +324,10 @@ bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& param
   p.bytes(PathRangeLow(dir));
   p.bytes(PathRangeHigh(dir));
   p.text(params);
-  Result r(run("SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
-               " AND status != 0 ORDER BY path",
-               p));
+  Result r(
+      run("SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
+          " AND status != 0 ORDER BY path",
+          p));
   if (!r) return false;
   for (int i = 0; i < PQntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
   return true;
@@ -360,8 +362,8 @@ bool PostgresIndex::queue(Write write) {
   return Commit();
 }
 
-bool PostgresIndex::Put(const std::string& path, const std::string& params,
-                        const FileStamp& stamp, std::int32_t status, const Signature* signature) {
+bool PostgresIndex::Put(const std::string& path, const std::string& params, const FileStamp& stamp,
+                        std::int32_t status, const Signature* signature) {
   Write w;
   w.kind = Write::Put;
   w.path = path;
@@ -457,24 +459,30 @@ bool PostgresIndex::send(const Write& w) {
 }
 
 // Sends the kept writes in one transaction, again after a pause when
-// another machine's transaction broke it. Writes of rows in the order of
-// their paths take the rows' locks in one order on every machine, which
-// keeps deadlocks rare.
+// another machine's transaction broke it. Rows stored in the order of their
+// paths take their locks in one order on every machine, which keeps
+// deadlocks rare.
 bool PostgresIndex::sendAll() {
   if (pending_.empty()) return true;
-  std::stable_sort(pending_.begin(), pending_.end(), [](const Write& a, const Write& b) {
-    return a.kind == Write::Put && b.kind == Write::Put && a.path < b.path;
-  });
-  std::minstd_rand random(static_cast<unsigned>(
-      std::chrono::steady_clock::now().time_since_epoch().count()));
+  if (std::all_of(pending_.begin(), pending_.end(),
+                  [](const Write& w) { return w.kind == Write::Put; }))
+    std::sort(pending_.begin(), pending_.end(),
+              [](const Write& a, const Write& b) { return a.path < b.path; });
+  std::minstd_rand random(
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int attempt = 0;; ++attempt) {
     bool ok = begin();
     for (std::size_t i = 0; ok && i < pending_.size(); ++i) ok = send(pending_[i]);
     if (ok && end("COMMIT")) return true;
     const std::string error = error_, state = state_;
+    // A connection the server dropped is made again (by the rollback) and
+    // the batch sent whole: the server rolled back what it had of it, and a
+    // batch that reached it all the same writes the same rows again.
+    const bool dropped = PQstatus(conn_) == CONNECTION_BAD;
     end("ROLLBACK");
     error_ = error;
-    if (!worthRetrying(state) || attempt == kRetries) return false;
+    if (dropped ? attempt >= kReconnects : !worthRetrying(state) || attempt == kRetries)
+      return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % (10 + 10 * attempt)));
   }
 }
@@ -489,9 +497,10 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
   p.bytes(PathRangeHigh(dir));
   p.text(params);
   p.integer(learning);
-  Result r(run("SELECT id, path, compact FROM folim.entries WHERE path >= $1 AND path < $2"
-               " AND params = $3 AND status = 0 AND learning = $4",
-               p));
+  Result r(
+      run("SELECT id, path, compact FROM folim.entries WHERE path >= $1 AND path < $2"
+          " AND params = $3 AND status = 0 AND learning = $4",
+          p));
   if (!r) return false;
   const int n = PQntuples(r.r);
   rows.reserve(static_cast<std::size_t>(n));

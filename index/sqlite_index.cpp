@@ -10,8 +10,8 @@
 
 #include "index/index_file.h"
 #include "index/index_schema.h"
-#include "index/signature_index.h"
 #include "index/signature_blob.h"
+#include "index/signature_index.h"
 #include "index/sqlite_statement.h"
 
 namespace {
@@ -270,7 +270,7 @@ bool SqliteIndex::ensureWal() {
 }
 
 bool SqliteIndex::Open(const std::string& file, IndexOwner owner, std::string& notice,
-                          std::string& error) {
+                       std::string& error) {
   close();
   file_ = file;
   owner_ = owner;
@@ -296,7 +296,7 @@ bool SqliteIndex::Open(const std::string& file, IndexOwner owner, std::string& n
 // opening, a file that reads well now is such a new index; once opened,
 // damage found later is told from a new index by the file's identity.
 bool SqliteIndex::moveAsideAndCreate(const std::string& reason, bool force, std::string& notice,
-                                        std::string& error) {
+                                     std::string& error) {
   close();
   damaged_ = false;
   unsigned long long device = 0, inode = 0;
@@ -341,7 +341,7 @@ bool SqliteIndex::moveAsideAndCreate(const std::string& reason, bool force, std:
 }
 
 bool SqliteIndex::RowsUnder(const std::string& dir, const std::string& params,
-                               std::vector<IndexRow>& rows) {
+                            std::vector<IndexRow>& rows) {
   rows.clear();
   IndexStatement s(prepare("SELECT id, path, " FOLIM_STAMP_COLUMNS ", status FROM entries"
                            " WHERE path >= ?1 AND path < ?2 AND params = ?3 ORDER BY path"));
@@ -377,7 +377,7 @@ bool SqliteIndex::Find(const std::string& path, const std::string& params, Index
 }
 
 bool SqliteIndex::FailedUnder(const std::string& dir, const std::string& params,
-                                 std::vector<std::string>& paths) {
+                              std::vector<std::string>& paths) {
   paths.clear();
   IndexStatement s(
       prepare("SELECT path FROM entries WHERE path >= ?1 AND path < ?2 AND params = ?3"
@@ -396,7 +396,7 @@ bool SqliteIndex::Commit() { return exec("COMMIT"); }
 bool SqliteIndex::Rollback() { return exec("ROLLBACK"); }
 
 bool SqliteIndex::Put(const std::string& path, const std::string& params, const FileStamp& stamp,
-                         std::int32_t status, const Signature* signature) {
+                      std::int32_t status, const Signature* signature) {
   IndexStatement s(prepare(
       "INSERT INTO entries (path, params, " FOLIM_STAMP_COLUMNS
       ", status, learning, compact)"
@@ -473,8 +473,8 @@ bool SqliteIndex::DropRows(const std::vector<std::int64_t>& ids) {
 }
 
 bool SqliteIndex::LoadCompact(const std::string& dir, const std::string& params,
-                                 std::uint16_t learning, std::vector<CompactRow>& rows,
-                                 std::vector<std::int64_t>& damaged) {
+                              std::uint16_t learning, std::vector<CompactRow>& rows,
+                              std::vector<std::int64_t>& damaged) {
   rows.clear();
   damaged.clear();
   IndexStatement s(

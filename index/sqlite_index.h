@@ -53,8 +53,7 @@ class SqliteIndex : public IndexBackEnd {
   bool DropRows(const std::vector<std::int64_t>& ids) override;
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
-  bool LoadSignature(std::int64_t id, Signature& signature,
-                     bool* databaseError = nullptr) override;
+  bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
 
   const std::string& lastError() const override { return error_; }
   // Whether SQLite found the file damaged since it was opened (then

@@ -58,8 +58,8 @@ TEST_F(CliPostgres, SearchAndDuplicatesPrintWhatTheyPrintFromAnIndexFile) {
   for (const std::vector<std::string>& command :
        {std::vector<std::string>{"search", "--no-refresh", query, folder},
         std::vector<std::string>{"search", "--no-refresh", "--shortlist", "3", query, folder},
-        std::vector<std::string>{"search", "--no-refresh", "--json", "--color-mode", "block",
-                                 query, folder},
+        std::vector<std::string>{"search", "--no-refresh", "--json", "--color-mode", "block", query,
+                                 folder},
         std::vector<std::string>{"duplicates", "--no-refresh", "--threshold", "0.4", folder}}) {
     std::vector<std::string> fromFile = command, fromServer = command;
     fromFile.insert(fromFile.begin() + 1, {"--index", file});
@@ -109,10 +109,9 @@ TEST_F(CliPostgres, ThreeProcessesOnOverlappingFoldersEndWithOneRowPerPicture) {
       synthetic::writeRandomRim(library.file(std::string(sub) + "/" + std::to_string(i) + ".rim"),
                                 0, static_cast<unsigned>(i * 3 + sub[0]));
   }
-  const std::vector<std::vector<std::string>> parts = {
-      {"--recursive", library.path()},
-      {library.file("a"), library.file("b")},
-      {library.file("c"), library.file("b")}};
+  const std::vector<std::vector<std::string>> parts = {{"--recursive", library.path()},
+                                                       {library.file("a"), library.file("b")},
+                                                       {library.file("c"), library.file("b")}};
   std::vector<pid_t> pids;
   for (std::size_t k = 0; k < parts.size(); ++k) {
     std::vector<std::string> args = {"index", "--jobs", "2", "--index", database_};
@@ -130,8 +129,8 @@ TEST_F(CliPostgres, ThreeProcessesOnOverlappingFoldersEndWithOneRowPerPicture) {
   std::string notice, error;
   ASSERT_TRUE(index.Open(database_, notice, error)) << error;
   std::vector<IndexRow> rows;
-  ASSERT_TRUE(index.RowsUnder(library.path(),
-                              signatureParametersKey(currentSignatureParameters()), rows));
+  ASSERT_TRUE(
+      index.RowsUnder(library.path(), signatureParametersKey(currentSignatureParameters()), rows));
   std::set<std::string> paths;
   for (const IndexRow& row : rows) {
     paths.insert(row.path);
@@ -170,28 +169,28 @@ TEST_P(CliPostgresRefusal, FailsTheCommandWithTheServersWords) {
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, CliPostgresRefusal,
-    ::testing::Values(
-        Refusal{"NoServer",
-                [](testing_support::PostgresServer&, const std::string& dir) {
-                  return "host=" + dir + " dbname=photos";
-                },
-                "Is the server running"},
-        Refusal{"WrongPassword",
-                [](testing_support::PostgresServer& server, const std::string&) {
-                  std::string error;
-                  EXPECT_TRUE(server.run("postgres",
-                                         "DO $$BEGIN CREATE ROLE keeper LOGIN PASSWORD 'right';"
-                                         " EXCEPTION WHEN duplicate_object THEN NULL; END$$",
-                                         error))
-                      << error;
-                  return server.connection("postgres", "keeper", "wrong");
-                },
-                "password authentication failed"},
-        Refusal{"NoDatabase",
-                [](testing_support::PostgresServer& server, const std::string&) {
-                  return server.connection("no_such_database");
-                },
-                "does not exist"}),
+    ::testing::Values(Refusal{"NoServer",
+                              [](testing_support::PostgresServer&, const std::string& dir) {
+                                return "host=" + dir + " dbname=photos";
+                              },
+                              "Is the server running"},
+                      Refusal{"WrongPassword",
+                              [](testing_support::PostgresServer& server, const std::string&) {
+                                std::string error;
+                                EXPECT_TRUE(server.run(
+                                    "postgres",
+                                    "DO $$BEGIN CREATE ROLE keeper LOGIN PASSWORD 'right';"
+                                    " EXCEPTION WHEN duplicate_object THEN NULL; END$$",
+                                    error))
+                                    << error;
+                                return server.connection("postgres", "keeper", "wrong");
+                              },
+                              "password authentication failed"},
+                      Refusal{"NoDatabase",
+                              [](testing_support::PostgresServer& server, const std::string&) {
+                                return server.connection("no_such_database");
+                              },
+                              "does not exist"}),
     [](const ::testing::TestParamInfo<Refusal>& p) { return std::string(p.param.what); });
 
 }  // namespace

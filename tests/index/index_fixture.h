@@ -111,9 +111,7 @@ class OnBothIndexes : public Fixture, public ::testing::WithParamInterface<Index
 #define FOLIM_ON_BOTH_INDEXES(suite) \
   INSTANTIATE_TEST_SUITE_P(, suite, BothIndexKinds(), IndexKindName)
 
-inline auto BothIndexKinds() {
-  return ::testing::Values(IndexKind::Sqlite, IndexKind::Postgres);
-}
+inline auto BothIndexKinds() { return ::testing::Values(IndexKind::Sqlite, IndexKind::Postgres); }
 inline std::string IndexKindName(const ::testing::TestParamInfo<IndexKind>& info) {
   return PrintToString(info.param);
 }

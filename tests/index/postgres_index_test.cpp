@@ -30,8 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
     Names, IndexName,
     ::testing::Values(NameCase{"postgresql://folim@nas/photos", true},
                       NameCase{"postgres://nas:5433/photos?sslmode=require", true},
-                      NameCase{"host=nas dbname=photos", true},
-                      NameCase{"dbname=photos", true},
+                      NameCase{"host=nas dbname=photos", true}, NameCase{"dbname=photos", true},
                       NameCase{"user=folim host=/run/postgresql", true},
                       NameCase{"port=5433\tdbname=photos", true},
                       NameCase{"/home/me/.cache/folim/index.sqlite", false},
@@ -82,8 +81,7 @@ TEST_F(PostgresIndexTest, ANewerSchemaIsLeftAlone) {
   std::string error;
   ASSERT_TRUE(server->run(database(), "UPDATE folim.version SET version = 99", error)) << error;
   error = openError(indexFile());
-  EXPECT_NE(error.find("made by a newer version of Folim (schema 99)"), std::string::npos)
-      << error;
+  EXPECT_NE(error.find("made by a newer version of Folim (schema 99)"), std::string::npos) << error;
   // Nothing was changed: with the version put back, the row is there.
   ASSERT_TRUE(server->run(database(), "UPDATE folim.version SET version = 1", error)) << error;
   SignatureIndex index;
@@ -96,8 +94,8 @@ TEST_F(PostgresIndexTest, ANewerSchemaIsLeftAlone) {
 TEST_F(PostgresIndexTest, AnotherProgramsSchemaOfTheSameNameIsLeftAlone) {
   std::string reason, error;
   testing_support::PostgresServer* server = testing_support::PostgresServer::Get(reason);
-  ASSERT_TRUE(server->run(database(), "CREATE SCHEMA folim; CREATE TABLE folim.entries (x int)",
-                          error))
+  ASSERT_TRUE(
+      server->run(database(), "CREATE SCHEMA folim; CREATE TABLE folim.entries (x int)", error))
       << error;
   error = openError(indexFile());
   EXPECT_NE(error.find("not a Folim index"), std::string::npos) << error;
@@ -203,6 +201,40 @@ TEST_F(PostgresIndexTest, ThreadsWritingTheSameRowsInOppositeOrdersEndWithOneRow
     Signature back;
     EXPECT_TRUE(index.LoadSignature(row.id, back)) << row.path;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The server ends the connection between two batches (a restart, a network
+// cut): the next batch connects again and is stored whole, and a refresh
+// finds what was stored.
+TEST_F(PostgresIndexTest, ABatchAfterADroppedConnectionConnectsAgain) {
+  std::vector<std::string> files;
+  for (unsigned i = 0; i < 4; ++i) files.push_back(writeRim(std::to_string(i) + ".rim", i));
+  SignatureIndex index;
+  open(index);
+  const Signature s = signatureOf(7);
+  ASSERT_TRUE(index.Put(files[0], "test", stampOf(1, 1), 0, &s));
+  std::string reason, error;
+  testing_support::PostgresServer* server = testing_support::PostgresServer::Get(reason);
+  ASSERT_TRUE(server->run("postgres",
+                          "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                          " WHERE datname = '" +
+                              database() + "'",
+                          error))
+      << error;
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Put(files[1], "test", stampOf(1, 1), 0, &s));
+  ASSERT_TRUE(index.Put(files[2], "test", stampOf(1, 1), 0, &s));
+  EXPECT_TRUE(index.Commit()) << index.lastError();
+  const RefreshCounts counts = refresh(index, files);
+  EXPECT_EQ(counts.refreshed, 3u);
+  EXPECT_EQ(counts.added, 1u);
+  std::vector<IndexRow> rows;
+  ASSERT_TRUE(index.RowsUnder(folder.path(), "test", rows));
+  EXPECT_EQ(rows.size(), 4u);
 }
 
 }  // namespace

@@ -52,8 +52,9 @@ PostgresServer* PostgresServer::Get(std::string& reason) {
     return nullptr;
   }
   if (!PostgresBinariesInstalled()) {
-    reason = failure = "no PostgreSQL server binaries under /usr/lib/postgresql (Debian package "
-                       "postgresql): the tests of the index on a server are skipped";
+    reason = failure =
+        "no PostgreSQL server binaries under /usr/lib/postgresql (Debian package "
+        "postgresql): the tests of the index on a server are skipped";
     return nullptr;
   }
   // The test run's shared server, when it runs.

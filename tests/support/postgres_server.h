@@ -34,15 +34,14 @@ class PostgresServer {
 
 // Skips the running test when there are no PostgreSQL server binaries,
 // fails it when they are there but no server starts; else the server.
-#define FOLIM_POSTGRES_SERVER_OR_SKIP(server)                            \
-  std::string server##Reason;                                           \
-  testing_support::PostgresServer* server =                             \
-      testing_support::PostgresServer::Get(server##Reason);             \
-  if (server == nullptr) {                                               \
-    if (testing_support::PostgresBinariesInstalled())                    \
-      FAIL() << server##Reason;                                          \
-    else                                                                 \
-      GTEST_SKIP() << server##Reason;                                    \
+#define FOLIM_POSTGRES_SERVER_OR_SKIP(server)                                                     \
+  std::string server##Reason;                                                                     \
+  testing_support::PostgresServer* server = testing_support::PostgresServer::Get(server##Reason); \
+  if (server == nullptr) {                                                                        \
+    if (testing_support::PostgresBinariesInstalled())                                             \
+      FAIL() << server##Reason;                                                                   \
+    else                                                                                          \
+      GTEST_SKIP() << server##Reason;                                                             \
   }
 
 bool PostgresBinariesInstalled();
