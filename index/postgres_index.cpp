@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "index/index_schema.h"
+#include "index/postgres_statement.h"
 #include "index/signature_blob.h"
 
 namespace {
@@ -45,33 +46,6 @@ std::string oneLine(const char* message) {
 
 void ignoreNotice(void*, const char*) {}
 
-// An integer column of a binary result: big-endian, 2, 4 or 8 bytes.
-std::int64_t integerAt(const PGresult* r, int row, int column) {
-  const auto* p = reinterpret_cast<const unsigned char*>(PQgetvalue(r, row, column));
-  const int n = PQgetlength(r, row, column);
-  std::uint64_t v = 0;
-  for (int i = 0; i < n; ++i) v = v << 8 | p[i];
-  if (n < 8 && n > 0 && (p[0] & 0x80) != 0) v |= ~std::uint64_t{0} << (8 * n);  // sign
-  return static_cast<std::int64_t>(v);
-}
-
-std::string bytesAt(const PGresult* r, int row, int column) {
-  return std::string(PQgetvalue(r, row, column),
-                     static_cast<std::size_t>(PQgetlength(r, row, column)));
-}
-
-// The stamp from column i on; false when the row only knows its size and
-// modification time (change time and inode NULL).
-bool stampAt(const PGresult* r, int row, int i, FileStamp& v) {
-  v.size = integerAt(r, row, i);
-  v.mtime = integerAt(r, row, i + 1);
-  v.mtimeNsec = integerAt(r, row, i + 2);
-  v.ctime = integerAt(r, row, i + 3);
-  v.ctimeNsec = integerAt(r, row, i + 4);
-  v.inode = integerAt(r, row, i + 5);
-  return !PQgetisnull(r, row, i + 3) && !PQgetisnull(r, row, i + 5);
-}
-
 #define FOLIM_STAMP_COLUMNS "size, mtime, mtime_ns, ctime, ctime_ns, inode"
 
 // Version 1 of the schema: the tables of the SQLite file's version 2, and
@@ -100,56 +74,7 @@ constexpr const char* kCreateSchema =
 
 }  // namespace
 
-// One statement's parameters: integers and text as text, bytes as bytes.
-class PostgresIndex::Params {
- public:
-  void text(std::string v) { add(std::move(v), 0); }
-  void integer(std::int64_t v) { text(std::to_string(v)); }
-  void bytes(std::string v) { add(std::move(v), 1); }
-  void bytes(const std::vector<std::uint8_t>& v) { bytes(std::string(v.begin(), v.end())); }
-  void null() {
-    add({}, 0);
-    nulls_.back() = true;
-  }
-  void stamp(const FileStamp& v) {
-    for (const std::int64_t x : {v.size, v.mtime, v.mtimeNsec, v.ctime, v.ctimeNsec, v.inode})
-      integer(x);
-  }
-  PGresult* exec(PGconn* conn, const char* sql) const {
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-      values.push_back(nulls_[i] ? nullptr : values_[i].data());
-      lengths.push_back(static_cast<int>(values_[i].size()));
-    }
-    return PQexecParams(conn, sql, static_cast<int>(values_.size()), nullptr, values.data(),
-                        lengths.data(), formats_.data(), 1);
-  }
-
- private:
-  void add(std::string v, int format) {
-    values_.push_back(std::move(v));
-    formats_.push_back(format);
-    nulls_.push_back(false);
-  }
-  std::vector<std::string> values_;
-  std::vector<int> formats_;
-  std::vector<bool> nulls_;
-};
-
-namespace {
-
-// A result, cleared when it goes out of scope.
-struct Result {
-  explicit Result(PGresult* result) : r(result) {}
-  ~Result() { PQclear(r); }
-  Result(const Result&) = delete;
-  Result& operator=(const Result&) = delete;
-  explicit operator bool() const { return r != nullptr; }
-  PGresult* r;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 std::string ConnectionForDisplay(const std::string& connection) {
   PQconninfoOption* options = PQconninfoParse(connection.c_str(), nullptr);
@@ -181,7 +106,7 @@ void PostgresIndex::close() {
 // Runs one statement; null (error_ and state_ set) when it failed. A
 // connection the server dropped is made again, but never inside a
 // transaction: the rest of it would be written without the beginning.
-PGresult* PostgresIndex::run(const char* sql, const Params& params) {
+PGresult* PostgresIndex::run(const char* sql, const PgParams& params) {
   if (conn_ == nullptr) {
     error_ = "the index is not open";
     return nullptr;
@@ -208,7 +133,7 @@ bool PostgresIndex::command(const char* sql) {
     return false;
   }
   if (PQstatus(conn_) == CONNECTION_BAD && !inTransaction_) PQreset(conn_);
-  return Result(checked(PQexec(conn_, sql))).r != nullptr;
+  return PgResult(checked(PQexec(conn_, sql))).r != nullptr;
 }
 
 bool PostgresIndex::begin() {
@@ -256,20 +181,20 @@ bool PostgresIndex::prepareSchema() {
     if (!why.empty()) error_ = std::move(why);
     return false;
   };
-  Params lock;
+  PgParams lock;
   lock.integer(kIndexApplicationId);
-  if (!Result(run("SELECT pg_advisory_xact_lock($1::bigint)", lock))) return fail({});
-  Result tables(
+  if (!PgResult(run("SELECT pg_advisory_xact_lock($1::bigint)", lock))) return fail({});
+  PgResult tables(
       run("SELECT to_regclass('folim.version') IS NOT NULL,"
           " to_regclass('folim.entries') IS NOT NULL",
-          Params()));
+          PgParams()));
   if (!tables) return fail({});
   const bool hasVersion = *PQgetvalue(tables.r, 0, 0) != 0;
   const bool hasEntries = *PQgetvalue(tables.r, 0, 1) != 0;
   if (!hasVersion && hasEntries)
     return fail("the schema folim of the database is not a Folim index; it is left as it is");
   if (!hasVersion && !command(kCreateSchema)) return fail("cannot make the index: " + error_);
-  Result version(run("SELECT max(version) FROM folim.version", Params()));
+  PgResult version(run("SELECT max(version) FROM folim.version", PgParams()));
   if (!version) return fail({});
   if (PQgetisnull(version.r, 0, 0)) return fail("the index has no schema version");
   const std::int64_t found = integerAt(version.r, 0, 0);
@@ -281,13 +206,13 @@ bool PostgresIndex::prepareSchema() {
 bool PostgresIndex::RowsUnder(const std::string& dir, const std::string& params,
                               std::vector<IndexRow>& rows) {
   rows.clear();
-  Params p;
+  PgParams p;
   p.bytes(PathRangeLow(dir));
   p.bytes(PathRangeHigh(dir));
   p.text(params);
-  Result r(run("SELECT id, path, " FOLIM_STAMP_COLUMNS ", status FROM folim.entries"
-               " WHERE path >= $1 AND path < $2 AND params = $3 ORDER BY path",
-               p));
+  PgResult r(run("SELECT id, path, " FOLIM_STAMP_COLUMNS ", status FROM folim.entries"
+                 " WHERE path >= $1 AND path < $2 AND params = $3 ORDER BY path",
+                 p));
   if (!r) return false;
   const int n = PQntuples(r.r);
   rows.reserve(static_cast<std::size_t>(n));
@@ -303,12 +228,12 @@ bool PostgresIndex::RowsUnder(const std::string& dir, const std::string& params,
 }
 
 bool PostgresIndex::Find(const std::string& path, const std::string& params, IndexRow& row) {
-  Params p;
+  PgParams p;
   p.bytes(path);
   p.text(params);
-  Result r(run("SELECT id, " FOLIM_STAMP_COLUMNS
-               ", status FROM folim.entries WHERE path = $1 AND params = $2",
-               p));
+  PgResult r(run("SELECT id, " FOLIM_STAMP_COLUMNS
+                 ", status FROM folim.entries WHERE path = $1 AND params = $2",
+                 p));
   if (!r || PQntuples(r.r) == 0) return false;
   row.id = integerAt(r.r, 0, 0);
   row.path = path;
@@ -320,11 +245,11 @@ bool PostgresIndex::Find(const std::string& path, const std::string& params, Ind
 bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& params,
                                 std::vector<std::string>& paths) {
   paths.clear();
-  Params p;
+  PgParams p;
   p.bytes(PathRangeLow(dir));
   p.bytes(PathRangeHigh(dir));
   p.text(params);
-  Result r(
+  PgResult r(
       run("SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
           " AND status != 0 ORDER BY path",
           p));
@@ -409,7 +334,7 @@ bool PostgresIndex::DropRows(const std::vector<std::int64_t>& ids) {
 }
 
 bool PostgresIndex::send(const Write& w) {
-  Params p;
+  PgParams p;
   switch (w.kind) {
     case Write::Put: {
       p.bytes(w.path);
@@ -421,39 +346,39 @@ bool PostgresIndex::send(const Write& w) {
         p.bytes(w.compact);
       else
         p.null();
-      Result r(run("INSERT INTO folim.entries (path, params, " FOLIM_STAMP_COLUMNS
-                   ", status, learning, compact)"
-                   " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)"
-                   " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size,"
-                   " mtime = excluded.mtime, mtime_ns = excluded.mtime_ns,"
-                   " ctime = excluded.ctime, ctime_ns = excluded.ctime_ns,"
-                   " inode = excluded.inode, status = excluded.status,"
-                   " learning = excluded.learning, compact = excluded.compact"
-                   " RETURNING id",
-                   p));
+      PgResult r(run("INSERT INTO folim.entries (path, params, " FOLIM_STAMP_COLUMNS
+                     ", status, learning, compact)"
+                     " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)"
+                     " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size,"
+                     " mtime = excluded.mtime, mtime_ns = excluded.mtime_ns,"
+                     " ctime = excluded.ctime, ctime_ns = excluded.ctime_ns,"
+                     " inode = excluded.inode, status = excluded.status,"
+                     " learning = excluded.learning, compact = excluded.compact"
+                     " RETURNING id",
+                     p));
       if (!r) return false;
-      Params s;
+      PgParams s;
       s.integer(integerAt(r.r, 0, 0));
-      if (!w.learned) return Result(run("DELETE FROM folim.signatures WHERE id = $1", s)).r;
+      if (!w.learned) return PgResult(run("DELETE FROM folim.signatures WHERE id = $1", s)).r;
       s.bytes(w.data);
-      return Result(run("INSERT INTO folim.signatures (id, data) VALUES ($1, $2)"
-                        " ON CONFLICT (id) DO UPDATE SET data = excluded.data",
-                        s))
+      return PgResult(run("INSERT INTO folim.signatures (id, data) VALUES ($1, $2)"
+                          " ON CONFLICT (id) DO UPDATE SET data = excluded.data",
+                          s))
           .r;
     }
     case Write::Restamp:
       p.stamp(w.stamp);
       p.integer(w.id);
-      return Result(run("UPDATE folim.entries SET size = $1, mtime = $2, mtime_ns = $3,"
-                        " ctime = $4, ctime_ns = $5, inode = $6 WHERE id = $7",
-                        p))
+      return PgResult(run("UPDATE folim.entries SET size = $1, mtime = $2, mtime_ns = $3,"
+                          " ctime = $4, ctime_ns = $5, inode = $6 WHERE id = $7",
+                          p))
           .r;
     case Write::Remove:
       p.bytes(w.path);
-      return Result(run("DELETE FROM folim.entries WHERE path = $1", p)).r;
+      return PgResult(run("DELETE FROM folim.entries WHERE path = $1", p)).r;
     case Write::RemoveId:
       p.integer(w.id);
-      return Result(run("DELETE FROM folim.entries WHERE id = $1", p)).r;
+      return PgResult(run("DELETE FROM folim.entries WHERE id = $1", p)).r;
   }
   return false;
 }
@@ -492,12 +417,12 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
                                 std::vector<std::int64_t>& damaged) {
   rows.clear();
   damaged.clear();
-  Params p;
+  PgParams p;
   p.bytes(PathRangeLow(dir));
   p.bytes(PathRangeHigh(dir));
   p.text(params);
   p.integer(learning);
-  Result r(
+  PgResult r(
       run("SELECT id, path, compact FROM folim.entries WHERE path >= $1 AND path < $2"
           " AND params = $3 AND status = 0 AND learning = $4",
           p));
@@ -522,9 +447,9 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
 
 bool PostgresIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
   if (databaseError != nullptr) *databaseError = false;
-  Params p;
+  PgParams p;
   p.integer(id);
-  Result r(run("SELECT data FROM folim.signatures WHERE id = $1", p));
+  PgResult r(run("SELECT data FROM folim.signatures WHERE id = $1", p));
   if (!r) {
     if (databaseError != nullptr) *databaseError = true;
     return false;

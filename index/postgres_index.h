@@ -17,6 +17,7 @@
 
 struct pg_conn;
 struct pg_result;
+class PgParams;
 
 class PostgresIndex : public IndexBackEnd {
  public:
@@ -70,8 +71,7 @@ class PostgresIndex : public IndexBackEnd {
     bool learned = false;  // compact and data hold a signature
     std::vector<std::uint8_t> compact, data;
   };
-  class Params;
-  pg_result* run(const char* sql, const Params& params);
+  pg_result* run(const char* sql, const PgParams& params);
   pg_result* checked(pg_result* result);
   bool command(const char* sql);
   bool begin();
