@@ -12,6 +12,7 @@
 #include "index/refresh.h"
 #include "index/signature_index.h"
 #include "retrieval/synthetic_rim.h"
+#include "support/index_sql.h"
 #include "support/postgres_server.h"
 #include "support/test_support.h"
 
@@ -61,11 +62,30 @@ class IndexFixture : public ::testing::Test {
     EXPECT_EQ(notice, "");
   }
 
-  // The index's name: a file, or a connection string.
   void useKind(IndexKind kind) { kind_ = kind; }
 
+  // The index's name: a file, or a connection string.
   std::string indexFile() const {
     return kind_ == IndexKind::Postgres ? database_ : store.file("index.sqlite");
+  }
+
+  // The name of the server's database in the connection string.
+  std::string databaseName() const {
+    const std::size_t at = database_.find("dbname=") + 7;
+    return database_.substr(at, database_.find(' ', at) - at);
+  }
+
+  // Statements run on the index as no Folim program would: sqliteText on
+  // the file, serverText on the server's database (tables in schema folim).
+  void runOnIndex(const std::string& sqliteText, const std::string& serverText) {
+    if (kind_ == IndexKind::Sqlite) {
+      testing_support::sql(indexFile(), sqliteText.c_str());
+      return;
+    }
+    std::string reason, error;
+    EXPECT_TRUE(
+        testing_support::PostgresServer::Get(reason)->run(databaseName(), serverText, error))
+        << error;
   }
 
   // Refreshes with the RIM reader as the source, counting its calls.

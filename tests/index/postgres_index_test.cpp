@@ -54,13 +54,6 @@ class PostgresIndexTest : public IndexFixture {
  protected:
   PostgresIndexTest() { useKind(IndexKind::Postgres); }
 
-  // The database's name in the fixture's connection string.
-  std::string database() const {
-    const std::string c = indexFile();
-    const std::size_t at = c.find("dbname=") + 7;
-    return c.substr(at, c.find(' ', at) - at);
-  }
-
   std::string openError(const std::string& name) {
     SignatureIndex index;
     std::string notice, error;
@@ -79,11 +72,11 @@ TEST_F(PostgresIndexTest, ANewerSchemaIsLeftAlone) {
   std::string reason;
   testing_support::PostgresServer* server = testing_support::PostgresServer::Get(reason);
   std::string error;
-  ASSERT_TRUE(server->run(database(), "UPDATE folim.version SET version = 99", error)) << error;
+  ASSERT_TRUE(server->run(databaseName(), "UPDATE folim.version SET version = 99", error)) << error;
   error = openError(indexFile());
   EXPECT_NE(error.find("made by a newer version of Folim (schema 99)"), std::string::npos) << error;
   // Nothing was changed: with the version put back, the row is there.
-  ASSERT_TRUE(server->run(database(), "UPDATE folim.version SET version = 1", error)) << error;
+  ASSERT_TRUE(server->run(databaseName(), "UPDATE folim.version SET version = 1", error)) << error;
   SignatureIndex index;
   open(index);
   IndexRow row;
@@ -95,11 +88,11 @@ TEST_F(PostgresIndexTest, AnotherProgramsSchemaOfTheSameNameIsLeftAlone) {
   std::string reason, error;
   testing_support::PostgresServer* server = testing_support::PostgresServer::Get(reason);
   ASSERT_TRUE(
-      server->run(database(), "CREATE SCHEMA folim; CREATE TABLE folim.entries (x int)", error))
+      server->run(databaseName(), "CREATE SCHEMA folim; CREATE TABLE folim.entries (x int)", error))
       << error;
   error = openError(indexFile());
   EXPECT_NE(error.find("not a Folim index"), std::string::npos) << error;
-  EXPECT_TRUE(server->run(database(), "SELECT x FROM folim.entries", error)) << error;
+  EXPECT_TRUE(server->run(databaseName(), "SELECT x FROM folim.entries", error)) << error;
 }
 
 TEST_F(PostgresIndexTest, AServerThatDoesNotAnswerIsNamedInTheError) {
@@ -116,16 +109,17 @@ TEST_F(PostgresIndexTest, RefusedCredentialsAreTold) {
                           " EXCEPTION WHEN duplicate_object THEN NULL; END$$",
                           error))
       << error;
-  error = openError(server->connection(database(), "keeper", "wrong"));
+  error = openError(server->connection(databaseName(), "keeper", "wrong"));
   EXPECT_NE(error.find("password authentication failed"), std::string::npos) << error;
   EXPECT_EQ(error.find("wrong"), std::string::npos) << error;
   // The right password opens it (the role may make the schema: it owns
   // nothing, so the database's owner lets it).
-  ASSERT_TRUE(server->run(database(), "GRANT ALL ON DATABASE " + database() + " TO keeper", error))
+  ASSERT_TRUE(
+      server->run(databaseName(), "GRANT ALL ON DATABASE " + databaseName() + " TO keeper", error))
       << error;
   SignatureIndex index;
   std::string notice;
-  EXPECT_TRUE(index.Open(server->connection(database(), "keeper", "right"), notice, error))
+  EXPECT_TRUE(index.Open(server->connection(databaseName(), "keeper", "right"), notice, error))
       << error;
 }
 
@@ -222,7 +216,7 @@ TEST_F(PostgresIndexTest, ABatchAfterADroppedConnectionConnectsAgain) {
   ASSERT_TRUE(server->run("postgres",
                           "SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
                           " WHERE datname = '" +
-                              database() + "'",
+                              databaseName() + "'",
                           error))
       << error;
   ASSERT_TRUE(index.Begin());

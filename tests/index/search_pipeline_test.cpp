@@ -6,9 +6,9 @@
 #include "index/search_pipeline.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "index_fixture.h"
@@ -73,13 +73,11 @@ class SearchPipelineBase : public IndexFixture {
   }
 
   void damageCompactOf(int rows) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(indexFile().c_str(), &db), SQLITE_OK);
-    const std::string text =
-        "UPDATE entries SET compact = x'00' WHERE id IN (SELECT id FROM entries LIMIT " +
-        std::to_string(rows) + ")";
-    EXPECT_EQ(sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    const std::string limit = " LIMIT " + std::to_string(rows) + ")";
+    runOnIndex("UPDATE entries SET compact = x'00' WHERE id IN (SELECT id FROM entries" + limit,
+               "UPDATE folim.entries SET compact = '\\x00' WHERE id IN"
+               " (SELECT id FROM folim.entries" +
+                   limit);
   }
 
   std::size_t rowsInIndex() {
@@ -151,10 +149,16 @@ struct DropCase {
   std::size_t rowsAfter;
 };
 
-class DamagedRows : public SearchPipelineBase, public ::testing::WithParamInterface<DropCase> {};
+void PrintTo(const DropCase& c, std::ostream* os) { *os << (c.refresh ? "refresh" : "no refresh"); }
+
+class DamagedRows : public SearchPipelineBase,
+                    public ::testing::WithParamInterface<std::tuple<DropCase, IndexKind>> {
+ protected:
+  DamagedRows() { useKind(std::get<1>(GetParam())); }
+};
 
 TEST_P(DamagedRows, AreDroppedAndLearnedAgainByTheRefresh) {
-  const DropCase& c = GetParam();
+  const DropCase& c = std::get<0>(GetParam());
   ASSERT_EQ(run(request(files[0])).outcome, IndexedSearchOutcome::Ranked);
   damageCompactOf(2);
   IndexedSearchRequest r = request(files[0]);
@@ -168,14 +172,16 @@ TEST_P(DamagedRows, AreDroppedAndLearnedAgainByTheRefresh) {
   EXPECT_EQ(rowsInIndex(), c.rowsAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutRefresh, DamagedRows,
-                         ::testing::Values(DropCase{true,
-                                                    {"refresh", "refreshed +0 failed 0", "ranking",
-                                                     "dropped 2", "refresh",
-                                                     "refreshed +2 failed 0", "ranking"},
-                                                    6,
-                                                    6},
-                                           DropCase{false, {"ranking", "dropped 2"}, 4, 4}));
+INSTANTIATE_TEST_SUITE_P(
+    WithAndWithoutRefresh, DamagedRows,
+    ::testing::Combine(::testing::Values(DropCase{true,
+                                                  {"refresh", "refreshed +0 failed 0", "ranking",
+                                                   "dropped 2", "refresh", "refreshed +2 failed 0",
+                                                   "ranking"},
+                                                  6,
+                                                  6},
+                                         DropCase{false, {"ranking", "dropped 2"}, 4, 4}),
+                       BothIndexKinds()));
 
 TEST_P(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
   files.push_back(folder.file("broken.rim"));
