@@ -85,6 +85,10 @@ class SignatureIndex {
   // Removes a path under every parameter set.
   bool Remove(const std::string& path);
   bool RemoveId(std::int64_t id);
+  // Moves every row of from (under every parameter set) to the path to,
+  // signatures and stamps kept; rows already at to are removed first. For a
+  // file moved or renamed, which keeps what was learned of it.
+  bool RenamePath(const std::string& from, const std::string& to);
   // Removes rows whose blobs are damaged, in one transaction, so that the
   // next refresh learns their files again.
   bool DropRows(const std::vector<std::int64_t>& ids);
