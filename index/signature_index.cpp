@@ -40,8 +40,9 @@ bool isAccess(int code) {
 
 std::string DamagedCopyPath(const std::string& file) { return file + ".damaged"; }
 
-std::string PathRangeLow(const std::string& dir) { return dir + "/"; }
-std::string PathRangeHigh(const std::string& dir) { return dir + "0"; }
+// The root ends in "/" already: its range is every absolute path.
+std::string PathRangeLow(const std::string& dir) { return dir == "/" ? dir : dir + "/"; }
+std::string PathRangeHigh(const std::string& dir) { return dir == "/" ? "0" : dir + "0"; }
 
 SignatureIndex::~SignatureIndex() { close(); }
 
