@@ -468,6 +468,10 @@ Choose another folder, or drop a picture here.</source>
         <source>This is not a image file!</source>
         <translation>画像ファイルではありません!</translation>
     </message>
+    <message>
+        <source>&amp;Undo	Ctrl+Z</source>
+        <translation>元に戻す	Ctrl+Z(&amp;U)</translation>
+    </message>
 </context>
 <context>
     <name>CMainFrame</name>
@@ -606,6 +610,18 @@ Choose another folder, or drop a picture here.</source>
     <message>
         <source>Shows or hides what the selected picture is: size, date taken, camera</source>
         <translation>選択した画像の情報 (サイズ、撮影日時、カメラ) の表示/非表示を切り替えます</translation>
+    </message>
+    <message>
+        <source>&amp;Undo	Ctrl+Z</source>
+        <translation>元に戻す	Ctrl+Z(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Takes back the last move, rename or move to the trash</source>
+        <translation>最後の移動、名前の変更、ごみ箱への移動を取り消します</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>編集(&amp;E)</translation>
     </message>
 </context>
 <context>
@@ -932,6 +948,100 @@ JPEG は画像データをそのまま保ちます (向きのタグだけが変�
     <message>
         <source>All images</source>
         <translation>すべての画像</translation>
+    </message>
+</context>
+<context>
+    <name>CFileCommands</name>
+    <message>
+        <source>No program opens %1.</source>
+        <translation>%1 を開くプログラムがありません。</translation>
+    </message>
+    <message>
+        <source>No file manager opens %1.</source>
+        <translation>%1 を開くファイル マネージャーがありません。</translation>
+    </message>
+    <message>
+        <source>Copy to Folder</source>
+        <translation>フォルダーへコピー</translation>
+    </message>
+    <message>
+        <source>Move to Folder</source>
+        <translation>フォルダーへ移動</translation>
+    </message>
+    <message>
+        <source>New name of %1:</source>
+        <translation>%1 の新しい名前:</translation>
+    </message>
+    <message>
+        <source>%1 already holds a file named %2.</source>
+        <translation>%1 には %2 という名前のファイルが既にあります。</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>置き換える</translation>
+    </message>
+    <message>
+        <source>Keep Both</source>
+        <translation>両方残す</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>These files could not be handled:</source>
+        <translation>次のファイルを処理できませんでした:</translation>
+    </message>
+</context>
+<context>
+    <name>CFileMenu</name>
+    <message>
+        <source>&amp;Picture File</source>
+        <translation>画像ファイル(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Open with Default Program</source>
+        <translation>既定のプログラムで開く(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Copy to...</source>
+        <translation>コピー先(&amp;C)...</translation>
+    </message>
+    <message>
+        <source>&amp;Move to...</source>
+        <translation>移動先(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>&amp;Rename...	F2</source>
+        <translation>名前の変更...	F2(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Move to &amp;Trash	Del</source>
+        <translation>ごみ箱へ移動	Del(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Show in File Manager</source>
+        <translation>ファイル マネージャーで表示(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Copy &amp;Path</source>
+        <translation>パスのコピー(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Find &amp;Similar in This Folder</source>
+        <translation>このフォルダーで類似画像を検索(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Find Similar in &amp;Every Indexed Folder</source>
+        <translation>索引のすべてのフォルダーで類似画像を検索(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Back to the Folder</source>
+        <translation>フォルダーに戻る(&amp;B)</translation>
     </message>
 </context>
 </TS>
