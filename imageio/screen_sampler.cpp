@@ -87,16 +87,156 @@ void fillTurned(QImage& out, const Lookup& table, Fetch fetch) {
   }
 }
 
+// Smooth sampling weighs, along each direction, the raster pixels a window
+// pixel draws from: the ones its footprint covers (by the part covered) when
+// shrinking, the two nearest its centre (linearly) when enlarging. A window
+// pixel is the sum over both directions' taps of the products of weights.
+constexpr int kWeightBits = 8;
+constexpr int kWeightOne = 1 << kWeightBits;
+// Past this many raster pixels per window pixel, that many evenly spread
+// samples stand for the footprint: the cost of a redraw stays bounded.
+constexpr int kMostTaps = 4;
+
+struct Taps {
+  std::vector<int> first{0};  // taps of window pixel i: first[i] to first[i + 1]
+  std::vector<int> index;     // raster column or row
+  std::vector<int> weight;    // out of kWeightOne
+
+  void add(int at, double w) {
+    index.push_back(at);
+    weight.push_back(static_cast<int>(std::lround(w * kWeightOne)));
+  }
+  // Closes a window pixel's taps, their weights summing to kWeightOne.
+  void close() {
+    const int begin = first.back();
+    const int end = static_cast<int>(index.size());
+    int sum = 0;
+    int largest = begin;
+    for (int k = begin; k < end; ++k) {
+      sum += weight[static_cast<std::size_t>(k)];
+      if (weight[static_cast<std::size_t>(k)] > weight[static_cast<std::size_t>(largest)])
+        largest = k;
+    }
+    weight[static_cast<std::size_t>(largest)] += kWeightOne - sum;
+    first.push_back(end);
+  }
+};
+
+// The taps of `window` pixels from `start`, the turned picture's `count`
+// pixels stretched over [origin, origin + extent); toRaster turns a picture
+// index into a raster column or row.
+template <typename ToRaster>
+Taps smoothTaps(int start, int window, double origin, double extent, int count, ToRaster toRaster) {
+  Taps taps;
+  const double footprint = count / extent;  // picture pixels per window pixel
+  const auto clampIndex = [count](double at) {
+    return static_cast<int>(std::clamp(std::floor(at), 0.0, static_cast<double>(count - 1)));
+  };
+  for (int i = 0; i < window; ++i) {
+    const double centre = (start + i + 0.5 - origin) * footprint;
+    if (footprint <= 1.0) {
+      const double x = centre - 0.5;
+      const double below = std::floor(x);
+      const double t = x - below;
+      taps.add(toRaster(clampIndex(below)), 1.0 - t);
+      taps.add(toRaster(clampIndex(below + 1.0)), t);
+    } else if (footprint <= kMostTaps) {
+      const double low = centre - footprint / 2;
+      const double high = centre + footprint / 2;
+      for (double k = std::floor(low); k < high; k += 1.0) {
+        const double covered = std::min(high, k + 1.0) - std::max(low, k);
+        if (covered > 0.0) taps.add(toRaster(clampIndex(k)), covered / footprint);
+      }
+    } else {
+      const double low = centre - footprint / 2;
+      for (int k = 0; k < kMostTaps; ++k)
+        taps.add(toRaster(clampIndex(low + (k + 0.5) * footprint / kMostTaps)), 1.0 / kMostTaps);
+    }
+    taps.close();
+  }
+  return taps;
+}
+
+// Fills out with the weighted sums of fetch(x, y) over each window pixel's
+// column and row taps.
+template <bool Sideways, typename Fetch>
+void fillSmooth(QImage& out, const Taps& columns, const Taps& rows, Fetch fetch) {
+  for (int j = 0; j < out.height(); ++j) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(j));
+    const int rowBegin = rows.first[static_cast<std::size_t>(j)];
+    const int rowEnd = rows.first[static_cast<std::size_t>(j) + 1];
+    for (int i = 0; i < out.width(); ++i) {
+      const int columnBegin = columns.first[static_cast<std::size_t>(i)];
+      const int columnEnd = columns.first[static_cast<std::size_t>(i) + 1];
+      std::uint32_t sum[4] = {0, 0, 0, 0};
+      for (int b = rowBegin; b < rowEnd; ++b) {
+        const int row = rows.index[static_cast<std::size_t>(b)];
+        const int rowWeight = rows.weight[static_cast<std::size_t>(b)];
+        for (int a = columnBegin; a < columnEnd; ++a) {
+          const int column = columns.index[static_cast<std::size_t>(a)];
+          const auto w =
+              static_cast<std::uint32_t>(rowWeight * columns.weight[static_cast<std::size_t>(a)]);
+          const QRgb pixel = Sideways ? fetch(row, column) : fetch(column, row);
+          sum[0] += w * static_cast<std::uint32_t>(qRed(pixel));
+          sum[1] += w * static_cast<std::uint32_t>(qGreen(pixel));
+          sum[2] += w * static_cast<std::uint32_t>(qBlue(pixel));
+          sum[3] += w * static_cast<std::uint32_t>(qAlpha(pixel));
+        }
+      }
+      constexpr std::uint32_t kHalf = 1u << (2 * kWeightBits - 1);
+      const auto channel = [&](int c) {
+        return static_cast<int>(
+            std::min<std::uint32_t>(255u, (sum[c] + kHalf) >> (2 * kWeightBits)));
+      };
+      line[i] = qRgba(channel(0), channel(1), channel(2), channel(3));
+    }
+  }
+}
+
+// The smooth counterpart of lookup() and fillTurned().
+template <typename Fetch>
+void fillSmoothTurned(QImage& out, const CImage& raster, int turns, const QRectF& placed,
+                      const QRect& area, Fetch fetch) {
+  const int width = raster.GetWidth();
+  const int height = raster.GetHeight();
+  const bool sideways = turns % 2 == 1;
+  const int shownWidth = sideways ? height : width;
+  const int shownHeight = sideways ? width : height;
+  // As in lookup(): the raster column or row a turned picture's column u or
+  // row v comes from.
+  const int columnFlip = (sideways ? height : width) - 1;
+  const int rowFlip = (sideways ? width : height) - 1;
+  const bool columnKept = turns == 0 || turns == 3;
+  const bool rowKept = turns == 0 || turns == 1;
+  const Taps columns =
+      smoothTaps(area.left(), area.width(), placed.left(), placed.width(), shownWidth,
+                 [&](int u) { return columnKept ? u : columnFlip - u; });
+  const Taps rows = smoothTaps(area.top(), area.height(), placed.top(), placed.height(),
+                               shownHeight, [&](int v) { return rowKept ? v : rowFlip - v; });
+  if (sideways) {
+    fillSmooth<true>(out, columns, rows, fetch);
+  } else {
+    fillSmooth<false>(out, columns, rows, fetch);
+  }
+}
+
 }  // namespace
 
-QImage sampleTurned(const CImage& raster, int quarterTurns, const QRectF& placed,
-                    const QRect& area) {
+QImage sampleTurned(const CImage& raster, int quarterTurns, const QRectF& placed, const QRect& area,
+                    Sampling sampling) {
   if (raster.IsNull() || area.isEmpty() || placed.width() <= 0 || placed.height() <= 0) return {};
   const int turns = (quarterTurns % 4 + 4) % 4;
   const bool alpha = raster.GetBPP() == 32 && raster.HasAlpha();
   QImage out(area.size(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (out.isNull()) return {};
-  const Lookup table = lookup(raster, turns, placed, area);
+  // Both ways of filling take the same fetch of one raster pixel.
+  const auto fillWith = [&](auto fetch) {
+    if (sampling == Sampling::Smooth) {
+      fillSmoothTurned(out, raster, turns, placed, area, fetch);
+    } else {
+      fillTurned(out, lookup(raster, turns, placed, area), fetch);
+    }
+  };
 
   const std::uint8_t* top = raster.GetBits();
   const std::ptrdiff_t pitch = raster.GetPitch();
@@ -105,7 +245,7 @@ QImage sampleTurned(const CImage& raster, int quarterTurns, const QRectF& placed
       // Blue, green, red, alpha: the order of a 32-bit QImage pixel. Qt
       // needs the unused byte of an RGB pixel set.
       const QRgb opaque = alpha ? 0u : 0xFF000000u;
-      fillTurned(out, table, [&](int x, int y) {
+      fillWith([&](int x, int y) {
         QRgb pixel;
         std::memcpy(&pixel, top + y * pitch + 4 * static_cast<std::ptrdiff_t>(x), sizeof pixel);
         return pixel | opaque;
@@ -113,14 +253,14 @@ QImage sampleTurned(const CImage& raster, int quarterTurns, const QRectF& placed
       break;
     }
     case 24:
-      fillTurned(out, table, [&](int x, int y) {
+      fillWith([&](int x, int y) {
         const std::uint8_t* p = top + y * pitch + 3 * static_cast<std::ptrdiff_t>(x);
         return qRgb(p[2], p[1], p[0]);
       });
       break;
     default:
       // Palettes and 16-bit pixels through the raster's own reading.
-      fillTurned(out, table, [&](int x, int y) {
+      fillWith([&](int x, int y) {
         const std::uint32_t word = raster.GetPixel(x, y);
         return qRgb(static_cast<int>(colorRed(word)), static_cast<int>(colorGreen(word)),
                     static_cast<int>(colorBlue(word)));

@@ -16,6 +16,9 @@ namespace {
 
 // The label's distance from the window's bottom-right corner.
 constexpr int kLabelMargin = 8;
+// From this many screen pixels per picture pixel on, the picture's pixels
+// show as squares, which is what zooming that far is for.
+constexpr double kPixelZoom = 4.0;
 
 }  // namespace
 
@@ -36,6 +39,7 @@ CPictureView::CPictureView(QWidget* parent) : QAbstractScrollArea(parent) {
 void CPictureView::setPicture(const CImageEx* image, int quarterTurns) {
   image_ = image;
   turns_ = (quarterTurns % 4 + 4) % 4;
+  shown_ = QImage();
   QSize size;
   if (image_ != nullptr && !image_->IsNull())
     size = QSize(image_->FullWidth(), image_->FullHeight());
@@ -44,6 +48,8 @@ void CPictureView::setPicture(const CImageEx* image, int quarterTurns) {
 }
 
 void CPictureView::refresh() {
+  // The pixels may have changed under the same picture (decoded in full).
+  shown_ = QImage();
   {
     // The scroll bars follow the pan; their signals must not pan back.
     const QScopedValueRollback<bool> syncing(syncing_, true);
@@ -117,9 +123,20 @@ void CPictureView::paintEvent(QPaintEvent* /*event*/) {
                           static_cast<int>(std::floor(visible.top() * ratio))),
                    QSize(static_cast<int>(std::ceil(visible.width() * ratio)),
                          static_cast<int>(std::ceil(visible.height() * ratio))));
-  QImage shown = imageio::sampleTurned(*image_, turns_, placedOnDevice, area);
-  shown.setDevicePixelRatio(ratio);
-  painter.drawImage(visible.topLeft(), shown);
+  // Smooth shrinking and moderate enlarging; at one to one and at deep zoom
+  // the picture's own pixels. Smooth sampling costs more, so the window
+  // keeps what it drew until the picture, its place or the view changes.
+  const double scale = zoomPan_.scale() * ratio;
+  const bool ownPixels = std::abs(scale - 1.0) < 1e-9 || scale >= kPixelZoom;
+  if (shown_.isNull() || shownPlaced_ != placedOnDevice || shownArea_ != area) {
+    shown_ =
+        imageio::sampleTurned(*image_, turns_, placedOnDevice, area,
+                              ownPixels ? imageio::Sampling::Nearest : imageio::Sampling::Smooth);
+    shown_.setDevicePixelRatio(ratio);
+    shownPlaced_ = placedOnDevice;
+    shownArea_ = area;
+  }
+  painter.drawImage(visible.topLeft(), shown_);
 }
 
 void CPictureView::resizeEvent(QResizeEvent* event) {

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPoint>
+#include <QRect>
+#include <QRectF>
 
 #include "shell/zoom_pan.h"
 
@@ -59,4 +62,8 @@ class CPictureView : public QAbstractScrollArea {
   bool syncing_ = false;
   bool dragging_ = false;
   QPoint dragFrom_;
+  // What was last drawn, and where.
+  QImage shown_;
+  QRectF shownPlaced_;
+  QRect shownArea_;
 };

@@ -77,3 +77,65 @@ TEST(SampleTurned, NothingToShowGivesANullImage) {
   EXPECT_TRUE(imageio::sampleTurned(raster, 0, QRectF(0, 0, 4, 4), QRect()).isNull());
   EXPECT_TRUE(imageio::sampleTurned(raster, 0, QRectF(0, 0, 0, 4), QRect(0, 0, 4, 4)).isNull());
 }
+
+namespace {
+
+// A raster of one-pixel black and white squares.
+CImage checkerboard(int side) {
+  CImage raster;
+  EXPECT_TRUE(raster.Create(side, side, 24));
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int v = (x + y) % 2 == 0 ? 0 : 255;
+      raster.SetPixel(x, y, makeColorWord(v, v, v));
+    }
+  return raster;
+}
+
+}  // namespace
+
+TEST(SampleTurned, SmoothShrinkingAveragesWhatEachWindowPixelCovers) {
+  const CImage raster = checkerboard(64);
+  // Nearest neighbour at half size picks every other pixel: all one colour.
+  // Smoothly, every window pixel covers two black and two white: grey.
+  for (const int quarters : {0, 1}) {
+    const QImage nearest =
+        imageio::sampleTurned(raster, quarters, QRectF(0, 0, 32, 32), QRect(0, 0, 32, 32));
+    const QImage smooth = imageio::sampleTurned(raster, quarters, QRectF(0, 0, 32, 32),
+                                                QRect(0, 0, 32, 32), imageio::Sampling::Smooth);
+    EXPECT_EQ(qGray(nearest.pixel(5, 7)), qGray(nearest.pixel(20, 9)));
+    EXPECT_TRUE(qGray(nearest.pixel(5, 7)) == 0 || qGray(nearest.pixel(5, 7)) == 255);
+    for (const QPoint p : {QPoint(0, 0), QPoint(5, 7), QPoint(31, 31), QPoint(16, 3)})
+      EXPECT_NEAR(qGray(smooth.pixel(p)), 128, 2) << p.x() << "," << p.y();
+  }
+  // A tenth of the size samples a bounded number of pixels, still grey.
+  const QImage tenth = imageio::sampleTurned(raster, 0, QRectF(0, 0, 6.4, 6.4), QRect(0, 0, 6, 6),
+                                             imageio::Sampling::Smooth);
+  EXPECT_NEAR(qGray(tenth.pixel(3, 3)), 128, 30);
+}
+
+TEST(SampleTurned, SmoothEnlargingBlendsNeighboursAndKeepsTheirColours) {
+  CImage raster;
+  ASSERT_TRUE(raster.Create(2, 1, 24));
+  raster.SetPixel(0, 0, makeColorWord(0, 0, 0));
+  raster.SetPixel(1, 0, makeColorWord(200, 100, 40));
+  // Eight window pixels per raster pixel: pure colours at the ends, a ramp
+  // between the two pixel centres, where nearest neighbour jumps.
+  const QImage smooth = imageio::sampleTurned(raster, 0, QRectF(0, 0, 16, 8), QRect(0, 0, 16, 8),
+                                              imageio::Sampling::Smooth);
+  EXPECT_EQ(smooth.pixel(0, 4), qRgb(0, 0, 0));
+  EXPECT_EQ(smooth.pixel(15, 4), qRgb(200, 100, 40));
+  int previous = -1;
+  for (int x = 0; x < 16; ++x) {
+    const int red = qRed(smooth.pixel(x, 4));
+    EXPECT_GE(red, previous) << x;
+    previous = red;
+  }
+  EXPECT_NEAR(qRed(smooth.pixel(7, 4)), 88, 2);
+  EXPECT_NEAR(qGreen(smooth.pixel(8, 4)), 56, 2);
+  // Turned a half, the ramp runs the other way.
+  const QImage turned = imageio::sampleTurned(raster, 2, QRectF(0, 0, 16, 8), QRect(0, 0, 16, 8),
+                                              imageio::Sampling::Smooth);
+  EXPECT_EQ(turned.pixel(0, 4), qRgb(200, 100, 40));
+  EXPECT_EQ(turned.pixel(15, 4), qRgb(0, 0, 0));
+}
