@@ -130,8 +130,13 @@ void CFileCommands::RenameTo(const QString& file, const QString& newName) {
       [this](const std::string&, const std::string& existing) { return askConflict(existing); }));
 }
 
-void CFileCommands::MoveToTrash(const QStringList& files) {
-  if (!files.isEmpty()) finish(operations().Trash(nativePaths(files)));
+void CFileCommands::MoveToTrash(const QStringList& files) { TrashFiles(files); }
+
+FileOperationReport CFileCommands::TrashFiles(const QStringList& files) {
+  if (files.isEmpty()) return FileOperationReport();
+  FileOperationReport report = operations().Trash(nativePaths(files));
+  finish(report);
+  return report;
 }
 
 bool CFileCommands::CanUndo() const { return operations_ && operations_->CanUndo(); }

@@ -36,6 +36,8 @@ class CFileCommands : public QObject {
   void MoveTo(const QStringList& files, QWidget* parent);
   void Rename(const QString& file);
   void MoveToTrash(const QStringList& files);
+  // The same, answering what went where (failures are shown all the same).
+  FileOperationReport TrashFiles(const QStringList& files);
   void ShowInFileManager(const QString& file);
   void CopyPath(const QStringList& files);
 

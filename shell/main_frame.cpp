@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "shell/about_dialog.h"
+#include "shell/duplicates_view.h"
 #include "shell/file_commands.h"
 #include "shell/file_dialogs.h"
 #include "shell/file_menu.h"
@@ -179,6 +180,14 @@ void CMainFrame::createEditMenu() {
   auto* edit = new QMenu(tr("&Edit"), this);
   edit->setObjectName(QStringLiteral("editMenu"));
   edit->addAction(undo_);
+  auto* duplicates = new QAction(tr("Find &Duplicates..."), this);
+  duplicates->setStatusTip(tr("Groups pictures that are alike, to keep one of each"));
+  connect(duplicates, &QAction::triggered, this, [this] {
+    CDuplicatesView* view = duplicatesView();
+    view->show();
+    view->raise();
+  });
+  edit->addAction(duplicates);
   edit->addSeparator();
   edit->addMenu(list_->fileMenu());
   menuBar()->insertMenu(viewMenu_->menuAction(), edit);
@@ -186,6 +195,11 @@ void CMainFrame::createEditMenu() {
   for (CFileMenu* menu : {list_->fileMenu(), list_->fullSizeFileMenu()}) {
     connect(menu, &CFileMenu::findSimilar, this, &CMainFrame::findSimilar);
   }
+}
+
+CDuplicatesView* CMainFrame::duplicatesView() {
+  if (duplicates_ == nullptr) duplicates_ = new CDuplicatesView(doc_, *list_->fileCommands(), this);
+  return duplicates_;
 }
 
 void CMainFrame::findSimilar(const QString& picture, bool everyIndexedFolder) {

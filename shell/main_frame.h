@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class CDuplicatesView;
 class CFolimDoc;
 class CInfoPanel;
 class CListViewEx;
@@ -63,6 +64,8 @@ class CMainFrame : public QMainWindow {
   // Ranks the listed folder, or every picture the index holds, against
   // picture, which becomes the query shown in the retrieval form.
   void findSimilar(const QString& picture, bool everyIndexedFolder);
+  // The Duplicates window, made on first use.
+  CDuplicatesView* duplicatesView();
   // Every action of the window and of its full-size window (the keys).
   QList<QAction*> allActions() const;
   QMenu* fileMenu() const { return fileMenu_; }
@@ -118,6 +121,7 @@ class CMainFrame : public QMainWindow {
   QAction* refresh_ = nullptr;
   QAction* keys_ = nullptr;
   QAction* undo_ = nullptr;
+  CDuplicatesView* duplicates_ = nullptr;
   QAction* recentSeparator_ = nullptr;
   QList<QAction*> recentActions_;
   QLabel* idle_ = nullptr;

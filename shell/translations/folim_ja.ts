@@ -623,6 +623,14 @@ Choose another folder, or drop a picture here.</source>
         <source>&amp;Edit</source>
         <translation>編集(&amp;E)</translation>
     </message>
+    <message>
+        <source>Find &amp;Duplicates...</source>
+        <translation>重複の検索(&amp;D)...</translation>
+    </message>
+    <message>
+        <source>Groups pictures that are alike, to keep one of each</source>
+        <translation>よく似た画像をまとめ、それぞれ 1 つを残せるようにします</translation>
+    </message>
 </context>
 <context>
     <name>COriginalImage</name>
@@ -1042,6 +1050,142 @@ JPEG は画像データをそのまま保ちます (向きのタグだけが変�
     <message>
         <source>&amp;Back to the Folder</source>
         <translation>フォルダーに戻る(&amp;B)</translation>
+    </message>
+</context>
+<context>
+    <name>CDuplicatesModel</name>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>索引 %1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>Indexing pictures %1 / %2 ...</source>
+        <translation>画像の索引を作成しています %1 / %2 ...</translation>
+    </message>
+    <message>
+        <source>Cannot update the index %1: %2</source>
+        <translation>索引 %1 を更新できません: %2</translation>
+    </message>
+    <message>
+        <source>Grouping pictures ...</source>
+        <translation>画像をまとめています ...</translation>
+    </message>
+    <message>
+        <source>Cannot read the index %1: %2</source>
+        <translation>索引 %1 を読み込めません: %2</translation>
+    </message>
+    <message>
+        <source>%1 files (%2 bytes) moved to the trash.</source>
+        <translation>%1 個のファイル (%2 バイト) をごみ箱へ移動しました。</translation>
+    </message>
+</context>
+<context>
+    <name>CDuplicatesView</name>
+    <message>
+        <source>Include Sub Directory</source>
+        <translation>サブフォルダーを含める</translation>
+    </message>
+    <message>
+        <source>Find Duplicates</source>
+        <translation>重複の検索</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Move Marked to Trash</source>
+        <translation>印を付けたファイルをごみ箱へ移動</translation>
+    </message>
+    <message>
+        <source>Duplicates</source>
+        <translation>重複</translation>
+    </message>
+    <message>
+        <source>Folders:</source>
+        <translation>フォルダー:</translation>
+    </message>
+    <message>
+        <source>Folders separated by &quot;;&quot;</source>
+        <translation>&quot;;&quot; で区切ったフォルダー</translation>
+    </message>
+    <message>
+        <source>Add Folder...</source>
+        <translation>フォルダーの追加...</translation>
+    </message>
+    <message>
+        <source>Similarity threshold:</source>
+        <translation>類似度のしきい値:</translation>
+    </message>
+    <message>
+        <source>Groups:</source>
+        <translation>グループ:</translation>
+    </message>
+    <message>
+        <source>Most pictures first</source>
+        <translation>画像の多い順</translation>
+    </message>
+    <message>
+        <source>Most alike first</source>
+        <translation>類似度の高い順</translation>
+    </message>
+    <message>
+        <source>Picture</source>
+        <translation>画像</translation>
+    </message>
+    <message>
+        <source>Score</source>
+        <translation>スコア</translation>
+    </message>
+    <message>
+        <source>Pixels</source>
+        <translation>ピクセル</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>ファイル サイズ</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日付</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>フォルダー</translation>
+    </message>
+    <message>
+        <source>Keep the Largest</source>
+        <translation>最大のものを残す</translation>
+    </message>
+    <message>
+        <source>Keep the Oldest</source>
+        <translation>最も古いものを残す</translation>
+    </message>
+    <message>
+        <source>Keep the One in Folder...</source>
+        <translation>フォルダー内のものを残す...</translation>
+    </message>
+    <message>
+        <source>Add Folder</source>
+        <translation>フォルダーの追加</translation>
+    </message>
+    <message>
+        <source>Keep the One in Folder</source>
+        <translation>フォルダー内のものを残す</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n group(s) of duplicates</source>
+        <translation>
+            <numerusform>重複のグループ %n 個</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Please choose a folder to look in.</source>
+        <translation>検索するフォルダーを選んでください。</translation>
+    </message>
+    <message>
+        <source>Group %1: %2 pictures</source>
+        <translation>グループ %1: 画像 %2 個</translation>
     </message>
 </context>
 </TS>

@@ -186,6 +186,7 @@ TEST_F(JapaneseWindowTest, EveryTextOfTheWindowIsJapanese) {
   walk.widget(progress);
   progress->SetLoadingProgress(1, 2);
   walk.widget(progress);
+  walk.widget(shown->duplicatesView());
   CAboutDlg about(shown.get());
   walk.widget(&about);
   CKeysDialog keys(ShortcutRows(shown->allActions()), shown.get());
