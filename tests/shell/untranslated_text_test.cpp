@@ -17,6 +17,7 @@
 
 #include "shell/about_dialog.h"
 #include "shell/convert2bmp_view.h"
+#include "shell/duplicates_view.h"
 #include "shell/folim_doc.h"
 #include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
