@@ -45,7 +45,8 @@ FileOperationReport FileOperations::transfer(Kind kind, const std::vector<std::s
     }
     place(kind, file, target, resolve, steps, report);
   }
-  // A copy adds files and takes nothing away: there is nothing for Undo.
+  // A copy is not taken back by Undo: it only adds files (one it replaced
+  // is in the trash, for the user to restore).
   if (kind == Kind::Move && !steps.empty()) undo_ = std::move(steps);
   return report;
 }
