@@ -115,7 +115,9 @@ const std::vector<Command>& commands() {
        "any image and every picture of DIR is ranked, ordinary images learned in\n"
        "memory under config.ini's parameters; RIM files rank exactly as without it.\n"
        "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
-       "                        index.sqlite, also chosen by the word default)\n"
+       "                        index.sqlite, also chosen by the word default),\n"
+       "                        or a PostgreSQL database: postgresql://... or\n"
+       "                        \"host=... dbname=...\"\n"
        "  --no-refresh          rank what the index holds, without updating DIR first\n"
        "  --shortlist N         score exactly only the N entries the compact\n"
        "                        descriptors rank best (default 200; 0: every entry)\n",
@@ -136,7 +138,9 @@ const std::vector<Command>& commands() {
        "  --jobs N              work on N threads (default: all cores)\n"
        "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
        "                        index.sqlite, also chosen by the word default); an\n"
-       "                        existing FILE must be a Folim index or empty\n",
+       "                        existing FILE must be a Folim index or empty; a\n"
+       "                        PostgreSQL database is named by a connection\n"
+       "                        string: postgresql://... or \"host=... dbname=...\"\n",
        runIndex},
       {"duplicates", "list groups of near-duplicate pictures of a folder",
        "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE]\n"

@@ -42,7 +42,8 @@ bool openIndex(SignatureIndex& index, const std::string& file, const std::string
   }
   std::string notice, error;
   if (!index.Open(path, choice.owner, notice, error)) {
-    err << prefix << "cannot open the index " << path << ": " << error << "\n";
+    // As the index names itself: a server's password left out.
+    err << prefix << "cannot open the index " << index.file() << ": " << error << "\n";
     return false;
   }
   if (!notice.empty()) err << prefix << notice << "\n";

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
-  zlib1g-dev libsqlite3-dev libexiv2-dev
+  zlib1g-dev libsqlite3-dev libexiv2-dev libpq-dev
+  postgresql postgresql-common
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libopenblas-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-qpa-plugins libgl-dev

@@ -12,9 +12,11 @@
 
 namespace {
 
-class DuplicateGroups : public IndexFixture {
+class DuplicateGroupsBase : public IndexFixture {
  protected:
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     // Twelve signatures, each under two names.
     SignatureIndex index;
     open(index);
@@ -54,8 +56,10 @@ class DuplicateGroups : public IndexFixture {
     return out;
   }
 };
+using DuplicateGroups = OnBothIndexes<DuplicateGroupsBase>;
+FOLIM_ON_BOTH_INDEXES(DuplicateGroups);
 
-TEST_F(DuplicateGroups, NeighboursAlongDirectionsFindTheGroupsOfEveryPair) {
+TEST_P(DuplicateGroups, NeighboursAlongDirectionsFindTheGroupsOfEveryPair) {
   const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
   EXPECT_EQ(everyPair.size(), 12u);
   for (const auto& g : everyPair) EXPECT_EQ(g.size(), 2u);
@@ -75,9 +79,11 @@ Signature withBasesOf(Signature s, const Signature& other, std::uint32_t first,
 
 // One picture and two edits of it, each edit more like the picture than like
 // the other; the names put the picture last and the closer edit between.
-class GroupLeader : public IndexFixture {};
+class GroupLeaderBase : public IndexFixture {};
+using GroupLeader = OnBothIndexes<GroupLeaderBase>;
+FOLIM_ON_BOTH_INDEXES(GroupLeader);
 
-TEST_F(GroupLeader, IsTheMemberMostAlikeToTheOthersAndScoresThem) {
+TEST_P(GroupLeader, IsTheMemberMostAlikeToTheOthersAndScoresThem) {
   const Signature centre = signatureOf(1);
   const std::vector<std::pair<std::string, Signature>> members = {
       {folder.file("c-centre.jpg"), centre},

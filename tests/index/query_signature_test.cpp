@@ -11,7 +11,7 @@
 
 namespace {
 
-class QuerySignatureTest : public IndexFixture {
+class QuerySignatureTestBase : public IndexFixture {
  protected:
   // How often the source was called for the query's signature under params.
   std::size_t made(SignatureIndex& index, const std::string& path, const std::string& params,
@@ -26,8 +26,10 @@ class QuerySignatureTest : public IndexFixture {
     return madeCalls;
   }
 };
+using QuerySignatureTest = OnBothIndexes<QuerySignatureTestBase>;
+FOLIM_ON_BOTH_INDEXES(QuerySignatureTest);
 
-TEST_F(QuerySignatureTest, TakesTheIndexedCopyOnlyWhileTheFileIsUnchanged) {
+TEST_P(QuerySignatureTest, TakesTheIndexedCopyOnlyWhileTheFileIsUnchanged) {
   const std::string a = writeRim("a.rim", 1), b = writeRim("b.rim", 2);
   SignatureIndex index;
   open(index);
@@ -46,7 +48,7 @@ TEST_F(QuerySignatureTest, TakesTheIndexedCopyOnlyWhileTheFileIsUnchanged) {
   EXPECT_EQ(fromIndex.imageWidth, 104u);
 }
 
-TEST_F(QuerySignatureTest, AFileThatCouldNotBeReadIsTriedAgain) {
+TEST_P(QuerySignatureTest, AFileThatCouldNotBeReadIsTriedAgain) {
   const std::string bad = folder.file("bad.rim");
   testing_support::writeFileBytes(bad, "not a picture");
   SignatureIndex index;

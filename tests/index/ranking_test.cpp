@@ -11,11 +11,13 @@
 
 namespace {
 
-class IndexedRanking : public IndexFixture {
+class IndexedRankingBase : public IndexFixture {
  protected:
   std::vector<std::string> files;
   std::vector<ImageEntry> entries;
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (unsigned i = 0; i < 30; ++i) {
       // Some files share a seed with another size: close, not equal.
       files.push_back(writeRim("r" + std::to_string(i) + ".rim", i % 20, i % 7 == 3 ? 1 : 0,
@@ -49,13 +51,15 @@ class IndexedRanking : public IndexFixture {
     return ranking;
   }
 };
+using IndexedRanking = OnBothIndexes<IndexedRankingBase>;
+FOLIM_ON_BOTH_INDEXES(IndexedRanking);
 
 struct Mode {
   std::int32_t mode;
   const char* weight;
 };
 
-class EveryEntry : public IndexedRanking, public ::testing::WithParamInterface<Mode> {};
+class EveryEntry : public IndexedRankingBase, public ::testing::WithParamInterface<Mode> {};
 
 TEST_P(EveryEntry, EqualsTheSearchOfTheFiles) {
   SearchRequest request;
@@ -79,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(ColourModes, EveryEntry,
                          ::testing::Values(Mode{0, "90"}, Mode{1, "75"}, Mode{2, "70"},
                                            Mode{2, "0"}));
 
-TEST_F(IndexedRanking, AShortlistScoresItsEntriesExactlyAndKeepsTheBest) {
+TEST_P(IndexedRanking, AShortlistScoresItsEntriesExactlyAndKeepsTheBest) {
   const std::vector<ImageEntry> all = ranked(0, 2, "70");
   const std::vector<ImageEntry> short5 = ranked(5, 2, "70");
   ASSERT_EQ(short5.size(), 5u);
@@ -97,7 +101,7 @@ TEST_F(IndexedRanking, AShortlistScoresItsEntriesExactlyAndKeepsTheBest) {
   for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(long40[i].path, all[i].path);
 }
 
-TEST_F(IndexedRanking, AStopEndsTheRankingWithNoResult) {
+TEST_P(IndexedRanking, AStopEndsTheRankingWithNoResult) {
   for (std::size_t shortlist : {std::size_t{0}, std::size_t{5}}) {
     std::atomic<bool> stop{false};
     const std::size_t whole = ranked(shortlist, 2, "70").size();
@@ -110,12 +114,14 @@ TEST_F(IndexedRanking, AStopEndsTheRankingWithNoResult) {
 
 // More entries than one chunk of exact scores holds, each its own signature:
 // every chunk's entries keep their own scores.
-class LargeIndexedRanking : public IndexFixture {
+class LargeIndexedRankingBase : public IndexFixture {
  protected:
   static constexpr unsigned kEntries = 650;  // two whole chunks of 256 and part of a third
   std::vector<std::pair<std::string, Signature>> stored;
 
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     SignatureIndex index;
     open(index);
     ASSERT_TRUE(index.Begin());
@@ -126,8 +132,10 @@ class LargeIndexedRanking : public IndexFixture {
     ASSERT_TRUE(index.Commit());
   }
 };
+using LargeIndexedRanking = OnBothIndexes<LargeIndexedRankingBase>;
+FOLIM_ON_BOTH_INDEXES(LargeIndexedRanking);
 
-TEST_F(LargeIndexedRanking, EqualsScoringEveryEntryWhateverTheShortlist) {
+TEST_P(LargeIndexedRanking, EqualsScoringEveryEntryWhateverTheShortlist) {
   const Signature& query = stored[7].second;
   std::vector<ImageEntry> exhaustive;
   for (const auto& [path, signature] : stored) {

@@ -20,17 +20,21 @@ using testing_support::writeFileBytes;
 
 namespace {
 
-class FolderRefresh : public IndexFixture {
+class FolderRefreshBase : public IndexFixture {
  protected:
   std::vector<std::string> files;
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (unsigned i = 0; i < 6; ++i) files.push_back(writeRim("f" + std::to_string(i) + ".rim", i));
     files.push_back(folder.file("broken.rim"));
     writeFileBytes(files.back(), "RF but not a RIM file");
   }
 };
+using FolderRefresh = OnBothIndexes<FolderRefreshBase>;
+FOLIM_ON_BOTH_INDEXES(FolderRefresh);
 
-TEST_F(FolderRefresh, AddsThenFindsEverythingUnchanged) {
+TEST_P(FolderRefresh, AddsThenFindsEverythingUnchanged) {
   SignatureIndex index;
   open(index);
   RefreshCounts c = refresh(index, files);
@@ -49,7 +53,7 @@ TEST_F(FolderRefresh, AddsThenFindsEverythingUnchanged) {
   EXPECT_NE(rows[0].status, 0);
 }
 
-TEST_F(FolderRefresh, RefreshesChangedFilesAndDropsVanishedOnes) {
+TEST_P(FolderRefresh, RefreshesChangedFilesAndDropsVanishedOnes) {
   SignatureIndex index;
   open(index);
   refresh(index, files);
@@ -73,7 +77,7 @@ TEST_F(FolderRefresh, RefreshesChangedFilesAndDropsVanishedOnes) {
   EXPECT_FALSE(index.Find(files[2], "test", row));
 }
 
-TEST_F(FolderRefresh, LeavesSubFoldersAloneWithoutRecursion) {
+TEST_P(FolderRefresh, LeavesSubFoldersAloneWithoutRecursion) {
   SignatureIndex index;
   open(index);
   std::filesystem::create_directory(folder.file("sub"));
@@ -89,7 +93,7 @@ TEST_F(FolderRefresh, LeavesSubFoldersAloneWithoutRecursion) {
   EXPECT_EQ(refresh(index, files, true).removed, 1u);
 }
 
-TEST_F(FolderRefresh, InterruptedKeepsWhatWasDoneAndTheNextRunCompletes) {
+TEST_P(FolderRefresh, InterruptedKeepsWhatWasDoneAndTheNextRunCompletes) {
   SignatureIndex index;
   open(index);
   std::atomic<bool> stop{false};
@@ -233,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Rewrite>& p) { return std::string(p.param.name); });
 
 // What the source says of a failure is kept with the failure.
-TEST_F(FolderRefresh, ListsEachFailureWithItsStatusAndCause) {
+TEST_P(FolderRefresh, ListsEachFailureWithItsStatusAndCause) {
   SignatureIndex index;
   open(index);
   RefreshRequest request;

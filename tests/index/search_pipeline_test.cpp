@@ -6,9 +6,9 @@
 #include "index/search_pipeline.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "index_fixture.h"
@@ -38,9 +38,11 @@ class Recorder : public IndexedSearchObserver {
   std::string lastIndexing;
 };
 
-class SearchPipeline : public IndexFixture {
+class SearchPipelineBase : public IndexFixture {
  protected:
   void SetUp() override {
+    IndexFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     for (unsigned i = 0; i < 6; ++i) files.push_back(writeRim("p" + std::to_string(i) + ".rim", i));
   }
 
@@ -71,13 +73,11 @@ class SearchPipeline : public IndexFixture {
   }
 
   void damageCompactOf(int rows) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(indexFile().c_str(), &db), SQLITE_OK);
-    const std::string text =
-        "UPDATE entries SET compact = x'00' WHERE id IN (SELECT id FROM entries LIMIT " +
-        std::to_string(rows) + ")";
-    EXPECT_EQ(sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    const std::string limit = " LIMIT " + std::to_string(rows) + ")";
+    runOnIndex("UPDATE entries SET compact = x'00' WHERE id IN (SELECT id FROM entries" + limit,
+               "UPDATE folim.entries SET compact = '\\x00' WHERE id IN"
+               " (SELECT id FROM folim.entries" +
+                   limit);
   }
 
   std::size_t rowsInIndex() {
@@ -92,8 +92,10 @@ class SearchPipeline : public IndexFixture {
   Recorder recorder;
   int listings = 0;
 };
+using SearchPipeline = OnBothIndexes<SearchPipelineBase>;
+FOLIM_ON_BOTH_INDEXES(SearchPipeline);
 
-TEST_F(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
+TEST_P(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
   const IndexedSearchResult result = run(request(files[2]));
   ASSERT_EQ(result.outcome, IndexedSearchOutcome::Ranked);
   ASSERT_EQ(result.ranking.size(), files.size());
@@ -109,7 +111,7 @@ TEST_F(SearchPipeline, IndexesTheFolderAndRanksTheQueryFirst) {
   EXPECT_EQ(rowsInIndex(), files.size());
 }
 
-TEST_F(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
+TEST_P(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
   IndexedSearchRequest r = request(files[0]);
   r.folder = folder.path() + "/./";
   const IndexedSearchResult result = run(r);
@@ -119,7 +121,7 @@ TEST_F(SearchPipeline, PathsAreSpelledAsTheFolderWasNamed) {
     EXPECT_EQ(e.path.compare(0, folder.path().size() + 3, folder.path() + "/./"), 0) << e.path;
 }
 
-TEST_F(SearchPipeline, WithoutRefreshTheIndexIsRankedAsItStands) {
+TEST_P(SearchPipeline, WithoutRefreshTheIndexIsRankedAsItStands) {
   IndexedSearchRequest r = request(files[1]);
   r.refresh = false;
   IndexedSearchResult result = run(r);
@@ -147,10 +149,16 @@ struct DropCase {
   std::size_t rowsAfter;
 };
 
-class DamagedRows : public SearchPipeline, public ::testing::WithParamInterface<DropCase> {};
+void PrintTo(const DropCase& c, std::ostream* os) { *os << (c.refresh ? "refresh" : "no refresh"); }
+
+class DamagedRows : public SearchPipelineBase,
+                    public ::testing::WithParamInterface<std::tuple<DropCase, IndexKind>> {
+ protected:
+  DamagedRows() { useKind(std::get<1>(GetParam())); }
+};
 
 TEST_P(DamagedRows, AreDroppedAndLearnedAgainByTheRefresh) {
-  const DropCase& c = GetParam();
+  const DropCase& c = std::get<0>(GetParam());
   ASSERT_EQ(run(request(files[0])).outcome, IndexedSearchOutcome::Ranked);
   damageCompactOf(2);
   IndexedSearchRequest r = request(files[0]);
@@ -164,16 +172,18 @@ TEST_P(DamagedRows, AreDroppedAndLearnedAgainByTheRefresh) {
   EXPECT_EQ(rowsInIndex(), c.rowsAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutRefresh, DamagedRows,
-                         ::testing::Values(DropCase{true,
-                                                    {"refresh", "refreshed +0 failed 0", "ranking",
-                                                     "dropped 2", "refresh",
-                                                     "refreshed +2 failed 0", "ranking"},
-                                                    6,
-                                                    6},
-                                           DropCase{false, {"ranking", "dropped 2"}, 4, 4}));
+INSTANTIATE_TEST_SUITE_P(
+    WithAndWithoutRefresh, DamagedRows,
+    ::testing::Combine(::testing::Values(DropCase{true,
+                                                  {"refresh", "refreshed +0 failed 0", "ranking",
+                                                   "dropped 2", "refresh", "refreshed +2 failed 0",
+                                                   "ranking"},
+                                                  6,
+                                                  6},
+                                         DropCase{false, {"ranking", "dropped 2"}, 4, 4}),
+                       BothIndexKinds()));
 
-TEST_F(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
+TEST_P(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
   files.push_back(folder.file("broken.rim"));
   writeFileBytes(files.back(), "RF but not a RIM file");
   const IndexedSearchResult result = run(request(files[3]));
@@ -184,7 +194,7 @@ TEST_F(SearchPipeline, UnreadablePicturesAreCountedAndRankedLast) {
   EXPECT_EQ(result.ranking.back().score, -1.0);
 }
 
-TEST_F(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
+TEST_P(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
   const std::string query = store.file("junk.rim");
   writeFileBytes(query, "not a picture");
   const IndexedSearchResult result = run(request(query));
@@ -196,7 +206,7 @@ TEST_F(SearchPipeline, AnUnreadableQueryIsToldWithTheSourcesCause) {
   EXPECT_EQ(rowsInIndex(), files.size());
 }
 
-TEST_F(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
+TEST_P(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
   const std::string query = store.file("ica.rim");
   ASSERT_EQ(synthetic::write(query, synthetic::randomRim(synthetic::header(96, 80, 8, 24, 1), 3)),
             0);
@@ -205,7 +215,7 @@ TEST_F(SearchPipeline, NothingIsRankedAgainstAQueryOfOtherBases) {
   EXPECT_TRUE(result.ranking.empty());
 }
 
-TEST_F(SearchPipeline, AStopEndsItWithNothingToShow) {
+TEST_P(SearchPipeline, AStopEndsItWithNothingToShow) {
   const std::atomic<bool> stop{true};
   IndexedSearchRequest r = request(files[0]);
   r.stop = &stop;

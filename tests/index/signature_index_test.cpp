@@ -17,9 +17,14 @@ using testing_support::writeFileBytes;
 
 namespace {
 
-class SignatureIndexFile : public IndexFixture {};
+class SignatureIndexFileBase : public IndexFixture {};
+using SignatureIndexFile = OnBothIndexes<SignatureIndexFileBase>;
+FOLIM_ON_BOTH_INDEXES(SignatureIndexFile);
 
-TEST_F(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
+// What only a file has: a header, a journal, a place beside it.
+class SqliteIndexFile : public IndexFixture {};
+
+TEST_P(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
   SignatureIndex index;
   open(index);
   Signature s;
@@ -57,7 +62,7 @@ TEST_F(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
   EXPECT_TRUE(compact.empty());
 }
 
-TEST_F(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
+TEST_P(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
   SignatureIndex index;
   open(index);
   Signature s;
@@ -80,7 +85,9 @@ TEST_F(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
   // Onto a path that has rows of its own: they make way.
   IndexRow before;
   ASSERT_TRUE(index.Find("/p/b.jpg", "k", before));
+  ASSERT_TRUE(index.Begin());
   ASSERT_TRUE(index.RenamePath("/p/b.jpg", "/p/d.jpg"));
+  ASSERT_TRUE(index.Commit());
   EXPECT_EQ(pathsUnder("/", "k"), (std::vector<std::string>{"/a.jpg", "/p/d.jpg", "/q/r/c.jpg"}));
   EXPECT_EQ(pathsUnder("/", "other key"), std::vector<std::string>{"/p/d.jpg"});
   IndexRow after;
@@ -90,7 +97,7 @@ TEST_F(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
   EXPECT_TRUE(index.LoadSignature(after.id, back));
 }
 
-TEST_F(SignatureIndexFile, PathsAreBytes) {
+TEST_P(SignatureIndexFile, PathsAreBytes) {
   SignatureIndex index;
   open(index);
   const std::string odd = std::string("/p/caf\xe9\x01 \xff.jpg", 15);
@@ -156,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"damaged_header", damagedIndex}),
     [](const ::testing::TestParamInfo<BadFile>& p) { return std::string(p.param.name); });
 
-TEST_F(SignatureIndexFile, ANewerSchemaIsLeftAlone) {
+TEST_F(SqliteIndexFile, ANewerSchemaIsLeftAlone) {
   {
     SignatureIndex index;
     open(index);
@@ -175,7 +182,7 @@ TEST_F(SignatureIndexFile, ANewerSchemaIsLeftAlone) {
 
 // Two connections, as two processes would have, write batches at once; the
 // lock waits instead of failing and no row is lost.
-TEST_F(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
+TEST_P(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
   {
     SignatureIndex index;
     open(index);
@@ -213,7 +220,7 @@ TEST_F(SignatureIndexFile, TwoWritersThreadsLoseNothing) {
 // Processes starting at once all find no index and make it together: none
 // may take the other's half-made file for a damaged one (moving it aside
 // loses the rows written to it) or give up on its lock.
-TEST_F(SignatureIndexFile, ManyFirstOpensAtOnceShareOneFreshIndex) {
+TEST_F(SqliteIndexFile, ManyFirstOpensAtOnceShareOneFreshIndex) {
   constexpr int kOpeners = 6;
   for (int round = 0; round < 15; ++round) {
     const std::string file = store.file("fresh" + std::to_string(round) + ".sqlite");

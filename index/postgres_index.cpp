@@ -1,0 +1,483 @@
+#include "index/postgres_index.h"
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <utility>
+
+#include "index/index_schema.h"
+#include "index/postgres_statement.h"
+#include "index/signature_blob.h"
+
+namespace {
+
+// Another machine's transaction broke ours (a deadlock, or a row it removed
+// while ours wrote beside it): sending ours again succeeds.
+bool worthRetrying(const std::string& state) {
+  return state == "40P01" || state == "40001" || state == "23503" || state == "23505";
+}
+constexpr int kRetries = 50;
+constexpr int kReconnects = 2;
+
+// A server that does not answer is given up after this many seconds, unless
+// the connection string says otherwise.
+constexpr const char* kConnectTimeout = "10";
+
+// libpq's messages run over several lines; a message here is one line.
+std::string oneLine(const char* message) {
+  std::string out;
+  bool blank = false;
+  for (const char* p = message; p != nullptr && *p != '\0'; ++p) {
+    const bool space = *p == '\n' || *p == '\t' || *p == ' ';
+    if (space) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    out += *p;
+  }
+  return out;
+}
+
+void ignoreNotice(void*, const char*) {}
+
+#define FOLIM_STAMP_COLUMNS "size, mtime, mtime_ns, ctime, ctime_ns, inode"
+
+// Version 1 of the schema: the tables of the SQLite file's version 2, and
+// the version in a table of its own. A row's signature goes with it.
+constexpr const char* kCreateSchema =
+    "CREATE SCHEMA IF NOT EXISTS folim;"
+    "CREATE TABLE folim.version (version integer NOT NULL);"
+    "CREATE TABLE folim.entries ("
+    " id bigserial PRIMARY KEY,"
+    " path bytea NOT NULL,"
+    " params text NOT NULL,"
+    " size bigint NOT NULL,"
+    " mtime bigint NOT NULL,"
+    " mtime_ns bigint NOT NULL DEFAULT 0,"
+    " ctime bigint,"
+    " ctime_ns bigint,"
+    " inode bigint,"
+    " status bigint NOT NULL,"
+    " learning bigint NOT NULL DEFAULT 0,"
+    " compact bytea,"
+    " UNIQUE (path, params));"
+    "CREATE TABLE folim.signatures ("
+    " id bigint PRIMARY KEY REFERENCES folim.entries (id) ON DELETE CASCADE,"
+    " data bytea NOT NULL);"
+    "INSERT INTO folim.version VALUES (1);";
+
+}  // namespace
+
+namespace {}  // namespace
+
+std::string ConnectionForDisplay(const std::string& connection) {
+  PQconninfoOption* options = PQconninfoParse(connection.c_str(), nullptr);
+  if (options == nullptr) return connection;
+  bool password = false;
+  std::string shown;
+  for (const PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+    if (o->val == nullptr) continue;
+    if (std::strcmp(o->keyword, "password") == 0) {
+      password = true;
+      continue;
+    }
+    if (!shown.empty()) shown += ' ';
+    shown += std::string(o->keyword) + "=" + o->val;
+  }
+  PQconninfoFree(options);
+  return password ? shown : connection;
+}
+
+PostgresIndex::~PostgresIndex() { close(); }
+
+void PostgresIndex::close() {
+  if (conn_ != nullptr) PQfinish(conn_);
+  conn_ = nullptr;
+  batching_ = false;
+  pending_.clear();
+}
+
+// Runs one statement; null (error_ and state_ set) when it failed. A
+// connection the server dropped is made again, but never inside a
+// transaction: the rest of it would be written without the beginning.
+PGresult* PostgresIndex::run(const char* sql, const PgParams& params) {
+  if (conn_ == nullptr) {
+    error_ = "the index is not open";
+    return nullptr;
+  }
+  if (PQstatus(conn_) == CONNECTION_BAD && !inTransaction_) PQreset(conn_);
+  return checked(params.exec(conn_, sql));
+}
+
+PGresult* PostgresIndex::checked(PGresult* r) {
+  const ExecStatusType status = PQresultStatus(r);
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return r;
+  const char* state = r != nullptr ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  state_ = state != nullptr ? state : "";
+  error_ = oneLine(r != nullptr ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
+  if (error_.empty()) error_ = oneLine(PQerrorMessage(conn_));
+  PQclear(r);
+  return nullptr;
+}
+
+// Statements without parameters or results, several in one text.
+bool PostgresIndex::command(const char* sql) {
+  if (conn_ == nullptr) {
+    error_ = "the index is not open";
+    return false;
+  }
+  if (PQstatus(conn_) == CONNECTION_BAD && !inTransaction_) PQreset(conn_);
+  return PgResult(checked(PQexec(conn_, sql))).r != nullptr;
+}
+
+bool PostgresIndex::begin() {
+  inTransaction_ = command("BEGIN");
+  return inTransaction_;
+}
+
+bool PostgresIndex::end(const char* sql) {
+  inTransaction_ = false;
+  return command(sql);
+}
+
+bool PostgresIndex::Open(const std::string& connection, IndexOwner, std::string& notice,
+                         std::string& error) {
+  close();
+  notice.clear();
+  error.clear();
+  error_.clear();
+  name_ = ConnectionForDisplay(connection);
+  // The string's own values come after the defaults and so override them.
+  const char* const keys[] = {"connect_timeout", "fallback_application_name", "dbname", nullptr};
+  const char* const values[] = {kConnectTimeout, "folim", connection.c_str(), nullptr};
+  conn_ = PQconnectdbParams(keys, values, 1);
+  if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
+    error = conn_ != nullptr ? oneLine(PQerrorMessage(conn_)) : "out of memory";
+    close();
+    return false;
+  }
+  PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+  if (!prepareSchema()) {
+    error = error_;
+    close();
+    return false;
+  }
+  return true;
+}
+
+// Reads the schema's version, making the schema when the database has none.
+// Several machines may start at once: the first to take the lock makes it,
+// the others then find it made.
+bool PostgresIndex::prepareSchema() {
+  if (!begin()) return false;
+  const auto fail = [this](std::string why) {
+    end("ROLLBACK");
+    if (!why.empty()) error_ = std::move(why);
+    return false;
+  };
+  PgParams lock;
+  lock.integer(kIndexApplicationId);
+  if (!PgResult(run("SELECT pg_advisory_xact_lock($1::bigint)", lock))) return fail({});
+  PgResult tables(
+      run("SELECT to_regclass('folim.version') IS NOT NULL,"
+          " to_regclass('folim.entries') IS NOT NULL",
+          PgParams()));
+  if (!tables) return fail({});
+  const bool hasVersion = *PQgetvalue(tables.r, 0, 0) != 0;
+  const bool hasEntries = *PQgetvalue(tables.r, 0, 1) != 0;
+  if (!hasVersion && hasEntries)
+    return fail("the schema folim of the database is not a Folim index; it is left as it is");
+  if (!hasVersion && !command(kCreateSchema)) return fail("cannot make the index: " + error_);
+  PgResult version(run("SELECT max(version) FROM folim.version", PgParams()));
+  if (!version) return fail({});
+  if (PQgetisnull(version.r, 0, 0)) return fail("the index has no schema version");
+  const std::int64_t found = integerAt(version.r, 0, 0);
+  if (found > kSchemaVersion)
+    return fail("made by a newer version of Folim (schema " + std::to_string(found) + ")");
+  return end("COMMIT") || fail({});
+}
+
+bool PostgresIndex::RowsUnder(const std::string& dir, const std::string& params,
+                              std::vector<IndexRow>& rows) {
+  rows.clear();
+  PgParams p;
+  p.bytes(PathRangeLow(dir));
+  p.bytes(PathRangeHigh(dir));
+  p.text(params);
+  PgResult r(run("SELECT id, path, " FOLIM_STAMP_COLUMNS ", status FROM folim.entries"
+                 " WHERE path >= $1 AND path < $2 AND params = $3 ORDER BY path",
+                 p));
+  if (!r) return false;
+  const int n = PQntuples(r.r);
+  rows.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    IndexRow row;
+    row.id = integerAt(r.r, i, 0);
+    row.path = bytesAt(r.r, i, 1);
+    row.wholeStamp = stampAt(r.r, i, 2, row.stamp);
+    row.status = static_cast<std::int32_t>(integerAt(r.r, i, 8));
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
+bool PostgresIndex::Find(const std::string& path, const std::string& params, IndexRow& row) {
+  PgParams p;
+  p.bytes(path);
+  p.text(params);
+  PgResult r(run("SELECT id, " FOLIM_STAMP_COLUMNS
+                 ", status FROM folim.entries WHERE path = $1 AND params = $2",
+                 p));
+  if (!r || PQntuples(r.r) == 0) return false;
+  row.id = integerAt(r.r, 0, 0);
+  row.path = path;
+  row.wholeStamp = stampAt(r.r, 0, 1, row.stamp);
+  row.status = static_cast<std::int32_t>(integerAt(r.r, 0, 7));
+  return true;
+}
+
+bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& params,
+                                std::vector<std::string>& paths) {
+  paths.clear();
+  PgParams p;
+  p.bytes(PathRangeLow(dir));
+  p.bytes(PathRangeHigh(dir));
+  p.text(params);
+  PgResult r(
+      run("SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
+          " AND status != 0 ORDER BY path",
+          p));
+  if (!r) return false;
+  for (int i = 0; i < PQntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
+  return true;
+}
+
+bool PostgresIndex::Begin() {
+  pending_.clear();
+  batching_ = true;
+  return true;
+}
+
+bool PostgresIndex::Rollback() {
+  pending_.clear();
+  batching_ = false;
+  return true;
+}
+
+bool PostgresIndex::Commit() {
+  batching_ = false;
+  const bool ok = sendAll();
+  pending_.clear();
+  return ok;
+}
+
+// Outside Begin and Commit a write is a transaction of its own.
+bool PostgresIndex::queue(Write write) {
+  if (batching_) {
+    pending_.push_back(std::move(write));
+    return true;
+  }
+  pending_.assign(1, std::move(write));
+  return Commit();
+}
+
+bool PostgresIndex::Put(const std::string& path, const std::string& params, const FileStamp& stamp,
+                        std::int32_t status, const Signature* signature) {
+  Write w;
+  w.kind = Write::Put;
+  w.path = path;
+  w.params = params;
+  w.stamp = stamp;
+  w.status = status;
+  if (signature != nullptr) {
+    w.learned = true;
+    w.learning = signature->learningMethod;
+    w.compact = EncodeCompact(MakeCompact(*signature));
+    w.data = EncodeSignature(*signature);
+  }
+  return queue(std::move(w));
+}
+
+bool PostgresIndex::Restamp(std::int64_t id, const FileStamp& stamp) {
+  Write w;
+  w.kind = Write::Restamp;
+  w.id = id;
+  w.stamp = stamp;
+  return queue(std::move(w));
+}
+
+bool PostgresIndex::Remove(const std::string& path) {
+  Write w;
+  w.kind = Write::Remove;
+  w.path = path;
+  return queue(std::move(w));
+}
+
+bool PostgresIndex::RenamePath(const std::string& from, const std::string& to) {
+  if (from == to) return true;
+  Write w;
+  w.kind = Write::Rename;
+  w.path = from;
+  w.to = to;
+  return queue(std::move(w));
+}
+
+bool PostgresIndex::RemoveId(std::int64_t id) {
+  Write w;
+  w.kind = Write::RemoveId;
+  w.id = id;
+  return queue(std::move(w));
+}
+
+bool PostgresIndex::DropRows(const std::vector<std::int64_t>& ids) {
+  if (ids.empty()) return true;
+  Begin();
+  for (std::int64_t id : ids) RemoveId(id);
+  return Commit();
+}
+
+bool PostgresIndex::send(const Write& w) {
+  PgParams p;
+  switch (w.kind) {
+    case Write::Put: {
+      p.bytes(w.path);
+      p.text(w.params);
+      p.stamp(w.stamp);
+      p.integer(w.status);
+      p.integer(w.learning);
+      if (w.learned)
+        p.bytes(w.compact);
+      else
+        p.null();
+      PgResult r(run("INSERT INTO folim.entries (path, params, " FOLIM_STAMP_COLUMNS
+                     ", status, learning, compact)"
+                     " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)"
+                     " ON CONFLICT (path, params) DO UPDATE SET size = excluded.size,"
+                     " mtime = excluded.mtime, mtime_ns = excluded.mtime_ns,"
+                     " ctime = excluded.ctime, ctime_ns = excluded.ctime_ns,"
+                     " inode = excluded.inode, status = excluded.status,"
+                     " learning = excluded.learning, compact = excluded.compact"
+                     " RETURNING id",
+                     p));
+      if (!r) return false;
+      PgParams s;
+      s.integer(integerAt(r.r, 0, 0));
+      if (!w.learned) return PgResult(run("DELETE FROM folim.signatures WHERE id = $1", s)).r;
+      s.bytes(w.data);
+      return PgResult(run("INSERT INTO folim.signatures (id, data) VALUES ($1, $2)"
+                          " ON CONFLICT (id) DO UPDATE SET data = excluded.data",
+                          s))
+          .r;
+    }
+    case Write::Restamp:
+      p.stamp(w.stamp);
+      p.integer(w.id);
+      return PgResult(run("UPDATE folim.entries SET size = $1, mtime = $2, mtime_ns = $3,"
+                          " ctime = $4, ctime_ns = $5, inode = $6 WHERE id = $7",
+                          p))
+          .r;
+    case Write::Remove:
+      p.bytes(w.path);
+      return PgResult(run("DELETE FROM folim.entries WHERE path = $1", p)).r;
+    case Write::RemoveId:
+      p.integer(w.id);
+      return PgResult(run("DELETE FROM folim.entries WHERE id = $1", p)).r;
+    case Write::Rename: {
+      PgParams taken;
+      taken.bytes(w.to);
+      if (!PgResult(run("DELETE FROM folim.entries WHERE path = $1", taken)).r) return false;
+      p.bytes(w.path);
+      p.bytes(w.to);
+      return PgResult(run("UPDATE folim.entries SET path = $2 WHERE path = $1", p)).r;
+    }
+  }
+  return false;
+}
+
+// Sends the kept writes in one transaction, again after a pause when
+// another machine's transaction broke it. Rows stored in the order of their
+// paths take their locks in one order on every machine, which keeps
+// deadlocks rare.
+bool PostgresIndex::sendAll() {
+  if (pending_.empty()) return true;
+  if (std::all_of(pending_.begin(), pending_.end(),
+                  [](const Write& w) { return w.kind == Write::Put; }))
+    std::sort(pending_.begin(), pending_.end(),
+              [](const Write& a, const Write& b) { return a.path < b.path; });
+  std::minstd_rand random(
+      static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int attempt = 0;; ++attempt) {
+    bool ok = begin();
+    for (std::size_t i = 0; ok && i < pending_.size(); ++i) ok = send(pending_[i]);
+    if (ok && end("COMMIT")) return true;
+    const std::string error = error_, state = state_;
+    // A connection the server dropped is made again (by the rollback) and
+    // the batch sent whole: the server rolled back what it had of it, and a
+    // batch that reached it all the same writes the same rows again.
+    const bool dropped = PQstatus(conn_) == CONNECTION_BAD;
+    end("ROLLBACK");
+    error_ = error;
+    if (dropped ? attempt >= kReconnects : !worthRetrying(state) || attempt == kRetries)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % (10 + 10 * attempt)));
+  }
+}
+
+bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& params,
+                                std::uint16_t learning, std::vector<CompactRow>& rows,
+                                std::vector<std::int64_t>& damaged) {
+  rows.clear();
+  damaged.clear();
+  PgParams p;
+  p.bytes(PathRangeLow(dir));
+  p.bytes(PathRangeHigh(dir));
+  p.text(params);
+  p.integer(learning);
+  PgResult r(
+      run("SELECT id, path, compact FROM folim.entries WHERE path >= $1 AND path < $2"
+          " AND params = $3 AND status = 0 AND learning = $4",
+          p));
+  if (!r) return false;
+  const int n = PQntuples(r.r);
+  rows.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    CompactRow row;
+    row.id = integerAt(r.r, i, 0);
+    const auto* blob = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r.r, i, 2));
+    const auto size = static_cast<std::size_t>(PQgetlength(r.r, i, 2));
+    if (PQgetisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
+        row.compact.learningMethod != learning) {
+      damaged.push_back(row.id);
+      continue;
+    }
+    row.path = bytesAt(r.r, i, 1);
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
+bool PostgresIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
+  if (databaseError != nullptr) *databaseError = false;
+  PgParams p;
+  p.integer(id);
+  PgResult r(run("SELECT data FROM folim.signatures WHERE id = $1", p));
+  if (!r) {
+    if (databaseError != nullptr) *databaseError = true;
+    return false;
+  }
+  if (PQntuples(r.r) == 0) return false;
+  const auto* blob = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r.r, 0, 0));
+  return DecodeSignature(blob, static_cast<std::size_t>(PQgetlength(r.r, 0, 0)), signature);
+}
+
+bool PostgresIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {
+  notice.clear();
+  error = "the index on the server cannot be rebuilt by Folim (" + reason + ")";
+  return false;
+}
