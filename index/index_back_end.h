@@ -68,6 +68,10 @@ class IndexBackEnd {
   // Removes a path under every parameter set.
   virtual bool Remove(const std::string& path) = 0;
   virtual bool RemoveId(std::int64_t id) = 0;
+  // Moves every row of from (under every parameter set) to the path to,
+  // signatures and stamps kept; rows already at to are removed first. For a
+  // file moved or renamed, which keeps what was learned of it.
+  virtual bool RenamePath(const std::string& from, const std::string& to) = 0;
   // Removes rows whose blobs are damaged, in one transaction, so that the
   // next refresh learns their files again.
   virtual bool DropRows(const std::vector<std::int64_t>& ids) = 0;

@@ -319,6 +319,15 @@ bool PostgresIndex::Remove(const std::string& path) {
   return queue(std::move(w));
 }
 
+bool PostgresIndex::RenamePath(const std::string& from, const std::string& to) {
+  if (from == to) return true;
+  Write w;
+  w.kind = Write::Rename;
+  w.path = from;
+  w.to = to;
+  return queue(std::move(w));
+}
+
 bool PostgresIndex::RemoveId(std::int64_t id) {
   Write w;
   w.kind = Write::RemoveId;
@@ -379,6 +388,14 @@ bool PostgresIndex::send(const Write& w) {
     case Write::RemoveId:
       p.integer(w.id);
       return PgResult(run("DELETE FROM folim.entries WHERE id = $1", p)).r;
+    case Write::Rename: {
+      PgParams taken;
+      taken.bytes(w.to);
+      if (!PgResult(run("DELETE FROM folim.entries WHERE path = $1", taken)).r) return false;
+      p.bytes(w.path);
+      p.bytes(w.to);
+      return PgResult(run("UPDATE folim.entries SET path = $2 WHERE path = $1", p)).r;
+    }
   }
   return false;
 }

@@ -49,6 +49,7 @@ class PostgresIndex : public IndexBackEnd {
   bool Restamp(std::int64_t id, const FileStamp& stamp) override;
   bool Remove(const std::string& path) override;
   bool RemoveId(std::int64_t id) override;
+  bool RenamePath(const std::string& from, const std::string& to) override;
   bool DropRows(const std::vector<std::int64_t>& ids) override;
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
@@ -62,8 +63,9 @@ class PostgresIndex : public IndexBackEnd {
  private:
   // A write kept until Commit.
   struct Write {
-    enum Kind { Put, Restamp, Remove, RemoveId } kind = Put;
+    enum Kind { Put, Restamp, Remove, RemoveId, Rename } kind = Put;
     std::string path, params;
+    std::string to;  // of a Rename
     FileStamp stamp;
     std::int64_t id = 0;
     std::int32_t status = 0;

@@ -3,8 +3,9 @@
 #include "index/postgres_index.h"
 #include "index/sqlite_index.h"
 
-std::string PathRangeLow(const std::string& dir) { return dir + "/"; }
-std::string PathRangeHigh(const std::string& dir) { return dir + "0"; }
+// The root ends in "/" already: its range is every absolute path.
+std::string PathRangeLow(const std::string& dir) { return dir == "/" ? dir : dir + "/"; }
+std::string PathRangeHigh(const std::string& dir) { return dir == "/" ? "0" : dir + "0"; }
 
 bool IsServerIndexName(const std::string& name) {
   if (name.rfind("postgresql://", 0) == 0 || name.rfind("postgres://", 0) == 0) return true;

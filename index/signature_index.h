@@ -47,6 +47,9 @@ class SignatureIndex {
   bool Restamp(std::int64_t id, const FileStamp& stamp) { return store_->Restamp(id, stamp); }
   bool Remove(const std::string& path) { return store_->Remove(path); }
   bool RemoveId(std::int64_t id) { return store_->RemoveId(id); }
+  bool RenamePath(const std::string& from, const std::string& to) {
+    return store_->RenamePath(from, to);
+  }
   bool DropRows(const std::vector<std::int64_t>& ids) { return store_->DropRows(ids); }
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) {

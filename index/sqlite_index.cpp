@@ -447,6 +447,16 @@ bool SqliteIndex::Remove(const std::string& path) {
   return step(s.get());
 }
 
+bool SqliteIndex::RenamePath(const std::string& from, const std::string& to) {
+  if (from == to) return true;
+  if (!Remove(to)) return false;
+  IndexStatement s(prepare("UPDATE entries SET path = ?2 WHERE path = ?1"));
+  if (!s) return false;
+  s.blob(1, from);
+  s.blob(2, to);
+  return step(s.get());
+}
+
 bool SqliteIndex::RemoveId(std::int64_t id) {
   IndexStatement g(prepare("DELETE FROM signatures WHERE id = ?1"));
   if (!g) return false;

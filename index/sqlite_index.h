@@ -50,6 +50,7 @@ class SqliteIndex : public IndexBackEnd {
   bool Restamp(std::int64_t id, const FileStamp& stamp) override;
   bool Remove(const std::string& path) override;
   bool RemoveId(std::int64_t id) override;
+  bool RenamePath(const std::string& from, const std::string& to) override;
   bool DropRows(const std::vector<std::int64_t>& ids) override;
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;

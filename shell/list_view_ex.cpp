@@ -12,6 +12,8 @@
 #include <algorithm>
 
 #include "imageio/file_kind.h"
+#include "shell/file_commands.h"
+#include "shell/file_menu.h"
 #include "shell/folim_doc.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
@@ -50,7 +52,12 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
       doc_(doc),
       fullSizeWindow_(std::make_unique<COriginalImage>(doc)),
       progressDialog_(std::make_unique<CProgressDialog>()),
-      hint_(new QLabel(viewport())) {
+      hint_(new QLabel(viewport())),
+      commands_(new CFileCommands(doc, this)),
+      fileMenu_(new CFileMenu(*commands_, doc, this, [this] { return selectedPaths(); })),
+      fullSizeFileMenu_(new CFileMenu(*commands_, doc, fullSizeWindow_.get(), [&doc] {
+        return doc.currentPath().isEmpty() ? QStringList() : QStringList{doc.currentPath()};
+      })) {
   setObjectName(QStringLiteral("listView"));
   setViewMode(QListView::IconMode);
   setIconSize(QSize(THUMBNAIL_SIZE, THUMBNAIL_SIZE));
@@ -68,7 +75,7 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   setTextElideMode(Qt::ElideMiddle);
   // The cell's width less the margins the style leaves around the text.
   setItemDelegate(new CaptionDelegate(gridSize().width() - 8, this));
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
   setDragEnabled(false);
   // Drops arrive at the viewport, which must take them itself.
   setAcceptDrops(true);
@@ -87,7 +94,37 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   connect(this, &QListWidget::itemActivated, this, [this] {
     if (!selectedItems().isEmpty()) ShowFullSizeImage();
   });
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    // A click on a thumbnail outside the selection acts on that one alone.
+    QListWidgetItem* item = itemAt(at);
+    if (item != nullptr && !item->isSelected()) setCurrentItem(item);
+    fileMenu_->popup(viewport()->mapToGlobal(at));
+  });
+  // The full-size window lists the menu's actions in its own context menu.
+  QAction* separator = new QAction(fullSizeWindow_.get());
+  separator->setSeparator(true);
+  fullSizeWindow_->addAction(separator);
+  fullSizeWindow_->addActions(fullSizeFileMenu_->actions());
+  // The main window's Undo does not reach this window of its own.
+  auto* undo = new QAction(tr("&Undo\tCtrl+Z"), fullSizeWindow_.get());
+  undo->setShortcut(QKeySequence::Undo);
+  connect(undo, &QAction::triggered, commands_, &CFileCommands::Undo);
+  fullSizeWindow_->addAction(undo);
   OnInitialUpdate();
+}
+
+QStringList CListViewEx::selectedPaths() const {
+  QList<int> rows;
+  for (QListWidgetItem* item : selectedItems()) rows << row(item);
+  std::sort(rows.begin(), rows.end());
+  QStringList paths;
+  const std::vector<ImageEntry>& entries = doc_.entries();
+  for (int r : rows) {
+    const std::int64_t entry = doc_.paging().EntryOfRow(r, entries.size());
+    if (entry >= 0) paths << fromNativePath(entries[static_cast<std::size_t>(entry)].path);
+  }
+  return paths;
 }
 
 CListViewEx::~CListViewEx() = default;
@@ -133,7 +170,9 @@ void CListViewEx::showCurrentImage() {
   for (int r = 0; r < count(); ++r) {
     if (doc_.paging().EntryOfRow(r, doc_.entries().size()) != current) continue;
     const QSignalBlocker blocker(this);
-    setCurrentRow(r);
+    // A selection of several that holds it stays as it is.
+    setCurrentRow(r, item(r)->isSelected() ? QItemSelectionModel::NoUpdate
+                                           : QItemSelectionModel::ClearAndSelect);
     scrollToItem(item(r));
     return;
   }
@@ -150,7 +189,9 @@ void CListViewEx::SelectThumbnail() {
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  doc_.SelectRow(row(selected.first()));
+  // Of several selected, the one clicked last.
+  QListWidgetItem* chosen = currentItem();
+  doc_.SelectRow(row(chosen != nullptr && chosen->isSelected() ? chosen : selected.first()));
   QApplication::restoreOverrideCursor();
 }
 

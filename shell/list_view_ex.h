@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 
+class CFileCommands;
+class CFileMenu;
 class CFolimDoc;
 class COriginalImage;
 class CProgressDialog;
@@ -52,6 +54,14 @@ class CListViewEx : public QListWidget {
   QLabel* hintLabel() const { return hint_; }
   void updateHint();
 
+  // The pictures of the selected thumbnails, in page order.
+  QStringList selectedPaths() const;
+  // What can be done to the files: the thumbnails' menu (right click) and
+  // the full-size window's, which share the commands and their Undo.
+  CFileCommands* fileCommands() const { return commands_; }
+  CFileMenu* fileMenu() const { return fileMenu_; }
+  CFileMenu* fullSizeFileMenu() const { return fullSizeFileMenu_; }
+
   COriginalImage* fullSizeWindow() const { return fullSizeWindow_.get(); }
   CProgressDialog* progressDialog() const { return progressDialog_.get(); }
 
@@ -66,4 +76,7 @@ class CListViewEx : public QListWidget {
   std::unique_ptr<COriginalImage> fullSizeWindow_;
   std::unique_ptr<CProgressDialog> progressDialog_;
   QLabel* hint_;
+  CFileCommands* commands_;
+  CFileMenu* fileMenu_;
+  CFileMenu* fullSizeFileMenu_;
 };

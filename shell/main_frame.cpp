@@ -18,7 +18,10 @@
 #include <algorithm>
 
 #include "shell/about_dialog.h"
+#include "shell/duplicates_view.h"
+#include "shell/file_commands.h"
 #include "shell/file_dialogs.h"
+#include "shell/file_menu.h"
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
 #include "shell/info_panel.h"
@@ -45,6 +48,7 @@ CMainFrame::CMainFrame(CFolimDoc& doc, CRecentFileList* recent) : doc_(doc), rec
   createStatusBar();
   createPanes();
   createPictureMenu();
+  createEditMenu();
   wireDocument();
   createBrowseControls();
   OnUpdateFrameTitle();
@@ -163,6 +167,51 @@ void CMainFrame::createPictureMenu() {
   picture->addAction(fullSize->rotateLeftAction());
   picture->addAction(fullSize->rotateRightAction());
   menuBar()->insertMenu(helpMenu_->menuAction(), picture);
+}
+
+void CMainFrame::createEditMenu() {
+  CFileCommands* commands = list_->fileCommands();
+  undo_ = new QAction(tr("&Undo\tCtrl+Z"), this);
+  undo_->setShortcut(QKeySequence::Undo);
+  undo_->setStatusTip(tr("Takes back the last move, rename or move to the trash"));
+  undo_->setEnabled(false);
+  connect(undo_, &QAction::triggered, commands, &CFileCommands::Undo);
+  connect(commands, &CFileCommands::undoAvailable, undo_, &QAction::setEnabled);
+  auto* edit = new QMenu(tr("&Edit"), this);
+  edit->setObjectName(QStringLiteral("editMenu"));
+  edit->addAction(undo_);
+  auto* duplicates = new QAction(tr("Find &Duplicates..."), this);
+  duplicates->setStatusTip(tr("Groups pictures that are alike, to keep one of each"));
+  connect(duplicates, &QAction::triggered, this, [this] {
+    CDuplicatesView* view = duplicatesView();
+    view->show();
+    view->raise();
+  });
+  edit->addAction(duplicates);
+  edit->addSeparator();
+  edit->addMenu(list_->fileMenu());
+  menuBar()->insertMenu(viewMenu_->menuAction(), edit);
+
+  for (CFileMenu* menu : {list_->fileMenu(), list_->fullSizeFileMenu()}) {
+    connect(menu, &CFileMenu::findSimilar, this, &CMainFrame::findSimilar);
+  }
+}
+
+CDuplicatesView* CMainFrame::duplicatesView() {
+  if (duplicates_ == nullptr) duplicates_ = new CDuplicatesView(doc_, *list_->fileCommands(), this);
+  return duplicates_;
+}
+
+void CMainFrame::findSimilar(const QString& picture, bool everyIndexedFolder) {
+  CRetrievalView* retrieval = tabs_->retrievalView();
+  if (retrieval->IsSearching() || doc_.IsBusy()) return;
+  // The query shows in the retrieval form, the ranking in the list.
+  tabs_->setCurrentIndex(CTabView::kRetrieval);
+  if (!doc_.SelectImage(picture)) return;
+  if (everyIndexedFolder)
+    retrieval->SearchEveryIndexedFolder();
+  else
+    retrieval->Search();
 }
 
 void CMainFrame::refreshRecentFiles() {

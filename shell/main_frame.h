@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class CDuplicatesView;
 class CFolimDoc;
 class CInfoPanel;
 class CListViewEx;
@@ -59,6 +60,12 @@ class CMainFrame : public QMainWindow {
   QAction* aboutAction() const { return about_; }
   QAction* refreshAction() const { return refresh_; }
   QAction* keysAction() const { return keys_; }
+  QAction* undoAction() const { return undo_; }
+  // Ranks the listed folder, or every picture the index holds, against
+  // picture, which becomes the query shown in the retrieval form.
+  void findSimilar(const QString& picture, bool everyIndexedFolder);
+  // The Duplicates window, made on first use.
+  CDuplicatesView* duplicatesView();
   // Every action of the window and of its full-size window (the keys).
   QList<QAction*> allActions() const;
   QMenu* fileMenu() const { return fileMenu_; }
@@ -82,6 +89,8 @@ class CMainFrame : public QMainWindow {
   void createPanes();
   // Full screen, slideshow and turns of the full-size window.
   void createPictureMenu();
+  // Undo and the menu of the selected pictures' files.
+  void createEditMenu();
   void wireDocument();
   // The information panel, the sort bar and their View menu items.
   void createBrowseControls();
@@ -111,6 +120,8 @@ class CMainFrame : public QMainWindow {
   QAction* about_ = nullptr;
   QAction* refresh_ = nullptr;
   QAction* keys_ = nullptr;
+  QAction* undo_ = nullptr;
+  CDuplicatesView* duplicates_ = nullptr;
   QAction* recentSeparator_ = nullptr;
   QList<QAction*> recentActions_;
   QLabel* idle_ = nullptr;

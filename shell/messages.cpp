@@ -1,6 +1,7 @@
 #include "shell/messages.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -12,6 +13,7 @@ std::mutex handlerMutex;
 MessageHandler currentHandler;
 QuestionHandler currentQuestionHandler;
 ChoiceHandler currentChoiceHandler;
+TextHandler currentTextHandler;
 
 void showBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Folim"), text, QMessageBox::Ok,
@@ -80,4 +82,18 @@ int askChoice(const QString& text, const QStringList& choices) {
   if (!buttons.isEmpty()) box.setEscapeButton(buttons.last());
   box.exec();
   return static_cast<int>(buttons.indexOf(box.clickedButton()));
+}
+
+TextHandler setTextHandler(TextHandler handler) {
+  TextHandler previous = std::move(currentTextHandler);
+  currentTextHandler = std::move(handler);
+  return previous;
+}
+
+QString askText(const QString& text, const QString& initial) {
+  if (currentTextHandler) return currentTextHandler(text, initial);
+  bool ok = false;
+  const QString answer = QInputDialog::getText(
+      QApplication::activeWindow(), QStringLiteral("Folim"), text, QLineEdit::Normal, initial, &ok);
+  return ok ? answer : QString();
 }

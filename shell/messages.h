@@ -28,3 +28,10 @@ QuestionHandler setQuestionHandler(QuestionHandler handler);
 int askChoice(const QString& text, const QStringList& choices);
 using ChoiceHandler = std::function<int(const QString&, const QStringList&)>;
 ChoiceHandler setChoiceHandler(ChoiceHandler handler);
+
+// Asks for a line of text in a modal box (user-interface thread), initial
+// filled in; the text, or an empty one on Cancel. Tests answer through a
+// handler instead.
+QString askText(const QString& text, const QString& initial);
+using TextHandler = std::function<QString(const QString& text, const QString& initial)>;
+TextHandler setTextHandler(TextHandler handler);

@@ -132,11 +132,16 @@ int CRetrievalView::selectedColorMode() const {
   return index;
 }
 
-void CRetrievalView::Search() {
+void CRetrievalView::Search() { startSearch(false); }
+
+void CRetrievalView::SearchEveryIndexedFolder() { startSearch(true); }
+
+void CRetrievalView::startSearch(bool everyIndexedFolder) {
   if (search_->IsSearching() || doc_.IsBusy()) return;
   colorMode = selectedColorMode();
   QString refusal;
-  if (!search_->Start({colorMode, ui_->colorPercentEdit->text(), searchThreads}, &refusal) &&
+  if (!search_->Start({colorMode, ui_->colorPercentEdit->text(), searchThreads, everyIndexedFolder},
+                      &refusal) &&
       !refusal.isEmpty())
     showMessage(refusal);
 }

@@ -41,6 +41,8 @@ class CRetrievalView : public CJobForm {
   // background with its progress in the progress window, which can cancel
   // it; the call returns at once.
   void Search();
+  // The same over every picture the index holds (not brought up to date).
+  void SearchEveryIndexedFolder();
   bool IsSearching() const { return search_->IsSearching(); }
   bool IsRunningJob() const override { return IsSearching(); }
   // "Default": the weights of the chosen colour measure's preset.
@@ -73,6 +75,7 @@ class CRetrievalView : public CJobForm {
   unsigned searchThreads;
 
  private:
+  void startSearch(bool everyIndexedFolder);
   void showWeight(int colorPercent);
   // The progress window counts through the candidates that replace the list.
   void showRankingArriving(int count);

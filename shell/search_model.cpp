@@ -1,6 +1,9 @@
 #include "shell/search_model.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
+
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -56,8 +59,9 @@ bool CSearchModel::Start(const SearchSettings& settings, QString* refusal) {
   auto run = std::make_shared<Run>();
   run->pageWasLoading = doc_.IsLoadingThumbnails();
   doc_.StopLoadingThumbnails();
-  CJobRunner::Work work =
-      NeedsIndex() ? searchOverIndex(settings, run) : searchRimFiles(settings, run);
+  CJobRunner::Work work = settings.everyIndexedFolder || NeedsIndex()
+                              ? searchOverIndex(settings, run)
+                              : searchRimFiles(settings, run);
   searching_ = true;
   doc_.LockQuery(true);
   emit started();
@@ -93,6 +97,11 @@ CJobRunner::Work CSearchModel::searchOverIndex(const SearchSettings& settings,
   request.colorMode = *ColorModeOf(settings.colorMode);
   request.colorWeight = ColorWeightFromText(settings.colorPercentText.toStdString());
   request.threads = settings.threads;
+  if (settings.everyIndexedFolder) {
+    request.folder = "/";
+    request.recursive = true;
+    request.refresh = false;
+  }
   return [request, run](const CJobRunner::Control& control) {
     IndexedSearchRequest stoppable = request;
     stoppable.stop = control.cancelFlag();
@@ -100,6 +109,14 @@ CJobRunner::Work CSearchModel::searchOverIndex(const SearchSettings& settings,
         stoppable,
         [&control](int percent, const QString& caption) { control.report(percent, 100, caption); },
         run->notes);
+    // Rows of folders not refreshed may name files removed since.
+    if (!request.refresh) {
+      std::vector<ImageEntry>& found = run->result.candidates;
+      found.erase(
+          std::remove_if(found.begin(), found.end(),
+                         [](const ImageEntry& e) { return access(e.path.c_str(), F_OK) != 0; }),
+          found.end());
+    }
   };
 }
 

@@ -19,6 +19,9 @@ struct SearchSettings {
   int colorMode = 2;         // the measure chosen; -1 when the user typed another text
   QString colorPercentText;  // the colour percentage shown
   unsigned threads = 1;      // threads that score the candidates
+  // Ranks every picture the index holds, as it stands, instead of the
+  // listed folder.
+  bool everyIndexedFolder = false;
 };
 
 class CSearchModel : public QObject {

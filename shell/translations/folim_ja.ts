@@ -468,6 +468,10 @@ Choose another folder, or drop a picture here.</source>
         <source>This is not a image file!</source>
         <translation>画像ファイルではありません!</translation>
     </message>
+    <message>
+        <source>&amp;Undo	Ctrl+Z</source>
+        <translation>元に戻す	Ctrl+Z(&amp;U)</translation>
+    </message>
 </context>
 <context>
     <name>CMainFrame</name>
@@ -606,6 +610,26 @@ Choose another folder, or drop a picture here.</source>
     <message>
         <source>Shows or hides what the selected picture is: size, date taken, camera</source>
         <translation>選択した画像の情報 (サイズ、撮影日時、カメラ) の表示/非表示を切り替えます</translation>
+    </message>
+    <message>
+        <source>&amp;Undo	Ctrl+Z</source>
+        <translation>元に戻す	Ctrl+Z(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Takes back the last move, rename or move to the trash</source>
+        <translation>最後の移動、名前の変更、ごみ箱への移動を取り消します</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>編集(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Find &amp;Duplicates...</source>
+        <translation>重複の検索(&amp;D)...</translation>
+    </message>
+    <message>
+        <source>Groups pictures that are alike, to keep one of each</source>
+        <translation>よく似た画像をまとめ、それぞれ 1 つを残せるようにします</translation>
     </message>
 </context>
 <context>
@@ -932,6 +956,236 @@ JPEG は画像データをそのまま保ちます (向きのタグだけが変�
     <message>
         <source>All images</source>
         <translation>すべての画像</translation>
+    </message>
+</context>
+<context>
+    <name>CFileCommands</name>
+    <message>
+        <source>No program opens %1.</source>
+        <translation>%1 を開くプログラムがありません。</translation>
+    </message>
+    <message>
+        <source>No file manager opens %1.</source>
+        <translation>%1 を開くファイル マネージャーがありません。</translation>
+    </message>
+    <message>
+        <source>Copy to Folder</source>
+        <translation>フォルダーへコピー</translation>
+    </message>
+    <message>
+        <source>Move to Folder</source>
+        <translation>フォルダーへ移動</translation>
+    </message>
+    <message>
+        <source>New name of %1:</source>
+        <translation>%1 の新しい名前:</translation>
+    </message>
+    <message>
+        <source>%1 already holds a file named %2.</source>
+        <translation>%1 には %2 という名前のファイルが既にあります。</translation>
+    </message>
+    <message>
+        <source>Replace</source>
+        <translation>置き換える</translation>
+    </message>
+    <message>
+        <source>Keep Both</source>
+        <translation>両方残す</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>These files could not be handled:</source>
+        <translation>次のファイルを処理できませんでした:</translation>
+    </message>
+</context>
+<context>
+    <name>CFileMenu</name>
+    <message>
+        <source>&amp;Picture File</source>
+        <translation>画像ファイル(&amp;P)</translation>
+    </message>
+    <message>
+        <source>&amp;Open with Default Program</source>
+        <translation>既定のプログラムで開く(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Copy to...</source>
+        <translation>コピー先(&amp;C)...</translation>
+    </message>
+    <message>
+        <source>&amp;Move to...</source>
+        <translation>移動先(&amp;M)...</translation>
+    </message>
+    <message>
+        <source>&amp;Rename...	F2</source>
+        <translation>名前の変更...	F2(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Move to &amp;Trash	Del</source>
+        <translation>ごみ箱へ移動	Del(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Show in File Manager</source>
+        <translation>ファイル マネージャーで表示(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Copy &amp;Path</source>
+        <translation>パスのコピー(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Find &amp;Similar in This Folder</source>
+        <translation>このフォルダーで類似画像を検索(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Find Similar in &amp;Every Indexed Folder</source>
+        <translation>索引のすべてのフォルダーで類似画像を検索(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Back to the Folder</source>
+        <translation>フォルダーに戻る(&amp;B)</translation>
+    </message>
+</context>
+<context>
+    <name>CDuplicatesModel</name>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>索引 %1 を開けません: %2</translation>
+    </message>
+    <message>
+        <source>Indexing pictures %1 / %2 ...</source>
+        <translation>画像の索引を作成しています %1 / %2 ...</translation>
+    </message>
+    <message>
+        <source>Cannot update the index %1: %2</source>
+        <translation>索引 %1 を更新できません: %2</translation>
+    </message>
+    <message>
+        <source>Grouping pictures ...</source>
+        <translation>画像をまとめています ...</translation>
+    </message>
+    <message>
+        <source>Cannot read the index %1: %2</source>
+        <translation>索引 %1 を読み込めません: %2</translation>
+    </message>
+    <message>
+        <source>%1 files (%2 bytes) moved to the trash.</source>
+        <translation>%1 個のファイル (%2 バイト) をごみ箱へ移動しました。</translation>
+    </message>
+</context>
+<context>
+    <name>CDuplicatesView</name>
+    <message>
+        <source>Include Sub Directory</source>
+        <translation>サブフォルダーを含める</translation>
+    </message>
+    <message>
+        <source>Find Duplicates</source>
+        <translation>重複の検索</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>キャンセル</translation>
+    </message>
+    <message>
+        <source>Move Marked to Trash</source>
+        <translation>印を付けたファイルをごみ箱へ移動</translation>
+    </message>
+    <message>
+        <source>Duplicates</source>
+        <translation>重複</translation>
+    </message>
+    <message>
+        <source>Folders:</source>
+        <translation>フォルダー:</translation>
+    </message>
+    <message>
+        <source>Folders separated by &quot;;&quot;</source>
+        <translation>&quot;;&quot; で区切ったフォルダー</translation>
+    </message>
+    <message>
+        <source>Add Folder...</source>
+        <translation>フォルダーの追加...</translation>
+    </message>
+    <message>
+        <source>Similarity threshold:</source>
+        <translation>類似度のしきい値:</translation>
+    </message>
+    <message>
+        <source>Groups:</source>
+        <translation>グループ:</translation>
+    </message>
+    <message>
+        <source>Most pictures first</source>
+        <translation>画像の多い順</translation>
+    </message>
+    <message>
+        <source>Most alike first</source>
+        <translation>類似度の高い順</translation>
+    </message>
+    <message>
+        <source>Picture</source>
+        <translation>画像</translation>
+    </message>
+    <message>
+        <source>Score</source>
+        <translation>スコア</translation>
+    </message>
+    <message>
+        <source>Pixels</source>
+        <translation>ピクセル</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>ファイル サイズ</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>日付</translation>
+    </message>
+    <message>
+        <source>Folder</source>
+        <translation>フォルダー</translation>
+    </message>
+    <message>
+        <source>Keep the Largest</source>
+        <translation>最大のものを残す</translation>
+    </message>
+    <message>
+        <source>Keep the Oldest</source>
+        <translation>最も古いものを残す</translation>
+    </message>
+    <message>
+        <source>Keep the One in Folder...</source>
+        <translation>フォルダー内のものを残す...</translation>
+    </message>
+    <message>
+        <source>Add Folder</source>
+        <translation>フォルダーの追加</translation>
+    </message>
+    <message>
+        <source>Keep the One in Folder</source>
+        <translation>フォルダー内のものを残す</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n group(s) of duplicates</source>
+        <translation>
+            <numerusform>重複のグループ %n 個</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Please choose a folder to look in.</source>
+        <translation>検索するフォルダーを選んでください。</translation>
+    </message>
+    <message>
+        <source>Group %1: %2 pictures</source>
+        <translation>グループ %1: 画像 %2 個</translation>
     </message>
 </context>
 </TS>

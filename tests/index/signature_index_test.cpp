@@ -62,6 +62,41 @@ TEST_P(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
   EXPECT_TRUE(compact.empty());
 }
 
+TEST_P(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
+  SignatureIndex index;
+  open(index);
+  Signature s;
+  ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), s), status::Success);
+  ASSERT_TRUE(index.Begin());
+  for (const char* path : {"/a.jpg", "/p/b.jpg", "/q/r/c.jpg", "/p/d.jpg"})
+    ASSERT_TRUE(index.Put(path, "k", stampOf(10, 20), 0, &s));
+  ASSERT_TRUE(index.Put("/p/b.jpg", "other key", stampOf(10, 20), 0, &s));
+  ASSERT_TRUE(index.Commit());
+  const auto pathsUnder = [&](const std::string& dir, const std::string& params) {
+    std::vector<IndexRow> rows;
+    EXPECT_TRUE(index.RowsUnder(dir, params, rows));
+    std::vector<std::string> paths;
+    for (const IndexRow& r : rows) paths.push_back(r.path);
+    return paths;
+  };
+  EXPECT_EQ(pathsUnder("/", "k"),
+            (std::vector<std::string>{"/a.jpg", "/p/b.jpg", "/p/d.jpg", "/q/r/c.jpg"}));
+
+  // Onto a path that has rows of its own: they make way.
+  IndexRow before;
+  ASSERT_TRUE(index.Find("/p/b.jpg", "k", before));
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.RenamePath("/p/b.jpg", "/p/d.jpg"));
+  ASSERT_TRUE(index.Commit());
+  EXPECT_EQ(pathsUnder("/", "k"), (std::vector<std::string>{"/a.jpg", "/p/d.jpg", "/q/r/c.jpg"}));
+  EXPECT_EQ(pathsUnder("/", "other key"), std::vector<std::string>{"/p/d.jpg"});
+  IndexRow after;
+  ASSERT_TRUE(index.Find("/p/d.jpg", "k", after));
+  EXPECT_EQ(after.id, before.id);
+  Signature back;
+  EXPECT_TRUE(index.LoadSignature(after.id, back));
+}
+
 TEST_P(SignatureIndexFile, PathsAreBytes) {
   SignatureIndex index;
   open(index);

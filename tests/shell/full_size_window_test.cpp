@@ -376,8 +376,8 @@ TEST_F(FullSizeWindowTest, TheWindowKeepsItsPlaceBetweenPicturesAndSessionsWithi
 
 TEST_F(FullSizeWindowTest, ThePictureMenuHoldsTheWindowsActions) {
   const QList<QAction*> top = frame->menuBar()->actions();
-  ASSERT_EQ(top.size(), 4);
-  QMenu* picture = top[2]->menu();
+  ASSERT_EQ(top.size(), 5);
+  QMenu* picture = top[3]->menu();
   const QList<QAction*> items = picture->actions();
   EXPECT_TRUE(items.contains(fullSize()->fullScreenAction()));
   EXPECT_TRUE(items.contains(fullSize()->slideshowAction()));

@@ -42,6 +42,7 @@ struct LanguageCase {
   const char* locale;
   QStringList menus;
   QStringList fileItems;
+  QStringList editItems;
   QStringList viewItems;
   QStringList helpItems;
   QString ready;
@@ -51,8 +52,9 @@ struct LanguageCase {
 
 const LanguageCase kLanguages[] = {
     {"en_GB",
-     {"&File", "&View", "&Help"},
+     {"&File", "&Edit", "&View", "&Help"},
      {"&Open...\tCtrl+O", "&Save\tCtrl+S", "-", "Recent Files", "-", "E&xit"},
+     {"&Undo\tCtrl+Z", "Find &Duplicates...", "-", "&Picture File"},
      {"&Toolbar", "&Status Bar", "-", "&Refresh	F5", "-", "&Information Panel	Ctrl+I",
       "Sort &By", "&Filter Names	Ctrl+F"},
      {"&Keyboard Shortcuts...", "&About Folim..."},
@@ -60,9 +62,10 @@ const LanguageCase kLanguages[] = {
      "Browse...",
      "Convert"},
     {"ja_JP",
-     {"ファイル(&F)", "表示(&V)", "ヘルプ(&H)"},
+     {"ファイル(&F)", "編集(&E)", "表示(&V)", "ヘルプ(&H)"},
      {"開く...\tCtrl+O(&O)", "保存\tCtrl+S(&S)", "-", "最近使ったファイル", "-",
       "アプリケーションの終了(&X)"},
+     {"元に戻す\tCtrl+Z(&U)", "重複の検索(&D)...", "-", "画像ファイル(&P)"},
      {"ツール バー(&T)", "ステータス バー(&S)", "-", "最新の情報に更新	F5(&R)", "-",
       "情報パネル(&I)	Ctrl+I", "並べ替え(&B)", "名前で絞り込み(&F)	Ctrl+F"},
      {"キーボード ショートカット(&K)...", "バージョン情報 Folim(&A)..."},
@@ -77,17 +80,18 @@ TEST_F(MainFrameTest, CaptionsFollowTheLocale) {
     installTranslations(QLocale(QString::fromLatin1(language.locale)));
     CMainFrame shown(*doc);
     const QList<QAction*> top = shown.menuBar()->actions();
-    // File, View, the full-size window's Picture menu, Help.
-    ASSERT_EQ(top.size(), 4);
-    EXPECT_EQ(top[2]->menu()->objectName(), "pictureMenu");
+    // File, Edit, View, the full-size window's Picture menu, Help.
+    ASSERT_EQ(top.size(), 5);
+    EXPECT_EQ(top[3]->menu()->objectName(), "pictureMenu");
     QStringList menus;
     for (QAction* action : top) {
-      if (action != top[2]) menus << action->text();
+      if (action != top[3]) menus << action->text();
     }
     EXPECT_EQ(menus, language.menus);
     EXPECT_EQ(captions(top[0]->menu()), language.fileItems);
-    EXPECT_EQ(captions(top[1]->menu()), language.viewItems);
-    EXPECT_EQ(captions(top[3]->menu()), language.helpItems);
+    EXPECT_EQ(captions(top[1]->menu()), language.editItems);
+    EXPECT_EQ(captions(top[2]->menu()), language.viewItems);
+    EXPECT_EQ(captions(top[4]->menu()), language.helpItems);
     EXPECT_EQ(shown.idleLabel()->text(), language.ready);
     EXPECT_EQ(shown.tabView()->convert2RimView()->browseTargetButton()->text(), language.browse);
     EXPECT_EQ(shown.tabView()->convert2RimView()->convertButton()->text(), language.convert);

@@ -17,6 +17,7 @@
 
 #include "shell/about_dialog.h"
 #include "shell/convert2bmp_view.h"
+#include "shell/duplicates_view.h"
 #include "shell/folim_doc.h"
 #include "shell/keyboard_shortcuts.h"
 #include "shell/list_view_ex.h"
@@ -186,6 +187,7 @@ TEST_F(JapaneseWindowTest, EveryTextOfTheWindowIsJapanese) {
   walk.widget(progress);
   progress->SetLoadingProgress(1, 2);
   walk.widget(progress);
+  walk.widget(shown->duplicatesView());
   CAboutDlg about(shown.get());
   walk.widget(&about);
   CKeysDialog keys(ShortcutRows(shown->allActions()), shown.get());
