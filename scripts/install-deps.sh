@@ -16,6 +16,7 @@ packages=(
   desktop-file-utils appstream shared-mime-info libglib2.0-bin help2man dpkg-dev python3-pyqt6
   python3 gnuplot-nox libjpeg-turbo-progs webp imagemagick
   mate-backgrounds time lintian
+  python3-numpy python3-pil python3-opencv findimagedupes lomiri-wallpapers opencv-doc python3-skimage
 )
 
 missing=()
