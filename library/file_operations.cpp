@@ -89,6 +89,12 @@ bool FileOperations::place(Kind kind, const std::string& file, std::string targe
         target = FreeNameBeside(FolderOf(target), NameOf(target));
         break;
       case ConflictChoice::Replace:
+        // A copy into its own folder: the file would go to the trash in
+        // place of itself.
+        if (target == file) {
+          report.skipped.push_back(file);
+          return false;
+        }
         if (std::filesystem::is_directory(target)) {
           report.failures.push_back({file, std::strerror(EISDIR)});
           return false;

@@ -242,6 +242,25 @@ TEST_F(FileOperationsTest, CopyCarriesTheSignatureAndLeavesUndoAlone) {
   EXPECT_FALSE(operations.CanUndo());
 }
 
+// A copy into the file's own folder: Keep Both makes the copy beside it,
+// Replace leaves the file as it is (it would replace itself).
+TEST_F(FileOperationsTest, CopyIntoItsOwnFolderNeverReplacesItself) {
+  const std::string a = picture("a.jpg");
+  const FileOperationReport replaced =
+      operations.Copy({a}, folder(), [](auto&, auto&) { return ConflictChoice::Replace; });
+  EXPECT_TRUE(replaced.done.empty());
+  EXPECT_EQ(replaced.skipped, std::vector<std::string>{a});
+  EXPECT_TRUE(replaced.failures.empty());
+  expectIndexed(a);
+  EXPECT_FALSE(std::filesystem::exists(trash() + "/files/a.jpg"));
+  const FileOperationReport kept =
+      operations.Copy({a}, folder(), [](auto&, auto&) { return ConflictChoice::KeepBoth; });
+  ASSERT_EQ(kept.done.size(), 1u);
+  EXPECT_EQ(kept.done[0].second, folder() + "/a (2).jpg");
+  expectIndexed(a);
+  expectIndexed(folder() + "/a (2).jpg");
+}
+
 // A failure names the file and the cause, and the others go on.
 struct FailureCase {
   const char* name;
