@@ -6,8 +6,10 @@
 #include "shell/folim_doc.h"
 
 CFileMenu::CFileMenu(CFileCommands& commands, CFolimDoc& doc, QWidget* owner,
-                     std::function<QStringList()> targets)
+                     std::function<QStringList()> targets,
+                     std::function<void(const QString&)> rename)
     : QMenu(owner), doc_(doc), owner_(owner), targets_(std::move(targets)) {
+  if (!rename) rename = [&commands](const QString& file) { commands.Rename(file); };
   setTitle(tr("&Picture File"));
   open_ = add(tr("&Open with Default Program"),
               [&commands](const QStringList& files) { commands.OpenWithDefault(files); });
@@ -16,8 +18,8 @@ CFileMenu::CFileMenu(CFileCommands& commands, CFolimDoc& doc, QWidget* owner,
               [&commands, owner](const QStringList& files) { commands.CopyTo(files, owner); });
   move_ = add(tr("&Move to..."),
               [&commands, owner](const QStringList& files) { commands.MoveTo(files, owner); });
-  rename_ = add(tr("&Rename...\tF2"), [&commands](const QStringList& files) {
-    if (files.size() == 1) commands.Rename(files.first());
+  rename_ = add(tr("&Rename...\tF2"), [rename](const QStringList& files) {
+    if (files.size() == 1) rename(files.first());
   });
   rename_->setShortcut(QKeySequence(Qt::Key_F2));
   trash_ = add(tr("Move to &Trash\tDel"),

@@ -19,9 +19,11 @@ class CFileMenu : public QMenu {
   Q_OBJECT
 
  public:
-  // targets: the pictures the menu acts on, when an action is chosen.
+  // targets: the pictures the menu acts on, when an action is chosen;
+  // rename: how the owner renames one (by default a question asks the name).
   CFileMenu(CFileCommands& commands, CFolimDoc& doc, QWidget* owner,
-            std::function<QStringList()> targets);
+            std::function<QStringList()> targets,
+            std::function<void(const QString&)> rename = nullptr);
 
   // Enables what applies to the pictures targeted now (renaming takes one,
   // going back needs a ranking).

@@ -1,10 +1,13 @@
 #include "shell/list_view_ex.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -30,9 +33,39 @@ namespace {
 
 // Draws each line of a caption on one line of the grid cell, cut in the
 // middle when it is too long, instead of wrapping it into the next line.
+// Editing a caption renames the file: the editor shows the file's name alone
+// (not the rank or sub-folder under it), and what the user enters goes to
+// the file commands, not into the item; the listing follows the file.
 class CaptionDelegate : public QStyledItemDelegate {
  public:
-  CaptionDelegate(int width, QObject* parent) : QStyledItemDelegate(parent), width_(width) {}
+  CaptionDelegate(int width, CListViewEx* list)
+      : QStyledItemDelegate(list), width_(width), list_(list) {}
+
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line == nullptr) return;
+    const QString name = QFileInfo(list_->pathOfRow(index.row())).fileName();
+    line->setText(name);
+    // The name without its extension, which is seldom what changes; once
+    // the view has selected all of it on opening the editor.
+    const int dot = static_cast<int>(name.lastIndexOf(QLatin1Char('.')));
+    const int length = dot > 0 ? dot : static_cast<int>(name.size());
+    QMetaObject::invokeMethod(
+        line, [line, length] { line->setSelection(0, length); }, Qt::QueuedConnection);
+  }
+
+  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    const QString path = list_->pathOfRow(index.row());
+    if (line == nullptr || path.isEmpty()) return;
+    const QString name = line->text().trimmed();
+    if (name.isEmpty() || name == QFileInfo(path).fileName()) return;
+    // After the editor has closed: the rename lists the folder anew.
+    CListViewEx* list = list_;
+    QMetaObject::invokeMethod(
+        list, [list, path, name] { list->fileCommands()->RenameTo(path, name); },
+        Qt::QueuedConnection);
+  }
 
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
@@ -43,6 +76,7 @@ class CaptionDelegate : public QStyledItemDelegate {
 
  private:
   int width_;
+  CListViewEx* list_;
 };
 
 }  // namespace
@@ -54,7 +88,9 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
       progressDialog_(std::make_unique<CProgressDialog>()),
       hint_(new QLabel(viewport())),
       commands_(new CFileCommands(doc, this)),
-      fileMenu_(new CFileMenu(*commands_, doc, this, [this] { return selectedPaths(); })),
+      fileMenu_(new CFileMenu(
+          *commands_, doc, this, [this] { return selectedPaths(); },
+          [this](const QString&) { RenameInPlace(); })),
       fullSizeFileMenu_(new CFileMenu(*commands_, doc, fullSizeWindow_.get(), [&doc] {
         return doc.currentPath().isEmpty() ? QStringList() : QStringList{doc.currentPath()};
       })) {
@@ -76,11 +112,13 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   // The cell's width less the margins the style leaves around the text.
   setItemDelegate(new CaptionDelegate(gridSize().width() - 8, this));
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  setDragEnabled(false);
+  // A double click opens the picture; the caption is edited by Rename (F2).
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setDragEnabled(true);
   // Drops arrive at the viewport, which must take them itself.
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
-  setDragDropMode(QAbstractItemView::DropOnly);
+  setDragDropMode(QAbstractItemView::DragDrop);
   setDropIndicatorShown(false);
 
   hint_->setObjectName(QStringLiteral("emptyListHint"));
@@ -114,17 +152,29 @@ CListViewEx::CListViewEx(CFolimDoc& doc, QWidget* parent)
   OnInitialUpdate();
 }
 
+QString CListViewEx::pathOfRow(int row) const {
+  const std::vector<ImageEntry>& entries = doc_.entries();
+  const std::int64_t entry = doc_.paging().EntryOfRow(row, entries.size());
+  return entry >= 0 ? fromNativePath(entries[static_cast<std::size_t>(entry)].path) : QString();
+}
+
 QStringList CListViewEx::selectedPaths() const {
   QList<int> rows;
   for (QListWidgetItem* item : selectedItems()) rows << row(item);
   std::sort(rows.begin(), rows.end());
   QStringList paths;
-  const std::vector<ImageEntry>& entries = doc_.entries();
   for (int r : rows) {
-    const std::int64_t entry = doc_.paging().EntryOfRow(r, entries.size());
-    if (entry >= 0) paths << fromNativePath(entries[static_cast<std::size_t>(entry)].path);
+    const QString path = pathOfRow(r);
+    if (!path.isEmpty()) paths << path;
   }
   return paths;
+}
+
+void CListViewEx::RenameInPlace() {
+  const QList<QListWidgetItem*> selected = selectedItems();
+  if (selected.size() != 1) return;
+  scrollToItem(selected.first());
+  editItem(selected.first());
 }
 
 CListViewEx::~CListViewEx() = default;
@@ -154,6 +204,7 @@ void CListViewEx::resizeEvent(QResizeEvent* event) {
 void CListViewEx::addThumbnail(int row, const QString& caption, const QImage& thumbnail,
                                const QString& toolTip) {
   auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), caption);
+  item->setFlags(item->flags() | Qt::ItemIsEditable);
   item->setToolTip(toolTip);
   insertItem(std::min(row, count()), item);
   hint_->hide();
@@ -197,22 +248,46 @@ void CListViewEx::SelectThumbnail() {
 
 void CListViewEx::ShowFullSizeImage() { doc_.ShowFullSize(); }
 
-void CListViewEx::DropFiles(const QStringList& paths) {
-  if (paths.isEmpty()) return;
+QStringList CListViewEx::DroppedPaths(const QMimeData& data) {
+  QStringList paths;
+  for (const QUrl& url : data.urls()) paths << fromLocalFileUrl(url);
+  return paths;
+}
+
+QString CListViewEx::DroppedImage(const QStringList& paths) {
+  if (paths.isEmpty()) return QString();
   if (paths.size() >= 2) {
     showMessage(tr("You can drop one image file only."));
-    return;
+    return QString();
   }
-  const QString& path = paths.first();
-  if (!IsImageFileName(toNativePath(path))) {
+  if (!IsImageFileName(toNativePath(paths.first()))) {
     showMessage(tr("This is not a image file!"));
-    return;
+    return QString();
   }
-  if (doc_.SelectImage(path)) doc_.ShowFullSize();
+  return paths.first();
+}
+
+void CListViewEx::DropFiles(const QStringList& paths) {
+  const QString path = DroppedImage(paths);
+  if (!path.isEmpty() && doc_.SelectImage(path)) doc_.ShowFullSize();
+}
+
+void CListViewEx::startDrag(Qt::DropActions) {
+  const QStringList paths = selectedPaths();
+  if (paths.isEmpty()) return;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << toLocalFileUrl(path);
+  auto* files = new QMimeData;
+  files->setUrls(urls);
+  auto* drag = new QDrag(this);
+  drag->setMimeData(files);
+  if (QListWidgetItem* item = currentItem()) drag->setPixmap(item->icon().pixmap(48, 48));
+  drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
 }
 
 void CListViewEx::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) {
+  // Thumbnails dropped back on their own list stay where they are.
+  if (event->mimeData()->hasUrls() && event->source() != this) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -220,7 +295,7 @@ void CListViewEx::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CListViewEx::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls()) {
+  if (event->mimeData()->hasUrls() && event->source() != this) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -228,15 +303,11 @@ void CListViewEx::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CListViewEx::dropEvent(QDropEvent* event) {
-  if (!event->mimeData()->hasUrls()) {
+  if (!event->mimeData()->hasUrls() || event->source() == this) {
     event->ignore();
     return;
   }
-  QStringList paths;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    // Something that is not a local file counts, but is no image file here.
-    paths << fromLocalFileUrl(url);
-  }
+  const QStringList paths = DroppedPaths(*event->mimeData());
   event->acceptProposedAction();
   DropFiles(paths);
 }

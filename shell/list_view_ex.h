@@ -13,6 +13,7 @@ class CFolimDoc;
 class COriginalImage;
 class CProgressDialog;
 class QLabel;
+class QMimeData;
 class QFontMetrics;
 
 // A caption as the list shows it: each line cut in the middle to fit width
@@ -49,6 +50,12 @@ class CListViewEx : public QListWidget {
   void ShowFullSizeImage();
   // One image file becomes the current image and opens at full size.
   void DropFiles(const QStringList& paths);
+  // The files of a drop (an address that is no local file counts, but is no
+  // image file here).
+  static QStringList DroppedPaths(const QMimeData& data);
+  // The one image file among paths; otherwise empty, after telling the user
+  // why (several files, or no image file).
+  static QString DroppedImage(const QStringList& paths);
 
   // What to do, shown over an empty list (hidden otherwise).
   QLabel* hintLabel() const { return hint_; }
@@ -56,6 +63,12 @@ class CListViewEx : public QListWidget {
 
   // The pictures of the selected thumbnails, in page order.
   QStringList selectedPaths() const;
+  // The picture of row `row` of the page ("" past the listing).
+  QString pathOfRow(int row) const;
+  // Rename of the one selected picture: its caption becomes an editor of
+  // the file's name; Enter renames the file (asking when the name is
+  // taken), Esc leaves it as it was.
+  void RenameInPlace();
   // What can be done to the files: the thumbnails' menu (right click) and
   // the full-size window's, which share the commands and their Undo.
   CFileCommands* fileCommands() const { return commands_; }
@@ -70,6 +83,9 @@ class CListViewEx : public QListWidget {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // The selected pictures leave as files (onto the folder tree, or another
+  // program): moved by default, copied on request.
+  void startDrag(Qt::DropActions supportedActions) override;
 
  private:
   CFolimDoc& doc_;

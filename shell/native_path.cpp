@@ -86,3 +86,8 @@ QString fromLocalFileUrl(const QUrl& url) {
   const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
   return fromNativePath(QByteArray::fromPercentEncoding(encoded).toStdString());
 }
+
+QUrl toLocalFileUrl(const QString& path) {
+  const QByteArray bytes = QByteArray::fromStdString(toNativePath(path));
+  return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
+}

@@ -20,3 +20,5 @@ QString fromNativePath(const std::string& path);
 // The path of a file:// URL, its escapes (%E9 among them) taken as the bytes
 // they stand for; empty when the URL names no local file.
 QString fromLocalFileUrl(const QUrl& url);
+// The file:// URL of path, every byte of its name escaped as it is on disk.
+QUrl toLocalFileUrl(const QString& path);

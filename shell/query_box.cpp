@@ -1,12 +1,16 @@
 #include "shell/query_box.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "imageio/image_ex.h"
 #include "shell/folim_doc.h"
+#include "shell/list_view_ex.h"
 
-CQueryBox::CQueryBox(QWidget* parent) : QFrame(parent) {}
+CQueryBox::CQueryBox(QWidget* parent) : QFrame(parent) { setAcceptDrops(true); }
 
 void CQueryBox::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
@@ -33,4 +37,33 @@ void CQueryBox::DrawQuery(QPainter& painter) {
 void CQueryBox::mouseDoubleClickEvent(QMouseEvent* event) {
   QFrame::mouseDoubleClickEvent(event);
   if (doc_ != nullptr) doc_->ShowFullSize();
+}
+
+namespace {
+
+// Files are welcome; what they are is told when they land.
+void acceptFiles(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace
+
+void CQueryBox::dragEnterEvent(QDragEnterEvent* event) { acceptFiles(event); }
+
+void CQueryBox::dragMoveEvent(QDragMoveEvent* event) { acceptFiles(event); }
+
+void CQueryBox::dropEvent(QDropEvent* event) {
+  if (!event->mimeData()->hasUrls() || doc_ == nullptr) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  // The query only: the full-size window stays as it is. While a search
+  // ranks the query, the document keeps it.
+  const QString path = CListViewEx::DroppedImage(CListViewEx::DroppedPaths(*event->mimeData()));
+  if (!path.isEmpty() && doc_->SelectImage(path)) update();
 }

@@ -1,6 +1,6 @@
 // The retrieval form's query box: the current image, fitted and centred on
 // the background colour of its base type. A double click opens it at full
-// size.
+// size; an image file dropped on it (from a file manager) becomes the query.
 #pragma once
 
 #include <QFrame>
@@ -24,6 +24,9 @@ class CQueryBox : public QFrame {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   CFolimDoc* doc_ = nullptr;

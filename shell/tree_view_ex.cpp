@@ -1,7 +1,14 @@
 #include "shell/tree_view_ex.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QMimeData>
+#include <QUrl>
+
+#include "shell/native_path.h"
 
 CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeView(parent), model_(new QFileSystemModel(this)) {
   setObjectName(QStringLiteral("treeView"));
@@ -15,6 +22,11 @@ CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeView(parent), model_(new QFileS
   setHeaderHidden(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformRowHeights(true);
+  // Drops are handled here, not by the model: the file commands keep the
+  // index true and can be undone.
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
   // The selection, not the current item: the view makes an item current by
   // itself when it first gets the focus, and that must not list anything.
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -60,4 +72,53 @@ void CTreeViewEx::selectPath(const QString& path) {
 void CTreeViewEx::SelectFolder(const QString& path) {
   selectedPath = path;
   emit folderSelected(path);
+}
+
+QString CTreeViewEx::dropFolder(const QDropEvent* event) const {
+  if (!event->mimeData()->hasUrls()) return QString();
+  const QModelIndex index = indexAt(event->position().toPoint());
+  return index.isValid() ? model_->filePath(index) : QString();
+}
+
+namespace {
+
+// Move, unless Ctrl asks for a copy.
+void proposeAction(QDropEvent* event) {
+  event->setDropAction(event->modifiers().testFlag(Qt::ControlModifier) ? Qt::CopyAction
+                                                                        : Qt::MoveAction);
+  event->accept();
+}
+
+}  // namespace
+
+void CTreeViewEx::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) {
+    proposeAction(event);
+  } else {
+    event->ignore();
+  }
+}
+
+void CTreeViewEx::dragMoveEvent(QDragMoveEvent* event) {
+  if (dropFolder(event).isEmpty()) {
+    event->ignore();
+  } else {
+    proposeAction(event);
+  }
+}
+
+void CTreeViewEx::dropEvent(QDropEvent* event) {
+  const QString folder = dropFolder(event);
+  if (folder.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  // Files already in the folder stay where they are.
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    const QString file = fromLocalFileUrl(url);
+    if (!file.isEmpty() && QFileInfo(file).absolutePath() != folder) files << file;
+  }
+  proposeAction(event);
+  if (!files.isEmpty()) emit filesDropped(files, folder, event->dropAction() == Qt::CopyAction);
 }

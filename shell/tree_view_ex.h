@@ -1,8 +1,11 @@
 // The left pane: the folders of the file system as a tree rooted at "/",
 // filled lazily as folders are expanded. Selecting a folder lists its images.
+// Files dragged onto a folder (thumbnails, or files from a file manager) are
+// moved there, or copied with Ctrl held; the file commands do it.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -29,8 +32,18 @@ class CTreeViewEx : public QTreeView {
 
  signals:
   void folderSelected(const QString& path);
+  // Files dropped on folder, to be copied there (copy) or moved.
+  void filesDropped(const QStringList& files, const QString& folder, bool copy);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  // The folder under the drop, or "" where it is no folder or the files
+  // come as no URLs.
+  QString dropFolder(const QDropEvent* event) const;
   void expandTo(const QModelIndex& index);
 
   QFileSystemModel* model_;

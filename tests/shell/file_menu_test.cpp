@@ -4,10 +4,15 @@
 // files; Find similar ranking the clicked picture first. The trash is a
 // private one in the test's folder.
 #include <QClipboard>
+#include <QDropEvent>
+#include <QFileSystemModel>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTest>
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
@@ -21,9 +26,11 @@
 #include "shell/folim_doc.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
+#include "shell/native_path.h"
 #include "shell/original_image.h"
 #include "shell/retrieval_view.h"
 #include "shell/tab_view.h"
+#include "shell/tree_view_ex.h"
 #include "shell_fixture.h"
 
 namespace shell_testing {
@@ -139,11 +146,12 @@ TEST_F(FileMenuTest, MoveOfSeveralKeepsTheirRowsAndUndoBringsThemBack) {
   EXPECT_FALSE(frame->undoAction()->isEnabled());
 }
 
+// The full-size window has no caption to edit: a question asks the name.
 TEST_F(FileMenuTest, RenameAsksTheNameAndATakenNameAsksWhatToDo) {
   chooseFolder(folder());
   select({0});
   textAnswers << "sea.jpg";
-  menu()->renameAction()->trigger();
+  frame->listView()->fullSizeFileMenu()->renameAction()->trigger();
   EXPECT_EQ(textsAsked, QStringList{"New name of p100.jpg: [p100.jpg]"});
   EXPECT_EQ(listedNames(), (QStringList{"p101.jpg", "p102.jpg", "sea.jpg"}));
 
@@ -151,7 +159,7 @@ TEST_F(FileMenuTest, RenameAsksTheNameAndATakenNameAsksWhatToDo) {
   select({0});
   textAnswers << "sea.jpg";
   choiceAnswer = 1;
-  menu()->renameAction()->trigger();
+  frame->listView()->fullSizeFileMenu()->renameAction()->trigger();
   ASSERT_EQ(choicesAsked.size(), 1);
   EXPECT_EQ(choicesAsked[0], q(folder() + " already holds a file named sea.jpg."));
   EXPECT_EQ(choiceOptions, (QStringList{"Replace", "Keep Both", "Skip"}));
@@ -159,6 +167,123 @@ TEST_F(FileMenuTest, RenameAsksTheNameAndATakenNameAsksWhatToDo) {
 
   frame->undoAction()->trigger();
   EXPECT_EQ(listedNames(), (QStringList{"p101.jpg", "p102.jpg", "sea.jpg"}));
+}
+
+// On the thumbnails the caption becomes the editor of the name: Enter
+// renames (the row follows the file), Esc and an unchanged name leave it.
+TEST_F(FileMenuTest, RenameInPlaceEditsTheCaption) {
+  chooseFolder(folder());
+  indexFolder();
+  const std::int64_t id = indexedId(picture("p100.jpg"));
+  ASSERT_NE(id, 0);
+  // The editor open on a caption (a closed one is hidden, then deleted).
+  const auto openEditor = [&]() -> QLineEdit* {
+    for (QLineEdit* line : list()->viewport()->findChildren<QLineEdit*>())
+      if (!line->isHidden()) return line;
+    return nullptr;
+  };
+  const auto edit = [&](int row) {
+    select({row});
+    menu()->renameAction()->trigger();
+    return openEditor();
+  };
+  const auto finishEdit = [&](QLineEdit* editor, const QString& text, Qt::Key key) {
+    editor->setText(text);
+    QTest::keyClick(editor, key);
+    QTest::qWait(50);
+    EXPECT_TRUE(waitUntil([&] { return openEditor() == nullptr; }));
+  };
+
+  QLineEdit* editor = edit(0);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), "p100.jpg");
+  EXPECT_TRUE(waitUntil([&] { return editor->selectedText() == "p100"; }))
+      << "the extension is left out of the selection: " << editor->selectedText().toStdString();
+  finishEdit(editor, "sea.jpg", Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return listedNames().contains("sea.jpg"); }));
+  EXPECT_EQ(listedNames(), (QStringList{"p101.jpg", "p102.jpg", "sea.jpg"}));
+  EXPECT_TRUE(textsAsked.isEmpty()) << "no question";
+  EXPECT_EQ(indexedId(picture("sea.jpg")), id);
+
+  editor = edit(0);
+  ASSERT_NE(editor, nullptr);
+  finishEdit(editor, "lake.jpg", Qt::Key_Escape);
+  editor = edit(1);
+  ASSERT_NE(editor, nullptr);
+  finishEdit(editor, "p102.jpg", Qt::Key_Return);
+  EXPECT_EQ(listedNames(), (QStringList{"p101.jpg", "p102.jpg", "sea.jpg"}));
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_TRUE(choicesAsked.isEmpty());
+
+  // Several selected: nothing to edit.
+  select({0, 1});
+  menu()->renameAction()->trigger();
+  EXPECT_EQ(openEditor(), nullptr);
+
+  frame->undoAction()->trigger();
+  EXPECT_EQ(listedNames(), (QStringList{"p100.jpg", "p101.jpg", "p102.jpg"}));
+}
+
+// Files dropped on a folder of the tree (as the thumbnails leave the list)
+// at the folder's row; the drop action the tree chose.
+Qt::DropAction dropOnTree(CTreeViewEx* tree, const QStringList& files, const QString& folder,
+                          Qt::KeyboardModifiers modifiers) {
+  const QModelIndex index = tree->fileSystemModel()->index(folder);
+  for (QModelIndex i = index.parent(); i.isValid(); i = i.parent()) tree->expand(i);
+  tree->scrollTo(index);
+  if (!waitUntil([&] { return !tree->visualRect(index).isEmpty(); })) {
+    ADD_FAILURE() << "the tree does not show " << folder.toStdString();
+    return Qt::IgnoreAction;
+  }
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& file : files) urls << toLocalFileUrl(file);
+  data.setUrls(urls);
+  const QPoint at = tree->visualRect(index).center();
+  const Qt::DropActions offered = Qt::MoveAction | Qt::CopyAction;
+  QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, modifiers);
+  QCoreApplication::sendEvent(tree->viewport(), &enter);
+  QDragMoveEvent move(at, offered, &data, Qt::LeftButton, modifiers);
+  QCoreApplication::sendEvent(tree->viewport(), &move);
+  if (!move.isAccepted()) return Qt::IgnoreAction;
+  QDropEvent dropped(QPointF(at), offered, &data, Qt::LeftButton, modifiers);
+  QCoreApplication::sendEvent(tree->viewport(), &dropped);
+  return dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
+}
+
+TEST_F(FileMenuTest, ThumbnailsDroppedOnTheTreeMoveOrWithCtrlCopy) {
+  chooseFolder(folder());
+  indexFolder();
+  const std::int64_t id = indexedId(picture("p101.jpg"));
+  ASSERT_NE(id, 0);
+  const QString album = q(temp.file("album"));
+  CTreeViewEx* tree = frame->treeView();
+
+  EXPECT_EQ(
+      dropOnTree(tree, {q(picture("p101.jpg")), q(picture("p102.jpg"))}, album, Qt::NoModifier),
+      Qt::MoveAction);
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_EQ(listedNames(), QStringList{"p100.jpg"});
+  EXPECT_TRUE(fs::exists(temp.file("album/p102.jpg")));
+  EXPECT_EQ(indexedId(temp.file("album/p101.jpg")), id) << "the row follows the file";
+  EXPECT_EQ(tree->selectedPath, q(folder())) << "the folder listed stays";
+
+  // Ctrl copies; a name taken asks, and Skip leaves both files as they are.
+  EXPECT_EQ(dropOnTree(tree, {q(picture("p100.jpg"))}, album, Qt::ControlModifier), Qt::CopyAction);
+  EXPECT_TRUE(fs::exists(picture("p100.jpg")));
+  EXPECT_TRUE(fs::exists(temp.file("album/p100.jpg")));
+  choiceAnswer = 2;
+  dropOnTree(tree, {q(picture("p100.jpg"))}, album, Qt::ControlModifier);
+  EXPECT_EQ(choicesAsked.size(), 1);
+  // Onto the folder they are in: nothing to do, nothing asked.
+  dropOnTree(tree, {q(picture("p100.jpg"))}, q(folder()), Qt::NoModifier);
+  EXPECT_EQ(choicesAsked.size(), 1);
+  EXPECT_EQ(listedNames(), QStringList{"p100.jpg"});
+
+  // Undo takes back the move (a copy is no step of its own).
+  frame->undoAction()->trigger();
+  EXPECT_EQ(listedNames(), (QStringList{"p100.jpg", "p101.jpg", "p102.jpg"}));
+  EXPECT_EQ(indexedId(picture("p101.jpg")), id);
 }
 
 TEST_F(FileMenuTest, TrashFromTheFullSizeWindowLeavesTheIndexAndUndoRestores) {

@@ -36,15 +36,16 @@ class ThumbnailListTest : public ShellTest {
     for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
     dropUrls(urls);
   }
-  void dropUrls(const QList<QUrl>& urls) {
+  void dropUrls(const QList<QUrl>& urls, QWidget* target = nullptr) {
+    if (target == nullptr) target = list()->viewport();
     QMimeData data;
     data.setUrls(urls);
     const QPointF at(10, 10);
     QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list()->viewport(), &enter);
+    QCoreApplication::sendEvent(target, &enter);
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(list()->viewport(), &dropped);
+    QCoreApplication::sendEvent(target, &dropped);
   }
 };
 
@@ -270,6 +271,42 @@ TEST_F(ThumbnailListTest, DroppingOtherFilesOnlyExplains) {
             (QStringList{"This is not a image file!", "You can drop one image file only."}));
   EXPECT_TRUE(doc->currentPath().isEmpty());
   EXPECT_FALSE(fullSize()->isVisible());
+}
+
+// A file dropped on the query box becomes the query, without opening the
+// full-size window; other drops explain and leave the query as it was.
+TEST_F(ThumbnailListTest, DroppingOnTheQueryBoxMakesTheQuery) {
+  writeImage(temp.file("first.png"), 20, 20);
+  writeImage(temp.file("query.png"), 30, 10);
+  testing_support::writeFileBytes(temp.file("notes.txt"), "text");
+  chooseFolder(temp.path());
+  list()->setCurrentRow(0);
+  ASSERT_EQ(doc->currentPath().toStdString(), temp.file("first.png"));
+  fullSize()->hide();
+  QWidget* box = retrievalForm()->queryBox();
+  const auto dropOnBox = [&](std::initializer_list<const char*> names) {
+    QList<QUrl> urls;
+    for (const char* name : names)
+      urls << QUrl::fromLocalFile(QString::fromStdString(temp.file(name)));
+    dropUrls(urls, box);
+  };
+
+  dropOnBox({"notes.txt"});
+  dropOnBox({"query.png", "first.png"});
+  EXPECT_EQ(messages,
+            (QStringList{"This is not a image file!", "You can drop one image file only."}));
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("first.png"));
+
+  messages.clear();
+  dropOnBox({"query.png"});
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("|").toStdString();
+  EXPECT_EQ(doc->currentPath().toStdString(), temp.file("query.png"));
+  EXPECT_EQ(doc->currentImage().GetWidth(), 30);
+  EXPECT_FALSE(fullSize()->isVisible());
+  // The box draws it: the wide picture leaves the background above it.
+  const QImage drawn = box->grab().toImage();
+  const QPoint middle(drawn.width() / 2, drawn.height() / 2);
+  EXPECT_NE(drawn.pixelColor(middle), QColor(127, 127, 127));
 }
 
 TEST_F(ThumbnailListTest, NarrowerListWrapsRowsWithoutHorizontalScrolling) {
