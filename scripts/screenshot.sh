@@ -13,6 +13,11 @@
 #                                      size zoomed to 250 %, with its
 #                                      percentage and scroll bars
 #   build/screenshots/picture-full-screen.png the same photograph full screen
+#   build/screenshots/duplicates.png   the Duplicates window on a copy of
+#                                      examples/ with planted copies (resized,
+#                                      cropped, mirrored), the largest kept
+#   build/screenshots/context-menu.png the thumbnails of that copy with the
+#                                      menu of the first one open
 set -euo pipefail
 build=${1:-build}
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,8 +45,8 @@ shoot() {
   local picture=$1
   shift
   LC_ALL=${SHOT_LANG:-C.UTF-8} QT_QPA_PLATFORM="offscreen:configfile=$work/screen.json" XDG_CONFIG_HOME="$work" \
-    XDG_RUNTIME_DIR="$work" timeout 120 "$root/$build/bin/folim" --screenshot "$outdir/$picture" \
-    "$@" 2> >(grep -v -e 'propagateSizeHints' -e 'does not support raise' >&2) >/dev/null
+    XDG_RUNTIME_DIR="$work" XDG_CACHE_HOME="$work/cache" timeout 120 "$root/$build/bin/folim" --screenshot "$outdir/$picture" \
+    "$@" 2> >(grep -v -e 'propagateSizeHints' -e 'does not support raise' -e 'grabbing the keyboard' >&2) >/dev/null
   echo "screenshot: $outdir/$picture"
 }
 
@@ -55,3 +60,14 @@ shoot sorted.png --sort size "$root/examples"
 # The full-size window on a photograph: zoomed, then full screen.
 shoot picture-zoomed.png --picture-zoom 250 "$root/examples/dune.jpg"
 shoot picture-full-screen.png --full-screen --picture-zoom 0 "$root/examples/dune.jpg"
+
+# The window's library work on a copy of examples/ in the working folder, with
+# planted copies of three photographs; the index lies there too.
+pictures="$work/pictures"
+mkdir -p "$pictures"
+find "$root/examples" -maxdepth 1 -type f ! -name README.md -exec cp {} "$pictures" \;
+convert "$pictures/aqua.jpg" -resize 50% "$pictures/aqua-small.jpg"
+convert "$pictures/dune.jpg" -gravity center -crop 85%x85%+0+0 +repage "$pictures/dune-cropped.jpg"
+convert "$pictures/storm.jpg" -flop "$pictures/storm-mirrored.jpg"
+shoot duplicates.png --duplicates "$pictures"
+shoot context-menu.png --context-menu "$pictures"

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
 #include <QTimer>
@@ -12,6 +15,9 @@
 #include <memory>
 
 #include "shell/about_dialog.h"
+#include "shell/duplicates_model.h"
+#include "shell/duplicates_view.h"
+#include "shell/file_menu.h"
 #include "shell/folim_doc.h"
 #include "shell/info_panel.h"
 #include "shell/keyboard_shortcuts.h"
@@ -94,6 +100,16 @@ bool CFolimApp::InitInstance() {
       QStringLiteral("full-screen"),
       QStringLiteral("with --screenshot and an image: its full-size window full screen"));
   parser.addOption(fullScreen);
+  const QCommandLineOption duplicates(
+      QStringLiteral("duplicates"),
+      QStringLiteral("with --screenshot: a picture of the Duplicates window on the folder, its "
+                     "groups found and the largest of each kept"));
+  parser.addOption(duplicates);
+  const QCommandLineOption contextMenu(
+      QStringLiteral("context-menu"),
+      QStringLiteral("with --screenshot: a picture of the thumbnails with the menu of the first "
+                     "one open"));
+  parser.addOption(contextMenu);
   parser.process(arguments());
   const QStringList tabNames = {QStringLiteral("retrieval"), QStringLiteral("convert-rim"),
                                 QStringLiteral("convert-bmp")};
@@ -123,7 +139,11 @@ bool CFolimApp::InitInstance() {
   const QStringList positional = parser.positionalArguments();
   OpenAtStart(*doc_, *frame_, positional.isEmpty() ? QString() : positional.first());
   if (parser.isSet(screenshot)) {
-    if (parser.isSet(pictureZoom) || parser.isSet(fullScreen)) {
+    if (parser.isSet(duplicates)) {
+      takeDuplicatesScreenshot(parser.value(screenshot));
+    } else if (parser.isSet(contextMenu)) {
+      takeMenuScreenshot(parser.value(screenshot));
+    } else if (parser.isSet(pictureZoom) || parser.isSet(fullScreen)) {
       takePictureScreenshot(parser.value(screenshot), parser.value(pictureZoom).toDouble() / 100.0,
                             parser.isSet(fullScreen));
     } else {
@@ -253,6 +273,65 @@ void CFolimApp::takePictureScreenshot(const QString& file, double zoom, bool ful
         QDir().mkpath(QFileInfo(file).absolutePath());
         exit(window->grab().save(file) ? 0 : 1);
       });
+    });
+  });
+}
+
+namespace {
+
+bool savePicture(const QPixmap& picture, const QString& file) {
+  QDir().mkpath(QFileInfo(file).absolutePath());
+  return picture.save(file);
+}
+
+}  // namespace
+
+void CFolimApp::takeDuplicatesScreenshot(const QString& file) {
+  afterThumbnails([this, file] {
+    CDuplicatesView* view = frame_->duplicatesView();
+    view->resize(1000, 640);
+    view->foldersEdit()->setText(doc_->currentDir());
+    view->show();
+    connect(
+        view->model(), &CDuplicatesModel::finished, this,
+        [this, view, file](const QString& failure) {
+          if (!failure.isEmpty()) {
+            std::fprintf(stderr, "folim: %s\n", failure.toLocal8Bit().constData());
+            exit(1);
+            return;
+          }
+          view->model()->KeepLargest();
+          QTimer::singleShot(300, this,
+                             [this, view, file] { exit(savePicture(view->grab(), file) ? 0 : 1); });
+        },
+        Qt::QueuedConnection);
+    view->FindDuplicates();
+  });
+}
+
+void CFolimApp::takeMenuScreenshot(const QString& file) {
+  afterThumbnails([this, file] {
+    CListViewEx* list = frame_->listView();
+    if (list->count() == 0) {
+      std::fputs("folim: --context-menu needs a folder with pictures\n", stderr);
+      exit(1);
+      return;
+    }
+    list->setCurrentRow(0);
+    const QRect cell = list->visualItemRect(list->item(0));
+    QMenu* menu = list->fileMenu();
+    menu->popup(list->viewport()->mapToGlobal(cell.center()));
+    QTimer::singleShot(300, this, [this, list, menu, file] {
+      // The menu is a window of its own: drawn onto the list where it
+      // stands. The picture keeps to the forms and the list.
+      QPixmap window = frame_->grab();
+      {
+        QPainter painter(&window);
+        painter.drawPixmap(frame_->mapFromGlobal(menu->pos()), menu->grab());
+      }
+      const QWidget* panes = list->parentWidget();
+      const QRect area(panes->mapTo(frame_.get(), QPoint(0, 0)), panes->size());
+      exit(savePicture(window.copy(area), file) ? 0 : 1);
     });
   });
 }

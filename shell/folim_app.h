@@ -43,6 +43,12 @@ class CFolimApp : public QApplication {
   // A picture of the full-size window on the image shown at start, zoomed
   // (0 fits), full screen when asked.
   void takePictureScreenshot(const QString& file, double zoom, bool fullScreen);
+  // A picture of the Duplicates window on the folder listed, once its groups
+  // are found and the largest file of each is kept.
+  void takeDuplicatesScreenshot(const QString& file);
+  // A picture of the forms and thumbnails with the first thumbnail's menu
+  // open over them.
+  void takeMenuScreenshot(const QString& file);
   // Calls then once the thumbnails of the current page are all shown.
   void afterThumbnails(const std::function<void()>& then);
 
