@@ -319,14 +319,17 @@ void CMainFrame::createPanes() {
 void CMainFrame::wireDocument() {
   connect(tree_, &CTreeViewEx::folderSelected, &doc_, &CFolimDoc::ListFolder);
   CFileCommands* commands = list_->fileCommands();
-  connect(tree_, &CTreeViewEx::filesDropped, commands,
-          [commands](const QStringList& files, const QString& folder, bool copy) {
-            if (copy) {
-              commands->CopyInto(files, folder);
-            } else {
-              commands->MoveInto(files, folder);
-            }
-          });
+  connect(
+      tree_, &CTreeViewEx::filesDropped, commands,
+      [commands](const QStringList& files, const QString& folder, bool copy) {
+        if (copy) {
+          commands->CopyInto(files, folder);
+        } else {
+          commands->MoveInto(files, folder);
+        }
+      },
+      // Once the drag has ended: a question may be asked.
+      Qt::QueuedConnection);
   connect(&doc_, &CFolimDoc::folderChanged, tabs_, &CTabView::showFolder);
   connect(&doc_, &CFolimDoc::pagingChanged, tabs_, &CTabView::showPaging);
   connect(&doc_, &CFolimDoc::thumbnailsCleared, list_, &CListViewEx::clearThumbnails);

@@ -27,6 +27,8 @@ CTreeViewEx::CTreeViewEx(QWidget* parent) : QTreeView(parent), model_(new QFileS
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
+  // A folder held under a drag opens, so that a drop can reach any depth.
+  setAutoExpandDelay(700);
   // The selection, not the current item: the view makes an item current by
   // itself when it first gets the focus, and that must not list anything.
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -91,7 +93,10 @@ void proposeAction(QDropEvent* event) {
 
 }  // namespace
 
+// The view's own handling scrolls and opens folders under the drag; whether
+// the drop is taken is decided here.
 void CTreeViewEx::dragEnterEvent(QDragEnterEvent* event) {
+  QTreeView::dragEnterEvent(event);
   if (event->mimeData()->hasUrls()) {
     proposeAction(event);
   } else {
@@ -100,6 +105,7 @@ void CTreeViewEx::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CTreeViewEx::dragMoveEvent(QDragMoveEvent* event) {
+  QTreeView::dragMoveEvent(event);
   if (dropFolder(event).isEmpty()) {
     event->ignore();
   } else {
@@ -108,6 +114,8 @@ void CTreeViewEx::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CTreeViewEx::dropEvent(QDropEvent* event) {
+  stopAutoScroll();
+  setState(NoState);
   const QString folder = dropFolder(event);
   if (folder.isEmpty()) {
     event->ignore();

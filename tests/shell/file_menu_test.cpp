@@ -248,6 +248,8 @@ Qt::DropAction dropOnTree(CTreeViewEx* tree, const QStringList& files, const QSt
   if (!move.isAccepted()) return Qt::IgnoreAction;
   QDropEvent dropped(QPointF(at), offered, &data, Qt::LeftButton, modifiers);
   QCoreApplication::sendEvent(tree->viewport(), &dropped);
+  // The files are handled once the drag is over.
+  QCoreApplication::processEvents();
   return dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
 }
 
