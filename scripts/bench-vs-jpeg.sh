@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Whole processes, side by side: folim-cli decode/encode against djpeg/cjpeg
 # on the same photographs (the MATE nature backgrounds: three 1920x1080 crops
-# and one 12-megapixel enlargement), plus ICA at 1080p and the peak memory of
-# a 6000x4000 round trip. Runs alternate between the tools, so that a busy
+# and one 12-megapixel enlargement), the normal preset against cwebp/dwebp,
+# an index build of the 12-megapixel JPEG against djpeg -scale 1/4, plus ICA
+# at 1080p, batch conversion on one and on two workers, and the peak memory
+# of a 6000x4000 round trip. Runs alternate between the tools, so that a busy
 # machine slows both alike; each figure is the median of the rounds.
 #
 #   scripts/bench-vs-jpeg.sh BUILD_DIR [ROUNDS]
@@ -12,7 +14,7 @@ rounds=${2:-${BENCH_ROUNDS:-5}}
 cli="$build/bin/folim-cli"
 photos=/usr/share/backgrounds/mate/nature
 work="$build/vs-jpeg"
-for tool in djpeg cjpeg convert; do
+for tool in djpeg cjpeg cwebp dwebp convert; do
   command -v "$tool" >/dev/null || { echo "bench-vs-jpeg: $tool is missing (make deps)" >&2; exit 1; }
 done
 [ -x "$cli" ] || { echo "bench-vs-jpeg: $cli is missing" >&2; exit 1; }
@@ -34,7 +36,12 @@ for n in "${names[@]}" Big24; do prepare "$n"; done
 for n in "${names[@]}"; do
   cjpeg -quality 95 -sample 1x1 "$work/$n.ppm" >"$work/$n.jpg"
   "$cli" --quiet encode "$work/$n.ppm" "$work/$n.rim"
+  cwebp -quiet -q 90 "$work/$n.ppm" -o "$work/$n.webp"
+  "$cli" --quiet encode --quality normal "$work/$n.ppm" "$work/$n.normal.rim"
 done
+# The index reads the 12-megapixel JPEG alone in a folder of its own.
+mkdir -p "$work/index12"
+cp "$work/Wood12.jpg" "$work/index12/"
 
 # Wall-clock milliseconds of one command. The disk is flushed first (not
 # timed), so that a tool which syncs its output does not also pay for what
@@ -60,6 +67,20 @@ for ((r = 0; r < rounds; r++)); do
     t[$n.enc]+="$(millis "$cli" --quiet encode "$work/$n.ppm" "$work/out.rim") "
   done
 done
+# The normal preset against WebP at quality 90, both ways; and an index
+# build of one 12-megapixel JPEG (a fresh index each time) against the
+# quarter-size decode that any thumbnail of it needs.
+for ((r = 0; r < rounds; r++)); do
+  for n in "${names[@]}"; do
+    t[$n.cwebp]+="$(millis cwebp -quiet -q 90 "$work/$n.ppm" -o "$work/out.webp") "
+    t[$n.encn]+="$(millis "$cli" --quiet --threads 1 encode --quality normal "$work/$n.ppm" "$work/out.rim") "
+    t[$n.dwebp]+="$(millis dwebp -quiet "$work/$n.webp" -bmp -o "$work/out.bmp") "
+    t[$n.decn]+="$(millis "$cli" --quiet --threads 1 decode "$work/$n.normal.rim" "$work/out.bmp") "
+  done
+  rm -f "$work/index12.sqlite"*
+  t[index.djpeg]+="$(millis djpeg -scale 1/4 -bmp -outfile "$work/out.bmp" "$work/Wood12.jpg") "
+  t[index.cli]+="$(millis "$cli" --quiet --threads 1 index --jobs 1 --index "$work/index12.sqlite" "$work/index12") "
+done
 med() { tr ' ' '\n' <<<"${t[$1]}" | grep . | median; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1fx", (b > 0 ? a / b : 0)}'; }
 
@@ -73,6 +94,16 @@ for n in "${names[@]}"; do
     "$cj" "$e1" "$ea" "$(ratio "$e1" "$cj")"
 done
 echo "(ratio: folim-cli on one thread over the libjpeg-turbo tool; -sample 1x1 -quality 95)"
+
+echo "== --quality normal against WebP (cwebp -q 90, dwebp), one thread, median ms"
+printf '%-9s %7s %8s %7s | %7s %8s %7s\n' photo cwebp enc-1thr ratio dwebp dec-1thr ratio
+for n in "${names[@]}"; do
+  cw=$(med "$n.cwebp"); en=$(med "$n.encn"); dw=$(med "$n.dwebp"); dn=$(med "$n.decn")
+  printf '%-9s %7s %8s %7s | %7s %8s %7s\n' "$n" "$cw" "$en" "$(ratio "$en" "$cw")" "$dw" "$dn" \
+    "$(ratio "$dn" "$dw")"
+done
+ij=$(med index.djpeg); ic=$(med index.cli)
+echo "== index build of one 12-megapixel JPEG: $ic ms, djpeg -scale 1/4 $ij ms, $(ratio "$ic" "$ij")"
 
 # What every run pays before any pixel: loading the program and its
 # libraries (the command line links the Qt image library).
@@ -89,6 +120,23 @@ for threads in 1 0; do
   ms=$(millis "$cli" --quiet "${opt[@]}" encode --method ica "$work/${names[0]}.ppm" "$work/ica.rim")
   echo "  $label: $ms ms (whole encode)"
 done
+
+# Sixteen photographs converted by one worker and by two: how far the batch
+# scales with the cores (on a machine with at least two).
+batch="$work/batch"
+mkdir -p "$batch/in"
+for i in $(seq 1 4); do
+  for n in Aqua Garden LadyBird Wood12; do
+    [ -e "$batch/in/$n-$i.ppm" ] || ln "$work/$n.ppm" "$batch/in/$n-$i.ppm"
+  done
+done
+for jobs in 1 2; do
+  rm -rf "$batch/out"
+  mkdir "$batch/out"
+  t[batch.$jobs]="$(millis "$cli" --quiet --threads 1 convert-to-rim --jobs "$jobs" "$batch/in" "$batch/out")"
+done
+echo "== convert-to-rim, 16 photographs: --jobs 1 ${t[batch.1]} ms, --jobs 2 ${t[batch.2]} ms," \
+  "speed-up $(ratio "${t[batch.1]}" "${t[batch.2]}")"
 
 echo "== peak memory, 6000x4000 round trip"
 if [ -x /usr/bin/time ]; then

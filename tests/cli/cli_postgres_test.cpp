@@ -18,6 +18,7 @@
 #include "retrieval/synthetic_rim.h"
 #include "support/cli_in_process.h"
 #include "support/postgres_server.h"
+#include "support/run_program.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -27,7 +28,9 @@ using testing_support::CliRun;
 using testing_support::examplesPath;
 using testing_support::readFileBytes;
 using testing_support::runCli;
+using testing_support::spawnCli;
 using testing_support::TempDir;
+using testing_support::waitExit;
 
 namespace {
 
@@ -70,32 +73,6 @@ TEST_F(CliPostgres, SearchAndDuplicatesPrintWhatTheyPrintFromAnIndexFile) {
     EXPECT_NE(a.out, "") << command[0];
     EXPECT_EQ(b.out, a.out) << command[0];
   }
-}
-
-// Starts folim-cli with its output in files; returns its process id.
-pid_t spawnCli(const std::vector<std::string>& args, const std::string& out) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (out + ".err").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<std::string> all = {binPath("folim-cli")};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& s : all) argv.push_back(&s[0]);
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-int waitExit(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
 }
 
 // Three machines index a library at once, each its own part, the parts

@@ -1,6 +1,8 @@
 // Running a built program as a user would, with its output captured.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,5 +39,11 @@ ProgramRun runLaunched(const std::string& program, const std::vector<std::string
 // The built folim-cli, run so.
 ProgramRun runCliProgram(const std::vector<std::string>& args, const std::string& workDir = {});
 ProgramRun runCliProgram(const std::vector<std::string>& args, const Launch& how);
+
+// Starts the built folim-cli without waiting, its output in the file out and
+// its errors in out + ".err"; the process id, or -1 when it could not start.
+pid_t spawnCli(const std::vector<std::string>& args, const std::string& out);
+// Waits for a started process: its exit code, -1 when it did not exit.
+int waitExit(pid_t pid);
 
 }  // namespace testing_support
