@@ -1,6 +1,8 @@
 // The bottom right pane: one page of 96 x 96 thumbnails of the listed images.
 // Selecting a thumbnail (or dropping an image file here) makes that image the
-// current one; activating it opens the full-size window.
+// current one; activating it opens the full-size window. Dragged away, the
+// selected thumbnails travel as their files (onto the folder tree, which
+// moves them).
 #pragma once
 
 #include <QListWidget>
