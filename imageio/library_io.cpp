@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -96,6 +97,7 @@ bool ReadImageSize(const std::string& path, int& width, int& height, std::string
   QByteArray format;
   if (!openForImageReader(path, file, format, error)) return false;
   QImageReader reader(&file, format);
+  ChooseReaderByContent(reader, file);
   reader.setAutoTransform(true);
   const QSize size = uprightSize(reader);
   if (!size.isValid()) {
@@ -125,6 +127,7 @@ bool loadThroughReader(const std::string& path, CImage& image, std::string* erro
   if (!openForImageReader(path, file, format, error)) return false;
   const bool gif = file.peek(3) == "GIF";
   QImageReader reader(&file, format);
+  ChooseReaderByContent(reader, file);
   // Photographs are shown and converted upright, as their orientation tag
   // says.
   reader.setAutoTransform(true);
@@ -302,6 +305,28 @@ bool SaveWithFormat(const CImage& image, const std::string& path, const std::str
     return false;
   }
   return true;
+}
+
+void ChooseReaderByContent(QImageReader& reader, QIODevice& file) {
+  const QByteArray start = file.peek(8);
+  QByteArray own;
+  if (start.startsWith("\x89PNG\r\n\x1a\n")) {
+    own = "png";
+  } else if (start.startsWith("\xff\xd8\xff")) {
+    own = "jpeg";
+  } else if (start.startsWith("GIF87a") || start.startsWith("GIF89a")) {
+    own = "gif";
+  } else if (start.startsWith("BM")) {
+    own = "bmp";
+  } else if (start.size() >= 3 && start[0] == 'P' && start[1] >= '1' && start[1] <= '6' &&
+             std::isspace(static_cast<unsigned char>(start[2])) != 0) {
+    // P1/P4 bitmaps, P2/P5 grey maps, P3/P6 pixel maps.
+    static const char* const kinds[] = {"pbm", "pgm", "ppm"};
+    own = kinds[(start[1] - '1') % 3];
+  }
+  if (own.isEmpty()) return;
+  reader.setFormat(own);
+  reader.setAutoDetectImageFormat(false);
 }
 
 bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format, std::string* error) {

@@ -8,6 +8,8 @@
 
 class QByteArray;
 class QFile;
+class QIODevice;
+class QImageReader;
 
 // Loads any image file Qt can read into image, with the depth rules of
 // rasterFromQImage, turned upright as its orientation tag says. Paths travel
@@ -74,3 +76,10 @@ std::string targetExtension(const std::string& path);
 // depend on the plugins installed.
 bool OpenImageFile(const std::string& path, QFile& file, QByteArray& format,
                    std::string* error = nullptr);
+
+// Points a reader of an opened file at the format its first bytes show, for
+// the common ones (PNG, JPEG, GIF, BMP, PBM/PGM/PPM): a file is read as what
+// it holds whatever it is called, and Qt does not load every image plugin to
+// ask each whether it reads the file. Other files are left to the reader's
+// own choice. The file's position stays.
+void ChooseReaderByContent(QImageReader& reader, QIODevice& file);

@@ -57,6 +57,7 @@ bool LoadForSignature(const std::string& path, std::uint32_t maxSide, CImage& im
   std::string why;
   if (!OpenImageFile(path, file, format, &why)) return fail(why);
   QImageReader reader(&file, format);
+  ChooseReaderByContent(reader, file);
   reader.setAutoTransform(true);
   const QSize size = reader.size();
   if (size.isValid()) {

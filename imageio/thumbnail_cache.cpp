@@ -283,6 +283,7 @@ QImage makeThumbnailPicture(const std::string& path, int box) {
   // Told by its contents before a reader moves on in the file.
   const bool jpeg = QImageReader::imageFormat(&file) == "jpeg";
   QImageReader reader(&file, format);
+  ChooseReaderByContent(reader, file);
   // Photographs are shown upright, as their EXIF orientation says.
   reader.setAutoTransform(true);
   const QSize size = reader.size();

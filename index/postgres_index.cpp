@@ -1,7 +1,5 @@
 #include "index/postgres_index.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <utility>
 
 #include "index/index_schema.h"
+#include "index/libpq_library.h"
 #include "index/postgres_statement.h"
 #include "index/signature_blob.h"
 
@@ -74,10 +73,11 @@ constexpr const char* kCreateSchema =
 
 }  // namespace
 
-namespace {}  // namespace
-
 std::string ConnectionForDisplay(const std::string& connection) {
-  PQconninfoOption* options = PQconninfoParse(connection.c_str(), nullptr);
+  // Without the library to read it, nothing of the string is shown: it may
+  // hold a password.
+  if (LoadLibPq() == nullptr) return "a PostgreSQL server";
+  PQconninfoOption* options = libpq().conninfoParse(connection.c_str(), nullptr);
   if (options == nullptr) return connection;
   bool password = false;
   std::string shown;
@@ -90,14 +90,14 @@ std::string ConnectionForDisplay(const std::string& connection) {
     if (!shown.empty()) shown += ' ';
     shown += std::string(o->keyword) + "=" + o->val;
   }
-  PQconninfoFree(options);
+  libpq().conninfoFree(options);
   return password ? shown : connection;
 }
 
 PostgresIndex::~PostgresIndex() { close(); }
 
 void PostgresIndex::close() {
-  if (conn_ != nullptr) PQfinish(conn_);
+  if (conn_ != nullptr) libpq().finish(conn_);
   conn_ = nullptr;
   batching_ = false;
   pending_.clear();
@@ -111,18 +111,18 @@ PGresult* PostgresIndex::run(const char* sql, const PgParams& params) {
     error_ = "the index is not open";
     return nullptr;
   }
-  if (PQstatus(conn_) == CONNECTION_BAD && !inTransaction_) PQreset(conn_);
+  if (libpq().status(conn_) == CONNECTION_BAD && !inTransaction_) libpq().reset(conn_);
   return checked(params.exec(conn_, sql));
 }
 
 PGresult* PostgresIndex::checked(PGresult* r) {
-  const ExecStatusType status = PQresultStatus(r);
+  const ExecStatusType status = libpq().resultStatus(r);
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return r;
-  const char* state = r != nullptr ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  const char* state = r != nullptr ? libpq().resultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
   state_ = state != nullptr ? state : "";
-  error_ = oneLine(r != nullptr ? PQresultErrorMessage(r) : PQerrorMessage(conn_));
-  if (error_.empty()) error_ = oneLine(PQerrorMessage(conn_));
-  PQclear(r);
+  error_ = oneLine(r != nullptr ? libpq().resultErrorMessage(r) : libpq().errorMessage(conn_));
+  if (error_.empty()) error_ = oneLine(libpq().errorMessage(conn_));
+  libpq().clear(r);
   return nullptr;
 }
 
@@ -132,8 +132,8 @@ bool PostgresIndex::command(const char* sql) {
     error_ = "the index is not open";
     return false;
   }
-  if (PQstatus(conn_) == CONNECTION_BAD && !inTransaction_) PQreset(conn_);
-  return PgResult(checked(PQexec(conn_, sql))).r != nullptr;
+  if (libpq().status(conn_) == CONNECTION_BAD && !inTransaction_) libpq().reset(conn_);
+  return PgResult(checked(libpq().exec(conn_, sql))).r != nullptr;
 }
 
 bool PostgresIndex::begin() {
@@ -156,13 +156,14 @@ bool PostgresIndex::Open(const std::string& connection, IndexOwner, std::string&
   // The string's own values come after the defaults and so override them.
   const char* const keys[] = {"connect_timeout", "fallback_application_name", "dbname", nullptr};
   const char* const values[] = {kConnectTimeout, "folim", connection.c_str(), nullptr};
-  conn_ = PQconnectdbParams(keys, values, 1);
-  if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) {
-    error = conn_ != nullptr ? oneLine(PQerrorMessage(conn_)) : "out of memory";
+  if (LoadLibPq(&error) == nullptr) return false;
+  conn_ = libpq().connectdbParams(keys, values, 1);
+  if (conn_ == nullptr || libpq().status(conn_) != CONNECTION_OK) {
+    error = conn_ != nullptr ? oneLine(libpq().errorMessage(conn_)) : "out of memory";
     close();
     return false;
   }
-  PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+  libpq().setNoticeProcessor(conn_, ignoreNotice, nullptr);
   if (!prepareSchema()) {
     error = error_;
     close();
@@ -189,14 +190,14 @@ bool PostgresIndex::prepareSchema() {
           " to_regclass('folim.entries') IS NOT NULL",
           PgParams()));
   if (!tables) return fail({});
-  const bool hasVersion = *PQgetvalue(tables.r, 0, 0) != 0;
-  const bool hasEntries = *PQgetvalue(tables.r, 0, 1) != 0;
+  const bool hasVersion = *libpq().getvalue(tables.r, 0, 0) != 0;
+  const bool hasEntries = *libpq().getvalue(tables.r, 0, 1) != 0;
   if (!hasVersion && hasEntries)
     return fail("the schema folim of the database is not a Folim index; it is left as it is");
   if (!hasVersion && !command(kCreateSchema)) return fail("cannot make the index: " + error_);
   PgResult version(run("SELECT max(version) FROM folim.version", PgParams()));
   if (!version) return fail({});
-  if (PQgetisnull(version.r, 0, 0)) return fail("the index has no schema version");
+  if (libpq().getisnull(version.r, 0, 0)) return fail("the index has no schema version");
   const std::int64_t found = integerAt(version.r, 0, 0);
   if (found > kSchemaVersion)
     return fail("made by a newer version of Folim (schema " + std::to_string(found) + ")");
@@ -214,7 +215,7 @@ bool PostgresIndex::RowsUnder(const std::string& dir, const std::string& params,
                  " WHERE path >= $1 AND path < $2 AND params = $3 ORDER BY path",
                  p));
   if (!r) return false;
-  const int n = PQntuples(r.r);
+  const int n = libpq().ntuples(r.r);
   rows.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     IndexRow row;
@@ -234,7 +235,7 @@ bool PostgresIndex::Find(const std::string& path, const std::string& params, Ind
   PgResult r(run("SELECT id, " FOLIM_STAMP_COLUMNS
                  ", status FROM folim.entries WHERE path = $1 AND params = $2",
                  p));
-  if (!r || PQntuples(r.r) == 0) return false;
+  if (!r || libpq().ntuples(r.r) == 0) return false;
   row.id = integerAt(r.r, 0, 0);
   row.path = path;
   row.wholeStamp = stampAt(r.r, 0, 1, row.stamp);
@@ -254,7 +255,7 @@ bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& param
           " AND status != 0 ORDER BY path",
           p));
   if (!r) return false;
-  for (int i = 0; i < PQntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
+  for (int i = 0; i < libpq().ntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
   return true;
 }
 
@@ -420,7 +421,7 @@ bool PostgresIndex::sendAll() {
     // A connection the server dropped is made again (by the rollback) and
     // the batch sent whole: the server rolled back what it had of it, and a
     // batch that reached it all the same writes the same rows again.
-    const bool dropped = PQstatus(conn_) == CONNECTION_BAD;
+    const bool dropped = libpq().status(conn_) == CONNECTION_BAD;
     end("ROLLBACK");
     error_ = error;
     if (dropped ? attempt >= kReconnects : !worthRetrying(state) || attempt == kRetries)
@@ -444,14 +445,14 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
           " AND params = $3 AND status = 0 AND learning = $4",
           p));
   if (!r) return false;
-  const int n = PQntuples(r.r);
+  const int n = libpq().ntuples(r.r);
   rows.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     CompactRow row;
     row.id = integerAt(r.r, i, 0);
-    const auto* blob = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r.r, i, 2));
-    const auto size = static_cast<std::size_t>(PQgetlength(r.r, i, 2));
-    if (PQgetisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
+    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, i, 2));
+    const auto size = static_cast<std::size_t>(libpq().getlength(r.r, i, 2));
+    if (libpq().getisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
         row.compact.learningMethod != learning) {
       damaged.push_back(row.id);
       continue;
@@ -471,9 +472,9 @@ bool PostgresIndex::LoadSignature(std::int64_t id, Signature& signature, bool* d
     if (databaseError != nullptr) *databaseError = true;
     return false;
   }
-  if (PQntuples(r.r) == 0) return false;
-  const auto* blob = reinterpret_cast<const std::uint8_t*>(PQgetvalue(r.r, 0, 0));
-  return DecodeSignature(blob, static_cast<std::size_t>(PQgetlength(r.r, 0, 0)), signature);
+  if (libpq().ntuples(r.r) == 0) return false;
+  const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, 0, 0));
+  return DecodeSignature(blob, static_cast<std::size_t>(libpq().getlength(r.r, 0, 0)), signature);
 }
 
 bool PostgresIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {

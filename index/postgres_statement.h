@@ -3,7 +3,7 @@
 // goes out of scope, and readers of the binary columns the queries return.
 #pragma once
 
-#include <libpq-fe.h>
+#include "index/libpq_library.h"
 
 #include <cstdint>
 #include <string>
@@ -34,8 +34,8 @@ class PgParams {
       values.push_back(nulls_[i] ? nullptr : values_[i].data());
       lengths.push_back(static_cast<int>(values_[i].size()));
     }
-    return PQexecParams(conn, sql, static_cast<int>(values_.size()), nullptr, values.data(),
-                        lengths.data(), formats_.data(), 1);
+    return libpq().execParams(conn, sql, static_cast<int>(values_.size()), nullptr, values.data(),
+                              lengths.data(), formats_.data(), 1);
   }
 
  private:
@@ -52,7 +52,7 @@ class PgParams {
 // A result, cleared when it goes out of scope.
 struct PgResult {
   explicit PgResult(PGresult* result) : r(result) {}
-  ~PgResult() { PQclear(r); }
+  ~PgResult() { libpq().clear(r); }
   PgResult(const PgResult&) = delete;
   PgResult& operator=(const PgResult&) = delete;
   explicit operator bool() const { return r != nullptr; }
@@ -61,8 +61,8 @@ struct PgResult {
 
 // An integer column of a binary result: big-endian, 2, 4 or 8 bytes.
 inline std::int64_t integerAt(const PGresult* r, int row, int column) {
-  const auto* p = reinterpret_cast<const unsigned char*>(PQgetvalue(r, row, column));
-  const int n = PQgetlength(r, row, column);
+  const auto* p = reinterpret_cast<const unsigned char*>(libpq().getvalue(r, row, column));
+  const int n = libpq().getlength(r, row, column);
   std::uint64_t v = 0;
   for (int i = 0; i < n; ++i) v = v << 8 | p[i];
   if (n < 8 && n > 0 && (p[0] & 0x80) != 0) v |= ~std::uint64_t{0} << (8 * n);  // sign
@@ -70,8 +70,8 @@ inline std::int64_t integerAt(const PGresult* r, int row, int column) {
 }
 
 inline std::string bytesAt(const PGresult* r, int row, int column) {
-  return std::string(PQgetvalue(r, row, column),
-                     static_cast<std::size_t>(PQgetlength(r, row, column)));
+  return std::string(libpq().getvalue(r, row, column),
+                     static_cast<std::size_t>(libpq().getlength(r, row, column)));
 }
 
 // The stamp from column i on; false when the row only knows its size and
@@ -83,5 +83,5 @@ inline bool stampAt(const PGresult* r, int row, int i, FileStamp& v) {
   v.ctime = integerAt(r, row, i + 3);
   v.ctimeNsec = integerAt(r, row, i + 4);
   v.inode = integerAt(r, row, i + 5);
-  return !PQgetisnull(r, row, i + 3) && !PQgetisnull(r, row, i + 5);
+  return !libpq().getisnull(r, row, i + 3) && !libpq().getisnull(r, row, i + 5);
 }

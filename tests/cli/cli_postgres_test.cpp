@@ -77,6 +77,24 @@ TEST_F(CliPostgres, SearchAndDuplicatesPrintWhatTheyPrintFromAnIndexFile) {
 
 // Three machines index a library at once, each its own part, the parts
 // overlapping: every picture ends as one row, and nothing is left to learn.
+// The client library and what it brings along are loaded only by a command
+// on a server's index, not at every start.
+TEST_F(CliPostgres, TheClientLibraryIsLoadedOnlyForAServer) {
+  const std::string folder = std::filesystem::path(examplesPath("aqua.jpg")).parent_path();
+  testing_support::Launch how;
+  how.environment.emplace();
+  for (char** e = environ; *e != nullptr; ++e) how.environment->push_back(*e);
+  how.environment->push_back("LD_DEBUG=files");
+  const auto loads = [&](const std::vector<std::string>& args) {
+    const testing_support::ProgramRun run = testing_support::runCliProgram(args, how);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.err.find("libpq.so") != std::string::npos;
+  };
+  EXPECT_FALSE(loads({"--version"}));
+  EXPECT_FALSE(loads({"index", "--index", store.file("index.sqlite"), folder}));
+  EXPECT_TRUE(loads({"index", "--index", database_, folder}));
+}
+
 TEST_F(CliPostgres, ThreeProcessesOnOverlappingFoldersEndWithOneRowPerPicture) {
   TempDir library;
   constexpr int kPerFolder = 40;

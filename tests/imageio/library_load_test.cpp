@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <zlib.h>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "support/test_support.h"
 
 using testing_support::corpusPath;
+using testing_support::readFileBytes;
 using testing_support::TempDir;
 using testing_support::writeFileBytes;
 
@@ -269,4 +271,56 @@ TEST(LibraryLoad, ReadingStraightIntoTheRaster) {
     EXPECT_EQ(raster.GetBPP(), 32);
     expectSamePixels(raster, QImage(QString::fromStdString(c.path)));
   }
+}
+
+// The common formats are read as their first bytes show, whatever the file
+// is called; other files keep the reader's own choice.
+TEST(LibraryLoad, CommonFormatsAreToldByTheirBytes) {
+  TempDir dir;
+  const QImage source = QImage(QString::fromStdString(corpusPath("ladybird.png"))).scaled(37, 23);
+  struct Case {
+    const char* writer;  // the format written (Qt writes no GIF: a copy)
+    const char* own;     // what the reader is pointed at
+  };
+  const Case cases[] = {{"png", "png"}, {"jpeg", "jpeg"}, {"gif", "gif"}, {"bmp", "bmp"},
+                        {"ppm", "ppm"}, {"pgm", "pgm"},   {"pbm", "pbm"}};
+  const std::string gif = readFileBytes(corpusPath("yellowflower.gif"));
+  for (const Case& c : cases) {
+    for (const std::string& name :
+         {std::string("own.") + c.writer, std::string("named.jpg"), std::string("no_extension")}) {
+      SCOPED_TRACE(std::string(c.writer) + " as " + name);
+      const std::string path = dir.file(std::string(c.writer) + "-" + name);
+      if (std::string(c.writer) == "gif") {
+        writeFileBytes(path, gif);
+      } else {
+        ASSERT_TRUE(source.save(QString::fromStdString(path), c.writer));
+      }
+      QFile file;
+      QByteArray format;
+      ASSERT_TRUE(OpenImageFile(path, file, format));
+      QImageReader reader(&file, format);
+      ChooseReaderByContent(reader, file);
+      EXPECT_EQ(reader.format(), QByteArray(c.own));
+      EXPECT_FALSE(reader.autoDetectImageFormat());
+      EXPECT_EQ(file.pos(), 0);
+      const QImage reference = reader.read();
+      ASSERT_FALSE(reference.isNull());
+      CImageEx image;
+      ASSERT_TRUE(LoadWithImageLibrary(path, image));
+      expectSamePixels(image, reference);
+      int width = 0, height = 0;
+      ASSERT_TRUE(ReadImageSize(path, width, height));
+      EXPECT_EQ(QSize(width, height), reference.size());
+    }
+  }
+  // A TIFF, even one named .png, is left to Qt's choice among its plugins.
+  const std::string tiff = dir.file("photo.png");
+  ASSERT_TRUE(source.save(QString::fromStdString(tiff), "tiff"));
+  QFile file;
+  QByteArray format;
+  ASSERT_TRUE(OpenImageFile(tiff, file, format));
+  QImageReader reader(&file, format);
+  ChooseReaderByContent(reader, file);
+  EXPECT_EQ(reader.format(), QByteArray("png"));
+  EXPECT_TRUE(reader.autoDetectImageFormat());
 }
