@@ -34,18 +34,18 @@ Loaded load() {
   LibPq& f = loaded.functions;
   std::string& e = loaded.error;
   loaded.ok =
-      bind(handle, "PQconnectdbParams", f.connectdbParams, e) &
-      bind(handle, "PQstatus", f.status, e) & bind(handle, "PQerrorMessage", f.errorMessage, e) &
-      bind(handle, "PQfinish", f.finish, e) & bind(handle, "PQreset", f.reset, e) &
-      bind(handle, "PQexec", f.exec, e) & bind(handle, "PQexecParams", f.execParams, e) &
-      bind(handle, "PQresultStatus", f.resultStatus, e) &
-      bind(handle, "PQresultErrorField", f.resultErrorField, e) &
-      bind(handle, "PQresultErrorMessage", f.resultErrorMessage, e) &
-      bind(handle, "PQclear", f.clear, e) & bind(handle, "PQntuples", f.ntuples, e) &
-      bind(handle, "PQgetvalue", f.getvalue, e) & bind(handle, "PQgetlength", f.getlength, e) &
-      bind(handle, "PQgetisnull", f.getisnull, e) &
-      bind(handle, "PQsetNoticeProcessor", f.setNoticeProcessor, e) &
-      bind(handle, "PQconninfoParse", f.conninfoParse, e) &
+      bind(handle, "PQconnectdbParams", f.connectdbParams, e) &&
+      bind(handle, "PQstatus", f.status, e) && bind(handle, "PQerrorMessage", f.errorMessage, e) &&
+      bind(handle, "PQfinish", f.finish, e) && bind(handle, "PQreset", f.reset, e) &&
+      bind(handle, "PQexec", f.exec, e) && bind(handle, "PQexecParams", f.execParams, e) &&
+      bind(handle, "PQresultStatus", f.resultStatus, e) &&
+      bind(handle, "PQresultErrorField", f.resultErrorField, e) &&
+      bind(handle, "PQresultErrorMessage", f.resultErrorMessage, e) &&
+      bind(handle, "PQclear", f.clear, e) && bind(handle, "PQntuples", f.ntuples, e) &&
+      bind(handle, "PQgetvalue", f.getvalue, e) && bind(handle, "PQgetlength", f.getlength, e) &&
+      bind(handle, "PQgetisnull", f.getisnull, e) &&
+      bind(handle, "PQsetNoticeProcessor", f.setNoticeProcessor, e) &&
+      bind(handle, "PQconninfoParse", f.conninfoParse, e) &&
       bind(handle, "PQconninfoFree", f.conninfoFree, e);
   if (!loaded.ok)
     e = "the PostgreSQL client library " + std::string(kLibrary) + " is unusable: " + e;

@@ -291,7 +291,7 @@ bool PostgresIndex::queue(Write write) {
 bool PostgresIndex::Put(const std::string& path, const std::string& params, const FileStamp& stamp,
                         std::int32_t status, const Signature* signature) {
   Write w;
-  w.kind = Write::Put;
+  w.kind = Write::Kind::Put;
   w.path = path;
   w.params = params;
   w.stamp = stamp;
@@ -307,7 +307,7 @@ bool PostgresIndex::Put(const std::string& path, const std::string& params, cons
 
 bool PostgresIndex::Restamp(std::int64_t id, const FileStamp& stamp) {
   Write w;
-  w.kind = Write::Restamp;
+  w.kind = Write::Kind::Restamp;
   w.id = id;
   w.stamp = stamp;
   return queue(std::move(w));
@@ -315,7 +315,7 @@ bool PostgresIndex::Restamp(std::int64_t id, const FileStamp& stamp) {
 
 bool PostgresIndex::Remove(const std::string& path) {
   Write w;
-  w.kind = Write::Remove;
+  w.kind = Write::Kind::Remove;
   w.path = path;
   return queue(std::move(w));
 }
@@ -323,7 +323,7 @@ bool PostgresIndex::Remove(const std::string& path) {
 bool PostgresIndex::RenamePath(const std::string& from, const std::string& to) {
   if (from == to) return true;
   Write w;
-  w.kind = Write::Rename;
+  w.kind = Write::Kind::Rename;
   w.path = from;
   w.to = to;
   return queue(std::move(w));
@@ -331,7 +331,7 @@ bool PostgresIndex::RenamePath(const std::string& from, const std::string& to) {
 
 bool PostgresIndex::RemoveId(std::int64_t id) {
   Write w;
-  w.kind = Write::RemoveId;
+  w.kind = Write::Kind::RemoveId;
   w.id = id;
   return queue(std::move(w));
 }
@@ -346,7 +346,7 @@ bool PostgresIndex::DropRows(const std::vector<std::int64_t>& ids) {
 bool PostgresIndex::send(const Write& w) {
   PgParams p;
   switch (w.kind) {
-    case Write::Put: {
+    case Write::Kind::Put: {
       p.bytes(w.path);
       p.text(w.params);
       p.stamp(w.stamp);
@@ -376,20 +376,20 @@ bool PostgresIndex::send(const Write& w) {
                           s))
           .r;
     }
-    case Write::Restamp:
+    case Write::Kind::Restamp:
       p.stamp(w.stamp);
       p.integer(w.id);
       return PgResult(run("UPDATE folim.entries SET size = $1, mtime = $2, mtime_ns = $3,"
                           " ctime = $4, ctime_ns = $5, inode = $6 WHERE id = $7",
                           p))
           .r;
-    case Write::Remove:
+    case Write::Kind::Remove:
       p.bytes(w.path);
       return PgResult(run("DELETE FROM folim.entries WHERE path = $1", p)).r;
-    case Write::RemoveId:
+    case Write::Kind::RemoveId:
       p.integer(w.id);
       return PgResult(run("DELETE FROM folim.entries WHERE id = $1", p)).r;
-    case Write::Rename: {
+    case Write::Kind::Rename: {
       PgParams taken;
       taken.bytes(w.to);
       if (!PgResult(run("DELETE FROM folim.entries WHERE path = $1", taken)).r) return false;
@@ -408,7 +408,7 @@ bool PostgresIndex::send(const Write& w) {
 bool PostgresIndex::sendAll() {
   if (pending_.empty()) return true;
   if (std::all_of(pending_.begin(), pending_.end(),
-                  [](const Write& w) { return w.kind == Write::Put; }))
+                  [](const Write& w) { return w.kind == Write::Kind::Put; }))
     std::sort(pending_.begin(), pending_.end(),
               [](const Write& a, const Write& b) { return a.path < b.path; });
   std::minstd_rand random(

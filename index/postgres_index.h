@@ -63,7 +63,7 @@ class PostgresIndex : public IndexBackEnd {
  private:
   // A write kept until Commit.
   struct Write {
-    enum Kind { Put, Restamp, Remove, RemoveId, Rename } kind = Put;
+    enum class Kind { Put, Restamp, Remove, RemoveId, Rename } kind = Kind::Put;
     std::string path, params;
     std::string to;  // of a Rename
     FileStamp stamp;

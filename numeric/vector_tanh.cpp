@@ -77,8 +77,10 @@ __attribute__((target("avx2,fma"))) void tanhAvx2(double* values, std::size_t co
 
 // GCC's AVX-512 intrinsics start from an "undefined" register that its
 // flow analysis takes for an uninitialised read.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 __attribute__((target("avx512f"))) __m512d tanh8(__m512d x) {
   const __m512i signBit = _mm512_set1_epi64(static_cast<long long>(0x8000000000000000ull));
   const __m512i xi = _mm512_castpd_si512(x);
@@ -113,7 +115,9 @@ __attribute__((target("avx512f"))) void tanhAvx512(double* values, std::size_t c
   std::copy(last, last + (count - i), values + i);
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 using TanhKernel = void (*)(double* values, std::size_t count);
 const LevelKernel<TanhKernel> kTanh{tanhPortable, tanhAvx2, tanhAvx512};
