@@ -121,7 +121,7 @@ const std::vector<Command>& commands() {
        "                        \"host=... dbname=...\"\n"
        "  --no-refresh          rank what the index holds, without updating DIR first\n"
        "  --shortlist N         score exactly only the N entries the compact\n"
-       "                        descriptors rank best (default 200; 0: every entry)\n
+       "                        descriptors rank best (default 200; 0: every entry)\n"
        "  --root NAME=DIR       DIR is where the library root NAME lies on this\n"
        "                        machine: the index keeps the files under it by\n"
        "                        NAME, so that machines mounting the library at\n"
