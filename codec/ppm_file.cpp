@@ -75,7 +75,8 @@ bool read(const std::string& path, CImage& image) {
   int width = 0, height = 0;
   if (!header(path, f, width, height)) return false;
   // A negative height: top row first.
-  if (!image.Create(width, -height, 32)) return false;
+  // Every byte of a 32-bit row is a pixel's, and each is written below.
+  if (!image.Create(width, -height, 32, CImage::kCreateUnfilled)) return false;
   std::vector<std::uint8_t> samples;
   try {
     samples.resize(static_cast<std::size_t>(width) * 3 * kRowsPerRead);
