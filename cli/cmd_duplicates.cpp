@@ -16,6 +16,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE] [--no-refresh]\n"
+    "                            [--root NAME=DIR]\n"
     "                            [--jobs N] [--json] DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
@@ -32,10 +33,13 @@ std::string number(double v) {
 }  // namespace
 
 int runDuplicates(Invocation& inv) {
-  const ParsedArgs args =
-      parseArgs(inv.args, {"threshold", "index", "jobs"}, {"recursive", "json", "no-refresh"});
+  const ParsedArgs args = parseArgs(inv.args, {"threshold", "index", "jobs", "root"},
+                                    {"recursive", "json", "no-refresh"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.positional.size() != 1) return usageError(inv, "expects one DIR");
+  std::vector<LibraryRoot> roots;
+  std::string rootProblem;
+  if (!parseRoots(args, roots, rootProblem)) return usageError(inv, rootProblem);
   DuplicateRequest request;
   if (args.has("threshold")) {
     const std::string text = args.value("threshold");
@@ -63,7 +67,9 @@ int runDuplicates(Invocation& inv) {
     return kExitFailed;
   }
   SignatureIndex index;
-  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err) ||
+      !keepRoots(index, roots, prefix, inv.err))
+    return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   request.dir = indexFolder(dir);
   request.recursive = args.has("recursive");

@@ -25,7 +25,8 @@ namespace {
 const char* const kUsage =
     "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
     "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-    "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n";
+    "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
+    "                        [--root NAME=DIR] QUERY DIR\n";
 
 // The names --color-mode takes.
 struct ModeName {
@@ -123,13 +124,18 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
     if (n < 0) return usageError(inv, "--shortlist expects a whole number (0: every entry)");
     request.shortlist = static_cast<std::size_t>(n);
   }
+  std::vector<LibraryRoot> roots;
+  std::string rootProblem;
+  if (!parseRoots(args, roots, rootProblem)) return usageError(inv, rootProblem);
   const std::string problem = inputFileProblem(plain.queryPath);
   if (!problem.empty()) {
     inv.err << prefix << plain.queryPath << ": " << problem << "\n";
     return kExitFailed;
   }
   SignatureIndex index;
-  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err) ||
+      !keepRoots(index, roots, prefix, inv.err))
+    return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   request.queryPath = plain.queryPath;
   request.folder = dir;
@@ -157,9 +163,9 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
 }  // namespace
 
 int runSearch(Invocation& inv) {
-  const ParsedArgs args =
-      parseArgs(inv.args, {"color-mode", "color-weight", "top", "threads", "index", "shortlist"},
-                {"recursive", "no-refresh", "null", "json"});
+  const ParsedArgs args = parseArgs(
+      inv.args, {"color-mode", "color-weight", "top", "threads", "index", "shortlist", "root"},
+      {"recursive", "no-refresh", "null", "json"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.has("null") && args.has("json"))
     return usageError(inv, "--null and --json cannot be used together");
@@ -213,7 +219,7 @@ int runSearch(Invocation& inv) {
     return kExitFailed;
   }
 
-  if (args.has("index") || args.has("no-refresh") || args.has("shortlist"))
+  if (args.has("index") || args.has("no-refresh") || args.has("shortlist") || args.has("root"))
     return searchIndexed(inv, args, request, dir, top, format);
 
   // The query's base type is the learning flag in its header; a file whose

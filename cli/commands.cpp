@@ -70,7 +70,8 @@ const std::vector<Command>& commands() {
       {"search", "rank the RIM files of a folder by similarity to a query",
        "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
        "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-       "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n"
+       "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
+       "                        [--root NAME=DIR] QUERY DIR\n"
        "\n"
        "Ranks the RIM files in DIR (and its sub-folders with --recursive) whose\n"
        "bases were learned like the query's (both PCA or both ICA) by their\n"
@@ -104,10 +105,16 @@ const std::vector<Command>& commands() {
        "                        \"host=... dbname=...\"\n"
        "  --no-refresh          rank what the index holds, without updating DIR first\n"
        "  --shortlist N         score exactly only the N entries the compact\n"
-       "                        descriptors rank best (default 200; 0: every entry)\n",
+       "                        descriptors rank best (default 200; 0: every entry)\n"
+       "  --root NAME=DIR       DIR is where the library root NAME lies on this\n"
+       "                        machine: the index keeps the files under it by\n"
+       "                        NAME, so that machines mounting the library at\n"
+       "                        different points share their entries (remembered\n"
+       "                        in the index for this machine; may be repeated)\n",
        runSearch},
       {"index", "add the pictures of folders to the signature index",
-       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] DIR...\n"
+       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE]\n"
+       "                       [--root NAME=DIR] DIR...\n"
        "\n"
        "Brings the signature index up to date with DIR (and its sub-folders with\n"
        "--recursive): new pictures are added, changed ones refreshed, vanished ones\n"
@@ -124,11 +131,17 @@ const std::vector<Command>& commands() {
        "                        index.sqlite, also chosen by the word default); an\n"
        "                        existing FILE must be a Folim index or empty; a\n"
        "                        PostgreSQL database is named by a connection\n"
-       "                        string: postgresql://... or \"host=... dbname=...\"\n",
+       "                        string: postgresql://... or \"host=... dbname=...\"\n"
+       "  --root NAME=DIR       DIR is where the library root NAME lies on this\n"
+       "                        machine: the index keeps the files under it by\n"
+       "                        NAME, so that machines mounting the library at\n"
+       "                        different points share their entries (remembered\n"
+       "                        in the index for this machine; may be repeated)\n",
        runIndex},
       {"duplicates", "list groups of near-duplicate pictures of a folder",
        "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE]\n"
-       "                            [--no-refresh] [--jobs N] [--json] DIR\n"
+       "                            [--no-refresh] [--jobs N] [--json]\n"
+       "                            [--root NAME=DIR] DIR\n"
        "\n"
        "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
        "against each other is at least S (default 0.65), one block per group\n"
@@ -136,7 +149,7 @@ const std::vector<Command>& commands() {
        "then the others, best first, each as score, edge and colour similarity\n"
        "and path. --json prints an array of groups of {path, score, edge, colour,\n"
        "color}: colour as search --json spells it, color (the same value) for\n"
-       "scripts written before.\n",
+       "scripts written before. --index, --no-refresh and --root as for search.\n",
        runDuplicates},
       {"compare", "print the PSNR between two images of the same size",
        "Usage: folim-cli compare IMAGE_A IMAGE_B\n"
