@@ -17,29 +17,6 @@
 
 namespace cli {
 
-std::string configFileProblem(const std::string& path) {
-  if (path.empty()) return "no such file";
-  std::string why;
-  const int fd = platform::openRegularFile(path, &why);
-  if (fd < 0) return why;
-  ::close(fd);
-  return {};
-}
-
-std::string basesFileProblem(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0)
-    return errno == ENOENT ? std::string() : std::string(std::strerror(errno));
-  std::string why;
-  const int fd = platform::openRegularFile(path, &why);
-  if (fd < 0) return why + " (it is left untouched)";
-  ::close(fd);
-  KPX::Matrix<double> bases;
-  if (readBasesFile(path, bases) != status::Success)
-    return "is not a readable bases file (it is left untouched)";
-  return {};
-}
-
 bool loadInputImage(const std::string& path, CImageEx& image, const std::string& prefix,
                     std::ostream& err) {
   const std::string problem = inputFileProblem(path);

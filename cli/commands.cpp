@@ -1,6 +1,7 @@
 // The table of sub-commands.
 #include "cli/cli.h"
 #include "cli/decode_command.h"
+#include "cli/encode_command.h"
 #include "cli/encoder_options.h"
 
 namespace cli {
@@ -17,23 +18,6 @@ const std::vector<Command>& commands() {
       "(~/.config/folim), then with the installed default. A file that cannot\n"
       "be opened gives the defaults. With encoder options the dump shows the\n"
       "values they make effective, followed by the encoder settings.\n" +
-      encoderHelp;
-  static const std::string encodeHelp =
-      "Usage: folim-cli encode [--config FILE] [--method pca|ica] [--bases FILE]\n"
-      "                        " +
-      std::string(kEncoderOptionsUsage) +
-      " INPUT OUTPUT.rim\n"
-      "\n"
-      "Encodes INPUT (any image Qt reads, or a RIM file, which is decoded first)\n"
-      "into the RIM file OUTPUT with the parameters of config.ini beside the\n"
-      "program, or of FILE. --method pca learns PCA bases (MaxIterations 0);\n"
-      "--method ica learns ICA bases (MaxIterations 100 when config.ini gives 0).\n"
-      "Without --method, MaxIterations is used as config.ini gives it.\n"
-      "--bases FILE reuses the bases stored in FILE, or stores the learned\n"
-      "bases there when FILE does not exist yet; a FILE that exists but is not\n"
-      "a readable bases file is refused and left untouched.\n"
-      "The codec trace (parameters, learning, step timings, header and size\n"
-      "dumps) goes to standard output.\n" +
       encoderHelp;
   static const std::string convertHelp =
       "Usage: folim-cli convert-to-rim [--config FILE] [--method pca|ica] [--recursive]\n"
@@ -54,7 +38,7 @@ const std::vector<Command>& commands() {
       encoderHelp;
   static const std::vector<Command> table = {
       {"params", "print the conversion parameters config.ini gives", paramsHelp.c_str(), runParams},
-      {"encode", "convert one image file to a RIM file", encodeHelp.c_str(), runEncode},
+      encodeCommand(runEncode),
       decodeCommand(runDecode),
       {"preview", "draw a RIM file's patch averages, one pixel per patch",
        "Usage: folim-cli preview INPUT.rim OUTPUT.png\n"

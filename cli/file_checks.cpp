@@ -1,12 +1,14 @@
 #include "cli/file_checks.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "codec/rim_codec.h"
 #include "platform/atomic_file.h"
 #include "platform/regular_file.h"
 
@@ -65,6 +67,29 @@ std::string statusLine(Status code) {
   if (code == status::InvalidFileType) text += " (not a RIM file)";
   if (code == status::ReadFailed) text += " (the file is cut short)";
   return text + "\n";
+}
+
+std::string configFileProblem(const std::string& path) {
+  if (path.empty()) return "no such file";
+  std::string why;
+  const int fd = platform::openRegularFile(path, &why);
+  if (fd < 0) return why;
+  ::close(fd);
+  return {};
+}
+
+std::string basesFileProblem(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    return errno == ENOENT ? std::string() : std::string(std::strerror(errno));
+  std::string why;
+  const int fd = platform::openRegularFile(path, &why);
+  if (fd < 0) return why + " (it is left untouched)";
+  ::close(fd);
+  KPX::Matrix<double> bases;
+  if (readBasesFile(path, bases) != status::Success)
+    return "is not a readable bases file (it is left untouched)";
+  return {};
 }
 
 }  // namespace cli

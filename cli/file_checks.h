@@ -28,6 +28,17 @@ std::string folderProblem(const std::string& path);
 // True when the two paths name the same file (the second may not exist).
 bool sameFile(const std::string& a, const std::string& b);
 
+// Why a --config FILE cannot be read ("" when it can). A file named on the
+// command line must be there: a misspelt name would otherwise convert with
+// the defaults without a word. A file that is not a readable regular file (a
+// FIFO would block) is refused too.
+std::string configFileProblem(const std::string& path);
+
+// Why a --bases FILE cannot be used ("" when it can): it may be missing (the
+// learned bases are then stored in it) or a readable bases file; anything
+// else is refused, so that no other file is ever written over.
+std::string basesFileProblem(const std::string& path);
+
 // A status message on one line, with a hint for the statuses a wrong input
 // gives ("Invalid file type. (not a RIM file)").
 std::string statusLine(Status code);

@@ -13,13 +13,14 @@
 #include "codec/trace.h"
 #include "numeric/fastica.h"
 #include "numeric/multiply.h"
+#include "numeric/single_product.h"
 #include "numeric/status_guard.h"
 #include "platform/atomic_file.h"
 #include "platform/clock.h"
 
 namespace {
 
-// Coefficient rows computed in doubles at a time before they become integers.
+// Coefficient rows computed at a time before they become integers.
 constexpr std::uint32_t kCoefficientBlockRows = 2048;
 
 // The header this encode will write, checked like a header read from a
@@ -101,15 +102,16 @@ Status CRIMCodec::checkImageSize(std::uint32_t width, std::uint32_t height) cons
 Status CRIMCodec::computeCoefficients(const KPX::RowSource& patches,
                                       const KPX::Matrix<double>& analysis, bool asIntegers) {
   if (asIntegers) {
-    // Computed in doubles a block at a time and kept only as the integers
-    // they are coded as.
+    // Computed a block at a time and kept only as the integers they are
+    // coded as; single precision suffices for values truncated to integers.
     FOLIM_RETURN_IF_ERROR(coeff.prepareIntegers(patches.rows(), analysis.cols()));
+    const KPX::SingleProduct product(analysis);
     KPX::Matrix<double> block(std::min(kCoefficientBlockRows, patches.rows()), analysis.cols());
     patches.forEachStrip([&](std::uint32_t first, std::uint32_t count, const double* rows) {
       for (std::uint32_t done = 0; done < count;) {
         const std::uint32_t part = std::min(kCoefficientBlockRows, count - done);
-        KPX::multiplyRowsInto(rows + static_cast<std::size_t>(done) * patches.cols(),
-                              patches.cols(), part, analysis, false, block.data());
+        product.multiplyRows(rows + static_cast<std::size_t>(done) * patches.cols(), patches.cols(),
+                             part, block.data());
         coeff.quantizeRows(block.data(), first + done, part);
         done += part;
       }

@@ -118,7 +118,10 @@ bool CImage::Create(int width, int height, int bitsPerPixel, unsigned flags) {
   if (total > static_cast<std::uint64_t>(INT_MAX)) return false;
 
   const Status allocated = guardStatus([&] {
-    pixels_.assign(static_cast<std::size_t>(total), 0);
+    if ((flags & kCreateUnfilled) != 0)
+      pixels_.resize(static_cast<std::size_t>(total));
+    else
+      pixels_.assign(static_cast<std::size_t>(total), 0);
     if (bitsPerPixel <= 8) {
       // A fresh palette is a grey ramp, so that an image whose table is never
       // set still reads as defined colours.

@@ -20,6 +20,9 @@ class CImage {
   enum CreateFlags : unsigned {
     kCreateAlpha = 1u,  // 32 bits per pixel with alpha (blue, green, red, alpha)
     kCreate565 = 2u,    // 16 bits per pixel as 5-6-5 (default 5-5-5)
+    // The pixels are left unset instead of black, for a reader that writes
+    // every byte of every row (padding included) before the image is used.
+    kCreateUnfilled = 4u,
   };
 
   CImage() = default;
@@ -89,7 +92,7 @@ class CImage {
  private:
   void rebindTopRow();
 
-  std::vector<std::uint8_t, platform::LargePageAllocator<std::uint8_t>> pixels_;
+  std::vector<std::uint8_t, platform::UnfilledLargePageAllocator<std::uint8_t>> pixels_;
   std::uint8_t* topRow_ = nullptr;
   int width_ = 0;
   int height_ = 0;

@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
@@ -111,74 +112,49 @@ __attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::ui
   _mm256_storeu_pd(sums + 4, acc1);
 }
 
-// The AVX2 tile for any m.
-void tileAvx2Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
-                  std::size_t aStep, const double* b, double* c, bool accumulate) {
-  if (m > kAvx2TileRows) {
-    tileAvx2<kAvx2TileRows>(kc, a, aRow, aStep, b, c, accumulate);
-    tileAvx2Rows(m - kAvx2TileRows, kc, a + kAvx2TileRows * aRow, aRow, aStep, b,
-                 c + kAvx2TileRows * kWidth, accumulate);
-    return;
-  }
-  switch (m) {
-    case 1:
-      tileAvx2<1>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 2:
-      tileAvx2<2>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 3:
-      tileAvx2<3>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 4:
-      tileAvx2<4>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 5:
-      tileAvx2<5>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    default:
-      tileAvx2<6>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-  }
+// A tile of M rows (M fixed at compile time), as tileAvx2 and tileAvx512 are.
+using FixedTile = void (*)(std::uint32_t kc, const double* a, std::size_t aRow, std::size_t aStep,
+                           const double* b, double* c, bool accumulate);
+
+struct Avx2Tiles {
+  static constexpr std::uint32_t kRows = kAvx2TileRows;
+  template <std::uint32_t M>
+  static constexpr FixedTile kTile = &tileAvx2<M>;
+};
+
+struct Avx512Tiles {
+  static constexpr std::uint32_t kRows = kMaxTileRows;
+  template <std::uint32_t M>
+  static constexpr FixedTile kTile = &tileAvx512<M>;
+};
+
+// The tile of Tiles for m rows (1 <= m <= Tiles::kRows), from a table of its
+// sizes.
+template <class Tiles, std::size_t... I>
+FixedTile fixedTile(std::uint32_t m, std::index_sequence<I...>) {
+  static constexpr FixedTile kBySize[] = {Tiles::template kTile<I + 1>...};
+  return kBySize[m - 1];
 }
 
-void tileAvx512Rows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
-                    std::size_t aStep, const double* b, double* c, bool accumulate) {
-  if (m == kMaxTileRows) {
-    tileAvx512<kMaxTileRows>(kc, a, aRow, aStep, b, c, accumulate);
-    return;
+// Any m: whole tiles of Tiles::kRows rows, then one tile of the rest. Every
+// element is the same chain whatever the split.
+template <class Tiles>
+void tileRows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+              std::size_t aStep, const double* b, double* c, bool accumulate) {
+  for (; m > Tiles::kRows; m -= Tiles::kRows) {
+    Tiles::template kTile<Tiles::kRows>(kc, a, aRow, aStep, b, c, accumulate);
+    a += Tiles::kRows * aRow;
+    c += Tiles::kRows * kWidth;
   }
-  if (m > 6) {
-    tileAvx512<6>(kc, a, aRow, aStep, b, c, accumulate);
-    tileAvx512Rows(m - 6, kc, a + 6 * aRow, aRow, aStep, b, c + 6 * kWidth, accumulate);
-    return;
-  }
-  switch (m) {
-    case 1:
-      tileAvx512<1>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 2:
-      tileAvx512<2>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 3:
-      tileAvx512<3>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 4:
-      tileAvx512<4>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    case 5:
-      tileAvx512<5>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-    default:
-      tileAvx512<6>(kc, a, aRow, aStep, b, c, accumulate);
-      break;
-  }
+  if (m > 0)
+    fixedTile<Tiles>(m, std::make_index_sequence<Tiles::kRows>{})(kc, a, aRow, aStep, b, c,
+                                                                  accumulate);
 }
 
 // The versions of each kernel by vector level (numeric/cpu_features.h).
 using TileKernel = void (*)(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
                             std::size_t aStep, const double* b, double* c, bool accumulate);
-const LevelKernel<TileKernel> kTile{tilePortable, tileAvx2Rows, tileAvx512Rows};
+const LevelKernel<TileKernel> kTile{tilePortable, tileRows<Avx2Tiles>, tileRows<Avx512Tiles>};
 using DerivativeKernel = void (*)(const double* t, std::uint32_t rows, double* sums);
 const LevelKernel<DerivativeKernel> kDerivatives{addDerivatives, addDerivativesAvx2};
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -30,6 +31,29 @@ struct LargePageAllocator {
   void deallocate(T* p, std::size_t) { freeLarge(p); }
   friend bool operator==(const LargePageAllocator&, const LargePageAllocator&) { return true; }
   friend bool operator!=(const LargePageAllocator&, const LargePageAllocator&) { return false; }
+};
+
+// The same memory, but elements a container adds without a value (resize)
+// are left unset instead of zeroed: for buffers that a reader fills whole,
+// where zeroing would be a wasted pass over many megabytes. Elements added
+// with a value (assign(n, 0)) get it as usual.
+template <class T>
+struct UnfilledLargePageAllocator : LargePageAllocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UnfilledLargePageAllocator<U>;
+  };
+  UnfilledLargePageAllocator() = default;
+  template <class U>
+  explicit UnfilledLargePageAllocator(const UnfilledLargePageAllocator<U>&) {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
 };
 
 }  // namespace platform

@@ -1,7 +1,8 @@
-// The program decodes RIM files to BMP without loading the full command set
-// (and the image library with it). That path must answer exactly as the
-// full set does: the same files, messages, trace and exit status. A "--"
-// before the arguments sends the same request to the full set.
+// The program decodes RIM files to BMP, and encodes plain PPM files, without
+// loading the full command set (and the image library with it). That path
+// must answer exactly as the full set does: the same files, messages, trace
+// and exit status. A "--" before the arguments sends the same request to the
+// full set.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -31,7 +32,20 @@ struct Request {
   std::vector<std::string> before;  // global options
   std::string input;                // in the test folder
   std::string output;
+  std::vector<std::string> options = {};  // the command's
 };
+
+// A binary PPM file of width x height pixels with a comment in its header,
+// the form image tools write.
+std::string plainPpm(int width, int height) {
+  std::string file =
+      "P6\n# made by the test\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      file += {static_cast<char>(x * 255 / width), static_cast<char>(y * 255 / height),
+               static_cast<char>((x * y) % 251)};
+  return file;
+}
 
 class Launcher : public ::testing::Test {
  protected:
@@ -41,16 +55,34 @@ class Launcher : public ::testing::Test {
     writeFileBytes(dir.file("cut.rim"), rim.substr(0, rim.size() / 2));
     writeFileBytes(dir.file("fake.rim"), "BM not a RIM file, but long enough for its header");
     writeFileBytes(dir.file("kept.bmp"), "what was here before");
+    writeFileBytes(dir.file("photo.ppm"), plainPpm(64, 40));
   }
   // The request run directly, then through the full set; both leave their
   // output (if any) under its name, the second one's with "full-" first.
-  std::pair<ProgramRun, ProgramRun> both(const Request& r) {
+  std::pair<ProgramRun, ProgramRun> both(const std::string& command, const Request& r) {
     std::vector<std::string> direct = r.before;
-    direct.insert(direct.end(), {"decode", r.input, r.output});
-    std::vector<std::string> full = r.before;
-    full.insert(full.end(), {"decode", "--", r.input, "full-" + r.output});
+    direct.push_back(command);
+    direct.insert(direct.end(), r.options.begin(), r.options.end());
+    std::vector<std::string> full = direct;
+    direct.insert(direct.end(), {r.input, r.output});
+    full.insert(full.end(), {"--", r.input, "full-" + r.output});
     return {runProgram(binPath("folim-cli"), direct, dir.path()),
             runProgram(binPath("folim-cli"), full, dir.path())};
+  }
+  // Both runs answer alike.
+  void expectAlike(const std::string& command, const Request& r) {
+    SCOPED_TRACE(r.name);
+    const auto [direct, full] = both(command, r);
+    EXPECT_EQ(direct.exitCode, full.exitCode);
+    EXPECT_EQ(maskTimings(direct.out), maskTimings(full.out));
+    // The full set's messages name its own output.
+    EXPECT_EQ(direct.err, std::regex_replace(full.err, std::regex("full-"), ""));
+    const bool written = std::filesystem::exists(dir.file(r.output));
+    EXPECT_EQ(written, std::filesystem::exists(dir.file("full-" + r.output)));
+    EXPECT_EQ(written, direct.exitCode == 0);
+    if (written) {
+      EXPECT_EQ(readFileBytes(dir.file(r.output)), readFileBytes(dir.file("full-" + r.output)));
+    }
   }
   TempDir dir;
 };
@@ -66,20 +98,22 @@ TEST_F(Launcher, DecodingToBmpAnswersAsTheFullCommandSet) {
       {"missing input", {"--quiet"}, "missing.rim", "f.bmp"},
       {"missing folder", {"--quiet"}, "good.rim", "nowhere/g.bmp"},
   };
-  for (const Request& r : requests) {
-    SCOPED_TRACE(r.name);
-    const auto [direct, full] = both(r);
-    EXPECT_EQ(direct.exitCode, full.exitCode);
-    EXPECT_EQ(maskTimings(direct.out), maskTimings(full.out));
-    // The full set's messages name its own output.
-    EXPECT_EQ(direct.err, std::regex_replace(full.err, std::regex("full-"), ""));
-    const bool written = std::filesystem::exists(dir.file(r.output));
-    EXPECT_EQ(written, std::filesystem::exists(dir.file("full-" + r.output)));
-    EXPECT_EQ(written, direct.exitCode == 0);
-    if (written) {
-      EXPECT_EQ(readFileBytes(dir.file(r.output)), readFileBytes(dir.file("full-" + r.output)));
-    }
-  }
+  for (const Request& r : requests) expectAlike("decode", r);
+}
+
+TEST_F(Launcher, EncodingAPlainPpmAnswersAsTheFullCommandSet) {
+  const Request requests[] = {
+      {"quiet", {"--quiet"}, "photo.ppm", "a.rim"},
+      {"traced", {}, "photo.ppm", "b.rim"},
+      {"threads", {"--threads", "2", "--quiet"}, "photo.ppm", "c.rim"},
+      {"normal quality", {"--quiet"}, "photo.ppm", "d.rim", {"--quality", "normal"}},
+      {"ICA", {"--quiet"}, "photo.ppm", "e.rim", {"--method", "ica"}},
+      {"bad step", {"--quiet"}, "photo.ppm", "f.rim", {"--step", "0"}},
+      {"dimension too large", {"--quiet"}, "photo.ppm", "i.rim", {"--dimension", "500"}},
+      {"missing folder", {"--quiet"}, "photo.ppm", "nowhere/g.rim"},
+      {"missing config", {"--quiet"}, "photo.ppm", "h.rim", {"--config", "none.ini"}},
+  };
+  for (const Request& r : requests) expectAlike("encode", r);
 }
 
 TEST_F(Launcher, DamagedInputLeavesAnExistingOutputAlone) {
@@ -92,7 +126,8 @@ TEST_F(Launcher, DamagedInputLeavesAnExistingOutputAlone) {
 }
 
 // Alone in a folder, without the full command set beside it, the program
-// still decodes to BMP: that path does not load it. It reads the options
+// still decodes to BMP and encodes a plain PPM file: those paths do not load
+// it. It reads the options
 // before the command as the full set does.
 TEST_F(Launcher, DecodesToBmpWithoutTheFullCommandSet) {
   const std::string alone = dir.file("folim-cli");
@@ -109,6 +144,9 @@ TEST_F(Launcher, DecodesToBmpWithoutTheFullCommandSet) {
     EXPECT_EQ(readFileBytes(dir.file("alone.bmp")), readFileBytes(dir.file("ref.bmp")));
     std::filesystem::remove(dir.file("alone.bmp"));
   }
+  const ProgramRun encoded =
+      runProgram(alone, {"--quiet", "encode", "photo.ppm", "alone.rim"}, dir.path());
+  EXPECT_EQ(encoded.exitCode, 0) << encoded.err;
 
   std::FILE* pipe = ::popen(("readelf -d '" + binPath("folim-cli") + "'").c_str(), "r");
   ASSERT_NE(pipe, nullptr);
