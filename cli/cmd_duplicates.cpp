@@ -15,8 +15,8 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE] [--no-refresh]\n"
-    "                            [--jobs N] [--json] DIR\n";
+    "Usage: folim-cli duplicates [--threshold S] [--measure NAME] [--recursive]\n"
+    "                            [--index FILE] [--no-refresh] [--jobs N] [--json] DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli duplicates: " << what << "\n" << kUsage;
@@ -32,8 +32,8 @@ std::string number(double v) {
 }  // namespace
 
 int runDuplicates(Invocation& inv) {
-  const ParsedArgs args =
-      parseArgs(inv.args, {"threshold", "index", "jobs"}, {"recursive", "json", "no-refresh"});
+  const ParsedArgs args = parseArgs(inv.args, {"threshold", "measure", "index", "jobs"},
+                                    {"recursive", "json", "no-refresh"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.positional.size() != 1) return usageError(inv, "expects one DIR");
   DuplicateRequest request;
@@ -46,6 +46,13 @@ int runDuplicates(Invocation& inv) {
       return usageError(inv, "--threshold expects a score from 0 to 1");
     request.threshold = s;
   }
+  std::optional<ColorMode> mode = kDefaultDuplicateMode;
+  if (args.has("measure")) {
+    mode = measureNamed(args.value("measure"), true);
+    if (!mode) return usageError(inv, "unknown measure '" + args.value("measure") + "'");
+  }
+  request.colorMode = NumberOf(*mode);
+  request.colorWeight = PresetColorPercent(*mode) / 100.0;
   unsigned jobs = defaultJobs();
   if (args.has("jobs")) {
     const std::string text = args.value("jobs");
