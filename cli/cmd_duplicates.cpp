@@ -16,7 +16,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: folim-cli duplicates [--threshold S] [--measure NAME] [--recursive]\n"
-    "                            [--index FILE] [--no-refresh] [--jobs N] [--json] DIR\n";
+    "                            [--index FILE] [--no-refresh] [--root NAME=DIR]\n"
+    "                            [--jobs N] [--json] DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli duplicates: " << what << "\n" << kUsage;
@@ -32,10 +33,13 @@ std::string number(double v) {
 }  // namespace
 
 int runDuplicates(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"threshold", "measure", "index", "jobs"},
+  const ParsedArgs args = parseArgs(inv.args, {"threshold", "measure", "index", "jobs", "root"},
                                     {"recursive", "json", "no-refresh"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.positional.size() != 1) return usageError(inv, "expects one DIR");
+  std::vector<LibraryRoot> roots;
+  std::string rootProblem;
+  if (!parseRoots(args, roots, rootProblem)) return usageError(inv, rootProblem);
   DuplicateRequest request;
   if (args.has("threshold")) {
     const std::string text = args.value("threshold");
@@ -70,7 +74,9 @@ int runDuplicates(Invocation& inv) {
     return kExitFailed;
   }
   SignatureIndex index;
-  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err) ||
+      !keepRoots(index, roots, prefix, inv.err))
+    return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   request.dir = indexFolder(dir);
   request.recursive = args.has("recursive");

@@ -9,7 +9,7 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] DIR...\n";
+    "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] [--root NAME=DIR] DIR...\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli index: " << what << "\n" << kUsage;
@@ -19,8 +19,11 @@ int usageError(Invocation& inv, const std::string& what) {
 }  // namespace
 
 int runIndex(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"jobs", "index"}, {"recursive"});
+  const ParsedArgs args = parseArgs(inv.args, {"jobs", "index", "root"}, {"recursive"});
   if (!args.error.empty()) return usageError(inv, args.error);
+  std::vector<LibraryRoot> roots;
+  std::string rootProblem;
+  if (!parseRoots(args, roots, rootProblem)) return usageError(inv, rootProblem);
   if (args.positional.empty()) return usageError(inv, "expects at least one DIR");
   unsigned jobs = defaultJobs();
   if (args.has("jobs")) {
@@ -37,7 +40,9 @@ int runIndex(Invocation& inv) {
   }
   const std::string prefix = "folim-cli index: ";
   SignatureIndex index;
-  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err) ||
+      !keepRoots(index, roots, prefix, inv.err))
+    return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   RefreshCounts total;
   for (const std::string& dir : args.positional) {

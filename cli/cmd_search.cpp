@@ -27,7 +27,8 @@ const char* const kUsage =
     "Usage: folim-cli search [--color-mode block|histogram|csd | --measure NAME]\n"
     "                        [--color-weight PERCENT]\n"
     "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-    "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n";
+    "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
+    "                        [--root NAME=DIR] QUERY DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
@@ -114,13 +115,18 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
     if (n < 0) return usageError(inv, "--shortlist expects a whole number (0: every entry)");
     request.shortlist = static_cast<std::size_t>(n);
   }
+  std::vector<LibraryRoot> roots;
+  std::string rootProblem;
+  if (!parseRoots(args, roots, rootProblem)) return usageError(inv, rootProblem);
   const std::string problem = inputFileProblem(plain.queryPath);
   if (!problem.empty()) {
     inv.err << prefix << plain.queryPath << ": " << problem << "\n";
     return kExitFailed;
   }
   SignatureIndex index;
-  if (!openIndex(index, args.value("index"), prefix, inv.err)) return kExitFailed;
+  if (!openIndex(index, args.value("index"), prefix, inv.err) ||
+      !keepRoots(index, roots, prefix, inv.err))
+    return kExitFailed;
   const SignatureParameters parameters = currentSignatureParameters();
   request.queryPath = plain.queryPath;
   request.folder = dir;
@@ -149,7 +155,8 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
 
 int runSearch(Invocation& inv) {
   const ParsedArgs args = parseArgs(
-      inv.args, {"color-mode", "measure", "color-weight", "top", "threads", "index", "shortlist"},
+      inv.args,
+      {"color-mode", "measure", "color-weight", "top", "threads", "index", "shortlist", "root"},
       {"recursive", "no-refresh", "null", "json"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.has("null") && args.has("json"))
@@ -181,7 +188,7 @@ int runSearch(Invocation& inv) {
   }
   // The robust measure ranks signatures, which only the index path holds.
   const bool indexed = args.has("index") || args.has("no-refresh") || args.has("shortlist") ||
-                       mode == ColorMode::Robust;
+                       args.has("root") || mode == ColorMode::Robust;
   request.colorMode = NumberOf(mode);
   request.colorWeightText = std::to_string(PresetColorPercent(mode));
   if (args.has("color-weight")) {

@@ -87,7 +87,8 @@ const std::vector<Command>& commands() {
        "Usage: folim-cli search [--color-mode block|histogram|csd | --measure NAME]\n"
        "                        [--color-weight PERCENT]\n"
        "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
-       "                        [--index FILE] [--no-refresh] [--shortlist N] QUERY DIR\n"
+       "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
+       "                        [--root NAME=DIR] QUERY DIR\n"
        "\n"
        "Ranks the RIM files in DIR (and its sub-folders with --recursive) whose\n"
        "bases were learned like the query's (both PCA or both ICA) by their\n"
@@ -126,10 +127,16 @@ const std::vector<Command>& commands() {
        "                        \"host=... dbname=...\"\n"
        "  --no-refresh          rank what the index holds, without updating DIR first\n"
        "  --shortlist N         score exactly only the N entries the compact\n"
-       "                        descriptors rank best (default 200; 0: every entry)\n",
+       "                        descriptors rank best (default 200; 0: every entry)\n"
+       "  --root NAME=DIR       DIR is where the library root NAME lies on this\n"
+       "                        machine: the index keeps the files under it by\n"
+       "                        NAME, so that machines mounting the library at\n"
+       "                        different points share their entries (remembered\n"
+       "                        in the index for this machine; may be repeated)\n",
        runSearch},
       {"index", "add the pictures of folders to the signature index",
-       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] DIR...\n"
+       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE]\n"
+       "                       [--root NAME=DIR] DIR...\n"
        "\n"
        "Brings the signature index up to date with DIR (and its sub-folders with\n"
        "--recursive): new pictures are added, changed ones refreshed, vanished ones\n"
@@ -146,11 +153,17 @@ const std::vector<Command>& commands() {
        "                        index.sqlite, also chosen by the word default); an\n"
        "                        existing FILE must be a Folim index or empty; a\n"
        "                        PostgreSQL database is named by a connection\n"
-       "                        string: postgresql://... or \"host=... dbname=...\"\n",
+       "                        string: postgresql://... or \"host=... dbname=...\"\n"
+       "  --root NAME=DIR       DIR is where the library root NAME lies on this\n"
+       "                        machine: the index keeps the files under it by\n"
+       "                        NAME, so that machines mounting the library at\n"
+       "                        different points share their entries (remembered\n"
+       "                        in the index for this machine; may be repeated)\n",
        runIndex},
       {"duplicates", "list groups of near-duplicate pictures of a folder",
        "Usage: folim-cli duplicates [--threshold S] [--measure NAME] [--recursive]\n"
-       "                            [--index FILE] [--no-refresh] [--jobs N] [--json] DIR\n"
+       "                            [--index FILE] [--no-refresh] [--jobs N] [--json]\n"
+       "                            [--root NAME=DIR] DIR\n"
        "\n"
        "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
        "against each other is at least S (default 0.65), one block per group\n"
@@ -158,7 +171,7 @@ const std::vector<Command>& commands() {
        "then the others, best first, each as score, edge and colour similarity\n"
        "and path. --json prints an array of groups of {path, score, edge, colour,\n"
        "color}: colour as search --json spells it, color (the same value) for\n"
-       "scripts written before.\n"
+       "scripts written before. --index, --no-refresh and --root as for search.\n"
        "\n"
        "  --measure NAME        the score: robust (the default), csd, block or\n"
        "                        histogram, each at its preset colour weight, as\n"

@@ -50,6 +50,38 @@ bool openIndex(SignatureIndex& index, const std::string& file, const std::string
   return true;
 }
 
+bool parseRoots(const ParsedArgs& args, std::vector<LibraryRoot>& roots, std::string& problem) {
+  roots.clear();
+  for (const auto& [name, value] : args.options) {
+    if (name != "root") continue;
+    const std::size_t equals = value.find('=');
+    const std::string root = value.substr(0, equals);
+    if (equals == std::string::npos || !ValidRootName(root) || equals + 1 == value.size()) {
+      problem = "--root expects NAME=DIR, NAME of letters, digits, '.', '_' and '-'";
+      return false;
+    }
+    roots.push_back({root, indexFolder(value.substr(equals + 1))});
+  }
+  return true;
+}
+
+bool keepRoots(SignatureIndex& index, const std::vector<LibraryRoot>& roots,
+               const std::string& prefix, std::ostream& err) {
+  for (const LibraryRoot& root : roots) {
+    const std::string problem = folderProblem(root.dir);
+    if (!problem.empty()) {
+      err << prefix << root.dir << ": " << problem << "\n";
+      return false;
+    }
+    if (!index.SetRoot(root)) {
+      err << prefix << "cannot keep the library root " << root.name << " in the index "
+          << index.file() << ": " << index.lastError() << "\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool rebuildDamagedIndex(SignatureIndex& index, const std::string& prefix, std::ostream& err) {
   std::string notice, error;
   if (!index.Rebuild(index.lastError(), notice, error)) {

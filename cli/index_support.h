@@ -10,6 +10,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "cli/cli.h"
 
 #include "imageio/signature_source.h"
 #include "index/index_location.h"
@@ -24,6 +27,16 @@ namespace cli {
 // is a Folim index, empty or missing. False after writing the reason to err.
 bool openIndex(SignatureIndex& index, const std::string& file, const std::string& prefix,
                std::ostream& err);
+
+// The library roots named with --root NAME=DIR (any number of them), as
+// the index keeps them: DIR absolute and normalised. False with the problem
+// in problem when one is malformed.
+bool parseRoots(const ParsedArgs& args, std::vector<LibraryRoot>& roots, std::string& problem);
+
+// Keeps the roots in the index for this machine (after each DIR is checked
+// to be a folder). False after writing the reason to err.
+bool keepRoots(SignatureIndex& index, const std::vector<LibraryRoot>& roots,
+               const std::string& prefix, std::ostream& err);
 
 // After a step failed on an index SQLite found damaged: keeps the file
 // aside and makes it afresh, reported on err. False after writing the

@@ -10,6 +10,7 @@
 
 #include "index/compact.h"
 #include "index/file_stamp.h"
+#include "index/library_roots.h"
 #include "retrieval/signature.h"
 
 // What the index knows of one file.
@@ -72,6 +73,12 @@ class IndexBackEnd {
   // signatures and stamps kept; rows already at to are removed first. For a
   // file moved or renamed, which keeps what was learned of it.
   virtual bool RenamePath(const std::string& from, const std::string& to) = 0;
+  // The stored paths under dir, of any parameter set, each once.
+  virtual bool PathsUnder(const std::string& dir, std::vector<std::string>& paths) = 0;
+  // Where this machine (host) keeps the library roots, and a root kept (a
+  // name already kept moves to dir). No roots kept is no failure.
+  virtual bool LoadRoots(const std::string& host, std::vector<LibraryRoot>& roots) = 0;
+  virtual bool SaveRoot(const std::string& host, const LibraryRoot& root) = 0;
   // Removes rows whose blobs are damaged, in one transaction, so that the
   // next refresh learns their files again.
   virtual bool DropRows(const std::vector<std::int64_t>& ids) = 0;

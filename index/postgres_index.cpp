@@ -259,6 +259,51 @@ bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& param
   return true;
 }
 
+bool PostgresIndex::PathsUnder(const std::string& dir, std::vector<std::string>& paths) {
+  paths.clear();
+  PgParams p;
+  p.bytes(PathRangeLow(dir));
+  p.bytes(PathRangeHigh(dir));
+  PgResult r(
+      run("SELECT DISTINCT path FROM folim.entries WHERE path >= $1 AND path < $2"
+          " ORDER BY path",
+          p));
+  if (!r) return false;
+  for (int i = 0; i < libpq().ntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
+  return true;
+}
+
+// The roots live in a table of their own, made when the first is kept: a
+// database without roots is as it always was.
+bool PostgresIndex::LoadRoots(const std::string& host, std::vector<LibraryRoot>& roots) {
+  roots.clear();
+  PgResult exists(run("SELECT to_regclass('folim.roots') IS NOT NULL", PgParams()));
+  if (!exists) return false;
+  if (*libpq().getvalue(exists.r, 0, 0) == 0) return true;  // binary: one byte
+  PgParams p;
+  p.bytes(host);
+  PgResult r(run("SELECT name, dir FROM folim.roots WHERE host = $1 ORDER BY name", p));
+  if (!r) return false;
+  for (int i = 0; i < libpq().ntuples(r.r); ++i)
+    roots.push_back({bytesAt(r.r, i, 0), bytesAt(r.r, i, 1)});
+  return true;
+}
+
+bool PostgresIndex::SaveRoot(const std::string& host, const LibraryRoot& root) {
+  if (!PgResult(run("CREATE TABLE IF NOT EXISTS folim.roots (host bytea NOT NULL,"
+                    " name bytea NOT NULL, dir bytea NOT NULL, PRIMARY KEY (host, name))",
+                    PgParams())))
+    return false;
+  PgParams p;
+  p.bytes(host);
+  p.bytes(root.name);
+  p.bytes(root.dir);
+  return static_cast<bool>(
+      PgResult(run("INSERT INTO folim.roots (host, name, dir) VALUES ($1, $2, $3)"
+                   " ON CONFLICT (host, name) DO UPDATE SET dir = EXCLUDED.dir",
+                   p)));
+}
+
 bool PostgresIndex::Begin() {
   pending_.clear();
   batching_ = true;

@@ -50,6 +50,9 @@ class PostgresIndex : public IndexBackEnd {
   bool Remove(const std::string& path) override;
   bool RemoveId(std::int64_t id) override;
   bool RenamePath(const std::string& from, const std::string& to) override;
+  bool PathsUnder(const std::string& dir, std::vector<std::string>& paths) override;
+  bool LoadRoots(const std::string& host, std::vector<LibraryRoot>& roots) override;
+  bool SaveRoot(const std::string& host, const LibraryRoot& root) override;
   bool DropRows(const std::vector<std::int64_t>& ids) override;
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;

@@ -1,5 +1,7 @@
 #include "index/signature_index.h"
 
+#include <algorithm>
+
 #include "index/postgres_index.h"
 #include "index/sqlite_index.h"
 
@@ -33,5 +35,109 @@ bool SignatureIndex::Open(const std::string& name, IndexOwner owner, std::string
     store_ = std::make_unique<PostgresIndex>();
   else
     store_ = std::make_unique<SqliteIndex>();
-  return store_->Open(name, owner, notice, error);
+  roots_.Set({});
+  if (!store_->Open(name, owner, notice, error)) return false;
+  std::vector<LibraryRoot> roots;
+  if (!store_->LoadRoots(host_, roots)) {
+    error = store_->lastError();
+    return false;
+  }
+  roots_.Set(roots);
+  return true;
+}
+
+namespace {
+
+std::string& pathOf(IndexRow& row) { return row.path; }
+std::string& pathOf(CompactRow& row) { return row.path; }
+std::string& pathOf(std::string& path) { return path; }
+const std::string& pathOf(const IndexRow& row) { return row.path; }
+const std::string& pathOf(const CompactRow& row) { return row.path; }
+const std::string& pathOf(const std::string& path) { return path; }
+
+// The rows of dir: those its stored form names and those of the roots under
+// it, each path as this machine spells it, in order of path. Rows of a root
+// this machine does not map are left out.
+template <typename Row, typename Load>
+bool rowsOver(const RootMap& roots, const std::string& dir, std::vector<Row>& rows,
+              const Load& load) {
+  rows.clear();
+  std::vector<std::string> stored{roots.ToStored(dir)};
+  for (std::string& prefix : roots.StoredRootsUnder(dir)) stored.push_back(std::move(prefix));
+  for (const std::string& prefix : stored) {
+    std::vector<Row> part;
+    if (!load(prefix, part)) return false;
+    for (Row& row : part) {
+      std::string& path = pathOf(row);
+      if (roots.FromStored(path, path)) rows.push_back(std::move(row));
+    }
+  }
+  if (stored.size() > 1 || !roots.empty())
+    std::sort(rows.begin(), rows.end(),
+              [](const Row& a, const Row& b) { return pathOf(a) < pathOf(b); });
+  return true;
+}
+
+}  // namespace
+
+bool SignatureIndex::RowsUnder(const std::string& dir, const std::string& params,
+                               std::vector<IndexRow>& rows) {
+  return rowsOver(roots_, dir, rows, [&](const std::string& stored, std::vector<IndexRow>& part) {
+    return store_->RowsUnder(stored, params, part);
+  });
+}
+
+bool SignatureIndex::Find(const std::string& path, const std::string& params, IndexRow& row) {
+  if (!store_->Find(roots_.ToStored(path), params, row)) return false;
+  row.path = path;
+  return true;
+}
+
+bool SignatureIndex::FailedUnder(const std::string& dir, const std::string& params,
+                                 std::vector<std::string>& paths) {
+  return rowsOver(roots_, dir, paths,
+                  [&](const std::string& stored, std::vector<std::string>& part) {
+                    return store_->FailedUnder(stored, params, part);
+                  });
+}
+
+bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& params,
+                                 std::uint16_t learning, std::vector<CompactRow>& rows,
+                                 std::vector<std::int64_t>& damaged) {
+  damaged.clear();
+  return rowsOver(roots_, dir, rows, [&](const std::string& stored, std::vector<CompactRow>& part) {
+    std::vector<std::int64_t> bad;
+    if (!store_->LoadCompact(stored, params, learning, part, bad)) return false;
+    damaged.insert(damaged.end(), bad.begin(), bad.end());
+    return true;
+  });
+}
+
+bool SignatureIndex::SetRoot(const LibraryRoot& root) {
+  // Where the folder's rows are kept now: absolute, or under another root.
+  const std::string from = roots_.ToStored(root.dir);
+  const std::string to = "@" + root.name;
+  std::vector<LibraryRoot> roots;
+  for (const LibraryRoot& kept : roots_.roots())
+    if (kept.name != root.name) roots.push_back(kept);
+  roots.push_back(root);
+  if (from == to) {
+    if (!store_->SaveRoot(host_, root)) return false;
+    roots_.Set(roots);
+    return true;
+  }
+  std::vector<std::string> paths;
+  if (!store_->PathsUnder(from, paths) || !store_->Begin()) return false;
+  bool ok = true;
+  for (const std::string& path : paths) {
+    ok = store_->RenamePath(path, to + path.substr(from == "/" ? 0 : from.size()));
+    if (!ok) break;
+  }
+  ok = ok && store_->Commit() && store_->SaveRoot(host_, root);
+  if (!ok) {
+    store_->Rollback();
+    return false;
+  }
+  roots_.Set(roots);
+  return true;
 }

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "index/index_back_end.h"
 
@@ -27,34 +29,28 @@ class SignatureIndex {
   }
   const std::string& file() const { return store_->file(); }
 
-  bool RowsUnder(const std::string& dir, const std::string& params, std::vector<IndexRow>& rows) {
-    return store_->RowsUnder(dir, params, rows);
-  }
-  bool Find(const std::string& path, const std::string& params, IndexRow& row) {
-    return store_->Find(path, params, row);
-  }
+  // Paths here are as this machine spells them; under a library root the
+  // index keeps them by the root's name (index/library_roots.h).
+  bool RowsUnder(const std::string& dir, const std::string& params, std::vector<IndexRow>& rows);
+  bool Find(const std::string& path, const std::string& params, IndexRow& row);
   bool FailedUnder(const std::string& dir, const std::string& params,
-                   std::vector<std::string>& paths) {
-    return store_->FailedUnder(dir, params, paths);
-  }
+                   std::vector<std::string>& paths);
   bool Begin() { return store_->Begin(); }
   bool Commit() { return store_->Commit(); }
   bool Rollback() { return store_->Rollback(); }
   bool Put(const std::string& path, const std::string& params, const FileStamp& stamp,
            std::int32_t status, const Signature* signature) {
-    return store_->Put(path, params, stamp, status, signature);
+    return store_->Put(roots_.ToStored(path), params, stamp, status, signature);
   }
   bool Restamp(std::int64_t id, const FileStamp& stamp) { return store_->Restamp(id, stamp); }
-  bool Remove(const std::string& path) { return store_->Remove(path); }
+  bool Remove(const std::string& path) { return store_->Remove(roots_.ToStored(path)); }
   bool RemoveId(std::int64_t id) { return store_->RemoveId(id); }
   bool RenamePath(const std::string& from, const std::string& to) {
-    return store_->RenamePath(from, to);
+    return store_->RenamePath(roots_.ToStored(from), roots_.ToStored(to));
   }
   bool DropRows(const std::vector<std::int64_t>& ids) { return store_->DropRows(ids); }
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
-                   std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) {
-    return store_->LoadCompact(dir, params, learning, rows, damaged);
-  }
+                   std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged);
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) {
     return store_->LoadSignature(id, signature, databaseError);
   }
@@ -64,9 +60,21 @@ class SignatureIndex {
     return store_->Rebuild(reason, notice, error);
   }
 
+  // The machine whose library roots Open reads and SetRoot keeps: this one
+  // unless named otherwise.
+  void UseHostName(std::string host) { host_ = std::move(host); }
+  // The library roots of this machine, read when the index opens.
+  const std::vector<LibraryRoot>& roots() const { return roots_.roots(); }
+  // Keeps root for this machine: the files under its folder are kept by its
+  // name from now on, their rows (learned here or by any machine that named
+  // the root) carried over. False with lastError() on failure.
+  bool SetRoot(const LibraryRoot& root);
+
  private:
   // Never null: an SQLite store until Open chooses.
   std::unique_ptr<IndexBackEnd> store_;
+  RootMap roots_;
+  std::string host_ = ThisHostName();
 };
 
 // Whether name is a PostgreSQL connection string rather than a file:

@@ -391,6 +391,49 @@ bool SqliteIndex::FailedUnder(const std::string& dir, const std::string& params,
   return rc == SQLITE_DONE || failed();
 }
 
+bool SqliteIndex::PathsUnder(const std::string& dir, std::vector<std::string>& paths) {
+  paths.clear();
+  IndexStatement s(
+      prepare("SELECT DISTINCT path FROM entries WHERE path >= ?1 AND path < ?2 ORDER BY path"));
+  if (!s) return false;
+  s.blob(1, PathRangeLow(dir));
+  s.blob(2, PathRangeHigh(dir));
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) paths.push_back(s.columnBytes(0));
+  return rc == SQLITE_DONE || failed();
+}
+
+// The roots live in a table of their own, made when the first is kept: an
+// index without roots is as it always was.
+bool SqliteIndex::LoadRoots(const std::string& host, std::vector<LibraryRoot>& roots) {
+  roots.clear();
+  IndexStatement exists(
+      prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'roots'"));
+  if (!exists) return false;
+  const int found = sqlite3_step(exists.get());
+  if (found == SQLITE_DONE) return true;
+  if (found != SQLITE_ROW) return failed();
+  IndexStatement s(prepare("SELECT name, dir FROM roots WHERE host = ?1 ORDER BY name"));
+  if (!s) return false;
+  s.blob(1, host);
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+    roots.push_back({s.columnBytes(0), s.columnBytes(1)});
+  return rc == SQLITE_DONE || failed();
+}
+
+bool SqliteIndex::SaveRoot(const std::string& host, const LibraryRoot& root) {
+  if (!exec("CREATE TABLE IF NOT EXISTS roots (host BLOB NOT NULL, name BLOB NOT NULL,"
+            " dir BLOB NOT NULL, PRIMARY KEY (host, name))"))
+    return false;
+  IndexStatement s(prepare("INSERT OR REPLACE INTO roots (host, name, dir) VALUES (?1, ?2, ?3)"));
+  if (!s) return false;
+  s.blob(1, host);
+  s.blob(2, root.name);
+  s.blob(3, root.dir);
+  return step(s.get());
+}
+
 bool SqliteIndex::Begin() { return exec("BEGIN IMMEDIATE"); }
 bool SqliteIndex::Commit() { return exec("COMMIT"); }
 bool SqliteIndex::Rollback() { return exec("ROLLBACK"); }

@@ -35,8 +35,7 @@ QIcon folimIcon() {
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent),
       version_(new QLabel(tr("Hobeka Version beta"))),
-      description_(
-          new QLabel(tr("Image viewer with search by image similarity (RIM format)"))) {
+      description_(new QLabel(tr("Image viewer with search by image similarity (RIM format)"))) {
   setObjectName(QStringLiteral("aboutDialog"));
   setWindowTitle(tr("Folim version information"));
   setModal(true);

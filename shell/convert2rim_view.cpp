@@ -19,7 +19,8 @@ namespace {
 // preset by its place.
 [[maybe_unused]] constexpr const char* kPresetNames[] = {
     QT_TRANSLATE_NOOP("CConvert2RIMView", "archive"), QT_TRANSLATE_NOOP("CConvert2RIMView", "high"),
-    QT_TRANSLATE_NOOP("CConvert2RIMView", "normal"), QT_TRANSLATE_NOOP("CConvert2RIMView", "small")};
+    QT_TRANSLATE_NOOP("CConvert2RIMView", "normal"),
+    QT_TRANSLATE_NOOP("CConvert2RIMView", "small")};
 
 }  // namespace
 
@@ -40,8 +41,7 @@ void CConvert2RIMView::OnInitialUpdate() {
   ui_->basesCombo->setCurrentIndex(0);
   ui_->qualityCombo->clear();
   ui_->qualityCombo->addItem(QStringLiteral("config.ini"));
-  for (const QualityPreset& preset : qualityPresets())
-    ui_->qualityCombo->addItem(tr(preset.name));
+  for (const QualityPreset& preset : qualityPresets()) ui_->qualityCombo->addItem(tr(preset.name));
   ui_->qualityCombo->setCurrentIndex(0);
 }
 

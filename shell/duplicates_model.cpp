@@ -13,6 +13,7 @@
 #include "index/refresh.h"
 #include "shell/file_commands.h"
 #include "shell/folim_doc.h"
+#include "shell/index_setting.h"
 #include "shell/job_runner.h"
 #include "shell/native_path.h"
 
@@ -71,13 +72,13 @@ bool CDuplicatesModel::Start(const QStringList& folders, bool recursive, double 
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   CJobRunner::Work work = [dirs, recursive, threshold, threads,
                            run](const CJobRunner::Control& control) {
-    const IndexChoice choice = ChooseIndex(std::string());
+    const IndexChoice choice = windowIndexChoice();
     SignatureIndex index;
     std::string notice, error;
     if (choice.path.empty() || !index.Open(choice.path, choice.owner, notice, error)) {
       run->failure =
           translated(QT_TRANSLATE_NOOP("CDuplicatesModel", "Cannot open the index %1: %2"))
-              .arg(fromNativePath(choice.path), QString::fromStdString(error));
+              .arg(fromNativePath(index.file()), QString::fromStdString(error));
       return;
     }
     const SignatureParameters parameters = currentSignatureParameters();

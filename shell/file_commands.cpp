@@ -15,6 +15,7 @@
 #include "index/index_location.h"
 #include "shell/file_dialogs.h"
 #include "shell/folim_doc.h"
+#include "shell/index_setting.h"
 #include "shell/messages.h"
 #include "shell/native_path.h"
 
@@ -50,7 +51,7 @@ FileOperations& CFileCommands::operations() {
   if (operations_) return *operations_;
   // Without an index the files are handled all the same; the next search
   // brings the index up to date.
-  const IndexChoice choice = ChooseIndex(std::string());
+  const IndexChoice choice = windowIndexChoice();
   auto index = std::make_unique<SignatureIndex>();
   std::string notice, error;
   if (!choice.path.empty() && index->Open(choice.path, choice.owner, notice, error))
@@ -143,6 +144,12 @@ bool CFileCommands::CanUndo() const { return operations_ && operations_->CanUndo
 
 void CFileCommands::Undo() {
   if (CanUndo()) finish(operations_->Undo());
+}
+
+void CFileCommands::IndexChanged() {
+  operations_.reset();
+  index_.reset();
+  emit undoAvailable(false);
 }
 
 void CFileCommands::finish(const FileOperationReport& report) {

@@ -49,6 +49,10 @@ class CFileCommands : public QObject {
   bool CanUndo() const;
   void Undo();
 
+  // The window's index changed: later operations use the new one, and what
+  // was done before can no longer be undone there.
+  void IndexChanged();
+
  signals:
   void undoAvailable(bool available);
 

@@ -7,6 +7,7 @@
 #include "imageio/signature_source.h"
 #include "index/index_location.h"
 #include "index/signature_index.h"
+#include "shell/index_setting.h"
 #include "shell/native_path.h"
 
 namespace {
@@ -84,7 +85,7 @@ SearchResult RunWindowIndexedSearch(IndexedSearchRequest request, const IndexedS
                                     IndexedSearchNotes& notes) {
   notes = IndexedSearchNotes();
   if (request.folder.empty()) return refused(translated(kMessageNothingRanked));
-  const IndexChoice choice = ChooseIndex(std::string());
+  const IndexChoice choice = windowIndexChoice();
   const std::string& file = choice.path;
   if (file.empty())
     return refused(
@@ -95,7 +96,7 @@ SearchResult RunWindowIndexedSearch(IndexedSearchRequest request, const IndexedS
   std::string notice, error;
   if (!index.Open(file, choice.owner, notice, error))
     return refused(translated(QT_TRANSLATE_NOOP("CRetrievalView", "Cannot open the index %1: %2"))
-                       .arg(fromNativePath(file), QString::fromStdString(error)));
+                       .arg(fromNativePath(index.file()), QString::fromStdString(error)));
   if (!notice.empty()) notes.notice = damagedNotice(file);
 
   const SignatureParameters parameters = currentSignatureParameters();

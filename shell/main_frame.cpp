@@ -24,6 +24,7 @@
 #include "shell/file_menu.h"
 #include "shell/folim_app.h"
 #include "shell/folim_doc.h"
+#include "shell/index_setting.h"
 #include "shell/info_panel.h"
 #include "shell/job_form.h"
 #include "shell/keyboard_shortcuts.h"
@@ -188,6 +189,19 @@ void CMainFrame::createEditMenu() {
     view->raise();
   });
   edit->addAction(duplicates);
+  auto* index = new QAction(tr("Signature &Index..."), this);
+  index->setObjectName(QStringLiteral("indexAction"));
+  index->setStatusTip(
+      tr("Chooses the index of signatures: the default one, a file, or a shared "
+         "PostgreSQL server"));
+  connect(index, &QAction::triggered, this, [this, commands] {
+    if (!askWindowIndex()) return;
+    commands->IndexChanged();
+    const QString name = windowIndexShown();
+    statusBar()->showMessage(
+        tr("The index is now %1").arg(name.isEmpty() ? tr("the default one") : name));
+  });
+  edit->addAction(index);
   edit->addSeparator();
   edit->addMenu(list_->fileMenu());
   menuBar()->insertMenu(viewMenu_->menuAction(), edit);

@@ -15,6 +15,14 @@ QuestionHandler currentQuestionHandler;
 ChoiceHandler currentChoiceHandler;
 TextHandler currentTextHandler;
 
+// Tests put a handler in place of each dialog and restore the one before.
+template <typename Handler>
+Handler replaceHandler(Handler& current, Handler handler) {
+  Handler previous = std::move(current);
+  current = std::move(handler);
+  return previous;
+}
+
 void showBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Folim"), text, QMessageBox::Ok,
                   QApplication::activeWindow());
@@ -25,9 +33,7 @@ void showBox(const QString& text) {
 
 MessageHandler setMessageHandler(MessageHandler handler) {
   std::lock_guard<std::mutex> lock(handlerMutex);
-  MessageHandler previous = std::move(currentHandler);
-  currentHandler = std::move(handler);
-  return previous;
+  return replaceHandler(currentHandler, std::move(handler));
 }
 
 void showMessage(const QString& text) {
@@ -53,9 +59,7 @@ void showMessage(const QString& text) {
 }
 
 QuestionHandler setQuestionHandler(QuestionHandler handler) {
-  QuestionHandler previous = std::move(currentQuestionHandler);
-  currentQuestionHandler = std::move(handler);
-  return previous;
+  return replaceHandler(currentQuestionHandler, std::move(handler));
 }
 
 bool askQuestion(const QString& text) {
@@ -67,9 +71,7 @@ bool askQuestion(const QString& text) {
 }
 
 ChoiceHandler setChoiceHandler(ChoiceHandler handler) {
-  ChoiceHandler previous = std::move(currentChoiceHandler);
-  currentChoiceHandler = std::move(handler);
-  return previous;
+  return replaceHandler(currentChoiceHandler, std::move(handler));
 }
 
 int askChoice(const QString& text, const QStringList& choices) {
@@ -85,9 +87,7 @@ int askChoice(const QString& text, const QStringList& choices) {
 }
 
 TextHandler setTextHandler(TextHandler handler) {
-  TextHandler previous = std::move(currentTextHandler);
-  currentTextHandler = std::move(handler);
-  return previous;
+  return replaceHandler(currentTextHandler, std::move(handler));
 }
 
 QString askText(const QString& text, const QString& initial) {

@@ -631,6 +631,30 @@ Choose another folder, or drop a picture here.</source>
         <source>Groups pictures that are alike, to keep one of each</source>
         <translation>よく似た画像をまとめ、それぞれ 1 つを残せるようにします</translation>
     </message>
+    <message>
+        <source>Signature &amp;Index...</source>
+        <translation>シグネチャのインデックス(&amp;I)...</translation>
+    </message>
+    <message>
+        <source>Chooses the index of signatures: the default one, a file, or a shared PostgreSQL server</source>
+        <translation>シグネチャのインデックスを選びます: 既定のもの、ファイル、または共有の PostgreSQL サーバー</translation>
+    </message>
+    <message>
+        <source>The index is now %1</source>
+        <translation>インデックスは %1 になりました</translation>
+    </message>
+    <message>
+        <source>the default one</source>
+        <translation>既定のもの</translation>
+    </message>
+    <message>
+        <source>The signature index: &quot;default&quot;, an SQLite file, or a PostgreSQL connection string (postgresql://user@host/database) to share one index between machines:</source>
+        <translation>シグネチャのインデックス: &quot;default&quot;(既定)、SQLite ファイル、または複数のマシンで 1 つのインデックスを共有する PostgreSQL の接続文字列 (postgresql://user@host/database):</translation>
+    </message>
+    <message>
+        <source>Cannot open the index %1: %2</source>
+        <translation>インデックス %1 を開けません: %2</translation>
+    </message>
 </context>
 <context>
     <name>COriginalImage</name>

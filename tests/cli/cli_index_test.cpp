@@ -268,6 +268,35 @@ TEST_F(CliIndex, UnreadableQueriesAndBadOptionsAreReported) {
   EXPECT_EQ(runCli({"duplicates", "--threshold", "2", dir.path()}).code, 2);
 }
 
+// A library root: the folder reached at another point (a symbolic link
+// standing in for another mount) finds every entry by the root's name, and
+// nothing is learned again.
+TEST_F(CliIndex, ALibraryRootIsFoundAtAnotherMountPoint) {
+  mixedFolder();
+  const CliRun built =
+      runCli({"index", "--index", index(), "--root", "photos=" + dir.path(), dir.path()});
+  ASSERT_EQ(built.code, 0) << built.err;
+  EXPECT_EQ(built.out, "added 6, refreshed 0, removed 0, failed 0, unchanged 0\n");
+  const std::string mount = store.file("mount");
+  std::filesystem::create_directory_symlink(dir.path(), mount);
+  const CliRun again = runCli({"index", "--index", index(), "--root", "photos=" + mount, mount});
+  ASSERT_EQ(again.code, 0) << again.err;
+  EXPECT_EQ(again.out, "added 0, refreshed 0, removed 0, failed 0, unchanged 6\n");
+  // Remembered: the search names no root.
+  const CliRun found =
+      runCli({"search", "--index", index(), "--no-refresh", mount + "/aqua.jpg", mount});
+  ASSERT_EQ(found.code, 0) << found.err;
+  ASSERT_EQ(linesOf(found.out).size(), 6u);
+  EXPECT_EQ(linesOf(found.out)[0], "1.000000 1.000000 1.000000 " + mount + "/aqua.jpg");
+
+  for (const char* bad : {"photos", "a/b=/tmp", "photos="})
+    EXPECT_EQ(runCli({"index", "--index", index(), "--root", bad, mount}).code, 2) << bad;
+  const CliRun missing =
+      runCli({"duplicates", "--index", index(), "--root", "photos=" + dir.file("gone"), mount});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find("gone"), std::string::npos) << missing.err;
+}
+
 // Random bytes written into any one page of a real index: whatever SQLite's
 // own checks or the blobs' checksums find is learned again (or the index
 // rebuilt) within the same search, and the next search finds nothing amiss.

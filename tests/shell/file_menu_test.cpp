@@ -24,6 +24,7 @@
 #include "shell/file_commands.h"
 #include "shell/file_menu.h"
 #include "shell/folim_doc.h"
+#include "shell/index_setting.h"
 #include "shell/list_view_ex.h"
 #include "shell/main_frame.h"
 #include "shell/native_path.h"
@@ -375,6 +376,56 @@ TEST_F(FileMenuTest, FindSimilarRanksTheClickedPictureFirstAndGoesBack) {
   waitForThumbnails();
   EXPECT_FALSE(doc->isRanking());
   EXPECT_EQ(listedNames(), QStringList{"copy.jpg"});
+}
+
+// The index chosen in the Edit menu is the one the window's searches fill
+// and its file operations follow; one that does not open is named and the
+// setting stays.
+TEST_F(FileMenuTest, TheIndexChosenInTheEditMenuIsTheOneUsed) {
+  auto* choose = frame->findChild<QAction*>(QStringLiteral("indexAction"));
+  ASSERT_NE(choose, nullptr);
+  textAnswers << "postgresql:///folim?host=" + q(temp.file("no-server"));
+  choose->trigger();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].startsWith("Cannot open the index postgresql:///folim"))
+      << messages[0].toStdString();
+  EXPECT_EQ(windowIndexName(), QString());
+  messages.clear();
+  // A password is never shown.
+  textAnswers << "postgresql://folim:secret@/folim?host=" + q(temp.file("no-server"));
+  choose->trigger();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_FALSE(messages[0].contains("secret")) << messages[0].toStdString();
+  messages.clear();
+
+  const std::string mine = temp.file("mine.sqlite");
+  textAnswers << " " + q(mine) + " ";
+  choose->trigger();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_EQ(windowIndexName(), q(mine));
+  EXPECT_EQ(textsAsked.last().section('[', -1), "default]") << "the default is shown by name";
+  chooseFolder(folder());
+  indexFolder();
+  EXPECT_EQ(indexedId(picture("p101.jpg")), 0) << "the default index is left alone";
+  SignatureIndex index;
+  std::string notice, error;
+  ASSERT_TRUE(index.Open(mine, notice, error)) << error;
+  IndexRow row;
+  const std::string params = signatureParametersKey(currentSignatureParameters());
+  ASSERT_TRUE(index.Find(picture("p101.jpg"), params, row));
+  // A rename follows in the index chosen.
+  select({1});
+  textAnswers << "renamed.jpg";
+  frame->listView()->fullSizeFileMenu()->renameAction()->trigger();
+  IndexRow renamed;
+  ASSERT_TRUE(index.Find(picture("renamed.jpg"), params, renamed));
+  EXPECT_EQ(renamed.id, row.id);
+  EXPECT_TRUE(frame->undoAction()->isEnabled());
+
+  textAnswers << "default";
+  choose->trigger();
+  EXPECT_EQ(windowIndexName(), QString());
+  EXPECT_FALSE(frame->undoAction()->isEnabled()) << "the rename was kept in the other index";
 }
 
 }  // namespace

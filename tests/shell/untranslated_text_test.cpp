@@ -45,6 +45,8 @@ const struct {
     {"ICA", "a method's name, passed to the encoder as it is"},
     {"MPEG-7 CSD", "the name of a standard colour descriptor"},
     {"config.ini", "a file name"},
+    {"PostgreSQL", "the name of a database server"},
+    {"SQLite", "the name of a database file format"},
     {"CAP", "the lock indicators' own names"},
     {"NUM", "the lock indicators' own names"},
     {"SCRL", "the lock indicators' own names"},
