@@ -57,6 +57,8 @@ int runDuplicates(Invocation& inv) {
   }
   request.colorMode = NumberOf(*mode);
   request.colorWeight = PresetColorPercent(*mode) / 100.0;
+  if (*mode == ColorMode::Robust && !args.has("threshold"))
+    request.threshold = kRobustDuplicateThreshold;
   unsigned jobs = defaultJobs();
   if (args.has("jobs")) {
     const std::string text = args.value("jobs");
