@@ -50,7 +50,7 @@ int runDuplicates(Invocation& inv) {
       return usageError(inv, "--threshold expects a score from 0 to 1");
     request.threshold = s;
   }
-  std::optional<ColorMode> mode = kDefaultDuplicateMode;
+  std::optional<ColorMode> mode = ColorMode::ColorStructure;
   if (args.has("measure")) {
     mode = measureNamed(args.value("measure"), true);
     if (!mode) return usageError(inv, "unknown measure '" + args.value("measure") + "'");

@@ -174,8 +174,8 @@ const std::vector<Command>& commands() {
        "--json spells it, color (the same value) for scripts written before.\n"
        "--index, --no-refresh and --root as for search.\n"
        "\n"
-       "  --measure NAME        the score: robust (the default), csd, block or\n"
-       "                        histogram, each at its preset colour weight, as\n"
+       "  --measure NAME        the score: csd (the default), block, histogram or\n"
+       "                        robust, each at its preset colour weight, as\n"
        "                        search --measure scores\n",
        runDuplicates},
       {"compare", "print the PSNR between two images of the same size",

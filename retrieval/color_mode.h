@@ -19,9 +19,6 @@ enum class ColorMode : std::int32_t {
 };
 
 inline constexpr ColorMode kDefaultColorMode = ColorMode::ColorStructure;
-// The default of duplicates. A search keeps the colour structure, so that
-// RIM files rank alike with the index and without it.
-inline constexpr ColorMode kDefaultDuplicateMode = ColorMode::Robust;
 
 // The colour percentage each measure presets, in the order of the modes.
 inline constexpr int kPresetColorPercents[] = {90, 75, 70, 70};
