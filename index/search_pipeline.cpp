@@ -29,11 +29,12 @@ class Search {
     const std::vector<std::string> pictures =
         request_.refresh ? request_.listPictures(folder_, request_.recursive)
                          : std::vector<std::string>();
-    // A second round follows the first when it found damage: after a
-    // rebuild, or after damaged rows were dropped, which the refresh learns
-    // again.
-    for (int round = 0; round < 2; ++round) {
-      const bool again = round == 0;
+    // Another round follows one that found damage: after a rebuild, or
+    // after damaged rows were dropped, which the refresh learns again. The
+    // index is rebuilt once at most, also when SQLite finds damage only
+    // once damaged rows around it were dropped (a third round).
+    for (int round = 0; round < 3; ++round) {
+      const bool again = round == 0 || (round == 1 && !rebuilt_);
       if (request_.refresh) {
         RefreshCounts counts;
         std::string error;
@@ -91,7 +92,7 @@ class Search {
         }
         break;
       }
-      if (!request_.refresh) break;
+      if (!request_.refresh || !again) break;
     }
     if (request_.stop != nullptr && request_.stop->load())
       return failed(IndexedSearchOutcome::Stopped);
@@ -122,6 +123,7 @@ class Search {
   // Keeps the damaged file aside and makes the index afresh.
   bool rebuild() {
     std::string notice;
+    rebuilt_ = true;
     if (!index_.Rebuild(index_.lastError(), notice, rebuildError_)) return false;
     observer_.Rebuilt(notice);
     return true;
@@ -141,6 +143,7 @@ class Search {
   std::vector<ImageEntry> ranking_;
   std::string rebuildError_;
   std::string dropError_;
+  bool rebuilt_ = false;
 };
 
 }  // namespace

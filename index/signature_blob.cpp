@@ -16,9 +16,18 @@ namespace {
 // colour feature turned into another finite number) is found as well.
 // Version 1 blobs, without it, are still read.
 constexpr std::uint32_t kSignatureMagicV1 = 0x31475346;  // "FSG1"
-constexpr std::uint32_t kSignatureMagic = 0x32475346;    // "FSG2"
-constexpr std::uint32_t kCompactMagicV1 = 0x31435346;    // "FSC1"
-constexpr std::uint32_t kCompactMagic = 0x32435346;      // "FSC2"
+constexpr std::uint32_t kSignatureMagicV2 = 0x32475346;  // "FSG2"
+// Version 3 holds the fields of version 2 after the magic deflated: the
+// quantised bases are most of an entry, and as bytes they are far from
+// uniform. "FSG3", the length of the inflated fields, the deflated bytes,
+// the CRC (the stream's own checksum covers what it inflates to, not every
+// byte of it).
+constexpr std::uint32_t kSignatureMagic = 0x33475346;  // "FSG3"
+// Far above any signature the codec's limits allow to be stored; a longer
+// announced length is damage, never a reason to allocate.
+constexpr std::uint32_t kMaxInflatedFields = 64u << 20;
+constexpr std::uint32_t kCompactMagicV1 = 0x31435346;  // "FSC1"
+constexpr std::uint32_t kCompactMagic = 0x32435346;    // "FSC2"
 constexpr std::size_t kCrcBytes = 4;
 
 std::uint32_t crcOf(const std::uint8_t* data, std::size_t size) {
@@ -147,42 +156,25 @@ bool readDoubles(Reader& r, double* v, std::uint32_t n) {
   return true;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
-  Writer w;
-  const unsigned width = baseWidth(s.bases);
-  w.u32(kSignatureMagic);
-  w.u16(s.learningMethod);
-  w.u16(static_cast<std::uint16_t>(width));
-  w.u32(s.imageWidth);
-  w.u32(s.imageHeight);
-  w.u32(s.patchWidth);
-  w.u32(s.patchHeight);
-  w.u32(s.dimension);
-  w.u32(s.bases.rows());
-  w.u32(s.blockMeans.rows());
-  w.u32(s.histogram.count());
-  w.u32(s.structure.count());
-  for (std::uint32_t k = 0; k < s.bases.count(); ++k) {
-    if (width == 8)
-      w.f64(s.bases.data()[k]);
-    else
-      w.integer(static_cast<std::int64_t>(s.bases.data()[k]), width);
-  }
-  writeDoubles(w, s.blockMeans.data(), s.blockMeans.count());
-  writeDoubles(w, s.histogram.data(), s.histogram.count());
-  writeDoubles(w, s.structure.data(), s.structure.count());
-  appendCrc(w.bytes);
-  return w.bytes;
+// The fields of a version 3 blob (its CRC checked and cut off) inflated,
+// or empty when they do not inflate to exactly the length announced, or
+// leave deflated bytes over.
+std::vector<std::uint8_t> inflatedFields(const std::uint8_t* data, std::size_t size) {
+  if (size < 8) return {};
+  const std::uint32_t length = u32At(data + 4);
+  if (length == 0 || length > kMaxInflatedFields) return {};
+  std::vector<std::uint8_t> fields(length);
+  uLongf inflated = length;
+  uLong consumed = static_cast<uLong>(size - 8);
+  if (uncompress2(fields.data(), &inflated, data + 8, &consumed) != Z_OK || inflated != length ||
+      consumed != size - 8)
+    return {};
+  return fields;
 }
 
-bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
-  const std::size_t fields = checkedLength(data, size, kSignatureMagicV1, kSignatureMagic);
-  if (fields == 0) return false;
-  Reader r(data, fields);
-  if (!r.has(44)) return false;
-  r.u32();  // the magic, checked
+// The fields of versions 1 and 2 after the magic, which version 3 deflates.
+bool decodeFields(Reader& r, Signature& signature) {
+  if (!r.has(40)) return false;
   Signature s;
   s.learningMethod = r.u16();
   const unsigned width = r.u16();
@@ -235,6 +227,73 @@ bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& sign
   if (decoded != status::Success) return false;
   signature = std::move(s);
   return true;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePlainSignature(const Signature& s) {
+  Writer w;
+  const unsigned width = baseWidth(s.bases);
+  w.u32(kSignatureMagicV2);
+  w.u16(s.learningMethod);
+  w.u16(static_cast<std::uint16_t>(width));
+  w.u32(s.imageWidth);
+  w.u32(s.imageHeight);
+  w.u32(s.patchWidth);
+  w.u32(s.patchHeight);
+  w.u32(s.dimension);
+  w.u32(s.bases.rows());
+  w.u32(s.blockMeans.rows());
+  w.u32(s.histogram.count());
+  w.u32(s.structure.count());
+  for (std::uint32_t k = 0; k < s.bases.count(); ++k) {
+    if (width == 8)
+      w.f64(s.bases.data()[k]);
+    else
+      w.integer(static_cast<std::int64_t>(s.bases.data()[k]), width);
+  }
+  writeDoubles(w, s.blockMeans.data(), s.blockMeans.count());
+  writeDoubles(w, s.histogram.data(), s.histogram.count());
+  writeDoubles(w, s.structure.data(), s.structure.count());
+  appendCrc(w.bytes);
+  return w.bytes;
+}
+
+std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
+  std::vector<std::uint8_t> plain = EncodePlainSignature(s);
+  plain.resize(plain.size() - kCrcBytes);
+  const std::uint8_t* fields = plain.data() + 4;
+  const uLong fieldsSize = static_cast<uLong>(plain.size() - 4);
+  uLongf deflatedSize = compressBound(fieldsSize);
+  Writer w;
+  w.u32(kSignatureMagic);
+  w.u32(static_cast<std::uint32_t>(fieldsSize));
+  const std::size_t start = w.bytes.size();
+  w.bytes.resize(start + deflatedSize);
+  if (compress2(w.bytes.data() + start, &deflatedSize, fields, fieldsSize, Z_BEST_COMPRESSION) !=
+      Z_OK)
+    throw std::bad_alloc();  // zlib fails here only for want of memory
+  w.bytes.resize(start + deflatedSize);
+  appendCrc(w.bytes);
+  return w.bytes;
+}
+
+bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
+  if (size >= 4 && u32At(data) == kSignatureMagic) {
+    if (size < 4 + kCrcBytes) return false;
+    const std::size_t length = size - kCrcBytes;
+    if (crcOf(data, length) != u32At(data + length)) return false;
+    std::vector<std::uint8_t> fields;
+    if (guardStatus([&] { fields = inflatedFields(data, length); }) != status::Success ||
+        fields.empty())
+      return false;
+    Reader r(fields.data(), fields.size());
+    return decodeFields(r, signature);
+  }
+  const std::size_t fields = checkedLength(data, size, kSignatureMagicV1, kSignatureMagicV2);
+  if (fields < 4) return false;
+  Reader r(data + 4, fields - 4);
+  return decodeFields(r, signature);
 }
 
 std::vector<std::uint8_t> EncodeCompact(const CompactSignature& c) {

@@ -78,7 +78,7 @@ class SchemaOneIndex : public IndexFixture {
       Signature s;
       ASSERT_EQ(ReadRimSignature(paths[i], s), status::Success);
       const std::vector<std::uint8_t> compact = firstVersion(EncodeCompact(MakeCompact(s)));
-      const std::vector<std::uint8_t> whole = firstVersion(EncodeSignature(s));
+      const std::vector<std::uint8_t> whole = firstVersion(EncodePlainSignature(s));
       sqlite3_stmt* st = nullptr;
       sqlite3_prepare_v2(db,
                          "INSERT INTO entries (id, path, params, size, mtime, status, learning,"

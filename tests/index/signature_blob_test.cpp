@@ -93,7 +93,7 @@ std::vector<std::uint8_t> sealed(std::vector<std::uint8_t> fields) {
 class DamagedSignatureBlob : public ::testing::TestWithParam<Damage> {};
 
 TEST_P(DamagedSignatureBlob, IsRefusedAndLeavesTheSignatureAlone) {
-  std::vector<std::uint8_t> fields = fieldsOf(EncodeSignature(sampleSignature()));
+  std::vector<std::uint8_t> fields = fieldsOf(EncodePlainSignature(sampleSignature()));
   GetParam().apply(fields);
   const std::vector<std::uint8_t> blob = sealed(fields);
   Signature s;
@@ -183,7 +183,7 @@ TEST(Blobs, AChangedByteAnywhereIsRefused) {
 // Blobs written before the checksum (version 1) are still read.
 TEST(Blobs, FirstVersionBlobsWithoutAChecksumAreRead) {
   const Signature s = sampleSignature();
-  std::vector<std::uint8_t> signature = fieldsOf(EncodeSignature(s));
+  std::vector<std::uint8_t> signature = fieldsOf(EncodePlainSignature(s));
   std::vector<std::uint8_t> compact = fieldsOf(EncodeCompact(MakeCompact(s)));
   signature[3] = compact[3] = '1';  // "FSG1", "FSC1"
   Signature back;
@@ -193,9 +193,67 @@ TEST(Blobs, FirstVersionBlobsWithoutAChecksumAreRead) {
   ASSERT_TRUE(DecodeCompact(compact.data(), compact.size(), c));
   EXPECT_EQ(c.structure, MakeCompact(s).structure);
   // Without a checksum, a version 1 blob that carries one is too long.
-  std::vector<std::uint8_t> both = EncodeSignature(s);
+  std::vector<std::uint8_t> both = EncodePlainSignature(s);
   both[3] = '1';
   EXPECT_FALSE(DecodeSignature(both.data(), both.size(), back));
+}
+
+// Blobs written before the fields were deflated (version 2) are still read.
+TEST(Blobs, SecondVersionBlobsAreRead) {
+  const Signature s = sampleSignature();
+  const std::vector<std::uint8_t> plain = EncodePlainSignature(s);
+  ASSERT_EQ(std::string(plain.begin(), plain.begin() + 4), "FSG2");
+  Signature back;
+  ASSERT_TRUE(DecodeSignature(plain.data(), plain.size(), back));
+  expectEqual(s, back);
+  EXPECT_EQ(EncodeSignature(back), EncodeSignature(s));
+}
+
+// A deflated blob: "FSG3", the inflated length, deflated bytes (the last
+// cut of them left out), sealed with a CRC that matches, so that the damage
+// reaches the inflation and the checks of the fields.
+std::vector<std::uint8_t> deflatedBlob(const std::vector<std::uint8_t>& fields,
+                                       std::uint32_t announced, std::size_t cut = 0) {
+  std::vector<std::uint8_t> out = {'F', 'S', 'G', '3', 0, 0, 0, 0};
+  putU32(out, 4, announced);
+  uLongf size = compressBound(static_cast<uLong>(fields.size()));
+  std::vector<std::uint8_t> deflated(size);
+  EXPECT_EQ(compress(deflated.data(), &size, fields.data(), static_cast<uLong>(fields.size())),
+            Z_OK);
+  out.insert(out.end(), deflated.begin(), deflated.begin() + static_cast<long>(size - cut));
+  return sealed(out);
+}
+
+TEST(Blobs, DeflatedFieldsMustInflateToExactlyWhatTheyAnnounce) {
+  const Signature s = sampleSignature();
+  const std::vector<std::uint8_t> plain = fieldsOf(EncodePlainSignature(s));
+  const std::vector<std::uint8_t> fields(plain.begin() + 4, plain.end());
+  const auto length = static_cast<std::uint32_t>(fields.size());
+  Signature back;
+  // The test's own deflating is read like the index's.
+  const std::vector<std::uint8_t> good = deflatedBlob(fields, length);
+  ASSERT_TRUE(DecodeSignature(good.data(), good.size(), back));
+  expectEqual(s, back);
+
+  std::vector<std::uint8_t> trailing = fieldsOf(good);
+  trailing.push_back(0);
+  std::vector<std::uint8_t> bigger = fields;
+  bigger.push_back(0);
+  std::vector<std::uint8_t> nanStructure = fields;
+  const double nan = std::nan("");
+  std::memcpy(&nanStructure[nanStructure.size() - 8], &nan, 8);
+  const std::vector<std::uint8_t> refused[] = {
+      deflatedBlob(fields, length - 1), deflatedBlob(fields, length + 1),
+      deflatedBlob(fields, 0),          deflatedBlob(fields, 0xFFFFFFFFu),
+      deflatedBlob(fields, length, 3),  sealed(trailing),
+      deflatedBlob(bigger, length + 1), deflatedBlob(nanStructure, length),
+      sealed({'F', 'S', 'G', '3'}),
+  };
+  for (std::size_t i = 0; i < std::size(refused); ++i) {
+    back.dimension = 77;
+    EXPECT_FALSE(DecodeSignature(refused[i].data(), refused[i].size(), back)) << i;
+    EXPECT_EQ(back.dimension, 77u) << i;
+  }
 }
 
 TEST(CompactSignature, EstimatesOneForItselfAndLessForAnother) {
