@@ -11,7 +11,8 @@ with folim-cli:
   - how often the top 10 of the default shortlist equals the exhaustive top 10
     (--shortlist 0), over every picture of the set as the query.
 
-Usage: near_duplicates.py FOLIM_CLI WORK_DIR PHOTO...
+Usage: near_duplicates.py [--measure NAME] FOLIM_CLI WORK_DIR PHOTO...
+(--measure: the search's measure, as folim-cli search --measure names it)
 """
 import os
 import subprocess
@@ -44,15 +45,22 @@ def make_set(photos, folder):
     return originals
 
 
+MEASURE = []
+
+
 def search(cli, index, query, folder, env, extra):
-    out = subprocess.run([cli, "search", "--index", index, "--no-refresh"] + extra +
+    out = subprocess.run([cli, "search", "--index", index, "--no-refresh"] + MEASURE + extra +
                          [query, folder], check=True, capture_output=True, text=True,
                          env=env).stdout
     return [line.split(" ", 3)[3] for line in out.splitlines()]
 
 
 def main():
-    cli, work, photos = sys.argv[1], sys.argv[2], sys.argv[3:]
+    args = sys.argv[1:]
+    if args[:1] == ["--measure"]:
+        MEASURE[:] = args[:2]
+        args = args[2:]
+    cli, work, photos = args[0], args[1], args[2:]
     folder = os.path.join(work, "set")
     originals = make_set(photos, folder)
     pictures = sorted(os.path.join(folder, f) for f in os.listdir(folder))

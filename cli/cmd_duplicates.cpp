@@ -15,8 +15,8 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE] [--no-refresh]\n"
-    "                            [--root NAME=DIR]\n"
+    "Usage: folim-cli duplicates [--threshold S] [--measure NAME] [--recursive]\n"
+    "                            [--index FILE] [--no-refresh] [--root NAME=DIR]\n"
     "                            [--jobs N] [--json] DIR\n";
 
 int usageError(Invocation& inv, const std::string& what) {
@@ -33,7 +33,7 @@ std::string number(double v) {
 }  // namespace
 
 int runDuplicates(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"threshold", "index", "jobs", "root"},
+  const ParsedArgs args = parseArgs(inv.args, {"threshold", "measure", "index", "jobs", "root"},
                                     {"recursive", "json", "no-refresh"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.positional.size() != 1) return usageError(inv, "expects one DIR");
@@ -50,6 +50,15 @@ int runDuplicates(Invocation& inv) {
       return usageError(inv, "--threshold expects a score from 0 to 1");
     request.threshold = s;
   }
+  std::optional<ColorMode> mode = ColorMode::ColorStructure;
+  if (args.has("measure")) {
+    mode = measureNamed(args.value("measure"), true);
+    if (!mode) return usageError(inv, "unknown measure '" + args.value("measure") + "'");
+  }
+  request.colorMode = NumberOf(*mode);
+  request.colorWeight = PresetColorPercent(*mode) / 100.0;
+  if (*mode == ColorMode::Robust && !args.has("threshold"))
+    request.threshold = kRobustDuplicateThreshold;
   unsigned jobs = defaultJobs();
   if (args.has("jobs")) {
     const std::string text = args.value("jobs");

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <system_error>
@@ -23,21 +24,11 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
+    "Usage: folim-cli search [--color-mode block|histogram|csd | --measure NAME]\n"
+    "                        [--color-weight PERCENT]\n"
     "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
     "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
     "                        [--root NAME=DIR] QUERY DIR\n";
-
-// The names --color-mode takes.
-struct ModeName {
-  const char* name;
-  ColorMode mode;
-};
-constexpr ModeName kModeNames[] = {
-    {"block", ColorMode::BlockMean},
-    {"histogram", ColorMode::Histogram},
-    {"csd", ColorMode::ColorStructure},
-};
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli search: " << what << "\n" << kUsage;
@@ -164,7 +155,8 @@ int searchIndexed(Invocation& inv, const ParsedArgs& args, const SearchRequest& 
 
 int runSearch(Invocation& inv) {
   const ParsedArgs args = parseArgs(
-      inv.args, {"color-mode", "color-weight", "top", "threads", "index", "shortlist", "root"},
+      inv.args,
+      {"color-mode", "measure", "color-weight", "top", "threads", "index", "shortlist", "root"},
       {"recursive", "no-refresh", "null", "json"});
   if (!args.error.empty()) return usageError(inv, args.error);
   if (args.has("null") && args.has("json"))
@@ -180,13 +172,23 @@ int runSearch(Invocation& inv) {
 
   // The colour measure; choosing one presets its weight, as the form does.
   ColorMode mode = kDefaultColorMode;
+  if (args.has("color-mode") && args.has("measure"))
+    return usageError(inv, "--color-mode and --measure cannot be used together");
   if (args.has("color-mode")) {
     const std::string name = args.value("color-mode");
-    const auto named = std::find_if(std::begin(kModeNames), std::end(kModeNames),
-                                    [&name](const ModeName& m) { return name == m.name; });
-    if (named == std::end(kModeNames)) return usageError(inv, "unknown colour mode '" + name + "'");
-    mode = named->mode;
+    const std::optional<ColorMode> named = measureNamed(name, false);
+    if (!named) return usageError(inv, "unknown colour mode '" + name + "'");
+    mode = *named;
   }
+  if (args.has("measure")) {
+    const std::string name = args.value("measure");
+    const std::optional<ColorMode> named = measureNamed(name, true);
+    if (!named) return usageError(inv, "unknown measure '" + name + "'");
+    mode = *named;
+  }
+  // The robust measure ranks signatures, which only the index path holds.
+  const bool indexed = args.has("index") || args.has("no-refresh") || args.has("shortlist") ||
+                       args.has("root") || mode == ColorMode::Robust;
   request.colorMode = NumberOf(mode);
   request.colorWeightText = std::to_string(PresetColorPercent(mode));
   if (args.has("color-weight")) {
@@ -219,8 +221,7 @@ int runSearch(Invocation& inv) {
     return kExitFailed;
   }
 
-  if (args.has("index") || args.has("no-refresh") || args.has("shortlist") || args.has("root"))
-    return searchIndexed(inv, args, request, dir, top, format);
+  if (indexed) return searchIndexed(inv, args, request, dir, top, format);
 
   // The query's base type is the learning flag in its header; a file whose
   // header cannot be read is no RIM file.

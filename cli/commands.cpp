@@ -68,7 +68,8 @@ const std::vector<Command>& commands() {
        "convert-to-rim.\n",
        runConvertToBmp},
       {"search", "rank the RIM files of a folder by similarity to a query",
-       "Usage: folim-cli search [--color-mode block|histogram|csd] [--color-weight PERCENT]\n"
+       "Usage: folim-cli search [--color-mode block|histogram|csd | --measure NAME]\n"
+       "                        [--color-weight PERCENT]\n"
        "                        [--recursive] [--top N] [--threads N] [--null | --json]\n"
        "                        [--index FILE] [--no-refresh] [--shortlist N]\n"
        "                        [--root NAME=DIR] QUERY DIR\n"
@@ -85,8 +86,13 @@ const std::vector<Command>& commands() {
        "\n"
        "  --color-mode MODE     block (block means), histogram, or csd (colour\n"
        "                        structure, the default)\n"
+       "  --measure NAME        a colour mode by name (block, histogram, csd) or\n"
+       "                        the robust measure (robust), which survives tone,\n"
+       "                        hue and saturation edits and tiny copies; it\n"
+       "                        ranks over the signature index\n"
        "  --color-weight PCT    colour percentage 0..100; default 70, or the preset\n"
-       "                        of a chosen mode: block 90, histogram 75, csd 70\n"
+       "                        of a chosen mode: block 90, histogram 75, csd 70,\n"
+       "                        robust 70\n"
        "  --recursive           include sub-folders\n"
        "  --top N               print only the N best\n"
        "  --threads N           score on N threads (default: all cores); the\n"
@@ -139,17 +145,22 @@ const std::vector<Command>& commands() {
        "                        in the index for this machine; may be repeated)\n",
        runIndex},
       {"duplicates", "list groups of near-duplicate pictures of a folder",
-       "Usage: folim-cli duplicates [--threshold S] [--recursive] [--index FILE]\n"
-       "                            [--no-refresh] [--jobs N] [--json]\n"
+       "Usage: folim-cli duplicates [--threshold S] [--measure NAME] [--recursive]\n"
+       "                            [--index FILE] [--no-refresh] [--jobs N] [--json]\n"
        "                            [--root NAME=DIR] DIR\n"
        "\n"
        "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
-       "against each other is at least S (default 0.65), one block per group\n"
-       "separated by blank lines: the picture most alike to the others first,\n"
-       "then the others, best first, each as score, edge and colour similarity\n"
-       "and path. --json prints an array of groups of {path, score, edge, colour,\n"
-       "color}: colour as search --json spells it, color (the same value) for\n"
-       "scripts written before. --index, --no-refresh and --root as for search.\n",
+       "against each other is at least S (default 0.76 with the robust measure,\n"
+       "0.65 with the others), one block per group separated by blank lines: the\n"
+       "picture most alike to the others first, then the others, best first,\n"
+       "each as score, edge and colour similarity and path. --json prints an\n"
+       "array of groups of {path, score, edge, colour, color}: colour as search\n"
+       "--json spells it, color (the same value) for scripts written before.\n"
+       "--index, --no-refresh and --root as for search.\n"
+       "\n"
+       "  --measure NAME        the score: csd (the default), block, histogram or\n"
+       "                        robust, each at its preset colour weight, as\n"
+       "                        search --measure scores\n",
        runDuplicates},
       {"compare", "print the PSNR between two images of the same size",
        "Usage: folim-cli compare IMAGE_A IMAGE_B\n"

@@ -100,6 +100,22 @@ std::string failureCause(const RefreshFailure& failure) {
   return line;
 }
 
+std::optional<ColorMode> measureNamed(const std::string& name, bool robustToo) {
+  struct Named {
+    const char* name;
+    ColorMode mode;
+  };
+  static constexpr Named kNames[] = {
+      {"block", ColorMode::BlockMean},
+      {"histogram", ColorMode::Histogram},
+      {"csd", ColorMode::ColorStructure},
+      {"robust", ColorMode::Robust},
+  };
+  for (const Named& n : kNames)
+    if (name == n.name && (robustToo || n.mode != ColorMode::Robust)) return n.mode;
+  return std::nullopt;
+}
+
 unsigned defaultJobs() { return KPX::coreCount(); }
 
 // Ctrl-C asks the refresh to stop while this lives; a second one ends the

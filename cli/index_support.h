@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "index/index_location.h"
 #include "index/refresh.h"
 #include "index/signature_index.h"
+#include "retrieval/color_mode.h"
 
 namespace cli {
 
@@ -46,6 +48,10 @@ std::string failureCause(const RefreshFailure& failure);
 
 // The number of worker threads: all cores unless told otherwise.
 unsigned defaultJobs();
+
+// The measure a name stands for: block, histogram, csd, and with robustToo
+// robust; none for any other name.
+std::optional<ColorMode> measureNamed(const std::string& name, bool robustToo);
 
 // A refresh as the terminal shows it: while one runs (Start to End) Ctrl-C
 // asks it to stop after the files in work, which are kept, and a progress

@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "retrieval/color_similarity.h"
+#include "retrieval/robust_similarity.h"
 #include "retrieval/search.h"
 
 namespace {
 
 constexpr std::size_t kBandsPerAxis = 4;
+static_assert(kCompactStructure == kRobustStructureBins && kCompactBlockMeans == 3 * kRobustCells,
+              "the robust measure reads the compact features as the full ones");
 constexpr double kPi = 3.14159265358979323846;
 
 template <std::size_t N>
@@ -65,6 +68,23 @@ void edgeProfile(const Signature& s, std::array<float, kCompactBands>& profile) 
   for (std::size_t k = 0; k < kCompactBands; ++k) profile[k] = static_cast<float>(sum[k] / total);
 }
 
+double compactBlockMeans(const CompactSignature& q, const CompactSignature& t) {
+  double sum = 0.0;
+  for (std::size_t i = 0; i < kCompactBlockMeans; i += 3) {
+    double qq = 0.0, tt = 0.0, qt = 0.0;
+    for (std::size_t k = i; k < i + 3; ++k) {
+      qq += double{q.blockMeans[k]} * q.blockMeans[k];
+      tt += double{t.blockMeans[k]} * t.blockMeans[k];
+      qt += double{q.blockMeans[k]} * t.blockMeans[k];
+    }
+    if (qq == 0.0 && tt == 0.0)
+      sum += 1.0;
+    else if (qq != 0.0 && tt != 0.0)
+      sum += qt / std::sqrt(qq * tt);
+  }
+  return sum / (kCompactBlockMeans / 3);
+}
+
 }  // namespace
 
 CompactSignature MakeCompact(const Signature& s) {
@@ -80,22 +100,8 @@ CompactSignature MakeCompact(const Signature& s) {
 double CompactColorSimilarity(const CompactSignature& q, const CompactSignature& t,
                               std::int32_t colorMode) {
   switch (colorMode) {
-    case ColorSimilarity::kBlockMean: {
-      double sum = 0.0;
-      for (std::size_t i = 0; i < kCompactBlockMeans; i += 3) {
-        double qq = 0.0, tt = 0.0, qt = 0.0;
-        for (std::size_t k = i; k < i + 3; ++k) {
-          qq += double{q.blockMeans[k]} * q.blockMeans[k];
-          tt += double{t.blockMeans[k]} * t.blockMeans[k];
-          qt += double{q.blockMeans[k]} * t.blockMeans[k];
-        }
-        if (qq == 0.0 && tt == 0.0)
-          sum += 1.0;
-        else if (qq != 0.0 && tt != 0.0)
-          sum += qt / std::sqrt(qq * tt);
-      }
-      return sum / (kCompactBlockMeans / 3);
-    }
+    case ColorSimilarity::kBlockMean:
+      return compactBlockMeans(q, t);
     case ColorSimilarity::kHistogram: {
       double sq = 0.0, st = 0.0;
       for (std::size_t k = 0; k < kCompactHistogram; ++k) {
@@ -114,6 +120,10 @@ double CompactColorSimilarity(const CompactSignature& q, const CompactSignature&
         sum += std::min(q.structure[k], t.structure[k]);
       return sum;
     }
+    case kRobustColorMode:
+      return RobustColor(HueTolerantIntersection(q.structure.data(), t.structure.data()),
+                         LayoutCorrelation(q.blockMeans.data(), t.blockMeans.data()),
+                         compactBlockMeans(q, t));
     default:
       return 0.0;
   }

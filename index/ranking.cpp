@@ -43,7 +43,8 @@ void ScoreSignature(const Signature& query, const Signature& target, std::int32_
                     double colorWeight, ImageEntry& entry) {
   entry.colorSimilarity = SignatureColorSimilarity(query, target, colorMode);
   entry.edgeSimilarity = SignatureEdgeSimilarity(query, target);
-  entry.score = (1.0 - colorWeight) * entry.edgeSimilarity + colorWeight * entry.colorSimilarity;
+  entry.score = SignatureScore(query, target, colorMode, colorWeight, entry.edgeSimilarity,
+                               entry.colorSimilarity);
 }
 
 void SortLikeListing(std::vector<ImageEntry>& entries) {
@@ -118,17 +119,18 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
       }
       if (!loaded[k]) damaged.push_back(rows[chosen[start + k]].id);
     }
-    KPX::parallelFor(
-        count, KPX::Schedule::dynamic(q.threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
-          for (std::uint64_t k = begin; k < end; ++k) {
-            if (!loaded[k]) continue;
-            ImageEntry& e = scored[k];
-            const Signature& t = signatures[k];
-            e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
-            e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
-            e.score = (1.0 - q.colorWeight) * e.edgeSimilarity + q.colorWeight * e.colorSimilarity;
-          }
-        });
+    KPX::parallelFor(count, KPX::Schedule::dynamic(q.threads, 1),
+                     [&](std::uint64_t begin, std::uint64_t end) {
+                       for (std::uint64_t k = begin; k < end; ++k) {
+                         if (!loaded[k]) continue;
+                         ImageEntry& e = scored[k];
+                         const Signature& t = signatures[k];
+                         e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
+                         e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
+                         e.score = SignatureScore(q.query, t, q.colorMode, q.colorWeight,
+                                                  e.edgeSimilarity, e.colorSimilarity);
+                       }
+                     });
     for (std::size_t k = 0; k < count; ++k) {
       if (!loaded[k]) continue;
       scored[k].path = rows[chosen[start + k]].path;

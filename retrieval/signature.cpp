@@ -1,5 +1,6 @@
 #include "retrieval/signature.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "numeric/status_guard.h"
 #include "retrieval/color_similarity.h"
 #include "retrieval/edge_similarity.h"
+#include "retrieval/robust_similarity.h"
 #include "retrieval/search.h"
 
 void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t imageWidth,
@@ -134,7 +136,26 @@ double SignatureColorSimilarity(const Signature& query, const Signature& target,
       return ColorSimilarity::HistogramSimilarity(query.histogram, target.histogram);
     case ColorSimilarity::kColorStructure:
       return ColorSimilarity::HistogramIntersection(query.structure, target.structure);
+    case kRobustColorMode: {
+      const auto fits = [](const Signature& s) {
+        return s.structure.count() == kRobustStructureBins &&
+               s.blockMeans.count() == 3 * kRobustCells;
+      };
+      if (!fits(query) || !fits(target)) return 0.0;
+      return RobustColor(HueTolerantIntersection(query.structure.data(), target.structure.data()),
+                         LayoutCorrelation(query.blockMeans.data(), target.blockMeans.data()),
+                         ColorSimilarity::BlockMeanSimilarity(query.blockMeans, target.blockMeans));
+    }
     default:
       return 0.0;
   }
+}
+
+double SignatureScore(const Signature& query, const Signature& target, std::int32_t colorMode,
+                      double colorWeight, double edge, double color) {
+  if (colorMode != kRobustColorMode) return (1.0 - colorWeight) * edge + colorWeight * color;
+  const double trust = std::min(
+      EdgeTrust(query.imageWidth, query.imageHeight, query.patchWidth, query.patchHeight),
+      EdgeTrust(target.imageWidth, target.imageHeight, target.patchWidth, target.patchHeight));
+  return RobustScore(edge, color, colorWeight, trust);
 }

@@ -15,6 +15,7 @@
 #include "codec/raster.h"
 #include "codec/status.h"
 #include "numeric/matrix.h"
+#include "retrieval/robust_similarity.h"
 
 struct Signature {
   std::uint16_t learningMethod = 0;  // 1: ICA bases, 0: PCA bases
@@ -59,8 +60,14 @@ Status LearnSignature(const CImage& image, const CommonParameters& common,
 
 // The two measures between signatures, with the search's fixed parameters:
 // the edge similarity over at most 96 bases and the colour similarity of a
-// mode (0, 1, 2; another mode gives 0). The same values as the measures give
-// for the RIM files the signatures came from.
+// mode (0, 1, 2, or the robust measure's colour half; another mode gives 0). The same values as the
+// measures give for the RIM files the signatures came from.
 double SignatureEdgeSimilarity(const Signature& query, const Signature& target);
 double SignatureColorSimilarity(const Signature& query, const Signature& target,
                                 std::int32_t colorMode);
+
+// The combined score of the two measures' values: (1 - w) * edge + w * colour,
+// but for the robust measure, whose edge weight shrinks for pictures too
+// small for their bases (retrieval/robust_similarity.h).
+double SignatureScore(const Signature& query, const Signature& target, std::int32_t colorMode,
+                      double colorWeight, double edge, double color);

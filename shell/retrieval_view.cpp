@@ -95,6 +95,7 @@ void CRetrievalView::InitControls() {
   ui_->colorModeCombo->insertItem(0, tr("Block mean"));
   ui_->colorModeCombo->insertItem(1, tr("Histogram"));
   ui_->colorModeCombo->insertItem(2, QStringLiteral("MPEG-7 CSD"));
+  ui_->colorModeCombo->insertItem(3, tr("Robust"));
   ui_->colorModeCombo->setCurrentIndex(2);
 }
 

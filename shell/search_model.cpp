@@ -59,7 +59,9 @@ bool CSearchModel::Start(const SearchSettings& settings, QString* refusal) {
   auto run = std::make_shared<Run>();
   run->pageWasLoading = doc_.IsLoadingThumbnails();
   doc_.StopLoadingThumbnails();
-  CJobRunner::Work work = settings.everyIndexedFolder || NeedsIndex()
+  // The robust measure ranks signatures, which only the index holds.
+  const bool robust = settings.colorMode == kRobustColorMode;
+  CJobRunner::Work work = settings.everyIndexedFolder || robust || NeedsIndex()
                               ? searchOverIndex(settings, run)
                               : searchRimFiles(settings, run);
   searching_ = true;

@@ -868,6 +868,10 @@ Choose another folder, or drop a picture here.</source>
         <translation>ヒストグラム</translation>
     </message>
     <message>
+        <source>Robust</source>
+        <translation>頑健</translation>
+    </message>
+    <message>
         <source>Replacing thumbnails %1 / %2 ...</source>
         <translation>縮小画像を置き換えています %1 / %2 ...</translation>
     </message>

@@ -126,6 +126,60 @@ TEST_F(CliIndex, RimResultsAreThoseOfTheSearchWithoutTheIndex) {
   }
 }
 
+// --measure names the colour modes as --color-mode does, with the same
+// results, and the robust measure, which finds tone and colour edits first.
+TEST_F(CliIndex, TheRobustMeasureFindsToneAndColourEditsFirst) {
+  for (const char* name : {"aqua.jpg", "blinds.jpg", "dune.jpg", "wood.jpg", "storm.jpg"})
+    save(example(name).scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+         dir.file(name), "JPEG");
+  QImage edited = example("dune.jpg")
+                      .scaled(512, 512, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < edited.height(); ++y)
+    for (int x = 0; x < edited.width(); ++x) {
+      int h = 0, sat = 0, v = 0;
+      edited.pixelColor(x, y).getHsv(&h, &sat, &v);
+      edited.setPixelColor(x, y, QColor::fromHsv(h < 0 ? 0 : (h + 25) % 360, sat * 7 / 10, v));
+    }
+  save(edited, dir.file("dune-hue.png"), "PNG");
+  const CliRun robust = runCli({"search", "--index", index(), "--measure", "robust", "--top", "2",
+                                dir.file("dune-hue.png"), dir.path()});
+  ASSERT_EQ(robust.code, 0) << robust.err;
+  const std::vector<std::string> top = linesOf(robust.out);
+  ASSERT_EQ(top.size(), 2u);
+  EXPECT_EQ(top[0].substr(0, 9), "1.000000 ");
+  EXPECT_EQ(top[1].substr(top[1].rfind(' ') + 1), dir.file("dune.jpg")) << robust.out;
+
+  for (const char* mode : {"block", "histogram", "csd"}) {
+    const CliRun named = runCli({"search", "--index", index(), "--no-refresh", "--measure", mode,
+                                 dir.file("dune-hue.png"), dir.path()});
+    const CliRun asMode = runCli({"search", "--index", index(), "--no-refresh", "--color-mode",
+                                  mode, dir.file("dune-hue.png"), dir.path()});
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_EQ(named.out, asMode.out) << mode;
+    EXPECT_NE(named.out, robust.out) << mode;
+  }
+  // Duplicates score pairs as the search does: just under the search's score
+  // of the copy against its original (printed rounded), the two are grouped.
+  const std::string threshold = std::to_string(std::stod(top[1].substr(0, 8)) - 2e-6);
+  const CliRun grouped = runCli({"duplicates", "--no-refresh", "--measure", "robust", "--threshold",
+                                 threshold, "--index", index(), dir.path()});
+  ASSERT_EQ(grouped.code, 0) << grouped.err;
+  EXPECT_NE(grouped.out.find(dir.file("dune-hue.png")), std::string::npos) << grouped.out;
+  const CliRun byDefault = runCli({"duplicates", "--no-refresh", "--index", index(), dir.path()});
+  const CliRun csd =
+      runCli({"duplicates", "--no-refresh", "--measure", "csd", "--index", index(), dir.path()});
+  EXPECT_EQ(byDefault.out, csd.out);
+
+  const std::string q = dir.file("dune.jpg");
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"search", "--measure", "nope", q, dir.path()},
+        {"search", "--color-mode", "robust", q, dir.path()},
+        {"search", "--measure", "csd", "--color-mode", "csd", q, dir.path()},
+        {"duplicates", "--measure", "nope", dir.path()}})
+    EXPECT_EQ(runCli(bad).code, 2) << bad[1] << " " << bad[2];
+}
+
 TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {
   for (const char* name : {"aqua.jpg", "blinds.jpg", "dune.jpg", "wood.jpg", "storm.jpg"})
     save(example(name), dir.file(name), "JPEG");

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, SearchRefusals,
     ::testing::Values(RefusalCase{"typed_measure", -1, true,
                                   "Sorry. Now Color Mode is Scolor and Histogram."},
-                      RefusalCase{"measure_past_the_list", 3, true,
+                      RefusalCase{"measure_past_the_list", 4, true,
                                   "Sorry. Now Color Mode is Scolor and Histogram."},
                       RefusalCase{"no_query", 2, false, "Please select an image as the query."},
                       RefusalCase{"typed_measure_before_no_query", -1, false,

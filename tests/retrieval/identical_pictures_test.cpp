@@ -1,6 +1,6 @@
-// A picture compared with itself scores 1 in every colour mode and for the
-// edges, whatever its size: small pictures and thin strips included, where
-// a fixed structure window does not fit.
+// A picture compared with itself scores 1 in every colour mode, the robust
+// measure's included, and for the edges, whatever its size: small pictures and thin strips
+// included, where a fixed structure window does not fit.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -49,8 +49,14 @@ TEST_P(IdenticalPictures, ScoreOneAgainstThemselves) {
   Signature signature;
   ASSERT_EQ(ReadRimSignature(path, signature), 0);
   EXPECT_NEAR(SignatureEdgeSimilarity(signature, signature), 1.0, 5e-7);
-  for (std::int32_t mode : {0, 1, 2})
+  for (std::int32_t mode : {0, 1, 2, kRobustColorMode})
     EXPECT_NEAR(SignatureColorSimilarity(signature, signature, mode), 1.0, 5e-7) << mode;
+  // The robust measure trusts the edges less on small pictures, but the
+  // score of a picture against itself stays 1 at every size.
+  const double edge = SignatureEdgeSimilarity(signature, signature);
+  const double robustColor = SignatureColorSimilarity(signature, signature, kRobustColorMode);
+  EXPECT_NEAR(SignatureScore(signature, signature, kRobustColorMode, 0.7, edge, robustColor), 1.0,
+              5e-7);
 }
 
 // 8 x 8 patches: 64 pixels or less on a side is at most 8 patches, where no

@@ -66,10 +66,11 @@ class RetrievalFormTest : public ShellTest {
 TEST_F(RetrievalFormTest, StartsAtSeventyPercentColourWithTheColourStructureMeasure) {
   expectWeight(70);
   QComboBox* combo = retrievalForm()->colorModeCombo();
-  ASSERT_EQ(combo->count(), 3);
+  ASSERT_EQ(combo->count(), 4);
   EXPECT_EQ(combo->itemText(0), "Block mean");
   EXPECT_EQ(combo->itemText(1), "Histogram");
   EXPECT_EQ(combo->itemText(2), "MPEG-7 CSD");
+  EXPECT_EQ(combo->itemText(3), "Robust");
   EXPECT_EQ(combo->currentIndex(), 2);
   EXPECT_TRUE(combo->isEditable());
   EXPECT_EQ(retrievalForm()->colorMode, 2);
