@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
 #include <QImage>
 
 #include <chrono>
@@ -63,25 +64,84 @@ std::vector<Signature> sourceSignatures(const std::string& folder) {
   return out;
 }
 
+// A few thousand distinct whole signatures, written once each as a blob,
+// are shared by the entries; every entry has a compact descriptor of its own
+// (its blob's, moved by a few per cent), so that the first stage sees N
+// distinct points while the index is written at disk speed.
+constexpr std::size_t kDistinctBlobs = 2000;
+
+CompactSignature jittered(CompactSignature c, std::mt19937& random) {
+  std::uniform_real_distribution<float> factor(0.85f, 1.15f);
+  const auto move = [&](auto& values, bool keepSum) {
+    float before = 0.0f, after = 0.0f;
+    for (float& v : values) {
+      before += v;
+      v *= factor(random);
+      after += v;
+    }
+    if (keepSum && after > 0.0f)
+      for (float& v : values) v *= before / after;
+  };
+  move(c.blockMeans, false);
+  move(c.histogram, false);
+  move(c.structure, true);
+  move(c.edgeProfile, true);
+  return c;
+}
+
 bool makeIndex(const std::string& file, const std::string& dir, std::size_t n,
                const std::vector<Signature>& sources, const std::string& params) {
-  SignatureIndex index;
-  std::string notice, error;
-  if (sources.empty() || !index.Open(file, notice, error)) return false;
-  std::mt19937 random(42);
-  for (std::size_t i = 0; i < n; i += 1000) {
-    if (!index.Begin()) return false;
-    for (std::size_t k = i; k < std::min(n, i + 1000); ++k) {
-      const Signature s = perturbed(sources[k % sources.size()], random);
-      char name[64];
-      std::snprintf(name, sizeof name, "/%06zu.jpg", k);
-      FileStamp stamp;
-      stamp.size = stamp.mtime = 1000;
-      if (!index.Put(dir + name, params, stamp, 0, &s)) return false;
-    }
-    if (!index.Commit()) return false;
+  {
+    SignatureIndex index;  // makes the schema
+    std::string notice, error;
+    if (sources.empty() || !index.Open(file, notice, error)) return false;
   }
-  return true;
+  sqlite3* db = nullptr;
+  if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_exec(db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+  sqlite3_stmt* entry = nullptr;
+  sqlite3_stmt* blob = nullptr;
+  sqlite3_prepare_v2(db,
+                     "INSERT INTO entries (path, params, size, mtime, status, learning, compact)"
+                     " VALUES (?1, ?2, 1000, 1000, 0, ?3, ?4)",
+                     -1, &entry, nullptr);
+  sqlite3_prepare_v2(db, "INSERT INTO signatures (id, data) VALUES (?1, ?2)", -1, &blob, nullptr);
+  std::mt19937 random(42);
+  std::vector<Signature> distinct;
+  std::vector<std::vector<std::uint8_t>> blobs;
+  std::vector<CompactSignature> compacts;
+  for (std::size_t k = 0; k < std::min(n, kDistinctBlobs); ++k) {
+    distinct.push_back(perturbed(sources[k % sources.size()], random));
+    blobs.push_back(EncodeSignature(distinct.back()));
+    compacts.push_back(MakeCompact(distinct.back()));
+  }
+  bool ok = entry != nullptr && blob != nullptr;
+  for (std::size_t i = 0; ok && i < n; i += 10000) {
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    for (std::size_t k = i; ok && k < std::min(n, i + 10000); ++k) {
+      const std::size_t d = k % distinct.size();
+      char name[64];
+      std::snprintf(name, sizeof name, "/%07zu.jpg", k);
+      const std::string path = dir + name;
+      const std::vector<std::uint8_t> compact = EncodeCompact(jittered(compacts[d], random));
+      sqlite3_reset(entry);
+      sqlite3_bind_blob(entry, 1, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_text(entry, 2, params.data(), static_cast<int>(params.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_int(entry, 3, distinct[d].learningMethod);
+      sqlite3_bind_blob(entry, 4, compact.data(), static_cast<int>(compact.size()),
+                        SQLITE_TRANSIENT);
+      ok = sqlite3_step(entry) == SQLITE_DONE;
+      sqlite3_reset(blob);
+      sqlite3_bind_int64(blob, 1, sqlite3_last_insert_rowid(db));
+      sqlite3_bind_blob(blob, 2, blobs[d].data(), static_cast<int>(blobs[d].size()), SQLITE_STATIC);
+      ok = ok && sqlite3_step(blob) == SQLITE_DONE;
+    }
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_finalize(entry);
+  sqlite3_finalize(blob);
+  sqlite3_close(db);
+  return ok;
 }
 
 const std::string& examples() {

@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "index/compact.h"
 #include "index/file_stamp.h"
 #include "index/library_roots.h"
+#include "index/neighbour_index.h"
 #include "retrieval/signature.h"
 
 // What the index knows of one file.
@@ -93,6 +95,38 @@ class IndexBackEnd {
   // and lastError() says why).
   virtual bool LoadSignature(std::int64_t id, Signature& signature,
                              bool* databaseError = nullptr) = 0;
+
+  // The first stage of a large library reads neighbour lists kept beside
+  // the index (index/neighbour_index.h). A store that keeps none answers
+  // false and "" (its rankings estimate every entry).
+  // EntryStampOf: the state of the entries. ChangedSince: the ids of the
+  // entries added, removed or changed after a generation, each once.
+  // NeighbourFile: where the lists of a parameter set and learning flag are
+  // kept. LargestId: the largest row id (0 for none), which bounds the
+  // number of entries. VisitCompact: every readable row of a parameter set
+  // and learning flag, streamed. LoadCompactOf: the readable rows of ids of
+  // the parameter set and learning flag (missing ones are left out,
+  // undecodable ones listed in damaged).
+  virtual bool EntryStampOf(EntryStamp& /*stamp*/) { return false; }
+  virtual bool ChangedSince(std::int64_t /*generation*/, std::vector<std::int64_t>& /*ids*/) {
+    return false;
+  }
+  virtual std::string NeighbourFile(const std::string& /*params*/,
+                                    std::uint16_t /*learning*/) const {
+    return {};
+  }
+  virtual bool LargestId(std::int64_t& /*id*/) { return false; }
+  virtual bool VisitCompact(
+      const std::string& /*params*/, std::uint16_t /*learning*/,
+      const std::function<void(std::int64_t, const CompactSignature&)>& /*visit*/) {
+    return false;
+  }
+  virtual bool LoadCompactOf(const std::vector<std::int64_t>& /*ids*/,
+                             const std::string& /*params*/, std::uint16_t /*learning*/,
+                             std::vector<CompactRow>& /*rows*/,
+                             std::vector<std::int64_t>& /*damaged*/) {
+    return false;
+  }
 
   virtual const std::string& lastError() const = 0;
   // Whether the store was found damaged since it was opened (then Rebuild).

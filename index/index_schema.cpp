@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -91,4 +93,31 @@ bool MigrateIndexSchema(sqlite3* db, int from, std::string& error) {
   // One step per version, each from the one before.
   if (from < 2 && !migrateFrom1(db, error)) return false;
   return true;
+}
+
+bool CreateEntryChanges(sqlite3* db, std::string& error) {
+  // An index made afresh in the place of another starts counting again;
+  // the epoch tells its counts from the old file's.
+  std::random_device random;
+  const std::uint64_t epoch = (std::uint64_t{random()} << 31 ^ random()) & 0x3FFFFFFFFFFFFFFFull;
+  const auto logged = [](const char* row) {
+    return std::string(
+               " BEGIN UPDATE entry_changes SET generation = generation + 1;"
+               " INSERT INTO entry_log SELECT generation, ") +
+           row + ".id FROM entry_changes; END;";
+  };
+  const std::string sql =
+      "CREATE TABLE IF NOT EXISTS entry_changes (epoch INTEGER NOT NULL,"
+      " generation INTEGER NOT NULL);"
+      "CREATE TABLE IF NOT EXISTS entry_log (generation INTEGER PRIMARY KEY, id INTEGER NOT NULL);"
+      "INSERT INTO entry_changes SELECT " +
+      std::to_string(epoch) +
+      ", 0 WHERE NOT EXISTS (SELECT 1 FROM entry_changes);"
+      "CREATE TRIGGER IF NOT EXISTS entry_added AFTER INSERT ON entries" +
+      logged("new") + "CREATE TRIGGER IF NOT EXISTS entry_removed AFTER DELETE ON entries" +
+      logged("old") +
+      "CREATE TRIGGER IF NOT EXISTS entry_changed"
+      " AFTER UPDATE OF path, params, status, learning, compact ON entries" +
+      logged("new");
+  return run(db, sql.c_str(), error);
 }

@@ -22,3 +22,12 @@ bool CreateIndexSchema(sqlite3* db, std::string& error);
 // the caller's transaction, which holds the write lock: a failure leaves the
 // file as it was once the caller rolls back. False with error set.
 bool MigrateIndexSchema(sqlite3* db, int from, std::string& error);
+
+// The log of changes to the entries, added beside the tables of any version
+// without changing it (older programs keep reading and writing the file,
+// and their writes are logged too): a one-row table of a random epoch, drawn
+// when the log is made, and the generation, a counter that triggers raise
+// whenever an entry is added, removed or changes what a ranking reads; and
+// the id of the entry each generation changed. Inside the caller's
+// transaction; nothing is made twice. False with error.
+bool CreateEntryChanges(sqlite3* db, std::string& error);

@@ -31,7 +31,69 @@ std::string nameOf(const std::string& path) {
 // counter: threads take them in runs of this many.
 constexpr std::uint64_t kEstimateGrain = 64;
 
+// The first stage's rows from the neighbour lists: the entries nearest the
+// query, kCandidatesPerPlace per place of the shortlist, and those changed
+// since the lists were built, all as the index holds them now, under dir.
+// False (rows untouched) when the library is small, has no lists, any of
+// the rows is damaged or too few of them lie under dir: the caller then
+// estimates every entry.
+bool neighbourRows(SignatureIndex& index, const std::string& dir, bool recursive,
+                   const std::string& params, const IndexedQuery& q,
+                   std::vector<CompactRow>& rows) {
+  std::int64_t largest = 0;
+  if (q.shortlist == 0 || q.neighboursFrom == 0 || !index.LargestId(largest) ||
+      largest < static_cast<std::int64_t>(q.neighboursFrom))
+    return false;
+  NeighbourIndex neighbours;
+  std::vector<std::int64_t> ids;
+  if (!LoadNeighbours(index, params, q.query.learningMethod, q.threads, neighbours, ids) ||
+      neighbours.size() + ids.size() < q.neighboursFrom)
+    return false;
+  const std::vector<std::int64_t> nearest =
+      neighbours.Nearest(MakeCompact(q.query), q.shortlist * kCandidatesPerPlace);
+  ids.insert(ids.end(), nearest.begin(), nearest.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  std::vector<CompactRow> found;
+  std::vector<std::int64_t> damaged;
+  if (!index.LoadCompactOf(ids, params, q.query.learningMethod, found, damaged) || !damaged.empty())
+    return false;
+  const std::string low = PathRangeLow(dir), high = PathRangeHigh(dir);
+  found.erase(std::remove_if(found.begin(), found.end(),
+                             [&](const CompactRow& r) {
+                               return r.path < low || r.path >= high ||
+                                      (!recursive && !DirectlyIn(r.path, dir));
+                             }),
+              found.end());
+  if (found.size() < q.shortlist) return false;
+  rows = std::move(found);
+  return true;
+}
+
 }  // namespace
+
+bool LoadNeighbours(SignatureIndex& index, const std::string& params, std::uint16_t learning,
+                    unsigned threads, NeighbourIndex& neighbours,
+                    std::vector<std::int64_t>& changed) {
+  changed.clear();
+  const std::string file = index.NeighbourFile(params, learning);
+  EntryStamp stamp;
+  // The stamp before the rows: a change between the two is taken for one
+  // after the build, and estimated besides the lists.
+  if (file.empty() || !index.EntryStampOf(stamp)) return false;
+  const std::string key = params + '\n' + std::to_string(learning);
+  if (neighbours.Load(file, stamp.epoch, key) && neighbours.generation() <= stamp.generation) {
+    if (!index.ChangedSince(neighbours.generation(), changed)) return false;
+    if (changed.size() * kRebuildShare <= neighbours.size() && changed.size() <= kMostChanged)
+      return true;
+  }
+  changed.clear();
+  return neighbours.Build(
+      [&](const std::function<void(std::int64_t, const CompactSignature&)>& visit) {
+        return index.VisitCompact(params, learning, visit);
+      },
+      file, stamp, key, threads);
+}
 
 double EstimateScore(const CompactSignature& query, const CompactSignature& target,
                      std::int32_t colorMode, double colorWeight) {
@@ -62,14 +124,16 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
     return true;
   };
   std::vector<CompactRow> rows;
-  if (!index.LoadCompact(dir, params, q.query.learningMethod, rows, damaged)) {
-    error = index.lastError();
-    return false;
+  if (!neighbourRows(index, dir, recursive, params, q, rows)) {
+    if (!index.LoadCompact(dir, params, q.query.learningMethod, rows, damaged)) {
+      error = index.lastError();
+      return false;
+    }
+    if (!recursive)
+      rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                [&](const CompactRow& r) { return !DirectlyIn(r.path, dir); }),
+                 rows.end());
   }
-  if (!recursive)
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [&](const CompactRow& r) { return !DirectlyIn(r.path, dir); }),
-               rows.end());
 
   if (stopped()) return true;
 

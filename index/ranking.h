@@ -14,6 +14,18 @@
 #include "retrieval/search.h"
 
 inline constexpr std::size_t kDefaultShortlist = 200;
+// A library of at least this many entries of a parameter set takes its
+// shortlist's candidates from the neighbour lists (index/neighbour_index.h)
+// rather than estimating every entry; the lists offer this many candidates
+// per place of the shortlist, which the estimate then orders. Entries
+// changed since the lists were built are estimated besides; when they are
+// more than one in kRebuildShare of the lists' entries, or more than
+// kMostChanged (each costs a read of its row in every search), the lists
+// are built again.
+inline constexpr std::size_t kNeighboursFrom = 20000;
+inline constexpr std::size_t kCandidatesPerPlace = 4;
+inline constexpr std::size_t kRebuildShare = 10;
+inline constexpr std::size_t kMostChanged = 16384;
 
 struct IndexedQuery {
   Signature query;
@@ -21,6 +33,7 @@ struct IndexedQuery {
   double colorWeight = 0.7;  // w: score = (1 - w) * edge + w * colour
   std::size_t shortlist = kDefaultShortlist;
   unsigned threads = 1;
+  std::size_t neighboursFrom = kNeighboursFrom;  // 0: never
   // Set from another thread to end the ranking early (with no result).
   const std::atomic<bool>* stop = nullptr;
 };
@@ -37,6 +50,15 @@ void ScoreSignature(const Signature& query, const Signature& target, std::int32_
 // without regard to case), so that equal scores rank as in the search
 // without the index.
 void SortLikeListing(std::vector<ImageEntry>& entries);
+
+// The neighbour lists of the entries of a parameter set and learning flag,
+// mapped from beside the index, or built (and kept there) when they are
+// missing, damaged, foreign, or too many entries have changed since. changed: the ids of the
+// entries changed since the lists were built, which they do not hold as they are. False when the
+// index keeps no lists or cannot be read.
+bool LoadNeighbours(SignatureIndex& index, const std::string& params, std::uint16_t learning,
+                    unsigned threads, NeighbourIndex& neighbours,
+                    std::vector<std::int64_t>& changed);
 
 // Ranks the entries of dir (with recursive, of its sub-folders too) whose
 // bases were learned like the query's, best first, then the files that

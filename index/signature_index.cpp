@@ -113,6 +113,17 @@ bool SignatureIndex::LoadCompact(const std::string& dir, const std::string& para
   });
 }
 
+bool SignatureIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                                   std::uint16_t learning, std::vector<CompactRow>& rows,
+                                   std::vector<std::int64_t>& damaged) {
+  if (!store_->LoadCompactOf(ids, params, learning, rows, damaged)) return false;
+  rows.erase(
+      std::remove_if(rows.begin(), rows.end(),
+                     [&](CompactRow& row) { return !roots_.FromStored(row.path, row.path); }),
+      rows.end());
+  return true;
+}
+
 bool SignatureIndex::SetRoot(const LibraryRoot& root) {
   // Where the folder's rows are kept now: absolute, or under another root.
   const std::string from = roots_.ToStored(root.dir);

@@ -54,6 +54,23 @@ class SignatureIndex {
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) {
     return store_->LoadSignature(id, signature, databaseError);
   }
+  bool EntryStampOf(EntryStamp& stamp) { return store_->EntryStampOf(stamp); }
+  bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
+    return store_->ChangedSince(generation, ids);
+  }
+  std::string NeighbourFile(const std::string& params, std::uint16_t learning) const {
+    return store_->NeighbourFile(params, learning);
+  }
+  bool LargestId(std::int64_t& id) { return store_->LargestId(id); }
+  bool VisitCompact(const std::string& params, std::uint16_t learning,
+                    const std::function<void(std::int64_t, const CompactSignature&)>& visit) {
+    return store_->VisitCompact(params, learning, visit);
+  }
+  // The rows of ids, their paths as this machine spells them (rows of a
+  // root it does not map are left out).
+  bool LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                     std::uint16_t learning, std::vector<CompactRow>& rows,
+                     std::vector<std::int64_t>& damaged);
   const std::string& lastError() const { return store_->lastError(); }
   bool damaged() const { return store_->damaged(); }
   bool Rebuild(const std::string& reason, std::string& notice, std::string& error) {

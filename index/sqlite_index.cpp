@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <zlib.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -574,4 +577,105 @@ bool SqliteIndex::LoadSignature(std::int64_t id, Signature& signature, bool* dat
   const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
   const int n = sqlite3_column_bytes(s.get(), 0);
   return blob != nullptr && DecodeSignature(blob, static_cast<std::size_t>(n), signature);
+}
+
+bool SqliteIndex::EntryStampOf(EntryStamp& stamp) {
+  int made = 0;
+  if (!readInt("SELECT count(*) FROM sqlite_schema WHERE name = 'entry_log'", made)) return false;
+  if (made == 0) {
+    std::string error;
+    if (!exec("BEGIN IMMEDIATE")) return false;
+    if (!CreateEntryChanges(db_, error)) {
+      error_ = error;
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return false;
+    }
+    if (!exec("COMMIT")) return false;
+  }
+  IndexStatement s(prepare("SELECT epoch, generation FROM entry_changes"));
+  if (!s) return false;
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return failed();
+  stamp.epoch = s.columnInteger(0);
+  stamp.generation = s.columnInteger(1);
+  return true;
+}
+
+bool SqliteIndex::ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
+  ids.clear();
+  IndexStatement s(prepare("SELECT DISTINCT id FROM entry_log WHERE generation > ?1"));
+  if (!s) return false;
+  s.integer(1, generation);
+  int rc;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) ids.push_back(s.columnInteger(0));
+  return rc == SQLITE_DONE || failed();
+}
+
+std::string SqliteIndex::NeighbourFile(const std::string& params, std::uint16_t learning) const {
+  char name[40];
+  std::snprintf(name, sizeof name, ".neighbours-%08x-%u",
+                static_cast<unsigned>(crc32(0L, reinterpret_cast<const Bytef*>(params.data()),
+                                            static_cast<uInt>(params.size()))),
+                static_cast<unsigned>(learning));
+  return file_ + name;
+}
+
+bool SqliteIndex::LargestId(std::int64_t& id) {
+  IndexStatement s(prepare("SELECT coalesce(max(id), 0) FROM entries"));
+  if (!s) return false;
+  if (sqlite3_step(s.get()) != SQLITE_ROW) return failed();
+  id = s.columnInteger(0);
+  return true;
+}
+
+bool SqliteIndex::VisitCompact(
+    const std::string& params, std::uint16_t learning,
+    const std::function<void(std::int64_t, const CompactSignature&)>& visit) {
+  IndexStatement s(prepare(
+      "SELECT id, compact FROM entries WHERE params = ?1 AND status = 0 AND learning = ?2"));
+  if (!s) return false;
+  s.text(1, params);
+  s.integer(2, learning);
+  int rc;
+  CompactSignature compact;
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
+    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 1));
+    const int n = sqlite3_column_bytes(s.get(), 1);
+    if (blob != nullptr && DecodeCompact(blob, static_cast<std::size_t>(n), compact) &&
+        compact.learningMethod == learning)
+      visit(s.columnInteger(0), compact);
+  }
+  return rc == SQLITE_DONE || failed();
+}
+
+bool SqliteIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                                std::uint16_t learning, std::vector<CompactRow>& rows,
+                                std::vector<std::int64_t>& damaged) {
+  rows.clear();
+  damaged.clear();
+  IndexStatement s(
+      prepare("SELECT path, compact FROM entries WHERE id = ?1 AND params = ?2"
+              " AND status = 0 AND learning = ?3"));
+  if (!s) return false;
+  rows.reserve(ids.size());
+  for (const std::int64_t id : ids) {
+    sqlite3_reset(s.get());
+    s.integer(1, id);
+    s.text(2, params);
+    s.integer(3, learning);
+    const int rc = sqlite3_step(s.get());
+    if (rc == SQLITE_DONE) continue;
+    if (rc != SQLITE_ROW) return failed();
+    CompactRow row;
+    row.id = id;
+    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 1));
+    const int n = sqlite3_column_bytes(s.get(), 1);
+    if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
+        row.compact.learningMethod != learning) {
+      damaged.push_back(id);
+      continue;
+    }
+    row.path = s.columnBytes(0);
+    rows.push_back(std::move(row));
+  }
+  return true;
 }

@@ -58,6 +58,18 @@ class SqliteIndex : public IndexBackEnd {
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
+  // The log is made on first use (in older files too); triggers on the
+  // entries table keep it, whichever program writes.
+  bool EntryStampOf(EntryStamp& stamp) override;
+  bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) override;
+  std::string NeighbourFile(const std::string& params, std::uint16_t learning) const override;
+  bool LargestId(std::int64_t& id) override;
+  bool VisitCompact(
+      const std::string& params, std::uint16_t learning,
+      const std::function<void(std::int64_t, const CompactSignature&)>& visit) override;
+  bool LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                     std::uint16_t learning, std::vector<CompactRow>& rows,
+                     std::vector<std::int64_t>& damaged) override;
 
   const std::string& lastError() const override { return error_; }
   // Whether SQLite found the file damaged since it was opened (then

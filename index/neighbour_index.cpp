@@ -1,0 +1,293 @@
+#include "index/neighbour_index.h"
+
+#include <faiss/IndexFlat.h>
+#include <faiss/IndexScalarQuantizer.h>
+#include <faiss/impl/FaissException.h>
+#include <faiss/impl/io.h>
+#include <faiss/index_io.h>
+#include <omp.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "index/checksum.h"
+#include "retrieval/color_mode.h"
+
+namespace {
+
+constexpr std::uint32_t kMagic = 0x31564946;  // "FIV1"
+// Lists per entry: about 4 sqrt(n), the usual balance of the coarse
+// search's cost against the lists' lengths; each list trained on at most
+// kTrainPerList points (more cost time and change little).
+constexpr double kListsPerRoot = 4.0;
+constexpr std::size_t kTrainPerList = 32;
+constexpr int kTrainRounds = 10;
+constexpr std::size_t kAddBatch = 8192;
+// How many of the nearest lists a search reads: a fixed share of them, and
+// never fewer than kMinProbes (measured for the top 10 of the exact
+// ranking to come out of the candidates).
+constexpr std::size_t kMinProbes = 24;
+constexpr std::size_t kProbeShare = 24;  // one list in this many
+
+struct Header {
+  std::uint32_t magic = kMagic;
+  std::uint32_t pointSize = kNeighbourPointSize;
+  std::int64_t epoch = 0;
+  std::int64_t generation = 0;
+  std::uint64_t count = 0;
+  std::uint64_t keyLength = 0;
+  std::uint64_t faissLength = 0;
+  std::uint64_t checkedLength = 0;  // FAISS's bytes before the lists' codes and ids
+};
+
+class File {
+ public:
+  File(const std::string& name, const char* mode) : f_(std::fopen(name.c_str(), mode)) {}
+  ~File() {
+    if (f_ != nullptr) std::fclose(f_);
+  }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  FILE* get() const { return f_; }
+  bool close() {
+    const bool ok = std::fclose(f_) == 0;
+    f_ = nullptr;
+    return ok;
+  }
+
+ private:
+  FILE* f_;
+};
+
+bool readAt(FILE* f, long at, void* to, std::size_t n) {
+  return std::fseek(f, at, SEEK_SET) == 0 && std::fread(to, 1, n, f) == n;
+}
+
+// The CRC of the header, the key and FAISS's structure, which starts after them.
+bool checksumOf(FILE* f, const Header& h, const std::string& key, std::uint32_t& crc) {
+  std::vector<std::uint8_t> bytes(sizeof h + key.size() + h.checkedLength);
+  std::memcpy(bytes.data(), &h, sizeof h);
+  std::memcpy(bytes.data() + sizeof h, key.data(), key.size());
+  if (!readAt(f, static_cast<long>(sizeof h + key.size() + sizeof crc),
+              bytes.data() + sizeof h + key.size(), h.checkedLength))
+    return false;
+  crc = Crc32(bytes.data(), bytes.size());
+  return true;
+}
+
+void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
+
+std::size_t probesOf(std::size_t lists) {
+  return std::min(lists, std::max(kMinProbes, lists / kProbeShare));
+}
+
+std::vector<std::int64_t> labelsOf(const std::vector<faiss::Index::idx_t>& labels, std::size_t from,
+                                   std::size_t k) {
+  std::vector<std::int64_t> out;
+  out.reserve(k);
+  for (std::size_t j = from; j < from + k; ++j)
+    if (labels[j] >= 0) out.push_back(labels[j]);
+  return out;
+}
+
+}  // namespace
+
+struct NeighbourIndex::Lists {
+  std::unique_ptr<faiss::IndexIVFScalarQuantizer> index;
+};
+
+std::vector<float> NeighbourPoint(const CompactSignature& c) {
+  const double colour = PresetColorPercent(kDefaultColorMode) / 100.0;
+  const double edgeWeight = std::sqrt(1.0 - colour), colourWeight = std::sqrt(colour);
+  std::vector<float> point;
+  point.reserve(kNeighbourPointSize);
+  for (float v : c.edgeProfile)
+    point.push_back(static_cast<float>(edgeWeight * std::sqrt(std::max(0.0f, v))));
+  for (float v : c.structure)
+    point.push_back(static_cast<float>(colourWeight * std::sqrt(std::max(0.0f, v))));
+  return point;
+}
+
+NeighbourIndex::NeighbourIndex() = default;
+NeighbourIndex::~NeighbourIndex() = default;
+
+bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
+                           const EntryStamp& stamp, const std::string& key, unsigned threads) {
+  lists_.reset();
+  size_ = 0;
+  try {
+    // A uniform sample of the entries (a reservoir: their number is not
+    // known before they are read), enough for the largest library.
+    constexpr std::size_t kReservoir = 160000;
+    std::vector<float> sample;
+    std::size_t seen = 0;
+    std::mt19937_64 random(0x5eed);
+    if (!visit([&](std::int64_t, const CompactSignature& c) {
+          const std::vector<float> p = NeighbourPoint(c);
+          std::size_t slot = seen++;
+          if (slot >= kReservoir) {
+            slot = std::uniform_int_distribution<std::size_t>(0, seen - 1)(random);
+            if (slot >= kReservoir) return;
+          } else {
+            sample.resize(sample.size() + kNeighbourPointSize);
+          }
+          std::copy(p.begin(), p.end(), sample.begin() + slot * kNeighbourPointSize);
+        }))
+      return false;
+    if (seen == 0) return false;
+    const std::size_t lists = std::clamp<std::size_t>(
+        static_cast<std::size_t>(kListsPerRoot * std::sqrt(static_cast<double>(seen))), 1, seen);
+    const std::size_t training =
+        std::min(sample.size() / kNeighbourPointSize, std::max(lists, kTrainPerList * lists));
+
+    useThreads(threads);
+    auto made = std::make_unique<Lists>();
+    auto* coarse = new faiss::IndexFlatL2(static_cast<faiss::Index::idx_t>(kNeighbourPointSize));
+    made->index = std::make_unique<faiss::IndexIVFScalarQuantizer>(
+        coarse, kNeighbourPointSize, lists, faiss::ScalarQuantizer::QT_8bit, faiss::METRIC_L2);
+    made->index->own_fields = true;
+    made->index->cp.niter = kTrainRounds;
+    made->index->cp.min_points_per_centroid = 1;
+    made->index->cp.max_points_per_centroid = static_cast<int>(kTrainPerList);
+    made->index->train(static_cast<faiss::Index::idx_t>(training), sample.data());
+    sample = std::vector<float>();
+
+    std::vector<float> batch;
+    std::vector<faiss::Index::idx_t> ids;
+    const auto flush = [&] {
+      made->index->add_with_ids(static_cast<faiss::Index::idx_t>(ids.size()), batch.data(),
+                                ids.data());
+      batch.clear();
+      ids.clear();
+    };
+    if (!visit([&](std::int64_t id, const CompactSignature& c) {
+          const std::vector<float> p = NeighbourPoint(c);
+          batch.insert(batch.end(), p.begin(), p.end());
+          ids.push_back(id);
+          if (ids.size() == kAddBatch) flush();
+        }))
+      return false;
+    if (!ids.empty()) flush();
+    made->index->nprobe = probesOf(lists);
+    lists_ = std::move(made);
+    size_ = static_cast<std::size_t>(lists_->index->ntotal);
+    generation_ = stamp.generation;
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const faiss::FaissException&) {
+    return false;
+  }
+
+  // Of this process alone: two processes may build the same lists at once.
+  const std::string temporary = file + ".new-" + std::to_string(::getpid());
+  Header h;
+  h.epoch = stamp.epoch;
+  h.generation = stamp.generation;
+  h.count = size_;
+  h.keyLength = key.size();
+  std::uint32_t crc = 0;
+  bool written = false;
+  try {
+    File out(temporary, "w+b");
+    FILE* f = out.get();
+    const long start = static_cast<long>(sizeof h + key.size() + sizeof crc);
+    if (f != nullptr && std::fseek(f, start, SEEK_SET) == 0) {
+      {
+        faiss::FileIOWriter writer(f);
+        faiss::write_index(lists_->index.get(), &writer);
+      }
+      const long end = std::ftell(f);
+      const std::uint64_t payload =
+          static_cast<std::uint64_t>(size_) * (lists_->index->code_size + sizeof(std::int64_t));
+      h.faissLength = static_cast<std::uint64_t>(end - start);
+      h.checkedLength = h.faissLength - std::min(payload, h.faissLength);
+      written = end > start && std::fflush(f) == 0 && checksumOf(f, h, key, crc) &&
+                std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(&h, sizeof h, 1, f) == 1 &&
+                std::fwrite(key.data(), 1, key.size(), f) == key.size() &&
+                std::fwrite(&crc, sizeof crc, 1, f) == 1 && out.close();
+    }
+  } catch (const faiss::FaissException&) {
+    written = false;
+  }
+  if (!written || std::rename(temporary.c_str(), file.c_str()) != 0) std::remove(temporary.c_str());
+  return true;
+}
+
+bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std::string& key) {
+  lists_.reset();
+  size_ = 0;
+  File in(file, "rb");
+  FILE* f = in.get();
+  Header h;
+  std::uint32_t crc = 0, found = 0;
+  if (f == nullptr || std::fread(&h, sizeof h, 1, f) != 1 || h.magic != kMagic ||
+      h.pointSize != kNeighbourPointSize || h.epoch != epoch || h.keyLength != key.size())
+    return false;
+  std::string foundKey(key.size(), '\0');
+  if (std::fread(foundKey.data(), 1, foundKey.size(), f) != foundKey.size() || foundKey != key ||
+      std::fread(&crc, sizeof crc, 1, f) != 1)
+    return false;
+  const long start = std::ftell(f);
+  if (std::fseek(f, 0, SEEK_END) != 0 ||
+      static_cast<std::uint64_t>(std::ftell(f) - start) != h.faissLength ||
+      h.checkedLength > h.faissLength || !checksumOf(f, h, key, found) || found != crc ||
+      std::fseek(f, start, SEEK_SET) != 0)
+    return false;
+  try {
+    faiss::FileIOReader reader(f);
+    std::unique_ptr<faiss::Index> read(faiss::read_index(&reader, faiss::IO_FLAG_MMAP));
+    auto* ivf = dynamic_cast<faiss::IndexIVFScalarQuantizer*>(read.get());
+    if (ivf == nullptr || ivf->d != static_cast<int>(kNeighbourPointSize) ||
+        ivf->metric_type != faiss::METRIC_L2 ||
+        ivf->ntotal != static_cast<faiss::Index::idx_t>(h.count))
+      return false;
+    read.release();
+    lists_ = std::make_unique<Lists>();
+    lists_->index.reset(ivf);
+    ivf->nprobe = probesOf(ivf->nlist);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const faiss::FaissException&) {
+    return false;
+  }
+  generation_ = h.generation;
+  size_ = h.count;
+  return true;
+}
+
+std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
+                                                  std::size_t k) const {
+  k = std::min(k, size_);
+  if (!lists_ || k == 0) return {};
+  const std::vector<float> point = NeighbourPoint(query);
+  std::vector<float> distances(k);
+  std::vector<faiss::Index::idx_t> labels(k, -1);
+  lists_->index->search(1, point.data(), static_cast<faiss::Index::idx_t>(k), distances.data(),
+                        labels.data());
+  return labelsOf(labels, 0, k);
+}
+
+std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
+    const std::vector<CompactSignature>& queries, std::size_t k, unsigned threads) const {
+  const std::size_t n = queries.size();
+  std::vector<std::vector<std::int64_t>> out(n);
+  k = std::min(k, size_);
+  if (!lists_ || n == 0 || k == 0) return out;
+  std::vector<float> points;
+  points.reserve(n * kNeighbourPointSize);
+  for (const CompactSignature& q : queries) {
+    const std::vector<float> p = NeighbourPoint(q);
+    points.insert(points.end(), p.begin(), p.end());
+  }
+  std::vector<float> distances(n * k);
+  std::vector<faiss::Index::idx_t> labels(n * k, -1);
+  useThreads(threads);
+  lists_->index->search(static_cast<faiss::Index::idx_t>(n), points.data(),
+                        static_cast<faiss::Index::idx_t>(k), distances.data(), labels.data());
+  for (std::size_t i = 0; i < n; ++i) out[i] = labelsOf(labels, i * k, k);
+  return out;
+}

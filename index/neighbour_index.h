@@ -1,0 +1,84 @@
+// The nearest neighbours of compact descriptors, for a first stage that
+// does not estimate every entry of a large library: an inverted-file index
+// (FAISS's IVF with 8-bit scalar codes) over one point per entry, built
+// from the entries of one parameter set and learning flag and kept in a
+// file beside the index. A search maps the file and reads only the lists it
+// probes, so it costs in proportion to what it looks at, not to the library.
+//
+// A point holds what the default estimate reads, mapped so that the squared
+// L2 distance between two points tracks the estimate's distance from a
+// perfect score: the square roots of the edge profile and of the colour
+// structure histogram (both sum to 1), weighted 1 - w and w (w the default
+// colour weight). Other modes and weights are served all the same: the
+// caller takes more neighbours than it keeps and orders them by its own
+// estimate, read from the index.
+//
+// The file names the index it was built from (a random epoch the index drew
+// when it was made, and the generation of its entries then) and a key (the
+// parameter set and learning flag). A CRC covers the header and FAISS's
+// structure; the lists' codes and row ids are not read whole by a search,
+// so they are not checked: a damaged one offers wrong candidates, which the
+// caller re-estimates from the index and so never ranks wrongly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/compact.h"
+
+// The state of the entries of an index: a random number the index drew
+// when it was made, and a counter it raises with every change of an entry.
+struct EntryStamp {
+  std::int64_t epoch = 0;
+  std::int64_t generation = 0;
+};
+
+// Calls its argument with every (row id, descriptor) of the entries, in any
+// order; false when they cannot be read.
+using CompactVisit =
+    std::function<bool(const std::function<void(std::int64_t, const CompactSignature&)>&)>;
+
+class NeighbourIndex {
+ public:
+  NeighbourIndex();
+  ~NeighbourIndex();
+  NeighbourIndex(const NeighbourIndex&) = delete;
+  NeighbourIndex& operator=(const NeighbourIndex&) = delete;
+
+  // Builds from the entries visit offers (read twice: a sample trains the
+  // lists, then every entry is added) and writes the file, through a
+  // temporary one renamed over it so that a reader never sees half of it.
+  // The stamp is the state of the entries before they were read. False when
+  // the entries cannot be read or memory runs out; a file that cannot be
+  // written leaves the built index usable all the same.
+  bool Build(const CompactVisit& visit, const std::string& file, const EntryStamp& stamp,
+             const std::string& key, unsigned threads);
+  // Maps the file. False, leaving nothing loaded, when it is missing,
+  // damaged, foreign, of another epoch or key.
+  bool Load(const std::string& file, std::int64_t epoch, const std::string& key);
+
+  // The generation of the entries the lists hold, and how many they hold.
+  std::int64_t generation() const { return generation_; }
+  std::size_t size() const { return size_; }
+  // The row ids of about k entries nearest to the descriptor, nearest first
+  // (fewer when the lists probed hold fewer).
+  std::vector<std::int64_t> Nearest(const CompactSignature& query, std::size_t k) const;
+  // For every descriptor in turn, the row ids of the k entries nearest it
+  // (searched on threads threads).
+  std::vector<std::vector<std::int64_t>> NearestOfEach(const std::vector<CompactSignature>& queries,
+                                                       std::size_t k, unsigned threads) const;
+
+ private:
+  struct Lists;
+  std::unique_ptr<Lists> lists_;
+  std::int64_t generation_ = 0;
+  std::size_t size_ = 0;
+};
+
+inline constexpr std::size_t kNeighbourPointSize = kCompactBands + kCompactStructure;
+
+// The point of a descriptor (exposed for the tests).
+std::vector<float> NeighbourPoint(const CompactSignature& compact);

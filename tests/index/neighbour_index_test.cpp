@@ -1,0 +1,258 @@
+// The first stage from the neighbour lists: the top of a ranking is the
+// exhaustive one's, the lists see every change of the entries without being
+// built again, and a file that is damaged, foreign or stale is built again,
+// never read.
+#include "index/neighbour_index.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "index/ranking.h"
+#include "index_fixture.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+using testing_support::readFileBytes;
+using testing_support::writeFileBytes;
+
+namespace {
+
+// A signature near source: bases moved by a few quantisation levels here
+// and there, colour features by up to a tenth.
+Signature near(const Signature& source, std::mt19937& random) {
+  Signature s = source;
+  std::uniform_int_distribution<int> step(-3, 3);
+  for (std::uint32_t k = 0; k < s.bases.count(); k += 3) s.bases.data()[k] += step(random);
+  ComputeBaseNorms(s);
+  std::uniform_real_distribution<double> factor(0.9, 1.1);
+  for (std::uint32_t k = 0; k < s.structure.count(); ++k) s.structure[k] *= factor(random);
+  for (std::uint32_t k = 0; k < s.blockMeans.count(); ++k) s.blockMeans.data()[k] *= factor(random);
+  return s;
+}
+
+CompactVisit visitOf(const std::vector<std::int64_t>& ids,
+                     const std::vector<CompactSignature>& compacts) {
+  return [&ids, &compacts](const std::function<void(std::int64_t, const CompactSignature&)>& f) {
+    for (std::size_t i = 0; i < ids.size(); ++i) f(ids[i], compacts[i]);
+    return true;
+  };
+}
+
+class NeighbourRanking : public IndexFixture {
+ protected:
+  static constexpr std::size_t kCopies = 5;  // of each of 80 pictures
+  static constexpr std::size_t kEntries = 80 * kCopies;
+
+  void SetUp() override {
+    IndexFixture::SetUp();
+    std::vector<Signature> sources;
+    for (unsigned seed = 0; seed < 80; ++seed) sources.push_back(signatureOf(seed));
+    std::mt19937 random(7);
+    open(index);
+    ASSERT_TRUE(index.Begin());
+    for (std::size_t i = 0; i < kEntries; ++i) {
+      signatures.push_back(near(sources[i % sources.size()], random));
+      ASSERT_TRUE(put(i, signatures.back()));
+    }
+    ASSERT_TRUE(index.Commit());
+  }
+
+  bool put(std::size_t i, const Signature& s) {
+    return index.Put(folder.file("e" + std::to_string(i) + ".jpg"), "test", stampOf(1, 1), 0, &s);
+  }
+
+  std::vector<ImageEntry> ranked(const Signature& query, std::size_t shortlist,
+                                 std::int32_t mode = 2, double weight = 0.7,
+                                 std::size_t neighboursFrom = 1) {
+    IndexedQuery q;
+    q.query = query;
+    q.shortlist = shortlist;
+    q.colorMode = mode;
+    q.colorWeight = weight;
+    q.neighboursFrom = neighboursFrom;
+    q.threads = 2;
+    std::vector<ImageEntry> ranking;
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    EXPECT_TRUE(RankIndexed(index, folder.path(), false, "test", q, ranking, damaged, error))
+        << error;
+    return ranking;
+  }
+
+  // The top of a shortlist of 30 (120 candidates from the lists) against
+  // the ranking that scores every entry: the entry and its copies (random
+  // pictures resemble nothing else, so the places after them are near ties
+  // that only the exact measures order).
+  void expectTopExact(const Signature& query, std::int32_t mode = 2, double weight = 0.7) {
+    const std::vector<ImageEntry> all = ranked(query, 0, mode, weight);
+    const std::vector<ImageEntry> top = ranked(query, 30, mode, weight);
+    ASSERT_GE(top.size(), kCopies);
+    for (std::size_t i = 0; i < kCopies; ++i) {
+      EXPECT_EQ(top[i].path, all[i].path) << i;
+      EXPECT_EQ(top[i].score, all[i].score) << i;
+    }
+  }
+
+  std::string listsFile() const { return index.NeighbourFile("test", 0); }
+
+  SignatureIndex index;
+  std::vector<Signature> signatures;
+};
+
+TEST_F(NeighbourRanking, TheTopEqualsTheExhaustiveTopInEveryMode) {
+  // A library below the threshold estimates every entry and keeps no lists.
+  ranked(signatures[0], 30, 2, 0.7, kEntries + 1);
+  EXPECT_FALSE(fs::exists(listsFile()));
+  expectTopExact(signatures[0]);
+  ASSERT_TRUE(fs::exists(listsFile()));
+  for (std::size_t i : {7u, 50u, 121u}) expectTopExact(signatures[i]);
+  expectTopExact(signatures[3], 0, 0.9);
+  expectTopExact(signatures[4], 1, 0.75);
+  expectTopExact(signatures[5], 2, 0.0);
+}
+
+TEST_F(NeighbourRanking, SeesEntriesAddedChangedAndRemovedWithoutBuildingAgain) {
+  expectTopExact(signatures[1]);
+  const std::string built = readFileBytes(listsFile());
+  // A new entry equal to a fresh query comes first (the perturbed colour
+  // features keep its score below 1); lists that only knew their old
+  // entries would not offer it.
+  std::mt19937 random(99);
+  const Signature fresh = near(signatureOf(40), random);
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(put(kEntries, fresh));
+  ASSERT_TRUE(index.Commit());
+  EXPECT_EQ(ranked(fresh, 30)[0].path, folder.file("e" + std::to_string(kEntries) + ".jpg"));
+  // An entry learned again as that picture ties with it (and comes first
+  // by name), and is gone once removed.
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(put(3, fresh));
+  ASSERT_TRUE(index.Commit());
+  const std::vector<ImageEntry> changed = ranked(fresh, 30);
+  EXPECT_EQ(changed[0].path, folder.file("e3.jpg"));
+  EXPECT_EQ(changed[1].path, folder.file("e" + std::to_string(kEntries) + ".jpg"));
+  EXPECT_EQ(changed[1].score, changed[0].score);
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Remove(folder.file("e3.jpg")));
+  ASSERT_TRUE(index.Commit());
+  const std::vector<ImageEntry> after = ranked(fresh, 30);
+  EXPECT_NE(after[1].path, folder.file("e3.jpg"));
+  expectTopExact(fresh);
+  // Three changes of 400 entries: the lists were not built again.
+  EXPECT_EQ(readFileBytes(listsFile()), built);
+  std::vector<std::int64_t> ids;
+  EntryStamp stamp;
+  ASSERT_TRUE(index.EntryStampOf(stamp));
+  NeighbourIndex lists;
+  ASSERT_TRUE(lists.Load(listsFile(), stamp.epoch, "test\n0"));
+  ASSERT_TRUE(index.ChangedSince(lists.generation(), ids));
+  EXPECT_EQ(ids.size(), 2u);  // the new entry and e3, changed then removed
+
+  // Changes beyond a tenth of the entries build the lists again.
+  ASSERT_TRUE(index.Begin());
+  for (std::size_t i = 0; i <= kEntries / kRebuildShare; ++i)
+    ASSERT_TRUE(put(kEntries + 1 + i, signatures[i]));
+  ASSERT_TRUE(index.Commit());
+  expectTopExact(signatures[2]);
+  ASSERT_TRUE(lists.Load(listsFile(), stamp.epoch, "test\n0"));
+  EXPECT_EQ(lists.size(), kEntries + 1 + kEntries / kRebuildShare);
+}
+
+struct FileDamage {
+  const char* name;
+  std::function<void(std::string&)> apply;
+};
+
+class DamagedLists : public NeighbourRanking, public ::testing::WithParamInterface<FileDamage> {};
+
+TEST_P(DamagedLists, AreBuiltAgainNeverRead) {
+  expectTopExact(signatures[2]);
+  std::string bytes = readFileBytes(listsFile());
+  ASSERT_GT(bytes.size(), 1000u);
+  GetParam().apply(bytes);
+  writeFileBytes(listsFile(), bytes);
+  expectTopExact(signatures[2]);
+  expectTopExact(signatures[9]);
+  // Built again and kept: the file is replaced and reads as the lists of
+  // the entries.
+  EXPECT_NE(readFileBytes(listsFile()), bytes);
+  EntryStamp stamp;
+  ASSERT_TRUE(index.EntryStampOf(stamp));
+  NeighbourIndex lists;
+  EXPECT_TRUE(lists.Load(listsFile(), stamp.epoch, "test\n0"));
+  EXPECT_EQ(lists.size(), kEntries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damages, DamagedLists,
+    ::testing::Values(FileDamage{"header_byte", [](std::string& b) { b[20] ^= 0x55; }},
+                      FileDamage{"structure_byte", [](std::string& b) { b[300] ^= 0x55; }},
+                      FileDamage{"cut_in_half", [](std::string& b) { b.resize(b.size() / 2); }},
+                      FileDamage{"empty", [](std::string& b) { b.clear(); }},
+                      FileDamage{"garbage", [](std::string& b) { b.assign(b.size(), '\x7f'); }},
+                      // Lists of another index, which drew another epoch.
+                      FileDamage{"another_index",
+                                 [](std::string& b) {
+                                   testing_support::TempDir other;
+                                   const std::vector<std::int64_t> ids{1, 2, 3};
+                                   const std::vector<CompactSignature> compacts(3);
+                                   NeighbourIndex lists;
+                                   ASSERT_TRUE(lists.Build(visitOf(ids, compacts),
+                                                           other.file("lists"), EntryStamp{7, 0},
+                                                           "test\n0", 1));
+                                   b = readFileBytes(other.file("lists"));
+                                 }}),
+    [](const ::testing::TestParamInfo<FileDamage>& p) { return std::string(p.param.name); });
+
+// The file itself: what is built loads under its own epoch and key only,
+// and a changed byte anywhere before the lists' codes keeps it from loading.
+TEST(NeighbourFile, LoadsUnderItsOwnEpochAndKeyOnly) {
+  testing_support::TempDir dir;
+  std::vector<std::int64_t> ids;
+  std::vector<CompactSignature> compacts;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> value(0.0f, 1.0f);
+  for (std::int64_t i = 0; i < 200; ++i) {
+    CompactSignature c;
+    for (float& v : c.edgeProfile) v = value(random);
+    for (float& v : c.structure) v = value(random);
+    ids.push_back(1000 + i);
+    compacts.push_back(c);
+  }
+  const std::string file = dir.file("lists");
+  NeighbourIndex built;
+  ASSERT_TRUE(built.Build(visitOf(ids, compacts), file, EntryStamp{12345, 67}, "key", 2));
+  EXPECT_EQ(built.size(), ids.size());
+  EXPECT_EQ(built.generation(), 67);
+  EXPECT_EQ(built.Nearest(compacts[17], 1), std::vector<std::int64_t>{1017});
+
+  NeighbourIndex loaded;
+  ASSERT_TRUE(loaded.Load(file, 12345, "key"));
+  EXPECT_EQ(loaded.generation(), 67);
+  EXPECT_EQ(loaded.Nearest(compacts[30], 5), built.Nearest(compacts[30], 5));
+  // Every descriptor finds itself first.
+  const std::vector<std::vector<std::int64_t>> each = loaded.NearestOfEach(compacts, 3, 2);
+  ASSERT_EQ(each.size(), ids.size());
+  for (std::size_t i = 0; i < each.size(); ++i) {
+    ASSERT_FALSE(each[i].empty());
+    EXPECT_EQ(each[i][0], ids[i]) << i;
+  }
+  EXPECT_FALSE(loaded.Load(file, 12346, "key"));
+  EXPECT_EQ(loaded.size(), 0u);
+  EXPECT_FALSE(loaded.Load(file, 12345, "kex"));
+  EXPECT_FALSE(loaded.Load(dir.file("missing"), 12345, "key"));
+  const std::string good = readFileBytes(file);
+  // The codes (one byte per value) and ids of the lists end the file.
+  const std::size_t checked = good.size() - ids.size() * (kNeighbourPointSize + 8);
+  for (std::size_t at = 0; at < checked; at += checked / 97 + 1) {
+    std::string bad = good;
+    bad[at] ^= 0x20;
+    writeFileBytes(file, bad);
+    EXPECT_FALSE(loaded.Load(file, 12345, "key")) << at;
+  }
+}
+
+}  // namespace
