@@ -28,6 +28,7 @@ bool MigrateIndexSchema(sqlite3* db, int from, std::string& error);
 // and their writes are logged too): a one-row table of a random epoch, drawn
 // when the log is made, and the generation, a counter that triggers raise
 // whenever an entry is added, removed or changes what a ranking reads; and
-// the id of the entry each generation changed. Inside the caller's
+// the id of the entry each generation changed. With it, an index of the
+// failed entries, which a large folder's ranking lists. Inside the caller's
 // transaction; nothing is made twice. False with error.
 bool CreateEntryChanges(sqlite3* db, std::string& error);

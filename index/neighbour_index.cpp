@@ -31,7 +31,7 @@ constexpr std::size_t kAddBatch = 8192;
 // never fewer than kMinProbes (measured for the top 10 of the exact
 // ranking to come out of the candidates).
 constexpr std::size_t kMinProbes = 24;
-constexpr std::size_t kProbeShare = 24;  // one list in this many
+constexpr std::size_t kProbeShare = 16;  // one list in this many
 
 struct Header {
   std::uint32_t magic = kMagic;
@@ -77,6 +77,23 @@ bool checksumOf(FILE* f, const Header& h, const std::string& key, std::uint32_t&
     return false;
   crc = Crc32(bytes.data(), bytes.size());
   return true;
+}
+
+// In the order of their values, so that the training does not depend on
+// the order the entries came in (nor so on the row ids an index gave them).
+void sortPoints(std::vector<float>& points) {
+  const std::size_t n = points.size() / kNeighbourPointSize;
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  const auto at = [&points](std::size_t i) { return points.begin() + i * kNeighbourPointSize; };
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return std::lexicographical_compare(at(a), at(a) + kNeighbourPointSize, at(b),
+                                        at(b) + kNeighbourPointSize);
+  });
+  std::vector<float> sorted;
+  sorted.reserve(points.size());
+  for (std::size_t i : order) sorted.insert(sorted.end(), at(i), at(i) + kNeighbourPointSize);
+  points = std::move(sorted);
 }
 
 void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
@@ -139,6 +156,7 @@ bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
         }))
       return false;
     if (seen == 0) return false;
+    sortPoints(sample);
     const std::size_t lists = std::clamp<std::size_t>(
         static_cast<std::size_t>(kListsPerRoot * std::sqrt(static_cast<double>(seen))), 1, seen);
     const std::size_t training =

@@ -1,12 +1,17 @@
 #include "index/postgres_index.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <thread>
 #include <utility>
 
+#include "index/index_location.h"
 #include "index/index_schema.h"
 #include "index/libpq_library.h"
 #include "index/postgres_statement.h"
@@ -70,6 +75,38 @@ constexpr const char* kCreateSchema =
     " id bigint PRIMARY KEY REFERENCES folim.entries (id) ON DELETE CASCADE,"
     " data bytea NOT NULL);"
     "INSERT INTO folim.version VALUES (1);";
+
+// The log of changes to the entries (see CreateEntryChanges for the SQLite
+// file's), made beside the tables of version 1 without changing it. The
+// one-row counter serialises the writers' transactions only while each
+// commits its batch.
+constexpr const char* kCreateChangeLog =
+    "CREATE TABLE IF NOT EXISTS folim.entry_changes (epoch bigint NOT NULL,"
+    " generation bigint NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS folim.entry_log (generation bigint PRIMARY KEY,"
+    " id bigint NOT NULL);"
+    "INSERT INTO folim.entry_changes"
+    " SELECT (random() * 4.6e18)::bigint, 0 WHERE NOT EXISTS (SELECT 1 FROM folim.entry_changes);"
+    "CREATE OR REPLACE FUNCTION folim.log_entry_change() RETURNS trigger LANGUAGE plpgsql AS $$"
+    " BEGIN"
+    "  UPDATE folim.entry_changes SET generation = generation + 1;"
+    "  INSERT INTO folim.entry_log SELECT generation,"
+    "   CASE WHEN TG_OP = 'DELETE' THEN OLD.id ELSE NEW.id END FROM folim.entry_changes;"
+    "  RETURN NULL;"
+    " END $$;"
+    "DROP TRIGGER IF EXISTS entry_added ON folim.entries;"
+    "DROP TRIGGER IF EXISTS entry_removed ON folim.entries;"
+    "DROP TRIGGER IF EXISTS entry_changed ON folim.entries;"
+    "CREATE TRIGGER entry_added AFTER INSERT ON folim.entries"
+    " FOR EACH ROW EXECUTE FUNCTION folim.log_entry_change();"
+    "CREATE TRIGGER entry_removed AFTER DELETE ON folim.entries"
+    " FOR EACH ROW EXECUTE FUNCTION folim.log_entry_change();"
+    "CREATE TRIGGER entry_changed"
+    " AFTER UPDATE OF path, params, status, learning, compact ON folim.entries"
+    " FOR EACH ROW EXECUTE FUNCTION folim.log_entry_change();"
+    // The failed entries of a folder without reading every row under it.
+    "CREATE INDEX IF NOT EXISTS failed_entries ON folim.entries (path, params)"
+    " WHERE status != 0;";
 
 }  // namespace
 
@@ -526,4 +563,142 @@ bool PostgresIndex::Rebuild(const std::string& reason, std::string& notice, std:
   notice.clear();
   error = "the index on the server cannot be rebuilt by Folim (" + reason + ")";
   return false;
+}
+
+// Made once, under the schema's lock, by the first machine to rank a large
+// library; the others find it made.
+bool PostgresIndex::prepareChangeLog() {
+  if (changeLogMade_) return true;
+  const auto isMade = [this](bool& made) {
+    PgResult r(run("SELECT to_regclass('folim.failed_entries') IS NOT NULL", PgParams()));
+    if (!r) return false;
+    made = *libpq().getvalue(r.r, 0, 0) != 0;
+    return true;
+  };
+  bool made = false;
+  if (!isMade(made)) return false;
+  if (!made) {
+    if (!begin()) return false;
+    PgParams lock;
+    lock.integer(kIndexApplicationId);
+    if (!PgResult(run("SELECT pg_advisory_xact_lock($1::bigint)", lock)) || !isMade(made) ||
+        (!made && !command(kCreateChangeLog))) {
+      end("ROLLBACK");
+      return false;
+    }
+    if (!end("COMMIT")) return false;
+  }
+  changeLogMade_ = true;
+  return true;
+}
+
+bool PostgresIndex::EntryStampOf(EntryStamp& stamp) {
+  if (!prepareChangeLog()) return false;
+  PgResult r(run("SELECT epoch, generation FROM folim.entry_changes", PgParams()));
+  if (!r || libpq().ntuples(r.r) != 1) return false;
+  stamp.epoch = integerAt(r.r, 0, 0);
+  stamp.generation = integerAt(r.r, 0, 1);
+  return true;
+}
+
+bool PostgresIndex::ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
+  ids.clear();
+  PgParams p;
+  p.integer(generation);
+  PgResult r(run("SELECT DISTINCT id FROM folim.entry_log WHERE generation > $1", p));
+  if (!r) return false;
+  for (int i = 0; i < libpq().ntuples(r.r); ++i) ids.push_back(integerAt(r.r, i, 0));
+  return true;
+}
+
+std::string PostgresIndex::NeighbourFile(const std::string& params, std::uint16_t learning) const {
+  const std::string index = defaultIndexPath();
+  if (index.empty()) return {};
+  const std::string folder = index.substr(0, index.rfind('/'));
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  const std::string server = name_ + '\n' + params;
+  char name[64];
+  std::snprintf(name, sizeof name, "/neighbours-%08x-%u",
+                static_cast<unsigned>(crc32(0L, reinterpret_cast<const Bytef*>(server.data()),
+                                            static_cast<uInt>(server.size()))),
+                static_cast<unsigned>(learning));
+  return folder + name;
+}
+
+bool PostgresIndex::LargestId(std::int64_t& id) {
+  PgResult r(run("SELECT coalesce(max(id), 0) FROM folim.entries", PgParams()));
+  if (!r) return false;
+  id = integerAt(r.r, 0, 0);
+  return true;
+}
+
+bool PostgresIndex::VisitCompact(
+    const std::string& params, std::uint16_t learning,
+    const std::function<void(std::int64_t, const CompactSignature&)>& visit) {
+  // A cursor, so that a large library is never held whole in memory.
+  if (!begin()) return false;
+  PgParams p;
+  p.text(params);
+  p.integer(learning);
+  if (!PgResult(run("DECLARE compacts NO SCROLL CURSOR FOR SELECT id, compact FROM folim.entries"
+                    " WHERE params = $1 AND status = 0 AND learning = $2 ORDER BY id",
+                    p))) {
+    end("ROLLBACK");
+    return false;
+  }
+  CompactSignature compact;
+  for (;;) {
+    PgResult r(run("FETCH FORWARD 8192 FROM compacts", PgParams()));
+    if (!r) {
+      end("ROLLBACK");
+      return false;
+    }
+    const int n = libpq().ntuples(r.r);
+    if (n == 0) break;
+    for (int i = 0; i < n; ++i) {
+      const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, i, 1));
+      const auto size = static_cast<std::size_t>(libpq().getlength(r.r, i, 1));
+      if (!libpq().getisnull(r.r, i, 1) && DecodeCompact(blob, size, compact) &&
+          compact.learningMethod == learning)
+        visit(integerAt(r.r, i, 0), compact);
+    }
+  }
+  return end("COMMIT");
+}
+
+bool PostgresIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                                  std::uint16_t learning, std::vector<CompactRow>& rows,
+                                  std::vector<std::int64_t>& damaged) {
+  rows.clear();
+  damaged.clear();
+  std::string array = "{";
+  for (const std::int64_t id : ids) array += (array.size() > 1 ? "," : "") + std::to_string(id);
+  array += "}";
+  PgParams p;
+  p.text(array);
+  p.text(params);
+  p.integer(learning);
+  // In the order of the ids, as the file's index gives them.
+  PgResult r(
+      run("SELECT id, path, compact FROM folim.entries WHERE id = ANY($1::bigint[])"
+          " AND params = $2 AND status = 0 AND learning = $3 ORDER BY id",
+          p));
+  if (!r) return false;
+  const int n = libpq().ntuples(r.r);
+  rows.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    CompactRow row;
+    row.id = integerAt(r.r, i, 0);
+    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, i, 2));
+    const auto size = static_cast<std::size_t>(libpq().getlength(r.r, i, 2));
+    if (libpq().getisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
+        row.compact.learningMethod != learning) {
+      damaged.push_back(row.id);
+      continue;
+    }
+    row.path = bytesAt(r.r, i, 1);
+    rows.push_back(std::move(row));
+  }
+  return true;
 }

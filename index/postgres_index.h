@@ -57,6 +57,19 @@ class PostgresIndex : public IndexBackEnd {
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
+  // The log is made on first use, beside the schema's tables; triggers on
+  // the entries keep it, whichever machine writes. The neighbour lists lie
+  // in this machine's cache folder, named by the server and database.
+  bool EntryStampOf(EntryStamp& stamp) override;
+  bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) override;
+  std::string NeighbourFile(const std::string& params, std::uint16_t learning) const override;
+  bool LargestId(std::int64_t& id) override;
+  bool VisitCompact(
+      const std::string& params, std::uint16_t learning,
+      const std::function<void(std::int64_t, const CompactSignature&)>& visit) override;
+  bool LoadCompactOf(const std::vector<std::int64_t>& ids, const std::string& params,
+                     std::uint16_t learning, std::vector<CompactRow>& rows,
+                     std::vector<std::int64_t>& damaged) override;
 
   const std::string& lastError() const override { return error_; }
   // The server keeps its own data sound: nothing here is ever "damaged".
@@ -82,6 +95,7 @@ class PostgresIndex : public IndexBackEnd {
   bool begin();
   bool end(const char* sql);  // COMMIT or ROLLBACK
   bool prepareSchema();
+  bool prepareChangeLog();
   bool queue(Write write);
   bool send(const Write& write);
   bool sendAll();
@@ -92,6 +106,7 @@ class PostgresIndex : public IndexBackEnd {
   std::string error_;
   std::string state_;  // the SQLSTATE of the last failure
   bool inTransaction_ = false;
+  bool changeLogMade_ = false;
   bool batching_ = false;
   std::vector<Write> pending_;
 };

@@ -23,7 +23,7 @@ inline constexpr std::size_t kDefaultShortlist = 200;
 // kMostChanged (each costs a read of its row in every search), the lists
 // are built again.
 inline constexpr std::size_t kNeighboursFrom = 20000;
-inline constexpr std::size_t kCandidatesPerPlace = 4;
+inline constexpr std::size_t kCandidatesPerPlace = 8;
 inline constexpr std::size_t kRebuildShare = 10;
 inline constexpr std::size_t kMostChanged = 16384;
 

@@ -581,7 +581,8 @@ bool SqliteIndex::LoadSignature(std::int64_t id, Signature& signature, bool* dat
 
 bool SqliteIndex::EntryStampOf(EntryStamp& stamp) {
   int made = 0;
-  if (!readInt("SELECT count(*) FROM sqlite_schema WHERE name = 'entry_log'", made)) return false;
+  if (!readInt("SELECT count(*) FROM sqlite_schema WHERE name = 'failed_entries'", made))
+    return false;
   if (made == 0) {
     std::string error;
     if (!exec("BEGIN IMMEDIATE")) return false;
@@ -630,8 +631,9 @@ bool SqliteIndex::LargestId(std::int64_t& id) {
 bool SqliteIndex::VisitCompact(
     const std::string& params, std::uint16_t learning,
     const std::function<void(std::int64_t, const CompactSignature&)>& visit) {
-  IndexStatement s(prepare(
-      "SELECT id, compact FROM entries WHERE params = ?1 AND status = 0 AND learning = ?2"));
+  IndexStatement s(
+      prepare("SELECT id, compact FROM entries WHERE params = ?1 AND status = 0 AND learning = ?2"
+              " ORDER BY id"));
   if (!s) return false;
   s.text(1, params);
   s.integer(2, learning);
