@@ -18,8 +18,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${FOLIM_HOMEPAGE})
-# Library dependencies come from the binaries themselves; Qt's platform
-# plugins are loaded at run time, so they are named here.
+# Library dependencies come from the binaries themselves (FAISS is linked
+# statically; its BLAS, LAPACK and OpenMP libraries are found so); Qt's
+# platform plugins are loaded at run time, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # libpq5 is loaded only for an index on a PostgreSQL server.

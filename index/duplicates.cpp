@@ -5,6 +5,7 @@
 #include <map>
 #include <numeric>
 #include <random>
+#include <unordered_map>
 
 #include "index/ranking.h"
 #include "index/refresh.h"
@@ -49,13 +50,21 @@ std::vector<float> pointOf(const CompactSignature& c, const DuplicateRequest& r)
 }
 
 // The entries each entry is estimated against: all the others in a small
-// folder, else its neighbours along fixed random directions. The orders are
-// kept (4 bytes per entry and direction), the lists made on demand.
+// folder; else its nearest entries in the library's neighbour lists, when
+// the folder holds most of the library and the lists hold every entry as
+// it is; else its neighbours along fixed
+// random directions. The orders are kept (4 bytes per entry and direction),
+// the lists made on demand.
 class Candidates {
  public:
-  Candidates(const std::vector<CompactRow>& rows, const DuplicateRequest& r)
+  Candidates(const std::vector<CompactRow>& rows, const DuplicateRequest& r,
+             const NeighbourIndex* lists)
       : n_(rows.size()), neighbours_(r.neighbours) {
     if (n_ <= r.allPairsUpTo) return;
+    if (lists != nullptr && 2 * n_ >= lists->size()) {
+      fromLists(rows, r, *lists);
+      return;
+    }
     std::vector<std::vector<float>> points(n_);
     for (std::size_t i = 0; i < n_; ++i) points[i] = pointOf(rows[i].compact, r);
     const std::size_t size = points[0].size();
@@ -80,6 +89,10 @@ class Candidates {
 
   void of(std::size_t i, std::vector<std::size_t>& out) const {
     out.clear();
+    if (!nearest_.empty()) {
+      out = nearest_[i];
+      return;
+    }
     if (orders_.empty()) {
       for (std::size_t j = 0; j < n_; ++j)
         if (j != i) out.push_back(j);
@@ -97,8 +110,30 @@ class Candidates {
   }
 
  private:
+  // As many nearest entries as the directions' scheme takes from both sides
+  // of one direction (the entry itself among them), then the entry and
+  // those outside the folder left out.
+  void fromLists(const std::vector<CompactRow>& rows, const DuplicateRequest& r,
+                 const NeighbourIndex& lists) {
+    std::unordered_map<std::int64_t, std::size_t> place;
+    std::vector<CompactSignature> compacts(n_);
+    for (std::size_t i = 0; i < n_; ++i) {
+      place[rows[i].id] = i;
+      compacts[i] = rows[i].compact;
+    }
+    const std::vector<std::vector<std::int64_t>> nearest =
+        lists.NearestOfEach(compacts, 2 * r.neighbours, r.threads);
+    nearest_.resize(n_);
+    for (std::size_t i = 0; i < n_; ++i)
+      for (const std::int64_t id : nearest[i]) {
+        const auto at = place.find(id);
+        if (at != place.end() && at->second != i) nearest_[i].push_back(at->second);
+      }
+  }
+
   std::size_t n_;
   std::size_t neighbours_;
+  std::vector<std::vector<std::size_t>> nearest_;
   std::vector<std::vector<std::uint32_t>> orders_;
   std::vector<std::vector<std::uint32_t>> positions_;
 };
@@ -136,7 +171,12 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   if (n < 2) return true;
 
   // Each entry's likeliest partners by the estimate.
-  const Candidates candidates(rows, r);
+  NeighbourIndex lists;
+  std::vector<std::int64_t> changed;
+  const bool listed = n > r.allPairsUpTo && r.neighboursFrom != 0 && n >= r.neighboursFrom &&
+                      LoadNeighbours(index, r.params, learning, r.threads, lists, changed) &&
+                      changed.empty() && lists.size() >= r.neighboursFrom;
+  const Candidates candidates(rows, r, listed ? &lists : nullptr);
   std::vector<std::vector<std::size_t>> partners(n);
   const auto findPartners = [&](std::size_t i) {
     std::vector<std::size_t> others;

@@ -4,7 +4,8 @@
 // In a large folder even the estimates do not run on all pairs: each entry
 // is estimated against its neighbours along a few fixed directions of the
 // descriptor (sorted once per direction), which near-duplicates stay close
-// along.
+// along, or, in a large library, against its nearest entries in the
+// library's neighbour lists (index/neighbour_index.h).
 // Pairs scoring at least the threshold join their files into one group.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "index/ranking.h"
 #include "index/signature_index.h"
 #include "retrieval/search.h"
 
@@ -33,6 +35,9 @@ struct DuplicateRequest {
   std::size_t allPairsUpTo = 2048;              // folders up to this size estimate every pair
   std::size_t directions = 16;                  // otherwise: neighbours along this many directions
   std::size_t neighbours = 32;                  // on each side, in each direction
+  // A library of at least this many entries (0: never) offers each entry's
+  // nearest 2 x neighbours from its neighbour lists instead.
+  std::size_t neighboursFrom = kNeighboursFrom;
   unsigned threads = 1;
 };
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config ccache
-  zlib1g-dev libsqlite3-dev libexiv2-dev libpq-dev
+  zlib1g-dev libsqlite3-dev libexiv2-dev libpq-dev libfaiss-dev
   postgresql postgresql-common
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libopenblas-dev

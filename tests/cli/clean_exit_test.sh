@@ -19,6 +19,7 @@ done
 
 status=0
 valgrind -q --error-exitcode=99 --leak-check=no --num-callers=30 \
+  --suppressions="$(dirname "$0")/loader_rpath.supp" \
   "$cli" index --jobs 2 --index "$work/index.sqlite" "$work/pictures" \
   >"$work/out" 2>"$work/err" || status=$?
 cat "$work/err" >&2

@@ -1,6 +1,7 @@
 // Duplicate groups: a large folder, which estimates only neighbours along a
-// few directions, groups like the estimate of every pair; a group is led by
-// its member most alike to the others, which the others are scored against.
+// few directions or in the neighbour lists, groups like the estimate of
+// every pair; a group is led by its member most alike to the others, which the others are scored
+// against.
 #include "index/duplicates.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ class DuplicateGroupsBase : public IndexFixture {
   }
 
   std::set<std::set<std::string>> groups(std::size_t allPairsUpTo, std::size_t directions,
-                                         std::size_t neighbours) {
+                                         std::size_t neighbours, std::size_t neighboursFrom = 0) {
     SignatureIndex index;
     open(index);
     DuplicateRequest r;
@@ -44,6 +45,7 @@ class DuplicateGroupsBase : public IndexFixture {
     r.allPairsUpTo = allPairsUpTo;
     r.directions = directions;
     r.neighbours = neighbours;
+    r.neighboursFrom = neighboursFrom;
     std::vector<DuplicateGroup> found;
     std::string error;
     EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
@@ -66,6 +68,13 @@ TEST_P(DuplicateGroups, NeighboursAlongDirectionsFindTheGroupsOfEveryPair) {
   EXPECT_EQ(groups(0, 8, 3), everyPair);
   // With no neighbour to look at, nothing is compared.
   EXPECT_TRUE(groups(0, 8, 0).empty());
+}
+
+// With the neighbour lists the candidates come from them.
+TEST_P(DuplicateGroups, TheNeighbourListsFindTheGroupsOfEveryPair) {
+  const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
+  EXPECT_EQ(groups(0, 8, 2, 1), everyPair);
+  EXPECT_TRUE(groups(0, 8, 0, 1).empty());
 }
 
 // s with count of its bases, from first on, those of other.
