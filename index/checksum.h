@@ -1,4 +1,4 @@
-// The CRC-32 that ends the index's blobs and the neighbour graph's file:
+// The CRC-32 that ends the index's blobs and the neighbour lists' file:
 // damage that leaves every field plausible is found as well.
 #pragma once
 

@@ -76,6 +76,27 @@ constexpr const char* kCreateSchema =
     " data bytea NOT NULL);"
     "INSERT INTO folim.version VALUES (1);";
 
+// The rows of a result of id, path and compact: those whose descriptor
+// decodes with the learning flag, the others' ids in damaged.
+void compactRowsOf(const PGresult* r, std::uint16_t learning, std::vector<CompactRow>& rows,
+                   std::vector<std::int64_t>& damaged) {
+  const int n = libpq().ntuples(r);
+  rows.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    CompactRow row;
+    row.id = integerAt(r, i, 0);
+    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r, i, 2));
+    const auto size = static_cast<std::size_t>(libpq().getlength(r, i, 2));
+    if (libpq().getisnull(r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
+        row.compact.learningMethod != learning) {
+      damaged.push_back(row.id);
+      continue;
+    }
+    row.path = bytesAt(r, i, 1);
+    rows.push_back(std::move(row));
+  }
+}
+
 // The log of changes to the entries (see CreateEntryChanges for the SQLite
 // file's), made beside the tables of version 1 without changing it. The
 // one-row counter serialises the writers' transactions only while each
@@ -524,21 +545,7 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
           " AND params = $3 AND status = 0 AND learning = $4",
           p));
   if (!r) return false;
-  const int n = libpq().ntuples(r.r);
-  rows.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    CompactRow row;
-    row.id = integerAt(r.r, i, 0);
-    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, i, 2));
-    const auto size = static_cast<std::size_t>(libpq().getlength(r.r, i, 2));
-    if (libpq().getisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
-        row.compact.learningMethod != learning) {
-      damaged.push_back(row.id);
-      continue;
-    }
-    row.path = bytesAt(r.r, i, 1);
-    rows.push_back(std::move(row));
-  }
+  compactRowsOf(r.r, learning, rows, damaged);
   return true;
 }
 
@@ -682,20 +689,6 @@ bool PostgresIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const st
           " AND params = $2 AND status = 0 AND learning = $3 ORDER BY id",
           p));
   if (!r) return false;
-  const int n = libpq().ntuples(r.r);
-  rows.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    CompactRow row;
-    row.id = integerAt(r.r, i, 0);
-    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, i, 2));
-    const auto size = static_cast<std::size_t>(libpq().getlength(r.r, i, 2));
-    if (libpq().getisnull(r.r, i, 2) || !DecodeCompact(blob, size, row.compact) ||
-        row.compact.learningMethod != learning) {
-      damaged.push_back(row.id);
-      continue;
-    }
-    row.path = bytesAt(r.r, i, 1);
-    rows.push_back(std::move(row));
-  }
+  compactRowsOf(r.r, learning, rows, damaged);
   return true;
 }

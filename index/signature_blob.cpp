@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include "codec/rimformat.h"
+#include "index/checksum.h"
 #include "numeric/status_guard.h"
 
 namespace {
@@ -30,19 +31,6 @@ constexpr std::uint32_t kCompactMagicV1 = 0x31435346;  // "FSC1"
 constexpr std::uint32_t kCompactMagic = 0x32435346;    // "FSC2"
 constexpr std::size_t kCrcBytes = 4;
 
-std::uint32_t crcOf(const std::uint8_t* data, std::size_t size) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  // zlib takes lengths as uInt; a blob is far below its range, but a long
-  // one is fed in parts all the same.
-  while (size > 0) {
-    const uInt part = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-    crc = crc32(crc, data, part);
-    data += part;
-    size -= part;
-  }
-  return static_cast<std::uint32_t>(crc);
-}
-
 std::uint32_t u32At(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
          std::uint32_t{p[3]} << 24;
@@ -57,11 +45,11 @@ std::size_t checkedLength(const std::uint8_t* data, std::size_t size, std::uint3
   if (magic == v1) return size;
   if (magic != v2 || size < 4 + kCrcBytes) return 0;
   const std::size_t fields = size - kCrcBytes;
-  return crcOf(data, fields) == u32At(data + fields) ? fields : 0;
+  return Crc32(data, fields) == u32At(data + fields) ? fields : 0;
 }
 
 void appendCrc(std::vector<std::uint8_t>& bytes) {
-  const std::uint32_t crc = crcOf(bytes.data(), bytes.size());
+  const std::uint32_t crc = Crc32(bytes.data(), bytes.size());
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(crc >> (8 * i)));
 }
 
@@ -282,7 +270,7 @@ bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& sign
   if (size >= 4 && u32At(data) == kSignatureMagic) {
     if (size < 4 + kCrcBytes) return false;
     const std::size_t length = size - kCrcBytes;
-    if (crcOf(data, length) != u32At(data + length)) return false;
+    if (Crc32(data, length) != u32At(data + length)) return false;
     std::vector<std::uint8_t> fields;
     if (guardStatus([&] { fields = inflatedFields(data, length); }) != status::Success ||
         fields.empty())

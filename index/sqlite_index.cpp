@@ -528,6 +528,27 @@ bool SqliteIndex::DropRows(const std::vector<std::int64_t>& ids) {
   return Commit();
 }
 
+namespace {
+
+// The row a statement of id, path and compact stands on: kept when its
+// descriptor decodes with the learning flag, else its id listed in damaged.
+void takeCompactRow(const IndexStatement& s, std::uint16_t learning, std::vector<CompactRow>& rows,
+                    std::vector<std::int64_t>& damaged) {
+  CompactRow row;
+  row.id = s.columnInteger(0);
+  const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 2));
+  const int n = sqlite3_column_bytes(s.get(), 2);
+  if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
+      row.compact.learningMethod != learning) {
+    damaged.push_back(row.id);
+    return;
+  }
+  row.path = s.columnBytes(1);
+  rows.push_back(std::move(row));
+}
+
+}  // namespace
+
 bool SqliteIndex::LoadCompact(const std::string& dir, const std::string& params,
                               std::uint16_t learning, std::vector<CompactRow>& rows,
                               std::vector<std::int64_t>& damaged) {
@@ -544,17 +565,7 @@ bool SqliteIndex::LoadCompact(const std::string& dir, const std::string& params,
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
     if (rows.capacity() == rows.size()) rows.reserve(rows.size() * 2 + 1024);
-    CompactRow row;
-    row.id = s.columnInteger(0);
-    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 2));
-    const int n = sqlite3_column_bytes(s.get(), 2);
-    if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
-        row.compact.learningMethod != learning) {
-      damaged.push_back(row.id);
-      continue;
-    }
-    row.path = s.columnBytes(1);
-    rows.push_back(std::move(row));
+    takeCompactRow(s, learning, rows, damaged);
   }
   return rc == SQLITE_DONE || failed();
 }
@@ -655,7 +666,7 @@ bool SqliteIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const std:
   rows.clear();
   damaged.clear();
   IndexStatement s(
-      prepare("SELECT path, compact FROM entries WHERE id = ?1 AND params = ?2"
+      prepare("SELECT id, path, compact FROM entries WHERE id = ?1 AND params = ?2"
               " AND status = 0 AND learning = ?3"));
   if (!s) return false;
   rows.reserve(ids.size());
@@ -667,17 +678,7 @@ bool SqliteIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const std:
     const int rc = sqlite3_step(s.get());
     if (rc == SQLITE_DONE) continue;
     if (rc != SQLITE_ROW) return failed();
-    CompactRow row;
-    row.id = id;
-    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 1));
-    const int n = sqlite3_column_bytes(s.get(), 1);
-    if (blob == nullptr || !DecodeCompact(blob, static_cast<std::size_t>(n), row.compact) ||
-        row.compact.learningMethod != learning) {
-      damaged.push_back(id);
-      continue;
-    }
-    row.path = s.columnBytes(0);
-    rows.push_back(std::move(row));
+    takeCompactRow(s, learning, rows, damaged);
   }
   return true;
 }
