@@ -458,17 +458,22 @@ Status listSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t precis
     const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
     list.frequencies.assign(size, 0);
     list.frequencies[size - 1] = 1;  // the reserved symbol
-    list.entries.clear();
+    // At most one symbol per value and an end of row per row: sized whole
+    // (the allocator leaves the entries unset), the list is never copied
+    // while it grows, and the pages it does not reach are never touched.
+    list.entries.resize(static_cast<std::size_t>(matrix.rows()) * (matrix.cols() + 1));
     std::vector<std::uint32_t>& frequencies = list.frequencies;
-    auto& entries = list.entries;
-    return walkSymbols(
+    std::uint64_t* next = list.entries.data();
+    const Status walked = walkSymbols(
         matrix, precisionBits, maxZeroRun,
         [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
           ++frequencies[symbol];
-          entries.push_back(std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol);
+          *next++ = std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol;
           return status::Success;
         },
         [] { return status::InvalidValues; });
+    list.entries.resize(static_cast<std::size_t>(next - list.entries.data()));
+    return walked;
   });
 }
 
