@@ -243,34 +243,31 @@ bool PostgresIndex::Find(const std::string& path, const std::string& params, Ind
   return true;
 }
 
-bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& params,
-                                std::vector<std::string>& paths) {
+bool PostgresIndex::pathsInRange(const char* sql, const std::string& dir, const std::string* params,
+                                 std::vector<std::string>& paths) {
   paths.clear();
   PgParams p;
   p.bytes(PathRangeLow(dir));
   p.bytes(PathRangeHigh(dir));
-  p.text(params);
-  PgResult r(
-      run("SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
-          " AND status != 0 ORDER BY path",
-          p));
+  if (params != nullptr) p.text(*params);
+  PgResult r(run(sql, p));
   if (!r) return false;
   for (int i = 0; i < libpq().ntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
   return true;
 }
 
+bool PostgresIndex::FailedUnder(const std::string& dir, const std::string& params,
+                                std::vector<std::string>& paths) {
+  return pathsInRange(
+      "SELECT path FROM folim.entries WHERE path >= $1 AND path < $2 AND params = $3"
+      " AND status != 0 ORDER BY path",
+      dir, &params, paths);
+}
+
 bool PostgresIndex::PathsUnder(const std::string& dir, std::vector<std::string>& paths) {
-  paths.clear();
-  PgParams p;
-  p.bytes(PathRangeLow(dir));
-  p.bytes(PathRangeHigh(dir));
-  PgResult r(
-      run("SELECT DISTINCT path FROM folim.entries WHERE path >= $1 AND path < $2"
-          " ORDER BY path",
-          p));
-  if (!r) return false;
-  for (int i = 0; i < libpq().ntuples(r.r); ++i) paths.push_back(bytesAt(r.r, i, 0));
-  return true;
+  return pathsInRange(
+      "SELECT DISTINCT path FROM folim.entries WHERE path >= $1 AND path < $2 ORDER BY path", dir,
+      nullptr, paths);
 }
 
 // The roots live in a table of their own, made when the first is kept: a

@@ -77,6 +77,10 @@ class PostgresIndex : public IndexBackEnd {
     std::vector<std::uint8_t> compact, data;
   };
   pg_result* run(const char* sql, const PgParams& params);
+  // The first column of a query over the paths under dir ($1, $2), with
+  // the parameter set as $3 when one is given.
+  bool pathsInRange(const char* sql, const std::string& dir, const std::string* params,
+                    std::vector<std::string>& paths);
   pg_result* checked(pg_result* result);
   bool command(const char* sql);
   bool begin();

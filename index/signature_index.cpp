@@ -57,7 +57,9 @@ const std::string& pathOf(const std::string& path) { return path; }
 
 // The rows of dir: those its stored form names and those of the roots under
 // it, each path as this machine spells it, in order of path. Rows of a root
-// this machine does not map are left out.
+// this machine does not map are left out. Each part comes in order of its
+// stored paths, which share one prefix that the translation replaces as a
+// whole, so the parts stay in order and only need merging.
 template <typename Row, typename Load>
 bool rowsOver(const RootMap& roots, const std::string& dir, std::vector<Row>& rows,
               const Load& load) {
@@ -67,14 +69,14 @@ bool rowsOver(const RootMap& roots, const std::string& dir, std::vector<Row>& ro
   for (const std::string& prefix : stored) {
     std::vector<Row> part;
     if (!load(prefix, part)) return false;
+    const std::size_t before = rows.size();
     for (Row& row : part) {
       std::string& path = pathOf(row);
       if (roots.FromStored(path, path)) rows.push_back(std::move(row));
     }
+    std::inplace_merge(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(before), rows.end(),
+                       [](const Row& a, const Row& b) { return pathOf(a) < pathOf(b); });
   }
-  if (stored.size() > 1 || !roots.empty())
-    std::sort(rows.begin(), rows.end(),
-              [](const Row& a, const Row& b) { return pathOf(a) < pathOf(b); });
   return true;
 }
 
