@@ -150,7 +150,7 @@ const std::vector<Command>& commands() {
        "                            [--root NAME=DIR] DIR\n"
        "\n"
        "Refreshes the index of DIR, then lists the groups of pictures whose score\n"
-       "against each other is at least S (default 0.76 with the robust measure,\n"
+       "against each other is at least S (default 0.70 with the robust measure,\n"
        "0.65 with the others), one block per group separated by blank lines: the\n"
        "picture most alike to the others first, then the others, best first,\n"
        "each as score, edge and colour similarity and path. --json prints an\n"

@@ -16,6 +16,7 @@
 #include "cli/file_checks.h"
 #include "cli/global_options.h"
 #include "codec/ppm_file.h"
+#include "platform/large_pages.h"
 #include "platform/paths.h"
 
 namespace {
@@ -122,6 +123,8 @@ int runFull(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every command runs once and exits: freed buffers are better kept.
+  platform::keepFreedMemory();
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (decodesToBmp(args))
     return cli::runCommands(args, std::cout, std::cerr, {cli::decodeCommand(decodeToBmp)});

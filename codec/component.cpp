@@ -89,32 +89,45 @@ Status CRIMComponent::decode(bool dequantise) {
 
 namespace {
 
-// Count, build the code, store its tables, code the values.
-template <class T>
-Status encodeHuffmanOf(const KPX::Matrix<T>& values, SectionParameters& parameters,
-                       BitStream& stream) {
+bool codableAlphabet(const SectionParameters& parameters) {
   const std::uint32_t p = parameters.precisionBits;
   const std::uint32_t z = parameters.maxZeroRun;
-  if (p == 0 || p > 32 || z == 0 || std::uint64_t{z} * p + 3 > CRIMComponent::kMaxAlphabet)
-    return status::InvalidValues;
-  const std::vector<std::uint32_t> frequencies = countSymbols(values, p, z);
-  HuffmanEncoderTable table;
+  return p != 0 && p <= 32 && z != 0 && std::uint64_t{z} * p + 3 <= CRIMComponent::kMaxAlphabet;
+}
+
+// Builds the code from the frequencies and stores its tables.
+Status writeCodeTables(const std::vector<std::uint32_t>& frequencies, SectionParameters& parameters,
+                       BitStream& stream, HuffmanEncoderTable& table) {
   const Status built = buildEncoderTable(frequencies, table);
   // The symbol search that ends the construction reports "not found".
   if (built != status::ValueNotFound) FOLIM_RETURN_IF_ERROR(built);
   FOLIM_RETURN_IF_ERROR(
       writeTable(stream, table.bits, parameters.codeLengthCount, parameters.codeLengthBits));
-  FOLIM_RETURN_IF_ERROR(
-      writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits));
-  return encodeMatrix(stream, values, table, p, z);
+  return writeTable(stream, table.huffval, parameters.symbolCount, parameters.symbolBits);
 }
 
 }  // namespace
 
-Status CRIMComponent::encodeHuffman() { return encodeHuffmanOf(*this, parameters, stream); }
+// Count, build the code, store its tables, code the values.
+Status CRIMComponent::encodeHuffman() {
+  if (!codableAlphabet(parameters)) return status::InvalidValues;
+  const std::uint32_t p = parameters.precisionBits;
+  const std::uint32_t z = parameters.maxZeroRun;
+  HuffmanEncoderTable table;
+  FOLIM_RETURN_IF_ERROR(writeCodeTables(countSymbols(*this, p, z), parameters, stream, table));
+  return encodeMatrix(stream, *this, table, p, z);
+}
 
+// The same bits from integers, the matrix walked once for counting and
+// coding.
 Status CRIMComponent::encodeHuffman(const KPX::Matrix<std::int32_t>& values) {
-  return encodeHuffmanOf(values, parameters, stream);
+  if (!codableAlphabet(parameters)) return status::InvalidValues;
+  SymbolList symbols;
+  FOLIM_RETURN_IF_ERROR(
+      listSymbols(values, parameters.precisionBits, parameters.maxZeroRun, symbols));
+  HuffmanEncoderTable table;
+  FOLIM_RETURN_IF_ERROR(writeCodeTables(symbols.frequencies, parameters, stream, table));
+  return encodeSymbols(stream, symbols, table);
 }
 
 Status CRIMComponent::decodeHuffman() {

@@ -423,3 +423,80 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
                     std::uint32_t maxZeroRun) {
   return encodeMatrixOf(stream, matrix, table, precisionBits, maxZeroRun);
 }
+
+namespace {
+
+// Codes are at most 16 bits and value bits at most 32, so each part alone
+// fits beside the fewer than 32 bits still waiting.
+class WordWriter {
+ public:
+  explicit WordWriter(BitStream& stream) : stream_(stream) {}
+  Status put(std::uint32_t bits, std::uint32_t length) {
+    pending_ = (pending_ << length) | bits;
+    pendingBits_ += length;
+    if (pendingBits_ < 32) return status::Success;
+    pendingBits_ -= 32;
+    return stream_.putBits(static_cast<std::uint32_t>(pending_ >> pendingBits_), 32);
+  }
+  Status finish() {
+    return pendingBits_ == 0 ? status::Success
+                             : stream_.putBits(static_cast<std::uint32_t>(pending_), pendingBits_);
+  }
+
+ private:
+  BitStream& stream_;
+  std::uint64_t pending_ = 0;
+  std::uint32_t pendingBits_ = 0;
+};
+
+}  // namespace
+
+Status listSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t precisionBits,
+                   std::uint32_t maxZeroRun, SymbolList& list) {
+  if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
+  return guardStatus([&] {
+    const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
+    list.frequencies.assign(size, 0);
+    list.frequencies[size - 1] = 1;  // the reserved symbol
+    // At most one symbol per value and an end of row per row: sized whole
+    // (the allocator leaves the entries unset), the list is never copied
+    // while it grows, and the pages it does not reach are never touched.
+    list.entries.resize(static_cast<std::size_t>(matrix.rows()) * (matrix.cols() + 1));
+    std::vector<std::uint32_t>& frequencies = list.frequencies;
+    std::uint64_t* next = list.entries.data();
+    const Status walked = walkSymbols(
+        matrix, precisionBits, maxZeroRun,
+        [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
+          ++frequencies[symbol];
+          *next++ = std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol;
+          return status::Success;
+        },
+        [] { return status::InvalidValues; });
+    list.entries.resize(static_cast<std::size_t>(next - list.entries.data()));
+    return walked;
+  });
+}
+
+Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEncoderTable& table) {
+  const std::size_t size = list.frequencies.size();
+  if (table.ehufco.size() < size || table.ehufsi.size() < size) return status::InvalidValues;
+  return guardStatus([&] {
+    // Code << 8 | length per symbol, 0 for a symbol without a code.
+    std::vector<std::uint32_t> codes(size, 0);
+    for (std::size_t v = 0; v < size; ++v) {
+      const std::uint32_t length = table.ehufsi[v];
+      if (length != 0 && length <= kMaxCodeLength)
+        codes[v] = std::uint32_t{table.ehufco[v]} << 8 | length;
+    }
+    WordWriter writer(stream);
+    for (const std::uint64_t entry : list.entries) {
+      const auto symbol = static_cast<std::uint32_t>(entry & 0xFFFFFFu);
+      if (symbol >= size || codes[symbol] == 0) return status::InvalidValues;
+      const std::uint32_t code = codes[symbol];
+      FOLIM_RETURN_IF_ERROR(writer.put(code >> 8, code & 0xFFu));
+      FOLIM_RETURN_IF_ERROR(writer.put(static_cast<std::uint32_t>(entry >> 32),
+                                       static_cast<std::uint32_t>(entry >> 24) & 0xFFu));
+    }
+    return writer.finish();
+  });
+}

@@ -18,6 +18,7 @@
 #include "codec/status.h"
 #include "numeric/matrix.h"
 #include "numeric/sparse_product.h"
+#include "platform/large_pages.h"
 
 // Longest table (and largest alphabet) the coder writes or accepts: a stored
 // table with more entries is taken as damaged.
@@ -93,6 +94,22 @@ Status encodeMatrix(BitStream& stream, const KPX::Matrix<double>& matrix,
 Status encodeMatrix(BitStream& stream, const KPX::Matrix<std::int32_t>& matrix,
                     const HuffmanEncoderTable& table, std::uint32_t precisionBits,
                     std::uint32_t maxZeroRun);
+
+// The symbols of an integer matrix in coding order, each with its value
+// bits, and their frequencies (the reserved symbol counted once): one walk
+// over the matrix serves both the construction of the code and the coding.
+struct SymbolList {
+  // value bits << 32 | size category << 24 | symbol
+  std::vector<std::uint64_t, platform::UnfilledLargePageAllocator<std::uint64_t>> entries;
+  std::vector<std::uint32_t> frequencies;
+};
+// status::InvalidConfigValue for p = 0, z = 0, p > 32 or too large an
+// alphabet; status::InvalidValues for a value wider than p bits.
+Status listSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t precisionBits,
+                   std::uint32_t maxZeroRun, SymbolList& list);
+// The bits encodeMatrix writes for the listed matrix; status::InvalidValues
+// for a table that does not fit the alphabet or a symbol without a code.
+Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEncoderTable& table);
 
 // Rebuilds the decoder from the stored tables; status::OutOfRange when they do
 // not describe a usable prefix code (a count above length 16, more codes than the lengths

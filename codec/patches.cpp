@@ -102,48 +102,60 @@ void spreadRow(const std::uint8_t* line, std::uint32_t width, std::size_t padded
   }
 }
 
-// Row y of every patch of a grid row from the three planes, added to the
-// plane sums. Width is the patch width when known at compile time (the
-// default 8), 0 otherwise.
+// The patches of one grid row, from the ph image rows under it spread into
+// planes (line y's red, green and blue planes at planes + (3y + c) * padded):
+// each patch channel's mean (three per patch into means), then its values
+// less that mean, written once. Width is the patch width when known at
+// compile time (the default 8), 0 otherwise. The channels are integers, so
+// every partial sum is exact: the means do not depend on the order of
+// summation and equal those of the colour-word path.
 template <std::uint32_t Width>
-void copyPatchRows(const double* planes, std::size_t padded, std::uint32_t pw, std::uint32_t n,
-                   std::uint32_t y, std::uint32_t columns, double* firstPatch,
-                   std::size_t rowValues, double* sums) {
+void cutGridRow(const double* planes, std::size_t padded, std::uint32_t pw, std::uint32_t ph,
+                std::uint32_t columns, double* firstPatch, double* means) {
   const std::uint32_t w = Width != 0 ? Width : pw;
+  const std::size_t n = static_cast<std::size_t>(w) * ph;
+  const double divisor = static_cast<double>(n);
   for (std::uint32_t gx = 0; gx < columns; ++gx) {
-    double* const dst = firstPatch + gx * rowValues + static_cast<std::size_t>(y) * w;
-    const std::size_t x0 = static_cast<std::size_t>(gx) * w;
     for (std::size_t c = 0; c < 3; ++c) {
-      const double* const src = planes + c * padded + x0;
-      double* const out = dst + c * n;
+      const double* const src = planes + c * padded + static_cast<std::size_t>(gx) * w;
       double sum = 0.0;
-      for (std::uint32_t x = 0; x < w; ++x) {
-        out[x] = src[x];
-        sum += src[x];
+      for (std::uint32_t y = 0; y < ph; ++y) {
+        const double* const line = src + 3 * y * padded;
+        double lineSum = 0.0;
+        for (std::uint32_t x = 0; x < w; ++x) lineSum += line[x];
+        sum += lineSum;
       }
-      sums[3 * gx + c] += sum;
+      const double mean = sum / divisor;
+      double* out = firstPatch + (3 * static_cast<std::size_t>(gx) + c) * n;
+      for (std::uint32_t y = 0; y < ph; ++y, out += w) {
+        const double* const line = src + 3 * y * padded;
+        for (std::uint32_t x = 0; x < w; ++x) out[x] = line[x] - mean;
+      }
+      means[3 * gx + c] = mean;
     }
   }
 }
 
-// Row y of every patch of a grid row in RGB, from image row sy of a 24 or
-// 32-bit image, added to the plane sums (three per patch). The channels are
-// integers, so every partial sum is exact: the sums do not depend on their
-// order and equal those of the colour-word path.
-void copyRgbRow(const CImage& image, std::uint32_t sy, std::uint32_t width, std::uint32_t pw,
-                std::uint32_t n, std::uint32_t y, std::uint32_t columns, double* firstPatch,
-                std::size_t rowValues, double* planes, double* sums) {
-  const std::uint8_t* const line =
-      image.GetBits() + static_cast<std::ptrdiff_t>(sy) * image.GetPitch();
+// Image rows of the grid row from firstLine on (rows past the bottom edge
+// repeating the last) of a 24 or 32-bit image spread into planes, then cut.
+void cutRgbGridRow(const CImage& image, std::uint32_t firstLine, std::uint32_t width,
+                   std::uint32_t height, std::uint32_t pw, std::uint32_t ph, std::uint32_t columns,
+                   double* planes, double* firstPatch, double* means) {
   const std::size_t padded = static_cast<std::size_t>(columns) * pw;
-  if (image.GetBPP() == 24)
-    spreadRow<3>(line, width, padded, planes);
-  else
-    spreadRow<4>(line, width, padded, planes);
+  for (std::uint32_t y = 0; y < ph; ++y) {
+    const std::uint32_t sy = std::min(firstLine + y, height - 1);
+    const std::uint8_t* const line =
+        image.GetBits() + static_cast<std::ptrdiff_t>(sy) * image.GetPitch();
+    double* const linePlanes = planes + 3 * static_cast<std::size_t>(y) * padded;
+    if (image.GetBPP() == 24)
+      spreadRow<3>(line, width, padded, linePlanes);
+    else
+      spreadRow<4>(line, width, padded, linePlanes);
+  }
   if (pw == 8)
-    copyPatchRows<8>(planes, padded, 8, n, y, columns, firstPatch, rowValues, sums);
+    cutGridRow<8>(planes, padded, 8, ph, columns, firstPatch, means);
   else
-    copyPatchRows<0>(planes, padded, pw, n, y, columns, firstPatch, rowValues, sums);
+    cutGridRow<0>(planes, padded, pw, ph, columns, firstPatch, means);
 }
 
 void subtractMeans(double* row, std::uint32_t n, const ColorTriple& means) {
@@ -188,20 +200,23 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
         const std::uint64_t endRow = rowBegin + endIndex;
         std::vector<std::uint32_t> words(width);
         std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
-        std::vector<double> planes(direct ? 3 * static_cast<std::size_t>(grid.columns) * pw : 0);
+        std::vector<double> planes(direct ? 3 * static_cast<std::size_t>(grid.columns) * pw * ph
+                                          : 0);
         std::uint32_t fetchedRow = UINT32_MAX;
         for (std::uint64_t row = firstRow; row < endRow; ++row) {
           const auto gy = static_cast<std::uint32_t>(row);
           const std::uint32_t firstPatch = gy * grid.columns;
+          if (direct) {
+            cutRgbGridRow(source, gy * ph, width, height, pw, ph, grid.columns, planes.data(),
+                          patchRow(firstPatch), sums.data());
+            for (std::uint32_t gx = 0; gx < grid.columns; ++gx)
+              for (std::uint32_t c = 0; c < 3; ++c) averages[c][firstPatch + gx] = sums[3 * gx + c];
+            continue;
+          }
           std::fill(sums.begin(), sums.end(), 0.0);
           for (std::uint32_t y = 0; y < ph; ++y) {
             // Rows past the bottom edge repeat the last image row.
             const std::uint32_t sy = std::min(gy * ph + y, height - 1);
-            if (direct) {
-              copyRgbRow(source, sy, width, pw, n, y, grid.columns, patchRow(firstPatch), rowValues,
-                         planes.data(), sums.data());
-              continue;
-            }
             if (sy != fetchedRow) {
               fetchRow(source, sy, width, words.data());
               fetchedRow = sy;

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr std::size_t kBandsPerAxis = 4;
-static_assert(kCompactStructure == kRobustStructureBins && kCompactBlockMeans == 3 * kRobustCells,
+static_assert(kCompactStructure == kRobustStructureBins && kCompactBlockMeans == 3 * kRobustCells &&
+                  kCompactHistogram == kRobustHistogramBins,
               "the robust measure reads the compact features as the full ones");
 constexpr double kPi = 3.14159265358979323846;
 
@@ -120,10 +121,12 @@ double CompactColorSimilarity(const CompactSignature& q, const CompactSignature&
         sum += std::min(q.structure[k], t.structure[k]);
       return sum;
     }
-    case kRobustColorMode:
-      return RobustColor(HueTolerantIntersection(q.structure.data(), t.structure.data()),
-                         LayoutCorrelation(q.blockMeans.data(), t.blockMeans.data()),
-                         compactBlockMeans(q, t));
+    case kRobustColorMode: {
+      const auto features = [](const CompactSignature& c) {
+        return RobustFeatures<float>{c.structure.data(), c.histogram.data(), c.blockMeans.data()};
+      };
+      return RobustColorOf(features(q), features(t));
+    }
     default:
       return 0.0;
   }

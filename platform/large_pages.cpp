@@ -1,5 +1,6 @@
 #include "platform/large_pages.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdlib>
@@ -25,5 +26,14 @@ void* allocateLarge(std::size_t bytes) {
 }
 
 void freeLarge(void* p) { std::free(p); }
+
+bool keepFreedMemory() {
+  // 32 MB is the largest threshold the heap accepts for mapping a request
+  // on its own; the top of the heap is never trimmed.
+  constexpr int kMappedFrom = 32 << 20;
+  constexpr int kNeverTrim = 1 << 30;
+  return ::mallopt(M_MMAP_THRESHOLD, kMappedFrom) == 1 &&
+         ::mallopt(M_TRIM_THRESHOLD, kNeverTrim) == 1;
+}
 
 }  // namespace platform

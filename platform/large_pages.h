@@ -15,6 +15,13 @@ namespace platform {
 void* allocateLarge(std::size_t bytes);
 void freeLarge(void* p);
 
+// Keeps freed buffers of up to 32 MB in the process's heap for the next
+// request instead of handing them back to the system: a program that cuts
+// an image in strips then allocates each buffer's pages once, not once per
+// use (on a virtual machine each first touch of a page is a costly fault).
+// For short-lived processes; returns false where the heap refuses.
+bool keepFreedMemory();
+
 // A standard allocator on allocateLarge, for containers of large buffers.
 template <class T>
 struct LargePageAllocator {

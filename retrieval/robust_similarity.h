@@ -2,12 +2,17 @@
 // people make to whole pictures (a tone curve, a hue turn, desaturation, a
 // copy a few dozen pixels wide). It reads only the features every index
 // already holds, so old indexes serve it unchanged:
-//   - the colour structure histogram with each hue shared with its two
-//     neighbours, so that a hue turned by less than a bin still meets itself;
+//   - the colour structure histogram as it is, which carries crops and
+//     rotations and keeps different photographs apart;
+//   - the plain colour histogram (the histogram mode's similarity), which
+//     does not depend on the picture's size and so carries tiny copies;
+//   - the same histogram with each hue shared with its two neighbours, at
+//     the best of three turns (none, one hue either way), so that a picture
+//     whose hues were all turned still meets itself;
 //   - the layout: each channel's 4 x 4 block means, less their mean and
-//     scaled to unit length, correlated cell by cell; a tone curve or a
-//     saturation change keeps the order of the cells and so the correlation;
-//   - the block means' own cosine, which survives resizing;
+//     scaled to unit length, correlated cell by cell over the cells both
+//     pictures fill; a tone curve or a saturation change keeps the order of
+//     the cells and so the correlation;
 //   - the edge measure, trusted less when either picture has too few patches
 //     for its learned bases to mean much.
 // The functions take the features as flat arrays of floats or doubles, so
@@ -23,6 +28,7 @@ inline constexpr std::int32_t kRobustColorMode = 3;
 inline constexpr std::size_t kRobustHues = 8;
 inline constexpr std::size_t kRobustStructureBins = 128;  // 8 hues x 4 x 4
 inline constexpr std::size_t kRobustCells = 16;           // 4 x 4 cells, 3 channels each
+inline constexpr std::size_t kRobustHistogramBins = 64;   // 4 x 4 x 4
 
 // Intersection of two colour structure histograms (hue-major, 128 bins),
 // each hue bin first spread half over itself and a quarter over each
@@ -30,14 +36,40 @@ inline constexpr std::size_t kRobustCells = 16;           // 4 x 4 cells, 3 chan
 template <typename T>
 double HueTolerantIntersection(const T* query, const T* target);
 
+// The best HueTolerantIntersection of the query against the target as it is
+// and with every hue of the target turned by one bin either way.
+template <typename T>
+double HueTurnedIntersection(const T* query, const T* target);
+
 // Mean over the three channels of the correlation of the 16 block means
-// (cell-major, 3 values a cell). A channel that is flat in both pictures
-// counts as alike (1), flat in only one as unrelated (0).
+// (cell-major, 3 values a cell), over the cells that hold a colour in both
+// pictures (a picture too small for the grid leaves some cells all 0). A
+// channel that is flat in both pictures counts as alike (1), flat in only
+// one as unrelated (0); with no cell in common, two pictures without any
+// cell are alike, others unrelated.
 template <typename T>
 double LayoutCorrelation(const T* query, const T* target);
 
-// The colour half of the measure from its three parts.
-double RobustColor(double hueTolerant, double layout, double blockMeans);
+// The colour half of the measure from its four parts.
+double RobustColor(double structure, double histogram, double hueTurned, double layout);
+
+// Intersection of two colour histograms (64 bins of counts) each scaled to
+// sum 1: the histogram mode's similarity. Two empty histograms are alike,
+// one empty one is like nothing.
+template <typename T>
+double HistogramOverlap(const T* query, const T* target);
+
+// The features of one picture the colour half reads.
+template <typename T>
+struct RobustFeatures {
+  const T* structure;  // kRobustStructureBins
+  const T* histogram;  // kRobustHistogramBins
+  const T* means;      // 3 * kRobustCells
+};
+
+// The colour half from both pictures' features.
+template <typename T>
+double RobustColorOf(const RobustFeatures<T>& query, const RobustFeatures<T>& target);
 
 // How far the edge measure is trusted for a picture, 0..1: full once its
 // shorter side holds 16 patches.

@@ -139,12 +139,14 @@ double SignatureColorSimilarity(const Signature& query, const Signature& target,
     case kRobustColorMode: {
       const auto fits = [](const Signature& s) {
         return s.structure.count() == kRobustStructureBins &&
+               s.histogram.count() == kRobustHistogramBins &&
                s.blockMeans.count() == 3 * kRobustCells;
       };
       if (!fits(query) || !fits(target)) return 0.0;
-      return RobustColor(HueTolerantIntersection(query.structure.data(), target.structure.data()),
-                         LayoutCorrelation(query.blockMeans.data(), target.blockMeans.data()),
-                         ColorSimilarity::BlockMeanSimilarity(query.blockMeans, target.blockMeans));
+      const auto features = [](const Signature& s) {
+        return RobustFeatures<double>{s.structure.data(), s.histogram.data(), s.blockMeans.data()};
+      };
+      return RobustColorOf(features(query), features(target));
     }
     default:
       return 0.0;

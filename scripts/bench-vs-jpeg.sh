@@ -43,16 +43,16 @@ done
 mkdir -p "$work/index12"
 cp "$work/Wood12.jpg" "$work/index12/"
 
-# Wall-clock milliseconds of one command. The disk is flushed first (not
-# timed), so that a tool which syncs its output does not also pay for what
-# the tools before it left unwritten.
+# Milliseconds of one command as WALL:CPU, the CPU time being user + system
+# of the process and its children: on a machine that other work keeps busy
+# the CPU ratios stay readable when the wall-clock ones do not. The disk is
+# flushed first (not timed), so that a tool which syncs its output does not
+# also pay for what the tools before it left unwritten.
 millis() {
-  local start end
+  local TIMEFORMAT='%3R %3U %3S' out
   sync
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
+  out=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+  awk '{printf "%d:%d\n", $1 * 1000, ($2 + $3) * 1000}' <<<"$out"
 }
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
@@ -81,29 +81,42 @@ for ((r = 0; r < rounds; r++)); do
   t[index.djpeg]+="$(millis djpeg -scale 1/4 -bmp -outfile "$work/out.bmp" "$work/Wood12.jpg") "
   t[index.cli]+="$(millis "$cli" --quiet --threads 1 index --jobs 1 --index "$work/index12.sqlite" "$work/index12") "
 done
-med() { tr ' ' '\n' <<<"${t[$1]}" | grep . | median; }
+# Median wall-clock (med) and CPU (cpu) milliseconds of a figure.
+med() { tr ' ' '\n' <<<"${t[$1]}" | grep . | cut -d: -f1 | median; }
+cpu() { tr ' ' '\n' <<<"${t[$1]}" | grep . | cut -d: -f2 | median; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1fx", (b > 0 ? a / b : 0)}'; }
+# "WALL ms (CPU ms)" of one WALL:CPU pair.
+both() { awk -F: '{printf "%s ms (CPU %s ms)", $1, $2}' <<<"$1"; }
 
-echo "== whole processes against libjpeg-turbo (median of $rounds alternating rounds, ms)"
-printf '%-9s %7s %8s %8s %7s | %7s %8s %8s %7s\n' photo djpeg dec-1thr dec-all ratio \
-  cjpeg enc-1thr enc-all ratio
+echo "== whole processes against libjpeg-turbo (median of $rounds alternating rounds, ms; cpu: user + system)"
+printf '%-9s %7s %8s %8s %7s %7s | %7s %8s %8s %7s %7s\n' photo djpeg dec-1thr dec-all wall-x \
+  cpu-x cjpeg enc-1thr enc-all wall-x cpu-x
 for n in "${names[@]}"; do
   dj=$(med "$n.djpeg"); d1=$(med "$n.dec1"); da=$(med "$n.dec")
   cj=$(med "$n.cjpeg"); e1=$(med "$n.enc1"); ea=$(med "$n.enc")
-  printf '%-9s %7s %8s %8s %7s | %7s %8s %8s %7s\n' "$n" "$dj" "$d1" "$da" "$(ratio "$d1" "$dj")" \
-    "$cj" "$e1" "$ea" "$(ratio "$e1" "$cj")"
+  printf '%-9s %7s %8s %8s %7s %7s | %7s %8s %8s %7s %7s\n' "$n" "$dj" "$d1" "$da" \
+    "$(ratio "$d1" "$dj")" "$(ratio "$(cpu "$n.dec1")" "$(cpu "$n.djpeg")")" \
+    "$cj" "$e1" "$ea" "$(ratio "$e1" "$cj")" "$(ratio "$(cpu "$n.enc1")" "$(cpu "$n.cjpeg")")"
 done
 echo "(ratio: folim-cli on one thread over the libjpeg-turbo tool; -sample 1x1 -quality 95)"
+printf '%-9s %7s %8s %7s | %7s %8s\n' "cpu ms" djpeg dec-1thr "" cjpeg enc-1thr
+for n in "${names[@]}"; do
+  printf '%-9s %7s %8s %7s | %7s %8s\n' "$n" "$(cpu "$n.djpeg")" "$(cpu "$n.dec1")" "" \
+    "$(cpu "$n.cjpeg")" "$(cpu "$n.enc1")"
+done
 
 echo "== --quality normal against WebP (cwebp -q 90, dwebp), one thread, median ms"
-printf '%-9s %7s %8s %7s | %7s %8s %7s\n' photo cwebp enc-1thr ratio dwebp dec-1thr ratio
+printf '%-9s %7s %8s %7s %7s | %7s %8s %7s %7s\n' photo cwebp enc-1thr wall-x cpu-x dwebp \
+  dec-1thr wall-x cpu-x
 for n in "${names[@]}"; do
   cw=$(med "$n.cwebp"); en=$(med "$n.encn"); dw=$(med "$n.dwebp"); dn=$(med "$n.decn")
-  printf '%-9s %7s %8s %7s | %7s %8s %7s\n' "$n" "$cw" "$en" "$(ratio "$en" "$cw")" "$dw" "$dn" \
-    "$(ratio "$dn" "$dw")"
+  printf '%-9s %7s %8s %7s %7s | %7s %8s %7s %7s\n' "$n" "$cw" "$en" "$(ratio "$en" "$cw")" \
+    "$(ratio "$(cpu "$n.encn")" "$(cpu "$n.cwebp")")" "$dw" "$dn" "$(ratio "$dn" "$dw")" \
+    "$(ratio "$(cpu "$n.decn")" "$(cpu "$n.dwebp")")"
 done
 ij=$(med index.djpeg); ic=$(med index.cli)
-echo "== index build of one 12-megapixel JPEG: $ic ms, djpeg -scale 1/4 $ij ms, $(ratio "$ic" "$ij")"
+echo "== index build of one 12-megapixel JPEG: $ic ms, djpeg -scale 1/4 $ij ms, $(ratio "$ic" "$ij")" \
+  "(CPU $(cpu index.cli) ms against $(cpu index.djpeg) ms, $(ratio "$(cpu index.cli)" "$(cpu index.djpeg)"))"
 
 # What every run pays before any pixel: loading the program and its
 # libraries (the command line links the Qt image library).
@@ -111,14 +124,15 @@ for ((r = 0; r < rounds; r++)); do
   t[start.cli]+="$(millis "$cli" --version) "
   t[start.djpeg]+="$(millis djpeg -version) "
 done
-echo "== start-up alone: folim-cli --version $(med start.cli) ms, djpeg -version $(med start.djpeg) ms"
+echo "== start-up alone: folim-cli --version $(med start.cli) ms (CPU $(cpu start.cli) ms)," \
+  "djpeg -version $(med start.djpeg) ms (CPU $(cpu start.djpeg) ms)"
 
 echo "== ICA, 100 iterations, ${names[0]} 1920x1080"
 for threads in 1 0; do
   opt=(); label="all cores"
   [ "$threads" = 1 ] && opt=(--threads 1) && label="1 thread"
   ms=$(millis "$cli" --quiet "${opt[@]}" encode --method ica "$work/${names[0]}.ppm" "$work/ica.rim")
-  echo "  $label: $ms ms (whole encode)"
+  echo "  $label: $(both "$ms") (whole encode)"
 done
 
 # Sixteen photographs converted by one worker and by two: how far the batch
@@ -135,8 +149,8 @@ for jobs in 1 2; do
   mkdir "$batch/out"
   t[batch.$jobs]="$(millis "$cli" --quiet --threads 1 convert-to-rim --jobs "$jobs" "$batch/in" "$batch/out")"
 done
-echo "== convert-to-rim, 16 photographs: --jobs 1 ${t[batch.1]} ms, --jobs 2 ${t[batch.2]} ms," \
-  "speed-up $(ratio "${t[batch.1]}" "${t[batch.2]}")"
+echo "== convert-to-rim, 16 photographs: --jobs 1 $(both "${t[batch.1]}"), --jobs 2" \
+  "$(both "${t[batch.2]}"), speed-up $(ratio "$(med batch.1)" "$(med batch.2)")"
 
 echo "== peak memory, 6000x4000 round trip"
 if [ -x /usr/bin/time ]; then

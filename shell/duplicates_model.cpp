@@ -64,13 +64,14 @@ CDuplicatesModel::CDuplicatesModel(CFolimDoc& doc, CFileCommands& commands, QObj
 
 CDuplicatesModel::~CDuplicatesModel() = default;
 
-bool CDuplicatesModel::Start(const QStringList& folders, bool recursive, double threshold) {
+bool CDuplicatesModel::Start(const QStringList& folders, bool recursive, double threshold,
+                             ColorMode colorMode) {
   if (running_ || doc_.IsBusy()) return false;
   std::vector<std::string> dirs;
   for (const QString& folder : folders) dirs.push_back(indexFolder(toNativePath(folder)));
   auto run = std::make_shared<Run>();
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-  CJobRunner::Work work = [dirs, recursive, threshold, threads,
+  CJobRunner::Work work = [dirs, recursive, threshold, colorMode, threads,
                            run](const CJobRunner::Control& control) {
     const IndexChoice choice = windowIndexChoice();
     SignatureIndex index;
@@ -116,6 +117,8 @@ bool CDuplicatesModel::Start(const QStringList& folders, bool recursive, double 
       request.recursive = recursive;
       request.params = params;
       request.threshold = threshold;
+      request.colorMode = static_cast<std::int32_t>(colorMode);
+      request.colorWeight = PresetColorPercent(colorMode) / 100.0;
       request.threads = threads;
       std::vector<DuplicateGroup> groups;
       std::vector<std::int64_t> damaged;

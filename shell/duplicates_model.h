@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "index/duplicates.h"
+#include "retrieval/color_mode.h"
 
 class CFileCommands;
 class CFolimDoc;
@@ -44,9 +45,11 @@ class CDuplicatesModel : public QObject {
   ~CDuplicatesModel() override;
 
   // Groups the pictures of each folder (and of its sub-folders when
-  // recursive) whose files score at least threshold; false when a job runs.
+  // recursive) whose files score at least threshold under colorMode's
+  // measure (at its preset colour weight); false when a job runs.
   bool Start(const QStringList& folders, bool recursive,
-             double threshold = kDefaultDuplicateThreshold);
+             double threshold = kDefaultDuplicateThreshold,
+             ColorMode colorMode = kDefaultColorMode);
   bool IsRunning() const { return running_; }
   void Cancel();
 

@@ -28,6 +28,17 @@ constexpr int kIconSize = 48;
 constexpr int kGroupRole = Qt::UserRole;
 constexpr int kFileRole = Qt::UserRole + 1;
 
+// The measures offered, in the combo's order, each with the threshold it
+// starts at.
+struct Measure {
+  ColorMode mode;
+  double threshold;
+};
+constexpr Measure kMeasures[] = {{ColorMode::ColorStructure, kDefaultDuplicateThreshold},
+                                 {ColorMode::Robust, kRobustDuplicateThreshold}};
+
+int sliderValue(double threshold) { return static_cast<int>(threshold * 100 + 0.5); }
+
 QIcon thumbnailOf(const QString& path) {
   QImageReader reader(path);
   reader.setAutoTransform(true);
@@ -44,6 +55,7 @@ CDuplicatesView::CDuplicatesView(CFolimDoc& doc, CFileCommands& commands, QWidge
       model_(new CDuplicatesModel(doc, commands, this)),
       folders_(new QLineEdit(this)),
       recursive_(new QCheckBox(tr("Include Sub Directory"), this)),
+      measure_(new QComboBox(this)),
       slider_(new QSlider(Qt::Horizontal, this)),
       thresholdLabel_(new QLabel(this)),
       find_(new QPushButton(tr("Find Duplicates"), this)),
@@ -66,9 +78,14 @@ CDuplicatesView::CDuplicatesView(CFolimDoc& doc, CFileCommands& commands, QWidge
   layout->addLayout(where);
 
   auto* how = new QHBoxLayout;
+  how->addWidget(new QLabel(tr("Measure:"), this));
+  // The names the retrieval form gives the same measures.
+  measure_->addItem(QStringLiteral("MPEG-7 CSD"));
+  measure_->addItem(tr("Robust"));
+  how->addWidget(measure_);
   how->addWidget(new QLabel(tr("Similarity threshold:"), this));
   slider_->setRange(0, 100);
-  slider_->setValue(static_cast<int>(kDefaultDuplicateThreshold * 100 + 0.5));
+  slider_->setValue(sliderValue(kMeasures[0].threshold));
   how->addWidget(slider_, 1);
   how->addWidget(thresholdLabel_);
   how->addWidget(find_);
@@ -108,6 +125,8 @@ CDuplicatesView::CDuplicatesView(CFolimDoc& doc, CFileCommands& commands, QWidge
   };
   showThreshold();
   connect(slider_, &QSlider::valueChanged, this, showThreshold);
+  connect(measure_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { slider_->setValue(sliderValue(kMeasures[index].threshold)); });
   connect(add, &QPushButton::clicked, this, [this] {
     const QString folder = askFolderPath(this, tr("Add Folder"), doc_.currentDir());
     if (folder.isEmpty()) return;
@@ -155,7 +174,8 @@ void CDuplicatesView::FindDuplicates() {
     showMessage(tr("Please choose a folder to look in."));
     return;
   }
-  model_->Start(folders, recursive_->isChecked(), threshold());
+  model_->Start(folders, recursive_->isChecked(), threshold(),
+                kMeasures[measure_->currentIndex()].mode);
 }
 
 void CDuplicatesView::showGroups() {

@@ -1,5 +1,6 @@
 // The Duplicates window: folders to look in (with their sub-folders or not),
-// the similarity threshold, and the groups found as rows of thumbnails with
+// the measure (colour structure or robust, each with its own default
+// threshold), the similarity threshold, and the groups found as rows of thumbnails with
 // each file's score, pixel size, file size, date and folder. A ticked file
 // is one to remove; Keep the Largest, Keep the Oldest and Keep the One in
 // Folder tick all but one file of every group at once, and Move Marked to
@@ -34,6 +35,7 @@ class CDuplicatesView : public QDialog {
   CDuplicatesModel* model() const { return model_; }
   QLineEdit* foldersEdit() const { return folders_; }
   QCheckBox* recursiveCheck() const { return recursive_; }
+  QComboBox* measureCombo() const { return measure_; }
   QSlider* thresholdSlider() const { return slider_; }
   QTreeWidget* groupsTree() const { return tree_; }
   QPushButton* findButton() const { return find_; }
@@ -47,6 +49,7 @@ class CDuplicatesView : public QDialog {
   CDuplicatesModel* model_;
   QLineEdit* folders_;
   QCheckBox* recursive_;
+  QComboBox* measure_;
   QSlider* slider_;
   QLabel* thresholdLabel_;
   QPushButton* find_;

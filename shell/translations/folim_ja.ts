@@ -1146,6 +1146,14 @@ JPEG は画像データをそのまま保ちます (向きのタグだけが変�
         <translation>類似度のしきい値:</translation>
     </message>
     <message>
+        <source>Measure:</source>
+        <translation>尺度:</translation>
+    </message>
+    <message>
+        <source>Robust</source>
+        <translation>頑健</translation>
+    </message>
+    <message>
         <source>Groups:</source>
         <translation>グループ:</translation>
     </message>

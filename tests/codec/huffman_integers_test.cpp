@@ -3,9 +3,11 @@
 // vector search for non-zero values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codec/huffman.h"
@@ -84,6 +86,48 @@ TEST_P(HuffmanIntegers, CountAndCodeAsTheDoubles) {
       EXPECT_EQ(streamBytes(stream), streamBytes(reference));
     }
   }
+}
+
+// The single walk lists the symbols the counting sees and codes the bits
+// the matrix coder writes, also from a position inside a byte.
+TEST_P(HuffmanIntegers, OneWalkListsAndCodesTheSameBits) {
+  const Shape& s = GetParam();
+  const KPX::Matrix<std::int32_t> ints = sample(s);
+  const std::vector<std::uint32_t> expected = countSymbols(ints, s.precision, s.zeroRun);
+  HuffmanEncoderTable table;
+  const Status built = buildEncoderTable(expected, table);
+  ASSERT_TRUE(built == status::Success || built == status::ValueNotFound);
+  BitStream reference;
+  ASSERT_EQ(reference.putBits(0x15, 5), status::Success);
+  const Status coded = encodeMatrix(reference, ints, table, s.precision, s.zeroRun);
+  for (const KPX::VectorLevel level : numeric_test::supportedLevels()) {
+    const numeric_test::LevelScope scope(level);
+    SCOPED_TRACE(KPX::vectorLevelName(level));
+    SymbolList list;
+    const Status listed = listSymbols(ints, s.precision, s.zeroRun, list);
+    EXPECT_EQ(listed, coded);
+    if (listed != status::Success) continue;
+    EXPECT_EQ(list.frequencies, expected);
+    BitStream stream;
+    ASSERT_EQ(stream.putBits(0x15, 5), status::Success);
+    EXPECT_EQ(encodeSymbols(stream, list, table), status::Success);
+    EXPECT_EQ(streamBytes(stream), streamBytes(reference));
+    EXPECT_EQ(stream.bitPosition(), reference.bitPosition());
+    // A table of another alphabet, or without the codes, is refused.
+    BitStream refused;
+    EXPECT_EQ(encodeSymbols(refused, list, HuffmanEncoderTable{}), status::InvalidValues);
+    HuffmanEncoderTable uncoded = table;
+    std::fill(uncoded.ehufsi.begin(), uncoded.ehufsi.end(), 0u);
+    EXPECT_EQ(encodeSymbols(refused, list, uncoded), status::InvalidValues);
+  }
+}
+
+TEST(HuffmanSymbolList, UnusableAlphabetsAreRefused) {
+  const KPX::Matrix<std::int32_t> m(2, 3);
+  SymbolList list;
+  for (const auto& [p, z] :
+       {std::pair<std::uint32_t, std::uint32_t>{0, 16}, {33, 16}, {8, 0}, {32, kMaxTableEntries}})
+    EXPECT_EQ(listSymbols(m, p, z, list), status::InvalidConfigValue) << p << " " << z;
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, HuffmanIntegers, ::testing::ValuesIn(kShapes),

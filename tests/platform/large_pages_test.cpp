@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -71,6 +74,23 @@ TEST(LargePages, SmallBuffersAndContainersWork) {
   values.resize(values.size() + 7, 2.5);
   EXPECT_EQ(values.front(), 1.5);
   EXPECT_EQ(values.back(), 2.5);
+}
+
+// A freed buffer of a few megabytes stays in the heap for the next request
+// rather than going back to the system.
+TEST(LargePages, FreedBuffersStayInTheHeap) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizers keep their own heap";
+#else
+  ASSERT_TRUE(platform::keepFreedMemory());
+  const std::size_t bytes = std::size_t{6} << 20;
+  void* p = std::malloc(bytes);
+  ASSERT_NE(p, nullptr);
+  std::memset(p, 1, bytes);
+  const std::size_t freeBefore = ::mallinfo2().fordblks;
+  std::free(p);
+  EXPECT_GE(::mallinfo2().fordblks, freeBefore + bytes);
+#endif
 }
 
 }  // namespace

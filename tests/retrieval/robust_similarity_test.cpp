@@ -34,6 +34,21 @@ TEST(HueTolerantIntersection, MeetsANeighbouringHueHalfwayAndAFarOneNotAtAll) {
   }
 }
 
+TEST(HueTurnedIntersection, MeetsAHueTurnedByOneBinFullyAndAFarOneNotAtAll) {
+  struct Case {
+    std::size_t from, to;
+    double expected;
+  };
+  // One bin apart a turn brings the spreads onto each other; two apart the
+  // best turn leaves them one apart (1/2); four apart the best leaves three.
+  for (const Case& c : {Case{3, 3, 1.0}, Case{3, 4, 1.0}, Case{4, 3, 1.0}, Case{7, 0, 1.0},
+                        Case{3, 5, 0.5}, Case{0, 6, 0.5}, Case{3, 7, 0.0}}) {
+    const Structure a = oneHue(c.from), b = oneHue(c.to);
+    EXPECT_DOUBLE_EQ(HueTurnedIntersection(a.data(), b.data()), c.expected)
+        << c.from << " against " << c.to;
+  }
+}
+
 TEST(HueTolerantIntersection, FloatsAndDoublesAgree) {
   Structure a{}, b{};
   std::array<float, kRobustStructureBins> fa{}, fb{};
@@ -43,6 +58,8 @@ TEST(HueTolerantIntersection, FloatsAndDoublesAgree) {
   }
   EXPECT_NEAR(HueTolerantIntersection(a.data(), b.data()),
               HueTolerantIntersection(fa.data(), fb.data()), 1e-6);
+  EXPECT_NEAR(HueTurnedIntersection(a.data(), b.data()),
+              HueTurnedIntersection(fa.data(), fb.data()), 1e-6);
 }
 
 // A layout whose three channels rise across the cells in different orders.
@@ -81,6 +98,26 @@ TEST(LayoutCorrelation, TellsAMirroredLayoutAndFlatChannelsApart) {
   EXPECT_DOUBLE_EQ(LayoutCorrelation(flat.data(), a.data()), 0.0);
 }
 
+TEST(LayoutCorrelation, ComparesOnlyTheCellsBothPicturesFill) {
+  // A picture too small for the grid leaves cells at 0: the correlation is
+  // taken over the others, so its layout still matches the whole picture's.
+  const Means a = layout();
+  struct Case {
+    std::size_t firstEmpty, emptyCells;
+  };
+  for (const Case& c : {Case{12, 4}, Case{0, 4}, Case{5, 1}, Case{0, 8}}) {
+    Means partial = a;
+    for (std::size_t cell = c.firstEmpty; cell < c.firstEmpty + c.emptyCells; ++cell)
+      for (std::size_t ch = 0; ch < 3; ++ch) partial[cell * 3 + ch] = 0.0;
+    EXPECT_NEAR(LayoutCorrelation(a.data(), partial.data()), 1.0, 1e-12) << c.firstEmpty;
+    EXPECT_NEAR(LayoutCorrelation(partial.data(), a.data()), 1.0, 1e-12) << c.firstEmpty;
+  }
+  // Without a cell in common: two empty grids are alike, one is not.
+  Means empty{};
+  EXPECT_DOUBLE_EQ(LayoutCorrelation(empty.data(), empty.data()), 1.0);
+  EXPECT_DOUBLE_EQ(LayoutCorrelation(empty.data(), a.data()), 0.0);
+}
+
 TEST(EdgeTrust, GrowsWithTheShorterSideUpTo16Patches) {
   struct Case {
     std::uint32_t width, height, patch;
@@ -98,9 +135,56 @@ TEST(RobustScore, WeighsTheEdgesByTrust) {
   EXPECT_DOUBLE_EQ(RobustScore(0.2, 0.8, 0.7, 1.0), 0.3 * 0.2 + 0.7 * 0.8);
   EXPECT_DOUBLE_EQ(RobustScore(0.2, 0.8, 0.7, 0.0), 0.8);
   EXPECT_DOUBLE_EQ(RobustScore(0.2, 0.8, 0.7, 0.5), 0.15 * 0.2 + 0.85 * 0.8);
-  EXPECT_DOUBLE_EQ(RobustColor(1.0, 1.0, 1.0), 1.0);
-  EXPECT_DOUBLE_EQ(
-      RobustColor(1.0, 0.0, 0.0) + RobustColor(0.0, 1.0, 0.0) + RobustColor(0.0, 0.0, 1.0), 1.0);
+  EXPECT_DOUBLE_EQ(RobustColor(1.0, 1.0, 1.0, 1.0), 1.0);
+  EXPECT_DOUBLE_EQ(RobustColor(1.0, 0.0, 0.0, 0.0) + RobustColor(0.0, 1.0, 0.0, 0.0) +
+                       RobustColor(0.0, 0.0, 1.0, 0.0) + RobustColor(0.0, 0.0, 0.0, 1.0),
+                   1.0);
+}
+
+TEST(HistogramOverlap, IgnoresThePictureSizeAndTellsColoursApart) {
+  using Histogram = std::array<double, kRobustHistogramBins>;
+  Histogram a{}, scaled{}, half{}, other{}, empty{};
+  for (std::size_t k = 0; k < kRobustHistogramBins; ++k) {
+    a[k] = static_cast<double>(k % 4);
+    scaled[k] = 36.0 * a[k];  // the same colours in a picture six times as large
+    half[k] = k < kRobustHistogramBins / 2 ? a[k] : 0.0;
+    other[k] = k % 4 == 0 ? 1.0 : 0.0;  // only colours a lacks
+  }
+  struct Case {
+    const Histogram *q, *t;
+    double expected;
+  };
+  for (const Case& c :
+       {Case{&a, &scaled, 1.0}, Case{&a, &half, 0.5}, Case{&half, &a, 0.5}, Case{&a, &other, 0.0},
+        Case{&empty, &empty, 1.0}, Case{&empty, &a, 0.0}, Case{&a, &empty, 0.0}})
+    EXPECT_NEAR(HistogramOverlap(c.q->data(), c.t->data()), c.expected, 1e-12);
+}
+
+TEST(RobustColorOf, IsOneForAPictureAgainstItselfAndEachDifferingPartTakesItsShare) {
+  using Histogram = std::array<double, kRobustHistogramBins>;
+  const Structure s = oneHue(2), otherHue = oneHue(6);
+  Histogram h{}, otherColours{};
+  h[3] = 5.0;
+  otherColours[40] = 5.0;
+  const Means m = layout();
+  Means flipped{};
+  for (std::size_t c = 0; c < kRobustCells; ++c)
+    for (std::size_t ch = 0; ch < 3; ++ch) flipped[c * 3 + ch] = m[(kRobustCells - 1 - c) * 3 + ch];
+  const RobustFeatures<double> picture{s.data(), h.data(), m.data()};
+  EXPECT_DOUBLE_EQ(RobustColorOf(picture, picture), 1.0);
+  struct Case {
+    RobustFeatures<double> other;
+    double expected;
+  };
+  // oneHue(2) against oneHue(6): nothing in common, turned or not.
+  for (const Case& c :
+       {Case{{otherHue.data(), h.data(), m.data()}, RobustColor(0.0, 1.0, 0.0, 1.0)},
+        Case{{s.data(), otherColours.data(), m.data()}, RobustColor(1.0, 0.0, 1.0, 1.0)},
+        Case{{s.data(), h.data(), flipped.data()},
+             RobustColor(1.0, 1.0, 1.0, LayoutCorrelation(m.data(), flipped.data()))}}) {
+    EXPECT_DOUBLE_EQ(RobustColorOf(picture, c.other), c.expected);
+    EXPECT_LT(RobustColorOf(picture, c.other), 0.95);
+  }
 }
 
 }  // namespace

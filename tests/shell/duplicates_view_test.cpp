@@ -3,6 +3,7 @@
 // the same index and threshold, and "Keep the Largest" with Move Marked to
 // Trash leaves one file per group, the rest in the trash with their records
 // and out of the index. The trash is a private one in the test's folder.
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -73,9 +74,11 @@ class DuplicatesViewTest : public ShellTest {
 
   // What the command line prints for the folder: groups of lines
   // "score edge colour path", a blank line between groups.
-  Groups cliGroups() {
-    const testing_support::ProgramRun run =
-        testing_support::runCliProgram({"duplicates", "--no-refresh", folder()});
+  Groups cliGroups(const std::vector<std::string>& options = {}) {
+    std::vector<std::string> arguments = {"duplicates", "--no-refresh"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.push_back(folder());
+    const testing_support::ProgramRun run = testing_support::runCliProgram(arguments);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     Groups groups;
     std::vector<std::string> group;
@@ -151,6 +154,31 @@ TEST_F(DuplicatesViewTest, GroupsAreTheCommandLinesAndKeepTheLargestTrashesTheRe
   }
   for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
   EXPECT_TRUE(cliGroups().empty());
+}
+
+// Each measure starts at its own threshold, and the groups are those the
+// command line prints for that measure.
+TEST_F(DuplicatesViewTest, TheMeasureChosenSetsItsThresholdAndGroupsAsTheCommandLine) {
+  chooseFolder(folder());
+  CDuplicatesView* view = frame->duplicatesView();
+  struct Case {
+    int index;
+    const char* name;
+    double threshold;
+  };
+  for (const Case& c :
+       {Case{1, "robust", kRobustDuplicateThreshold}, Case{0, "csd", kDefaultDuplicateThreshold}}) {
+    view->measureCombo()->setCurrentIndex(c.index);
+    EXPECT_DOUBLE_EQ(view->threshold(), c.threshold) << c.name;
+    view->foldersEdit()->setText(QString::fromStdString(folder()));
+    QSignalSpy finished(view->model(), &CDuplicatesModel::finished);
+    view->FindDuplicates();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() > 0; }, 60000)) << c.name;
+    EXPECT_EQ(finished[0][0].toString(), QString()) << c.name;
+    const Groups groups = viewGroups(*view->model());
+    EXPECT_FALSE(groups.empty()) << c.name;
+    EXPECT_EQ(groups, cliGroups({"--measure", c.name})) << c.name;
+  }
 }
 
 }  // namespace
