@@ -57,7 +57,10 @@ TEST_P(SignalDuringWrite, RemovesTheTemporaryFile) {
   if (pid == 0) {
     // A shell starts background jobs with SIGINT ignored; the writer rightly
     // leaves an ignored signal alone, so the child starts from the default.
-    std::signal(c.signalNumber, SIG_DFL);
+    // A handler an earlier test of this process installed stays.
+    struct sigaction current {};
+    ::sigaction(c.signalNumber, nullptr, &current);
+    if (current.sa_handler == SIG_IGN) std::signal(c.signalNumber, SIG_DFL);
     for (int i = 0; i < c.writtenBefore; ++i) {
       platform::AtomicFile whole(folder + "/w" + std::to_string(i));
       if (!whole.open() || !whole.commit()) ::_exit(2);
