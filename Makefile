@@ -47,9 +47,11 @@ bench: deps
 rd: build
 	@python3 scripts/rd_curve.py $(BUILD) docs
 
+# Only the fuzz programs and what they link: the fuzz build's tests never run.
+FUZZ_TARGETS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLIM_BUILD_FUZZ=ON -DFOLIM_BUILD_GUI=OFF >/dev/null
-	@cmake --build $(BUILD)-fuzz -j $(JOBS)
+	@cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@bash scripts/fuzz.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 screenshot: build
