@@ -66,6 +66,10 @@ bool neighbourRows(SignatureIndex& index, const std::string& dir, bool recursive
                              }),
               found.end());
   if (found.size() < q.shortlist) return false;
+  // In path order, as the index lists them: equal estimates then fall to
+  // the same side of the shortlist's cut as when every entry is estimated.
+  std::sort(found.begin(), found.end(),
+            [](const CompactRow& a, const CompactRow& b) { return a.path < b.path; });
   rows = std::move(found);
   return true;
 }
