@@ -63,10 +63,13 @@ sanitize: deps
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS) --timeout 2400
 
-# The threaded tests under ThreadSanitizer.
+# The threaded tests under ThreadSanitizer. Only the test programs that hold
+# one (a test with "Thread" in its name) are built, with what they run.
+TSAN_TARGETS = $(sort $(foreach f,$(shell grep -lzE '(TEST|TEST_F|TEST_P)\([^)]*Thread' tests/*/*.cpp),\
+	$(notdir $(patsubst %/,%,$(dir $(f))))_tests))
 tsan: deps
 	@cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DFOLIM_TSAN=ON >/dev/null
-	@cmake --build $(BUILD)-tsan -j $(JOBS)
+	@cmake --build $(BUILD)-tsan -j $(JOBS) --target $(TSAN_TARGETS)
 	@cd $(BUILD)-tsan && TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp $(TSAN_OPTIONS)" \
 	  ctest --output-on-failure -j $(JOBS) --timeout 2400 -L threads
 

@@ -1,10 +1,8 @@
 #include "shell/thumbnail_loader.h"
 
-#include <QFutureWatcher>
 #include <QImageReader>
 #include <QPainter>
 #include <QPolygonF>
-#include <QtConcurrent/QtConcurrentMap>
 #include <utility>
 
 #include "imageio/file_kind.h"
@@ -39,39 +37,55 @@ void CThumbnailLoader::start(std::vector<Job> jobs) {
   if (jobs.empty()) return;
   total_ = static_cast<int>(jobs.size());
   next_ = 0;
-  watcher_ = new QFutureWatcher<Made>(this);
-  connect(watcher_, &QFutureWatcher<Made>::resultsReadyAt, this, &CThumbnailLoader::collect);
-  watcher_->setFuture(QtConcurrent::mapped(&pool_, std::move(jobs), makeOne));
+  loading_ = true;
+  abandoned_ = std::make_shared<std::atomic<bool>>(false);
+  const std::uint64_t batch = batch_;
+  for (int position = 0; position < total_; ++position) {
+    // The destructor waits for every worker, so `this` outlives them; a call
+    // still queued when it goes is dropped with it.
+    pool_.start([this, batch, position, job = std::move(jobs[position]), abandoned = abandoned_] {
+      if (abandoned->load()) return;
+      Made made = makeOne(job);
+      if (abandoned->load()) return;
+      QMetaObject::invokeMethod(
+          this,
+          [this, batch, position, made = std::move(made)]() mutable {
+            collect(batch, position, std::move(made));
+          },
+          Qt::QueuedConnection);
+    });
+  }
 }
 
 void CThumbnailLoader::cancel() {
-  if (watcher_ == nullptr) return;
-  // Results still on their way belong to this watcher only and go with it.
-  watcher_->disconnect(this);
-  watcher_->cancel();
-  watcher_->deleteLater();
-  watcher_ = nullptr;
+  if (abandoned_) abandoned_->store(true);
+  abandoned_.reset();
+  pool_.clear();  // jobs not started yet are dropped
+  ++batch_;
+  loading_ = false;
   early_.clear();
   next_ = total_ = 0;
 }
 
-void CThumbnailLoader::collect(int begin, int end) {
-  QFutureWatcher<Made>* watcher = watcher_;
-  for (int i = begin; i < end; ++i) early_[i] = watcher->resultAt(i);
-  while (watcher_ == watcher && !early_.empty() && early_.begin()->first == next_) {
-    Made made = std::move(early_.begin()->second);
+void CThumbnailLoader::collect(std::uint64_t batch, int position, Made made) {
+  if (batch != batch_ || !loading_) return;
+  early_[position] = std::move(made);
+  while (!early_.empty() && early_.begin()->first == next_) {
+    Made ready = std::move(early_.begin()->second);
     early_.erase(early_.begin());
-    const int position = next_++;
+    const int delivered = next_++;
     const bool last = next_ == total_;
     if (last) {
-      watcher_->deleteLater();
-      watcher_ = nullptr;
+      loading_ = false;
+      abandoned_.reset();
     }
-    emit thumbnailReady(position, made.index, made.baseType, made.thumbnail);
+    emit thumbnailReady(delivered, ready.index, ready.baseType, ready.thumbnail);
     if (last) {
       emit finished();
       return;
     }
+    // A slot may have started another batch or cancelled this one.
+    if (batch != batch_) return;
   }
 }
 

@@ -7,12 +7,11 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
-
-template <typename T>
-class QFutureWatcher;
 
 class CThumbnailLoader : public QObject {
   Q_OBJECT
@@ -36,7 +35,7 @@ class CThumbnailLoader : public QObject {
   void start(std::vector<Job> jobs);
   // Abandons the running batch.
   void cancel();
-  bool isLoading() const { return watcher_ != nullptr; }
+  bool isLoading() const { return loading_; }
 
   // Loads one file and renders its 96 x 96 thumbnail with the base-type
   // background; baseType receives the loaded image's base type.
@@ -49,10 +48,15 @@ class CThumbnailLoader : public QObject {
   void finished();
 
  private:
-  void collect(int begin, int end);
+  void collect(std::uint64_t batch, int position, Made made);
 
   QThreadPool pool_;
-  QFutureWatcher<Made>* watcher_ = nullptr;
+  // Each worker hands its thumbnail over as a queued call tagged with its
+  // batch; calls of an abandoned batch are dropped on arrival, and the flag
+  // spares its workers the loading still to come.
+  std::uint64_t batch_ = 0;
+  std::shared_ptr<std::atomic<bool>> abandoned_;
+  bool loading_ = false;
   std::map<int, Made> early_;  // made before an earlier one of the page
   int next_ = 0;               // position of the next one to deliver
   int total_ = 0;
