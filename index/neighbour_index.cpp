@@ -8,6 +8,10 @@
 #include <omp.h>
 #include <unistd.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -95,6 +99,37 @@ void sortPoints(std::vector<float>& points) {
   sorted.reserve(points.size());
   for (std::size_t i : order) sorted.insert(sorted.end(), at(i), at(i) + kNeighbourPointSize);
   points = std::move(sorted);
+}
+
+#if defined(__x86_64__)
+// Half floats widened 8 at a time by the processor: exactly FAISS's own
+// decoding of them, at a fraction of its cost.
+__attribute__((target("f16c"))) void widenHalves(const std::uint8_t* codes, float* out,
+                                                 std::size_t count) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + 2 * i));
+    _mm256_storeu_ps(out + i, _mm256_cvtph_ps(h));
+  }
+  for (; i < count; ++i) {
+    std::uint16_t h;
+    std::memcpy(&h, codes + 2 * i, sizeof h);
+    out[i] = _cvtsh_ss(h);
+  }
+}
+#endif
+
+// The points (offsets from their list's centre) of n codes.
+void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t* codes, float* out,
+                  std::size_t n) {
+#if defined(__x86_64__)
+  static const bool f16c = __builtin_cpu_supports("f16c");
+  if (f16c && ivf.sq.qtype == faiss::ScalarQuantizer::QT_fp16) {
+    widenHalves(codes, out, n * kNeighbourPointSize);
+    return;
+  }
+#endif
+  ivf.sq.decode(codes, out, n);
 }
 
 void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
@@ -319,7 +354,7 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
                        faiss::InvertedLists::ScopedCodes codes(ivf.invlists, probed[l]);
                        faiss::InvertedLists::ScopedIds ids(ivf.invlists, probed[l]);
                        decoded.resize(n * kNeighbourPointSize);
-                       ivf.sq.decode(codes.get(), decoded.data(), n);
+                       decodeHalves(ivf, codes.get(), decoded.data(), n);
                        if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
                        for (std::size_t j = 0; j < n; ++j) {
                          float* target = decoded.data() + j * kNeighbourPointSize;
