@@ -8,6 +8,10 @@
 #include <omp.h>
 #include <unistd.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,11 +19,12 @@
 #include <random>
 
 #include "index/checksum.h"
+#include "numeric/parallel.h"
 #include "retrieval/color_mode.h"
 
 namespace {
 
-constexpr std::uint32_t kMagic = 0x31564946;  // "FIV1"
+constexpr std::uint32_t kMagic = 0x32564946;  // "FIV2"
 // Lists per entry: about 4 sqrt(n), the usual balance of the coarse
 // search's cost against the lists' lengths; each list trained on at most
 // kTrainPerList points (more cost time and change little).
@@ -96,6 +101,37 @@ void sortPoints(std::vector<float>& points) {
   points = std::move(sorted);
 }
 
+#if defined(__x86_64__)
+// Half floats widened 8 at a time by the processor: exactly FAISS's own
+// decoding of them, at a fraction of its cost.
+__attribute__((target("f16c"))) void widenHalves(const std::uint8_t* codes, float* out,
+                                                 std::size_t count) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + 2 * i));
+    _mm256_storeu_ps(out + i, _mm256_cvtph_ps(h));
+  }
+  for (; i < count; ++i) {
+    std::uint16_t h;
+    std::memcpy(&h, codes + 2 * i, sizeof h);
+    out[i] = _cvtsh_ss(h);
+  }
+}
+#endif
+
+// The points (offsets from their list's centre) of n codes.
+void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t* codes, float* out,
+                  std::size_t n) {
+#if defined(__x86_64__)
+  static const bool f16c = __builtin_cpu_supports("f16c");
+  if (f16c && ivf.sq.qtype == faiss::ScalarQuantizer::QT_fp16) {
+    widenHalves(codes, out, n * kNeighbourPointSize);
+    return;
+  }
+#endif
+  ivf.sq.decode(codes, out, n);
+}
+
 void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
 
 std::size_t probesOf(std::size_t lists) {
@@ -166,7 +202,7 @@ bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
     auto made = std::make_unique<Lists>();
     auto* coarse = new faiss::IndexFlatL2(static_cast<faiss::Index::idx_t>(kNeighbourPointSize));
     made->index = std::make_unique<faiss::IndexIVFScalarQuantizer>(
-        coarse, kNeighbourPointSize, lists, faiss::ScalarQuantizer::QT_8bit, faiss::METRIC_L2);
+        coarse, kNeighbourPointSize, lists, faiss::ScalarQuantizer::QT_fp16, faiss::METRIC_L2);
     made->index->own_fields = true;
     made->index->cp.niter = kTrainRounds;
     made->index->cp.min_points_per_centroid = 1;
@@ -277,16 +313,69 @@ bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std
   return true;
 }
 
-std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
-                                                  std::size_t k) const {
+float EstimateOfPoints(const float* query, const float* target) {
+  // A point's coordinate squared is the weighted value it stands for, so
+  // the minimum of two squares is the intersection's term; negative
+  // coordinates (rounding of the codes) stand for 0.
+  float sum = 0.0f;
+  for (std::size_t k = 0; k < kNeighbourPointSize; ++k) {
+    const float m = std::min(query[k], std::max(0.0f, target[k]));
+    sum += m * m;
+  }
+  return sum;
+}
+
+std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query, std::size_t k,
+                                                  unsigned threads) const {
   k = std::min(k, size_);
   if (!lists_ || k == 0) return {};
+  const faiss::IndexIVFScalarQuantizer& ivf = *lists_->index;
   const std::vector<float> point = NeighbourPoint(query);
-  std::vector<float> distances(k);
-  std::vector<faiss::Index::idx_t> labels(k, -1);
-  lists_->index->search(1, point.data(), static_cast<faiss::Index::idx_t>(k), distances.data(),
-                        labels.data());
-  return labelsOf(labels, 0, k);
+  const std::size_t probes = std::min<std::size_t>(ivf.nprobe, ivf.nlist);
+  std::vector<float> coarse(probes);
+  std::vector<faiss::Index::idx_t> probed(probes, -1);
+  ivf.quantizer->search(1, point.data(), static_cast<faiss::Index::idx_t>(probes), coarse.data(),
+                        probed.data());
+  std::vector<std::size_t> offsets(probes + 1, 0);
+  for (std::size_t l = 0; l < probes; ++l)
+    offsets[l + 1] = offsets[l] + (probed[l] >= 0 ? ivf.invlists->list_size(probed[l]) : 0);
+
+  // Every entry of the probed lists, decoded from its codes and estimated
+  // as the default estimate would; the L2 distance the lists were trained
+  // on only follows that estimate roughly, and ranks too many near ties
+  // wrongly to give the candidates directly.
+  std::vector<std::pair<float, std::int64_t>> found(offsets.back());
+  KPX::parallelFor(probes, KPX::Schedule::dynamic(threads, 4),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     std::vector<float> decoded, centroid(kNeighbourPointSize, 0.0f);
+                     for (std::uint64_t l = begin; l < end; ++l) {
+                       const std::size_t n = offsets[l + 1] - offsets[l];
+                       if (n == 0) continue;
+                       faiss::InvertedLists::ScopedCodes codes(ivf.invlists, probed[l]);
+                       faiss::InvertedLists::ScopedIds ids(ivf.invlists, probed[l]);
+                       decoded.resize(n * kNeighbourPointSize);
+                       decodeHalves(ivf, codes.get(), decoded.data(), n);
+                       if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
+                       for (std::size_t j = 0; j < n; ++j) {
+                         float* target = decoded.data() + j * kNeighbourPointSize;
+                         for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
+                           target[d] += centroid[d];
+                         found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), ids[j]};
+                       }
+                     }
+                   });
+  // Best first; equal estimates by id, so that the choice does not depend
+  // on the threads.
+  const auto better = [](const std::pair<float, std::int64_t>& a,
+                         const std::pair<float, std::int64_t>& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  };
+  k = std::min(k, found.size());
+  std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(k), found.end(),
+                    better);
+  std::vector<std::int64_t> out(k);
+  for (std::size_t i = 0; i < k; ++i) out[i] = found[i].second;
+  return out;
 }
 
 std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(

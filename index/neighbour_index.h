@@ -1,15 +1,21 @@
 // The nearest neighbours of compact descriptors, for a first stage that
 // does not estimate every entry of a large library: an inverted-file index
-// (FAISS's IVF with 8-bit scalar codes) over one point per entry, built
-// from the entries of one parameter set and learning flag and kept in a
-// file beside the index. A search maps the file and reads only the lists it
-// probes, so it costs in proportion to what it looks at, not to the library.
+// (FAISS's IVF, each point's offset from its list's centre kept as 16-bit
+// floats) over one point per entry, built from the entries of one parameter
+// set and learning flag and kept in a file beside the index. A search maps
+// the file and reads only the lists it probes, so it costs in proportion to
+// what it looks at, not to the library.
 //
-// A point holds what the default estimate reads, mapped so that the squared
-// L2 distance between two points tracks the estimate's distance from a
-// perfect score: the square roots of the edge profile and of the colour
-// structure histogram (both sum to 1), weighted 1 - w and w (w the default
-// colour weight). Other modes and weights are served all the same: the
+// A point holds what the default estimate reads: the square roots of the
+// edge profile and of the colour structure histogram (both sum to 1),
+// weighted 1 - w and w (w the default colour weight). The squared L2
+// distance between two points tracks the estimate roughly, which is good
+// enough to group the entries into lists and pick the lists to read; the
+// entries of those lists are then ordered by the default estimate itself,
+// computed from their decoded points (the sum of the smaller squares). The
+// offsets are kept as 16-bit floats rather than bytes because near
+// duplicates differ in the estimate by less than 8-bit codes of the larger
+// values resolve. Other modes and weights are served all the same: the
 // caller takes more neighbours than it keeps and orders them by its own
 // estimate, read from the index.
 //
@@ -63,9 +69,11 @@ class NeighbourIndex {
   // The generation of the entries the lists hold, and how many they hold.
   std::int64_t generation() const { return generation_; }
   std::size_t size() const { return size_; }
-  // The row ids of about k entries nearest to the descriptor, nearest first
-  // (fewer when the lists probed hold fewer).
-  std::vector<std::int64_t> Nearest(const CompactSignature& query, std::size_t k) const;
+  // The row ids of the k entries of the lists probed whose default estimate,
+  // read from their codes, is highest, best first (fewer when the lists
+  // probed hold fewer); the lists are scanned on threads threads.
+  std::vector<std::int64_t> Nearest(const CompactSignature& query, std::size_t k,
+                                    unsigned threads = 1) const;
   // For every descriptor in turn, the row ids of the k entries nearest it
   // (searched on threads threads).
   std::vector<std::vector<std::int64_t>> NearestOfEach(const std::vector<CompactSignature>& queries,
@@ -82,3 +90,6 @@ inline constexpr std::size_t kNeighbourPointSize = kCompactBands + kCompactStruc
 
 // The point of a descriptor (exposed for the tests).
 std::vector<float> NeighbourPoint(const CompactSignature& compact);
+// The default estimate of two descriptors from their points (exposed for
+// the tests).
+float EstimateOfPoints(const float* query, const float* target);

@@ -50,7 +50,7 @@ bool neighbourRows(SignatureIndex& index, const std::string& dir, bool recursive
       neighbours.size() + ids.size() < q.neighboursFrom)
     return false;
   const std::vector<std::int64_t> nearest =
-      neighbours.Nearest(MakeCompact(q.query), q.shortlist * kCandidatesPerPlace);
+      neighbours.Nearest(MakeCompact(q.query), q.shortlist * kCandidatesPerPlace, q.threads);
   ids.insert(ids.end(), nearest.begin(), nearest.end());
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());

@@ -17,13 +17,16 @@ inline constexpr std::size_t kDefaultShortlist = 200;
 // A library of at least this many entries of a parameter set takes its
 // shortlist's candidates from the neighbour lists (index/neighbour_index.h)
 // rather than estimating every entry; the lists offer this many candidates
-// per place of the shortlist, which the estimate then orders. Entries
+// per place of the shortlist, already ordered by the default estimate read
+// from their codes, which the estimate of the requested mode then orders
+// (4 held every one of the exhaustive shortlist in synthetic libraries of
+// 100,000 and 1,000,000 entries). Entries
 // changed since the lists were built are estimated besides; when they are
 // more than one in kRebuildShare of the lists' entries, or more than
 // kMostChanged (each costs a read of its row in every search), the lists
 // are built again.
 inline constexpr std::size_t kNeighboursFrom = 20000;
-inline constexpr std::size_t kCandidatesPerPlace = 8;
+inline constexpr std::size_t kCandidatesPerPlace = 4;
 inline constexpr std::size_t kRebuildShare = 10;
 inline constexpr std::size_t kMostChanged = 16384;
 

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <random>
 
 #include "index/ranking.h"
 #include "index_fixture.h"
+#include "retrieval/color_mode.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -292,13 +294,106 @@ TEST(NeighbourFile, LoadsUnderItsOwnEpochAndKeyOnly) {
   EXPECT_FALSE(loaded.Load(file, 12345, "kex"));
   EXPECT_FALSE(loaded.Load(dir.file("missing"), 12345, "key"));
   const std::string good = readFileBytes(file);
-  // The codes (one byte per value) and ids of the lists end the file.
-  const std::size_t checked = good.size() - ids.size() * (kNeighbourPointSize + 8);
+  // The codes (two bytes per value) and ids of the lists end the file.
+  const std::size_t checked = good.size() - ids.size() * (2 * kNeighbourPointSize + 8);
   for (std::size_t at = 0; at < checked; at += checked / 97 + 1) {
     std::string bad = good;
     bad[at] ^= 0x20;
     writeFileBytes(file, bad);
     EXPECT_FALSE(loaded.Load(file, 12345, "key")) << at;
+  }
+}
+
+// A descriptor whose profiles share every value out evenly.
+CompactSignature even() {
+  CompactSignature c;
+  c.edgeProfile.fill(1.0f / kCompactBands);
+  c.structure.fill(1.0f / kCompactStructure);
+  return c;
+}
+
+// Every value of both profiles moved by a fifth, half of them up, half down
+// (in a random order), so that the sums stay 1.
+CompactSignature spread(std::mt19937& random) {
+  CompactSignature c = even();
+  const auto move = [&random](auto& values) {
+    std::vector<float> sign(values.size());
+    for (std::size_t k = 0; k < sign.size(); ++k) sign[k] = k % 2 == 0 ? 1.2f : 0.8f;
+    std::shuffle(sign.begin(), sign.end(), random);
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] *= sign[k];
+  };
+  move(c.edgeProfile);
+  move(c.structure);
+  return c;
+}
+
+// A twentieth of both profiles gathered in one value (at).
+CompactSignature peaked(std::size_t at) {
+  CompactSignature c = even();
+  const auto gather = [at](auto& values) {
+    for (float& v : values) v *= 0.95f;
+    values[at % values.size()] += 0.05f;
+  };
+  gather(c.edgeProfile);
+  gather(c.structure);
+  return c;
+}
+
+TEST(NeighbourEstimate, OfTwoPointsIsTheDefaultEstimateOfTheirDescriptors) {
+  const double weight = PresetColorPercent(kDefaultColorMode) / 100.0;
+  const CompactSignature a = even(), p = peaked(3);
+  std::mt19937 random(5);
+  const CompactSignature s = spread(random), t = spread(random);
+  const std::pair<const CompactSignature*, const CompactSignature*> pairs[] = {
+      {&a, &a}, {&a, &p}, {&p, &a}, {&a, &s}, {&s, &t}, {&p, &t}};
+  for (const auto& [q, x] : pairs) {
+    const std::vector<float> from = NeighbourPoint(*q), to = NeighbourPoint(*x);
+    EXPECT_NEAR(EstimateOfPoints(from.data(), to.data()),
+                EstimateScore(*q, *x, NumberOf(kDefaultColorMode), weight), 1e-5);
+  }
+}
+
+// A few entries with a high estimate lie farther in L2 between the points
+// than many with a lower one: values moved everywhere by a little cost the
+// estimate more than the distance, one value moved by much the reverse. The
+// lists offer the entries of the highest estimate all the same.
+TEST(NeighbourEstimate, OrdersTheCandidatesOfTheLists) {
+  testing_support::TempDir dir;
+  std::vector<std::int64_t> ids;
+  std::vector<CompactSignature> compacts;
+  std::mt19937 random(11);
+  for (std::int64_t i = 0; i < 30; ++i) {
+    ids.push_back(i);
+    compacts.push_back(spread(random));
+  }
+  constexpr std::size_t kPeaked = 4;
+  for (std::size_t i = 0; i < kPeaked; ++i) {
+    ids.push_back(100 + static_cast<std::int64_t>(i));
+    compacts.push_back(peaked(7 * i + 1));
+  }
+  const CompactSignature query = even();
+  const std::vector<float> q = NeighbourPoint(query);
+  const auto l2 = [&q](const CompactSignature& c) {
+    const std::vector<float> p = NeighbourPoint(c);
+    double sum = 0.0;
+    for (std::size_t k = 0; k < p.size(); ++k) sum += (p[k] - q[k]) * (p[k] - q[k]);
+    return sum;
+  };
+  const double weight = PresetColorPercent(kDefaultColorMode) / 100.0;
+  const auto estimate = [&](const CompactSignature& c) {
+    return EstimateScore(query, c, NumberOf(kDefaultColorMode), weight);
+  };
+  // The premise: the two orders disagree.
+  ASSERT_GT(l2(compacts.back()), l2(compacts.front()));
+  ASSERT_GT(estimate(compacts.back()), estimate(compacts.front()) + 0.02);
+
+  NeighbourIndex lists;
+  ASSERT_TRUE(lists.Build(visitOf(ids, compacts), dir.file("lists"), EntryStamp{1, 1}, "k", 2));
+  for (unsigned threads : {1u, 2u}) {
+    std::vector<std::int64_t> best = lists.Nearest(query, kPeaked, threads);
+    std::sort(best.begin(), best.end());
+    EXPECT_EQ(best, (std::vector<std::int64_t>{100, 101, 102, 103})) << threads;
+    EXPECT_EQ(lists.Nearest(query, ids.size(), threads).size(), ids.size());
   }
 }
 
