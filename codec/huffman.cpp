@@ -478,6 +478,7 @@ Status SymbolLister::start(std::uint32_t rows, std::uint32_t cols, std::uint32_t
     const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
     list.frequencies.assign(size, 0);
     list.frequencies[size - 1] = 1;  // the reserved symbol
+    list.valueBits = 0;
     // At most one symbol per value and an end of row per row: sized whole
     // (the allocator leaves the entries unset), the list is never copied
     // while it grows, and the pages it does not reach are never touched.
@@ -505,14 +506,17 @@ void SymbolLister::addRows(const std::int32_t* values, std::uint32_t first, std:
   if (cols_ == 0 || count == 0) return;
   std::uint32_t* frequencies = list_->frequencies.data();
   std::uint64_t* next = list_->entries.data() + next_;
+  std::uint64_t valueBits = 0;
   auto emit = [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
     ++frequencies[symbol];
+    valueBits += s;
     *next++ = std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol;
     return status::Success;
   };
   auto bad = [] { return status::InvalidValues; };
   status_ = walkIntegerRows(values, count, cols_, p_, z_, run_, masks_.data(), emit, bad);
   next_ = static_cast<std::size_t>(next - list_->entries.data());
+  list_->valueBits += valueBits;
 }
 
 Status SymbolLister::finish() {
@@ -533,6 +537,11 @@ Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEnc
       if (length != 0 && length <= kMaxCodeLength)
         codes[v] = std::uint32_t{table.ehufco[v]} << 8 | length;
     }
+    // The stream is grown once, to the size the coding would grow it to.
+    std::uint64_t bits = stream.bitPosition() + list.valueBits;
+    for (std::size_t v = 0; v < size; ++v)
+      bits += std::uint64_t{list.frequencies[v]} * (codes[v] & 0xFFu);
+    FOLIM_RETURN_IF_ERROR(stream.reserveBits(bits));
     WordWriter writer(stream);
     for (const std::uint64_t entry : list.entries) {
       const auto symbol = static_cast<std::uint32_t>(entry & 0xFFFFFFu);

@@ -102,6 +102,7 @@ struct SymbolList {
   // value bits << 32 | size category << 24 | symbol
   std::vector<std::uint64_t, platform::UnfilledLargePageAllocator<std::uint64_t>> entries;
   std::vector<std::uint32_t> frequencies;
+  std::uint64_t valueBits = 0;  // the value bits of every entry together
 };
 // status::InvalidConfigValue for p = 0, z = 0, p > 32 or too large an
 // alphabet; status::InvalidValues for a value wider than p bits.
