@@ -35,6 +35,13 @@ Status BitStream::reserveFor(std::uint64_t end) {
   return guardStatus([&] { buffer_.resize(static_cast<std::size_t>(grown), 0); });
 }
 
+Status BitStream::reserveBits(std::uint64_t end) {
+  if ((end >> 3) < buffer_.size()) return status::Success;
+  const std::uint64_t grown = ((end >> 3) / kGrowth + 1) * kGrowth;
+  if (grown > kMaxCapacity) return status::NoMemory;
+  return guardStatus([&] { buffer_.resize(static_cast<std::size_t>(grown), 0); });
+}
+
 Status BitStream::putBits(std::uint32_t value, std::uint32_t n) {
   if (n > 32) return status::InvalidValues;
   const std::uint64_t pos = bitPosition();

@@ -25,6 +25,10 @@ class BitStream {
   // (nothing written), status::NoMemory when growing fails (the old buffer and
   // contents are kept).
   Status putBits(std::uint32_t value, std::uint32_t n);
+  // Grows the buffer at once to the capacity that writing up to bit `end`
+  // would leave (the same zeroed buffer, fewer copies); status::NoMemory as
+  // putBits.
+  Status reserveBits(std::uint64_t end);
   // The next bit; status::OutOfRange when it is the last bit of the capacity.
   Status getBit(std::uint32_t& bit);
   // status::InvalidValues for n > 32; status::OutOfRange when the field

@@ -2,6 +2,7 @@
 // coder's truncation to integers is their quantisation.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "codec/components.h"
@@ -55,6 +56,9 @@ using QuantizeHead = std::size_t (*)(const double* values, std::size_t n, double
 std::size_t quantizeNone(const double*, std::size_t, double, std::int32_t*) { return 0; }
 const KPX::LevelKernel<QuantizeHead> kQuantizeHead{quantizeNone, quantizeAvx2};
 
+// Rows quantised at a time before their symbols are listed.
+constexpr std::uint32_t kQuantizedRows = 64;
+
 }  // namespace
 
 Status CCoeff::quantize() {
@@ -67,18 +71,27 @@ Status CCoeff::quantize() {
 
 Status CCoeff::prepareIntegers(std::uint32_t rows, std::uint32_t cols) {
   if (!integersAvailable()) return status::InvalidValues;
-  return guardStatus([&] { integers.resize(rows, cols); });
+  integerCols_ = cols;
+  FOLIM_RETURN_IF_ERROR(
+      lister_.start(rows, cols, parameters.precisionBits, parameters.maxZeroRun, symbols_));
+  return guardStatus([&] { quantized_.resize(std::size_t{kQuantizedRows} * cols); });
 }
 
 void CCoeff::quantizeRows(const double* values, std::uint32_t first, std::uint32_t count) {
   // Within 31 bits: the clamped value truncates to an int32 as the coder
-  // truncates it.
-  if (count == 0) return;
+  // truncates it. A few rows at a time, listed while still in the cache.
   const double limit = precisionLimit(parameters.precisionBits);
-  const std::size_t n = static_cast<std::size_t>(count) * integers.cols();
-  std::int32_t* out = integers[first];
-  std::size_t k = kQuantizeHead.current()(values, n, limit, out);
-  for (; k < n; ++k) out[k] = static_cast<std::int32_t>(clampToPrecision(values[k], limit));
+  const QuantizeHead head = kQuantizeHead.current();
+  for (std::uint32_t done = 0; done < count;) {
+    const std::uint32_t part = std::min(kQuantizedRows, count - done);
+    const std::size_t n = static_cast<std::size_t>(part) * integerCols_;
+    const double* in = values + static_cast<std::size_t>(done) * integerCols_;
+    std::int32_t* out = quantized_.data();
+    std::size_t k = head(in, n, limit, out);
+    for (; k < n; ++k) out[k] = static_cast<std::int32_t>(clampToPrecision(in[k], limit));
+    lister_.addRows(out, first + done, part);
+    done += part;
+  }
 }
 
 Status CCoeff::encodeIntegers() {
@@ -86,7 +99,8 @@ Status CCoeff::encodeIntegers() {
     // The steps of encode(): the coefficients have no step table and no
     // prediction.
     if (!integersAvailable()) return status::InvalidValues;
-    return encodeHuffman(integers);
+    FOLIM_RETURN_IF_ERROR(lister_.finish());
+    return encodeHuffman(symbols_);
   });
 }
 

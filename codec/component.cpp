@@ -118,13 +118,9 @@ Status CRIMComponent::encodeHuffman() {
   return encodeMatrix(stream, *this, table, p, z);
 }
 
-// The same bits from integers, the matrix walked once for counting and
-// coding.
-Status CRIMComponent::encodeHuffman(const KPX::Matrix<std::int32_t>& values) {
+// The same bits from the listed symbols of integers.
+Status CRIMComponent::encodeHuffman(const SymbolList& symbols) {
   if (!codableAlphabet(parameters)) return status::InvalidValues;
-  SymbolList symbols;
-  FOLIM_RETURN_IF_ERROR(
-      listSymbols(values, parameters.precisionBits, parameters.maxZeroRun, symbols));
   HuffmanEncoderTable table;
   FOLIM_RETURN_IF_ERROR(writeCodeTables(symbols.frequencies, parameters, stream, table));
   return encodeSymbols(stream, symbols, table);

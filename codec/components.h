@@ -89,8 +89,8 @@ class CRIMComponent : public KPX::Matrix<double> {
   Status readStepTable(KPX::Vector<std::uint32_t>& steps);
   // The code tables at the start of an entropy-coded payload, checked.
   Status readHuffmanTable(HuffmanDecoderTable& table);
-  // The entropy-coded payload of integers standing for the matrix.
-  Status encodeHuffman(const KPX::Matrix<std::int32_t>& values);
+  // The entropy-coded payload of listed integers standing for the matrix.
+  Status encodeHuffman(const SymbolList& symbols);
 
  private:
   Status encodeHuffman();
@@ -160,16 +160,18 @@ class CCoeff : public CRIMComponent {
   // the rows, which reader then gives in order.
   Status startRows(HuffmanRowReader& reader);
 
-  // The encoder's form where integersAvailable(): the coefficients held as
-  // the integers they are coded as (half the memory of doubles). Sizes
-  // integers (N x D, status::NoMemory when memory runs out); then quantizeRows takes the
-  // rows [first, first + count) computed in doubles (count x D) through
-  // quantize's clamp and the coder's truncation, and encodeIntegers codes
-  // them: the bytes encode() gives for the same doubles.
+  // The encoder's form where integersAvailable(): the coefficients go
+  // straight to their symbols, never held as a matrix. prepareIntegers
+  // sizes the symbol list for N x D values (status::NoMemory when memory
+  // runs out); quantizeRows then takes the rows [first, first + count),
+  // computed in doubles (count x D) and given in order, through quantize's
+  // clamp and the coder's truncation, and lists their symbols;
+  // encodeIntegers codes them: the bytes encode() gives for the same
+  // doubles. status::InvalidValues from encodeIntegers when rows were
+  // missing or out of order.
   Status prepareIntegers(std::uint32_t rows, std::uint32_t cols);
   void quantizeRows(const double* values, std::uint32_t first, std::uint32_t count);
   Status encodeIntegers();
-  KPX::Matrix<std::int32_t> integers;
 
  protected:
   void shapeFor(const RIMHeader& header, std::uint32_t& rows, std::uint32_t& cols) const override;
@@ -177,6 +179,11 @@ class CCoeff : public CRIMComponent {
  private:
   // The checks of decodeIntegers and the code tables.
   Status readIntegerTable(HuffmanDecoderTable& table);
+
+  std::uint32_t integerCols_ = 0;
+  std::vector<std::int32_t> quantized_;  // a few rows at a time
+  SymbolList symbols_;
+  SymbolLister lister_;
 };
 
 // The sections of a RIM file, in file order.

@@ -203,21 +203,20 @@ const KPX::LevelKernel<MaskKernel> kNonZeroMask{nonZeroMaskScalar, nonZeroMaskAv
 // walkSymbols for integers: the non-zero values of a row are found from a
 // bit mask instead of one test per value, with the same symbols in the same
 // order (a value that cannot be coded is skipped without ending the run,
-// and a row ending in zero gets its end of row).
+// and a row ending in zero gets its end of row). rows x cols values from
+// values; r carries the run from row to row and across calls (a row ending
+// in a value that cannot be coded carries its run over); masks holds a bit
+// per column.
 template <class Emit, class Bad>
-Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std::uint32_t z,
-                   Emit emit, Bad bad) {
-  const std::uint32_t cols = matrix.cols();
-  if (cols == 0) return status::Success;
-  std::vector<std::uint64_t> masks((cols + 63) / 64);
+Status walkIntegerRows(const std::int32_t* values, std::uint32_t rows, std::uint32_t cols,
+                       std::uint32_t p, std::uint32_t z, std::uint32_t& r, std::uint64_t* masks,
+                       Emit& emit, Bad& bad) {
   const MaskKernel nonZeroMask = kNonZeroMask.current();
-  // A row ending in a value that cannot be coded carries its run over.
-  std::uint32_t r = 0;
-  for (std::uint32_t row = 0; row < matrix.rows(); ++row) {
-    const std::int32_t* values = matrix[row];
-    nonZeroMask(values, cols, masks.data());
+  const std::uint32_t words = (cols + 63) / 64;
+  for (std::uint32_t row = 0; row < rows; ++row, values += cols) {
+    nonZeroMask(values, cols, masks);
     std::uint32_t next = 0;  // the first column not yet counted
-    for (std::uint32_t w = 0; w < masks.size(); ++w) {
+    for (std::uint32_t w = 0; w < words; ++w) {
       for (std::uint64_t m = masks[w]; m != 0; m &= m - 1) {
         const std::uint32_t col = w * 64 + static_cast<std::uint32_t>(__builtin_ctzll(m));
         r += col - next;
@@ -237,6 +236,16 @@ Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std
     }
   }
   return status::Success;
+}
+
+template <class Emit, class Bad>
+Status walkSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t p, std::uint32_t z,
+                   Emit emit, Bad bad) {
+  const std::uint32_t cols = matrix.cols();
+  if (cols == 0) return status::Success;
+  std::vector<std::uint64_t> masks((cols + 63) / 64);
+  std::uint32_t r = 0;
+  return walkIntegerRows(matrix.data(), matrix.rows(), cols, p, z, r, masks.data(), emit, bad);
 }
 
 }  // namespace
@@ -453,28 +462,68 @@ class WordWriter {
 
 Status listSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t precisionBits,
                    std::uint32_t maxZeroRun, SymbolList& list) {
+  SymbolLister lister;
+  FOLIM_RETURN_IF_ERROR(
+      lister.start(matrix.rows(), matrix.cols(), precisionBits, maxZeroRun, list));
+  lister.addRows(matrix.data(), 0, matrix.rows());
+  return lister.finish();
+}
+
+Status SymbolLister::start(std::uint32_t rows, std::uint32_t cols, std::uint32_t precisionBits,
+                           std::uint32_t maxZeroRun, SymbolList& list) {
+  list_ = nullptr;
+  status_ = status::InvalidValues;
   if (!usableAlphabet(precisionBits, maxZeroRun)) return status::InvalidConfigValue;
   return guardStatus([&] {
     const std::uint32_t size = alphabetSize(precisionBits, maxZeroRun);
     list.frequencies.assign(size, 0);
     list.frequencies[size - 1] = 1;  // the reserved symbol
+    list.valueBits = 0;
     // At most one symbol per value and an end of row per row: sized whole
     // (the allocator leaves the entries unset), the list is never copied
     // while it grows, and the pages it does not reach are never touched.
-    list.entries.resize(static_cast<std::size_t>(matrix.rows()) * (matrix.cols() + 1));
-    std::vector<std::uint32_t>& frequencies = list.frequencies;
-    std::uint64_t* next = list.entries.data();
-    const Status walked = walkSymbols(
-        matrix, precisionBits, maxZeroRun,
-        [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
-          ++frequencies[symbol];
-          *next++ = std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol;
-          return status::Success;
-        },
-        [] { return status::InvalidValues; });
-    list.entries.resize(static_cast<std::size_t>(next - list.entries.data()));
-    return walked;
+    list.entries.resize(static_cast<std::size_t>(rows) * (cols + 1));
+    masks_.assign((cols + 63) / 64, 0);
+    list_ = &list;
+    rows_ = rows;
+    cols_ = cols;
+    p_ = precisionBits;
+    z_ = maxZeroRun;
+    listedRows_ = 0;
+    run_ = 0;
+    next_ = 0;
+    status_ = status::Success;
   });
+}
+
+void SymbolLister::addRows(const std::int32_t* values, std::uint32_t first, std::uint32_t count) {
+  if (status_ != status::Success) return;
+  if (first != listedRows_ || count > rows_ - listedRows_) {
+    status_ = status::InvalidValues;
+    return;
+  }
+  listedRows_ += count;
+  if (cols_ == 0 || count == 0) return;
+  std::uint32_t* frequencies = list_->frequencies.data();
+  std::uint64_t* next = list_->entries.data() + next_;
+  std::uint64_t valueBits = 0;
+  auto emit = [&](std::uint32_t symbol, std::uint32_t bits, std::uint32_t s) {
+    ++frequencies[symbol];
+    valueBits += s;
+    *next++ = std::uint64_t{bits} << 32 | std::uint64_t{s} << 24 | symbol;
+    return status::Success;
+  };
+  auto bad = [] { return status::InvalidValues; };
+  status_ = walkIntegerRows(values, count, cols_, p_, z_, run_, masks_.data(), emit, bad);
+  next_ = static_cast<std::size_t>(next - list_->entries.data());
+  list_->valueBits += valueBits;
+}
+
+Status SymbolLister::finish() {
+  if (list_ == nullptr) return status_;
+  list_->entries.resize(next_);
+  if (status_ == status::Success && listedRows_ != rows_) status_ = status::InvalidValues;
+  return status_;
 }
 
 Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEncoderTable& table) {
@@ -488,6 +537,11 @@ Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEnc
       if (length != 0 && length <= kMaxCodeLength)
         codes[v] = std::uint32_t{table.ehufco[v]} << 8 | length;
     }
+    // The stream is grown once, to the size the coding would grow it to.
+    std::uint64_t bits = stream.bitPosition() + list.valueBits;
+    for (std::size_t v = 0; v < size; ++v)
+      bits += std::uint64_t{list.frequencies[v]} * (codes[v] & 0xFFu);
+    FOLIM_RETURN_IF_ERROR(stream.reserveBits(bits));
     WordWriter writer(stream);
     for (const std::uint64_t entry : list.entries) {
       const auto symbol = static_cast<std::uint32_t>(entry & 0xFFFFFFu);

@@ -102,11 +102,41 @@ struct SymbolList {
   // value bits << 32 | size category << 24 | symbol
   std::vector<std::uint64_t, platform::UnfilledLargePageAllocator<std::uint64_t>> entries;
   std::vector<std::uint32_t> frequencies;
+  std::uint64_t valueBits = 0;  // the value bits of every entry together
 };
 // status::InvalidConfigValue for p = 0, z = 0, p > 32 or too large an
 // alphabet; status::InvalidValues for a value wider than p bits.
 Status listSymbols(const KPX::Matrix<std::int32_t>& matrix, std::uint32_t precisionBits,
                    std::uint32_t maxZeroRun, SymbolList& list);
+
+// listSymbols for a matrix given a few rows at a time, in order, so that
+// the matrix itself need never exist: the same list once every row is in.
+class SymbolLister {
+ public:
+  // Sizes the list for rows x cols values; the statuses of listSymbols for
+  // the alphabet, status::NoMemory when the list cannot be sized.
+  Status start(std::uint32_t rows, std::uint32_t cols, std::uint32_t precisionBits,
+               std::uint32_t maxZeroRun, SymbolList& list);
+  // Lists count rows (count x cols values, row after row) that start at row
+  // first. The first failure sticks: rows out of order or past the end,
+  // a value that cannot be coded (status::InvalidValues), no start.
+  void addRows(const std::int32_t* values, std::uint32_t first, std::uint32_t count);
+  // Trims the list to what was listed: status::Success only when every row
+  // came in and nothing failed.
+  Status finish();
+
+ private:
+  SymbolList* list_ = nullptr;
+  std::uint32_t rows_ = 0;
+  std::uint32_t cols_ = 0;
+  std::uint32_t p_ = 0;
+  std::uint32_t z_ = 0;
+  std::uint32_t listedRows_ = 0;
+  std::uint32_t run_ = 0;  // zeros carried over from the last row
+  std::size_t next_ = 0;   // the next free entry
+  std::vector<std::uint64_t> masks_;
+  Status status_ = status::InvalidValues;
+};
 // The bits encodeMatrix writes for the listed matrix; status::InvalidValues
 // for a table that does not fit the alphabet or a symbol without a code.
 Status encodeSymbols(BitStream& stream, const SymbolList& list, const HuffmanEncoderTable& table);

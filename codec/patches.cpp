@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "numeric/cpu_features.h"
@@ -200,14 +201,16 @@ void extractRows(const CImage& source, std::uint32_t pw, std::uint32_t ph, std::
         const std::uint64_t endRow = rowBegin + endIndex;
         std::vector<std::uint32_t> words(width);
         std::vector<double> sums(3 * static_cast<std::size_t>(grid.columns));
-        std::vector<double> planes(direct ? 3 * static_cast<std::size_t>(grid.columns) * pw * ph
-                                          : 0);
+        // Left unset: spreading writes every value before it is read, and
+        // a strip of one grid row must not pay for clearing it.
+        std::unique_ptr<double[]> planes(
+            direct ? new double[3 * static_cast<std::size_t>(grid.columns) * pw * ph] : nullptr);
         std::uint32_t fetchedRow = UINT32_MAX;
         for (std::uint64_t row = firstRow; row < endRow; ++row) {
           const auto gy = static_cast<std::uint32_t>(row);
           const std::uint32_t firstPatch = gy * grid.columns;
           if (direct) {
-            cutRgbGridRow(source, gy * ph, width, height, pw, ph, grid.columns, planes.data(),
+            cutRgbGridRow(source, gy * ph, width, height, pw, ph, grid.columns, planes.get(),
                           patchRow(firstPatch), sums.data());
             for (std::uint32_t gx = 0; gx < grid.columns; ++gx)
               for (std::uint32_t c = 0; c < 3; ++c) averages[c][firstPatch + gx] = sums[3 * gx + c];

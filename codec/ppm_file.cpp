@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "codec/limits.h"
 
@@ -77,22 +76,22 @@ bool read(const std::string& path, CImage& image) {
   // A negative height: top row first.
   // Every byte of a 32-bit row is a pixel's, and each is written below.
   if (!image.Create(width, -height, 32, CImage::kCreateUnfilled)) return false;
-  std::vector<std::uint8_t> samples;
-  try {
-    samples.resize(static_cast<std::size_t>(width) * 3 * kRowsPerRead);
-  } catch (const std::bad_alloc&) {
+  // Left unset: every byte is read into before it is used.
+  const std::unique_ptr<std::uint8_t[]> samples(
+      new (std::nothrow) std::uint8_t[static_cast<std::size_t>(width) * 3 * kRowsPerRead]);
+  if (!samples) {
     image.Destroy();
     return false;
   }
   for (int y = 0; y < height; y += kRowsPerRead) {
     const int rows = std::min(kRowsPerRead, height - y);
     const std::size_t bytes = static_cast<std::size_t>(width) * 3 * rows;
-    if (std::fread(samples.data(), 1, bytes, f.get()) != bytes) {
+    if (std::fread(samples.get(), 1, bytes, f.get()) != bytes) {
       image.Destroy();
       return false;
     }
     for (int r = 0; r < rows; ++r) {
-      const std::uint8_t* in = samples.data() + static_cast<std::size_t>(r) * width * 3;
+      const std::uint8_t* in = samples.get() + static_cast<std::size_t>(r) * width * 3;
       std::uint8_t* out = image.GetPixelAddress(0, y + r);
       for (int x = 0; x < width; ++x, in += 3, out += 4) {
         out[0] = in[2];

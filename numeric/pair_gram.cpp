@@ -142,11 +142,19 @@ PairGram::PairGram(std::uint32_t m)
     : m_(m),
       stride_((m + kStrideCols - 1) / kStrideCols * kStrideCols),
       add32_(kAdd.current()),
-      vector_(add32_ != nullptr),
-      sums32_(vector_ ? static_cast<std::size_t>(stride_) * stride_ : 0, 0),
-      sums64_(static_cast<std::size_t>(stride_) * stride_, 0) {}
+      vector_(add32_ != nullptr) {}
+
+void PairGram::allocate() {
+  // On first use only: a gram that only gathers others (or stays empty)
+  // never touches sums of its own.
+  if (!sums64_.empty()) return;
+  const std::size_t size = static_cast<std::size_t>(stride_) * stride_;
+  if (vector_) sums32_.assign(size, 0);
+  sums64_.assign(size, 0);
+}
 
 void PairGram::add(const std::uint32_t* packed, std::uint32_t pairs) {
+  allocate();
   if (!vector_) {
     addPortable(packed, stride_, m_, pairs, sums64_.data());
     return;
@@ -174,6 +182,11 @@ void PairGram::flush() {
 
 void PairGram::merge(PairGram& other) {
   other.flush();
+  if (other.sums64_.empty()) return;
+  if (sums64_.empty()) {
+    sums64_.swap(other.sums64_);
+    return;
+  }
   for (std::uint32_t i = 0; i < m_; ++i) {
     const std::size_t row = static_cast<std::size_t>(i) * stride_;
     for (std::uint32_t j = i; j < m_; ++j) sums64_[row + j] += other.sums64_[row + j];
@@ -181,6 +194,7 @@ void PairGram::merge(PairGram& other) {
 }
 
 const std::vector<std::int64_t>& PairGram::upper() {
+  allocate();
   flush();
   return sums64_;
 }

@@ -27,7 +27,8 @@ class PairGram {
   // adds nothing.
   void add(const std::uint32_t* packed, std::uint32_t pairs);
 
-  // Adds the sums of other (same columns) into this one.
+  // Adds the sums of other (same columns) into this one; other may be left
+  // without sums (as if new).
   void merge(PairGram& other);
 
   // The sum over all rows of column i times column j at i * stride() + j,
@@ -35,6 +36,7 @@ class PairGram {
   const std::vector<std::int64_t>& upper();
 
  private:
+  void allocate();
   void flush();
 
   std::uint32_t m_;
@@ -43,8 +45,8 @@ class PairGram {
   void (*add32_)(const std::uint32_t*, std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t*);
   bool vector_;
   std::uint32_t pending_ = 0;         // pairs in the 32-bit sums
-  std::vector<std::int32_t> sums32_;  // stride x stride (vector form)
-  std::vector<std::int64_t> sums64_;  // stride x stride
+  std::vector<std::int32_t> sums32_;  // stride x stride (vector form), once used
+  std::vector<std::int64_t> sums64_;  // stride x stride, once used
 };
 
 }  // namespace KPX

@@ -47,7 +47,7 @@ mode_t creationMask() {
 // claimed without locks so that the handler only reads finished entries.
 struct TemporarySlot {
   std::atomic<int> state{0};  // 0 free, 1 being filled or emptied, 2 live
-  char path[PATH_MAX];
+  char path[PATH_MAX]{};      // initialised, so that the table needs no code at start-up
 };
 constexpr int kTemporarySlots = 64;
 TemporarySlot temporarySlots[kTemporarySlots];

@@ -109,6 +109,33 @@ TEST(BitStreamWriter, GrowsByOneZeroedStepWhenTheLastByteIsReached) {
   }
 }
 
+// Reserving for the end of what will be written leaves the capacity and the
+// bytes that writing it step by step leaves, around every step's edge.
+TEST(BitStreamWriter, ReservingEndsAtTheCapacityOfWriting) {
+  for (const std::uint64_t bytes : {1ull, 65535ull, 65536ull, 65537ull, 131071ull, 200000ull}) {
+    SCOPED_TRACE(bytes);
+    BitStream stepwise;
+    BitStream reserved;
+    ASSERT_EQ(stepwise.putBits(0x5, 3), 0);
+    ASSERT_EQ(reserved.putBits(0x5, 3), 0);
+    const std::uint64_t end = 3 + bytes * 8;
+    ASSERT_EQ(reserved.reserveBits(end), 0);
+    const std::uint32_t reservedCapacity = reserved.capacity();
+    for (std::uint64_t i = 0; i < bytes; ++i) {
+      ASSERT_EQ(stepwise.putBits(static_cast<std::uint32_t>(i * 13), 8), 0);
+      ASSERT_EQ(reserved.putBits(static_cast<std::uint32_t>(i * 13), 8), 0);
+    }
+    EXPECT_EQ(reserved.capacity(), reservedCapacity);  // no growth left to do
+    EXPECT_EQ(reserved.capacity(), stepwise.capacity());
+    EXPECT_EQ(writtenBytes(reserved), writtenBytes(stepwise));
+    for (std::uint32_t i = reserved.byteCount(); i < reserved.capacity(); ++i)
+      ASSERT_EQ(reserved.data()[i], 0) << i;
+    // Reserving less than the buffer holds changes nothing.
+    ASSERT_EQ(reserved.reserveBits(8), 0);
+    EXPECT_EQ(reserved.capacity(), reservedCapacity);
+  }
+}
+
 TEST(BitStreamReader, CapacityIsLengthRoundedUpPastTheNextStep) {
   const std::vector<std::uint8_t> bytes(140000, 0x5A);
   struct Case {

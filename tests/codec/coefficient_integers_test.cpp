@@ -113,6 +113,59 @@ TEST(CoefficientIntegers, DecodeToTheValuesOfTheDoubleDecoding) {
   }
 }
 
+// The bytes of a component's section as the file would hold them.
+std::vector<std::uint8_t> sectionBytes(const CRIMComponent& c) {
+  std::vector<std::uint8_t> bytes;
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return bytes;
+  if (c.writeSection(file) == status::Success) {
+    bytes.resize(static_cast<std::size_t>(std::ftell(file)));
+    std::rewind(file);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  }
+  std::fclose(file);
+  return bytes;
+}
+
+// The encoder's form: doubles with fractions, and past the precision's
+// limit both ways, given a few rows at a time (pieces across the lister's
+// own blocks) code the section the matrix of doubles codes.
+TEST(CoefficientIntegers, RowsGivenInPiecesCodeTheSectionOfTheDoubles) {
+  const RIMHeader h = coefficientHeader();
+  for (const Coding& c : kCodings) {
+    SCOPED_TRACE(testing::Message() << "p " << c.precision << " z " << c.zeroRun);
+    CompressionParameters parameters;
+    parameters.PrecisionBit = c.precision;
+    parameters.MaxZeroRun = c.zeroRun;
+    CCoeff doubles;
+    ASSERT_EQ(doubles.setShapeFromHeader(h), 0);
+    ASSERT_EQ(doubles.setCompressionParameters(parameters), 0);
+    fillCoefficients(doubles, c.precision);
+    for (std::uint32_t k = 0; k < doubles.count(); k += 3)
+      doubles.data()[k] = doubles.data()[k] * (k % 2 == 0 ? 1.75 : -1.5) + 0.625;
+    const KPX::Matrix<double> values = doubles;
+
+    CCoeff integers;
+    ASSERT_EQ(integers.setShapeFromHeader(h, false), 0);
+    ASSERT_EQ(integers.setCompressionParameters(parameters), 0);
+    ASSERT_EQ(integers.prepareIntegers(values.rows(), values.cols()), 0);
+    for (std::uint32_t first = 0, piece = 65; first < values.rows(); first += piece, piece = 1)
+      integers.quantizeRows(values[first], first, std::min(piece, values.rows() - first));
+    ASSERT_EQ(doubles.encode(), 0);
+    ASSERT_EQ(integers.encodeIntegers(), 0);
+    EXPECT_EQ(sectionBytes(integers), sectionBytes(doubles));
+    EXPECT_GT(sectionBytes(doubles).size(), 100u);
+
+    // Rows that never came are not coded as if they had.
+    CCoeff missing;
+    ASSERT_EQ(missing.setShapeFromHeader(h, false), 0);
+    ASSERT_EQ(missing.setCompressionParameters(parameters), 0);
+    ASSERT_EQ(missing.prepareIntegers(values.rows(), values.cols()), 0);
+    missing.quantizeRows(values[0], 0, values.rows() - 1);
+    EXPECT_EQ(missing.encodeIntegers(), status::InvalidValues);
+  }
+}
+
 TEST(CoefficientIntegers, DeflatedAnd32BitSectionsStayDoubles) {
   const RIMHeader h = coefficientHeader();
   struct Case {

@@ -122,6 +122,63 @@ TEST_P(HuffmanIntegers, OneWalkListsAndCodesTheSameBits) {
   }
 }
 
+// Rows given a few at a time, in uneven pieces, list what the whole matrix
+// lists: the run carried over a row that ends uncodable crosses the pieces.
+TEST_P(HuffmanIntegers, RowsInPiecesListAsTheWholeMatrix) {
+  const Shape& s = GetParam();
+  const KPX::Matrix<std::int32_t> ints = sample(s);
+  SymbolList whole;
+  const Status expected = listSymbols(ints, s.precision, s.zeroRun, whole);
+  SymbolList pieces;
+  SymbolLister lister;
+  ASSERT_EQ(lister.start(s.rows, s.cols, s.precision, s.zeroRun, pieces), status::Success);
+  for (std::uint32_t first = 0, piece = 1; first < s.rows; first += piece, ++piece) {
+    piece = std::min(piece, s.rows - first);
+    lister.addRows(ints[first], first, piece);
+  }
+  EXPECT_EQ(lister.finish(), expected);
+  if (expected != status::Success) return;
+  EXPECT_EQ(pieces.frequencies, whole.frequencies);
+  EXPECT_TRUE(std::equal(pieces.entries.begin(), pieces.entries.end(), whole.entries.begin(),
+                         whole.entries.end()));
+}
+
+// Rows missing, repeated, past the end or given without a start fail at
+// the end, whatever comes after them.
+TEST(HuffmanSymbolList, RowsOutOfOrderFail) {
+  const Shape s = kShapes[1];
+  const KPX::Matrix<std::int32_t> ints = sample(s);
+  using Feed = std::vector<std::pair<std::uint32_t, std::uint32_t>>;  // first, count
+  const struct {
+    const char* name;
+    Feed feed;
+    Status expected;
+  } cases[] = {
+      {"in_order", {{0, 10}, {10, 20}}, status::Success},
+      {"missing_last", {{0, 10}, {10, 19}}, status::InvalidValues},
+      {"gap", {{0, 10}, {11, 19}}, status::InvalidValues},
+      {"repeated", {{0, 10}, {5, 25}}, status::InvalidValues},
+      {"past_the_end", {{0, 10}, {10, 21}}, status::InvalidValues},
+      {"late_rows_after_a_fault", {{1, 9}, {0, 30}}, status::InvalidValues},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SymbolList list;
+    SymbolLister lister;
+    ASSERT_EQ(lister.start(s.rows, s.cols, s.precision, s.zeroRun, list), status::Success);
+    for (const auto& [first, count] : c.feed) {
+      if (first < s.rows) lister.addRows(ints[first], first, count);
+    }
+    EXPECT_EQ(lister.finish(), c.expected);
+  }
+  SymbolLister unstarted;
+  unstarted.addRows(ints[0], 0, 1);
+  EXPECT_EQ(unstarted.finish(), status::InvalidValues);
+  SymbolList list;
+  EXPECT_EQ(unstarted.start(2, 3, 0, 16, list), status::InvalidConfigValue);
+  EXPECT_EQ(unstarted.finish(), status::InvalidValues);
+}
+
 TEST(HuffmanSymbolList, UnusableAlphabetsAreRefused) {
   const KPX::Matrix<std::int32_t> m(2, 3);
   SymbolList list;

@@ -159,8 +159,9 @@ TEST(VectorLevelsQuantise, CoefficientsAreTheSameAtEveryLevel) {
       EXPECT_EQ(coeff.setCompressionParameters(compression), status::Success);
       EXPECT_EQ(coeff.prepareIntegers(kRows, kCols), status::Success);
       coeff.quantizeRows(values.data(), 0, kRows);
+      EXPECT_EQ(coeff.encodeIntegers(), status::Success);
       Bytes out;
-      append(out, coeff.integers.data(), coeff.integers.count() * sizeof(std::int32_t));
+      append(out, coeff.stream.data(), coeff.stream.byteCount());
       return out;
     });
   }

@@ -73,6 +73,25 @@ TEST_P(PairGramSums, EqualThePlainSumsOfProducts) {
     for (std::uint32_t i = 0; i < c.m; ++i)
       for (std::uint32_t j = i; j < c.m; ++j)
         ASSERT_EQ(v[i * stride + j], expected[i * c.m + j]) << i << ", " << j;
+    // Gathered into a gram that never added (taking the first sums whole),
+    // twice, with an empty one merged between: the same sums twice over.
+    KPX::PairGram total(c.m);
+    KPX::PairGram empty(c.m);
+    KPX::PairGram again(c.m);
+    again.add(packed.data(), c.pairs);
+    total.merge(empty);
+    total.merge(first);
+    total.merge(empty);
+    total.merge(again);
+    const std::vector<std::int64_t>& twice = total.upper();
+    for (std::uint32_t i = 0; i < c.m; ++i)
+      for (std::uint32_t j = i; j < c.m; ++j)
+        ASSERT_EQ(twice[i * stride + j], 2 * expected[i * c.m + j]) << i << ", " << j;
+    // With nothing added, every sum is zero.
+    const std::vector<std::int64_t>& none = empty.upper();
+    ASSERT_EQ(none.size(), static_cast<std::size_t>(stride) * stride);
+    for (std::uint32_t i = 0; i < c.m; ++i)
+      for (std::uint32_t j = i; j < c.m; ++j) ASSERT_EQ(none[i * stride + j], 0);
   }
 }
 
