@@ -132,6 +132,15 @@ void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t*
   ivf.sq.decode(codes, out, n);
 }
 
+// The j-th id of a list. In the mapped file a list's ids follow its codes
+// directly, so with codes of an odd number of 16-bit values they need not
+// lie on 8-byte boundaries: read bytewise.
+std::int64_t idAt(const faiss::Index::idx_t* ids, std::size_t j) {
+  std::int64_t id = 0;
+  std::memcpy(&id, reinterpret_cast<const unsigned char*>(ids) + j * sizeof id, sizeof id);
+  return id;
+}
+
 void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
 
 std::size_t probesOf(std::size_t lists) {
@@ -345,25 +354,24 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
   // on only follows that estimate roughly, and ranks too many near ties
   // wrongly to give the candidates directly.
   std::vector<std::pair<float, std::int64_t>> found(offsets.back());
-  KPX::parallelFor(probes, KPX::Schedule::dynamic(threads, 4),
-                   [&](std::uint64_t begin, std::uint64_t end) {
-                     std::vector<float> decoded, centroid(kNeighbourPointSize, 0.0f);
-                     for (std::uint64_t l = begin; l < end; ++l) {
-                       const std::size_t n = offsets[l + 1] - offsets[l];
-                       if (n == 0) continue;
-                       faiss::InvertedLists::ScopedCodes codes(ivf.invlists, probed[l]);
-                       faiss::InvertedLists::ScopedIds ids(ivf.invlists, probed[l]);
-                       decoded.resize(n * kNeighbourPointSize);
-                       decodeHalves(ivf, codes.get(), decoded.data(), n);
-                       if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
-                       for (std::size_t j = 0; j < n; ++j) {
-                         float* target = decoded.data() + j * kNeighbourPointSize;
-                         for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
-                           target[d] += centroid[d];
-                         found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), ids[j]};
-                       }
-                     }
-                   });
+  KPX::parallelFor(
+      probes, KPX::Schedule::dynamic(threads, 4), [&](std::uint64_t begin, std::uint64_t end) {
+        std::vector<float> decoded, centroid(kNeighbourPointSize, 0.0f);
+        for (std::uint64_t l = begin; l < end; ++l) {
+          const std::size_t n = offsets[l + 1] - offsets[l];
+          if (n == 0) continue;
+          faiss::InvertedLists::ScopedCodes codes(ivf.invlists, probed[l]);
+          faiss::InvertedLists::ScopedIds ids(ivf.invlists, probed[l]);
+          decoded.resize(n * kNeighbourPointSize);
+          decodeHalves(ivf, codes.get(), decoded.data(), n);
+          if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
+          for (std::size_t j = 0; j < n; ++j) {
+            float* target = decoded.data() + j * kNeighbourPointSize;
+            for (std::size_t d = 0; d < kNeighbourPointSize; ++d) target[d] += centroid[d];
+            found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), idAt(ids.get(), j)};
+          }
+        }
+      });
   // Best first; equal estimates by id, so that the choice does not depend
   // on the threads.
   const auto better = [](const std::pair<float, std::int64_t>& a,
