@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -117,13 +118,22 @@ __attribute__((target("f16c"))) void widenHalves(const std::uint8_t* codes, floa
     out[i] = _cvtsh_ss(h);
   }
 }
+
+// The processor's conversion of half floats (F16C, CPUID leaf 1), with the
+// vector state the system saves (AVX); asked of CPUID directly, since not
+// every compiler knows the feature's name.
+bool hasHalfConversion() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  return __builtin_cpu_supports("avx") && __get_cpuid(1, &a, &b, &c, &d) != 0 &&
+         (c & bit_F16C) != 0;
+}
 #endif
 
 // The points (offsets from their list's centre) of n codes.
 void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t* codes, float* out,
                   std::size_t n) {
 #if defined(__x86_64__)
-  static const bool f16c = __builtin_cpu_supports("f16c");
+  static const bool f16c = hasHalfConversion();
   if (f16c && ivf.sq.qtype == faiss::ScalarQuantizer::QT_fp16) {
     widenHalves(codes, out, n * kNeighbourPointSize);
     return;
