@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #if defined(__x86_64__)
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -20,6 +19,7 @@
 #include <random>
 
 #include "index/checksum.h"
+#include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
 #include "retrieval/color_mode.h"
 
@@ -105,8 +105,8 @@ void sortPoints(std::vector<float>& points) {
 #if defined(__x86_64__)
 // Half floats widened 8 at a time by the processor: exactly FAISS's own
 // decoding of them, at a fraction of its cost.
-__attribute__((target("f16c"))) void widenHalves(const std::uint8_t* codes, float* out,
-                                                 std::size_t count) {
+__attribute__((target("avx2,f16c"))) void widenHalves(const std::uint8_t* codes, float* out,
+                                                      std::size_t count) {
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
     const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes + 2 * i));
@@ -118,23 +118,15 @@ __attribute__((target("f16c"))) void widenHalves(const std::uint8_t* codes, floa
     out[i] = _cvtsh_ss(h);
   }
 }
-
-// The processor's conversion of half floats (F16C, CPUID leaf 1), with the
-// vector state the system saves (AVX); asked of CPUID directly, since not
-// every compiler knows the feature's name.
-bool hasHalfConversion() {
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  return __builtin_cpu_supports("avx") && __get_cpuid(1, &a, &b, &c, &d) != 0 &&
-         (c & bit_F16C) != 0;
-}
 #endif
 
 // The points (offsets from their list's centre) of n codes.
 void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t* codes, float* out,
                   std::size_t n) {
 #if defined(__x86_64__)
-  static const bool f16c = hasHalfConversion();
-  if (f16c && ivf.sq.qtype == faiss::ScalarQuantizer::QT_fp16) {
+  // Every processor with AVX2 converts half floats (F16C).
+  if (KPX::vectorLevel() >= KPX::VectorLevel::Avx2 &&
+      ivf.sq.qtype == faiss::ScalarQuantizer::QT_fp16) {
     widenHalves(codes, out, n * kNeighbourPointSize);
     return;
   }
