@@ -4,6 +4,7 @@
 // than the rest of the start-up, so a program that always carried it would pay for it on every
 // small decoding.
 #include <dlfcn.h>
+#include <cstdlib>
 
 #include <algorithm>
 #include <iostream>
@@ -105,6 +106,11 @@ std::vector<std::string> modulePaths() {
 }
 
 int runFull(int argc, char** argv) {
+  // The BLAS under the neighbour lists starts a thread per core when it
+  // loads, and those spin before they sleep: on a small machine that takes
+  // a core from a short search. Folim's own threads share the work, and the
+  // lists build faster with one BLAS thread; a setting of the user's stands.
+  ::setenv("OPENBLAS_NUM_THREADS", "1", 0);
   std::string why;
   for (const std::string& path : modulePaths()) {
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
