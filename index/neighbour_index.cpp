@@ -5,6 +5,7 @@
 #include <faiss/impl/FaissException.h>
 #include <faiss/impl/io.h>
 #include <faiss/index_io.h>
+#include <faiss/invlists/OnDiskInvertedLists.h>
 #include <omp.h>
 #include <unistd.h>
 
@@ -134,12 +135,12 @@ void decodeHalves(const faiss::IndexIVFScalarQuantizer& ivf, const std::uint8_t*
   ivf.sq.decode(codes, out, n);
 }
 
-// The j-th id of a list. In the mapped file a list's ids follow its codes
+// The j-th id of a list. In the file a list's ids follow its codes
 // directly, so with codes of an odd number of 16-bit values they need not
 // lie on 8-byte boundaries: read bytewise.
-std::int64_t idAt(const faiss::Index::idx_t* ids, std::size_t j) {
+std::int64_t idAt(const std::uint8_t* ids, std::size_t j) {
   std::int64_t id = 0;
-  std::memcpy(&id, reinterpret_cast<const unsigned char*>(ids) + j * sizeof id, sizeof id);
+  std::memcpy(&id, ids + j * sizeof id, sizeof id);
   return id;
 }
 
@@ -162,6 +163,38 @@ std::vector<std::int64_t> labelsOf(const std::vector<faiss::Index::idx_t>& label
 
 struct NeighbourIndex::Lists {
   std::unique_ptr<faiss::IndexIVFScalarQuantizer> index;
+  // The lists as mapped from the file, and the file itself: a search reads
+  // the few lists it probes into memory of its own, since touching pages of
+  // the mapping for the first time costs more than copying them (a page
+  // fault each, dearer still under virtualisation).
+  const faiss::OnDiskInvertedLists* mapped = nullptr;
+  int file = -1;
+  Lists() = default;
+  Lists(const Lists&) = delete;
+  Lists& operator=(const Lists&) = delete;
+  ~Lists() {
+    if (file >= 0) ::close(file);
+  }
+  // List l's n codes and ids: read into buffer, else where they are mapped.
+  void read(std::size_t l, std::size_t n, std::vector<std::uint8_t>& buffer,
+            const std::uint8_t*& codes, const std::uint8_t*& ids) const {
+    const std::size_t codeSize = index->code_size;
+    if (mapped != nullptr && file >= 0 && l < mapped->lists.size()) {
+      const faiss::OnDiskOneList& list = mapped->lists[l];
+      const std::size_t codeBytes = list.capacity * codeSize;
+      const std::size_t bytes = codeBytes + n * sizeof(faiss::Index::idx_t);
+      buffer.resize(bytes);
+      if (n <= list.capacity &&
+          ::pread(file, buffer.data(), bytes, static_cast<off_t>(list.offset)) ==
+              static_cast<ssize_t>(bytes)) {
+        codes = buffer.data();
+        ids = buffer.data() + codeBytes;
+        return;
+      }
+    }
+    codes = index->invlists->get_codes(l);
+    ids = reinterpret_cast<const std::uint8_t*>(index->invlists->get_ids(l));
+  }
 };
 
 std::vector<float> NeighbourPoint(const CompactSignature& c) {
@@ -313,6 +346,8 @@ bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std
     read.release();
     lists_ = std::make_unique<Lists>();
     lists_->index.reset(ivf);
+    lists_->mapped = dynamic_cast<const faiss::OnDiskInvertedLists*>(ivf->invlists);
+    lists_->file = ::dup(::fileno(f));
     ivf->nprobe = probesOf(ivf->nlist);
   } catch (const std::bad_alloc&) {
     return false;
@@ -359,18 +394,19 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
   KPX::parallelFor(
       probes, KPX::Schedule::dynamic(threads, 4), [&](std::uint64_t begin, std::uint64_t end) {
         std::vector<float> decoded, centroid(kNeighbourPointSize, 0.0f);
+        std::vector<std::uint8_t> buffer;
         for (std::uint64_t l = begin; l < end; ++l) {
           const std::size_t n = offsets[l + 1] - offsets[l];
           if (n == 0) continue;
-          faiss::InvertedLists::ScopedCodes codes(ivf.invlists, probed[l]);
-          faiss::InvertedLists::ScopedIds ids(ivf.invlists, probed[l]);
+          const std::uint8_t *codes = nullptr, *ids = nullptr;
+          lists_->read(static_cast<std::size_t>(probed[l]), n, buffer, codes, ids);
           decoded.resize(n * kNeighbourPointSize);
-          decodeHalves(ivf, codes.get(), decoded.data(), n);
+          decodeHalves(ivf, codes, decoded.data(), n);
           if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
           for (std::size_t j = 0; j < n; ++j) {
             float* target = decoded.data() + j * kNeighbourPointSize;
             for (std::size_t d = 0; d < kNeighbourPointSize; ++d) target[d] += centroid[d];
-            found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), idAt(ids.get(), j)};
+            found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), idAt(ids, j)};
           }
         }
       });
