@@ -90,11 +90,12 @@ class IndexBackEnd {
   virtual bool LoadCompact(const std::string& dir, const std::string& params,
                            std::uint16_t learning, std::vector<CompactRow>& rows,
                            std::vector<std::int64_t>& damaged) = 0;
-  // The whole signature of a row; false when it is missing or damaged, or
-  // the database could not be read (then *databaseError is set, when given,
-  // and lastError() says why).
-  virtual bool LoadSignature(std::int64_t id, Signature& signature,
-                             bool* databaseError = nullptr) = 0;
+  // The stored whole signatures of rows, as kept (decoded by the caller, on
+  // as many threads as it likes): data[k] for ids[k], empty when the row is
+  // missing. False when the database could not be read (lastError() says
+  // why).
+  virtual bool LoadSignatureData(const std::vector<std::int64_t>& ids,
+                                 std::vector<std::vector<std::uint8_t>>& data) = 0;
 
   // The first stage of a large library reads neighbour lists kept beside
   // the index (index/neighbour_index.h). A store that keeps none answers

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "index/index_location.h"
@@ -95,6 +96,13 @@ void compactRowsOf(const PGresult* r, std::uint16_t learning, std::vector<Compac
     row.path = bytesAt(r, i, 1);
     rows.push_back(std::move(row));
   }
+}
+
+// ids as a PostgreSQL array literal, for "= ANY($1::bigint[])".
+std::string idArray(const std::vector<std::int64_t>& ids) {
+  std::string array = "{";
+  for (const std::int64_t id : ids) array += (array.size() > 1 ? "," : "") + std::to_string(id);
+  return array + "}";
 }
 
 // The log of changes to the entries (see CreateEntryChanges for the SQLite
@@ -549,18 +557,25 @@ bool PostgresIndex::LoadCompact(const std::string& dir, const std::string& param
   return true;
 }
 
-bool PostgresIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
-  if (databaseError != nullptr) *databaseError = false;
+// One query for them all: a search reads its whole shortlist at once, and a
+// round trip to the server costs more than a row.
+bool PostgresIndex::LoadSignatureData(const std::vector<std::int64_t>& ids,
+                                      std::vector<std::vector<std::uint8_t>>& data) {
+  data.assign(ids.size(), {});
+  if (ids.empty()) return true;
   PgParams p;
-  p.integer(id);
-  PgResult r(run("SELECT data FROM folim.signatures WHERE id = $1", p));
-  if (!r) {
-    if (databaseError != nullptr) *databaseError = true;
-    return false;
+  p.text(idArray(ids));
+  PgResult r(run("SELECT id, data FROM folim.signatures WHERE id = ANY($1::bigint[])", p));
+  if (!r) return false;
+  std::unordered_map<std::int64_t, int> row;
+  for (int i = 0, n = libpq().ntuples(r.r); i < n; ++i) row[integerAt(r.r, i, 0)] = i;
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    const auto at = row.find(ids[k]);
+    if (at == row.end() || libpq().getisnull(r.r, at->second, 1)) continue;
+    const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, at->second, 1));
+    data[k].assign(blob, blob + libpq().getlength(r.r, at->second, 1));
   }
-  if (libpq().ntuples(r.r) == 0) return false;
-  const auto* blob = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, 0, 0));
-  return DecodeSignature(blob, static_cast<std::size_t>(libpq().getlength(r.r, 0, 0)), signature);
+  return true;
 }
 
 bool PostgresIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {
@@ -676,11 +691,8 @@ bool PostgresIndex::LoadCompactOf(const std::vector<std::int64_t>& ids, const st
                                   std::vector<std::int64_t>& damaged) {
   rows.clear();
   damaged.clear();
-  std::string array = "{";
-  for (const std::int64_t id : ids) array += (array.size() > 1 ? "," : "") + std::to_string(id);
-  array += "}";
   PgParams p;
-  p.text(array);
+  p.text(idArray(ids));
   p.text(params);
   p.integer(learning);
   // In the order of the ids, as the file's index gives them.

@@ -56,7 +56,8 @@ class PostgresIndex : public IndexBackEnd {
   bool DropRows(const std::vector<std::int64_t>& ids) override;
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
-  bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
+  bool LoadSignatureData(const std::vector<std::int64_t>& ids,
+                         std::vector<std::vector<std::uint8_t>>& data) override;
   // The log is made on first use, beside the schema's tables; triggers on
   // the entries keep it, whichever machine writes. The neighbour lists lie
   // in this machine's cache folder, named by the server and database.

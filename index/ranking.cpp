@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "index/refresh.h"
+#include "index/signature_blob.h"
 #include "numeric/parallel.h"
 #include "retrieval/edge_similarity.h"
 
@@ -162,45 +163,48 @@ bool RankIndexed(SignatureIndex& index, const std::string& dir, bool recursive,
     if (stopped()) return true;
   }
 
-  // Second stage: the full signatures of the shortlist, scored exactly, a
-  // chunk at a time so that memory stays bounded whatever the shortlist.
+  // Second stage: the full signatures of the shortlist, read a chunk at a
+  // time so that memory stays bounded whatever the shortlist, each decoded
+  // on the thread that scores it and dropped there, so that its memory is
+  // reused while still in cache.
   EdgeSimilarity edge;
   edge.baseLimit = kSearchBaseLimit;
   edge.queryBases = q.query.bases;
   edge.queryNorms = q.query.baseNorms;
   constexpr std::size_t kChunk = 256;
-  std::vector<Signature> signatures;
+  std::vector<std::vector<std::uint8_t>> data;
   std::vector<ImageEntry> scored;
   std::vector<char> loaded;
+  std::vector<std::int64_t> ids;
   for (std::size_t start = 0; start < chosen.size(); start += kChunk) {
     if (stopped()) return true;
     const std::size_t count = std::min(kChunk, chosen.size() - start);
-    signatures.assign(count, Signature());
+    ids.resize(count);
+    for (std::size_t k = 0; k < count; ++k) ids[k] = rows[chosen[start + k]].id;
+    if (!index.LoadSignatureData(ids, data)) {
+      error = index.lastError();
+      return false;
+    }
     scored.assign(count, ImageEntry());
     loaded.assign(count, 0);
+    KPX::parallelFor(
+        count, KPX::Schedule::dynamic(q.threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
+          for (std::uint64_t k = begin; k < end; ++k) {
+            Signature t;
+            loaded[k] = !data[k].empty() && DecodeSignature(data[k].data(), data[k].size(), t);
+            if (!loaded[k]) continue;
+            ImageEntry& e = scored[k];
+            e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
+            e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
+            e.score = SignatureScore(q.query, t, q.colorMode, q.colorWeight, e.edgeSimilarity,
+                                     e.colorSimilarity);
+          }
+        });
     for (std::size_t k = 0; k < count; ++k) {
-      bool unreadable = false;
-      loaded[k] = index.LoadSignature(rows[chosen[start + k]].id, signatures[k], &unreadable);
-      if (unreadable) {
-        error = index.lastError();
-        return false;
+      if (!loaded[k]) {
+        damaged.push_back(ids[k]);
+        continue;
       }
-      if (!loaded[k]) damaged.push_back(rows[chosen[start + k]].id);
-    }
-    KPX::parallelFor(count, KPX::Schedule::dynamic(q.threads, 1),
-                     [&](std::uint64_t begin, std::uint64_t end) {
-                       for (std::uint64_t k = begin; k < end; ++k) {
-                         if (!loaded[k]) continue;
-                         ImageEntry& e = scored[k];
-                         const Signature& t = signatures[k];
-                         e.colorSimilarity = SignatureColorSimilarity(q.query, t, q.colorMode);
-                         e.edgeSimilarity = edge.MatchScore(t.bases, t.baseNorms);
-                         e.score = SignatureScore(q.query, t, q.colorMode, q.colorWeight,
-                                                  e.edgeSimilarity, e.colorSimilarity);
-                       }
-                     });
-    for (std::size_t k = 0; k < count; ++k) {
-      if (!loaded[k]) continue;
       scored[k].path = rows[chosen[start + k]].path;
       scored[k].name = nameOf(scored[k].path);
       scored[k].baseType = static_cast<std::int16_t>(q.query.learningMethod);

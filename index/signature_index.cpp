@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "index/postgres_index.h"
+#include "index/signature_blob.h"
 #include "index/sqlite_index.h"
+#include "numeric/parallel.h"
 
 // The root ends in "/" already: its range is every absolute path.
 std::string PathRangeLow(const std::string& dir) { return dir == "/" ? dir : dir + "/"; }
@@ -43,6 +45,34 @@ bool SignatureIndex::Open(const std::string& name, IndexOwner owner, std::string
     return false;
   }
   roots_.Set(roots);
+  return true;
+}
+
+bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
+  std::vector<Signature> signatures;
+  std::vector<char> loaded;
+  const bool read = LoadSignatures({id}, 1, signatures, loaded);
+  if (databaseError != nullptr) *databaseError = !read;
+  if (!read || !loaded[0]) return false;
+  signature = std::move(signatures[0]);
+  return true;
+}
+
+bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                                    std::vector<Signature>& signatures, std::vector<char>& loaded) {
+  signatures.assign(ids.size(), Signature());
+  loaded.assign(ids.size(), 0);
+  std::vector<std::vector<std::uint8_t>> data;
+  if (!store_->LoadSignatureData(ids, data)) return false;
+  // Inflating and decoding cost more than reading: they share the threads.
+  KPX::parallelFor(
+      ids.size(), KPX::Schedule::dynamic(threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t k = begin; k < end; ++k) {
+          loaded[k] =
+              !data[k].empty() && DecodeSignature(data[k].data(), data[k].size(), signatures[k]);
+          std::vector<std::uint8_t>().swap(data[k]);
+        }
+      });
   return true;
 }
 

@@ -51,8 +51,21 @@ class SignatureIndex {
   bool DropRows(const std::vector<std::int64_t>& ids) { return store_->DropRows(ids); }
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged);
-  bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) {
-    return store_->LoadSignature(id, signature, databaseError);
+  // The whole signature of a row; false when it is missing or damaged, or
+  // the database could not be read (then *databaseError is set, when given,
+  // and lastError() says why).
+  bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr);
+  // The whole signatures of rows, read together and decoded on `threads`
+  // threads: loaded[k] tells whether signatures[k], of ids[k], was read
+  // (not when missing or damaged). False when the database could not be
+  // read (lastError() says why).
+  bool LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                      std::vector<Signature>& signatures, std::vector<char>& loaded);
+  // The stored form of the same (see IndexBackEnd::LoadSignatureData), for
+  // a caller that decodes each where it uses it.
+  bool LoadSignatureData(const std::vector<std::int64_t>& ids,
+                         std::vector<std::vector<std::uint8_t>>& data) {
+    return store_->LoadSignatureData(ids, data);
   }
   bool EntryStampOf(EntryStamp& stamp) { return store_->EntryStampOf(stamp); }
   bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {

@@ -570,24 +570,21 @@ bool SqliteIndex::LoadCompact(const std::string& dir, const std::string& params,
   return rc == SQLITE_DONE || failed();
 }
 
-bool SqliteIndex::LoadSignature(std::int64_t id, Signature& signature, bool* databaseError) {
-  if (databaseError != nullptr) *databaseError = false;
-  auto failure = [&] {
-    if (databaseError != nullptr) *databaseError = true;
-    return false;
-  };
+bool SqliteIndex::LoadSignatureData(const std::vector<std::int64_t>& ids,
+                                    std::vector<std::vector<std::uint8_t>>& data) {
+  data.assign(ids.size(), {});
   IndexStatement s(prepare("SELECT data FROM signatures WHERE id = ?1"));
-  if (!s) return failure();
-  s.integer(1, id);
-  const int rc = sqlite3_step(s.get());
-  if (rc != SQLITE_ROW) {
-    if (rc == SQLITE_DONE) return false;
-    failed();
-    return failure();
+  if (!s) return false;
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    sqlite3_reset(s.get());
+    s.integer(1, ids[k]);
+    const int rc = sqlite3_step(s.get());
+    if (rc == SQLITE_DONE) continue;
+    if (rc != SQLITE_ROW) return failed();
+    const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
+    data[k].assign(blob, blob + sqlite3_column_bytes(s.get(), 0));
   }
-  const auto* blob = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
-  const int n = sqlite3_column_bytes(s.get(), 0);
-  return blob != nullptr && DecodeSignature(blob, static_cast<std::size_t>(n), signature);
+  return true;
 }
 
 bool SqliteIndex::EntryStampOf(EntryStamp& stamp) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -95,6 +96,49 @@ TEST_P(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
   EXPECT_EQ(after.id, before.id);
   Signature back;
   EXPECT_TRUE(index.LoadSignature(after.id, back));
+}
+
+// Read together and decoded on two threads, as a search reads its
+// shortlist: each in its place, the same as one at a time; a missing row,
+// a damaged blob and a row asked for twice each answered where asked.
+TEST_P(SignatureIndexFile, SignaturesReadTogetherMatchThoseReadOneByOne) {
+  SignatureIndex index;
+  open(index);
+  Signature a, b;
+  ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), a), status::Success);
+  ASSERT_EQ(ReadRimSignature(writeRim("b.rim", 2), b), status::Success);
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Put("/p/a.jpg", "k", stampOf(1, 1), 0, &a));
+  ASSERT_TRUE(index.Put("/p/b.jpg", "k", stampOf(1, 1), 0, &b));
+  ASSERT_TRUE(index.Put("/p/c.jpg", "k", stampOf(1, 1), 0, &b));
+  ASSERT_TRUE(index.Commit());
+  IndexRow ra, rb, rc;
+  ASSERT_TRUE(index.Find("/p/a.jpg", "k", ra));
+  ASSERT_TRUE(index.Find("/p/b.jpg", "k", rb));
+  ASSERT_TRUE(index.Find("/p/c.jpg", "k", rc));
+  const std::string damage =
+      "UPDATE signatures SET data = x'0102' WHERE id = " + std::to_string(rc.id);
+  runOnIndex(damage,
+             "UPDATE folim.signatures SET data = '\\x0102' WHERE id = " + std::to_string(rc.id));
+
+  const std::int64_t missing = std::max({ra.id, rb.id, rc.id}) + 100;
+  const std::vector<std::int64_t> ids{rb.id, missing, ra.id, rc.id, rb.id};
+  std::vector<Signature> signatures;
+  std::vector<char> loaded;
+  ASSERT_TRUE(index.LoadSignatures(ids, 2, signatures, loaded));
+  EXPECT_EQ(loaded, (std::vector<char>{1, 0, 1, 0, 1}));
+  const auto sameBases = [](const Signature& x, const Signature& y) {
+    return x.bases.count() == y.bases.count() &&
+           std::equal(x.bases.data(), x.bases.data() + x.bases.count(), y.bases.data());
+  };
+  EXPECT_TRUE(sameBases(signatures[0], b));
+  EXPECT_TRUE(sameBases(signatures[2], a));
+  EXPECT_TRUE(sameBases(signatures[4], b));
+  EXPECT_FALSE(sameBases(signatures[0], a));
+  Signature none;
+  bool databaseError = true;
+  EXPECT_FALSE(index.LoadSignature(rc.id, none, &databaseError));
+  EXPECT_FALSE(databaseError);
 }
 
 TEST_P(SignatureIndexFile, PathsAreBytes) {
