@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "codec/components.h"
+#include "codec/patch_source.h"
 #include "codec/patches.h"
 #include "codec/rimformat.h"
 #include "numeric/fastica.h"
@@ -90,22 +91,26 @@ Status LearnSignature(const CImage& image, const CommonParameters& common,
   return guardStatus([&] {
     Signature s;
     takeHeader(header, s);
-    PatchMatrix patches;
-    patches.patchWidth = common.PatchWidth;
-    patches.patchHeight = common.PatchHeight;
+    // The patches as the encoder cuts them: a large image strip by strip,
+    // never held whole (24 bytes per pixel of fresh memory otherwise).
     CAverage averages;
     FOLIM_RETURN_IF_ERROR(averages.setCompressionParameters(compression));
-    FOLIM_RETURN_IF_ERROR(extractPatches(common.ColorSpace, image, patches, averages));
+    ImagePatchRows patches(common.ColorSpace, image, common.PatchWidth, common.PatchHeight,
+                           averages);
+    FOLIM_RETURN_IF_ERROR(patches.prepare());
+    CBase bases;
+    FOLIM_RETURN_IF_ERROR(bases.setCompressionParameters(compression));
+    FOLIM_RETURN_IF_ERROR(learnBases(learning.ConversionCondition, learning.MaxIterations,
+                                     learning.DimensionReduction, patches, bases));
+    // Cut in strips, the averages come with a pass over the patches, which
+    // learning may not have made (RGB bases come from the pixels directly).
+    if (!patches.keptWhole())
+      patches.forEachStrip([](std::uint32_t, std::uint32_t, const double*) {});
     // The averages as a RIM file stores them: divided by their step and
     // truncated; the colour measures read them undequantised.
     FOLIM_RETURN_IF_ERROR(averages.quantize());
     ComputeColorFeatures(averages, header.imageWidth, header.imageHeight, header.patchWidth,
                          header.patchHeight, s);
-
-    CBase bases;
-    FOLIM_RETURN_IF_ERROR(bases.setCompressionParameters(compression));
-    FOLIM_RETURN_IF_ERROR(learnBases(learning.ConversionCondition, learning.MaxIterations,
-                                     learning.DimensionReduction, patches, bases));
     // Sorting and quantising the bases is what the file keeps of them; the
     // analysis matrix is the price of running the encoder's own step.
     KPX::Matrix<double> analysis;
