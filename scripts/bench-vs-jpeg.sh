@@ -39,9 +39,13 @@ for n in "${names[@]}"; do
   cwebp -quiet -q 90 "$work/$n.ppm" -o "$work/$n.webp"
   "$cli" --quiet encode --quality normal "$work/$n.ppm" "$work/$n.normal.rim"
 done
-# The index reads the 12-megapixel JPEG alone in a folder of its own.
+# The index reads 8 copies of the 12-megapixel JPEG in a folder of their own:
+# a library is indexed many pictures to a process, so the figure is per
+# picture, the process's start shared among them as in real use.
+indexed=8
+rm -rf "$work/index12"
 mkdir -p "$work/index12"
-cp "$work/Wood12.jpg" "$work/index12/"
+for ((i = 1; i <= indexed; i++)); do cp "$work/Wood12.jpg" "$work/index12/Wood12-$i.jpg"; done
 
 # Milliseconds of one command as WALL:CPU, the CPU time being user + system
 # of the process and its children: on a machine that other work keeps busy
@@ -68,8 +72,8 @@ for ((r = 0; r < rounds; r++)); do
   done
 done
 # The normal preset against WebP at quality 90, both ways; and an index
-# build of one 12-megapixel JPEG (a fresh index each time) against the
-# quarter-size decode that any thumbnail of it needs.
+# build of the 12-megapixel JPEGs (a fresh index each time) against the
+# quarter-size decode of each that any thumbnail of it needs.
 for ((r = 0; r < rounds; r++)); do
   for n in "${names[@]}"; do
     t[$n.cwebp]+="$(millis cwebp -quiet -q 90 "$work/$n.ppm" -o "$work/out.webp") "
@@ -78,7 +82,8 @@ for ((r = 0; r < rounds; r++)); do
     t[$n.decn]+="$(millis "$cli" --quiet --threads 1 decode "$work/$n.normal.rim" "$work/out.bmp") "
   done
   rm -f "$work/index12.sqlite"*
-  t[index.djpeg]+="$(millis djpeg -scale 1/4 -bmp -outfile "$work/out.bmp" "$work/Wood12.jpg") "
+  t[index.djpeg]+="$(millis bash -c 'for f in "$1"/*.jpg; do djpeg -scale 1/4 -bmp -outfile "$2" "$f"; done' \
+    - "$work/index12" "$work/out.bmp") "
   t[index.cli]+="$(millis "$cli" --quiet --threads 1 index --jobs 1 --index "$work/index12.sqlite" "$work/index12") "
 done
 # Median wall-clock (med) and CPU (cpu) milliseconds of a figure.
@@ -114,9 +119,11 @@ for n in "${names[@]}"; do
     "$(ratio "$(cpu "$n.encn")" "$(cpu "$n.cwebp")")" "$dw" "$dn" "$(ratio "$dn" "$dw")" \
     "$(ratio "$(cpu "$n.decn")" "$(cpu "$n.dwebp")")"
 done
-ij=$(med index.djpeg); ic=$(med index.cli)
-echo "== index build of one 12-megapixel JPEG: $ic ms, djpeg -scale 1/4 $ij ms, $(ratio "$ic" "$ij")" \
-  "(CPU $(cpu index.cli) ms against $(cpu index.djpeg) ms, $(ratio "$(cpu index.cli)" "$(cpu index.djpeg)"))"
+per() { awk -v a="$1" -v n="$indexed" 'BEGIN {printf "%.0f", a / n}'; }
+ij=$(per "$(med index.djpeg)"); ic=$(per "$(med index.cli)")
+cij=$(per "$(cpu index.djpeg)"); cic=$(per "$(cpu index.cli)")
+echo "== index build of $indexed 12-megapixel JPEGs, per picture: $ic ms, djpeg -scale 1/4 $ij ms," \
+  "$(ratio "$ic" "$ij") (CPU $cic ms against $cij ms, $(ratio "$cic" "$cij"))"
 
 # What every run pays before any pixel: loading the program and its
 # libraries (the command line links the Qt image library).
