@@ -42,7 +42,7 @@ Status decorrelate(Matrix<double>& w) {
 Status iterate(IcaLearner& learner) {
   return guardStatus([&] {
     const Matrix<double>& old = learner.unmixing;
-    const std::uint32_t n = learner.whitened.rows();
+    const std::uint32_t n = learner.whitenedSingle.rows();
     const std::uint32_t k = old.rows();
 
     if (n == 0) throw KPX::MatrixException{KPX::kDividedByZero};
@@ -50,7 +50,7 @@ Status iterate(IcaLearner& learner) {
     // tangent instead of a second transcendental per element.
     Matrix<double> u;
     std::vector<double> derivative;
-    KPX::icaSums(learner.whitened, old, u, derivative);
+    KPX::icaSums(learner.whitenedSingle, old, u, derivative);
     for (double& m : derivative) m /= n;
     // U / N, row i the mean of tanh(y_ni) z_n.
     Matrix<double> w = KPX::divide(u, n);
@@ -94,6 +94,8 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
     IcaLearner learner(conversionCondition, maxIterations, dimensionReduction);
     FOLIM_RETURN_IF_ERROR(prepareLearning(
         learner, patches, maxIterations == 0 ? WhitenedData::Skip : WhitenedData::Keep));
+    // The steps read the single-precision copy alone.
+    learner.whitened = KPX::Matrix<double>();
     std::uint32_t i = 0;
     for (; i < maxIterations; ++i) {
       tracef(".");

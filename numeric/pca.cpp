@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numeric/eigen.h"
+#include "numeric/ica_pass.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
 #include "numeric/status_guard.h"
@@ -91,6 +92,7 @@ Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
                        WhitenedData whitenedData) {
   FOLIM_RETURN_IF_ERROR(whiten(learner, patches, whitenedData));
   return guardStatus([&] {
+    learner.whitenedSingle = KPX::toSingle(learner.whitened);
     learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);
     KPX::setDiagonal(learner.unmixing, 1.0);
   });

@@ -15,13 +15,14 @@ struct IcaLearner {
   IcaLearner(double condition, std::uint32_t iterations, std::uint32_t components)
       : conversionCondition(condition), maxIterations(iterations), dimensionReduction(components) {}
 
-  double conversionCondition;        // convergence threshold of the mean change
-  std::uint32_t maxIterations;       // iteration limit
-  std::uint32_t dimensionReduction;  // k, the number of components kept
-  KPX::Matrix<double> unmixing;      // W, k x k, rows are the unmixing vectors
-  KPX::Matrix<double> whitened;      // Z, N x k, one row per patch
-  KPX::Matrix<double> whitening;     // k x d, patch to whitened coordinates
-  KPX::Matrix<double> dewhitening;   // d x k, whitened coordinates back to a patch
+  double conversionCondition;         // convergence threshold of the mean change
+  std::uint32_t maxIterations;        // iteration limit
+  std::uint32_t dimensionReduction;   // k, the number of components kept
+  KPX::Matrix<double> unmixing;       // W, k x k, rows are the unmixing vectors
+  KPX::Matrix<double> whitened;       // Z, N x k, one row per patch
+  KPX::Matrix<float> whitenedSingle;  // Z rounded to floats: what the FastICA steps read
+  KPX::Matrix<double> whitening;      // k x d, patch to whitened coordinates
+  KPX::Matrix<double> dewhitening;    // d x k, whitened coordinates back to a patch
 };
 
 // Picks the k eigenvalues of largest magnitude, largest first (the lowest
@@ -49,8 +50,8 @@ Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
 // whitened data is kept); the same results bit for bit.
 Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData);
 
-// whiten, then unmixing = k x k identity. Returns whiten's failure, or
-// status::Success, or status::NoMemory.
+// whiten, then whitenedSingle from whitened and unmixing = k x k identity.
+// Returns whiten's failure, or status::Success, or status::NoMemory.
 Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
                        WhitenedData whitenedData = WhitenedData::Keep);
 Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,

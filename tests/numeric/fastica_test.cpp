@@ -99,7 +99,8 @@ TEST(Iterate, MatchesAPlainStepWithCosh) {
   learner.unmixing = polarFactor(randomMatrix(4, 4, 33));
   const Matrix<double> expected = referenceStep(learner.whitened, learner.unmixing);
   ASSERT_EQ(iterate(learner), 0);
-  EXPECT_LT(maxDifference(learner.unmixing, expected), 1e-12);
+  // The data pass runs in single precision.
+  EXPECT_LT(maxDifference(learner.unmixing, expected), 1e-5);
 }
 
 TEST(Iterate, FixedPointConvergesOnlyForAPositiveCondition) {
