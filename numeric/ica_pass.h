@@ -1,8 +1,6 @@
 // The data pass of one FastICA step: the projections y = W z of every
 // whitened patch, their tangents, and the sums the step needs, in one walk
-// over the patches with the work of a block of rows kept in the cache. The
-// pass runs in single precision (twice the lanes of a vector register); the
-// sums of each block are carried on in double precision.
+// over the patches with the work of a block of rows kept in the cache.
 #pragma once
 
 #include <cstdint>
@@ -12,33 +10,28 @@
 
 namespace KPX {
 
-// Components handled together (one 512-bit register of floats).
-constexpr std::uint32_t kIcaTileComponents = 16;
+// Components handled together (one register tile wide).
+constexpr std::uint32_t kIcaTileComponents = 8;
 
-// For the whitened patches Z (N x k, rows z_n, in single precision) and W
-// (k x k, rows w_i, rounded to single precision):
+// For the whitened patches Z (N x k, rows z_n) and W (k x k, rows w_i):
 //   u (k x k)        = sum_n tanh(W z_n) z_n^T
 //   derivative[i]    = sum_n (1 - tanh^2(w_i^T z_n))
-// The rows are taken in blocks; within a block every element is one chain in
-// a fixed order (icaTile's), the block's sums are then added in double
-// precision in block order. The tangents are tanhInPlace's for floats
-// (numeric/vector_tanh.h). The AVX2 and AVX-512 levels give the same results
-// bit for bit; the portable level, without fused multiply-adds and with the
-// library's tangent, agrees with them to single precision. Components are
-// shared among the threads: results do not depend on the thread count.
-// Throws MatrixException when memory runs out.
-void icaSums(const Matrix<float>& z, const Matrix<double>& w, Matrix<double>& u,
+// Every element is one chain in a fixed order (w_i^T z_n over the columns,
+// the sums over n), each step a fused multiply-add from the AVX2 level on or
+// a multiply and an add at the portable level: the same chains as
+// multiplyRowsInto and accumulateAtB, so the same results bit for bit as
+// those products at the same vector level. The tangents are tanhInPlace's
+// (numeric/vector_tanh.h). Components are shared among the
+// threads: results do not depend on the thread count. Throws MatrixException
+// when memory runs out.
+void icaSums(const Matrix<double>& z, const Matrix<double>& w, Matrix<double>& u,
              std::vector<double>& derivative);
 
-// The tile both products use: c (m x 16, row stride 16) = sum over p < kc of
-// a[r * aRow + p * aStep] * b[p * 16 + col], one chain per element in
-// increasing p (fused multiply-adds from the AVX2 level on), added to c's
-// contents when accumulate is set, at the vector level in force. m is 1 to
-// 12.
-void icaTile(std::uint32_t m, std::uint32_t kc, const float* a, std::size_t aRow, std::size_t aStep,
-             const float* b, float* c, bool accumulate);
-
-// Z rounded to single precision, as icaSums reads it.
-Matrix<float> toSingle(const Matrix<double>& z);
+// The tile both products use: c (m x 8, row stride 8) = sum over p < kc of
+// a[r * aRow + p * aStep] * b[p * 8 + col], one chain per element in
+// increasing p, added to c's contents when accumulate is set, at the vector
+// level in force. m is 1 to 12.
+void icaTile(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
+             std::size_t aStep, const double* b, double* c, bool accumulate);
 
 }  // namespace KPX

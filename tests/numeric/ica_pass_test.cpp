@@ -6,8 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "numeric/cpu_features.h"
+#include "numeric/multiply.h"
 #include "numeric/parallel.h"
+#include "numeric/vector_tanh.h"
 #include "numeric_helpers.h"
 
 using KPX::Matrix;
@@ -20,15 +21,14 @@ using numeric_test::ThreadScope;
 namespace {
 
 // Shapes that cut blocks, tiles and tile rows short: rows not a multiple of
-// 12 or of the block (240), components not a multiple of the tile width.
+// 12 or of the block, components not a multiple of the tile width.
 struct Shape {
   std::uint32_t rows;
   std::uint32_t k;
 };
-const Shape kShapes[] = {{1, 1}, {7, 5}, {241, 16}, {500, 13}, {733, 24}, {1000, 40}};
+const Shape kShapes[] = {{1, 1}, {7, 5}, {241, 8}, {500, 13}, {733, 24}};
 
-// Z scaled so that the projections reach both formulas of the tangent and
-// its saturation.
+// Z scaled so that the projections reach both formulas of the tangent.
 Matrix<double> whitened(const Shape& s) {
   Matrix<double> z = randomMatrix(s.rows, s.k, 40 + s.k);
   for (std::uint32_t i = 0; i < z.count(); ++i) z.data()[i] *= 3.0;
@@ -43,7 +43,7 @@ struct Sums {
 Sums run(const Matrix<double>& z, const Matrix<double>& w, VectorLevel level) {
   const LevelScope scope(level);
   Sums s;
-  KPX::icaSums(KPX::toSingle(z), w, s.u, s.derivative);
+  KPX::icaSums(z, w, s.u, s.derivative);
   return s;
 }
 
@@ -53,115 +53,80 @@ bool bitEqual(const Sums& a, const Sums& b) {
          a.derivative == b.derivative;
 }
 
-// The sums in double precision with the library's tangent, from Z and W as
-// given: what the single-precision pass approximates.
-Sums plainSums(const Matrix<double>& z, const Matrix<double>& w) {
-  const std::uint32_t k = z.cols();
-  Sums s{Matrix<double>(k, k), std::vector<double>(k, 0.0)};
-  KPX::fill(s.u, 0.0);
-  for (std::uint32_t i = 0; i < k; ++i) {
-    for (std::uint32_t n = 0; n < z.rows(); ++n) {
-      double y = 0.0;
-      for (std::uint32_t j = 0; j < k; ++j) y += z[n][j] * w[i][j];
-      const double t = std::tanh(y);
-      s.derivative[i] += 1.0 / (std::cosh(y) * std::cosh(y));
-      for (std::uint32_t j = 0; j < k; ++j) s.u[i][j] += t * z[n][j];
-    }
-  }
-  return s;
-}
-
-// Single precision: each term is good to a few parts in 10^7 of its size
-// (|z| <= 3, |tanh| <= 1), so the sums are held to 1e-5 of the number of
-// terms, far below any change that would move a step.
-TEST(IcaSums, EveryLevelMatchesDoublePrecisionLoops) {
+TEST(IcaSums, MatchPlainLoopsWithTheLibraryTangent) {
   for (const Shape& s : kShapes) {
     const Matrix<double> z = whitened(s);
     const Matrix<double> w = randomMatrix(s.k, s.k, 90 + s.k);
-    const Sums want = plainSums(z, w);
     for (VectorLevel level : supportedLevels()) {
-      SCOPED_TRACE(KPX::vectorLevelName(level));
       const Sums got = run(z, w, level);
       ASSERT_EQ(got.u.rows(), s.k);
       ASSERT_EQ(got.u.cols(), s.k);
       ASSERT_EQ(got.derivative.size(), s.k);
-      const double bound = 1e-5 * s.rows;
       for (std::uint32_t i = 0; i < s.k; ++i) {
-        EXPECT_NEAR(got.derivative[i], want.derivative[i], bound) << s.rows << "x" << s.k;
+        double derivative = 0.0;
+        std::vector<double> u(s.k, 0.0);
+        for (std::uint32_t n = 0; n < s.rows; ++n) {
+          double y = 0.0;
+          for (std::uint32_t j = 0; j < s.k; ++j) y += z[n][j] * w[i][j];
+          const double t = std::tanh(y);
+          derivative += 1.0 / (std::cosh(y) * std::cosh(y));
+          for (std::uint32_t j = 0; j < s.k; ++j) u[j] += t * z[n][j];
+        }
+        const double scale = s.rows * 3.0;
+        EXPECT_NEAR(got.derivative[i], derivative, 1e-12 * s.rows) << s.rows << "x" << s.k;
         for (std::uint32_t j = 0; j < s.k; ++j)
-          EXPECT_NEAR(got.u[i][j], want.u[i][j], 3.0 * bound)
-              << s.rows << "x" << s.k << " at " << i << "," << j;
+          EXPECT_NEAR(got.u[i][j], u[j], 1e-12 * scale) << s.rows << "x" << s.k;
       }
     }
   }
 }
 
-// The vector levels run the same chains with the same tangent: equal to the
-// bit, so that files and signatures do not depend on the processor's width.
-TEST(IcaSums, VectorLevelsAgreeBitForBit) {
-  if (!KPX::vectorLevelSupported(VectorLevel::Avx512)) GTEST_SKIP() << "no AVX-512";
+// The fused pass against the two library products with the vector tangents
+// in between, as the step computed them before it was fused.
+TEST(IcaSums, EqualTheLibraryProductsBitForBit) {
   for (const Shape& s : kShapes) {
     const Matrix<double> z = whitened(s);
     const Matrix<double> w = randomMatrix(s.k, s.k, 60 + s.k);
-    EXPECT_TRUE(bitEqual(run(z, w, VectorLevel::Avx2), run(z, w, VectorLevel::Avx512)))
-        << s.rows << "x" << s.k;
-  }
-}
-
-// A single-precision chain carried over a whole image would lose digits to
-// rounding as it grows (by 200,000 terms of about 1, each addition rounds to
-// 1/128); the block sums keep the error near that of a term. All-equal rows
-// make every term the same, so the exact sum is known.
-TEST(IcaSums, LongSumsKeepTheirPrecision) {
-  constexpr std::uint32_t kRows = 200000;
-  constexpr std::uint32_t k = 3;
-  Matrix<double> z(kRows, k);
-  for (std::uint32_t n = 0; n < kRows; ++n) {
-    z[n][0] = 0.1;
-    z[n][1] = -0.7;
-    z[n][2] = 1.3;
-  }
-  const Matrix<double> w = numeric_test::identity(k);
-  for (VectorLevel level : supportedLevels()) {
-    SCOPED_TRACE(KPX::vectorLevelName(level));
-    const Sums got = run(z, w, level);
-    for (std::uint32_t i = 0; i < k; ++i) {
-      const double y = static_cast<float>(z[0][i]);
-      const double t = std::tanh(y);
-      const double derivative = kRows * (1.0 - t * t);
-      EXPECT_NEAR(got.derivative[i], derivative, 1e-4 * derivative);
-      for (std::uint32_t j = 0; j < k; ++j) {
-        const double u = kRows * t * static_cast<float>(z[0][j]);
-        EXPECT_NEAR(got.u[i][j], u, 1e-4 * std::fabs(u)) << i << "," << j;
+    std::vector<double> t(static_cast<std::size_t>(s.rows) * s.k);
+    KPX::multiplyRowsInto(z.data(), s.k, s.rows, w, true, t.data());
+    std::vector<double> derivative(s.k, 0.0);
+    KPX::tanhInPlace(t.data(), t.size());
+    for (std::uint32_t n = 0; n < s.rows; ++n) {
+      for (std::uint32_t i = 0; i < s.k; ++i) {
+        const double v = t[static_cast<std::size_t>(n) * s.k + i];
+        derivative[i] += (1.0 - v) * (1.0 + v);
       }
     }
+    Matrix<double> u(s.k, s.k);
+    KPX::accumulateAtB(t.data(), s.k, s.rows, z.data(), s.k, u, false);
+    Sums expected{u, derivative};
+    EXPECT_TRUE(bitEqual(expected, run(z, w, KPX::vectorLevel()))) << s.rows << "x" << s.k;
   }
 }
 
 TEST(IcaSums, TileEqualsFusedChainsAtEveryFusedLevel) {
   constexpr std::uint32_t kc = 37;
   constexpr std::uint32_t kRows = 12;  // the most a tile call takes
-  constexpr std::uint32_t kWidth = KPX::kIcaTileComponents;
-  const Matrix<float> a = KPX::toSingle(randomMatrix(kRows, kc, 3));
-  const Matrix<float> b = KPX::toSingle(randomMatrix(kc, kWidth, 4));
-  const Matrix<float> start = KPX::toSingle(randomMatrix(kRows, kWidth, 5));
+  const Matrix<double> a = randomMatrix(kRows, kc, 3);
+  const Matrix<double> b = randomMatrix(kc, KPX::kIcaTileComponents, 4);
+  const Matrix<double> start = randomMatrix(kRows, KPX::kIcaTileComponents, 5);
   for (VectorLevel level : {VectorLevel::Avx2, VectorLevel::Avx512}) {
     const LevelScope fused(level);
     if (!fused.selected()) continue;
     SCOPED_TRACE(KPX::vectorLevelName(level));
     for (std::uint32_t m = 1; m <= kRows; ++m) {
       for (bool accumulate : {false, true}) {
-        Matrix<float> c(start);
+        Matrix<double> c(start);
         KPX::icaTile(m, kc, a.data(), kc, 1, b.data(), c.data(), accumulate);
         for (std::uint32_t r = 0; r < m; ++r) {
-          for (std::uint32_t q = 0; q < kWidth; ++q) {
-            float expected = accumulate ? start[r][q] : 0.0f;
+          for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q) {
+            double expected = accumulate ? start[r][q] : 0.0;
             for (std::uint32_t p = 0; p < kc; ++p) expected = std::fma(a[r][p], b[p][q], expected);
             EXPECT_EQ(c[r][q], expected) << "m " << m << " row " << r << " col " << q;
           }
         }
         for (std::uint32_t r = m; r < kRows; ++r) {
-          for (std::uint32_t q = 0; q < kWidth; ++q)
+          for (std::uint32_t q = 0; q < KPX::kIcaTileComponents; ++q)
             EXPECT_EQ(c[r][q], start[r][q]) << "row " << r << " is past m " << m;
         }
       }
