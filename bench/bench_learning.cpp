@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 
 #include "numeric/fastica.h"
@@ -111,11 +112,18 @@ void BM_IcaIteration(benchmark::State& state) {
 }
 BENCHMARK(BM_IcaIteration)->Unit(benchmark::kMillisecond);
 
+const KPX::Matrix<double>& patches1080p() {
+  static const KPX::Matrix<double> x = patchMatrix(1920, 1080);
+  return x;
+}
+
 // The whole learning of a 1080p picture with 100 steps (a condition of 0
-// never converges), on the threads the machine has.
+// never converges), on the threads the machine has. The steps of this
+// synthetic picture keep changing W by more than 0.01: all of them run the
+// double-precision pass.
 void BM_LearnIca100At1080p(benchmark::State& state) {
   TraceTarget quiet(nullptr);
-  static const KPX::Matrix<double> x = patchMatrix(1920, 1080);
+  const KPX::Matrix<double>& x = patches1080p();
   for (auto _ : state) {
     KPX::Matrix<double> bases;
     if (learnBases(0.0, 100, kComponents, x, bases) != 0) state.SkipWithError("learning failed");
@@ -123,6 +131,24 @@ void BM_LearnIca100At1080p(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LearnIca100At1080p)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// One step on the 1080p patches by the double-precision pass (0) and by the
+// single-precision one (1), which a step takes once the last one changed W
+// by less than 0.01.
+void BM_IcaStepAt1080p(benchmark::State& state) {
+  TraceTarget quiet(nullptr);
+  IcaLearner learner(0.0, 1000, kComponents);
+  if (prepareLearning(learner, patches1080p()) != 0) {
+    state.SkipWithError("whitening failed");
+    return;
+  }
+  const double lastChange = state.range(0) == 1 ? 0.0 : std::numeric_limits<double>::infinity();
+  for (auto _ : state) {
+    learner.lastChange = lastChange;
+    if (iterate(learner) == 7) state.SkipWithError("iteration failed");
+  }
+}
+BENCHMARK(BM_IcaStepAt1080p)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
