@@ -25,6 +25,11 @@ Status learnBases(double conversionCondition, std::uint32_t maxIterations,
 
 // One fixed-point step on the learner's unmixing matrix W:
 //   w_i <- E[z tanh(w_i^T z)] - E[sech^2(w_i^T z)] w_i, then decorrelate.
+// The expectations come from the double-precision pass over whitened
+// (numeric/ica_pass.h) while W still changes much (lastChange at least
+// 0.01), from the single-precision pass over whitenedSingle
+// (numeric/ica_pass_single.h) after; the rest of the step is in double
+// precision. The change measure is left in lastChange.
 // Returns kConverged when the mean of |1 - |<new w_i, old w_i>|| is below
 // conversionCondition, status::Success when not, status::NoMemory when memory
 // ran out or Z has no rows (W is then left as it was).

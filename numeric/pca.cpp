@@ -1,8 +1,10 @@
 #include "numeric/pca.h"
 
 #include <cmath>
+#include <limits>
 
 #include "numeric/eigen.h"
+#include "numeric/ica_pass_single.h"
 #include "numeric/matrix_ops.h"
 #include "numeric/multiply.h"
 #include "numeric/status_guard.h"
@@ -91,6 +93,8 @@ Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
                        WhitenedData whitenedData) {
   FOLIM_RETURN_IF_ERROR(whiten(learner, patches, whitenedData));
   return guardStatus([&] {
+    learner.whitenedSingle = KPX::toSingle(learner.whitened);
+    learner.lastChange = std::numeric_limits<double>::infinity();
     learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);
     KPX::setDiagonal(learner.unmixing, 1.0);
   });

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "numeric/matrix.h"
 #include "numeric/row_source.h"
@@ -15,13 +16,16 @@ struct IcaLearner {
   IcaLearner(double condition, std::uint32_t iterations, std::uint32_t components)
       : conversionCondition(condition), maxIterations(iterations), dimensionReduction(components) {}
 
-  double conversionCondition;        // convergence threshold of the mean change
-  std::uint32_t maxIterations;       // iteration limit
-  std::uint32_t dimensionReduction;  // k, the number of components kept
-  KPX::Matrix<double> unmixing;      // W, k x k, rows are the unmixing vectors
-  KPX::Matrix<double> whitened;      // Z, N x k, one row per patch
-  KPX::Matrix<double> whitening;     // k x d, patch to whitened coordinates
-  KPX::Matrix<double> dewhitening;   // d x k, whitened coordinates back to a patch
+  double conversionCondition;         // convergence threshold of the mean change
+  std::uint32_t maxIterations;        // iteration limit
+  std::uint32_t dimensionReduction;   // k, the number of components kept
+  KPX::Matrix<double> unmixing;       // W, k x k, rows are the unmixing vectors
+  KPX::Matrix<double> whitened;       // Z, N x k, one row per patch
+  KPX::Matrix<float> whitenedSingle;  // Z rounded to floats, for the steps near the end
+  // The last step's change measure; none yet is +infinity.
+  double lastChange = std::numeric_limits<double>::infinity();
+  KPX::Matrix<double> whitening;    // k x d, patch to whitened coordinates
+  KPX::Matrix<double> dewhitening;  // d x k, whitened coordinates back to a patch
 };
 
 // Picks the k eigenvalues of largest magnitude, largest first (the lowest
@@ -49,8 +53,9 @@ Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
 // whitened data is kept); the same results bit for bit.
 Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData);
 
-// whiten, then unmixing = k x k identity. Returns whiten's failure, or
-// status::Success, or status::NoMemory.
+// whiten, then whitenedSingle from whitened, unmixing = k x k identity and
+// lastChange = +infinity (no step yet).
+// Returns whiten's failure, or status::Success, or status::NoMemory.
 Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
                        WhitenedData whitenedData = WhitenedData::Keep);
 Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,

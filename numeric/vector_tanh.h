@@ -13,5 +13,8 @@ namespace KPX {
 
 // values[i] = tanh(values[i]) for i < count, at the vector level in force.
 void tanhInPlace(double* values, std::size_t count);
+// The same in single precision: the same method with a shorter polynomial,
+// within a few units in the last place of tanh rounded to float.
+void tanhInPlace(float* values, std::size_t count);
 
 }  // namespace KPX

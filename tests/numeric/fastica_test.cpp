@@ -102,6 +102,35 @@ TEST(Iterate, MatchesAPlainStepWithCosh) {
   EXPECT_LT(maxDifference(learner.unmixing, expected), 1e-12);
 }
 
+// The first steps run the double-precision pass; once a step changed W by
+// less than 0.01 the single-precision one, which agrees with it to single
+// precision but not to the bit.
+TEST(Iterate, SinglePrecisionOnlyOnceTheChangeIsSmall) {
+  const Matrix<double> x = KPX::multiply(randomMatrix(400, 4, 41), randomMatrix(4, 4, 42));
+  const Matrix<double> w = polarFactor(randomMatrix(4, 4, 43));
+  struct Case {
+    double lastChange;
+    bool single;
+  };
+  for (const Case& c : {Case{1.0, false}, Case{0.0101, false}, Case{0.0099, true}}) {
+    IcaLearner learner(1e-12, 10, 4);
+    ASSERT_EQ(prepareLearning(learner, x), 0);
+    learner.unmixing = w;
+    const Matrix<double> expected = referenceStep(learner.whitened, learner.unmixing);
+    learner.lastChange = c.lastChange;
+    ASSERT_EQ(iterate(learner), 0);
+    const double difference = maxDifference(learner.unmixing, expected);
+    if (c.single) {
+      EXPECT_GT(difference, 1e-12) << "after a change of " << c.lastChange;
+      EXPECT_LT(difference, 1e-5) << "after a change of " << c.lastChange;
+    } else {
+      EXPECT_LT(difference, 1e-12) << "after a change of " << c.lastChange;
+    }
+    EXPECT_GT(learner.lastChange, 0.0);
+    EXPECT_LT(learner.lastChange, 1.0);
+  }
+}
+
 TEST(Iterate, FixedPointConvergesOnlyForAPositiveCondition) {
   // Flat patches: Z = 0, so the step gives -I, which decorrelation keeps, and
   // the change measure is 0.
