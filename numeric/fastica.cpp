@@ -62,10 +62,15 @@ Status iterate(IcaLearner& learner) {
     // tangent instead of a second transcendental per element.
     Matrix<double> u;
     std::vector<double> derivative;
-    if (learner.lastChange < kSinglePrecisionChange)
+    if (learner.lastChange < kSinglePrecisionChange) {
+      // Made when first needed: many pictures converge before, and a large
+      // one's copy would take 2 bytes per value of memory for nothing.
+      if (learner.whitenedSingle.rows() == 0)
+        learner.whitenedSingle = KPX::toSingle(learner.whitened);
       KPX::icaSumsSingle(learner.whitenedSingle, old, u, derivative);
-    else
+    } else {
       KPX::icaSums(learner.whitened, old, u, derivative);
+    }
     for (double& m : derivative) m /= n;
     // U / N, row i the mean of tanh(y_ni) z_n.
     Matrix<double> w = KPX::divide(u, n);

@@ -93,7 +93,7 @@ Status prepareLearning(IcaLearner& learner, const KPX::RowSource& patches,
                        WhitenedData whitenedData) {
   FOLIM_RETURN_IF_ERROR(whiten(learner, patches, whitenedData));
   return guardStatus([&] {
-    learner.whitenedSingle = KPX::toSingle(learner.whitened);
+    learner.whitenedSingle = KPX::Matrix<float>();
     learner.lastChange = std::numeric_limits<double>::infinity();
     learner.unmixing.resize(learner.dimensionReduction, learner.dimensionReduction);
     KPX::setDiagonal(learner.unmixing, 1.0);

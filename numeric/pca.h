@@ -16,12 +16,13 @@ struct IcaLearner {
   IcaLearner(double condition, std::uint32_t iterations, std::uint32_t components)
       : conversionCondition(condition), maxIterations(iterations), dimensionReduction(components) {}
 
-  double conversionCondition;         // convergence threshold of the mean change
-  std::uint32_t maxIterations;        // iteration limit
-  std::uint32_t dimensionReduction;   // k, the number of components kept
-  KPX::Matrix<double> unmixing;       // W, k x k, rows are the unmixing vectors
-  KPX::Matrix<double> whitened;       // Z, N x k, one row per patch
-  KPX::Matrix<float> whitenedSingle;  // Z rounded to floats, for the steps near the end
+  double conversionCondition;        // convergence threshold of the mean change
+  std::uint32_t maxIterations;       // iteration limit
+  std::uint32_t dimensionReduction;  // k, the number of components kept
+  KPX::Matrix<double> unmixing;      // W, k x k, rows are the unmixing vectors
+  KPX::Matrix<double> whitened;      // Z, N x k, one row per patch
+  KPX::Matrix<float>
+      whitenedSingle;  // Z rounded to floats, for the steps near the end (made by the first)
   // The last step's change measure; none yet is +infinity.
   double lastChange = std::numeric_limits<double>::infinity();
   KPX::Matrix<double> whitening;    // k x d, patch to whitened coordinates
@@ -53,8 +54,8 @@ Status whiten(IcaLearner& learner, const KPX::Matrix<double>& patches,
 // whitened data is kept); the same results bit for bit.
 Status whiten(IcaLearner& learner, const KPX::RowSource& patches, WhitenedData whitenedData);
 
-// whiten, then whitenedSingle from whitened, unmixing = k x k identity and
-// lastChange = +infinity (no step yet).
+// whiten, then unmixing = k x k identity and lastChange = +infinity (no
+// step yet); whitenedSingle is made by the first step that reads it.
 // Returns whiten's failure, or status::Success, or status::NoMemory.
 Status prepareLearning(IcaLearner& learner, const KPX::Matrix<double>& patches,
                        WhitenedData whitenedData = WhitenedData::Keep);
