@@ -95,6 +95,10 @@ class IndexBackEnd {
   // and lastError() says why).
   virtual bool LoadSignature(std::int64_t id, Signature& signature,
                              bool* databaseError = nullptr) = 0;
+  // The stored bytes of a row's signature, not decoded; false when the row
+  // is missing or the database could not be read (*databaseError set).
+  virtual bool LoadSignatureBlob(std::int64_t id, std::vector<std::uint8_t>& blob,
+                                 bool* databaseError = nullptr) = 0;
 
   // The first stage of a large library reads neighbour lists kept beside
   // the index (index/neighbour_index.h). A store that keeps none answers

@@ -563,6 +563,23 @@ bool PostgresIndex::LoadSignature(std::int64_t id, Signature& signature, bool* d
   return DecodeSignature(blob, static_cast<std::size_t>(libpq().getlength(r.r, 0, 0)), signature);
 }
 
+bool PostgresIndex::LoadSignatureBlob(std::int64_t id, std::vector<std::uint8_t>& blob,
+                                      bool* databaseError) {
+  if (databaseError != nullptr) *databaseError = false;
+  blob.clear();
+  PgParams p;
+  p.integer(id);
+  PgResult r(run("SELECT data FROM folim.signatures WHERE id = $1", p));
+  if (!r) {
+    if (databaseError != nullptr) *databaseError = true;
+    return false;
+  }
+  if (libpq().ntuples(r.r) == 0) return false;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(libpq().getvalue(r.r, 0, 0));
+  blob.assign(data, data + libpq().getlength(r.r, 0, 0));
+  return true;
+}
+
 bool PostgresIndex::Rebuild(const std::string& reason, std::string& notice, std::string& error) {
   notice.clear();
   error = "the index on the server cannot be rebuilt by Folim (" + reason + ")";

@@ -57,6 +57,8 @@ class PostgresIndex : public IndexBackEnd {
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
+  bool LoadSignatureBlob(std::int64_t id, std::vector<std::uint8_t>& blob,
+                         bool* databaseError = nullptr) override;
   // The log is made on first use, beside the schema's tables; triggers on
   // the entries keep it, whichever machine writes. The neighbour lists lie
   // in this machine's cache folder, named by the server and database.

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "index/postgres_index.h"
+#include "index/signature_blob.h"
 #include "index/sqlite_index.h"
+#include "numeric/parallel.h"
 
 // The root ends in "/" already: its range is every absolute path.
 std::string PathRangeLow(const std::string& dir) { return dir == "/" ? dir : dir + "/"; }
@@ -152,5 +154,27 @@ bool SignatureIndex::SetRoot(const LibraryRoot& root) {
     return false;
   }
   roots_.Set(roots);
+  return true;
+}
+
+bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                                    std::vector<Signature>& signatures, std::vector<char>& loaded) {
+  const std::size_t n = ids.size();
+  std::vector<std::vector<std::uint8_t>> blobs(n);
+  loaded.assign(n, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    bool unreadable = false;
+    loaded[i] = store_->LoadSignatureBlob(ids[i], blobs[i], &unreadable);
+    if (unreadable) return false;
+  }
+  signatures.assign(n, Signature());
+  KPX::parallelFor(
+      n, KPX::Schedule::dynamic(threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+          if (loaded[i])
+            loaded[i] = DecodeSignature(blobs[i].data(), blobs[i].size(), signatures[i]);
+          blobs[i] = std::vector<std::uint8_t>();
+        }
+      });
   return true;
 }

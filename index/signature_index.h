@@ -54,6 +54,12 @@ class SignatureIndex {
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) {
     return store_->LoadSignature(id, signature, databaseError);
   }
+  // The signatures of ids, read on this thread and decoded on threads
+  // threads: loaded[i] tells whether signatures[i] is that of ids[i] (a
+  // missing or damaged row leaves it 0). False, with lastError(), when the
+  // database could not be read.
+  bool LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                      std::vector<Signature>& signatures, std::vector<char>& loaded);
   bool EntryStampOf(EntryStamp& stamp) { return store_->EntryStampOf(stamp); }
   bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
     return store_->ChangedSince(generation, ids);

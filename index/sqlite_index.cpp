@@ -590,6 +590,29 @@ bool SqliteIndex::LoadSignature(std::int64_t id, Signature& signature, bool* dat
   return blob != nullptr && DecodeSignature(blob, static_cast<std::size_t>(n), signature);
 }
 
+bool SqliteIndex::LoadSignatureBlob(std::int64_t id, std::vector<std::uint8_t>& blob,
+                                    bool* databaseError) {
+  if (databaseError != nullptr) *databaseError = false;
+  blob.clear();
+  IndexStatement s(prepare("SELECT data FROM signatures WHERE id = ?1"));
+  if (!s) {
+    if (databaseError != nullptr) *databaseError = true;
+    return false;
+  }
+  s.integer(1, id);
+  const int rc = sqlite3_step(s.get());
+  if (rc != SQLITE_ROW) {
+    if (rc == SQLITE_DONE) return false;
+    failed();
+    if (databaseError != nullptr) *databaseError = true;
+    return false;
+  }
+  const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.get(), 0));
+  const int n = sqlite3_column_bytes(s.get(), 0);
+  if (data != nullptr) blob.assign(data, data + n);
+  return true;
+}
+
 bool SqliteIndex::EntryStampOf(EntryStamp& stamp) {
   int made = 0;
   if (!readInt("SELECT count(*) FROM sqlite_schema WHERE name = 'failed_entries'", made))

@@ -58,6 +58,8 @@ class SqliteIndex : public IndexBackEnd {
   bool LoadCompact(const std::string& dir, const std::string& params, std::uint16_t learning,
                    std::vector<CompactRow>& rows, std::vector<std::int64_t>& damaged) override;
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr) override;
+  bool LoadSignatureBlob(std::int64_t id, std::vector<std::uint8_t>& blob,
+                         bool* databaseError = nullptr) override;
   // The log is made on first use (in older files too); triggers on the
   // entries table keep it, whichever program writes.
   bool EntryStampOf(EntryStamp& stamp) override;

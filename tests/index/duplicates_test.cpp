@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "index/ranking.h"
 #include "index_fixture.h"
@@ -75,6 +76,44 @@ TEST_P(DuplicateGroups, TheNeighbourListsFindTheGroupsOfEveryPair) {
   const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
   EXPECT_EQ(groups(0, 8, 2, 1), everyPair);
   EXPECT_TRUE(groups(0, 8, 0, 1).empty());
+}
+
+// However few signatures are held at once, and whether a part of the pairs
+// is loaded whole or in slices, the groups, their leads, order and scores
+// are the same.
+TEST_P(DuplicateGroups, AreTheSameHoweverFewSignaturesAreHeld) {
+  const auto find = [this](std::size_t inMemory, std::size_t allPairsUpTo) {
+    SignatureIndex index;
+    open(index);
+    DuplicateRequest r;
+    r.dir = folder.path();
+    r.params = "test";
+    r.threshold = 0.5;  // low enough to chain different pictures into groups
+    r.threads = 2;
+    r.allPairsUpTo = allPairsUpTo;
+    r.directions = 4;
+    r.neighbours = 3;
+    r.inMemory = inMemory;
+    std::vector<DuplicateGroup> found;
+    std::string error;
+    EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
+    std::vector<std::vector<std::tuple<std::string, double, double, double>>> out;
+    for (const DuplicateGroup& g : found) {
+      out.emplace_back();
+      for (const ImageEntry& e : g.members)
+        out.back().emplace_back(e.path, e.score, e.edgeSimilarity, e.colorSimilarity);
+    }
+    return out;
+  };
+  for (const std::size_t allPairsUpTo : {std::size_t{1000}, std::size_t{0}}) {
+    const auto whole = find(512, allPairsUpTo);
+    ASSERT_FALSE(whole.empty());
+    std::size_t largest = 0;
+    for (const auto& g : whole) largest = std::max(largest, g.size());
+    EXPECT_GT(largest, 3u) << "no group chains pictures: the slices are not exercised";
+    for (const std::size_t inMemory : {2, 3, 5, 7})
+      EXPECT_EQ(find(inMemory, allPairsUpTo), whole) << inMemory << " held, " << allPairsUpTo;
+  }
 }
 
 // s with count of its bases, from first on, those of other.
