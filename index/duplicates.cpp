@@ -141,16 +141,19 @@ class Candidates {
 
 // The signatures of some entries, loaded together: read on one thread,
 // decoded on several.
+// Copies of one file, stored as the same bytes, share one decoded signature.
 struct Loaded {
   std::vector<std::size_t> entries;  // ascending
   std::vector<Signature> signatures;
   std::vector<char> ok;
+  std::vector<std::size_t> same;
 
-  const Signature* of(std::size_t i) const {
+  // Where the signature of entry i lies (SIZE_MAX when it did not load).
+  std::size_t slot(std::size_t i) const {
     const auto at = std::lower_bound(entries.begin(), entries.end(), i);
-    if (at == entries.end() || *at != i) return nullptr;
+    if (at == entries.end() || *at != i) return SIZE_MAX;
     const auto k = static_cast<std::size_t>(at - entries.begin());
-    return ok[k] ? &signatures[k] : nullptr;
+    return ok[k] ? same[k] : SIZE_MAX;
   }
 };
 
@@ -242,27 +245,57 @@ class PairScorer {
     entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
     std::vector<std::int64_t> ids(entries.size());
     for (std::size_t k = 0; k < entries.size(); ++k) ids[k] = rows_[entries[k]].id;
-    if (!index_.LoadSignatures(ids, r_.threads, into.signatures, into.ok)) return false;
+    if (!index_.LoadSignatures(ids, r_.threads, into.signatures, into.ok, &into.same)) return false;
     for (std::size_t k = 0; k < entries.size(); ++k)
       if (!into.ok[k]) damaged_.push_back(ids[k]);
     into.entries = std::move(entries);
     return true;
   }
 
-  void scorePairs(const std::vector<std::size_t>& which, const Loaded& loaded) {
-    KPX::parallelFor(which.size(), KPX::Schedule::dynamic(r_.threads, 4),
+  // The scores of entry pairs (query, target) from loaded, each pair of
+  // distinct signatures scored once however many copies share them; done[k]
+  // is 0 where either did not load.
+  void scoreAll(const std::vector<std::pair<std::size_t, std::size_t>>& wanted,
+                const Loaded& loaded, std::vector<ImageEntry>& scored, std::vector<char>& done) {
+    std::unordered_map<std::uint64_t, std::size_t> jobOf;
+    std::vector<std::pair<std::size_t, std::size_t>> jobs;
+    std::vector<std::size_t> job(wanted.size(), SIZE_MAX);
+    const std::uint64_t count = loaded.entries.size();
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+      const std::size_t x = loaded.slot(wanted[k].first), y = loaded.slot(wanted[k].second);
+      if (x == SIZE_MAX || y == SIZE_MAX) continue;
+      const auto [at, fresh] = jobOf.emplace(x * count + y, jobs.size());
+      if (fresh) jobs.emplace_back(x, y);
+      job[k] = at->second;
+    }
+    std::vector<ImageEntry> results(jobs.size());
+    KPX::parallelFor(jobs.size(), KPX::Schedule::dynamic(r_.threads, 4),
                      [&](std::uint64_t begin, std::uint64_t end) {
-                       for (std::uint64_t k = begin; k < end; ++k) {
-                         Pair& p = pairs_[which[k]];
-                         const Signature* a = loaded.of(p.a);
-                         const Signature* b = loaded.of(p.b);
-                         if (a == nullptr || b == nullptr) continue;
-                         ImageEntry e;
-                         ScoreSignature(*a, *b, r_.colorMode, r_.colorWeight, e);
-                         p.score = e.score;
-                         usable_[which[k]] = 1;
-                       }
+                       for (std::uint64_t j = begin; j < end; ++j)
+                         ScoreSignature(loaded.signatures[jobs[j].first],
+                                        loaded.signatures[jobs[j].second], r_.colorMode,
+                                        r_.colorWeight, results[j]);
                      });
+    scored.assign(wanted.size(), ImageEntry());
+    done.assign(wanted.size(), 0);
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+      if (job[k] != SIZE_MAX) {
+        scored[k] = results[job[k]];
+        done[k] = 1;
+      }
+  }
+
+  void scorePairs(const std::vector<std::size_t>& which, const Loaded& loaded) {
+    std::vector<std::pair<std::size_t, std::size_t>> wanted(which.size());
+    for (std::size_t k = 0; k < which.size(); ++k)
+      wanted[k] = {pairs_[which[k]].a, pairs_[which[k]].b};
+    std::vector<ImageEntry> scored;
+    std::vector<char> done;
+    scoreAll(wanted, loaded, scored, done);
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      pairs_[which[k]].score = scored[k].score;
+      usable_[which[k]] = done[k];
+    }
   }
 
   // The groups of a part whose pairs are scored: pairs scoring at least
@@ -299,23 +332,20 @@ class PairScorer {
   void scoreMembers(std::vector<Plan>& plans, const std::vector<std::size_t>& which,
                     const std::vector<std::pair<std::size_t, std::size_t>>& ranges,
                     const Loaded& loaded) {
-    std::vector<std::pair<std::size_t, std::size_t>> jobs;
+    std::vector<std::pair<std::size_t, std::size_t>> jobs, wanted;
     for (std::size_t k = 0; k < which.size(); ++k)
-      for (std::size_t m = ranges[k].first; m < ranges[k].second; ++m)
+      for (std::size_t m = ranges[k].first; m < ranges[k].second; ++m) {
         jobs.emplace_back(which[k], m);
-    KPX::parallelFor(jobs.size(), KPX::Schedule::dynamic(r_.threads, 4),
-                     [&](std::uint64_t begin, std::uint64_t end) {
-                       for (std::uint64_t j = begin; j < end; ++j) {
-                         Plan& plan = plans[jobs[j].first];
-                         const std::size_t m = jobs[j].second;
-                         const Signature* leader = loaded.of(plan.lead);
-                         const Signature* member = loaded.of(plan.members[m]);
-                         if (leader == nullptr || member == nullptr) continue;
-                         ScoreSignature(*leader, *member, r_.colorMode, r_.colorWeight,
-                                        plan.scored[m]);
-                         plan.done[m] = 1;
-                       }
-                     });
+        wanted.emplace_back(plans[which[k]].lead, plans[which[k]].members[m]);
+      }
+    std::vector<ImageEntry> scored;
+    std::vector<char> done;
+    scoreAll(wanted, loaded, scored, done);
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      Plan& plan = plans[jobs[j].first];
+      plan.scored[jobs[j].second] = std::move(scored[j]);
+      plan.done[jobs[j].second] = done[j];
+    }
   }
 
   // The lead first (scoring 1 against itself), the rest by their score

@@ -1,6 +1,9 @@
 #include "index/signature_index.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
 
 #include "index/postgres_index.h"
 #include "index/signature_blob.h"
@@ -158,7 +161,8 @@ bool SignatureIndex::SetRoot(const LibraryRoot& root) {
 }
 
 bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
-                                    std::vector<Signature>& signatures, std::vector<char>& loaded) {
+                                    std::vector<Signature>& signatures, std::vector<char>& loaded,
+                                    std::vector<std::size_t>* same) {
   const std::size_t n = ids.size();
   std::vector<std::vector<std::uint8_t>> blobs(n);
   loaded.assign(n, 0);
@@ -167,14 +171,31 @@ bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsign
     loaded[i] = store_->LoadSignatureBlob(ids[i], blobs[i], &unreadable);
     if (unreadable) return false;
   }
+  std::vector<std::size_t> first(n);
+  for (std::size_t i = 0; i < n; ++i) first[i] = i;
+  if (same != nullptr) {
+    std::unordered_multimap<std::size_t, std::size_t> seen;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!loaded[i]) continue;
+      const std::size_t hash = std::hash<std::string_view>()(
+          std::string_view(reinterpret_cast<const char*>(blobs[i].data()), blobs[i].size()));
+      const auto [from, to] = seen.equal_range(hash);
+      for (auto at = from; at != to && first[i] == i; ++at)
+        if (blobs[at->second] == blobs[i]) first[i] = at->second;
+      if (first[i] == i) seen.emplace(hash, i);
+    }
+  }
   signatures.assign(n, Signature());
   KPX::parallelFor(
       n, KPX::Schedule::dynamic(threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
         for (std::uint64_t i = begin; i < end; ++i) {
-          if (loaded[i])
+          if (loaded[i] && first[i] == i)
             loaded[i] = DecodeSignature(blobs[i].data(), blobs[i].size(), signatures[i]);
           blobs[i] = std::vector<std::uint8_t>();
         }
       });
+  for (std::size_t i = 0; i < n; ++i)
+    if (first[i] != i) loaded[i] = loaded[first[i]];
+  if (same != nullptr) *same = std::move(first);
   return true;
 }

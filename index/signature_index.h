@@ -56,10 +56,13 @@ class SignatureIndex {
   }
   // The signatures of ids, read on this thread and decoded on threads
   // threads: loaded[i] tells whether signatures[i] is that of ids[i] (a
-  // missing or damaged row leaves it 0). False, with lastError(), when the
-  // database could not be read.
+  // missing or damaged row leaves it 0). With same, rows stored as the same
+  // bytes (copies of one file) are decoded once: same[i] is the first of
+  // ids stored as ids[i] is, and only the signatures of those firsts are
+  // filled. False, with lastError(), when the database could not be read.
   bool LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
-                      std::vector<Signature>& signatures, std::vector<char>& loaded);
+                      std::vector<Signature>& signatures, std::vector<char>& loaded,
+                      std::vector<std::size_t>* same = nullptr);
   bool EntryStampOf(EntryStamp& stamp) { return store_->EntryStampOf(stamp); }
   bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
     return store_->ChangedSince(generation, ids);
