@@ -190,34 +190,59 @@ class Shortlist {
 };
 
 #if defined(__x86_64__)
-constexpr std::size_t kColumnStep = 32;
+// Columns are padded to a multiple of both kernels' steps.
+constexpr std::size_t kColumnStep = 16;
 
-// The estimates of a query against the clamped points of a list laid out
-// value by value (columns[d * stride + j] the d-th value of the j-th point),
-// 32 points at a time. The products and sums are those of EstimateOfPoints,
+// The estimates of four queries against the clamped points of a list laid
+// out value by value (columns[d * stride + j] the d-th value of the j-th
+// point): out[u * stride + j] for query u and point j. Each value is read
+// once for the four. The products and sums are those of EstimateOfPoints,
 // in the same order, so the estimates are equal to its own.
-__attribute__((target("avx2"))) void estimateColumns(const float* query, const float* columns,
-                                                     std::size_t stride, float* out) {
-  for (std::size_t j = 0; j < stride; j += kColumnStep) {
-    __m256 s0 = _mm256_setzero_ps(), s1 = s0, s2 = s0, s3 = s0;
+__attribute__((target("avx2"))) void estimateColumns(const float* const* queries,
+                                                     const float* columns, std::size_t stride,
+                                                     float* out) {
+  for (std::size_t j = 0; j < stride; j += 8) {
+    __m256 s[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(),
+                   _mm256_setzero_ps()};
     for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
-      const __m256 q = _mm256_set1_ps(query[d]);
-      const float* c = columns + d * stride + j;
-      const __m256 m0 = _mm256_min_ps(q, _mm256_loadu_ps(c));
-      const __m256 m1 = _mm256_min_ps(q, _mm256_loadu_ps(c + 8));
-      const __m256 m2 = _mm256_min_ps(q, _mm256_loadu_ps(c + 16));
-      const __m256 m3 = _mm256_min_ps(q, _mm256_loadu_ps(c + 24));
-      s0 = _mm256_add_ps(s0, _mm256_mul_ps(m0, m0));
-      s1 = _mm256_add_ps(s1, _mm256_mul_ps(m1, m1));
-      s2 = _mm256_add_ps(s2, _mm256_mul_ps(m2, m2));
-      s3 = _mm256_add_ps(s3, _mm256_mul_ps(m3, m3));
+      const __m256 t = _mm256_loadu_ps(columns + d * stride + j);
+      for (int u = 0; u < 4; ++u) {
+        const __m256 m = _mm256_min_ps(_mm256_set1_ps(queries[u][d]), t);
+        s[u] = _mm256_add_ps(s[u], _mm256_mul_ps(m, m));
+      }
     }
-    _mm256_storeu_ps(out + j, s0);
-    _mm256_storeu_ps(out + j + 8, s1);
-    _mm256_storeu_ps(out + j + 16, s2);
-    _mm256_storeu_ps(out + j + 24, s3);
+    for (int u = 0; u < 4; ++u) _mm256_storeu_ps(out + u * stride + j, s[u]);
   }
 }
+
+// The same, 16 points at a time. The products and sums are rounded apart,
+// as the plain loop rounds them, never fused. (GCC's AVX-512 intrinsics
+// start from an "undefined" register that its flow analysis takes for an
+// uninitialised read.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+__attribute__((target("avx512f"))) void estimateColumnsWide(const float* const* queries,
+                                                            const float* columns,
+                                                            std::size_t stride, float* out) {
+  constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+  for (std::size_t j = 0; j < stride; j += 16) {
+    __m512 s[4] = {_mm512_setzero_ps(), _mm512_setzero_ps(), _mm512_setzero_ps(),
+                   _mm512_setzero_ps()};
+    for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
+      const __m512 t = _mm512_loadu_ps(columns + d * stride + j);
+      for (int u = 0; u < 4; ++u) {
+        const __m512 m = _mm512_min_ps(_mm512_set1_ps(queries[u][d]), t);
+        s[u] = _mm512_add_round_ps(s[u], _mm512_mul_round_ps(m, m, kNearest), kNearest);
+      }
+    }
+    for (int u = 0; u < 4; ++u) _mm512_storeu_ps(out + u * stride + j, s[u]);
+  }
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
 
 // One list decoded (its points with their centre added back), to be
@@ -240,44 +265,57 @@ class ListScorer {
       ids_[j] = idAt(ids.get(), j);
     }
 #if defined(__x86_64__)
-    columnar_ = KPX::vectorLevel() >= KPX::VectorLevel::Avx2;
+    level_ = KPX::vectorLevel();
+    columnar_ = level_ >= KPX::VectorLevel::Avx2;
     if (!columnar_) return;
     stride_ = (n_ + kColumnStep - 1) / kColumnStep * kColumnStep;
     columns_.assign(kNeighbourPointSize * stride_, 0.0f);
-    estimates_.resize(stride_);
+    estimates_.resize(4 * stride_);
     for (std::size_t j = 0; j < n_; ++j)
       for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
         columns_[d * stride_ + j] = std::max(0.0f, decoded_[j * kNeighbourPointSize + d]);
 #endif
   }
 
-  void Score(const float* query, Shortlist& best) {
-    if (n_ == 0) return;
+  // Up to four queries at once, each into its shortlist.
+  void Score(const float* const* queries, std::size_t count, Shortlist* const* best) {
+    if (n_ == 0 || count == 0) return;
 #if defined(__x86_64__)
     if (columnar_) {
-      estimateColumns(query, columns_.data(), stride_, estimates_.data());
-      for (std::size_t j = 0; j < n_; ++j) best.Offer(estimates_[j], ids_[j]);
+      const float* four[4];
+      for (std::size_t u = 0; u < 4; ++u) four[u] = queries[std::min(u, count - 1)];
+      if (level_ >= KPX::VectorLevel::Avx512)
+        estimateColumnsWide(four, columns_.data(), stride_, estimates_.data());
+      else
+        estimateColumns(four, columns_.data(), stride_, estimates_.data());
+      for (std::size_t u = 0; u < count; ++u)
+        for (std::size_t j = 0; j < n_; ++j) best[u]->Offer(estimates_[u * stride_ + j], ids_[j]);
       return;
     }
 #endif
-    for (std::size_t j = 0; j < n_; ++j)
-      best.Offer(EstimateOfPoints(query, decoded_.data() + j * kNeighbourPointSize), ids_[j]);
+    for (std::size_t u = 0; u < count; ++u)
+      for (std::size_t j = 0; j < n_; ++j)
+        best[u]->Offer(EstimateOfPoints(queries[u], decoded_.data() + j * kNeighbourPointSize),
+                       ids_[j]);
   }
 
  private:
   std::size_t n_ = 0, stride_ = 0;
   bool columnar_ = false;
+  KPX::VectorLevel level_ = KPX::VectorLevel::Portable;
   std::vector<float> decoded_, centroid_, columns_, estimates_;
   std::vector<std::int64_t> ids_;
 };
 
 #if defined(__x86_64__)
+constexpr std::size_t kCentreStep = 32;
+
 // The squared L2 distances of a point to the centres laid out value by value
 // (columns[d * stride + c]), 32 centres at a time; the differences, products
 // and sums are those of the plain loop, in its order.
 __attribute__((target("avx2"))) void distancesOfColumns(const float* point, const float* columns,
                                                         std::size_t stride, float* out) {
-  for (std::size_t c = 0; c < stride; c += kColumnStep) {
+  for (std::size_t c = 0; c < stride; c += kCentreStep) {
     __m256 s0 = _mm256_setzero_ps(), s1 = s0, s2 = s0, s3 = s0;
     for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
       const __m256 p = _mm256_set1_ps(point[d]);
@@ -304,7 +342,7 @@ __attribute__((target("avx2"))) void distancesOfColumns(const float* point, cons
 struct NeighbourIndex::Lists {
   std::unique_ptr<faiss::IndexIVFScalarQuantizer> index;
   std::vector<float> centres;  // list by list
-  std::vector<float> columns;  // value by value, the lists padded to kColumnStep
+  std::vector<float> columns;  // value by value, the lists padded to kCentreStep
   std::size_t stride = 0;
 
   void KeepCentres() {
@@ -312,7 +350,7 @@ struct NeighbourIndex::Lists {
     centres.resize(n * kNeighbourPointSize);
     index->quantizer->reconstruct_n(0, static_cast<faiss::Index::idx_t>(n), centres.data());
 #if defined(__x86_64__)
-    stride = (n + kColumnStep - 1) / kColumnStep * kColumnStep;
+    stride = (n + kCentreStep - 1) / kCentreStep * kCentreStep;
     columns.assign(stride * kNeighbourPointSize, 0.0f);
     for (std::size_t c = 0; c < n; ++c)
       for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
@@ -345,10 +383,12 @@ struct NeighbourIndex::Lists {
     }
     std::vector<faiss::Index::idx_t> order(n);
     std::iota(order.begin(), order.end(), 0);
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(probes),
-                      order.end(), [&](faiss::Index::idx_t a, faiss::Index::idx_t b) {
-                        return distances[a] != distances[b] ? distances[a] < distances[b] : a < b;
-                      });
+    const auto nearer = [&](faiss::Index::idx_t a, faiss::Index::idx_t b) {
+      return distances[a] != distances[b] ? distances[a] < distances[b] : a < b;
+    };
+    const auto end = order.begin() + static_cast<std::ptrdiff_t>(probes);
+    if (probes < n) std::nth_element(order.begin(), end, order.end(), nearer);
+    std::sort(order.begin(), end, nearer);
     std::copy(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(probes), out);
   }
 };
@@ -639,10 +679,17 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
                        for (std::size_t v = 0; v < visits.size();) {
                          const faiss::Index::idx_t list = visits[v].first;
                          scorer.Decode(ivf, list);
-                         for (; v < visits.size() && visits[v].first == list; ++v) {
-                           const std::uint32_t q = visits[v].second;
-                           scorer.Score(points.data() + order[from + q] * kNeighbourPointSize,
-                                        best[q]);
+                         while (v < visits.size() && visits[v].first == list) {
+                           const float* four[4];
+                           Shortlist* into[4];
+                           std::size_t taken = 0;
+                           for (; taken < 4 && v < visits.size() && visits[v].first == list;
+                                ++taken, ++v) {
+                             const std::uint32_t q = visits[v].second;
+                             four[taken] = points.data() + order[from + q] * kNeighbourPointSize;
+                             into[taken] = &best[q];
+                           }
+                           scorer.Score(four, taken, into);
                          }
                        }
                        for (std::size_t q = 0; q < count; ++q) out[order[from + q]] = best[q].Ids();
