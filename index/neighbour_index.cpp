@@ -270,26 +270,29 @@ class ListScorer {
     if (!columnar_) return;
     stride_ = (n_ + kColumnStep - 1) / kColumnStep * kColumnStep;
     columns_.assign(kNeighbourPointSize * stride_, 0.0f);
-    estimates_.resize(4 * stride_);
     for (std::size_t j = 0; j < n_; ++j)
       for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
         columns_[d * stride_ + j] = std::max(0.0f, decoded_[j * kNeighbourPointSize + d]);
+    decoded_ = std::vector<float>();
 #endif
   }
 
-  // Up to four queries at once, each into its shortlist.
-  void Score(const float* const* queries, std::size_t count, Shortlist* const* best) {
+  // Up to four queries at once, each into its shortlist (estimates: room
+  // for the kernels' results).
+  void Score(const float* const* queries, std::size_t count, Shortlist* const* best,
+             std::vector<float>& estimates) const {
     if (n_ == 0 || count == 0) return;
 #if defined(__x86_64__)
     if (columnar_) {
       const float* four[4];
       for (std::size_t u = 0; u < 4; ++u) four[u] = queries[std::min(u, count - 1)];
+      estimates.resize(4 * stride_);
       if (level_ >= KPX::VectorLevel::Avx512)
-        estimateColumnsWide(four, columns_.data(), stride_, estimates_.data());
+        estimateColumnsWide(four, columns_.data(), stride_, estimates.data());
       else
-        estimateColumns(four, columns_.data(), stride_, estimates_.data());
+        estimateColumns(four, columns_.data(), stride_, estimates.data());
       for (std::size_t u = 0; u < count; ++u)
-        for (std::size_t j = 0; j < n_; ++j) best[u]->Offer(estimates_[u * stride_ + j], ids_[j]);
+        for (std::size_t j = 0; j < n_; ++j) best[u]->Offer(estimates[u * stride_ + j], ids_[j]);
       return;
     }
 #endif
@@ -303,7 +306,7 @@ class ListScorer {
   std::size_t n_ = 0, stride_ = 0;
   bool columnar_ = false;
   KPX::VectorLevel level_ = KPX::VectorLevel::Portable;
-  std::vector<float> decoded_, centroid_, columns_, estimates_;
+  std::vector<float> decoded_, centroid_, columns_;
   std::vector<std::int64_t> ids_;
 };
 
@@ -564,6 +567,8 @@ bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std
   return true;
 }
 
+std::size_t NeighbourIndex::probes() const { return lists_ ? defaultProbes(*lists_->index) : 0; }
+
 float EstimateOfPoints(const float* query, const float* target) {
   // A point's coordinate squared is the weighted value it stands for, so
   // the minimum of two squares is the intersection's term; negative
@@ -647,8 +652,18 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
                        lists_->Probed(p.data(), probes, coarse, probed.data() + i * probes);
                      }
                    });
-  // Queries whose nearest list is the same probe mostly the same lists:
-  // taken together, each list they probe is decoded once for all of them.
+  // Every list probed decoded once (some 300 bytes per entry), then the
+  // queries whose nearest list is the same, which probe mostly the same
+  // lists, taken together.
+  std::vector<char> wanted(ivf.nlist, 0);
+  for (const faiss::Index::idx_t list : probed)
+    if (list >= 0) wanted[static_cast<std::size_t>(list)] = 1;
+  std::vector<ListScorer> decoded(ivf.nlist);
+  KPX::parallelFor(ivf.nlist, KPX::Schedule::dynamic(threads, 16),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     for (std::uint64_t l = begin; l < end; ++l)
+                       if (wanted[l]) decoded[l].Decode(ivf, static_cast<faiss::Index::idx_t>(l));
+                   });
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -663,7 +678,7 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
       blocks.push_back(i);
   KPX::parallelFor(blocks.size() - 1, KPX::Schedule::dynamic(threads, 1),
                    [&](std::uint64_t first, std::uint64_t last) {
-                     ListScorer scorer;
+                     std::vector<float> estimates;
                      std::vector<std::pair<faiss::Index::idx_t, std::uint32_t>> visits;
                      std::vector<Shortlist> best;
                      for (std::uint64_t b = first; b < last; ++b) {
@@ -678,7 +693,7 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
                        best.assign(count, Shortlist(k));
                        for (std::size_t v = 0; v < visits.size();) {
                          const faiss::Index::idx_t list = visits[v].first;
-                         scorer.Decode(ivf, list);
+                         const ListScorer& scorer = decoded[static_cast<std::size_t>(list)];
                          while (v < visits.size() && visits[v].first == list) {
                            const float* four[4];
                            Shortlist* into[4];
@@ -689,7 +704,7 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
                              four[taken] = points.data() + order[from + q] * kNeighbourPointSize;
                              into[taken] = &best[q];
                            }
-                           scorer.Score(four, taken, into);
+                           scorer.Score(four, taken, into, estimates);
                          }
                        }
                        for (std::size_t q = 0; q < count; ++q) out[order[from + q]] = best[q].Ids();

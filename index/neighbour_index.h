@@ -69,6 +69,9 @@ class NeighbourIndex {
   // The generation of the entries the lists hold, and how many they hold.
   std::int64_t generation() const { return generation_; }
   std::size_t size() const { return size_; }
+  // How many lists a search reads unless told otherwise (0 when none are
+  // loaded).
+  std::size_t probes() const;
   // The row ids of the k entries of the lists probed whose default estimate,
   // read from their codes, is highest, best first (fewer when the lists
   // probed hold fewer); the lists are scanned on threads threads.
