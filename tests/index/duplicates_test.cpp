@@ -97,11 +97,22 @@ TEST_P(DuplicateGroups, AreTheSameHoweverFewSignaturesAreHeld) {
     std::vector<DuplicateGroup> found;
     std::string error;
     EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
+    const auto signatureOf = [&index](const std::string& path) {
+      IndexRow row;
+      Signature s;
+      EXPECT_TRUE(index.Find(path, "test", row) && index.LoadSignature(row.id, s)) << path;
+      return s;
+    };
     std::vector<std::vector<std::tuple<std::string, double, double, double>>> out;
     for (const DuplicateGroup& g : found) {
       out.emplace_back();
-      for (const ImageEntry& e : g.members)
+      const Signature lead = signatureOf(g.members.front().path);
+      for (const ImageEntry& e : g.members) {
+        ImageEntry expected;
+        ScoreSignature(lead, signatureOf(e.path), 2, 0.7, expected);
+        EXPECT_EQ(e.score, expected.score) << e.path << ", " << inMemory << " held";
         out.back().emplace_back(e.path, e.score, e.edgeSimilarity, e.colorSimilarity);
+      }
     }
     return out;
   };
