@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <tuple>
 
@@ -76,6 +77,53 @@ TEST_P(DuplicateGroups, TheNeighbourListsFindTheGroupsOfEveryPair) {
   const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
   EXPECT_EQ(groups(0, 8, 2, 1), everyPair);
   EXPECT_TRUE(groups(0, 8, 0, 1).empty());
+}
+
+// Two copies whose stored signature is damaged the same way (so decoded
+// once for both) are listed as damaged and left out; the rest group as
+// before.
+TEST_P(DuplicateGroups, CopiesWhoseSignatureIsDamagedAreListedAndLeftOut) {
+  const std::set<std::set<std::string>> before = groups(1000, 16, 32);
+  std::vector<std::int64_t> ids;
+  {
+    SignatureIndex index;
+    open(index);
+    for (const char* copy : {"a", "b"}) {
+      IndexRow row;
+      ASSERT_TRUE(index.Find(folder.file(copy + std::string("3.jpg")), "test", row));
+      ids.push_back(row.id);
+    }
+  }
+  const std::string which = "(" + std::to_string(ids[0]) + ", " + std::to_string(ids[1]) + ")";
+  runOnIndex(
+      "UPDATE signatures SET data = substr(data, 1, 60) WHERE id IN " + which,
+      "UPDATE folim.signatures SET data = substring(data from 1 for 60) WHERE id IN " + which);
+  for (const std::size_t inMemory : {2, 512}) {
+    SignatureIndex index;
+    open(index);
+    DuplicateRequest r;
+    r.dir = folder.path();
+    r.params = "test";
+    r.threshold = 0.9;
+    r.threads = 2;
+    r.inMemory = inMemory;
+    std::vector<DuplicateGroup> found;
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    ASSERT_TRUE(FindDuplicates(index, r, found, error, &damaged)) << error;
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(damaged, ids) << inMemory;
+    std::set<std::set<std::string>> after;
+    for (const DuplicateGroup& g : found) {
+      std::set<std::string> members;
+      for (const ImageEntry& e : g.members) members.insert(e.path);
+      after.insert(members);
+    }
+    std::set<std::set<std::string>> expected = before;
+    expected.erase({folder.file("a3.jpg"), folder.file("b3.jpg")});
+    EXPECT_EQ(expected.size(), before.size() - 1);
+    EXPECT_EQ(after, expected) << inMemory;
+  }
 }
 
 // However few signatures are held at once, and whether a part of the pairs
