@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <numeric>
 #include <random>
@@ -121,8 +122,10 @@ class Candidates {
       place[rows[i].id] = i;
       compacts[i] = rows[i].compact;
     }
+    // Half the lists a search reads keep all but some 0.03 % of the
+    // candidates (measured on 100,000 entries), at half the cost.
     const std::vector<std::vector<std::int64_t>> nearest =
-        lists.NearestOfEach(compacts, 2 * r.neighbours, r.threads);
+        lists.NearestOfEach(compacts, 2 * r.neighbours, r.threads, (lists.probes() + 1) / 2);
     nearest_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i)
       for (const std::int64_t id : nearest[i]) {
@@ -138,6 +141,352 @@ class Candidates {
   std::vector<std::vector<std::uint32_t>> positions_;
 };
 
+// The signatures of some entries, loaded together: read on one thread,
+// decoded on several.
+// Copies of one file, stored as the same bytes, share one decoded signature.
+struct Loaded {
+  std::vector<std::size_t> entries;  // ascending
+  std::vector<Signature> signatures;
+  std::vector<char> ok;
+  std::vector<std::size_t> same;
+
+  // Where the signature of entry i lies (SIZE_MAX when it did not load).
+  std::size_t slot(std::size_t i) const {
+    const auto at = std::lower_bound(entries.begin(), entries.end(), i);
+    if (at == entries.end() || *at != i) return SIZE_MAX;
+    const auto k = static_cast<std::size_t>(at - entries.begin());
+    return ok[k] ? same[k] : SIZE_MAX;
+  }
+};
+
+// Scores the candidate pairs exactly and makes the groups. The pairs join
+// the entries into parts that no group crosses. Parts small enough are
+// loaded whole, several at a time, and each of their signatures is read
+// once for both its pairs and its group; a larger part has its pairs
+// scored in slices of entries near each other in the pairs' graph, then its
+// groups' members loaded again.
+class PairScorer {
+ public:
+  PairScorer(SignatureIndex& index, const DuplicateRequest& r, const std::vector<CompactRow>& rows,
+             std::uint16_t learning, std::vector<Pair>& pairs, std::vector<std::int64_t>& damaged)
+      : index_(index),
+        r_(r),
+        rows_(rows),
+        learning_(learning),
+        pairs_(pairs),
+        damaged_(damaged),
+        parent_(rows.size()),
+        affinity_(rows.size(), 0.0),
+        usable_(pairs.size(), 0),
+        inMemory_(std::max<std::size_t>(2, r.inMemory)) {
+    std::iota(parent_.begin(), parent_.end(), 0);
+  }
+
+  // False when the database cannot be read.
+  bool Run(std::vector<DuplicateGroup>& groups) {
+    const std::vector<Part> parts = partsOf();
+    std::vector<const Part*> batch;
+    std::size_t held = 0;
+    const auto flush = [&] {
+      const bool ok = batch.empty() || scoreTogether(batch, held, groups);
+      batch.clear();
+      held = 0;
+      return ok;
+    };
+    for (const Part& part : parts) {
+      if (part.entries.size() > inMemory_) {
+        if (!scoreApart(part, groups)) return false;
+        continue;
+      }
+      if (held + part.entries.size() > inMemory_ && !flush()) return false;
+      batch.push_back(&part);
+      held += part.entries.size();
+    }
+    return flush();
+  }
+
+ private:
+  struct Part {
+    std::vector<std::size_t> entries;  // ascending
+    std::vector<std::size_t> pairs;
+  };
+  // A group to be: its lead, then every member (the lead among them) in
+  // ascending order.
+  struct Plan {
+    std::size_t lead = 0;
+    std::vector<std::size_t> members;
+    std::vector<ImageEntry> scored;
+    std::vector<char> done;
+  };
+
+  std::vector<Part> partsOf() {
+    const std::size_t n = rows_.size();
+    std::vector<std::size_t> root(n);
+    std::iota(root.begin(), root.end(), 0);
+    for (const Pair& p : pairs_) root[findRoot(root, p.a)] = findRoot(root, p.b);
+    std::vector<std::size_t> partOf(n, SIZE_MAX);
+    std::vector<Part> parts;
+    std::vector<char> paired(n, 0);
+    for (const Pair& p : pairs_) paired[p.a] = paired[p.b] = 1;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!paired[i]) continue;
+      std::size_t& at = partOf[findRoot(root, i)];
+      if (at == SIZE_MAX) {
+        at = parts.size();
+        parts.emplace_back();
+      }
+      parts[at].entries.push_back(i);
+    }
+    for (std::size_t k = 0; k < pairs_.size(); ++k)
+      parts[partOf[findRoot(root, pairs_[k].a)]].pairs.push_back(k);
+    return parts;
+  }
+
+  bool load(std::vector<std::size_t> entries, Loaded& into) {
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    std::vector<std::int64_t> ids(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) ids[k] = rows_[entries[k]].id;
+    if (!index_.LoadSignatures(ids, r_.threads, into.signatures, into.ok, &into.same)) return false;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+      if (!into.ok[k]) damaged_.push_back(ids[k]);
+    into.entries = std::move(entries);
+    return true;
+  }
+
+  // The scores of entry pairs (query, target) from loaded, each pair of
+  // distinct signatures scored once however many copies share them; done[k]
+  // is 0 where either did not load.
+  void scoreAll(const std::vector<std::pair<std::size_t, std::size_t>>& wanted,
+                const Loaded& loaded, std::vector<ImageEntry>& scored, std::vector<char>& done) {
+    std::unordered_map<std::uint64_t, std::size_t> jobOf;
+    std::vector<std::pair<std::size_t, std::size_t>> jobs;
+    std::vector<std::size_t> job(wanted.size(), SIZE_MAX);
+    const std::uint64_t count = loaded.entries.size();
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+      const std::size_t x = loaded.slot(wanted[k].first), y = loaded.slot(wanted[k].second);
+      if (x == SIZE_MAX || y == SIZE_MAX) continue;
+      const auto [at, fresh] = jobOf.emplace(x * count + y, jobs.size());
+      if (fresh) jobs.emplace_back(x, y);
+      job[k] = at->second;
+    }
+    std::vector<ImageEntry> results(jobs.size());
+    KPX::parallelFor(jobs.size(), KPX::Schedule::dynamic(r_.threads, 4),
+                     [&](std::uint64_t begin, std::uint64_t end) {
+                       for (std::uint64_t j = begin; j < end; ++j)
+                         ScoreSignature(loaded.signatures[jobs[j].first],
+                                        loaded.signatures[jobs[j].second], r_.colorMode,
+                                        r_.colorWeight, results[j]);
+                     });
+    scored.assign(wanted.size(), ImageEntry());
+    done.assign(wanted.size(), 0);
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+      if (job[k] != SIZE_MAX) {
+        scored[k] = results[job[k]];
+        done[k] = 1;
+      }
+  }
+
+  void scorePairs(const std::vector<std::size_t>& which, const Loaded& loaded) {
+    std::vector<std::pair<std::size_t, std::size_t>> wanted(which.size());
+    for (std::size_t k = 0; k < which.size(); ++k)
+      wanted[k] = {pairs_[which[k]].a, pairs_[which[k]].b};
+    std::vector<ImageEntry> scored;
+    std::vector<char> done;
+    scoreAll(wanted, loaded, scored, done);
+    for (std::size_t k = 0; k < which.size(); ++k) {
+      pairs_[which[k]].score = scored[k].score;
+      usable_[which[k]] = done[k];
+    }
+  }
+
+  // The groups of a part whose pairs are scored: pairs scoring at least
+  // the threshold join their entries; the member most alike to the others
+  // leads.
+  std::vector<Plan> plansOf(const Part& part) {
+    for (std::size_t k : part.pairs) {
+      const Pair& p = pairs_[k];
+      if (!usable_[k] || !(p.score >= r_.threshold)) continue;
+      parent_[findRoot(parent_, p.a)] = findRoot(parent_, p.b);
+      affinity_[p.a] += p.score;
+      affinity_[p.b] += p.score;
+    }
+    std::map<std::size_t, std::vector<std::size_t>> members;
+    for (std::size_t i : part.entries)
+      if (affinity_[i] > 0.0) members[findRoot(parent_, i)].push_back(i);
+    std::vector<Plan> plans;
+    for (auto& [root, list] : members) {
+      (void)root;
+      Plan plan;
+      plan.lead = *std::max_element(list.begin(), list.end(), [&](std::size_t x, std::size_t y) {
+        return affinity_[x] != affinity_[y] ? affinity_[x] < affinity_[y]
+                                            : rows_[x].path > rows_[y].path;
+      });
+      plan.members = std::move(list);
+      plan.scored.resize(plan.members.size());
+      plan.done.assign(plan.members.size(), 0);
+      plans.push_back(std::move(plan));
+    }
+    return plans;
+  }
+
+  // Members [from, to) of each plan scored against its lead, from loaded.
+  void scoreMembers(std::vector<Plan>& plans, const std::vector<std::size_t>& which,
+                    const std::vector<std::pair<std::size_t, std::size_t>>& ranges,
+                    const Loaded& loaded) {
+    std::vector<std::pair<std::size_t, std::size_t>> jobs, wanted;
+    for (std::size_t k = 0; k < which.size(); ++k)
+      for (std::size_t m = ranges[k].first; m < ranges[k].second; ++m) {
+        jobs.emplace_back(which[k], m);
+        wanted.emplace_back(plans[which[k]].lead, plans[which[k]].members[m]);
+      }
+    std::vector<ImageEntry> scored;
+    std::vector<char> done;
+    scoreAll(wanted, loaded, scored, done);
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      Plan& plan = plans[jobs[j].first];
+      plan.scored[jobs[j].second] = std::move(scored[j]);
+      plan.done[jobs[j].second] = done[j];
+    }
+  }
+
+  // The lead first (scoring 1 against itself), the rest by their score
+  // against it; a group whose lead did not load is left out.
+  void emit(std::vector<Plan>& plans, std::vector<DuplicateGroup>& groups) const {
+    for (Plan& plan : plans) {
+      const auto at = std::find(plan.members.begin(), plan.members.end(), plan.lead);
+      const auto lead = static_cast<std::size_t>(at - plan.members.begin());
+      if (!plan.done[lead]) continue;
+      std::vector<ImageEntry> others;
+      for (std::size_t m = 0; m < plan.members.size(); ++m) {
+        ImageEntry& e = plan.scored[m];
+        e.path = rows_[plan.members[m]].path;
+        e.baseType = static_cast<std::int16_t>(learning_);
+        if (m != lead && plan.done[m]) others.push_back(std::move(e));
+      }
+      SortLikeListing(others);
+      SortByScore(others);
+      DuplicateGroup group;
+      group.members.push_back(std::move(plan.scored[lead]));
+      for (ImageEntry& e : others) group.members.push_back(std::move(e));
+      groups.push_back(std::move(group));
+    }
+  }
+
+  bool scoreTogether(const std::vector<const Part*>& batch, std::size_t held,
+                     std::vector<DuplicateGroup>& groups) {
+    std::vector<std::size_t> entries, which;
+    entries.reserve(held);
+    for (const Part* part : batch) {
+      entries.insert(entries.end(), part->entries.begin(), part->entries.end());
+      which.insert(which.end(), part->pairs.begin(), part->pairs.end());
+    }
+    Loaded loaded;
+    if (!load(entries, loaded)) return false;
+    scorePairs(which, loaded);
+    std::vector<Plan> plans;
+    for (const Part* part : batch)
+      for (Plan& plan : plansOf(*part)) plans.push_back(std::move(plan));
+    std::vector<std::size_t> all(plans.size());
+    std::vector<std::pair<std::size_t, std::size_t>> ranges(plans.size());
+    for (std::size_t g = 0; g < plans.size(); ++g) {
+      all[g] = g;
+      ranges[g] = {0, plans[g].members.size()};
+    }
+    scoreMembers(plans, all, ranges, loaded);
+    emit(plans, groups);
+    return true;
+  }
+
+  bool scoreApart(const Part& part, std::vector<DuplicateGroup>& groups) {
+    // The entries in the order a breadth-first walk of the pairs meets
+    // them, so that a slice of that order holds most of its pairs' ends.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> next;
+    for (std::size_t k : part.pairs) {
+      next[pairs_[k].a].push_back(pairs_[k].b);
+      next[pairs_[k].b].push_back(pairs_[k].a);
+    }
+    std::unordered_map<std::size_t, std::size_t> place;
+    std::vector<std::size_t> walk;
+    for (std::size_t start : part.entries) {
+      if (place.count(start) != 0) continue;
+      place[start] = walk.size();
+      walk.push_back(start);
+      for (std::size_t at = walk.size() - 1; at < walk.size(); ++at)
+        for (std::size_t j : next[walk[at]])
+          if (place.emplace(j, walk.size()).second) walk.push_back(j);
+    }
+    std::vector<std::size_t> order = part.pairs;
+    const auto key = [&](std::size_t k) {
+      const std::size_t x = place[pairs_[k].a], y = place[pairs_[k].b];
+      return std::make_pair(std::min(x, y), std::max(x, y));
+    };
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t x, std::size_t y) { return key(x) < key(y); });
+    std::vector<std::size_t> slice, entries;
+    std::unordered_map<std::size_t, char> held;
+    const auto flush = [&] {
+      Loaded loaded;
+      if (!load(entries, loaded)) return false;
+      scorePairs(slice, loaded);
+      slice.clear();
+      entries.clear();
+      held.clear();
+      return true;
+    };
+    for (std::size_t k : order) {
+      const std::size_t fresh = (held.count(pairs_[k].a) == 0) + (held.count(pairs_[k].b) == 0);
+      if (entries.size() + fresh > inMemory_ && !flush()) return false;
+      for (std::size_t i : {pairs_[k].a, pairs_[k].b})
+        if (held.emplace(i, 1).second) entries.push_back(i);
+      slice.push_back(k);
+    }
+    if (!slice.empty() && !flush()) return false;
+
+    // The groups' members, as many groups at a time as fit, a group larger
+    // than that in slices with its lead.
+    std::vector<Plan> plans = plansOf(part);
+    std::vector<std::size_t> which;
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    const auto score = [&] {
+      Loaded loaded;
+      if (!load(entries, loaded)) return false;
+      scoreMembers(plans, which, ranges, loaded);
+      entries.clear();
+      which.clear();
+      ranges.clear();
+      return true;
+    };
+    for (std::size_t g = 0; g < plans.size(); ++g) {
+      const std::size_t size = plans[g].members.size();
+      for (std::size_t from = 0; from < size;) {
+        if (entries.size() + 2 > inMemory_ && !score()) return false;
+        const std::size_t to = std::min(size, from + (inMemory_ - entries.size() - 1));
+        entries.push_back(plans[g].lead);
+        entries.insert(entries.end(), plans[g].members.begin() + static_cast<std::ptrdiff_t>(from),
+                       plans[g].members.begin() + static_cast<std::ptrdiff_t>(to));
+        which.push_back(g);
+        ranges.emplace_back(from, to);
+        from = to;
+      }
+    }
+    if (!which.empty() && !score()) return false;
+    emit(plans, groups);
+    return true;
+  }
+
+  SignatureIndex& index_;
+  const DuplicateRequest& r_;
+  const std::vector<CompactRow>& rows_;
+  std::uint16_t learning_;
+  std::vector<Pair>& pairs_;
+  std::vector<std::int64_t>& damaged_;
+  std::vector<std::size_t> parent_;
+  std::vector<double> affinity_;
+  std::vector<char> usable_;
+  std::size_t inMemory_;
+};
+
 // The groups among rows of one learning method.
 bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t learning,
               std::vector<DuplicateGroup>& groups, std::vector<std::int64_t>& damaged,
@@ -149,20 +498,6 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
     return false;
   }
   damaged.insert(damaged.end(), undecodable.begin(), undecodable.end());
-  // A signature that does not decode is listed in damaged; a database that
-  // cannot be read ends the search.
-  auto load = [&](std::size_t i, Signature& s, bool& failed) {
-    bool unreadable = false;
-    const bool ok = index.LoadSignature(rows[i].id, s, &unreadable);
-    if (unreadable) {
-      error = index.lastError();
-      failed = true;
-    } else if (!ok) {
-      damaged.push_back(rows[i].id);
-    }
-    return ok;
-  };
-  bool failed = false;
   if (!r.recursive)
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [&](const CompactRow& c) { return !DirectlyIn(c.path, r.dir); }),
@@ -207,78 +542,11 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   pairs.erase(std::unique(pairs.begin(), pairs.end(),
                           [](const Pair& x, const Pair& y) { return x.a == y.a && x.b == y.b; }),
               pairs.end());
-  // Scored a chunk of pairs at a time, with the signatures of that chunk
-  // only in memory (a signature in memory is some 150 kB): loaded on this
-  // thread, the pairs scored in parallel.
-  constexpr std::size_t kChunk = 256;
-  std::vector<char> usable(pairs.size(), 0);
-  for (std::size_t start = 0; start < pairs.size(); start += kChunk) {
-    const std::size_t end = std::min(pairs.size(), start + kChunk);
-    std::map<std::size_t, Signature> loaded;
-    std::map<std::size_t, bool> readable;
-    for (std::size_t k = start; k < end; ++k)
-      for (std::size_t i : {pairs[k].a, pairs[k].b})
-        if (readable.find(i) == readable.end()) readable[i] = load(i, loaded[i], failed);
-    if (failed) return false;
-    for (std::size_t k = start; k < end; ++k)
-      usable[k] = readable[pairs[k].a] && readable[pairs[k].b];
-    KPX::parallelFor(end - start, KPX::Schedule::dynamic(r.threads, 1),
-                     [&](std::uint64_t first, std::uint64_t last) {
-                       for (std::size_t k = start + first; k < start + last; ++k) {
-                         if (!usable[k]) continue;
-                         ImageEntry e;
-                         ScoreSignature(loaded.at(pairs[k].a), loaded.at(pairs[k].b), r.colorMode,
-                                        r.colorWeight, e);
-                         pairs[k].score = e.score;
-                       }
-                     });
-  }
 
-  std::vector<std::size_t> parent(n);
-  std::iota(parent.begin(), parent.end(), 0);
-  std::vector<double> affinity(n, 0.0);
-  for (std::size_t k = 0; k < pairs.size(); ++k) {
-    if (!usable[k] || !(pairs[k].score >= r.threshold)) continue;
-    parent[findRoot(parent, pairs[k].a)] = findRoot(parent, pairs[k].b);
-    affinity[pairs[k].a] += pairs[k].score;
-    affinity[pairs[k].b] += pairs[k].score;
-  }
-  std::map<std::size_t, std::vector<std::size_t>> members;
-  for (std::size_t i = 0; i < n; ++i)
-    if (affinity[i] > 0.0) members[findRoot(parent, i)].push_back(i);
-  for (auto& [root, list] : members) {
-    (void)root;
-    // The member most alike to the others leads; the rest are scored
-    // against it.
-    const std::size_t lead =
-        *std::max_element(list.begin(), list.end(), [&](std::size_t x, std::size_t y) {
-          return affinity[x] != affinity[y] ? affinity[x] < affinity[y]
-                                            : rows[x].path > rows[y].path;
-        });
-    Signature leader;
-    if (!load(lead, leader, failed)) {
-      if (failed) return false;
-      continue;  // read above: not expected
-    }
-    auto entryOf = [&](std::size_t i, const Signature& s) {
-      ImageEntry e;
-      e.path = rows[i].path;
-      e.baseType = static_cast<std::int16_t>(learning);
-      ScoreSignature(leader, s, r.colorMode, r.colorWeight, e);
-      return e;
-    };
-    std::vector<ImageEntry> others;
-    for (std::size_t i : list) {
-      Signature member;
-      if (i != lead && load(i, member, failed)) others.push_back(entryOf(i, member));
-      if (failed) return false;
-    }
-    SortLikeListing(others);
-    SortByScore(others);
-    DuplicateGroup group;
-    group.members.push_back(entryOf(lead, leader));
-    for (ImageEntry& e : others) group.members.push_back(std::move(e));
-    groups.push_back(std::move(group));
+  PairScorer scorer(index, r, rows, learning, pairs, damaged);
+  if (!scorer.Run(groups)) {
+    error = index.lastError();
+    return false;
   }
   return true;
 }

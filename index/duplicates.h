@@ -39,6 +39,9 @@ struct DuplicateRequest {
   // A library of at least this many entries (0: never) offers each entry's
   // nearest 2 x neighbours from its neighbour lists instead.
   std::size_t neighboursFrom = kNeighboursFrom;
+  // Decoded signatures held at once while pairs are scored (a signature in
+  // memory is some 150 kB; at least 2).
+  std::size_t inMemory = 512;
   unsigned threads = 1;
 };
 

@@ -17,6 +17,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <numeric>
 #include <random>
 
 #include "index/checksum.h"
@@ -150,14 +152,194 @@ std::size_t probesOf(std::size_t lists) {
   return std::min(lists, std::max(kMinProbes, lists / kProbeShare));
 }
 
-std::vector<std::int64_t> labelsOf(const std::vector<faiss::Index::idx_t>& labels, std::size_t from,
-                                   std::size_t k) {
-  std::vector<std::int64_t> out;
-  out.reserve(k);
-  for (std::size_t j = from; j < from + k; ++j)
-    if (labels[j] >= 0) out.push_back(labels[j]);
-  return out;
+// The k best of the (estimate, id) pairs offered: best first, equal
+// estimates by id, so that the choice depends neither on the order they
+// come in nor on the threads.
+class Shortlist {
+ public:
+  explicit Shortlist(std::size_t k) : k_(k) {}
+  void Offer(float estimate, std::int64_t id) {
+    if (estimate < floor_) return;
+    items_.emplace_back(estimate, id);
+    if (items_.size() >= 4 * k_ + 64) prune();
+  }
+  std::vector<std::int64_t> Ids() {
+    prune();
+    std::sort(items_.begin(), items_.end(), better);
+    std::vector<std::int64_t> ids(items_.size());
+    for (std::size_t i = 0; i < items_.size(); ++i) ids[i] = items_[i].second;
+    return ids;
+  }
+
+ private:
+  using Item = std::pair<float, std::int64_t>;
+  static bool better(const Item& a, const Item& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  }
+  // Keeps the k best; an estimate below the k-th can never enter again.
+  void prune() {
+    if (items_.size() <= k_) return;
+    std::nth_element(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(k_ - 1),
+                     items_.end(), better);
+    items_.resize(k_);
+    floor_ = items_.back().first;
+  }
+
+  std::size_t k_;
+  float floor_ = -std::numeric_limits<float>::infinity();
+  std::vector<Item> items_;
+};
+
+#if defined(__x86_64__)
+// Columns are padded to a multiple of both kernels' steps.
+constexpr std::size_t kColumnStep = 16;
+
+// The estimates of four queries against the clamped points of a list laid
+// out value by value (columns[d * stride + j] the d-th value of the j-th
+// point): out[u * stride + j] for query u and point j. Each value is read
+// once for the four. The products and sums are those of EstimateOfPoints,
+// in the same order, so the estimates are equal to its own.
+__attribute__((target("avx2"))) void estimateColumns(const float* const* queries,
+                                                     const float* columns, std::size_t stride,
+                                                     float* out) {
+  for (std::size_t j = 0; j < stride; j += 8) {
+    __m256 s[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(),
+                   _mm256_setzero_ps()};
+    for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
+      const __m256 t = _mm256_loadu_ps(columns + d * stride + j);
+      for (int u = 0; u < 4; ++u) {
+        const __m256 m = _mm256_min_ps(_mm256_set1_ps(queries[u][d]), t);
+        s[u] = _mm256_add_ps(s[u], _mm256_mul_ps(m, m));
+      }
+    }
+    for (int u = 0; u < 4; ++u) _mm256_storeu_ps(out + u * stride + j, s[u]);
+  }
 }
+
+// The same, 16 points at a time. The products and sums are rounded apart,
+// as the plain loop rounds them, never fused. (GCC's AVX-512 intrinsics
+// start from an "undefined" register that its flow analysis takes for an
+// uninitialised read.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+__attribute__((target("avx512f"))) void estimateColumnsWide(const float* const* queries,
+                                                            const float* columns,
+                                                            std::size_t stride, float* out) {
+  constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+  for (std::size_t j = 0; j < stride; j += 16) {
+    __m512 s[4] = {_mm512_setzero_ps(), _mm512_setzero_ps(), _mm512_setzero_ps(),
+                   _mm512_setzero_ps()};
+    for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
+      const __m512 t = _mm512_loadu_ps(columns + d * stride + j);
+      for (int u = 0; u < 4; ++u) {
+        const __m512 m = _mm512_min_ps(_mm512_set1_ps(queries[u][d]), t);
+        s[u] = _mm512_add_round_ps(s[u], _mm512_mul_round_ps(m, m, kNearest), kNearest);
+      }
+    }
+    for (int u = 0; u < 4; ++u) _mm512_storeu_ps(out + u * stride + j, s[u]);
+  }
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+// One list decoded (its points with their centre added back), to be
+// estimated against many queries.
+class ListScorer {
+ public:
+  void Decode(const faiss::IndexIVFScalarQuantizer& ivf, faiss::Index::idx_t list) {
+    n_ = ivf.invlists->list_size(list);
+    ids_.resize(n_);
+    if (n_ == 0) return;
+    faiss::InvertedLists::ScopedCodes codes(ivf.invlists, list);
+    faiss::InvertedLists::ScopedIds ids(ivf.invlists, list);
+    decoded_.resize(n_ * kNeighbourPointSize);
+    decodeHalves(ivf, codes.get(), decoded_.data(), n_);
+    centroid_.assign(kNeighbourPointSize, 0.0f);
+    if (ivf.by_residual) ivf.quantizer->reconstruct(list, centroid_.data());
+    for (std::size_t j = 0; j < n_; ++j) {
+      float* target = decoded_.data() + j * kNeighbourPointSize;
+      for (std::size_t d = 0; d < kNeighbourPointSize; ++d) target[d] += centroid_[d];
+      ids_[j] = idAt(reinterpret_cast<const std::uint8_t*>(ids.get()), j);
+    }
+#if defined(__x86_64__)
+    level_ = KPX::vectorLevel();
+    columnar_ = level_ >= KPX::VectorLevel::Avx2;
+    if (!columnar_) return;
+    stride_ = (n_ + kColumnStep - 1) / kColumnStep * kColumnStep;
+    columns_.assign(kNeighbourPointSize * stride_, 0.0f);
+    for (std::size_t j = 0; j < n_; ++j)
+      for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
+        columns_[d * stride_ + j] = std::max(0.0f, decoded_[j * kNeighbourPointSize + d]);
+    decoded_ = std::vector<float>();
+#endif
+  }
+
+  // Up to four queries at once, each into its shortlist (estimates: room
+  // for the kernels' results).
+  void Score(const float* const* queries, std::size_t count, Shortlist* const* best,
+             std::vector<float>& estimates) const {
+    if (n_ == 0 || count == 0) return;
+#if defined(__x86_64__)
+    if (columnar_) {
+      const float* four[4];
+      for (std::size_t u = 0; u < 4; ++u) four[u] = queries[std::min(u, count - 1)];
+      estimates.resize(4 * stride_);
+      if (level_ >= KPX::VectorLevel::Avx512)
+        estimateColumnsWide(four, columns_.data(), stride_, estimates.data());
+      else
+        estimateColumns(four, columns_.data(), stride_, estimates.data());
+      for (std::size_t u = 0; u < count; ++u)
+        for (std::size_t j = 0; j < n_; ++j) best[u]->Offer(estimates[u * stride_ + j], ids_[j]);
+      return;
+    }
+#endif
+    for (std::size_t u = 0; u < count; ++u)
+      for (std::size_t j = 0; j < n_; ++j)
+        best[u]->Offer(EstimateOfPoints(queries[u], decoded_.data() + j * kNeighbourPointSize),
+                       ids_[j]);
+  }
+
+ private:
+  std::size_t n_ = 0, stride_ = 0;
+  bool columnar_ = false;
+  KPX::VectorLevel level_ = KPX::VectorLevel::Portable;
+  std::vector<float> decoded_, centroid_, columns_;
+  std::vector<std::int64_t> ids_;
+};
+
+#if defined(__x86_64__)
+constexpr std::size_t kCentreStep = 32;
+
+// The squared L2 distances of a point to the centres laid out value by value
+// (columns[d * stride + c]), 32 centres at a time; the differences, products
+// and sums are those of the plain loop, in its order.
+__attribute__((target("avx2"))) void distancesOfColumns(const float* point, const float* columns,
+                                                        std::size_t stride, float* out) {
+  for (std::size_t c = 0; c < stride; c += kCentreStep) {
+    __m256 s0 = _mm256_setzero_ps(), s1 = s0, s2 = s0, s3 = s0;
+    for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
+      const __m256 p = _mm256_set1_ps(point[d]);
+      const float* at = columns + d * stride + c;
+      const __m256 t0 = _mm256_sub_ps(p, _mm256_loadu_ps(at));
+      const __m256 t1 = _mm256_sub_ps(p, _mm256_loadu_ps(at + 8));
+      const __m256 t2 = _mm256_sub_ps(p, _mm256_loadu_ps(at + 16));
+      const __m256 t3 = _mm256_sub_ps(p, _mm256_loadu_ps(at + 24));
+      s0 = _mm256_add_ps(s0, _mm256_mul_ps(t0, t0));
+      s1 = _mm256_add_ps(s1, _mm256_mul_ps(t1, t1));
+      s2 = _mm256_add_ps(s2, _mm256_mul_ps(t2, t2));
+      s3 = _mm256_add_ps(s3, _mm256_mul_ps(t3, t3));
+    }
+    _mm256_storeu_ps(out + c, s0);
+    _mm256_storeu_ps(out + c + 8, s1);
+    _mm256_storeu_ps(out + c + 16, s2);
+    _mm256_storeu_ps(out + c + 24, s3);
+  }
+}
+#endif
 
 }  // namespace
 
@@ -195,7 +377,67 @@ struct NeighbourIndex::Lists {
     codes = index->invlists->get_codes(l);
     ids = reinterpret_cast<const std::uint8_t*>(index->invlists->get_ids(l));
   }
+
+  std::vector<float> centres;  // list by list
+  std::vector<float> columns;  // value by value, the lists padded to kCentreStep
+  std::size_t stride = 0;
+
+  void KeepCentres() {
+    const std::size_t n = index->nlist;
+    centres.resize(n * kNeighbourPointSize);
+    index->quantizer->reconstruct_n(0, static_cast<faiss::Index::idx_t>(n), centres.data());
+#if defined(__x86_64__)
+    stride = (n + kCentreStep - 1) / kCentreStep * kCentreStep;
+    columns.assign(stride * kNeighbourPointSize, 0.0f);
+    for (std::size_t c = 0; c < n; ++c)
+      for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
+        columns[d * stride + c] = centres[c * kNeighbourPointSize + d];
+#endif
+  }
+
+  // The probes lists whose centres lie nearest point, nearest first (equal
+  // distances by list), the same for one query as for many.
+  void Probed(const float* point, std::size_t probes, std::vector<float>& distances,
+              faiss::Index::idx_t* out) const {
+    const std::size_t n = index->nlist;
+    probes = std::min(probes, n);
+    distances.resize(std::max(n, stride));
+#if defined(__x86_64__)
+    if (KPX::vectorLevel() >= KPX::VectorLevel::Avx2) {
+      distancesOfColumns(point, columns.data(), stride, distances.data());
+    } else
+#endif
+    {
+      for (std::size_t c = 0; c < n; ++c) {
+        const float* centre = centres.data() + c * kNeighbourPointSize;
+        float sum = 0.0f;
+        for (std::size_t d = 0; d < kNeighbourPointSize; ++d) {
+          const float t = point[d] - centre[d];
+          sum += t * t;
+        }
+        distances[c] = sum;
+      }
+    }
+    std::vector<faiss::Index::idx_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    const auto nearer = [&](faiss::Index::idx_t a, faiss::Index::idx_t b) {
+      return distances[a] != distances[b] ? distances[a] < distances[b] : a < b;
+    };
+    const auto end = order.begin() + static_cast<std::ptrdiff_t>(probes);
+    if (probes < n) std::nth_element(order.begin(), end, order.end(), nearer);
+    std::sort(order.begin(), end, nearer);
+    std::copy(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(probes), out);
+  }
 };
+
+namespace {
+
+// The default number of lists a search reads.
+std::size_t defaultProbes(const faiss::IndexIVFScalarQuantizer& ivf) {
+  return std::min<std::size_t>(ivf.nprobe, ivf.nlist);
+}
+
+}  // namespace
 
 std::vector<float> NeighbourPoint(const CompactSignature& c) {
   const double colour = PresetColorPercent(kDefaultColorMode) / 100.0;
@@ -271,6 +513,7 @@ bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
       return false;
     if (!ids.empty()) flush();
     made->index->nprobe = probesOf(lists);
+    made->KeepCentres();
     lists_ = std::move(made);
     size_ = static_cast<std::size_t>(lists_->index->ntotal);
     generation_ = stamp.generation;
@@ -349,6 +592,7 @@ bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std
     lists_->mapped = dynamic_cast<const faiss::OnDiskInvertedLists*>(ivf->invlists);
     lists_->file = ::dup(::fileno(f));
     ivf->nprobe = probesOf(ivf->nlist);
+    lists_->KeepCentres();
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const faiss::FaissException&) {
@@ -358,6 +602,8 @@ bool NeighbourIndex::Load(const std::string& file, std::int64_t epoch, const std
   size_ = h.count;
   return true;
 }
+
+std::size_t NeighbourIndex::probes() const { return lists_ ? defaultProbes(*lists_->index) : 0; }
 
 float EstimateOfPoints(const float* query, const float* target) {
   // A point's coordinate squared is the weighted value it stands for, so
@@ -377,11 +623,10 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
   if (!lists_ || k == 0) return {};
   const faiss::IndexIVFScalarQuantizer& ivf = *lists_->index;
   const std::vector<float> point = NeighbourPoint(query);
-  const std::size_t probes = std::min<std::size_t>(ivf.nprobe, ivf.nlist);
-  std::vector<float> coarse(probes);
+  const std::size_t probes = defaultProbes(ivf);
+  std::vector<float> coarse;
   std::vector<faiss::Index::idx_t> probed(probes, -1);
-  ivf.quantizer->search(1, point.data(), static_cast<faiss::Index::idx_t>(probes), coarse.data(),
-                        probed.data());
+  lists_->Probed(point.data(), probes, coarse, probed.data());
   std::vector<std::size_t> offsets(probes + 1, 0);
   for (std::size_t l = 0; l < probes; ++l)
     offsets[l + 1] = offsets[l] + (probed[l] >= 0 ? ivf.invlists->list_size(probed[l]) : 0);
@@ -425,22 +670,82 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
 }
 
 std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
-    const std::vector<CompactSignature>& queries, std::size_t k, unsigned threads) const {
+    const std::vector<CompactSignature>& queries, std::size_t k, unsigned threads,
+    std::size_t probes) const {
   const std::size_t n = queries.size();
   std::vector<std::vector<std::int64_t>> out(n);
   k = std::min(k, size_);
   if (!lists_ || n == 0 || k == 0) return out;
-  std::vector<float> points;
-  points.reserve(n * kNeighbourPointSize);
-  for (const CompactSignature& q : queries) {
-    const std::vector<float> p = NeighbourPoint(q);
-    points.insert(points.end(), p.begin(), p.end());
-  }
-  std::vector<float> distances(n * k);
-  std::vector<faiss::Index::idx_t> labels(n * k, -1);
-  useThreads(threads);
-  lists_->index->search(static_cast<faiss::Index::idx_t>(n), points.data(),
-                        static_cast<faiss::Index::idx_t>(k), distances.data(), labels.data());
-  for (std::size_t i = 0; i < n; ++i) out[i] = labelsOf(labels, i * k, k);
+  const faiss::IndexIVFScalarQuantizer& ivf = *lists_->index;
+  probes = std::min<std::size_t>(probes == 0 ? defaultProbes(ivf) : probes, ivf.nlist);
+  std::vector<float> points(n * kNeighbourPointSize);
+  std::vector<faiss::Index::idx_t> probed(n * probes, -1);
+  KPX::parallelFor(n, KPX::Schedule::dynamic(threads, 64),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     std::vector<float> coarse;
+                     for (std::uint64_t i = begin; i < end; ++i) {
+                       const std::vector<float> p = NeighbourPoint(queries[i]);
+                       std::copy(p.begin(), p.end(), points.begin() + i * kNeighbourPointSize);
+                       lists_->Probed(p.data(), probes, coarse, probed.data() + i * probes);
+                     }
+                   });
+  // Every list probed decoded once (some 300 bytes per entry), then the
+  // queries whose nearest list is the same, which probe mostly the same
+  // lists, taken together.
+  std::vector<char> wanted(ivf.nlist, 0);
+  for (const faiss::Index::idx_t list : probed)
+    if (list >= 0) wanted[static_cast<std::size_t>(list)] = 1;
+  std::vector<ListScorer> decoded(ivf.nlist);
+  KPX::parallelFor(ivf.nlist, KPX::Schedule::dynamic(threads, 16),
+                   [&](std::uint64_t begin, std::uint64_t end) {
+                     for (std::uint64_t l = begin; l < end; ++l)
+                       if (wanted[l]) decoded[l].Decode(ivf, static_cast<faiss::Index::idx_t>(l));
+                   });
+  std::vector<std::uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return probed[a * probes] != probed[b * probes] ? probed[a * probes] < probed[b * probes]
+                                                    : a < b;
+  });
+  constexpr std::size_t kBlock = 256;
+  std::vector<std::size_t> blocks{0};
+  for (std::size_t i = 1; i <= n; ++i)
+    if (i == n || i - blocks.back() == kBlock ||
+        probed[order[i] * probes] != probed[order[i - 1] * probes])
+      blocks.push_back(i);
+  KPX::parallelFor(blocks.size() - 1, KPX::Schedule::dynamic(threads, 1),
+                   [&](std::uint64_t first, std::uint64_t last) {
+                     std::vector<float> estimates;
+                     std::vector<std::pair<faiss::Index::idx_t, std::uint32_t>> visits;
+                     std::vector<Shortlist> best;
+                     for (std::uint64_t b = first; b < last; ++b) {
+                       const std::size_t from = blocks[b], count = blocks[b + 1] - from;
+                       visits.clear();
+                       for (std::size_t q = 0; q < count; ++q)
+                         for (std::size_t l = 0; l < probes; ++l) {
+                           const faiss::Index::idx_t list = probed[order[from + q] * probes + l];
+                           if (list >= 0) visits.emplace_back(list, static_cast<std::uint32_t>(q));
+                         }
+                       std::sort(visits.begin(), visits.end());
+                       best.assign(count, Shortlist(k));
+                       for (std::size_t v = 0; v < visits.size();) {
+                         const faiss::Index::idx_t list = visits[v].first;
+                         const ListScorer& scorer = decoded[static_cast<std::size_t>(list)];
+                         while (v < visits.size() && visits[v].first == list) {
+                           const float* four[4];
+                           Shortlist* into[4];
+                           std::size_t taken = 0;
+                           for (; taken < 4 && v < visits.size() && visits[v].first == list;
+                                ++taken, ++v) {
+                             const std::uint32_t q = visits[v].second;
+                             four[taken] = points.data() + order[from + q] * kNeighbourPointSize;
+                             into[taken] = &best[q];
+                           }
+                           scorer.Score(four, taken, into, estimates);
+                         }
+                       }
+                       for (std::size_t q = 0; q < count; ++q) out[order[from + q]] = best[q].Ids();
+                     }
+                   });
   return out;
 }

@@ -69,15 +69,21 @@ class NeighbourIndex {
   // The generation of the entries the lists hold, and how many they hold.
   std::int64_t generation() const { return generation_; }
   std::size_t size() const { return size_; }
+  // How many lists a search reads unless told otherwise (0 when none are
+  // loaded).
+  std::size_t probes() const;
   // The row ids of the k entries of the lists probed whose default estimate,
   // read from their codes, is highest, best first (fewer when the lists
   // probed hold fewer); the lists are scanned on threads threads.
   std::vector<std::int64_t> Nearest(const CompactSignature& query, std::size_t k,
                                     unsigned threads = 1) const;
-  // For every descriptor in turn, the row ids of the k entries nearest it
-  // (searched on threads threads).
+  // For every descriptor in turn, what Nearest gives it, searched on
+  // threads threads: the queries that probe the same lists are taken
+  // together, so that each list is decoded once for all of them. probes,
+  // when not 0, reads that many lists per query instead of the usual share.
   std::vector<std::vector<std::int64_t>> NearestOfEach(const std::vector<CompactSignature>& queries,
-                                                       std::size_t k, unsigned threads) const;
+                                                       std::size_t k, unsigned threads,
+                                                       std::size_t probes = 0) const;
 
  private:
   struct Lists;

@@ -1,6 +1,9 @@
 #include "index/signature_index.h"
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
 
 #include "index/postgres_index.h"
 #include "index/signature_blob.h"
@@ -55,24 +58,6 @@ bool SignatureIndex::LoadSignature(std::int64_t id, Signature& signature, bool* 
   if (databaseError != nullptr) *databaseError = !read;
   if (!read || !loaded[0]) return false;
   signature = std::move(signatures[0]);
-  return true;
-}
-
-bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
-                                    std::vector<Signature>& signatures, std::vector<char>& loaded) {
-  signatures.assign(ids.size(), Signature());
-  loaded.assign(ids.size(), 0);
-  std::vector<std::vector<std::uint8_t>> data;
-  if (!store_->LoadSignatureData(ids, data)) return false;
-  // Inflating and decoding cost more than reading: they share the threads.
-  KPX::parallelFor(
-      ids.size(), KPX::Schedule::dynamic(threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
-        for (std::uint64_t k = begin; k < end; ++k) {
-          loaded[k] =
-              !data[k].empty() && DecodeSignature(data[k].data(), data[k].size(), signatures[k]);
-          std::vector<std::uint8_t>().swap(data[k]);
-        }
-      });
   return true;
 }
 
@@ -182,5 +167,43 @@ bool SignatureIndex::SetRoot(const LibraryRoot& root) {
     return false;
   }
   roots_.Set(roots);
+  return true;
+}
+
+bool SignatureIndex::LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                                    std::vector<Signature>& signatures, std::vector<char>& loaded,
+                                    std::vector<std::size_t>* same) {
+  const std::size_t n = ids.size();
+  std::vector<std::vector<std::uint8_t>> blobs;
+  loaded.assign(n, 0);
+  signatures.assign(n, Signature());
+  if (!store_->LoadSignatureData(ids, blobs)) return false;
+  for (std::size_t i = 0; i < n; ++i) loaded[i] = !blobs[i].empty();
+  std::vector<std::size_t> first(n);
+  for (std::size_t i = 0; i < n; ++i) first[i] = i;
+  if (same != nullptr) {
+    std::unordered_multimap<std::size_t, std::size_t> seen;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!loaded[i]) continue;
+      const std::size_t hash = std::hash<std::string_view>()(
+          std::string_view(reinterpret_cast<const char*>(blobs[i].data()), blobs[i].size()));
+      const auto [from, to] = seen.equal_range(hash);
+      for (auto at = from; at != to && first[i] == i; ++at)
+        if (blobs[at->second] == blobs[i]) first[i] = at->second;
+      if (first[i] == i) seen.emplace(hash, i);
+    }
+  }
+  // Inflating and decoding cost more than reading: they share the threads.
+  KPX::parallelFor(
+      n, KPX::Schedule::dynamic(threads, 1), [&](std::uint64_t begin, std::uint64_t end) {
+        for (std::uint64_t i = begin; i < end; ++i) {
+          if (loaded[i] && first[i] == i)
+            loaded[i] = DecodeSignature(blobs[i].data(), blobs[i].size(), signatures[i]);
+          blobs[i] = std::vector<std::uint8_t>();
+        }
+      });
+  for (std::size_t i = 0; i < n; ++i)
+    if (first[i] != i) loaded[i] = loaded[first[i]];
+  if (same != nullptr) *same = std::move(first);
   return true;
 }

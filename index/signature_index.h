@@ -55,18 +55,21 @@ class SignatureIndex {
   // the database could not be read (then *databaseError is set, when given,
   // and lastError() says why).
   bool LoadSignature(std::int64_t id, Signature& signature, bool* databaseError = nullptr);
-  // The whole signatures of rows, read together and decoded on `threads`
-  // threads: loaded[k] tells whether signatures[k], of ids[k], was read
-  // (not when missing or damaged). False when the database could not be
-  // read (lastError() says why).
-  bool LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
-                      std::vector<Signature>& signatures, std::vector<char>& loaded);
-  // The stored form of the same (see IndexBackEnd::LoadSignatureData), for
-  // a caller that decodes each where it uses it.
+  // The stored whole signatures of ids (see IndexBackEnd::LoadSignatureData),
+  // for a caller that decodes each where it uses it.
   bool LoadSignatureData(const std::vector<std::int64_t>& ids,
                          std::vector<std::vector<std::uint8_t>>& data) {
     return store_->LoadSignatureData(ids, data);
   }
+  // The signatures of ids, read on this thread and decoded on threads
+  // threads: loaded[i] tells whether signatures[i] is that of ids[i] (a
+  // missing or damaged row leaves it 0). With same, rows stored as the same
+  // bytes (copies of one file) are decoded once: same[i] is the first of
+  // ids stored as ids[i] is, and only the signatures of those firsts are
+  // filled. False, with lastError(), when the database could not be read.
+  bool LoadSignatures(const std::vector<std::int64_t>& ids, unsigned threads,
+                      std::vector<Signature>& signatures, std::vector<char>& loaded,
+                      std::vector<std::size_t>* same = nullptr);
   bool EntryStampOf(EntryStamp& stamp) { return store_->EntryStampOf(stamp); }
   bool ChangedSince(std::int64_t generation, std::vector<std::int64_t>& ids) {
     return store_->ChangedSince(generation, ids);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "index/ranking.h"
 #include "index_fixture.h"
@@ -75,6 +77,102 @@ TEST_P(DuplicateGroups, TheNeighbourListsFindTheGroupsOfEveryPair) {
   const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
   EXPECT_EQ(groups(0, 8, 2, 1), everyPair);
   EXPECT_TRUE(groups(0, 8, 0, 1).empty());
+}
+
+// Two copies whose stored signature is damaged the same way (so decoded
+// once for both) are listed as damaged and left out; the rest group as
+// before.
+TEST_P(DuplicateGroups, CopiesWhoseSignatureIsDamagedAreListedAndLeftOut) {
+  const std::set<std::set<std::string>> before = groups(1000, 16, 32);
+  std::vector<std::int64_t> ids;
+  {
+    SignatureIndex index;
+    open(index);
+    for (const char* copy : {"a", "b"}) {
+      IndexRow row;
+      ASSERT_TRUE(index.Find(folder.file(copy + std::string("3.jpg")), "test", row));
+      ids.push_back(row.id);
+    }
+  }
+  const std::string which = "(" + std::to_string(ids[0]) + ", " + std::to_string(ids[1]) + ")";
+  runOnIndex(
+      "UPDATE signatures SET data = substr(data, 1, 60) WHERE id IN " + which,
+      "UPDATE folim.signatures SET data = substring(data from 1 for 60) WHERE id IN " + which);
+  for (const std::size_t inMemory : {2, 512}) {
+    SignatureIndex index;
+    open(index);
+    DuplicateRequest r;
+    r.dir = folder.path();
+    r.params = "test";
+    r.threshold = 0.9;
+    r.threads = 2;
+    r.inMemory = inMemory;
+    std::vector<DuplicateGroup> found;
+    std::vector<std::int64_t> damaged;
+    std::string error;
+    ASSERT_TRUE(FindDuplicates(index, r, found, error, &damaged)) << error;
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(damaged, ids) << inMemory;
+    std::set<std::set<std::string>> after;
+    for (const DuplicateGroup& g : found) {
+      std::set<std::string> members;
+      for (const ImageEntry& e : g.members) members.insert(e.path);
+      after.insert(members);
+    }
+    std::set<std::set<std::string>> expected = before;
+    expected.erase({folder.file("a3.jpg"), folder.file("b3.jpg")});
+    EXPECT_EQ(expected.size(), before.size() - 1);
+    EXPECT_EQ(after, expected) << inMemory;
+  }
+}
+
+// However few signatures are held at once, and whether a part of the pairs
+// is loaded whole or in slices, the groups, their leads, order and scores
+// are the same.
+TEST_P(DuplicateGroups, AreTheSameHoweverFewSignaturesAreHeld) {
+  const auto find = [this](std::size_t inMemory, std::size_t allPairsUpTo) {
+    SignatureIndex index;
+    open(index);
+    DuplicateRequest r;
+    r.dir = folder.path();
+    r.params = "test";
+    r.threshold = 0.5;  // low enough to chain different pictures into groups
+    r.threads = 2;
+    r.allPairsUpTo = allPairsUpTo;
+    r.directions = 4;
+    r.neighbours = 3;
+    r.inMemory = inMemory;
+    std::vector<DuplicateGroup> found;
+    std::string error;
+    EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
+    const auto signatureOf = [&index](const std::string& path) {
+      IndexRow row;
+      Signature s;
+      EXPECT_TRUE(index.Find(path, "test", row) && index.LoadSignature(row.id, s)) << path;
+      return s;
+    };
+    std::vector<std::vector<std::tuple<std::string, double, double, double>>> out;
+    for (const DuplicateGroup& g : found) {
+      out.emplace_back();
+      const Signature lead = signatureOf(g.members.front().path);
+      for (const ImageEntry& e : g.members) {
+        ImageEntry expected;
+        ScoreSignature(lead, signatureOf(e.path), 2, 0.7, expected);
+        EXPECT_EQ(e.score, expected.score) << e.path << ", " << inMemory << " held";
+        out.back().emplace_back(e.path, e.score, e.edgeSimilarity, e.colorSimilarity);
+      }
+    }
+    return out;
+  };
+  for (const std::size_t allPairsUpTo : {std::size_t{1000}, std::size_t{0}}) {
+    const auto whole = find(512, allPairsUpTo);
+    ASSERT_FALSE(whole.empty());
+    std::size_t largest = 0;
+    for (const auto& g : whole) largest = std::max(largest, g.size());
+    EXPECT_GT(largest, 3u) << "no group chains pictures: the slices are not exercised";
+    for (const std::size_t inMemory : {2, 3, 5, 7})
+      EXPECT_EQ(find(inMemory, allPairsUpTo), whole) << inMemory << " held, " << allPairsUpTo;
+  }
 }
 
 // s with count of its bases, from first on, those of other.

@@ -13,6 +13,7 @@
 
 #include "index/ranking.h"
 #include "index_fixture.h"
+#include "numeric/cpu_features.h"
 #include "retrieval/color_mode.h"
 #include "support/test_support.h"
 
@@ -394,6 +395,58 @@ TEST(NeighbourEstimate, OrdersTheCandidatesOfTheLists) {
     std::sort(best.begin(), best.end());
     EXPECT_EQ(best, (std::vector<std::int64_t>{100, 101, 102, 103})) << threads;
     EXPECT_EQ(lists.Nearest(query, ids.size(), threads).size(), ids.size());
+  }
+}
+
+// The search of many descriptors at once, which takes the queries of the
+// same lists together, gives each what its own search gives, on any number
+// of threads and whether the processor's vector units score or not.
+TEST(NeighbourBatch, GivesEachQueryWhatItsOwnSearchGives) {
+  testing_support::TempDir dir;
+  std::vector<std::int64_t> ids;
+  std::vector<CompactSignature> compacts;
+  std::mt19937 random(23);
+  std::uniform_real_distribution<float> value(0.0f, 1.0f), nudge(0.97f, 1.03f);
+  // 600 descriptors, each with 4 near copies; ids neither dense nor ordered.
+  for (std::size_t i = 0; i < 600; ++i) {
+    CompactSignature c;
+    for (float& v : c.edgeProfile) v = value(random);
+    for (float& v : c.structure) v = value(random) * value(random);
+    for (std::size_t copy = 0; copy < 5; ++copy) {
+      CompactSignature near = c;
+      if (copy > 1)
+        for (float& v : near.structure) v *= nudge(random);
+      ids.push_back(static_cast<std::int64_t>((i * 7919 + copy * 104729) % 1000003));
+      compacts.push_back(near);
+    }
+  }
+  NeighbourIndex lists;
+  ASSERT_TRUE(lists.Build(visitOf(ids, compacts), dir.file("lists"), EntryStamp{1, 1}, "k", 2));
+  const std::vector<CompactSignature> queries(compacts.begin(), compacts.begin() + 400);
+  const KPX::VectorLevel cpu = KPX::cpuVectorLevel();
+  for (const KPX::VectorLevel level : {cpu, KPX::VectorLevel::Portable}) {
+    ASSERT_TRUE(KPX::setVectorLevel(level));
+    for (const std::size_t k : {std::size_t{1}, std::size_t{12}, std::size_t{5000}}) {
+      std::vector<std::vector<std::int64_t>> own;
+      for (const CompactSignature& q : queries) own.push_back(lists.Nearest(q, k, 1));
+      for (const unsigned threads : {1u, 2u}) {
+        const std::vector<std::vector<std::int64_t>> each =
+            lists.NearestOfEach(queries, k, threads);
+        ASSERT_EQ(each.size(), queries.size());
+        for (std::size_t q = 0; q < queries.size(); ++q)
+          ASSERT_EQ(each[q], own[q]) << "query " << q << ", k " << k << ", threads " << threads
+                                     << ", " << KPX::vectorLevelName(level);
+      }
+    }
+  }
+  ASSERT_TRUE(KPX::setVectorLevel(cpu));
+  // Reading every list, a descriptor finds its exact copy and itself first.
+  const std::vector<std::vector<std::int64_t>> all = lists.NearestOfEach(queries, 2, 2, 100000);
+  for (std::size_t q = 0; q < queries.size(); q += 5) {
+    std::vector<std::int64_t> best = all[q], expected = {ids[q], ids[q + 1]};
+    std::sort(best.begin(), best.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(best, expected) << q;
   }
 }
 

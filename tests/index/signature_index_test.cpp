@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "index/signature_blob.h"
 #include "index_fixture.h"
 
 using testing_support::readFileBytes;
@@ -61,6 +62,47 @@ TEST_P(SignatureIndexFile, KeepsRowsOfAFolderAndItsSubFoldersOnly) {
   EXPECT_TRUE(damaged.empty());
   ASSERT_TRUE(index.LoadCompact("/p", "k", 1, compact, damaged));
   EXPECT_TRUE(compact.empty());
+}
+
+// Many signatures at once: what LoadSignature gives each, a missing row
+// not loaded, and copies stored as the same bytes decoded once when asked.
+TEST_P(SignatureIndexFile, LoadsManySignaturesAndCopiesOnce) {
+  SignatureIndex index;
+  open(index);
+  Signature a, b;
+  ASSERT_EQ(ReadRimSignature(writeRim("a.rim", 1), a), status::Success);
+  ASSERT_EQ(ReadRimSignature(writeRim("b.rim", 2), b), status::Success);
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(index.Put("/p/a.jpg", "k", stampOf(1, 1), 0, &a));
+  ASSERT_TRUE(index.Put("/p/b.jpg", "k", stampOf(1, 1), 0, &b));
+  ASSERT_TRUE(index.Put("/p/a copy.jpg", "k", stampOf(1, 1), 0, &a));
+  ASSERT_TRUE(index.Commit());
+  std::vector<std::int64_t> ids;
+  for (const char* path : {"/p/a.jpg", "/p/b.jpg", "/p/a copy.jpg"}) {
+    IndexRow row;
+    ASSERT_TRUE(index.Find(path, "k", row));
+    ids.push_back(row.id);
+  }
+  ids.insert(ids.begin() + 2, *std::max_element(ids.begin(), ids.end()) + 1000);  // missing
+  ids.push_back(ids[1]);
+  const std::vector<std::uint8_t> bytesA = EncodeSignature(a), bytesB = EncodeSignature(b);
+
+  for (const unsigned threads : {1u, 2u}) {
+    std::vector<Signature> all;
+    std::vector<char> loaded;
+    ASSERT_TRUE(index.LoadSignatures(ids, threads, all, loaded));
+    EXPECT_EQ(loaded, (std::vector<char>{1, 1, 0, 1, 1}));
+    ASSERT_EQ(all.size(), ids.size());
+    for (const std::size_t i : {0, 3}) EXPECT_EQ(EncodeSignature(all[i]), bytesA) << i;
+    for (const std::size_t i : {1, 4}) EXPECT_EQ(EncodeSignature(all[i]), bytesB) << i;
+
+    std::vector<std::size_t> same;
+    ASSERT_TRUE(index.LoadSignatures(ids, threads, all, loaded, &same));
+    EXPECT_EQ(loaded, (std::vector<char>{1, 1, 0, 1, 1}));
+    EXPECT_EQ(same, (std::vector<std::size_t>{0, 1, 2, 0, 1}));
+    EXPECT_EQ(EncodeSignature(all[0]), bytesA);
+    EXPECT_EQ(EncodeSignature(all[1]), bytesB);
+  }
 }
 
 TEST_P(SignatureIndexFile, TheRootHoldsEveryRowAndARenamedPathKeepsItsRows) {
