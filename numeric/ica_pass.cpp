@@ -7,6 +7,7 @@
 
 #include "numeric/cpu_features.h"
 #include "numeric/parallel.h"
+#include "numeric/tile_rows.h"
 #include "numeric/vector_tanh.h"
 
 namespace KPX {
@@ -112,44 +113,21 @@ __attribute__((target("avx2"))) void addDerivativesAvx2(const double* t, std::ui
   _mm256_storeu_pd(sums + 4, acc1);
 }
 
-// A tile of M rows (M fixed at compile time), as tileAvx2 and tileAvx512 are.
-using FixedTile = void (*)(std::uint32_t kc, const double* a, std::size_t aRow, std::size_t aStep,
-                           const double* b, double* c, bool accumulate);
-
 struct Avx2Tiles {
+  using Element = double;
   static constexpr std::uint32_t kRows = kAvx2TileRows;
+  static constexpr std::uint32_t kColumns = kWidth;
   template <std::uint32_t M>
-  static constexpr FixedTile kTile = &tileAvx2<M>;
+  static constexpr FixedTile<double> kTile = &tileAvx2<M>;
 };
 
 struct Avx512Tiles {
+  using Element = double;
   static constexpr std::uint32_t kRows = kMaxTileRows;
+  static constexpr std::uint32_t kColumns = kWidth;
   template <std::uint32_t M>
-  static constexpr FixedTile kTile = &tileAvx512<M>;
+  static constexpr FixedTile<double> kTile = &tileAvx512<M>;
 };
-
-// The tile of Tiles for m rows (1 <= m <= Tiles::kRows), from a table of its
-// sizes.
-template <class Tiles, std::size_t... I>
-FixedTile fixedTile(std::uint32_t m, std::index_sequence<I...>) {
-  static constexpr FixedTile kBySize[] = {Tiles::template kTile<I + 1>...};
-  return kBySize[m - 1];
-}
-
-// Any m: whole tiles of Tiles::kRows rows, then one tile of the rest. Every
-// element is the same chain whatever the split.
-template <class Tiles>
-void tileRows(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
-              std::size_t aStep, const double* b, double* c, bool accumulate) {
-  for (; m > Tiles::kRows; m -= Tiles::kRows) {
-    Tiles::template kTile<Tiles::kRows>(kc, a, aRow, aStep, b, c, accumulate);
-    a += Tiles::kRows * aRow;
-    c += Tiles::kRows * kWidth;
-  }
-  if (m > 0)
-    fixedTile<Tiles>(m, std::make_index_sequence<Tiles::kRows>{})(kc, a, aRow, aStep, b, c,
-                                                                  accumulate);
-}
 
 // The versions of each kernel by vector level (numeric/cpu_features.h).
 using TileKernel = void (*)(std::uint32_t m, std::uint32_t kc, const double* a, std::size_t aRow,
