@@ -146,6 +146,20 @@ std::int64_t idAt(const std::uint8_t* ids, std::size_t j) {
   return id;
 }
 
+// The n points of list (offsets from its centre in the codes), with the
+// centre added back.
+void decodePoints(const faiss::IndexIVFScalarQuantizer& ivf, faiss::Index::idx_t list,
+                  const std::uint8_t* codes, std::size_t n, std::vector<float>& points) {
+  points.resize(n * kNeighbourPointSize);
+  decodeHalves(ivf, codes, points.data(), n);
+  if (!ivf.by_residual) return;
+  float centre[kNeighbourPointSize];
+  ivf.quantizer->reconstruct(list, centre);
+  for (std::size_t j = 0; j < n; ++j)
+    for (std::size_t d = 0; d < kNeighbourPointSize; ++d)
+      points[j * kNeighbourPointSize + d] += centre[d];
+}
+
 void useThreads(unsigned threads) { omp_set_num_threads(static_cast<int>(std::max(1u, threads))); }
 
 std::size_t probesOf(std::size_t lists) {
@@ -250,21 +264,14 @@ __attribute__((target("avx512f"))) void estimateColumnsWide(const float* const* 
 // estimated against many queries.
 class ListScorer {
  public:
-  void Decode(const faiss::IndexIVFScalarQuantizer& ivf, faiss::Index::idx_t list) {
-    n_ = ivf.invlists->list_size(list);
+  // The n entries of list, from its codes and ids as stored.
+  void Decode(const faiss::IndexIVFScalarQuantizer& ivf, faiss::Index::idx_t list, std::size_t n,
+              const std::uint8_t* codes, const std::uint8_t* ids) {
+    n_ = n;
     ids_.resize(n_);
     if (n_ == 0) return;
-    faiss::InvertedLists::ScopedCodes codes(ivf.invlists, list);
-    faiss::InvertedLists::ScopedIds ids(ivf.invlists, list);
-    decoded_.resize(n_ * kNeighbourPointSize);
-    decodeHalves(ivf, codes.get(), decoded_.data(), n_);
-    centroid_.assign(kNeighbourPointSize, 0.0f);
-    if (ivf.by_residual) ivf.quantizer->reconstruct(list, centroid_.data());
-    for (std::size_t j = 0; j < n_; ++j) {
-      float* target = decoded_.data() + j * kNeighbourPointSize;
-      for (std::size_t d = 0; d < kNeighbourPointSize; ++d) target[d] += centroid_[d];
-      ids_[j] = idAt(reinterpret_cast<const std::uint8_t*>(ids.get()), j);
-    }
+    decodePoints(ivf, list, codes, n_, decoded_);
+    for (std::size_t j = 0; j < n_; ++j) ids_[j] = idAt(ids, j);
 #if defined(__x86_64__)
     level_ = KPX::vectorLevel();
     columnar_ = level_ >= KPX::VectorLevel::Avx2;
@@ -307,7 +314,7 @@ class ListScorer {
   std::size_t n_ = 0, stride_ = 0;
   bool columnar_ = false;
   KPX::VectorLevel level_ = KPX::VectorLevel::Portable;
-  std::vector<float> decoded_, centroid_, columns_;
+  std::vector<float> decoded_, columns_;
   std::vector<std::int64_t> ids_;
 };
 
@@ -638,21 +645,18 @@ std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query,
   std::vector<std::pair<float, std::int64_t>> found(offsets.back());
   KPX::parallelFor(
       probes, KPX::Schedule::dynamic(threads, 4), [&](std::uint64_t begin, std::uint64_t end) {
-        std::vector<float> decoded, centroid(kNeighbourPointSize, 0.0f);
+        std::vector<float> decoded;
         std::vector<std::uint8_t> buffer;
         for (std::uint64_t l = begin; l < end; ++l) {
           const std::size_t n = offsets[l + 1] - offsets[l];
           if (n == 0) continue;
           const std::uint8_t *codes = nullptr, *ids = nullptr;
           lists_->read(static_cast<std::size_t>(probed[l]), n, buffer, codes, ids);
-          decoded.resize(n * kNeighbourPointSize);
-          decodeHalves(ivf, codes, decoded.data(), n);
-          if (ivf.by_residual) ivf.quantizer->reconstruct(probed[l], centroid.data());
-          for (std::size_t j = 0; j < n; ++j) {
-            float* target = decoded.data() + j * kNeighbourPointSize;
-            for (std::size_t d = 0; d < kNeighbourPointSize; ++d) target[d] += centroid[d];
-            found[offsets[l] + j] = {EstimateOfPoints(point.data(), target), idAt(ids, j)};
-          }
+          decodePoints(ivf, probed[l], codes, n, decoded);
+          for (std::size_t j = 0; j < n; ++j)
+            found[offsets[l] + j] = {
+                EstimateOfPoints(point.data(), decoded.data() + j * kNeighbourPointSize),
+                idAt(ids, j)};
         }
       });
   // Best first; equal estimates by id, so that the choice does not depend
@@ -698,8 +702,15 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
   std::vector<ListScorer> decoded(ivf.nlist);
   KPX::parallelFor(ivf.nlist, KPX::Schedule::dynamic(threads, 16),
                    [&](std::uint64_t begin, std::uint64_t end) {
-                     for (std::uint64_t l = begin; l < end; ++l)
-                       if (wanted[l]) decoded[l].Decode(ivf, static_cast<faiss::Index::idx_t>(l));
+                     std::vector<std::uint8_t> buffer;
+                     for (std::uint64_t l = begin; l < end; ++l) {
+                       if (!wanted[l]) continue;
+                       const auto list = static_cast<faiss::Index::idx_t>(l);
+                       const std::size_t size = ivf.invlists->list_size(list);
+                       const std::uint8_t *codes = nullptr, *ids = nullptr;
+                       if (size > 0) lists_->read(l, size, buffer, codes, ids);
+                       decoded[l].Decode(ivf, list, size, codes, ids);
+                     }
                    });
   std::vector<std::uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
