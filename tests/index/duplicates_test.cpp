@@ -35,22 +35,17 @@ class DuplicateGroupsBase : public IndexFixture {
     ASSERT_TRUE(index.Commit());
   }
 
-  std::set<std::set<std::string>> groups(std::size_t allPairsUpTo, std::size_t directions,
-                                         std::size_t neighbours, std::size_t neighboursFrom = 0) {
-    SignatureIndex index;
-    open(index);
+  // The folder's pictures at threshold 0.9 on two threads.
+  DuplicateRequest request() const {
     DuplicateRequest r;
     r.dir = folder.path();
     r.params = "test";
     r.threshold = 0.9;
     r.threads = 2;
-    r.allPairsUpTo = allPairsUpTo;
-    r.directions = directions;
-    r.neighbours = neighbours;
-    r.neighboursFrom = neighboursFrom;
-    std::vector<DuplicateGroup> found;
-    std::string error;
-    EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
+    return r;
+  }
+
+  static std::set<std::set<std::string>> memberSets(const std::vector<DuplicateGroup>& found) {
     std::set<std::set<std::string>> out;
     for (const DuplicateGroup& g : found) {
       std::set<std::string> members;
@@ -58,6 +53,21 @@ class DuplicateGroupsBase : public IndexFixture {
       out.insert(members);
     }
     return out;
+  }
+
+  std::set<std::set<std::string>> groups(std::size_t allPairsUpTo, std::size_t directions,
+                                         std::size_t neighbours, std::size_t neighboursFrom = 0) {
+    SignatureIndex index;
+    open(index);
+    DuplicateRequest r = request();
+    r.allPairsUpTo = allPairsUpTo;
+    r.directions = directions;
+    r.neighbours = neighbours;
+    r.neighboursFrom = neighboursFrom;
+    std::vector<DuplicateGroup> found;
+    std::string error;
+    EXPECT_TRUE(FindDuplicates(index, r, found, error)) << error;
+    return memberSets(found);
   }
 };
 using DuplicateGroups = OnBothIndexes<DuplicateGroupsBase>;
@@ -101,11 +111,7 @@ TEST_P(DuplicateGroups, CopiesWhoseSignatureIsDamagedAreListedAndLeftOut) {
   for (const std::size_t inMemory : {2, 512}) {
     SignatureIndex index;
     open(index);
-    DuplicateRequest r;
-    r.dir = folder.path();
-    r.params = "test";
-    r.threshold = 0.9;
-    r.threads = 2;
+    DuplicateRequest r = request();
     r.inMemory = inMemory;
     std::vector<DuplicateGroup> found;
     std::vector<std::int64_t> damaged;
@@ -113,12 +119,7 @@ TEST_P(DuplicateGroups, CopiesWhoseSignatureIsDamagedAreListedAndLeftOut) {
     ASSERT_TRUE(FindDuplicates(index, r, found, error, &damaged)) << error;
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(damaged, ids) << inMemory;
-    std::set<std::set<std::string>> after;
-    for (const DuplicateGroup& g : found) {
-      std::set<std::string> members;
-      for (const ImageEntry& e : g.members) members.insert(e.path);
-      after.insert(members);
-    }
+    const std::set<std::set<std::string>> after = memberSets(found);
     std::set<std::set<std::string>> expected = before;
     expected.erase({folder.file("a3.jpg"), folder.file("b3.jpg")});
     EXPECT_EQ(expected.size(), before.size() - 1);
@@ -133,11 +134,8 @@ TEST_P(DuplicateGroups, AreTheSameHoweverFewSignaturesAreHeld) {
   const auto find = [this](std::size_t inMemory, std::size_t allPairsUpTo) {
     SignatureIndex index;
     open(index);
-    DuplicateRequest r;
-    r.dir = folder.path();
-    r.params = "test";
+    DuplicateRequest r = request();
     r.threshold = 0.5;  // low enough to chain different pictures into groups
-    r.threads = 2;
     r.allPairsUpTo = allPairsUpTo;
     r.directions = 4;
     r.neighbours = 3;
