@@ -9,7 +9,8 @@ namespace cli {
 namespace {
 
 const char* const kUsage =
-    "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE] [--root NAME=DIR] DIR...\n";
+    "Usage: folim-cli index [--recursive] [--relearn] [--jobs N] [--index FILE]\n"
+    "                       [--root NAME=DIR] DIR...\n";
 
 int usageError(Invocation& inv, const std::string& what) {
   inv.err << "folim-cli index: " << what << "\n" << kUsage;
@@ -19,7 +20,7 @@ int usageError(Invocation& inv, const std::string& what) {
 }  // namespace
 
 int runIndex(Invocation& inv) {
-  const ParsedArgs args = parseArgs(inv.args, {"jobs", "index", "root"}, {"recursive"});
+  const ParsedArgs args = parseArgs(inv.args, {"jobs", "index", "root"}, {"recursive", "relearn"});
   if (!args.error.empty()) return usageError(inv, args.error);
   std::vector<LibraryRoot> roots;
   std::string rootProblem;
@@ -48,7 +49,7 @@ int runIndex(Invocation& inv) {
   for (const std::string& dir : args.positional) {
     RefreshCounts counts;
     if (!refreshIndexedFolder(index, indexFolder(dir), args.has("recursive"), jobs, parameters,
-                              prefix, inv.err, counts))
+                              prefix, inv.err, counts, args.has("relearn")))
       return kExitFailed;
     total.added += counts.added;
     total.refreshed += counts.refreshed;

@@ -119,7 +119,7 @@ const std::vector<Command>& commands() {
        "                        in the index for this machine; may be repeated)\n",
        runSearch},
       {"index", "add the pictures of folders to the signature index",
-       "Usage: folim-cli index [--recursive] [--jobs N] [--index FILE]\n"
+       "Usage: folim-cli index [--recursive] [--relearn] [--jobs N] [--index FILE]\n"
        "                       [--root NAME=DIR] DIR...\n"
        "\n"
        "Brings the signature index up to date with DIR (and its sub-folders with\n"
@@ -132,6 +132,10 @@ const std::vector<Command>& commands() {
        "stops after the files in work and keeps every finished one; the next run\n"
        "completes it.\n"
        "\n"
+       "  --relearn             learn every picture again, unchanged ones too: an\n"
+       "                        index made by an earlier version then gains what\n"
+       "                        this one keeps (the robust measure's relative\n"
+       "                        histogram)\n"
        "  --jobs N              work on N threads (default: all cores)\n"
        "  --index FILE          the index file (default: $XDG_CACHE_HOME/folim/\n"
        "                        index.sqlite, also chosen by the word default); an\n"

@@ -191,7 +191,8 @@ const std::atomic<bool>* RefreshConsole::stopFlag() const { return &interruptReq
 
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,
-                          const std::string& prefix, std::ostream& err, RefreshCounts& counts) {
+                          const std::string& prefix, std::ostream& err, RefreshCounts& counts,
+                          bool relearn) {
   RefreshConsole console(err, prefix);
   RefreshRequest request;
   request.dir = folder;
@@ -199,6 +200,7 @@ bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool
   request.files = listIndexablePictures(folder, recursive);
   request.params = signatureParametersKey(parameters);
   request.jobs = jobs;
+  request.relearn = relearn;
   request.stop = console.stopFlag();
   const SignatureSource source = IndexSignatureSource(parameters);
   const RefreshReport report = [&console](std::size_t done, std::size_t total) {

@@ -86,10 +86,12 @@ class RefreshConsole {
 // date with them. A progress line goes to standard error when it is a
 // terminal; Ctrl-C stops the refresh after the files in work, which are
 // kept. Each picture that failed is listed on err with its cause. An index
-// found damaged is rebuilt and the folder refreshed once more. False after
-// writing the reason to err.
+// found damaged is rebuilt and the folder refreshed once more. With
+// relearn, unchanged pictures are learned again too. False after writing the
+// reason to err.
 bool refreshIndexedFolder(SignatureIndex& index, const std::string& folder, bool recursive,
                           unsigned jobs, const SignatureParameters& parameters,
-                          const std::string& prefix, std::ostream& err, RefreshCounts& counts);
+                          const std::string& prefix, std::ostream& err, RefreshCounts& counts,
+                          bool relearn = false);
 
 }  // namespace cli

@@ -94,6 +94,8 @@ CompactSignature MakeCompact(const Signature& s) {
   copyFeature(s.blockMeans.data(), s.blockMeans.count(), c.blockMeans);
   copyFeature(s.histogram.data(), s.histogram.count(), c.histogram);
   copyFeature(s.structure.data(), s.structure.count(), c.structure);
+  c.hasRelative = s.relativeHistogram.count() == kRelativeBins;
+  if (c.hasRelative) copyFeature(s.relativeHistogram.data(), kRelativeBins, c.relative);
   edgeProfile(s, c.edgeProfile);
   return c;
 }
@@ -123,7 +125,8 @@ double CompactColorSimilarity(const CompactSignature& q, const CompactSignature&
     }
     case kRobustColorMode: {
       const auto features = [](const CompactSignature& c) {
-        return RobustFeatures<float>{c.structure.data(), c.histogram.data(), c.blockMeans.data()};
+        return RobustFeatures<float>{c.structure.data(), c.histogram.data(), c.blockMeans.data(),
+                                     c.hasRelative ? c.relative.data() : nullptr};
       };
       return RobustColorOf(features(q), features(t));
     }

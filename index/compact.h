@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 
+#include "retrieval/relative_histogram.h"
 #include "retrieval/signature.h"
 
 inline constexpr std::size_t kCompactBlockMeans = 48;  // 4 x 4 cells x 3 channels
@@ -24,6 +25,10 @@ struct CompactSignature {
   std::array<float, kCompactHistogram> histogram{};
   std::array<float, kCompactStructure> structure{};
   std::array<float, kCompactBands> edgeProfile{};  // sums to 1, or all 0 without bases
+  // The robust measure's relative histogram, which descriptors made from a
+  // signature stored before it lack.
+  bool hasRelative = false;
+  std::array<float, kRelativeBins> relative{};
 };
 
 CompactSignature MakeCompact(const Signature& signature);

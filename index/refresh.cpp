@@ -101,7 +101,7 @@ bool RefreshFolder(SignatureIndex& index, const RefreshRequest& request,
     const auto it = known.find(path);
     if (it != known.end()) {
       item.known = true;
-      if (Unchanged(*it->second, item.stamp)) {
+      if (!request.relearn && Unchanged(*it->second, item.stamp)) {
         ++counts.unchanged;
         if (!it->second->wholeStamp) restamp.emplace_back(it->second->id, item.stamp);
         continue;

@@ -46,6 +46,7 @@ struct RefreshRequest {
   std::vector<std::string> files;  // the folder's image files, as listed
   std::string params;              // the parameter set's key
   unsigned jobs = 1;
+  bool relearn = false;                     // learn unchanged files again too
   const std::atomic<bool>* stop = nullptr;  // set to interrupt
 };
 

@@ -23,12 +23,17 @@ constexpr std::uint32_t kSignatureMagicV2 = 0x32475346;  // "FSG2"
 // uniform. "FSG3", the length of the inflated fields, the deflated bytes,
 // the CRC (the stream's own checksum covers what it inflates to, not every
 // byte of it).
-constexpr std::uint32_t kSignatureMagic = 0x33475346;  // "FSG3"
+constexpr std::uint32_t kSignatureMagicV3 = 0x33475346;  // "FSG3"
+// Version 4 is version 3 with the relative histogram: its bin count after
+// the structure's and its values after the structure's.
+constexpr std::uint32_t kSignatureMagic = 0x34475346;  // "FSG4"
 // Far above any signature the codec's limits allow to be stored; a longer
 // announced length is damage, never a reason to allocate.
 constexpr std::uint32_t kMaxInflatedFields = 64u << 20;
 constexpr std::uint32_t kCompactMagicV1 = 0x31435346;  // "FSC1"
-constexpr std::uint32_t kCompactMagic = 0x32435346;    // "FSC2"
+constexpr std::uint32_t kCompactMagicV2 = 0x32435346;  // "FSC2"
+// Version 3 adds the relative histogram after the edge profile.
+constexpr std::uint32_t kCompactMagic = 0x33435346;  // "FSC3"
 constexpr std::size_t kCrcBytes = 4;
 
 std::uint32_t u32At(const std::uint8_t* p) {
@@ -160,9 +165,10 @@ std::vector<std::uint8_t> inflatedFields(const std::uint8_t* data, std::size_t s
   return fields;
 }
 
-// The fields of versions 1 and 2 after the magic, which version 3 deflates.
-bool decodeFields(Reader& r, Signature& signature) {
-  if (!r.has(40)) return false;
+// The fields of versions 1 and 2 after the magic, which version 3 deflates;
+// version 4 adds the relative histogram.
+bool decodeFields(Reader& r, bool withRelative, Signature& signature) {
+  if (!r.has(withRelative ? 44 : 40)) return false;
   Signature s;
   s.learningMethod = r.u16();
   const unsigned width = r.u16();
@@ -175,6 +181,7 @@ bool decodeFields(Reader& r, Signature& signature) {
   const std::uint32_t blockRows = r.u32();
   const std::uint32_t histogramBins = r.u32();
   const std::uint32_t structureBins = r.u32();
+  const std::uint32_t relativeBins = withRelative ? r.u32() : 0;
   if (s.learningMethod > 1 || (width != 1 && width != 2 && width != 4 && width != 8)) return false;
   RIMHeader header;
   header.imageWidth = s.imageWidth;
@@ -188,11 +195,13 @@ bool decodeFields(Reader& r, Signature& signature) {
   if (baseRows != s.dimension) return false;
   if ((blockRows != 0 && blockRows != kCompactBlockMeans / 3) ||
       (histogramBins != 0 && histogramBins != kCompactHistogram) ||
-      (structureBins != 0 && structureBins != kCompactStructure))
+      (structureBins != 0 && structureBins != kCompactStructure) ||
+      (relativeBins != 0 && relativeBins != kRelativeBins))
     return false;
   const std::uint64_t baseCount = std::uint64_t{baseRows} * patchLength(header);
   const std::uint64_t expected =
-      baseCount * width + (std::uint64_t{blockRows} * 3 + histogramBins + structureBins) * 8;
+      baseCount * width +
+      (std::uint64_t{blockRows} * 3 + histogramBins + structureBins + relativeBins) * 8;
   if (expected != r.left()) return false;
   // Damaged values or no memory for them: no signature either way.
   const Status decoded = guardStatus([&] {
@@ -205,9 +214,11 @@ bool decodeFields(Reader& r, Signature& signature) {
     s.blockMeans.resize(blockRows, blockRows == 0 ? 0 : 3);
     s.histogram.resize(histogramBins);
     s.structure.resize(structureBins);
+    s.relativeHistogram.resize(relativeBins);
     if (!readDoubles(r, s.blockMeans.data(), s.blockMeans.count()) ||
         !readDoubles(r, s.histogram.data(), histogramBins) ||
-        !readDoubles(r, s.structure.data(), structureBins))
+        !readDoubles(r, s.structure.data(), structureBins) ||
+        !readDoubles(r, s.relativeHistogram.data(), relativeBins))
       return status::InvalidValues;
     ComputeBaseNorms(s);
     return status::Success;
@@ -217,12 +228,10 @@ bool decodeFields(Reader& r, Signature& signature) {
   return true;
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> EncodePlainSignature(const Signature& s) {
-  Writer w;
+// The fields after the magic: those of versions 1 to 3, or of version 4
+// with the relative histogram.
+void writeFields(Writer& w, const Signature& s, bool withRelative) {
   const unsigned width = baseWidth(s.bases);
-  w.u32(kSignatureMagicV2);
   w.u16(s.learningMethod);
   w.u16(static_cast<std::uint16_t>(width));
   w.u32(s.imageWidth);
@@ -234,6 +243,7 @@ std::vector<std::uint8_t> EncodePlainSignature(const Signature& s) {
   w.u32(s.blockMeans.rows());
   w.u32(s.histogram.count());
   w.u32(s.structure.count());
+  if (withRelative) w.u32(s.relativeHistogram.count());
   for (std::uint32_t k = 0; k < s.bases.count(); ++k) {
     if (width == 8)
       w.f64(s.bases.data()[k]);
@@ -243,15 +253,24 @@ std::vector<std::uint8_t> EncodePlainSignature(const Signature& s) {
   writeDoubles(w, s.blockMeans.data(), s.blockMeans.count());
   writeDoubles(w, s.histogram.data(), s.histogram.count());
   writeDoubles(w, s.structure.data(), s.structure.count());
+  if (withRelative) writeDoubles(w, s.relativeHistogram.data(), s.relativeHistogram.count());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodePlainSignature(const Signature& s) {
+  Writer w;
+  w.u32(kSignatureMagicV2);
+  writeFields(w, s, false);
   appendCrc(w.bytes);
   return w.bytes;
 }
 
 std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
-  std::vector<std::uint8_t> plain = EncodePlainSignature(s);
-  plain.resize(plain.size() - kCrcBytes);
-  const std::uint8_t* fields = plain.data() + 4;
-  const uLong fieldsSize = static_cast<uLong>(plain.size() - 4);
+  Writer plain;
+  writeFields(plain, s, true);
+  const std::uint8_t* fields = plain.bytes.data();
+  const uLong fieldsSize = static_cast<uLong>(plain.bytes.size());
   uLongf deflatedSize = compressBound(fieldsSize);
   Writer w;
   w.u32(kSignatureMagic);
@@ -267,7 +286,8 @@ std::vector<std::uint8_t> EncodeSignature(const Signature& s) {
 }
 
 bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& signature) {
-  if (size >= 4 && u32At(data) == kSignatureMagic) {
+  const std::uint32_t magic = size >= 4 ? u32At(data) : 0;
+  if (magic == kSignatureMagic || magic == kSignatureMagicV3) {
     if (size < 4 + kCrcBytes) return false;
     const std::size_t length = size - kCrcBytes;
     if (Crc32(data, length) != u32At(data + length)) return false;
@@ -276,23 +296,26 @@ bool DecodeSignature(const std::uint8_t* data, std::size_t size, Signature& sign
         fields.empty())
       return false;
     Reader r(fields.data(), fields.size());
-    return decodeFields(r, signature);
+    return decodeFields(r, magic == kSignatureMagic, signature);
   }
   const std::size_t fields = checkedLength(data, size, kSignatureMagicV1, kSignatureMagicV2);
   if (fields < 4) return false;
   Reader r(data + 4, fields - 4);
-  return decodeFields(r, signature);
+  return decodeFields(r, false, signature);
 }
 
 std::vector<std::uint8_t> EncodeCompact(const CompactSignature& c) {
   Writer w;
-  w.u32(kCompactMagic);
+  // Without a relative histogram the descriptor is what version 2 held.
+  w.u32(c.hasRelative ? kCompactMagic : kCompactMagicV2);
   w.u16(c.learningMethod);
   w.u16(0);
   for (float v : c.blockMeans) w.f32(v);
   for (float v : c.histogram) w.f32(v);
   for (float v : c.structure) w.f32(v);
   for (float v : c.edgeProfile) w.f32(v);
+  if (c.hasRelative)
+    for (float v : c.relative) w.f32(v);
   appendCrc(w.bytes);
   return w.bytes;
 }
@@ -300,11 +323,15 @@ std::vector<std::uint8_t> EncodeCompact(const CompactSignature& c) {
 bool DecodeCompact(const std::uint8_t* data, std::size_t size, CompactSignature& compact) {
   constexpr std::size_t kFloats =
       kCompactBlockMeans + kCompactHistogram + kCompactStructure + kCompactBands;
-  const std::size_t fields = checkedLength(data, size, kCompactMagicV1, kCompactMagic);
-  if (fields != 8 + kFloats * 4) return false;
+  const bool withRelative = size >= 4 && u32At(data) == kCompactMagic;
+  const std::size_t fields = withRelative
+                                 ? checkedLength(data, size, kCompactMagicV1, kCompactMagic)
+                                 : checkedLength(data, size, kCompactMagicV1, kCompactMagicV2);
+  if (fields != 8 + (kFloats + (withRelative ? kRelativeBins : 0)) * 4) return false;
   Reader r(data, fields);
   r.u32();  // the magic, checked
   CompactSignature c;
+  c.hasRelative = withRelative;
   c.learningMethod = r.u16();
   if (c.learningMethod > 1 || r.u16() != 0) return false;
   auto fill = [&r](auto& values) {
@@ -314,7 +341,8 @@ bool DecodeCompact(const std::uint8_t* data, std::size_t size, CompactSignature&
     }
     return true;
   };
-  if (!fill(c.blockMeans) || !fill(c.histogram) || !fill(c.structure) || !fill(c.edgeProfile))
+  if (!fill(c.blockMeans) || !fill(c.histogram) || !fill(c.structure) || !fill(c.edgeProfile) ||
+      (withRelative && !fill(c.relative)))
     return false;
   compact = c;
   return true;

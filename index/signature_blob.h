@@ -16,8 +16,8 @@
 // but the magic and the length deflated. Every value reads back exactly.
 std::vector<std::uint8_t> EncodeSignature(const Signature& signature);
 
-// The same fields not deflated, as indexes written before compression hold
-// them; DecodeSignature reads both.
+// The same fields not deflated and without the relative histogram, as
+// indexes written before compression hold them; DecodeSignature reads both.
 std::vector<std::uint8_t> EncodePlainSignature(const Signature& signature);
 
 // False, with signature unchanged, for anything EncodeSignature cannot have

@@ -13,14 +13,22 @@
 //     scaled to unit length, correlated cell by cell over the cells both
 //     pictures fill; a tone curve or a saturation change keeps the order of
 //     the cells and so the correlation;
+//   - the relative histogram (retrieval/relative_histogram.h), hues and
+//     saturations measured from the picture's own, which a hue turn or a
+//     change of saturation leaves nearly as it was;
 //   - the edge measure, trusted less when either picture has too few patches
 //     for its learned bases to mean much.
+// Signatures stored before the relative histogram existed lack it; a pair
+// where either does is scored by the measure's earlier parts, the hue-turned
+// structure in its place.
 // The functions take the features as flat arrays of floats or doubles, so
 // that the exact ranking and the compact estimate compute the same thing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "retrieval/relative_histogram.h"
 
 // The measure's number among the colour modes.
 inline constexpr std::int32_t kRobustColorMode = 3;
@@ -50,8 +58,10 @@ double HueTurnedIntersection(const T* query, const T* target);
 template <typename T>
 double LayoutCorrelation(const T* query, const T* target);
 
-// The colour half of the measure from its four parts.
+// The colour half of the measure from its four earlier parts (a pair without
+// relative histograms) and from its present four.
 double RobustColor(double structure, double histogram, double hueTurned, double layout);
+double RobustRelativeColor(double structure, double histogram, double layout, double relative);
 
 // Intersection of two colour histograms (64 bins of counts) each scaled to
 // sum 1: the histogram mode's similarity. Two empty histograms are alike,
@@ -65,6 +75,7 @@ struct RobustFeatures {
   const T* structure;  // kRobustStructureBins
   const T* histogram;  // kRobustHistogramBins
   const T* means;      // 3 * kRobustCells
+  const T* relative;   // kRelativeBins, or null when the signature has none
 };
 
 // The colour half from both pictures' features.

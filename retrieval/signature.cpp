@@ -13,6 +13,7 @@
 #include "numeric/status_guard.h"
 #include "retrieval/color_similarity.h"
 #include "retrieval/edge_similarity.h"
+#include "retrieval/relative_histogram.h"
 #include "retrieval/robust_similarity.h"
 #include "retrieval/search.h"
 
@@ -34,6 +35,11 @@ void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t ima
       ColorSimilarity::ColorHistogram(signature.histogram, averages, columns, rows, e));
   static_cast<void>(
       ColorSimilarity::ColorStructureHistogram(signature.structure, averages, columns, rows, e));
+  if (guardStatus([&] {
+        RelativeHistogram(averages, static_cast<std::uint64_t>(columns) * rows,
+                          signature.relativeHistogram);
+      }) != status::Success)
+    signature.relativeHistogram = KPX::Vector<double>();
 }
 
 void ComputeBaseNorms(Signature& signature) {
@@ -149,7 +155,9 @@ double SignatureColorSimilarity(const Signature& query, const Signature& target,
       };
       if (!fits(query) || !fits(target)) return 0.0;
       const auto features = [](const Signature& s) {
-        return RobustFeatures<double>{s.structure.data(), s.histogram.data(), s.blockMeans.data()};
+        return RobustFeatures<double>{
+            s.structure.data(), s.histogram.data(), s.blockMeans.data(),
+            s.relativeHistogram.count() == kRelativeBins ? s.relativeHistogram.data() : nullptr};
       };
       return RobustColorOf(features(query), features(target));
     }

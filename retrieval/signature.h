@@ -29,11 +29,15 @@ struct Signature {
   KPX::Matrix<double> blockMeans;  // colour mode 0
   KPX::Vector<double> histogram;   // colour mode 1
   KPX::Vector<double> structure;   // colour mode 2
+  // The robust measure's relative histogram; empty in signatures stored
+  // before it existed.
+  KPX::Vector<double> relativeHistogram;
 };
 
 // The colour features of all three modes from stored averages (3 x N) at the
 // search's resolution, built as the colour measure builds them (a builder
-// that runs out of memory leaves its feature as far as it got).
+// that runs out of memory leaves its feature as far as it got), and the
+// relative histogram (left empty when memory runs out).
 void ComputeColorFeatures(const KPX::Matrix<double>& averages, std::uint32_t imageWidth,
                           std::uint32_t imageHeight, std::uint32_t patchWidth,
                           std::uint32_t patchHeight, Signature& signature);

@@ -18,6 +18,9 @@
 #include <sstream>
 #include <thread>
 
+#include <sqlite3.h>
+
+#include "index/signature_blob.h"
 #include "support/cli_in_process.h"
 #include "support/run_program.h"
 #include "support/test_support.h"
@@ -95,6 +98,8 @@ TEST_F(CliIndex, AJpegQueryFindsItselfThenItsResizedCopyAmongEveryFormat) {
   // --top and the refresh: nothing changed, nothing is learned again.
   const CliRun again = runCli({"index", "--index", index(), dir.path()});
   EXPECT_EQ(again.out, "added 0, refreshed 0, removed 0, failed 0, unchanged 6\n");
+  const CliRun relearned = runCli({"index", "--relearn", "--index", index(), dir.path()});
+  EXPECT_EQ(relearned.out, "added 0, refreshed 6, removed 0, failed 0, unchanged 0\n");
   const CliRun top = runCli({"search", "--index", index(), "--no-refresh", "--top", "2",
                              dir.file("aqua.jpg"), dir.path()});
   EXPECT_EQ(linesOf(top.out), std::vector<std::string>(lines.begin(), lines.begin() + 2));
@@ -178,6 +183,68 @@ TEST_F(CliIndex, TheRobustMeasureFindsToneAndColourEditsFirst) {
         {"search", "--measure", "csd", "--color-mode", "csd", q, dir.path()},
         {"duplicates", "--measure", "nope", dir.path()}})
     EXPECT_EQ(runCli(bad).code, 2) << bad[1] << " " << bad[2];
+}
+
+// Every entry's signature and descriptor written back as the versions before
+// the relative histogram stored them.
+void storeAsBeforeTheRelativeHistogram(const std::string& file) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt *read = nullptr, *write = nullptr, *writeCompact = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT id, data FROM signatures", -1, &read, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_prepare_v2(db, "UPDATE signatures SET data = ? WHERE id = ?", -1, &write, nullptr),
+      SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE entries SET compact = ? WHERE id = ?", -1, &writeCompact,
+                               nullptr),
+            SQLITE_OK);
+  int rows = 0;
+  while (sqlite3_step(read) == SQLITE_ROW) {
+    Signature s;
+    ASSERT_TRUE(DecodeSignature(static_cast<const std::uint8_t*>(sqlite3_column_blob(read, 1)),
+                                static_cast<std::size_t>(sqlite3_column_bytes(read, 1)), s));
+    ASSERT_EQ(s.relativeHistogram.count(), kRelativeBins);
+    s.relativeHistogram = KPX::Vector<double>();
+    const std::vector<std::uint8_t> blob = EncodeSignature(s);
+    const std::vector<std::uint8_t> compact = EncodeCompact(MakeCompact(s));
+    const sqlite3_int64 id = sqlite3_column_int64(read, 0);
+    for (const auto& [statement, bytes] : {std::pair{write, &blob}, {writeCompact, &compact}}) {
+      sqlite3_bind_blob(statement, 1, bytes->data(), static_cast<int>(bytes->size()),
+                        SQLITE_TRANSIENT);
+      sqlite3_bind_int64(statement, 2, id);
+      EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE);
+      sqlite3_reset(statement);
+    }
+    ++rows;
+  }
+  EXPECT_GT(rows, 0);
+  sqlite3_finalize(read);
+  sqlite3_finalize(write);
+  sqlite3_finalize(writeCompact);
+  sqlite3_close(db);
+}
+
+// An index made before the relative histogram still serves the robust
+// measure, with its earlier parts, until --relearn learns its pictures again.
+TEST_F(CliIndex, AnEarlierIndexServesTheRobustMeasureUntilRelearned) {
+  for (const char* name : {"aqua.jpg", "blinds.jpg", "dune.jpg", "wood.jpg"})
+    save(example(name).scaled(256, 256, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+         dir.file(name), "JPEG");
+  ASSERT_EQ(runCli({"index", "--index", index(), dir.path()}).code, 0);
+  const std::vector<std::string> search = {
+      "search",  "--index", index(), "--no-refresh", "--measure", "robust", dir.file("dune.jpg"),
+      dir.path()};
+  const CliRun current = runCli(search);
+  ASSERT_EQ(current.code, 0) << current.err;
+  storeAsBeforeTheRelativeHistogram(index());
+  const CliRun earlier = runCli(search);
+  ASSERT_EQ(earlier.code, 0) << earlier.err;
+  EXPECT_EQ(linesOf(earlier.out).size(), linesOf(current.out).size());
+  EXPECT_NE(earlier.out, current.out);
+  const CliRun relearned = runCli({"index", "--relearn", "--index", index(), dir.path()});
+  EXPECT_EQ(relearned.out, "added 0, refreshed 4, removed 0, failed 0, unchanged 0\n");
+  EXPECT_EQ(runCli(search).out, current.out);
 }
 
 TEST_F(CliIndex, DuplicatesFindsThePlantedCopiesAndNothingElse) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -241,6 +242,11 @@ TEST_F(RobustMeasure, EachPartScoresOneAgainstItselfAndLessAgainstAnother) {
     const Signature& s = pictures[i].full;
     EXPECT_NEAR(HueTolerantIntersection(s.structure.data(), s.structure.data()), 1.0, 1e-9) << i;
     EXPECT_NEAR(LayoutCorrelation(s.blockMeans.data(), s.blockMeans.data()), 1.0, 1e-9) << i;
+    ASSERT_EQ(s.relativeHistogram.count(), kRelativeBins) << i;
+    EXPECT_NEAR(std::accumulate(s.relativeHistogram.data(),
+                                s.relativeHistogram.data() + kRelativeBins, 0.0),
+                1.0, 1e-9)
+        << i;
     EXPECT_NEAR(score(i, i, kRobustColorMode, kWeight), 1.0, 1e-9) << i;
     const std::size_t other = (i + edits().size() + 1) % pictures.size();
     ASSERT_NE(pictures[other].photo, pictures[i].photo);

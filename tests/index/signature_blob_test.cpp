@@ -47,6 +47,15 @@ void expectEqual(const Signature& a, const Signature& b) {
   for (std::uint32_t k = 0; k < a.histogram.count(); ++k) EXPECT_EQ(a.histogram[k], b.histogram[k]);
   ASSERT_EQ(a.structure.count(), b.structure.count());
   for (std::uint32_t k = 0; k < a.structure.count(); ++k) EXPECT_EQ(a.structure[k], b.structure[k]);
+  ASSERT_EQ(a.relativeHistogram.count(), b.relativeHistogram.count());
+  for (std::uint32_t k = 0; k < a.relativeHistogram.count(); ++k)
+    EXPECT_EQ(a.relativeHistogram[k], b.relativeHistogram[k]);
+}
+
+// What blobs of the versions before the relative histogram keep of s.
+Signature withoutRelative(Signature s) {
+  s.relativeHistogram = KPX::Vector<double>();
+  return s;
 }
 
 TEST(SignatureBlob, ReadsBackWhatWasWritten) {
@@ -184,11 +193,13 @@ TEST(Blobs, AChangedByteAnywhereIsRefused) {
 TEST(Blobs, FirstVersionBlobsWithoutAChecksumAreRead) {
   const Signature s = sampleSignature();
   std::vector<std::uint8_t> signature = fieldsOf(EncodePlainSignature(s));
-  std::vector<std::uint8_t> compact = fieldsOf(EncodeCompact(MakeCompact(s)));
+  CompactSignature firstCompact = MakeCompact(s);
+  firstCompact.hasRelative = false;
+  std::vector<std::uint8_t> compact = fieldsOf(EncodeCompact(firstCompact));
   signature[3] = compact[3] = '1';  // "FSG1", "FSC1"
   Signature back;
   ASSERT_TRUE(DecodeSignature(signature.data(), signature.size(), back));
-  expectEqual(s, back);
+  expectEqual(withoutRelative(s), back);
   CompactSignature c;
   ASSERT_TRUE(DecodeCompact(compact.data(), compact.size(), c));
   EXPECT_EQ(c.structure, MakeCompact(s).structure);
@@ -205,16 +216,17 @@ TEST(Blobs, SecondVersionBlobsAreRead) {
   ASSERT_EQ(std::string(plain.begin(), plain.begin() + 4), "FSG2");
   Signature back;
   ASSERT_TRUE(DecodeSignature(plain.data(), plain.size(), back));
-  expectEqual(s, back);
-  EXPECT_EQ(EncodeSignature(back), EncodeSignature(s));
+  expectEqual(withoutRelative(s), back);
+  EXPECT_EQ(EncodeSignature(back), EncodeSignature(withoutRelative(s)));
 }
 
 // A deflated blob: "FSG3", the inflated length, deflated bytes (the last
 // cut of them left out), sealed with a CRC that matches, so that the damage
 // reaches the inflation and the checks of the fields.
 std::vector<std::uint8_t> deflatedBlob(const std::vector<std::uint8_t>& fields,
-                                       std::uint32_t announced, std::size_t cut = 0) {
-  std::vector<std::uint8_t> out = {'F', 'S', 'G', '3', 0, 0, 0, 0};
+                                       std::uint32_t announced, std::size_t cut = 0,
+                                       char version = '3') {
+  std::vector<std::uint8_t> out = {'F', 'S', 'G', static_cast<std::uint8_t>(version), 0, 0, 0, 0};
   putU32(out, 4, announced);
   uLongf size = compressBound(static_cast<uLong>(fields.size()));
   std::vector<std::uint8_t> deflated(size);
@@ -233,7 +245,7 @@ TEST(Blobs, DeflatedFieldsMustInflateToExactlyWhatTheyAnnounce) {
   // The test's own deflating is read like the index's.
   const std::vector<std::uint8_t> good = deflatedBlob(fields, length);
   ASSERT_TRUE(DecodeSignature(good.data(), good.size(), back));
-  expectEqual(s, back);
+  expectEqual(withoutRelative(s), back);
 
   std::vector<std::uint8_t> trailing = fieldsOf(good);
   trailing.push_back(0);
@@ -256,6 +268,58 @@ TEST(Blobs, DeflatedFieldsMustInflateToExactlyWhatTheyAnnounce) {
   }
 }
 
+// The fields of a blob as EncodeSignature writes it, inflated.
+std::vector<std::uint8_t> inflated(const std::vector<std::uint8_t>& blob) {
+  std::vector<std::uint8_t> fields(blob[4] | blob[5] << 8 | blob[6] << 16 | blob[7] << 24);
+  uLongf size = static_cast<uLongf>(fields.size());
+  EXPECT_EQ(uncompress(fields.data(), &size, blob.data() + 8, static_cast<uLong>(blob.size() - 12)),
+            Z_OK);
+  return fields;
+}
+
+// The relative histogram's count and values are checked like the others'.
+TEST(Blobs, TheRelativeHistogramIsReadBackAndItsDamageRefused) {
+  const Signature s = sampleSignature();
+  ASSERT_EQ(s.relativeHistogram.count(), kRelativeBins);
+  const std::vector<std::uint8_t> fields = inflated(EncodeSignature(s));
+  const auto length = static_cast<std::uint32_t>(fields.size());
+  Signature back;
+  const std::vector<std::uint8_t> good = deflatedBlob(fields, length, 0, '4');
+  ASSERT_TRUE(DecodeSignature(good.data(), good.size(), back));
+  expectEqual(s, back);
+  // The count sits after the structure's, at byte 40 of the fields.
+  std::vector<std::uint8_t> wrongCount = fields, noRelative = fields, nanRelative = fields;
+  putU32(wrongCount, 40, kRelativeBins - 1);
+  putU32(noRelative, 40, 0);
+  const double nan = std::nan("");
+  std::memcpy(&nanRelative[nanRelative.size() - 8], &nan, 8);
+  for (const auto& bad : {wrongCount, noRelative, nanRelative}) {
+    const std::vector<std::uint8_t> blob = deflatedBlob(bad, length, 0, '4');
+    EXPECT_FALSE(DecodeSignature(blob.data(), blob.size(), back));
+  }
+  // Read as version 3, the same fields are four bytes too many.
+  const std::vector<std::uint8_t> asThird = deflatedBlob(fields, length);
+  EXPECT_FALSE(DecodeSignature(asThird.data(), asThird.size(), back));
+}
+
+// A descriptor keeps its relative histogram, and one without (made from a
+// signature stored before it) is written and read as version 2.
+TEST(CompactBlob, KeepsTheRelativeHistogramOrItsAbsence) {
+  const CompactSignature with = MakeCompact(sampleSignature());
+  ASSERT_TRUE(with.hasRelative);
+  CompactSignature without = with;
+  without.hasRelative = false;
+  for (const CompactSignature& c : {with, without}) {
+    const std::vector<std::uint8_t> blob = EncodeCompact(c);
+    EXPECT_EQ(blob[3], c.hasRelative ? '3' : '2');
+    CompactSignature back;
+    ASSERT_TRUE(DecodeCompact(blob.data(), blob.size(), back));
+    EXPECT_EQ(back.hasRelative, c.hasRelative);
+    EXPECT_EQ(back.relative, c.hasRelative ? with.relative : CompactSignature{}.relative);
+    EXPECT_EQ(back.structure, c.structure);
+  }
+}
+
 TEST(CompactSignature, EstimatesOneForItselfAndLessForAnother) {
   TempDir dir;
   const RIMHeader h = synthetic::header(160, 160, 8, 24, 0);
@@ -267,7 +331,7 @@ TEST(CompactSignature, EstimatesOneForItselfAndLessForAnother) {
   const CompactSignature ca = MakeCompact(a), cb = MakeCompact(b);
   EXPECT_NEAR(CompactEdgeSimilarity(ca, ca), 1.0, 1e-5);
   EXPECT_LT(CompactEdgeSimilarity(ca, cb), 1.0 - 1e-4);
-  for (std::int32_t mode : {0, 1, 2}) {
+  for (std::int32_t mode : {0, 1, 2, kRobustColorMode}) {
     // The float features estimate the exact measure closely.
     EXPECT_NEAR(CompactColorSimilarity(ca, cb, mode), SignatureColorSimilarity(a, b, mode), 1e-5)
         << mode;

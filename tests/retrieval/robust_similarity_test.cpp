@@ -170,7 +170,7 @@ TEST(RobustColorOf, IsOneForAPictureAgainstItselfAndEachDifferingPartTakesItsSha
   Means flipped{};
   for (std::size_t c = 0; c < kRobustCells; ++c)
     for (std::size_t ch = 0; ch < 3; ++ch) flipped[c * 3 + ch] = m[(kRobustCells - 1 - c) * 3 + ch];
-  const RobustFeatures<double> picture{s.data(), h.data(), m.data()};
+  const RobustFeatures<double> picture{s.data(), h.data(), m.data(), nullptr};
   EXPECT_DOUBLE_EQ(RobustColorOf(picture, picture), 1.0);
   struct Case {
     RobustFeatures<double> other;
@@ -178,12 +178,43 @@ TEST(RobustColorOf, IsOneForAPictureAgainstItselfAndEachDifferingPartTakesItsSha
   };
   // oneHue(2) against oneHue(6): nothing in common, turned or not.
   for (const Case& c :
-       {Case{{otherHue.data(), h.data(), m.data()}, RobustColor(0.0, 1.0, 0.0, 1.0)},
-        Case{{s.data(), otherColours.data(), m.data()}, RobustColor(1.0, 0.0, 1.0, 1.0)},
-        Case{{s.data(), h.data(), flipped.data()},
+       {Case{{otherHue.data(), h.data(), m.data(), nullptr}, RobustColor(0.0, 1.0, 0.0, 1.0)},
+        Case{{s.data(), otherColours.data(), m.data(), nullptr}, RobustColor(1.0, 0.0, 1.0, 1.0)},
+        Case{{s.data(), h.data(), flipped.data(), nullptr},
              RobustColor(1.0, 1.0, 1.0, LayoutCorrelation(m.data(), flipped.data()))}}) {
     EXPECT_DOUBLE_EQ(RobustColorOf(picture, c.other), c.expected);
     EXPECT_LT(RobustColorOf(picture, c.other), 0.95);
+  }
+}
+
+// With relative histograms on both sides they take the turned structure's
+// place; a pair where either lacks one keeps the earlier parts.
+TEST(RobustColorOf, ReadsTheRelativeHistogramsWhenBothPicturesHaveThem) {
+  using Histogram = std::array<double, kRobustHistogramBins>;
+  using Relative = std::array<double, kRelativeBins>;
+  const Structure s = oneHue(2), otherHue = oneHue(6);
+  Histogram h{};
+  h[3] = 5.0;
+  const Means m = layout();
+  Relative r{}, otherR{};
+  r[5] = 1.0;
+  otherR[90] = 1.0;
+  const RobustFeatures<double> picture{s.data(), h.data(), m.data(), r.data()};
+  EXPECT_DOUBLE_EQ(RobustColorOf(picture, picture), 1.0);
+  EXPECT_DOUBLE_EQ(RobustRelativeColor(1.0, 1.0, 1.0, 1.0), 1.0);
+  struct Case {
+    RobustFeatures<double> other;
+    double expected;
+  };
+  for (const Case& c :
+       {Case{{s.data(), h.data(), m.data(), otherR.data()},
+             RobustRelativeColor(1.0, 1.0, 1.0, 0.0)},
+        Case{{otherHue.data(), h.data(), m.data(), r.data()},
+             RobustRelativeColor(0.0, 1.0, 1.0, 1.0)},
+        Case{{otherHue.data(), h.data(), m.data(), nullptr}, RobustColor(0.0, 1.0, 0.0, 1.0)}}) {
+    EXPECT_DOUBLE_EQ(RobustColorOf(picture, c.other), c.expected);
+    EXPECT_DOUBLE_EQ(RobustColorOf(c.other, picture), c.expected);
+    EXPECT_LT(c.expected, 0.95);
   }
 }
 
