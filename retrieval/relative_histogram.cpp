@@ -18,10 +18,13 @@ struct Hsv {
   double v;  // 0..1
 };
 
+// Within 0..255; a value that is not a number counts as 0.
+double level(double x) { return x > 255.0 ? 255.0 : x > 0.0 ? x : 0.0; }
+
 Hsv hsvOf(double r, double g, double b) {
-  r = std::clamp(r, 0.0, 255.0);
-  g = std::clamp(g, 0.0, 255.0);
-  b = std::clamp(b, 0.0, 255.0);
+  r = level(r);
+  g = level(g);
+  b = level(b);
   const double max = std::max({r, g, b}), min = std::min({r, g, b});
   const double d = max - min;
   Hsv out{0.0, max > 0.0 ? d / max : 0.0, max / 256.0};

@@ -25,6 +25,6 @@ inline constexpr std::size_t kRelativeBins = kRelativeHues * kRelativeSaturation
 // The histogram of the patch averages (3 x N, read as red, green and blue of
 // 0..255 in stored order, like the other colour features), summing to 1;
 // all 0 when there are no patches. Averages beyond 0..255 count as the
-// nearest end.
+// nearest end, and any that is not a number as 0.
 void RelativeHistogram(const KPX::Matrix<double>& averages, std::uint64_t patches,
                        KPX::Vector<double>& histogram);

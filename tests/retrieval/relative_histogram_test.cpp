@@ -76,13 +76,19 @@ TEST(RelativeHistogram, SumsToOneAndIsEmptyWithoutPatches) {
 }
 
 // A grey picture keeps all its weight at the lowest saturation, whatever
-// noise its hues carry, and its values are not stretched.
+// noise its hues carry or values out of range it holds.
 TEST(RelativeHistogram, AGreyPictureStaysAtTheLowestSaturation) {
   KPX::Matrix<double> a(3, 64);
   for (std::uint32_t p = 0; p < 64; ++p) {
     a[0][p] = 100 + p % 3;
     a[1][p] = 100;
     a[2][p] = 101 - p % 2;
+  }
+  // Out of range, each patch counts as black or white, not as a colour.
+  for (std::uint32_t c = 0; c < 3; ++c) {
+    a[c][5] = std::nan("");
+    a[c][6] = -1e300;
+    a[c][7] = 1e300;
   }
   const KPX::Vector<double> h = histogramOf(a);
   double lowest = 0.0;
