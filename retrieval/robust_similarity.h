@@ -1,26 +1,23 @@
 // The robust measure: a search that still finds a photograph after the edits
 // people make to whole pictures (a tone curve, a hue turn, desaturation, a
-// copy a few dozen pixels wide). It reads only the features every index
-// already holds, so old indexes serve it unchanged:
+// copy a few dozen pixels wide). Its colour half has four parts:
 //   - the colour structure histogram as it is, which carries crops and
 //     rotations and keeps different photographs apart;
-//   - the plain colour histogram (the histogram mode's similarity), which
-//     does not depend on the picture's size and so carries tiny copies;
-//   - the same histogram with each hue shared with its two neighbours, at
-//     the best of three turns (none, one hue either way), so that a picture
-//     whose hues were all turned still meets itself;
-//   - the layout: each channel's 4 x 4 block means, less their mean and
-//     scaled to unit length, correlated cell by cell over the cells both
-//     pictures fill; a tone curve or a saturation change keeps the order of
-//     the cells and so the correlation;
 //   - the relative histogram (retrieval/relative_histogram.h), hues and
 //     saturations measured from the picture's own, which a hue turn or a
 //     change of saturation leaves nearly as it was;
-//   - the edge measure, trusted less when either picture has too few patches
-//     for its learned bases to mean much.
+//   - the plain colour histogram (the histogram mode's similarity), which
+//     does not depend on the picture's size and so carries tiny copies;
+//   - the layout: each channel's 4 x 4 block means, less their mean and
+//     scaled to unit length, correlated cell by cell over the cells both
+//     pictures fill; a tone curve or a saturation change keeps the order of
+//     the cells and so the correlation.
+// The edge measure takes the rest, trusted less when either picture has too
+// few patches for its learned bases to mean much.
 // Signatures stored before the relative histogram existed lack it; a pair
-// where either does is scored by the measure's earlier parts, the hue-turned
-// structure in its place.
+// where either does is scored by the measure's earlier parts, in its place
+// the structure histogram with each hue shared with its two neighbours, at
+// the best of three turns (none, one hue either way).
 // The functions take the features as flat arrays of floats or doubles, so
 // that the exact ranking and the compact estimate compute the same thing.
 #pragma once
