@@ -76,3 +76,15 @@ echo
 echo "== Any picture as the query: the signature index ranks examples/ (JPEG, TIFF, PNG, GIF) against aqua.jpg"
 "$cli" --quiet index --index "$demo/index.sqlite" "$examples"
 "$cli" --quiet search --index "$demo/index.sqlite" --top 5 "$examples/aqua.jpg" "$examples"
+
+echo
+echo "== An edited copy: dune.jpg with its hues turned 25 degrees, its colours faded by 30 % and a sixth of its size"
+mkdir -p "$demo/edited"
+find "$examples" -maxdepth 1 -type f ! -name README.md -exec cp {} "$demo/edited" \;
+convert "$examples/dune.jpg" -modulate 100,70,114 -resize 17% "$demo/edited/dune-edited.jpg"
+"$cli" --quiet index --index "$demo/index.sqlite" "$demo/edited" >/dev/null
+echo "   the colour structure (the default) ranks against it:"
+"$cli" --quiet search --index "$demo/index.sqlite" --no-refresh --top 3 "$demo/edited/dune-edited.jpg" "$demo/edited"
+echo "   the robust measure finds the photograph it was made from:"
+"$cli" --quiet search --index "$demo/index.sqlite" --no-refresh --measure robust --top 3 \
+  "$demo/edited/dune-edited.jpg" "$demo/edited"
