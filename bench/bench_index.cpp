@@ -7,9 +7,12 @@
 //   bench_index --make-index FILE DIR N SRC build a synthetic index of N
 //                                           entries under DIR from the
 //                                           signatures of the pictures in SRC
-//   bench_index --agreement FILE DIR Q SRC  the top 10 of Q queries from the
+//   bench_index --agreement FILE DIR Q SRC [robust]
+//                                           the top 10 of Q queries from the
 //                                           neighbour lists against the
-//                                           exhaustive first stage
+//                                           exhaustive first stage, for the
+//                                           default measure or the robust
+//                                           one
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -35,6 +38,7 @@
 #include "index/signature_index.h"
 #include "numeric/parallel.h"
 #include "numeric/trace.h"
+#include "retrieval/color_mode.h"
 
 namespace {
 
@@ -363,7 +367,7 @@ void printBuildScaling() {
 // share whole signatures (see makeIndex), so exact scores tie: the top 10
 // agree when their scores do, place by place.
 int agreement(const std::string& file, const std::string& dir, std::size_t queries,
-              const std::vector<Signature>& sources) {
+              const std::vector<Signature>& sources, bool robust) {
   SignatureIndex index;
   std::string notice, error;
   if (sources.empty() || !index.Open(file, notice, error)) return 1;
@@ -379,18 +383,21 @@ int agreement(const std::string& file, const std::string& dir, std::size_t queri
     IndexedQuery q;
     q.query = query;
     q.threads = 2;
+    if (robust) {
+      q.colorMode = kRobustColorMode;
+      q.colorWeight = PresetColorPercent(ColorMode::Robust) / 100.0;
+    }
     std::vector<ImageEntry> ranking;
-    if (!RankIndexed(index, dir, false, params, q, ranking, damaged, error)) return 1;
+    // Every entry under DIR, as the rows read above.
+    if (!RankIndexed(index, dir, true, params, q, ranking, damaged, error)) return 1;
     // Today's first stage: every entry estimated, the shortlist scored.
     const CompactSignature c = MakeCompact(query);
     std::vector<std::pair<double, std::size_t>> estimates(rows.size());
-    KPX::parallelFor(rows.size(), KPX::Schedule::dynamic(2, 4096),
-                     [&](std::uint64_t begin, std::uint64_t end) {
-                       for (std::uint64_t i = begin; i < end; ++i)
-                         estimates[i] = {-EstimateScore(c, rows[i].compact, q.colorMode,
-                                                        q.colorWeight),
-                                         i};
-                     });
+    KPX::parallelFor(
+        rows.size(), KPX::Schedule::dynamic(2, 4096), [&](std::uint64_t begin, std::uint64_t end) {
+          for (std::uint64_t i = begin; i < end; ++i)
+            estimates[i] = {-EstimateScore(c, rows[i].compact, q.colorMode, q.colorWeight), i};
+        });
     const std::size_t shortlist = std::min(q.shortlist, rows.size());
     std::partial_sort(estimates.begin(), estimates.begin() + static_cast<std::ptrdiff_t>(shortlist),
                       estimates.end());
@@ -424,8 +431,9 @@ int main(int argc, char** argv) {
                               signatureParametersKey(currentSignatureParameters()));
     return ok ? 0 : 1;
   }
-  if (argc == 6 && std::strcmp(argv[1], "--agreement") == 0)
-    return agreement(argv[2], argv[3], std::stoul(argv[4]), sourceSignatures(argv[5]));
+  if ((argc == 6 || (argc == 7 && std::strcmp(argv[6], "robust") == 0)) &&
+      std::strcmp(argv[1], "--agreement") == 0)
+    return agreement(argv[2], argv[3], std::stoul(argv[4]), sourceSignatures(argv[5]), argc == 7);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   printBuildScaling();
