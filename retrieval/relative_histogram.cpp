@@ -50,11 +50,10 @@ double percentile(std::vector<double>& values, double q) {
 }
 
 // The two bins a coordinate (in bins, centres at whole numbers) falls
-// between and the weight of the upper one; ends clamp, or wrap when
-// circular.
+// between and the share of each; ends clamp, or wrap when circular.
 struct Split {
-  std::size_t low, high;
-  double upper;
+  std::size_t bin[2];
+  double share[2];
 };
 
 Split split(double x, std::size_t bins, bool circular) {
@@ -62,14 +61,16 @@ Split split(double x, std::size_t bins, bool circular) {
   const double upper = x - f;
   const long long i = static_cast<long long>(f);
   const long long n = static_cast<long long>(bins);
+  std::size_t low, high;
   if (circular) {
-    const long long low = ((i % n) + n) % n;
-    return {static_cast<std::size_t>(low), static_cast<std::size_t>((low + 1) % n), upper};
+    const long long wrapped = ((i % n) + n) % n;
+    low = static_cast<std::size_t>(wrapped);
+    high = static_cast<std::size_t>((wrapped + 1) % n);
+  } else {
+    low = static_cast<std::size_t>(std::clamp(i, 0LL, n - 1));
+    high = static_cast<std::size_t>(std::clamp(i + 1, 0LL, n - 1));
   }
-  const auto clampBin = [n](long long k) {
-    return static_cast<std::size_t>(std::clamp(k, 0LL, n - 1));
-  };
-  return {clampBin(i), clampBin(i + 1), upper};
+  return {{low, high}, {1.0 - upper, upper}};
 }
 
 }  // namespace
@@ -100,18 +101,10 @@ void RelativeHistogram(const KPX::Matrix<double>& averages, std::uint64_t patche
     const Split ss = split(grey ? -0.5 : p.s / reference * kRelativeSaturations - 0.5,
                            kRelativeSaturations, false);
     const Split vs = split(p.v * kRelativeValues - 0.5, kRelativeValues, false);
-    for (int a = 0; a < 2; ++a) {
-      const std::size_t hb = a ? hs.high : hs.low;
-      const double wh = a ? hs.upper : 1.0 - hs.upper;
-      for (int b = 0; b < 2; ++b) {
-        const std::size_t sb = b ? ss.high : ss.low;
-        const double wsat = b ? ss.upper : 1.0 - ss.upper;
-        for (int d = 0; d < 2; ++d) {
-          const std::size_t vb = d ? vs.high : vs.low;
-          const double wv = d ? vs.upper : 1.0 - vs.upper;
-          h[(hb * kRelativeSaturations + sb) * kRelativeValues + vb] += weight * wh * wsat * wv;
-        }
-      }
-    }
+    for (int a = 0; a < 2; ++a)
+      for (int b = 0; b < 2; ++b)
+        for (int d = 0; d < 2; ++d)
+          h[(hs.bin[a] * kRelativeSaturations + ss.bin[b]) * kRelativeValues + vs.bin[d]] +=
+              weight * hs.share[a] * ss.share[b] * vs.share[d];
   }
 }
