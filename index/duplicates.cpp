@@ -11,6 +11,7 @@
 #include "index/ranking.h"
 #include "index/refresh.h"
 #include "numeric/parallel.h"
+#include "retrieval/robust_similarity.h"
 
 namespace {
 
@@ -29,15 +30,10 @@ struct Pair {
 
 // The point of an entry along which the directions run: the colour feature
 // of the measure in use and the edge profile, each of unit length, weighted
-// as the score weighs them.
+// as the score weighs them. The robust measure's colour is the colour
+// structure and the relative histogram, half each: the second keeps the
+// copies whose tones or colours were changed near.
 std::vector<float> pointOf(const CompactSignature& c, const DuplicateRequest& r) {
-  std::vector<float> colour;
-  if (r.colorMode == 0)
-    colour.assign(c.blockMeans.begin(), c.blockMeans.end());
-  else if (r.colorMode == 1)
-    colour.assign(c.histogram.begin(), c.histogram.end());
-  else
-    colour.assign(c.structure.begin(), c.structure.end());
   std::vector<float> point;
   auto append = [&point](const float* v, std::size_t n, double weight) {
     double norm = 0.0;
@@ -45,7 +41,17 @@ std::vector<float> pointOf(const CompactSignature& c, const DuplicateRequest& r)
     const double f = norm > 0.0 ? weight / std::sqrt(norm) : 0.0;
     for (std::size_t k = 0; k < n; ++k) point.push_back(static_cast<float>(v[k] * f));
   };
-  append(colour.data(), colour.size(), r.colorWeight);
+  if (r.colorMode == 0) {
+    append(c.blockMeans.data(), c.blockMeans.size(), r.colorWeight);
+  } else if (r.colorMode == 1) {
+    append(c.histogram.data(), c.histogram.size(), r.colorWeight);
+  } else if (r.colorMode == kRobustColorMode) {
+    const double half = r.colorWeight * std::sqrt(0.5);
+    append(c.structure.data(), c.structure.size(), half);
+    append(c.relative.data(), c.relative.size(), half);
+  } else {
+    append(c.structure.data(), c.structure.size(), r.colorWeight);
+  }
   append(c.edgeProfile.data(), c.edgeProfile.size(), 1.0 - r.colorWeight);
   return point;
 }
@@ -59,11 +65,11 @@ std::vector<float> pointOf(const CompactSignature& c, const DuplicateRequest& r)
 class Candidates {
  public:
   Candidates(const std::vector<CompactRow>& rows, const DuplicateRequest& r,
-             const NeighbourIndex* lists)
+             const std::vector<const NeighbourIndex*>& lists)
       : n_(rows.size()), neighbours_(r.neighbours) {
     if (n_ <= r.allPairsUpTo) return;
-    if (lists != nullptr && 2 * n_ >= lists->size()) {
-      fromLists(rows, r, *lists);
+    if (!lists.empty() && 2 * n_ >= lists[0]->size()) {
+      fromLists(rows, r, lists);
       return;
     }
     std::vector<std::vector<float>> points(n_);
@@ -115,23 +121,31 @@ class Candidates {
   // of one direction (the entry itself among them), then the entry and
   // those outside the folder left out.
   void fromLists(const std::vector<CompactRow>& rows, const DuplicateRequest& r,
-                 const NeighbourIndex& lists) {
+                 const std::vector<const NeighbourIndex*>& lists) {
     std::unordered_map<std::int64_t, std::size_t> place;
     std::vector<CompactSignature> compacts(n_);
     for (std::size_t i = 0; i < n_; ++i) {
       place[rows[i].id] = i;
       compacts[i] = rows[i].compact;
     }
-    // Half the lists a search reads keep all but some 0.03 % of the
-    // candidates (measured on 100,000 entries), at half the cost.
-    const std::vector<std::vector<std::int64_t>> nearest =
-        lists.NearestOfEach(compacts, 2 * r.neighbours, r.threads, (lists.probes() + 1) / 2);
     nearest_.resize(n_);
-    for (std::size_t i = 0; i < n_; ++i)
-      for (const std::int64_t id : nearest[i]) {
-        const auto at = place.find(id);
-        if (at != place.end() && at->second != i) nearest_[i].push_back(at->second);
-      }
+    for (const NeighbourIndex* l : lists) {
+      // Half the lists a search reads keep all but some 0.03 % of the
+      // candidates (measured on 100,000 entries), at half the cost.
+      const std::size_t probes =
+          l->probes() * (l->kind() == NeighbourPointKind::Relative ? kRelativeProbeFactor : 1);
+      const std::vector<std::vector<std::int64_t>> nearest =
+          l->NearestOfEach(compacts, 2 * r.neighbours, r.threads, (probes + 1) / 2);
+      for (std::size_t i = 0; i < n_; ++i)
+        for (const std::int64_t id : nearest[i]) {
+          const auto at = place.find(id);
+          if (at != place.end() && at->second != i) nearest_[i].push_back(at->second);
+        }
+    }
+    for (std::vector<std::size_t>& near : nearest_) {
+      std::sort(near.begin(), near.end());
+      near.erase(std::unique(near.begin(), near.end()), near.end());
+    }
   }
 
   std::size_t n_;
@@ -506,12 +520,21 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   if (n < 2) return true;
 
   // Each entry's likeliest partners by the estimate.
-  NeighbourIndex lists;
-  std::vector<std::int64_t> changed;
-  const bool listed = n > r.allPairsUpTo && r.neighboursFrom != 0 && n >= r.neighboursFrom &&
-                      LoadNeighbours(index, r.params, learning, r.threads, lists, changed) &&
-                      changed.empty() && lists.size() >= r.neighboursFrom;
-  const Candidates candidates(rows, r, listed ? &lists : nullptr);
+  // The robust measure reads the relative lists too.
+  NeighbourIndex lists, relative(NeighbourPointKind::Relative);
+  std::vector<const NeighbourIndex*> listed;
+  if (n > r.allPairsUpTo && r.neighboursFrom != 0 && n >= r.neighboursFrom) {
+    std::vector<NeighbourIndex*> wanted{&lists};
+    if (r.colorMode == kRobustColorMode) wanted.push_back(&relative);
+    bool usable = true;
+    for (NeighbourIndex* l : wanted) {
+      std::vector<std::int64_t> changed;
+      usable = usable && LoadNeighbours(index, r.params, learning, r.threads, *l, changed) &&
+               changed.empty() && l->size() >= r.neighboursFrom;
+    }
+    if (usable) listed.assign(wanted.begin(), wanted.end());
+  }
+  const Candidates candidates(rows, r, listed);
   std::vector<std::vector<std::size_t>> partners(n);
   const auto findPartners = [&](std::size_t i) {
     std::vector<std::size_t> others;

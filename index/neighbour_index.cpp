@@ -446,7 +446,61 @@ std::size_t defaultProbes(const faiss::IndexIVFScalarQuantizer& ivf) {
 
 }  // namespace
 
-std::vector<float> NeighbourPoint(const CompactSignature& c) {
+namespace {
+
+// The relative lists' point: what the robust measure reads that a tone
+// curve, a hue turn or a small size leaves nearly as it was, weighted about
+// as the measure weighs it. The layout of the cells' brightness, less its
+// mean and of unit length, each value split into its positive and negative
+// parts so that every coordinate is at least 0, as the estimate of points
+// takes them (empty cells, of a picture too small for the grid, left out);
+// the relative histogram; the edge profile summed over the colour planes.
+// Its squared coordinates sum to 1 at most, as the default point's do.
+constexpr std::size_t kLayoutCells = kCompactBlockMeans / 3;
+constexpr std::size_t kPlaneBands = kCompactBands / 3;
+static_assert(2 * kLayoutCells + kRelativeBins + kPlaneBands == kNeighbourPointSize);
+constexpr double kLayoutShare = 0.2, kRelativeShare = 0.35, kEdgeShare = 0.45;
+
+std::vector<float> relativePoint(const CompactSignature& c) {
+  std::vector<float> point;
+  point.reserve(kNeighbourPointSize);
+  double brightness[kLayoutCells] = {}, mean = 0.0;
+  bool filled[kLayoutCells] = {};
+  std::size_t count = 0;
+  for (std::size_t cell = 0; cell < kLayoutCells; ++cell) {
+    const float* m = c.blockMeans.data() + 3 * cell;
+    filled[cell] = m[0] != 0.0f || m[1] != 0.0f || m[2] != 0.0f;
+    brightness[cell] = double{m[0]} + m[1] + m[2];
+    mean += filled[cell] ? brightness[cell] : 0.0;
+    count += filled[cell];
+  }
+  mean /= static_cast<double>(std::max<std::size_t>(count, 1));
+  double length = 0.0;
+  for (std::size_t cell = 0; cell < kLayoutCells; ++cell) {
+    brightness[cell] = filled[cell] ? brightness[cell] - mean : 0.0;
+    length += brightness[cell] * brightness[cell];
+  }
+  // A flat picture (under a level's root mean square) has no layout.
+  const double scale =
+      length >= 9.0 * static_cast<double>(kLayoutCells) ? std::sqrt(kLayoutShare / length) : 0.0;
+  for (double v : brightness) {
+    point.push_back(static_cast<float>(scale * std::max(0.0, v)));
+    point.push_back(static_cast<float>(scale * std::max(0.0, -v)));
+  }
+  for (float v : c.relative)
+    point.push_back(static_cast<float>(std::sqrt(kRelativeShare * std::max(0.0f, v))));
+  for (std::size_t band = 0; band < kPlaneBands; ++band) {
+    const double v = double{c.edgeProfile[band]} + c.edgeProfile[kPlaneBands + band] +
+                     c.edgeProfile[2 * kPlaneBands + band];
+    point.push_back(static_cast<float>(std::sqrt(kEdgeShare * std::max(0.0, v))));
+  }
+  return point;
+}
+
+}  // namespace
+
+std::vector<float> NeighbourPoint(const CompactSignature& c, NeighbourPointKind kind) {
+  if (kind == NeighbourPointKind::Relative) return relativePoint(c);
   const double colour = PresetColorPercent(kDefaultColorMode) / 100.0;
   const double edgeWeight = std::sqrt(1.0 - colour), colourWeight = std::sqrt(colour);
   std::vector<float> point;
@@ -458,7 +512,7 @@ std::vector<float> NeighbourPoint(const CompactSignature& c) {
   return point;
 }
 
-NeighbourIndex::NeighbourIndex() = default;
+NeighbourIndex::NeighbourIndex(NeighbourPointKind kind) : kind_(kind) {}
 NeighbourIndex::~NeighbourIndex() = default;
 
 bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
@@ -473,7 +527,7 @@ bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
     std::size_t seen = 0;
     std::mt19937_64 random(0x5eed);
     if (!visit([&](std::int64_t, const CompactSignature& c) {
-          const std::vector<float> p = NeighbourPoint(c);
+          const std::vector<float> p = NeighbourPoint(c, kind_);
           std::size_t slot = seen++;
           if (slot >= kReservoir) {
             slot = std::uniform_int_distribution<std::size_t>(0, seen - 1)(random);
@@ -512,7 +566,7 @@ bool NeighbourIndex::Build(const CompactVisit& visit, const std::string& file,
       ids.clear();
     };
     if (!visit([&](std::int64_t id, const CompactSignature& c) {
-          const std::vector<float> p = NeighbourPoint(c);
+          const std::vector<float> p = NeighbourPoint(c, kind_);
           batch.insert(batch.end(), p.begin(), p.end());
           ids.push_back(id);
           if (ids.size() == kAddBatch) flush();
@@ -625,12 +679,12 @@ float EstimateOfPoints(const float* query, const float* target) {
 }
 
 std::vector<std::int64_t> NeighbourIndex::Nearest(const CompactSignature& query, std::size_t k,
-                                                  unsigned threads) const {
+                                                  unsigned threads, std::size_t probes) const {
   k = std::min(k, size_);
   if (!lists_ || k == 0) return {};
   const faiss::IndexIVFScalarQuantizer& ivf = *lists_->index;
-  const std::vector<float> point = NeighbourPoint(query);
-  const std::size_t probes = defaultProbes(ivf);
+  const std::vector<float> point = NeighbourPoint(query, kind_);
+  probes = std::min<std::size_t>(probes == 0 ? defaultProbes(ivf) : probes, ivf.nlist);
   std::vector<float> coarse;
   std::vector<faiss::Index::idx_t> probed(probes, -1);
   lists_->Probed(point.data(), probes, coarse, probed.data());
@@ -688,7 +742,7 @@ std::vector<std::vector<std::int64_t>> NeighbourIndex::NearestOfEach(
                    [&](std::uint64_t begin, std::uint64_t end) {
                      std::vector<float> coarse;
                      for (std::uint64_t i = begin; i < end; ++i) {
-                       const std::vector<float> p = NeighbourPoint(queries[i]);
+                       const std::vector<float> p = NeighbourPoint(queries[i], kind_);
                        std::copy(p.begin(), p.end(), points.begin() + i * kNeighbourPointSize);
                        lists_->Probed(p.data(), probes, coarse, probed.data() + i * probes);
                      }

@@ -8,7 +8,12 @@
 //
 // A point holds what the default estimate reads: the square roots of the
 // edge profile and of the colour structure histogram (both sum to 1),
-// weighted 1 - w and w (w the default colour weight). The squared L2
+// weighted 1 - w and w (w the default colour weight). Lists of the other
+// kind hold what a tone curve, a hue turn or a small size leaves nearly as
+// it was: the layout of the cells' brightness, the relative histogram and
+// the edge profile summed over the colour planes, so that a search by the
+// robust measure also finds the copies of a picture whose tones or colours
+// were changed, which the colour structure puts far away. The squared L2
 // distance between two points tracks the estimate roughly, which is good
 // enough to group the entries into lists and pick the lists to read; the
 // entries of those lists are then ordered by the default estimate itself,
@@ -47,9 +52,12 @@ struct EntryStamp {
 using CompactVisit =
     std::function<bool(const std::function<void(std::int64_t, const CompactSignature&)>&)>;
 
+// What the points of a set of lists hold besides the edge profile.
+enum class NeighbourPointKind { Default, Relative };
+
 class NeighbourIndex {
  public:
-  NeighbourIndex();
+  explicit NeighbourIndex(NeighbourPointKind kind = NeighbourPointKind::Default);
   ~NeighbourIndex();
   NeighbourIndex(const NeighbourIndex&) = delete;
   NeighbourIndex& operator=(const NeighbourIndex&) = delete;
@@ -66,6 +74,7 @@ class NeighbourIndex {
   // damaged, foreign, of another epoch or key.
   bool Load(const std::string& file, std::int64_t epoch, const std::string& key);
 
+  NeighbourPointKind kind() const { return kind_; }
   // The generation of the entries the lists hold, and how many they hold.
   std::int64_t generation() const { return generation_; }
   std::size_t size() const { return size_; }
@@ -74,9 +83,10 @@ class NeighbourIndex {
   std::size_t probes() const;
   // The row ids of the k entries of the lists probed whose default estimate,
   // read from their codes, is highest, best first (fewer when the lists
-  // probed hold fewer); the lists are scanned on threads threads.
+  // probed hold fewer); the lists are scanned on threads threads. probes,
+  // when not 0, reads that many lists instead of the usual share.
   std::vector<std::int64_t> Nearest(const CompactSignature& query, std::size_t k,
-                                    unsigned threads = 1) const;
+                                    unsigned threads = 1, std::size_t probes = 0) const;
   // For every descriptor in turn, what Nearest gives it, searched on
   // threads threads: the queries that probe the same lists are taken
   // together, so that each list is decoded once for all of them. probes,
@@ -87,6 +97,7 @@ class NeighbourIndex {
 
  private:
   struct Lists;
+  NeighbourPointKind kind_;
   std::unique_ptr<Lists> lists_;
   std::int64_t generation_ = 0;
   std::size_t size_ = 0;
@@ -94,8 +105,10 @@ class NeighbourIndex {
 
 inline constexpr std::size_t kNeighbourPointSize = kCompactBands + kCompactStructure;
 
-// The point of a descriptor (exposed for the tests).
-std::vector<float> NeighbourPoint(const CompactSignature& compact);
+// The point of a descriptor (exposed for the tests). A descriptor without a
+// relative histogram has 0 in its place.
+std::vector<float> NeighbourPoint(const CompactSignature& compact,
+                                  NeighbourPointKind kind = NeighbourPointKind::Default);
 // The default estimate of two descriptors from their points (exposed for
 // the tests).
 float EstimateOfPoints(const float* query, const float* target);

@@ -6,6 +6,7 @@
 #include "index/signature_blob.h"
 #include "numeric/parallel.h"
 #include "retrieval/edge_similarity.h"
+#include "retrieval/robust_similarity.h"
 
 namespace {
 
@@ -50,9 +51,24 @@ bool neighbourRows(SignatureIndex& index, const std::string& dir, bool recursive
   if (!LoadNeighbours(index, params, q.query.learningMethod, q.threads, neighbours, ids) ||
       neighbours.size() + ids.size() < q.neighboursFrom)
     return false;
+  const CompactSignature query = MakeCompact(q.query);
   const std::vector<std::int64_t> nearest =
-      neighbours.Nearest(MakeCompact(q.query), q.shortlist * kCandidatesPerPlace, q.threads);
+      neighbours.Nearest(query, q.shortlist * kCandidatesPerPlace, q.threads);
   ids.insert(ids.end(), nearest.begin(), nearest.end());
+  // The robust measure's candidates besides: the copies whose tones or
+  // colours were changed lie near in the relative lists, far by the colour
+  // structure.
+  if (q.colorMode == kRobustColorMode && query.hasRelative) {
+    NeighbourIndex relative(NeighbourPointKind::Relative);
+    std::vector<std::int64_t> changed;
+    if (!LoadNeighbours(index, params, q.query.learningMethod, q.threads, relative, changed))
+      return false;
+    const std::vector<std::int64_t> near =
+        relative.Nearest(query, q.shortlist * kRelativeCandidatesPerPlace, q.threads,
+                         relative.probes() * kRelativeProbeFactor);
+    ids.insert(ids.end(), near.begin(), near.end());
+    ids.insert(ids.end(), changed.begin(), changed.end());
+  }
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   std::vector<CompactRow> found;
@@ -81,12 +97,17 @@ bool LoadNeighbours(SignatureIndex& index, const std::string& params, std::uint1
                     unsigned threads, NeighbourIndex& neighbours,
                     std::vector<std::int64_t>& changed) {
   changed.clear();
-  const std::string file = index.NeighbourFile(params, learning);
+  const bool relative = neighbours.kind() == NeighbourPointKind::Relative;
+  std::string file = index.NeighbourFile(params, learning);
   EntryStamp stamp;
   // The stamp before the rows: a change between the two is taken for one
   // after the build, and estimated besides the lists.
   if (file.empty() || !index.EntryStampOf(stamp)) return false;
-  const std::string key = params + '\n' + std::to_string(learning);
+  std::string key = params + '\n' + std::to_string(learning);
+  if (relative) {
+    file += "-relative";
+    key += "\nrelative";
+  }
   if (neighbours.Load(file, stamp.epoch, key) && neighbours.generation() <= stamp.generation) {
     if (!index.ChangedSince(neighbours.generation(), changed)) return false;
     if (changed.size() * kRebuildShare <= neighbours.size() && changed.size() <= kMostChanged)

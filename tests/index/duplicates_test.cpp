@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <tuple>
 
 #include "index/ranking.h"
 #include "index_fixture.h"
+#include "retrieval/robust_similarity.h"
 
 namespace {
 
@@ -56,10 +58,12 @@ class DuplicateGroupsBase : public IndexFixture {
   }
 
   std::set<std::set<std::string>> groups(std::size_t allPairsUpTo, std::size_t directions,
-                                         std::size_t neighbours, std::size_t neighboursFrom = 0) {
+                                         std::size_t neighbours, std::size_t neighboursFrom = 0,
+                                         std::int32_t mode = 2) {
     SignatureIndex index;
     open(index);
     DuplicateRequest r = request();
+    r.colorMode = mode;
     r.allPairsUpTo = allPairsUpTo;
     r.directions = directions;
     r.neighbours = neighbours;
@@ -84,9 +88,17 @@ TEST_P(DuplicateGroups, NeighboursAlongDirectionsFindTheGroupsOfEveryPair) {
 
 // With the neighbour lists the candidates come from them.
 TEST_P(DuplicateGroups, TheNeighbourListsFindTheGroupsOfEveryPair) {
-  const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32);
-  EXPECT_EQ(groups(0, 8, 2, 1), everyPair);
-  EXPECT_TRUE(groups(0, 8, 0, 1).empty());
+  // The robust measure reads the relative lists besides the default ones.
+  for (const std::int32_t mode : {2, kRobustColorMode}) {
+    const std::set<std::set<std::string>> everyPair = groups(1000, 16, 32, 0, mode);
+    EXPECT_EQ(everyPair.size(), 12u) << mode;
+    EXPECT_EQ(groups(0, 8, 3, 0, mode), everyPair) << mode;
+    EXPECT_EQ(groups(0, 8, 2, 1, mode), everyPair) << mode;
+    EXPECT_TRUE(groups(0, 8, 0, 1, mode).empty()) << mode;
+  }
+  SignatureIndex index;
+  open(index);
+  EXPECT_TRUE(std::filesystem::exists(index.NeighbourFile("test", 0) + "-relative"));
 }
 
 // Two copies whose stored signature is damaged the same way (so decoded

@@ -15,6 +15,7 @@
 #include "index_fixture.h"
 #include "numeric/cpu_features.h"
 #include "retrieval/color_mode.h"
+#include "retrieval/robust_similarity.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -189,6 +190,46 @@ TEST_P(NeighbourRanking, SeesEntriesAddedChangedAndRemovedWithoutBuildingAgain) 
   expectTopExact(signatures[2]);
   ASSERT_TRUE(lists.Load(listsFile(), stamp.epoch, "test\n0"));
   EXPECT_EQ(lists.size(), kEntries + 1 + kEntries / kRebuildShare);
+}
+
+// A copy whose colours were changed: its colour structure is another
+// picture's, its relative histogram, layout and bases are the original's.
+// The default estimate ranks it 36th, the robust one 6th, right after the
+// original's near copies; a robust search with a shortlist of 8 finds it
+// through the relative lists, which the default lists' 32 candidates lack.
+TEST_P(NeighbourRanking, TheRobustMeasureFindsACopyFarByTheDefaultEstimate) {
+  Signature copy = signatures[0];
+  copy.structure = signatures[41].structure;
+  ASSERT_TRUE(index.Begin());
+  ASSERT_TRUE(put(kEntries, copy));
+  ASSERT_TRUE(index.Commit());
+  const std::string name = folder.file("e" + std::to_string(kEntries) + ".jpg");
+  const double weight = PresetColorPercent(ColorMode::Robust) / 100.0;
+  constexpr std::size_t kShortlist = kCopies + 3;
+  const std::vector<ImageEntry> all = ranked(signatures[0], 0, kRobustColorMode, weight);
+  const std::vector<ImageEntry> top = ranked(signatures[0], kShortlist, kRobustColorMode, weight);
+  ASSERT_GE(top.size(), kCopies + 1);
+  EXPECT_EQ(all[kCopies].path, name);
+  for (std::size_t i = 0; i <= kCopies; ++i) {
+    EXPECT_EQ(top[i].path, all[i].path) << i;
+    EXPECT_EQ(top[i].score, all[i].score) << i;
+  }
+  EXPECT_TRUE(fs::exists(listsFile() + "-relative"));
+
+  std::vector<CompactRow> rows;
+  std::vector<std::int64_t> damaged, changed;
+  ASSERT_TRUE(index.LoadCompact(folder.path(), "test", 0, rows, damaged));
+  const auto row =
+      std::find_if(rows.begin(), rows.end(), [&](const CompactRow& r) { return r.path == name; });
+  ASSERT_NE(row, rows.end());
+  for (const auto kind : {NeighbourPointKind::Default, NeighbourPointKind::Relative}) {
+    NeighbourIndex lists(kind);
+    ASSERT_TRUE(LoadNeighbours(index, "test", 0, 2, lists, changed));
+    const std::vector<std::int64_t> near =
+        lists.Nearest(MakeCompact(signatures[0]), kShortlist * kCandidatesPerPlace, 2);
+    EXPECT_EQ(std::count(near.begin(), near.end(), row->id),
+              kind == NeighbourPointKind::Relative ? 1 : 0);
+  }
 }
 
 // The same entries in an SQLite file rank alike, place by place.
