@@ -25,9 +25,12 @@ missing ones are skipped. The set is made deterministically (fixed seeds) and
 kept in WORK_DIR with every result, so a second run only measures what is new.
 
 Usage: photo_edits.py [--jobs N] [--measures LIST] FOLIM_CLI WORK_DIR [PHOTO...]
+       photo_edits.py --filler DIR FOLIM_CLI WORK_DIR
 """
 import argparse
+import glob
 import hashlib
+import shutil
 import json
 import math
 import os
@@ -61,6 +64,25 @@ DEFAULT_PHOTOS = (
     ["/usr/lib/python3/dist-packages/skimage/data/" + n for n in (
         "astronaut.png", "coffee.png", "chelsea.png", "rocket.jpg", "motorcycle_left.png",
         "camera.png", "hubble_deep_field.jpg")])
+
+# Pictures that are none of the photographs above nor near copies of them:
+# the sources of a synthetic library the set is added to, to measure the
+# neighbour lists of a large index (bench_index --make-index, --agreement).
+FILLER_GLOBS = ("/usr/share/backgrounds/*.jpg", "/usr/share/backgrounds/mate/nature/*.jpg",
+                "/usr/share/doc/opencv-doc/examples/data/*.jpg",
+                "/usr/share/doc/opencv-doc/examples/data/*.png",
+                "/usr/lib/python3/dist-packages/skimage/data/*.png",
+                "/usr/lib/python3/dist-packages/skimage/data/*.jpg")
+# Other views or versions of photographs of the set.
+FILLER_SKIPPED = ("aloeR", "aloeGT", "leuvenB", "ela_modified", "aero3", "rubberwhale2")
+
+
+def filler_pictures():
+    used = {os.path.realpath(p) for p in DEFAULT_PHOTOS}
+    found = sorted(p for g in FILLER_GLOBS for p in glob.glob(g))
+    return [p for p in found if os.path.realpath(p) not in used and os.path.getsize(p) > 30000
+            and not any(s in os.path.basename(p) for s in FILLER_SKIPPED)]
+
 
 FONT_FILES = ("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
               "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")
@@ -371,10 +393,20 @@ def main():
     ap.add_argument("--measures", default="",
                     help="comma-separated --measure names of folim-cli to rank with too")
     ap.add_argument("--no-orb", action="store_true", help="leave out ORB (the slowest)")
+    ap.add_argument("--filler", metavar="DIR",
+                    help="only copy the pictures that are not in the set into DIR, for "
+                         "bench_index --make-index, and stop")
     ap.add_argument("cli")
     ap.add_argument("work")
     ap.add_argument("photos", nargs="*")
     a = ap.parse_args()
+    if a.filler:
+        os.makedirs(a.filler, exist_ok=True)
+        pictures = filler_pictures()
+        for p in pictures:
+            shutil.copy(p, a.filler)
+        print(f"{len(pictures)} pictures in {a.filler}")
+        return
     cli, work = os.path.abspath(a.cli), os.path.abspath(a.work)
     photos = a.photos or [p for p in DEFAULT_PHOTOS if os.path.exists(p)]
     missing = [p for p in DEFAULT_PHOTOS if not a.photos and not os.path.exists(p)]

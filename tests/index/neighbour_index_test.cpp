@@ -395,6 +395,50 @@ TEST(NeighbourEstimate, OfTwoPointsIsTheDefaultEstimateOfTheirDescriptors) {
   }
 }
 
+// The relative lists' point: unchanged by a tone curve that keeps the order
+// of the cells (here a linear one) or by a hue turn of the colour structure,
+// moved by a different layout; no layout for a flat picture or empty cells;
+// no coordinate below 0, and squares summing to 1 with every part present.
+TEST(NeighbourPoint, TheRelativeOneKeepsToneAndHueEditsApart) {
+  std::mt19937 random(11);
+  CompactSignature c = spread(random);
+  std::uniform_real_distribution<float> level(10.0f, 240.0f);
+  for (float& v : c.blockMeans) v = level(random);
+  c.relative.fill(1.0f / kRelativeBins);
+  c.hasRelative = true;
+  const auto relative = [](const CompactSignature& x) {
+    return NeighbourPoint(x, NeighbourPointKind::Relative);
+  };
+  const auto near = [](const std::vector<float>& a, const std::vector<float>& b) {
+    double d = 0.0;
+    for (std::size_t k = 0; k < a.size(); ++k) d += (a[k] - b[k]) * (a[k] - b[k]);
+    return d < 1e-10;
+  };
+  const std::vector<float> point = relative(c);
+  ASSERT_EQ(point.size(), kNeighbourPointSize);
+  EXPECT_TRUE(std::all_of(point.begin(), point.end(), [](float v) { return v >= 0.0f; }));
+  EXPECT_NEAR(EstimateOfPoints(point.data(), point.data()), 1.0, 1e-5);
+
+  CompactSignature toned = c, turned = c, moved = c, flat = c, small = c;
+  for (float& v : toned.blockMeans) v = 0.6f * v + 30.0f;
+  std::rotate(turned.structure.begin(), turned.structure.begin() + 16, turned.structure.end());
+  std::swap_ranges(moved.blockMeans.begin(), moved.blockMeans.begin() + 6,
+                   moved.blockMeans.begin() + 24);
+  flat.blockMeans.fill(100.0f);
+  std::fill(small.blockMeans.begin() + 24, small.blockMeans.end(), 0.0f);
+  EXPECT_TRUE(near(relative(toned), point));
+  EXPECT_TRUE(near(relative(turned), point));
+  EXPECT_FALSE(near(relative(moved), point));
+  EXPECT_FALSE(near(NeighbourPoint(turned), NeighbourPoint(c)));
+  const std::vector<float> none = relative(flat);
+  EXPECT_TRUE(std::all_of(none.begin(), none.begin() + 32, [](float v) { return v == 0.0f; }));
+  EXPECT_NEAR(EstimateOfPoints(none.data(), none.data()), 0.8, 1e-5);
+  // Cells a small picture leaves empty neither count nor move the others'.
+  const std::vector<float> half = relative(small);
+  EXPECT_TRUE(std::all_of(half.begin() + 16, half.begin() + 32, [](float v) { return v == 0.0f; }));
+  EXPECT_NEAR(EstimateOfPoints(half.data(), half.data()), 1.0, 1e-5);
+}
+
 // A few entries with a high estimate lie farther in L2 between the points
 // than many with a lower one: values moved everywhere by a little cost the
 // estimate more than the distance, one value moved by much the reverse. The
