@@ -52,7 +52,8 @@ struct EntryStamp {
 using CompactVisit =
     std::function<bool(const std::function<void(std::int64_t, const CompactSignature&)>&)>;
 
-// What the points of a set of lists hold besides the edge profile.
+// What the points of a set of lists hold: what the default estimate reads,
+// or what the robust measure reads that edits of tones and colours keep.
 enum class NeighbourPointKind { Default, Relative };
 
 class NeighbourIndex {
