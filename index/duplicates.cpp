@@ -522,17 +522,17 @@ bool groupsOf(SignatureIndex& index, const DuplicateRequest& r, std::uint16_t le
   // Each entry's likeliest partners by the estimate.
   // The robust measure reads the relative lists too.
   NeighbourIndex lists, relative(NeighbourPointKind::Relative);
+  const bool robust = r.colorMode == kRobustColorMode;
+  const auto usable = [&](NeighbourIndex& l) {
+    std::vector<std::int64_t> changed;
+    return LoadNeighbours(index, r.params, learning, r.threads, l, changed) && changed.empty() &&
+           l.size() >= r.neighboursFrom;
+  };
   std::vector<const NeighbourIndex*> listed;
-  if (n > r.allPairsUpTo && r.neighboursFrom != 0 && n >= r.neighboursFrom) {
-    std::vector<NeighbourIndex*> wanted{&lists};
-    if (r.colorMode == kRobustColorMode) wanted.push_back(&relative);
-    bool usable = true;
-    for (NeighbourIndex* l : wanted) {
-      std::vector<std::int64_t> changed;
-      usable = usable && LoadNeighbours(index, r.params, learning, r.threads, *l, changed) &&
-               changed.empty() && l->size() >= r.neighboursFrom;
-    }
-    if (usable) listed.assign(wanted.begin(), wanted.end());
+  if (n > r.allPairsUpTo && r.neighboursFrom != 0 && n >= r.neighboursFrom && usable(lists) &&
+      (!robust || usable(relative))) {
+    listed.push_back(&lists);
+    if (robust) listed.push_back(&relative);
   }
   const Candidates candidates(rows, r, listed);
   std::vector<std::vector<std::size_t>> partners(n);
